@@ -1,0 +1,3 @@
+#include "GenerationTarget.h"
+
+TProgressSink::~TProgressSink() = default;

@@ -1,0 +1,108 @@
+#include "ClassDAO.h"
+
+namespace {
+const QString selectClassName = QStringLiteral("select className from t_class where classId=?");
+const QString selectFriendName = QStringLiteral("select friendName from t_class where classId=?");
+const QString selectClassId = QStringLiteral(
+    "select classId from t_class where projectId=? and className=? order by classId");
+const QString countByName =
+    QStringLiteral("select count(*) from t_class where projectId=? and className=?");
+const QString insertClass =
+    QStringLiteral("insert into t_class(projectId,className,friendName) values (?,?,?)");
+const QString deleteClass = QStringLiteral("delete from t_class where classId=?");
+const QString deleteClassMembers = QStringLiteral("delete from t_member where classId=?");
+const QString updateClass =
+    QStringLiteral("update t_class set friendName=?,className=? where classId=?");
+const QString renameReferences =
+    QStringLiteral("update t_member set memberType=? where projectId=? and memberType=?");
+const QString selectClasses = QStringLiteral(
+    "select classId,className from t_class where projectId=? order by classId");
+const QString selectOtherClasses = QStringLiteral(
+    "select classId,className from t_class where classId<>? and projectId=? order by classId");
+const QString countKeyMembers =
+    QStringLiteral("select count(*) from t_member where classId=? and memberIsPri=1");
+const QString countDisplayMembers =
+    QStringLiteral("select count(*) from t_member where classId=? and memberIsDisplay=1");
+} // namespace
+
+QString TClassDAO::GetClassName(int classId) const
+{
+    return db_.QueryString(selectClassName, {classId});
+}
+
+QString TClassDAO::GetFriendName(int classId) const
+{
+    return db_.QueryString(selectFriendName, {classId});
+}
+
+int TClassDAO::GetClassId(int projectId, const QString &className) const
+{
+    return db_.QueryInteger(selectClassId, {projectId, className});
+}
+
+int TClassDAO::CountByName(int projectId, const QString &className) const
+{
+    return db_.QueryInteger(countByName, {projectId, className});
+}
+
+void TClassDAO::AddClass(int projectId, const QString &className, const QString &friendName) const
+{
+    db_.ExecuteSql(insertClass, {projectId, className, friendName});
+}
+
+void TClassDAO::DeleteClass(int classId) const
+{
+    db_.ExecuteBatch({{deleteClass, {classId}}, {deleteClassMembers, {classId}}});
+}
+
+void TClassDAO::UpdateClass(int projectId, int classId, const QString &className,
+                            const QString &friendName) const
+{
+    const QString oldName = GetClassName(classId);
+    db_.ExecuteBatch({{updateClass, {friendName, className, classId}},
+                      {renameReferences, {className, projectId, oldName}}});
+}
+
+TClassList TClassDAO::GetClasses(int projectId) const
+{
+    return SelectClasses(selectClasses, {projectId});
+}
+
+TClassList TClassDAO::GetOtherClasses(int projectId, int classId) const
+{
+    return SelectClasses(selectOtherClasses, {classId, projectId});
+}
+
+bool TClassDAO::CheckPrimaryKeys(const TClassList &classes,
+                                 const TClassCheckFailure &onFailure) const
+{
+    return CheckEachHasOne(classes, countKeyMembers, onFailure);
+}
+
+bool TClassDAO::CheckDisplayMembers(const TClassList &classes,
+                                    const TClassCheckFailure &onFailure) const
+{
+    return CheckEachHasOne(classes, countDisplayMembers, onFailure);
+}
+
+bool TClassDAO::CheckEachHasOne(const TClassList &classes, const QString &countSql,
+                                const TClassCheckFailure &onFailure) const
+{
+    for (const TListEntry &entry : classes) {
+        if (db_.QueryInteger(countSql, {entry.id}) != 1) {
+            if (onFailure)
+                onFailure(entry.id);
+            return false;
+        }
+    }
+    return true;
+}
+
+TClassList TClassDAO::SelectClasses(const QString &sql, const QVariantList &values) const
+{
+    TClassList classes;
+    QSqlQuery query = db_.OpenQuery(sql, values);
+    while (query.next())
+        classes.append({query.value(1).toString(), query.value(0).toInt()});
+    return classes;
+}

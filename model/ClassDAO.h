@@ -1,0 +1,40 @@
+#pragma once
+
+#include "DbHelper.h"
+#include "ListEntry.h"
+
+#include <functional>
+
+// Told the id of the first class that fails a model check.
+using TClassCheckFailure = std::function<void(int classId)>;
+
+// Table t_class, and the model logic tied to classes: deleting a class deletes its members,
+// renaming a class rewrites the references to it, and the two checks run before generation.
+class TClassDAO {
+public:
+    explicit TClassDAO(TDbHelper db = TDbHelper()) : db_(std::move(db)) {}
+
+    QString GetClassName(int classId) const;
+    QString GetFriendName(int classId) const;
+    int GetClassId(int projectId, const QString &className) const;
+    int CountByName(int projectId, const QString &className) const;
+    void AddClass(int projectId, const QString &className, const QString &friendName) const;
+    void DeleteClass(int classId) const;
+    void UpdateClass(int projectId, int classId, const QString &className,
+                     const QString &friendName) const;
+    TClassList GetClasses(int projectId) const;
+    TClassList GetOtherClasses(int projectId, int classId) const;
+
+    // Each class must have exactly one key member / exactly one display member. Stops at the
+    // first failing class in list order and reports it through onFailure.
+    bool CheckPrimaryKeys(const TClassList &classes, const TClassCheckFailure &onFailure = {}) const;
+    bool CheckDisplayMembers(const TClassList &classes,
+                             const TClassCheckFailure &onFailure = {}) const;
+
+private:
+    bool CheckEachHasOne(const TClassList &classes, const QString &countSql,
+                         const TClassCheckFailure &onFailure) const;
+    TClassList SelectClasses(const QString &sql, const QVariantList &values) const;
+
+    TDbHelper db_;
+};

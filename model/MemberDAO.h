@@ -1,0 +1,37 @@
+#pragma once
+
+#include "DbHelper.h"
+#include "Member.h"
+
+#include <QList>
+#include <optional>
+
+// Table t_member. Selections return every column, rows in id order; lookups take the first row.
+class TMemberDAO {
+public:
+    explicit TMemberDAO(TDbHelper db = TDbHelper()) : db_(std::move(db)) {}
+
+    void AddMember(const TMember &member) const;
+    // Writes every field but projectId and classId: an update never moves a member.
+    void UpdateMember(const TMember &member) const;
+    void DeleteMember(int memberId) const;
+
+    QList<TMember> GetMembers(int classId) const;
+    QList<TMember> GetPictureMembers(int classId) const;
+    // Members whose type is none of the built-in types, a deleted class's name included.
+    QList<TMember> GetReferenceMembers(int classId) const;
+    QList<TMember> GetQueryMembers(int classId) const;
+    QList<TMember> GetNonKeyMembers(int classId) const;
+
+    std::optional<TMember> GetMember(int memberId) const;
+    std::optional<TMember> GetKeyMember(int classId) const;
+    std::optional<TMember> GetDisplayMember(int classId) const;
+    // The key member of the project's class named className (a reference member's type).
+    std::optional<TMember> GetProjectKeyMember(int projectId, const QString &className) const;
+
+private:
+    QList<TMember> Select(const QString &where, const QVariantList &values) const;
+    std::optional<TMember> First(const QString &where, const QVariantList &values) const;
+
+    TDbHelper db_;
+};

@@ -1,0 +1,34 @@
+-- The model database: projects, their classes, and the members of each class.
+-- AUTOINCREMENT keeps a deleted id from ever being given out again.
+CREATE TABLE t_project (
+    projectId   INTEGER PRIMARY KEY AUTOINCREMENT,
+    projectName TEXT NOT NULL DEFAULT ''
+);
+
+CREATE TABLE t_class (
+    classId    INTEGER PRIMARY KEY AUTOINCREMENT,
+    projectId  INTEGER NOT NULL DEFAULT 0,
+    className  TEXT NOT NULL DEFAULT '',
+    friendName TEXT NOT NULL DEFAULT ''
+);
+
+CREATE TABLE t_member (
+    memberId           INTEGER PRIMARY KEY AUTOINCREMENT,
+    projectId          INTEGER NOT NULL DEFAULT 0,
+    classId            INTEGER NOT NULL DEFAULT 0,
+    memberName         TEXT NOT NULL DEFAULT '',
+    memberType         TEXT NOT NULL DEFAULT '',
+    memberLength       INTEGER NOT NULL DEFAULT 0,
+    memberIsPri        INTEGER NOT NULL DEFAULT 0,
+    memberComment      TEXT NOT NULL DEFAULT '',
+    memberIsMust       INTEGER NOT NULL DEFAULT 0,
+    memberIsInteger    INTEGER NOT NULL DEFAULT 0,
+    memberIsFloat      INTEGER NOT NULL DEFAULT 0,
+    queryFlag          INTEGER NOT NULL DEFAULT 0,
+    memberIsDisplay    INTEGER NOT NULL DEFAULT 0,
+    memberQueryDisplay INTEGER NOT NULL DEFAULT 1
+);
+
+CREATE INDEX t_class_project ON t_class(projectId);
+CREATE INDEX t_member_class ON t_member(classId);
+CREATE INDEX t_member_project_type ON t_member(projectId, memberType);
