@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QAtomicInt>
+#include <QString>
+#include <QThread>
+
+// One generation run on its own thread: checks the model, writes the entity, controller and
+// service files of every class, copies the application skeleton, then reports completion.
+// The window connects to the signals with Qt::BlockingQueuedConnection, so the run waits
+// until each one has been handled.
+class TAutoCode : public QThread {
+    Q_OBJECT
+public:
+    // projectName is taken once here; programDir holds bak/ and receives projects/.
+    TAutoCode(int projectId, const QString &projectName, const QString &tablePrefix,
+              const QString &programDir, QObject *parent = nullptr);
+
+    // Asks the run to stop before its next file; safe from any thread.
+    void RequestStop();
+
+signals:
+    void Progress(const QString &line);
+    void KeyMemberError(int classId);     // the class has no key member or more than one
+    void DisplayMemberError(int classId); // the class has no display member or more than one
+    void ModelError(const QString &message); // e.g. a reference to a missing class; nothing written
+    void GenerationFailed(const QString &reason); // the run stopped part-way; reason for the user
+    void GenerationDone();
+
+protected:
+    void run() override;
+
+private:
+    // body provided with the generators
+};

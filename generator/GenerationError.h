@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+// A failure of generation (a file that cannot be written, a missing template, a model that
+// cannot be generated), worded for the user.
+class TGenerationError : public std::runtime_error {
+public:
+    explicit TGenerationError(const QString &message)
+        : std::runtime_error(message.toStdString()), message_(message)
+    {
+    }
+    QString message() const { return message_; }
+
+private:
+    QString message_;
+};
