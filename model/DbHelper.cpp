@@ -58,8 +58,8 @@ void checkDatabaseFile(const QString &path)
         throw TDbError(QStringLiteral("无法打开模型数据库文件: %1 (%2)")
                            .arg(info.absoluteFilePath(), file.errorString()));
     static const QByteArray sqliteMagic("SQLite format 3\0", 16);
-    const QByteArray head = file.read(sqliteMagic.size());
-    if (head != sqliteMagic) {
+    const QByteArray head = file.read(32);
+    if (!head.startsWith(sqliteMagic)) {
         const bool access = file.size() > 0 && (head.mid(4, 15) == "Standard Jet DB"
                                                 || head.mid(4, 15) == "Standard ACE DB");
         throw TDbError(QStringLiteral("模型数据库文件不是SQLite数据库%1: %2")
@@ -79,8 +79,13 @@ QSqlQuery prepared(const QSqlDatabase &db, const QString &sql, const QVariantLis
     query.setForwardOnly(true);
     if (!query.prepare(sql))
         throw TDbError(sqlFailure(query.lastError()));
-    for (const QVariant &value : values)
-        query.addBindValue(value);
+    for (const QVariant &value : values) {
+        // A null QString would bind as SQL NULL; the model stores empty text instead.
+        if (value.typeId() == QMetaType::QString && value.toString().isNull())
+            query.addBindValue(QString(QLatin1String("")));
+        else
+            query.addBindValue(value);
+    }
     if (!query.exec())
         throw TDbError(sqlFailure(query.lastError()));
     return query;

@@ -1,0 +1,388 @@
+#include "model/ClassDAO.h"
+#include "model/DbHelper.h"
+#include "model/MemberDAO.h"
+#include "model/ProjectDAO.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <atomic>
+
+// Each test works on a fresh database file of its own.
+class TestModel : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void missingAndForeignFilesAreRefusedAndLeftAlone();
+    void emptyDatabaseIsNeverOverwritten();
+    void lookupsWithoutRowsGiveMinusOneOrEmpty();
+    void failedBatchRollsBackAndReachesTheCaller();
+    void deleteProjectKeepsItsMembers();
+    void classChangesAreAllOrNothing();
+    void renameRewritesExactReferencesInItsOwnProjectOnly();
+    void checksStopAtTheFirstFailingClass();
+    void deletedIdsAreNeverReused();
+    void textIsStoredAsTyped();
+    void memberSelectionsAndLookups();
+    void twoThreadsUseTheStoresAtOnce();
+
+private:
+    int addProject(const QString &name);
+    int addClass(int projectId, const QString &name);
+    int addMember(int projectId, int classId, const QString &name, const QString &type,
+                  int isPri = 0, int isDisplay = 0);
+
+    QScopedPointer<QTemporaryDir> dir_;
+    QString file_;
+    TDbHelper db_{QString()};
+};
+
+void TestModel::init()
+{
+    dir_.reset(new QTemporaryDir);
+    QVERIFY(dir_->isValid());
+    file_ = dir_->filePath(QStringLiteral("projects.mdb"));
+    TDbHelper::CreateEmptyDatabase(file_);
+    db_ = TDbHelper(file_);
+}
+
+int TestModel::addProject(const QString &name)
+{
+    TProjectDAO(db_).AddProject(name);
+    return db_.QueryInteger(QStringLiteral("select max(projectId) from t_project"));
+}
+
+int TestModel::addClass(int projectId, const QString &name)
+{
+    TClassDAO(db_).AddClass(projectId, name, name + QStringLiteral("友好名"));
+    return TClassDAO(db_).GetClassId(projectId, name);
+}
+
+int TestModel::addMember(int projectId, int classId, const QString &name, const QString &type,
+                         int isPri, int isDisplay)
+{
+    TMember m;
+    m.setProjectId(projectId);
+    m.setClassId(classId);
+    m.setMemberName(name);
+    m.setMemberType(type);
+    m.setMemberIsPri(isPri);
+    m.setMemberIsDisplay(isDisplay);
+    TMemberDAO(db_).AddMember(m);
+    return db_.QueryInteger(QStringLiteral("select max(memberId) from t_member"));
+}
+
+void TestModel::missingAndForeignFilesAreRefusedAndLeftAlone()
+{
+    const QString missing = dir_->filePath(QStringLiteral("absent/projects.mdb"));
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            TProjectDAO(TDbHelper(missing)).GetProjects();
+            QFAIL("a missing database must be an error");
+        } catch (const TDbError &e) {
+            QVERIFY2(e.message().contains(QStringLiteral("找不到模型数据库文件")), qPrintable(e.message()));
+            QVERIFY(e.message().contains(missing));
+        }
+    }
+    QVERIFY(!QFile::exists(missing));
+
+    // An old Access file: "Standard Jet DB" at offset 4.
+    const QString access = dir_->filePath(QStringLiteral("old.mdb"));
+    QByteArray jet(2048, '\0');
+    jet.replace(4, 15, "Standard Jet DB");
+    {
+        QFile f(access);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(jet);
+    }
+    try {
+        TProjectDAO(TDbHelper(access)).AddProject(QStringLiteral("x"));
+        QFAIL("a foreign file must be an error");
+    } catch (const TDbError &e) {
+        QVERIFY2(e.message().contains(QStringLiteral("不是SQLite数据库")), qPrintable(e.message()));
+        QVERIFY(e.message().contains(QStringLiteral("Access")));
+    }
+    QFile f(access);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), jet);
+
+    // Once the file is there, the same helper works.
+    QDir().mkpath(dir_->filePath(QStringLiteral("absent")));
+    TDbHelper::CreateEmptyDatabase(missing);
+    QCOMPARE(TProjectDAO(TDbHelper(missing)).GetProjects().size(), 0);
+}
+
+void TestModel::emptyDatabaseIsNeverOverwritten()
+{
+    addProject(QStringLiteral("kept"));
+    QVERIFY_THROWS_EXCEPTION(TDbError, TDbHelper::CreateEmptyDatabase(file_));
+    QCOMPARE(TProjectDAO(db_).GetProjects().size(), 1);
+    QVERIFY(!QFile::exists(file_ + QStringLiteral(".new")));
+}
+
+void TestModel::lookupsWithoutRowsGiveMinusOneOrEmpty()
+{
+    TClassDAO classes(db_);
+    QCOMPARE(TProjectDAO(db_).CountByName(QStringLiteral("none")), 0);
+    QCOMPARE(classes.GetClassId(1, QStringLiteral("None")), -1);
+    QCOMPARE(classes.CountByName(1, QStringLiteral("None")), 0);
+    QCOMPARE(classes.GetClassName(42), QString());
+    QCOMPARE(classes.GetFriendName(42), QString());
+    QVERIFY(!TMemberDAO(db_).GetMember(42).has_value());
+    QCOMPARE(db_.QueryString(QStringLiteral("select projectName from t_project")), QString());
+
+    const int p1 = addProject(QStringLiteral("a"));
+    const int p2 = addProject(QStringLiteral("b"));
+    addClass(p2, QStringLiteral("Book"));
+    QCOMPARE(classes.GetClassId(p1, QStringLiteral("Book")), -1);
+    QVERIFY(!TMemberDAO(db_).GetProjectKeyMember(p1, QStringLiteral("Book")).has_value());
+    QVERIFY(classes.GetClasses(p1).isEmpty());
+    QVERIFY(classes.CheckPrimaryKeys({}) && classes.CheckDisplayMembers({}));
+}
+
+void TestModel::failedBatchRollsBackAndReachesTheCaller()
+{
+    const int p = addProject(QStringLiteral("school"));
+    const QList<TSqlStatement> batch = {
+        {QStringLiteral("insert into t_project(projectName) values (?)"), {QStringLiteral("x")}},
+        {QStringLiteral("insert into t_nowhere values (1)"), {}}};
+    QVERIFY_THROWS_EXCEPTION(TDbError, db_.ExecuteBatch(batch));
+    QCOMPARE(TProjectDAO(db_).GetProjects(), TProjectList({{QStringLiteral("school"), p}}));
+    db_.ExecuteBatch({}); // an empty batch is a harmless empty transaction
+
+    // A project deletion that fails half-way must not look like success to its caller.
+    addClass(p, QStringLiteral("Student"));
+    db_.ExecuteSql(QStringLiteral("create trigger keep before delete on t_class "
+                                  "begin select raise(abort, 'kept'); end"));
+    QVERIFY_THROWS_EXCEPTION(TDbError, TProjectDAO(db_).DeleteProject(p));
+    QCOMPARE(TProjectDAO(db_).GetProjects().size(), 1);
+    QCOMPARE(TClassDAO(db_).GetClasses(p).size(), 1);
+}
+
+void TestModel::deleteProjectKeepsItsMembers()
+{
+    const int p = addProject(QStringLiteral("school"));
+    const int c = addClass(p, QStringLiteral("Student"));
+    addMember(p, c, QStringLiteral("id"), MemberType::Integer, 1);
+    TProjectDAO(db_).DeleteProject(p);
+    QVERIFY(TProjectDAO(db_).GetProjects().isEmpty());
+    QVERIFY(TClassDAO(db_).GetClasses(p).isEmpty());
+    QCOMPARE(TMemberDAO(db_).GetMembers(c).size(), 1);
+}
+
+void TestModel::classChangesAreAllOrNothing()
+{
+    const int p = addProject(QStringLiteral("school"));
+    const int student = addClass(p, QStringLiteral("Student"));
+    const int score = addClass(p, QStringLiteral("Score"));
+    addMember(p, student, QStringLiteral("id"), MemberType::Integer, 1);
+    addMember(p, score, QStringLiteral("student"), QStringLiteral("Student"));
+    db_.ExecuteSql(QStringLiteral("create trigger frozen before update on t_member "
+                                  "begin select raise(abort, 'frozen'); end"));
+    db_.ExecuteSql(QStringLiteral("create trigger kept before delete on t_member "
+                                  "begin select raise(abort, 'kept'); end"));
+    TClassDAO classes(db_);
+    QVERIFY_THROWS_EXCEPTION(TDbError, classes.UpdateClass(p, student, QStringLiteral("Pupil"),
+                                                           QStringLiteral("学生")));
+    QCOMPARE(classes.GetClassName(student), QStringLiteral("Student"));
+    QVERIFY_THROWS_EXCEPTION(TDbError, classes.DeleteClass(student));
+    QCOMPARE(classes.GetClassName(student), QStringLiteral("Student"));
+    QCOMPARE(TMemberDAO(db_).GetMembers(student).size(), 1);
+
+    db_.ExecuteSql(QStringLiteral("drop trigger kept"));
+    classes.DeleteClass(student);
+    QVERIFY(classes.GetClassName(student).isEmpty());
+    QVERIFY(TMemberDAO(db_).GetMembers(student).isEmpty());
+    // A member of another class keeps the deleted class's name, and still counts as a reference.
+    const QList<TMember> refs = TMemberDAO(db_).GetReferenceMembers(score);
+    QCOMPARE(refs.size(), 1);
+    QCOMPARE(refs.first().memberType(), QStringLiteral("Student"));
+}
+
+void TestModel::renameRewritesExactReferencesInItsOwnProjectOnly()
+{
+    const int p3 = addProject(QStringLiteral("library"));
+    const int other = addProject(QStringLiteral("other"));
+    const int book = addClass(p3, QStringLiteral("Book"));
+    const int loan = addClass(p3, QStringLiteral("Loan"));
+    const int otherLoan = addClass(other, QStringLiteral("Loan"));
+    const int ref = addMember(p3, loan, QStringLiteral("book"), QStringLiteral("Book"));
+    const int lookalike = addMember(p3, loan, QStringLiteral("books"), QStringLiteral("Bookcase"));
+    const int lower = addMember(p3, loan, QStringLiteral("b"), QStringLiteral("book"));
+    const int foreign = addMember(other, otherLoan, QStringLiteral("book"), QStringLiteral("Book"));
+
+    TClassDAO classes(db_);
+    classes.UpdateClass(p3, book, QStringLiteral("Volume"), QStringLiteral("卷"));
+    TMemberDAO members(db_);
+    QCOMPARE(members.GetMember(ref)->memberType(), QStringLiteral("Volume"));
+    QCOMPARE(members.GetMember(lookalike)->memberType(), QStringLiteral("Bookcase"));
+    QCOMPARE(members.GetMember(lower)->memberType(), QStringLiteral("book"));
+    QCOMPARE(members.GetMember(foreign)->memberType(), QStringLiteral("Book"));
+    QCOMPARE(classes.GetFriendName(book), QStringLiteral("卷"));
+
+    // No duplicate check on rename; an unchanged name changes no member.
+    classes.UpdateClass(p3, loan, QStringLiteral("Volume"), QStringLiteral("借阅"));
+    QCOMPARE(classes.CountByName(p3, QStringLiteral("Volume")), 2);
+    QCOMPARE(members.GetMember(ref)->memberType(), QStringLiteral("Volume"));
+}
+
+void TestModel::checksStopAtTheFirstFailingClass()
+{
+    const int p = addProject(QStringLiteral("school"));
+    const int good = addClass(p, QStringLiteral("Good"));
+    const int noKey = addClass(p, QStringLiteral("NoKey"));
+    const int twoKeys = addClass(p, QStringLiteral("TwoKeys"));
+    addMember(p, good, QStringLiteral("id"), MemberType::Integer, 1, 1);
+    addMember(p, noKey, QStringLiteral("name"), MemberType::Text, 0, 1);
+    addMember(p, twoKeys, QStringLiteral("a"), MemberType::Integer, 1, 1);
+    addMember(p, twoKeys, QStringLiteral("b"), MemberType::Integer, 1, 1);
+
+    TClassDAO classes(db_);
+    const TClassList list = classes.GetClasses(p);
+    QCOMPARE(list.size(), 3);
+    QList<int> reported;
+    const auto record = [&](int id) { reported.append(id); };
+    QVERIFY(!classes.CheckPrimaryKeys(list, record));
+    QCOMPARE(reported, QList<int>{noKey});
+
+    reported.clear();
+    QVERIFY(!classes.CheckPrimaryKeys({list.at(0), list.at(2), list.at(1)}, record));
+    QCOMPARE(reported, QList<int>{twoKeys});
+
+    reported.clear();
+    QVERIFY(classes.CheckDisplayMembers({list.at(0), list.at(1)}, record));
+    addMember(p, noKey, QStringLiteral("title"), MemberType::Text, 0, 1);
+    QVERIFY(!classes.CheckDisplayMembers(list, record));
+    QCOMPARE(reported, QList<int>{noKey});
+}
+
+void TestModel::deletedIdsAreNeverReused()
+{
+    const int first = addProject(QStringLiteral("a"));
+    const int second = addProject(QStringLiteral("b"));
+    TProjectDAO(db_).DeleteProject(second);
+    QVERIFY(addProject(QStringLiteral("c")) > second);
+
+    const int c1 = addClass(first, QStringLiteral("A"));
+    TClassDAO(db_).DeleteClass(c1);
+    QVERIFY(addClass(first, QStringLiteral("B")) > c1);
+
+    const int m1 = addMember(first, c1, QStringLiteral("x"), MemberType::Text);
+    TMemberDAO(db_).DeleteMember(m1);
+    QVERIFY(addMember(first, c1, QStringLiteral("y"), MemberType::Text) > m1);
+}
+
+void TestModel::textIsStoredAsTyped()
+{
+    const QString name = QStringLiteral("O'Brien's \"项目\" \\ ; --");
+    const int p = addProject(name);
+    QCOMPARE(TProjectDAO(db_).CountByName(name), 1);
+    QCOMPARE(TProjectDAO(db_).GetProjects().first().name, name);
+    TProjectDAO(db_).RenameProject(p, QStringLiteral("学校'管理'"));
+    QCOMPARE(TProjectDAO(db_).CountByName(QStringLiteral("学校'管理'")), 1);
+
+    const QString className = QStringLiteral("It's");
+    const int c = addClass(p, className);
+    QCOMPARE(TClassDAO(db_).GetClassName(c), className);
+    QCOMPARE(TClassDAO(db_).GetFriendName(c), className + QStringLiteral("友好名"));
+
+    TMember m;
+    m.setProjectId(p);
+    m.setClassId(c);
+    m.setMemberName(QStringLiteral("note"));
+    m.setMemberType(MemberType::Text);
+    m.setMemberComment(QStringLiteral("学生的'备注'"));
+    TMemberDAO(db_).AddMember(m);
+    QCOMPARE(TMemberDAO(db_).GetMembers(c).first().memberComment(), QStringLiteral("学生的'备注'"));
+    // Class names compare with case, as the database does.
+    QCOMPARE(TClassDAO(db_).CountByName(p, QStringLiteral("it's")), 0);
+}
+
+void TestModel::memberSelectionsAndLookups()
+{
+    const int p = addProject(QStringLiteral("school"));
+    const int other = addProject(QStringLiteral("other"));
+    const int student = addClass(p, QStringLiteral("Student"));
+    const int score = addClass(p, QStringLiteral("Score"));
+    addClass(other, QStringLiteral("Student"));
+    addMember(p, student, QStringLiteral("id"), MemberType::Integer, 1);
+
+    TMember m;
+    m.setProjectId(p);
+    m.setClassId(score);
+    m.setMemberName(QStringLiteral("photo"));
+    m.setMemberType(MemberType::Picture);
+    m.setQueryFlag(1);
+    TMemberDAO members(db_);
+    members.AddMember(m);
+    const int photo = db_.QueryInteger(QStringLiteral("select max(memberId) from t_member"));
+    const int key = addMember(p, score, QStringLiteral("no"), MemberType::Text, 1, 1);
+    addMember(p, score, QStringLiteral("student"), QStringLiteral("Student"));
+
+    const TMember stored = *members.GetMember(photo);
+    QCOMPARE(stored.memberQueryDisplay(), 1);
+    QCOMPARE(stored.memberLength(), 0);
+    QCOMPARE(members.GetPictureMembers(score).size(), 1);
+    QCOMPARE(members.GetQueryMembers(score).first().memberId(), photo);
+    QCOMPARE(members.GetNonKeyMembers(score).size(), 2);
+    QCOMPARE(members.GetReferenceMembers(score).first().memberName(), QStringLiteral("student"));
+    QCOMPARE(members.GetKeyMember(score)->memberId(), key);
+    QCOMPARE(members.GetDisplayMember(score)->memberId(), key);
+    QCOMPARE(members.GetProjectKeyMember(p, QStringLiteral("Student"))->memberName(), QStringLiteral("id"));
+    QVERIFY(!members.GetProjectKeyMember(other, QStringLiteral("Student")).has_value());
+
+    // An update never moves a member to another class or project.
+    TMember moved = stored;
+    moved.setProjectId(other);
+    moved.setClassId(student);
+    moved.setMemberType(MemberType::Integer);
+    moved.setMemberQueryDisplay(0);
+    members.UpdateMember(moved);
+    const TMember after = *members.GetMember(photo);
+    QCOMPARE(after.classId(), score);
+    QCOMPARE(after.projectId(), p);
+    QCOMPARE(after.memberType(), MemberType::Integer);
+    QCOMPARE(after.memberQueryDisplay(), 0);
+
+    const TClassList others = TClassDAO(db_).GetOtherClasses(p, score);
+    QCOMPARE(others, TClassList({{QStringLiteral("Student"), student}}));
+    QCOMPARE(TClassDAO(db_).GetOtherClasses(p, -5).size(), 2);
+}
+
+void TestModel::twoThreadsUseTheStoresAtOnce()
+{
+    const int p = addProject(QStringLiteral("school"));
+    const int c = addClass(p, QStringLiteral("Student"));
+    std::atomic<int> failures{0};
+    QString firstFailure;
+    auto *writer = QThread::create([&] {
+        try {
+            for (int i = 0; i < 200; ++i)
+                addMember(p, c, QStringLiteral("m%1").arg(i), MemberType::Text);
+        } catch (const TDbError &e) {
+            if (failures++ == 0)
+                firstFailure = e.message();
+        }
+    });
+    writer->start();
+    try {
+        for (int i = 0; i < 200; ++i) {
+            TMemberDAO(db_).GetMembers(c);
+            TClassDAO(db_).UpdateClass(p, c, QStringLiteral("Student"), QStringLiteral("学生%1").arg(i));
+        }
+    } catch (const TDbError &e) {
+        if (failures++ == 0)
+            firstFailure = e.message();
+    }
+    QVERIFY(writer->wait(60000));
+    delete writer;
+    QVERIFY2(failures == 0, qPrintable(firstFailure));
+    QCOMPARE(TMemberDAO(db_).GetMembers(c).size(), 200);
+}
+
+QTEST_GUILESS_MAIN(TestModel)
+#include "tst_model.moc"
