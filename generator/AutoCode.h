@@ -30,5 +30,9 @@ protected:
     void run() override;
 
 private:
-    // body provided with the generators
+    int projectId_;
+    QString projectName_;
+    QString tablePrefix_;
+    QString programDir_;
+    QAtomicInt stop_;
 };
