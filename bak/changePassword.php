@@ -1,0 +1,82 @@
+<?php
+/* 修改密码。使用初始密码登录后必须先在这里设置新密码。 */
+define('VELMORA_OWN_PAGE', true);
+define('VELMORA_PASSWORD_PAGE', true);
+require_once __DIR__ . '/database/SqlHelper.class.php';
+require_once __DIR__ . '/util/util.php';
+
+$forced = !empty($_SESSION['velmora_must_change']);
+$errors = [];
+$done = false;
+if (($_SERVER['REQUEST_METHOD'] ?? 'GET') === 'POST') {
+    $old = is_string($_POST['oldPassword'] ?? null) ? $_POST['oldPassword'] : '';
+    $new = is_string($_POST['newPassword'] ?? null) ? $_POST['newPassword'] : '';
+    $again = is_string($_POST['confirmPassword'] ?? null) ? $_POST['confirmPassword'] : '';
+    if ($old === '') {
+        $errors[] = '请输入原密码。';
+    }
+    if (strlen($new) < 6) {
+        $errors[] = '新密码至少需要 6 个字符。';
+    } elseif (strlen($new) > 72) {
+        $errors[] = '新密码不能超过 72 个字节。';
+    }
+    if ($new !== $again) {
+        $errors[] = '两次输入的新密码不一致。';
+    }
+    if ($new !== '' && $new === $old) {
+        $errors[] = '新密码不能与原密码相同。';
+    }
+    if (!$errors) {
+        $db = new SqlHelper();
+        $table = velmora_admin_table();
+        $id = (int)$_SESSION['velmora_admin_id'];
+        $rows = $db->query_prepared('SELECT adminPassword FROM ' . $table . ' WHERE adminId = ?', [$id]);
+        if (!$rows) {
+            $errors[] = $db->error !== '' ? $db->error : '当前账号已不存在，请重新登录。';
+        } elseif (!password_verify($old, (string)$rows[0]['adminPassword'])) {
+            $errors[] = '原密码不正确。';
+            usleep(400000);
+        } else {
+            $n = $db->execute_prepared(
+                'UPDATE ' . $table . ' SET adminPassword = ?, mustChangePassword = 0 WHERE adminId = ?',
+                [password_hash($new, PASSWORD_DEFAULT), $id]
+            );
+            if ($n < 0) {
+                $errors[] = $db->error !== '' ? $db->error : '保存新密码失败。';
+            } else {
+                $_SESSION['velmora_must_change'] = false;
+                session_regenerate_id(true);
+                $done = true;
+            }
+        }
+        $db->close_connect();
+    }
+}
+page_begin('修改密码', $forced || $done ? 'message-page' : '');
+?>
+<?php if ($done): ?>
+<div class="message-box ok">
+  <h1>密码修改成功</h1>
+  <p>以后请使用新密码登录。</p>
+  <p class="actions"><a class="btn" href="/index.php" target="_top" id="enter">进入系统</a></p>
+</div>
+<?php else: ?>
+<div class="<?= $forced ? 'message-box' : 'page' ?>" style="text-align:left">
+  <h2>修改密码</h2>
+  <?php if ($forced): ?><div class="alert info">您正在使用初始密码登录，请先设置新密码。</div><?php endif; ?>
+  <?php foreach ($errors as $e): ?><div class="alert error"><?= h($e) ?></div><?php endforeach; ?>
+  <form method="post" action="/changePassword.php" class="<?= $forced ? '' : 'panel' ?>" autocomplete="off">
+    <table class="form-table">
+      <tr><th>用户名</th><td><?= h($_SESSION['velmora_admin_name'] ?? '') ?></td></tr>
+      <tr><th><label for="oldPassword">原密码</label></th><td><input type="password" id="oldPassword" name="oldPassword" required></td></tr>
+      <tr><th><label for="newPassword">新密码</label></th><td><input type="password" id="newPassword" name="newPassword" minlength="6" maxlength="72" required><div class="hint">至少 6 个字符</div></td></tr>
+      <tr><th><label for="confirmPassword">确认新密码</label></th><td><input type="password" id="confirmPassword" name="confirmPassword" maxlength="72" required></td></tr>
+    </table>
+    <div class="form-actions">
+      <button type="submit">保存</button>
+      <?php if ($forced): ?><a class="btn plain" href="/logout.php">退出登录</a><?php endif; ?>
+    </div>
+  </form>
+</div>
+<?php endif; ?>
+<?php page_end();

@@ -1,0 +1,3 @@
+<?php
+/* 防止列出目录内容。 */
+header('Location: /index.php');

@@ -1,0 +1,271 @@
+<?php
+/*
+ * 数据访问类。每个业务层类都通过它执行 SQL。
+ *
+ * 加载本文件时先运行请求守卫（util/guard.php），见该文件的说明。
+ * 数据库错误不会以 PHP 异常的形式抛出：失败的操作返回失败值，原因写入 PHP 错误日志，
+ * 修改数据失败时还会把简短的中文原因交给 /error.php 显示。
+ */
+require_once __DIR__ . '/../util/guard.php';
+
+mysqli_report(MYSQLI_REPORT_OFF);
+
+class SqlHelper
+{
+    /** @var mysqli|null */
+    public $conn = null;
+    /** 最近一次失败的原因（中文），成功时为空 */
+    public $error = '';
+
+    public function __construct()
+    {
+        $c = velmora_config();
+        try {
+            $conn = mysqli_init();
+            $ok = @$conn->real_connect(
+                $c['socket'] !== '' ? null : (string)$c['host'],
+                (string)$c['user'],
+                (string)$c['password'],
+                (string)$c['database'],
+                $c['socket'] !== '' ? null : (int)$c['port'],
+                $c['socket'] !== '' ? (string)$c['socket'] : null
+            );
+            if (!$ok) {
+                $this->fail('无法连接数据库，请检查 database/config.php 中的连接设置。',
+                    'connect: ' . mysqli_connect_errno() . ' ' . mysqli_connect_error(), false);
+                return;
+            }
+            if (!$conn->set_charset((string)$c['charset'])) {
+                $this->fail('数据库不支持所设置的字符集。', 'charset: ' . $conn->error, false);
+                $conn->close();
+                return;
+            }
+            if ((string)$c['sql_mode'] !== '') {
+                $conn->query("SET SESSION sql_mode='" . $conn->real_escape_string((string)$c['sql_mode']) . "'");
+            }
+            $this->conn = $conn;
+        } catch (Throwable $e) {
+            $this->fail('无法连接数据库，请检查 database/config.php 中的连接设置。', 'connect: ' . $e->getMessage(), false);
+        }
+    }
+
+    public function __destruct()
+    {
+        $this->close_connect();
+    }
+
+    /*
+     * 执行 insert、update、delete。
+     * 返回 0：失败（包括 update 没有找到要修改的记录）；
+     *      1：有记录被改变；
+     *      2：语句执行成功但没有改变任何记录（例如修改后的值与原值相同，或删除的记录不存在）。
+     */
+    public function execute_dml($sql)
+    {
+        if ($this->conn === null) {
+            $this->remember_failure();
+            return 0;
+        }
+        try {
+            if ($this->conn->query((string)$sql) === false) {
+                $this->fail_from_server((string)$sql);
+                return 0;
+            }
+            $affected = $this->conn->affected_rows;
+            if ($affected > 0) {
+                return 1;
+            }
+            $verb = strtolower(strtok(ltrim((string)$sql), " \t\r\n("));
+            if ($verb === 'update' && preg_match('/Rows matched:\s*0\b/', (string)$this->conn->info)) {
+                $this->fail('没有找到要修改的记录，它可能已被删除。', 'update matched no row: ' . $this->short($sql));
+                return 0;
+            }
+            if ($verb === 'delete') {
+                $this->fail('没有找到要删除的记录，它可能已被删除。', 'delete matched no row: ' . $this->short($sql));
+            }
+            return 2;
+        } catch (Throwable $e) {
+            $this->fail('数据库操作失败。', $e->getMessage() . ' SQL: ' . $this->short($sql));
+            return 0;
+        }
+    }
+
+    /* 执行查询，返回 mysqli_result；失败时返回 false。用完请调用 free()。 */
+    public function execute_dql($sql)
+    {
+        if ($this->conn === null) {
+            return false;
+        }
+        try {
+            $res = $this->conn->query((string)$sql);
+            if ($res === false) {
+                $this->fail_from_server((string)$sql, false);
+            }
+            return $res;
+        } catch (Throwable $e) {
+            $this->fail('数据库查询失败。', $e->getMessage() . ' SQL: ' . $this->short($sql), false);
+            return false;
+        }
+    }
+
+    /* 执行查询，返回全部记录，每条记录是以列名为键的数组；失败时返回空数组。 */
+    public function execute_dql2($sql)
+    {
+        $res = $this->execute_dql($sql);
+        if (!($res instanceof mysqli_result)) {
+            return [];
+        }
+        $rows = $res->fetch_all(MYSQLI_ASSOC);
+        $res->free();
+        return $rows;
+    }
+
+    /*
+     * 分页查询：$sql1 取当前页的记录，$sql2 统计符合条件的记录数。
+     * 结果填入 $fenyePage（记录、记录总数、总页数、导航条）。
+     * 页码超出最后一页时改为显示最后一页。
+     */
+    public function execute_dql_fenye($sql1, $sql2, $fenyePage)
+    {
+        $pageSize = max(1, (int)$fenyePage->pageSize);
+        $pageNow = max(1, (int)$fenyePage->pageNow);
+        $count = 0;
+        $res = $this->execute_dql($sql2);
+        if ($res instanceof mysqli_result) {
+            $row = $res->fetch_row();
+            $count = $row ? (int)$row[0] : 0;
+            $res->free();
+        } else {
+            $fenyePage->error = $this->error;
+        }
+        $pageCount = (int)ceil($count / $pageSize);
+        if ($pageCount > 0 && $pageNow > $pageCount) {
+            $pageNow = $pageCount;
+            $sql1 = preg_replace('/\s+limit\s+-?\d+\s*,\s*\d+\s*$/i',
+                ' limit ' . (($pageNow - 1) * $pageSize) . ',' . $pageSize, (string)$sql1);
+        }
+        $rows = $count > 0 ? $this->execute_dql2($sql1) : [];
+        if ($this->error !== '') {
+            $fenyePage->error = $this->error;
+        }
+        $fenyePage->pageNow = $pageNow;
+        $fenyePage->pageSize = $pageSize;
+        $fenyePage->rowCount = $count;
+        $fenyePage->pageCount = $pageCount;
+        $fenyePage->res_array = $rows;
+        if (method_exists($fenyePage, 'build')) {
+            $fenyePage->build();
+        }
+    }
+
+    /* 框架自带页面使用的预处理查询：参数按顺序绑定为字符串。返回全部记录。 */
+    public function query_prepared(string $sql, array $params = []): array
+    {
+        $stmt = $this->run_prepared($sql, $params);
+        if ($stmt === null) {
+            return [];
+        }
+        $res = $stmt->get_result();
+        $rows = $res instanceof mysqli_result ? $res->fetch_all(MYSQLI_ASSOC) : [];
+        $stmt->close();
+        return $rows;
+    }
+
+    /* 预处理的修改语句，返回受影响的行数；失败时返回 -1。 */
+    public function execute_prepared(string $sql, array $params = []): int
+    {
+        $stmt = $this->run_prepared($sql, $params);
+        if ($stmt === null) {
+            return -1;
+        }
+        $n = (int)$stmt->affected_rows;
+        $stmt->close();
+        return $n;
+    }
+
+    public function close_connect()
+    {
+        if ($this->conn !== null) {
+            try {
+                $this->conn->close();
+            } catch (Throwable $e) {
+                // 已经关闭
+            }
+            $this->conn = null;
+        }
+    }
+
+    private function run_prepared(string $sql, array $params): ?mysqli_stmt
+    {
+        if ($this->conn === null) {
+            return null;
+        }
+        try {
+            $stmt = $this->conn->prepare($sql);
+            if ($stmt === false) {
+                $this->fail_from_server($sql, false);
+                return null;
+            }
+            if ($params) {
+                $values = array_map(function ($v) {
+                    return $v === null ? null : (string)$v;
+                }, array_values($params));
+                $stmt->bind_param(str_repeat('s', count($values)), ...$values);
+            }
+            if (!$stmt->execute()) {
+                $this->fail('数据库操作失败。', $stmt->errno . ' ' . $stmt->error . ' SQL: ' . $this->short($sql), false);
+                $stmt->close();
+                return null;
+            }
+            return $stmt;
+        } catch (Throwable $e) {
+            $this->fail('数据库操作失败。', $e->getMessage() . ' SQL: ' . $this->short($sql), false);
+            return null;
+        }
+    }
+
+    private function fail_from_server(string $sql, bool $forUser = true): void
+    {
+        $errno = (int)$this->conn->errno;
+        $reasons = [
+            1062 => '已经存在相同编号（或唯一值）的记录。',
+            1451 => '这条记录正被其他数据引用，不能删除或修改它的编号。',
+            1452 => '所选的关联数据不存在。',
+            1406 => '输入的内容超出了允许的长度。',
+            1048 => '有必填的项目没有填写。',
+            1364 => '有必填的项目没有填写。',
+            1366 => '输入的值格式不正确，或包含无法保存的字符。',
+            1265 => '输入的值格式不正确。',
+            1292 => '日期或数字的格式不正确。',
+            1264 => '输入的数字超出了允许的范围。',
+            1064 => '提交的数据不完整或格式不正确。',
+            1146 => '数据表不存在，请先导入建表脚本。',
+            1054 => '数据表的结构与程序不一致，请重新导入建表脚本。',
+        ];
+        $this->fail($reasons[$errno] ?? '数据库操作失败。',
+            $errno . ' ' . $this->conn->error . ' SQL: ' . $this->short($sql), $forUser);
+    }
+
+    /* 记录失败：原因写入错误日志；修改数据失败时把原因留给 /error.php。 */
+    private function fail(string $reason, string $detail, bool $forUser = true): void
+    {
+        $this->error = $reason;
+        error_log('[SqlHelper] ' . $detail);
+        if ($forUser) {
+            $this->remember_failure();
+        }
+    }
+
+    private function remember_failure(): void
+    {
+        if ($this->error !== '' && session_status() === PHP_SESSION_ACTIVE) {
+            $_SESSION['velmora_reason'] = $this->error;
+        }
+    }
+
+    private function short($sql): string
+    {
+        $sql = preg_replace('/\s+/', ' ', (string)$sql);
+        return strlen($sql) > 500 ? substr($sql, 0, 500) . '...' : $sql;
+    }
+}

@@ -1,0 +1,37 @@
+<?php
+/*
+ * 数据库连接设置。部署时只需修改本文件。
+ *
+ * 说明：
+ *  - host/port/user/password/database：MySQL（或 MariaDB）服务器的连接参数；
+ *    socket 不为空时改用本机套接字连接，host 与 port 随之不用。
+ *  - charset：连接字符集，建议 utf8mb4。
+ *  - table_prefix：建表时使用的表名前缀。留空（null）时从 phpbean 目录中
+ *    实体类的注释里自动识别，识别不到时按 "t_"。
+ *  - sql_mode：每次连接时设置的 SQL 模式。请保持严格模式（STRICT_TRANS_TABLES），
+ *    并且不要包含 NO_BACKSLASH_ESCAPES，否则请求值的转义将不再可靠。
+ *    设为空字符串表示沿用服务器的设置。
+ *  - trusted_origins：除本站地址以外，还允许提交修改数据请求的来源，
+ *    例如经反向代理访问时的外部地址 "https://example.com"。
+ *  - session_idle：登录后无操作多少秒自动退出。
+ *  - debug：为 true 时把 PHP 的错误直接显示在页面上（仅供开发时使用）。
+ *
+ * 注意：生成的建表脚本中外键语句使用小写开头的表名，在 Linux 上的 MySQL/MariaDB
+ * 中请把服务器参数 lower_case_table_names 设为 1（需在初始化数据目录时设置）。
+ * PHP 需开启输出缓冲（php.ini 中 output_buffering = 4096，Debian 与官方推荐配置的默认值）。
+ */
+return [
+    'host'            => '127.0.0.1',
+    'port'            => 3306,
+    'socket'          => '',
+    'user'            => 'root',
+    'password'        => '',
+    'database'        => 'velmora',
+    'charset'         => 'utf8mb4',
+    'table_prefix'    => null,
+    'sql_mode'        => 'STRICT_TRANS_TABLES,NO_ZERO_IN_DATE,NO_ZERO_DATE,ERROR_FOR_DIVISION_BY_ZERO,NO_ENGINE_SUBSTITUTION',
+    'trusted_origins' => [],
+    'session_idle'    => 7200,
+    'app_title'       => '信息管理系统',
+    'debug'           => false,
+];

@@ -1,0 +1,51 @@
+<?php
+/*
+ * 系统框架页：顶部标题栏、左侧菜单、右侧内容区。
+ * 菜单在运行时生成：controller 目录中每个 {Class}Action.php 一项，
+ * 名称取 phpbean/{Class}.class.php 头注释中的中文名称，链接到该类的查询。
+ */
+define('VELMORA_OWN_PAGE', true);
+require_once __DIR__ . '/util/util.php';
+
+$entities = velmora_entities();
+$menu = [];
+$controllers = glob(__DIR__ . '/controller/*Action.php') ?: [];
+sort($controllers, SORT_STRING);
+foreach ($controllers as $file) {
+    if (!preg_match('/^([A-Za-z_][A-Za-z0-9_]*)Action\.php$/', basename($file), $m)) {
+        continue;
+    }
+    $class = $m[1];
+    $menu[] = [
+        'label' => $entities[$class]['friend'] ?? $class,
+        'url' => '/controller/' . rawurlencode($class) . 'Action.php?action=query',
+        'class' => $class,
+    ];
+}
+$title = velmora_config()['app_title'];
+page_begin($title, 'frame-body');
+?>
+<header class="topbar">
+  <img class="logo" src="/images/logo.svg" alt="">
+  <span class="title"><?= h($title) ?></span>
+  <span class="user">
+    <span id="current-user">当前用户：<?= h($_SESSION['velmora_admin_name'] ?? '') ?></span>
+    <a href="/changePassword.php" target="main">修改密码</a>
+    <a href="/logout.php" target="_top">退出</a>
+  </span>
+</header>
+<div class="frame-main">
+  <nav class="sidebar" id="menu">
+    <h3>系统</h3>
+    <a href="/desk.php" target="main" class="active">首页</a>
+    <h3>数据管理</h3>
+    <?php if (!$menu): ?><div class="empty">还没有生成任何模块</div><?php endif; ?>
+    <?php foreach ($menu as $item): ?>
+    <a href="<?= h($item['url']) ?>" target="main" data-class="<?= h($item['class']) ?>"><?= h($item['label']) ?>管理</a>
+    <?php endforeach; ?>
+    <h3>帮助</h3>
+    <a href="/about.html" target="main">关于</a>
+  </nav>
+  <iframe class="content-frame" name="main" id="main" src="/desk.php" title="内容"></iframe>
+</div>
+<?php page_end();

@@ -1,0 +1,39 @@
+<?php
+/* 添加、修改、删除成功后显示的页面。 */
+define('VELMORA_OWN_PAGE', true);
+require_once __DIR__ . '/util/util.php';
+
+unset($_SESSION['velmora_reason']);
+// 返回发起操作的页面（只接受本站地址，且不重复执行修改操作）
+$back = '';
+$referer = $_SERVER['HTTP_REFERER'] ?? '';
+if ($referer !== '' && in_array(velmora_normalize_origin($referer), velmora_own_origins(), true)
+    && !preg_match('/[?&]action=(add|update|del)\b/', $referer) && !preg_match('#/(ok|error)\.php#', $referer)) {
+    $back = $referer;
+}
+page_begin('操作成功', 'message-page');
+?>
+<div class="message-box ok">
+  <h1>操作成功！</h1>
+  <p id="countdown">数据已保存。</p>
+  <p class="actions">
+    <?php if ($back !== ''): ?><a class="btn" id="back" href="<?= h($back) ?>">返回</a><?php endif; ?>
+    <a class="btn plain" href="/index.php" target="_top">回到首页</a>
+  </p>
+</div>
+<script>
+(function () {
+  var p = window.parent;
+  // 在浮动窗口中：关闭窗口并刷新列表
+  if (p && p !== window && p.VelmoraOpen && p.VelmoraOpen.isOpen()) {
+    setTimeout(function () { p.VelmoraOpen.done(); }, 600);
+    return;
+  }
+  var back = document.getElementById('back');
+  if (back) {
+    document.getElementById('countdown').textContent = '数据已保存，马上返回……';
+    setTimeout(function () { window.location.href = back.href; }, 800);
+  }
+})();
+</script>
+<?php page_end();

@@ -1,0 +1,108 @@
+<?php
+/*
+ * 管理页面常用的小函数。
+ *
+ * 管理页面由控制器在 action=query 时包含，这时请求值已被转义（见 guard.php），
+ * 适合直接交给业务层类；要在页面上显示用户输入的内容时，请用 req_raw() 取原始值，
+ * 并且所有输出都经过 h() 转义。
+ */
+require_once __DIR__ . '/guard.php';
+
+if (!function_exists('h')) {
+    /* HTML 转义 */
+    function h($value): string
+    {
+        return htmlspecialchars((string)$value, ENT_QUOTES | ENT_SUBSTITUTE, 'UTF-8');
+    }
+}
+
+/* 请求参数的原始值（转义前），依次在 POST、GET 中查找。 */
+function req_raw(string $name, $default = '')
+{
+    $raw = $GLOBALS['VELMORA_RAW'] ?? ['get' => $_GET, 'post' => $_POST];
+    if (array_key_exists($name, $raw['post'])) {
+        return $raw['post'][$name];
+    }
+    if (array_key_exists($name, $raw['get'])) {
+        return $raw['get'][$name];
+    }
+    return $default;
+}
+
+/* 请求参数的原始值，只接受字符串。 */
+function req_raw_string(string $name, string $default = ''): string
+{
+    $v = req_raw($name, $default);
+    return is_scalar($v) ? (string)$v : $default;
+}
+
+/*
+ * 由 QueryAll{Class}() 的结果生成下拉框选项：每条记录第一列为值，第二列为显示文字。
+ * $selected 为当前选中的值；$empty 不为 null 时在最前面加一个值为空的选项。
+ */
+function select_options($rows, $selected = '', ?string $empty = null): string
+{
+    $html = '';
+    if ($empty !== null) {
+        $html .= '<option value="">' . h($empty) . '</option>';
+    }
+    foreach ((array)$rows as $row) {
+        $cols = array_values((array)$row);
+        if (!$cols) {
+            continue;
+        }
+        $value = (string)$cols[0];
+        $text = isset($cols[1]) ? (string)$cols[1] : $value;
+        $sel = ((string)$selected !== '' && $value === (string)$selected) ? ' selected' : '';
+        $html .= '<option value="' . h($value) . '"' . $sel . '>' . h($text) . '</option>';
+    }
+    return $html;
+}
+
+/* 在 QueryAll{Class}() 的结果中按值查找显示文字，找不到时返回值本身。 */
+function lookup_display($rows, $value): string
+{
+    foreach ((array)$rows as $row) {
+        $cols = array_values((array)$row);
+        if ($cols && (string)$cols[0] === (string)$value) {
+            return isset($cols[1]) ? (string)$cols[1] : (string)$cols[0];
+        }
+    }
+    return (string)$value;
+}
+
+/* 日期格式化：接受 YYYY-MM-DD 或日期时间文本，空值和无效日期返回空字符串。 */
+function format_date($value, string $format = 'Y-m-d'): string
+{
+    $value = trim((string)$value);
+    if ($value === '' || strncmp($value, '0000-00-00', 10) === 0) {
+        return '';
+    }
+    $ts = strtotime($value);
+    return $ts === false ? '' : date($format, $ts);
+}
+
+/* 图片地址：空值时使用默认图片。 */
+function picture_url($path): string
+{
+    $path = trim((string)$path);
+    return $path === '' ? '/upload/NoImage.jpg' : $path;
+}
+
+/* 管理页面的页头：标题、样式表与脚本。 */
+function page_begin(string $title, string $bodyClass = ''): void
+{
+    echo '<!DOCTYPE html>' . "\n" . '<html lang="zh-CN"><head><meta charset="UTF-8">'
+        . '<meta name="viewport" content="width=device-width, initial-scale=1">'
+        . '<title>' . h($title) . '</title>'
+        . '<link rel="stylesheet" href="/css/style.css">'
+        . '<link rel="stylesheet" href="/opennew/opennew.css">'
+        . '<script src="/js/app.js"></script>'
+        . '<script src="/opennew/opennew.js"></script>'
+        . '</head><body' . ($bodyClass !== '' ? ' class="' . h($bodyClass) . '"' : '') . '>' . "\n";
+}
+
+function page_end(): void
+{
+    echo "\n</body></html>\n";
+}

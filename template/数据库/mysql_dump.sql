@@ -1,0 +1,47 @@
+﻿-- VelmoraPHP 数据库建表脚本
+--
+-- 导入方法：先新建一个数据库（建议字符集 utf8mb4），再在其中执行本脚本，例如
+--   mysql -u root -p 数据库名 < 本脚本.sql
+-- 外键语句中的表名首字母为小写，Linux 上的 MySQL/MariaDB 请把
+-- lower_case_table_names 设为 1（Windows 上默认即是如此）。
+-- 默认管理员账号：admin，初始密码：admin，首次登录时必须修改密码。
+-- ------------------------------------------------------
+
+/*!40101 SET @OLD_CHARACTER_SET_CLIENT=@@CHARACTER_SET_CLIENT */;
+/*!40101 SET @OLD_CHARACTER_SET_RESULTS=@@CHARACTER_SET_RESULTS */;
+/*!40101 SET @OLD_COLLATION_CONNECTION=@@COLLATION_CONNECTION */;
+SET NAMES utf8mb4;
+SET FOREIGN_KEY_CHECKS=0;
+/*!40101 SET @OLD_SQL_MODE=@@SQL_MODE, SQL_MODE='NO_AUTO_VALUE_ON_ZERO' */;
+/*!40103 SET @OLD_TIME_ZONE=@@TIME_ZONE */;
+/*!40103 SET TIME_ZONE='+00:00' */;
+
+-- ------------------------------------------------------
+-- 管理员表
+-- ------------------------------------------------------
+
+CREATE TABLE IF NOT EXISTS `$dbprefixadmin` (
+  `adminId` int(11) NOT NULL AUTO_INCREMENT COMMENT '编号',
+  `adminName` varchar(50) COLLATE utf8mb4_bin NOT NULL COMMENT '用户名',
+  `adminPassword` varchar(255) COLLATE utf8mb4_bin NOT NULL COMMENT '密码（password_hash 的结果）',
+  `mustChangePassword` tinyint(1) NOT NULL DEFAULT 1 COMMENT '下次登录时必须修改密码',
+  `lastLoginTime` datetime NULL DEFAULT NULL COMMENT '最后登录时间',
+  PRIMARY KEY (`adminId`),
+  UNIQUE KEY `adminName` (`adminName`)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin AUTO_INCREMENT=1 ;
+
+INSERT IGNORE INTO `$dbprefixadmin` (`adminName`, `adminPassword`, `mustChangePassword`) VALUES
+('admin', '$2y$10$D5zN3ysndzgVN4Et.f9hUe6KftyZmD7T.qRaQm1ANPtSWoBfmO4Wu', 1);
+
+-- ------------------------------------------------------
+-- 数据表
+-- ------------------------------------------------------
+
+$sqlString
+
+/*!40103 SET TIME_ZONE=@OLD_TIME_ZONE */;
+/*!40101 SET SQL_MODE=@OLD_SQL_MODE */;
+SET FOREIGN_KEY_CHECKS=1;
+/*!40101 SET CHARACTER_SET_CLIENT=@OLD_CHARACTER_SET_CLIENT */;
+/*!40101 SET CHARACTER_SET_RESULTS=@OLD_CHARACTER_SET_RESULTS */;
+/*!40101 SET COLLATION_CONNECTION=@OLD_COLLATION_CONNECTION */;
