@@ -1,24 +1,206 @@
+// velmora-cli: the model and the generators without a window.
+
+#include "generator/DataBaseSql.h"
+#include "generator/GenerationError.h"
+#include "generator/GenerationRun.h"
+#include "generator/RunMessages.h"
+#include "model/ClassDAO.h"
 #include "model/DbHelper.h"
 #include "model/ProjectDAO.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QTextStream>
+#include <QStringList>
 
 #include <cstdio>
+#include <optional>
+
+#ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 namespace {
 
-const char usage[] =
-    "velmora-cli [--home DIR] init      create an empty projects.mdb (refuses to overwrite)\n"
-    "velmora-cli [--home DIR] projects  one line per project: id, a tab, the name\n"
-    "\n"
-    "--home DIR  the program folder holding projects.mdb (default: the executable's folder)\n";
+// Exit codes: 0 done; 1 the model was refused by a check; 2 any other failure or a bad call.
+enum ExitCode { ExitOk = 0, ExitRefused = 1, ExitFailed = 2 };
+
+const char usage[] = R"(用法:
+  velmora-cli [--home DIR] init                        创建空的模型数据库 projects.mdb (已存在时拒绝覆盖)
+  velmora-cli [--home DIR] projects                    列出所有项目: 每行一个, 项目编号、制表符、项目名称
+  velmora-cli [--home DIR] generate NAME [--prefix P]  为名为 NAME 的项目生成全部代码, 逐行输出进度
+  velmora-cli [--home DIR] sql NAME [--prefix P]       输出该项目的建表sql语句 (UTF-8, 无BOM)
+  velmora-cli --help                                   显示本说明
+
+选项:
+  --home DIR    程序文件夹: 其中有 projects.mdb、bak/ 和 template/, 生成的代码写入其中的 projects/NAME/。
+                默认为 velmora-cli 所在的文件夹。
+  --prefix P    表名前缀, 默认为 t_。
+
+退出码:
+  0  完成
+  1  模型检查未通过 (主键或显示成员设置错误、引用的类不存在或没有主键), 没有写入任何文件
+  2  其他错误: 参数错误、找不到项目、模型数据库缺失或无法读取、模板缺失、文件无法写入等
+)";
+
+void writeOut(const QString &text, std::FILE *stream)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
 
 int fail(const QString &message, int code)
 {
-    QTextStream(stderr) << message << Qt::endl;
+    writeOut(message + QLatin1Char('\n'), stderr);
     return code;
+}
+
+struct TArguments {
+    QString home;
+    std::optional<QString> prefix;
+    QStringList positional;
+    bool help = false;
+    QString error; // set when the command line cannot be used
+};
+
+TArguments parseArguments(const QStringList &args)
+{
+    TArguments result;
+    result.home = QCoreApplication::applicationDirPath();
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString arg = args.at(i);
+        const auto value = [&](const QString &option) -> std::optional<QString> {
+            if (arg.startsWith(option + QLatin1Char('=')))
+                return arg.mid(option.size() + 1);
+            if (i + 1 < args.size())
+                return args.at(++i);
+            result.error = QStringLiteral("选项 %1 缺少参数值").arg(option);
+            return std::nullopt;
+        };
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            result.help = true;
+        } else if (arg == QLatin1String("--home") || arg.startsWith(QLatin1String("--home="))) {
+            if (const auto home = value(QStringLiteral("--home")))
+                result.home = *home;
+        } else if (arg == QLatin1String("--prefix") || arg.startsWith(QLatin1String("--prefix="))) {
+            if (const auto prefix = value(QStringLiteral("--prefix")))
+                result.prefix = *prefix;
+        } else if (arg.startsWith(QLatin1String("--"))) {
+            result.error = QStringLiteral("未知的选项: %1").arg(arg);
+        } else {
+            result.positional.append(arg);
+        }
+        if (!result.error.isEmpty())
+            break;
+    }
+    return result;
+}
+
+int findProject(const QString &name)
+{
+    for (const TListEntry &project : TProjectDAO().GetProjects()) {
+        if (project.name == name)
+            return project.id;
+    }
+    return -1;
+}
+
+// Prints the run's lines as they come; refusals and failures go to stderr.
+class TConsoleListener : public TRunListener {
+public:
+    void Progress(const QString &line) override { writeOut(line + QLatin1Char('\n'), stdout); }
+    void KeyMemberError(int classId) override
+    {
+        fail(RunMessages::KeyMemberError(TClassDAO().GetClassName(classId)), 0);
+    }
+    void DisplayMemberError(int classId) override
+    {
+        fail(RunMessages::DisplayMemberError(TClassDAO().GetClassName(classId)), 0);
+    }
+    void ModelError(const QString &message) override { fail(message, 0); }
+    void GenerationFailed(const QString &reason) override
+    {
+        fail(RunMessages::GenerationFailed(reason), 0);
+    }
+    void GenerationDone() override {}
+};
+
+int generate(const QString &home, const QString &projectName, const QString &prefix)
+{
+    const int projectId = findProject(projectName);
+    if (projectId < 0)
+        return fail(QStringLiteral("找不到名为\"%1\"的项目").arg(projectName), ExitFailed);
+    TConsoleListener listener;
+    switch (TGenerationRun(projectId, projectName, prefix, home).Execute(listener)) {
+    case TGenerationRun::TOutcome::Done:
+        return ExitOk;
+    case TGenerationRun::TOutcome::CheckFailed:
+        return ExitRefused;
+    default:
+        return ExitFailed;
+    }
+}
+
+int printScript(const QString &home, const QString &projectName, const QString &prefix)
+{
+    const int projectId = findProject(projectName);
+    if (projectId < 0)
+        return fail(QStringLiteral("找不到名为\"%1\"的项目").arg(projectName), ExitFailed);
+    try {
+        const QString script = TDataBaseSql::Build(projectId, prefix, home);
+        writeOut(script, stdout);
+        return ExitOk;
+    } catch (const TModelCheckError &error) {
+        return fail(error.message(), ExitRefused);
+    } catch (const TGenerationError &error) {
+        return fail(error.message(), ExitFailed);
+    }
+}
+
+int run(const TArguments &args)
+{
+    const QString command = args.positional.value(0);
+    const bool withProject = command == QLatin1String("generate") || command == QLatin1String("sql");
+    const bool plain = command == QLatin1String("init") || command == QLatin1String("projects");
+    if (!withProject && !plain)
+        return fail(QStringLiteral("未知的命令: %1 (见 --help)").arg(command), ExitFailed);
+    if (plain && args.positional.size() != 1)
+        return fail(QStringLiteral("命令 %1 不带参数: %2 (见 --help)")
+                        .arg(command, args.positional.mid(1).join(QLatin1Char(' '))),
+                    ExitFailed);
+    if (plain && args.prefix)
+        return fail(QStringLiteral("选项 --prefix 只用于 generate 和 sql 命令"), ExitFailed);
+    if (withProject && args.positional.size() != 2)
+        return fail(QStringLiteral("命令 %1 需要且只需要一个项目名称 (见 --help)").arg(command),
+                    ExitFailed);
+    const QString prefix = args.prefix.value_or(QStringLiteral("t_"));
+    if (prefix.isEmpty())
+        return fail(QStringLiteral("前缀输入不能为空!"), ExitFailed);
+
+    const QString home = QDir(args.home).absolutePath();
+    const QString databaseFile = QDir(home).absoluteFilePath(QStringLiteral("projects.mdb"));
+    TDbHelper::SetDefaultDatabaseFile(databaseFile);
+    try {
+        if (command == QLatin1String("init")) {
+            TDbHelper::CreateEmptyDatabase(databaseFile);
+            writeOut(QDir::toNativeSeparators(databaseFile) + QLatin1Char('\n'), stdout);
+            return ExitOk;
+        }
+        if (command == QLatin1String("projects")) {
+            QString lines;
+            for (const TListEntry &project : TProjectDAO().GetProjects())
+                lines += QString::number(project.id) + QLatin1Char('\t') + project.name + QLatin1Char('\n');
+            writeOut(lines, stdout);
+            return ExitOk;
+        }
+        const QString projectName = args.positional.at(1);
+        if (command == QLatin1String("generate"))
+            return generate(home, projectName, prefix);
+        return printScript(home, projectName, prefix);
+    } catch (const TDbError &error) {
+        return fail(error.message(), ExitFailed);
+    }
 }
 
 } // namespace
@@ -26,33 +208,19 @@ int fail(const QString &message, int code)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
-    QString home = QCoreApplication::applicationDirPath();
-    if (args.size() >= 2 && args.first() == QLatin1String("--home")) {
-        home = args.at(1);
-        args = args.mid(2);
+#ifdef Q_OS_WIN
+    _setmode(_fileno(stdout), _O_BINARY); // the script keeps its CR LF as it is
+#endif
+    const TArguments args = parseArguments(app.arguments().mid(1));
+    if (!args.error.isEmpty())
+        return fail(args.error + QStringLiteral(" (见 --help)"), ExitFailed);
+    if (args.help) {
+        writeOut(QString::fromUtf8(usage), stdout);
+        return ExitOk;
     }
-    if (args.isEmpty() || args.first() == QLatin1String("--help")) {
-        std::fputs(usage, args.isEmpty() ? stderr : stdout);
-        return args.isEmpty() ? 2 : 0;
+    if (args.positional.isEmpty()) {
+        writeOut(QString::fromUtf8(usage), stderr);
+        return ExitFailed;
     }
-    const QString databaseFile = QDir(home).absoluteFilePath(QStringLiteral("projects.mdb"));
-    TDbHelper::SetDefaultDatabaseFile(databaseFile);
-    try {
-        const QString command = args.first();
-        if (command == QLatin1String("init") && args.size() == 1) {
-            TDbHelper::CreateEmptyDatabase(databaseFile);
-            QTextStream(stdout) << databaseFile << Qt::endl;
-            return 0;
-        }
-        if (command == QLatin1String("projects") && args.size() == 1) {
-            QTextStream out(stdout);
-            for (const TListEntry &project : TProjectDAO().GetProjects())
-                out << project.id << '\t' << project.name << '\n';
-            return 0;
-        }
-        return fail(QStringLiteral("未知的命令或参数: %1 (见 --help)").arg(args.join(QLatin1Char(' '))), 2);
-    } catch (const TDbError &error) {
-        return fail(error.message(), 2);
-    }
+    return run(args);
 }

@@ -1,5 +1,26 @@
 #include "AutoCode.h"
 
+#include "GenerationRun.h"
+
+namespace {
+
+// Turns what the run reports into the thread's signals.
+class TSignalListener : public TRunListener {
+public:
+    explicit TSignalListener(TAutoCode &thread) : thread_(thread) {}
+    void Progress(const QString &line) override { emit thread_.Progress(line); }
+    void KeyMemberError(int classId) override { emit thread_.KeyMemberError(classId); }
+    void DisplayMemberError(int classId) override { emit thread_.DisplayMemberError(classId); }
+    void ModelError(const QString &message) override { emit thread_.ModelError(message); }
+    void GenerationFailed(const QString &reason) override { emit thread_.GenerationFailed(reason); }
+    void GenerationDone() override { emit thread_.GenerationDone(); }
+
+private:
+    TAutoCode &thread_;
+};
+
+} // namespace
+
 TAutoCode::TAutoCode(int projectId, const QString &projectName, const QString &tablePrefix,
                      const QString &programDir, QObject *parent)
     : QThread(parent), projectId_(projectId), projectName_(projectName),
@@ -14,7 +35,8 @@ void TAutoCode::RequestStop()
 
 void TAutoCode::run()
 {
-    const QString reason = QStringLiteral("代码生成尚未完成");
-    emit Progress(QStringLiteral("代码生成失败: ") + reason);
-    emit GenerationFailed(reason);
+    TGenerationRun generation(projectId_, projectName_, tablePrefix_, programDir_);
+    generation.SetStopRequested([this] { return stop_.loadRelaxed() != 0; });
+    TSignalListener listener(*this);
+    generation.Execute(listener);
 }

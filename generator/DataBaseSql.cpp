@@ -1,8 +1,156 @@
 #include "DataBaseSql.h"
 
+#include "FileOperate.h"
 #include "GenerationError.h"
+#include "Naming.h"
+#include "ProjectModel.h"
+#include "RunMessages.h"
+#include "TextTemplate.h"
 
-QString TDataBaseSql::Build(int, const QString &, const QString &)
+namespace {
+
+const char tableHeader[] = R"sql(
+CREATE TABLE IF NOT EXISTS `{prefix}{Class}` (
+)sql";
+
+const char integerKeyColumn[] = R"sql(
+  `{key}` int(11) NOT NULL AUTO_INCREMENT COMMENT '{keyComment}',
+)sql";
+
+const char textKeyColumn[] = R"sql(
+  `{key}` varchar({keyLength}) COLLATE utf8_bin NOT NULL COMMENT '{keyComment}',
+)sql";
+
+const char textColumnRequired[] = R"sql(
+  `{name}` varchar({length}) COLLATE utf8_bin NOT NULL COMMENT '{comment}',
+)sql";
+
+const char textColumnOptional[] = R"sql(
+  `{name}` varchar({length}) COLLATE utf8_bin NULL COMMENT '{comment}',
+)sql";
+
+const char integerColumn[] = R"sql(
+  `{name}` int(11) NOT NULL COMMENT '{comment}',
+)sql";
+
+const char floatColumn[] = R"sql(
+  `{name}` float NOT NULL COMMENT '{comment}',
+)sql";
+
+const char dateColumn[] = R"sql(
+  `{name}` date NOT NULL COMMENT '{comment}',
+)sql";
+
+const char pictureColumn[] = R"sql(
+  `{name}` text COLLATE utf8_bin NOT NULL COMMENT '{comment}',
+)sql";
+
+// A reference column takes the type of the referenced key, without auto-increment.
+const char textReferenceColumn[] = R"sql(
+  `{name}` varchar({refLength}) COLLATE utf8_bin NOT NULL COMMENT '{comment}',
+)sql";
+
+// The integer-key form has two blanks before DEFAULT and one before the semicolon.
+const char integerKeyFooter[] = R"sql(
+  PRIMARY KEY (`{key}`)
+) ENGINE=InnoDB  DEFAULT CHARSET=utf8 COLLATE=utf8_bin AUTO_INCREMENT=1 ;
+
+)sql";
+
+const char textKeyFooter[] = R"sql(
+  PRIMARY KEY (`{key}`)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8 COLLATE=utf8_bin;
+
+)sql";
+
+// Table names as the CREATE statements write them.
+const char foreignKey[] = R"sql(
+ALTER TABLE {prefix}{Class} ADD CONSTRAINT FOREIGN KEY ({name}) REFERENCES {prefix}{Ref}({refKey});
+)sql";
+
+// Text inside COMMENT '...': MySQL string syntax, backslash and quote doubled.
+QString sqlString(const QString &text)
 {
-    throw TGenerationError(QStringLiteral("建表语句生成尚未完成"));
+    QString result = text;
+    result.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    result.replace(QLatin1Char('\''), QLatin1String("''"));
+    return result;
+}
+
+const char *columnTemplate(const TMember &member, const TMember *refKey)
+{
+    const QString type = member.memberType();
+    if (type == MemberType::Text)
+        return member.memberIsMust() == 1 ? textColumnRequired : textColumnOptional;
+    if (type == MemberType::Integer)
+        return integerColumn;
+    if (type == MemberType::Float)
+        return floatColumn;
+    if (type == MemberType::Date)
+        return dateColumn;
+    if (type == MemberType::Picture)
+        return pictureColumn;
+    return Naming::IsIntegerKey(refKey) ? integerColumn : textReferenceColumn;
+}
+
+// Refuses a model whose script would not load: a class without a key member, or a reference
+// to a class that does not exist or has no key member.
+void checkModel(const TProjectModel &model)
+{
+    for (const TClassModel &cls : model.Classes()) {
+        if (!cls.KeyMember())
+            throw TModelCheckError(RunMessages::KeyMemberError(cls.className));
+    }
+    if (const auto broken = model.FindBrokenReference())
+        throw TModelCheckError(*broken);
+}
+
+} // namespace
+
+QString TDataBaseSql::TemplatePath()
+{
+    return QStringLiteral("template/数据库/mysql_dump.sql");
+}
+
+QString TDataBaseSql::BuildStatements(const TProjectModel &model, const QString &tablePrefix)
+{
+    checkModel(model);
+    TTextBuilder tables;
+    TTextBuilder keys;
+    for (const TClassModel &cls : model.Classes()) {
+        const TMember &key = *cls.KeyMember();
+        const bool integerKey = Naming::IsIntegerKey(&key);
+        const TVars vars{{"prefix", tablePrefix},
+                         {"Class", cls.className},
+                         {"key", key.memberName()},
+                         {"keyComment", sqlString(key.memberComment())},
+                         {"keyLength", QString::number(key.memberLength())}};
+        tables.Emit(tableHeader, vars);
+        tables.Emit(integerKey ? integerKeyColumn : textKeyColumn, vars);
+        for (const TMember &member : cls.NonKeyMembers()) {
+            const bool reference = MemberType::IsReference(member.memberType());
+            const TMember *refKey = reference ? model.ProjectKeyMember(member.memberType()) : nullptr;
+            const TVars memberVars = vars.With(
+                {{"name", member.memberName()},
+                 {"comment", sqlString(member.memberComment())},
+                 {"length", QString::number(member.memberLength())},
+                 {"Ref", member.memberType()},
+                 {"refKey", refKey ? refKey->memberName() : QString()},
+                 {"refLength", refKey ? QString::number(refKey->memberLength()) : QString()}});
+            tables.Emit(columnTemplate(member, refKey), memberVars);
+            if (reference)
+                keys.Emit(foreignKey, memberVars);
+        }
+        tables.Emit(integerKey ? integerKeyFooter : textKeyFooter, vars);
+    }
+    return tables.Text() + keys.Text();
+}
+
+QString TDataBaseSql::Build(int projectId, const QString &tablePrefix, const QString &programDir)
+{
+    const QString statements = BuildStatements(TProjectModel::Load(projectId), tablePrefix);
+    QString script = TFileOperate::LoadUtf8File(programDir + QLatin1Char('/') + TemplatePath());
+    script.replace(QStringLiteral("$sqlString"), statements);
+    script.replace(QStringLiteral("$dbprefix"), tablePrefix);
+    return script;
 }

@@ -16,3 +16,10 @@ public:
 private:
     QString message_;
 };
+
+// A model that cannot be generated (a class without a key member, a reference to a class that
+// does not exist), found before anything is written.
+class TModelCheckError : public TGenerationError {
+public:
+    using TGenerationError::TGenerationError;
+};

@@ -2,12 +2,17 @@
 
 #include <QString>
 
+#include <functional>
+
 // Receives the progress lines of a generation, one at a time and in order.
 class TProgressSink {
 public:
     virtual ~TProgressSink();
     virtual void Progress(const QString &line) = 0;
 };
+
+// Thrown between two files when the caller asked the generation to stop.
+class TGenerationStopped {};
 
 // Where and for what project the generators write. They read nothing else from the outside.
 struct TGenerationTarget {
@@ -17,6 +22,8 @@ struct TGenerationTarget {
     // The program folder; output goes below <outputRoot>/projects/<projectName>/.
     QString outputRoot;
     TProgressSink *sink = nullptr;
+    // Asked before each file; true makes the generation stop there (TGenerationStopped).
+    std::function<bool()> stopRequested;
 
     // "projects/<projectName>", the prefix of every progress line's path.
     QString RelativeOutputDir() const { return QStringLiteral("projects/") + projectName; }
@@ -26,4 +33,11 @@ struct TGenerationTarget {
         if (sink)
             sink->Progress(line);
     }
+    // Throws TGenerationStopped when a stop was requested.
+    void CheckStop() const;
+
+    // Writes <folder>/<fileName> of the output (UTF-8 with byte-order mark, folder created
+    // when missing) and reports "projects/<project>/<folder>/<fileName>生成完毕!".
+    void WriteGeneratedFile(const QString &folder, const QString &fileName,
+                            const QString &text) const;
 };

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+// All disk work of generation. Every text file written is UTF-8 behind the byte-order mark
+// EF BB BF, and goes through a save-then-commit file, so a failed write never leaves half a
+// file behind. Paths are used as given; the working directory is never changed.
+// Failures are thrown as TGenerationError, worded for the user and naming the file.
+class TFileOperate {
+public:
+    // Creates directory with every missing parent, then writes fileName (a complete path of
+    // its own, not joined with directory) like WriteUtf8File.
+    static void SaveFile(const QString &directory, const QString &fileName, const QString &text);
+
+    // Replaces fileName (or creates it) with the byte-order mark followed by text in UTF-8.
+    static void WriteUtf8File(const QString &text, const QString &fileName);
+
+    // The text of fileName after its first three bytes, whatever they hold. A file of three
+    // bytes or fewer, or whose rest is not well-formed UTF-8, yields empty text.
+    static QString LoadUtf8File(const QString &fileName);
+
+    // Copies the tree below source into destination, creating destination when missing.
+    // With failIfExists, files at the top level of source that already exist in destination
+    // keep their content; files in sub-folders are always replaced.
+    // Returns false, copying nothing, when source can be entered but not listed.
+    // Throws when source cannot be entered, or a folder or file cannot be written.
+    static bool CopyDirectory(const QString &source, const QString &destination, bool failIfExists);
+
+    // Copies one file, replacing destination when it exists.
+    static void CopyFile(const QString &source, const QString &destination);
+};

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "GenerationTarget.h"
+
+#include <QString>
+
+#include <functional>
+
+// What a generation run tells the one who started it, in the order it happens.
+class TRunListener {
+public:
+    virtual ~TRunListener();
+    virtual void Progress(const QString &line) = 0;
+    virtual void KeyMemberError(int classId) = 0;
+    virtual void DisplayMemberError(int classId) = 0;
+    virtual void ModelError(const QString &message) = 0;
+    virtual void GenerationFailed(const QString &reason) = 0;
+    virtual void GenerationDone() = 0;
+};
+
+// The whole generation of one project, on the calling thread: the class list, the model
+// checks, the entity, controller and service files of every class, then the application
+// skeleton copied from <programDir>/bak. A model the checks refuse writes nothing; a missing
+// skeleton is found before anything is written; any other failure ends the run where it
+// happens and is reported (a log line naming the reason, then GenerationFailed).
+class TGenerationRun {
+public:
+    enum class TOutcome { Done, CheckFailed, Failed, Stopped };
+
+    TGenerationRun(int projectId, const QString &projectName, const QString &tablePrefix,
+                   const QString &programDir);
+
+    // Asked before each file; true ends the run there, quietly.
+    void SetStopRequested(std::function<bool()> stopRequested);
+
+    TOutcome Execute(TRunListener &listener) const;
+
+    // Copies the skeleton's folders and files into the output folder, one log line each,
+    // 22 lines in all.
+    static void CopyResources(const TGenerationTarget &target, const QString &bakDir);
+    // The first missing folder or file of the skeleton, or empty text when it is complete.
+    static QString FindMissingResource(const QString &bakDir);
+
+private:
+    int projectId_;
+    QString projectName_;
+    QString tablePrefix_;
+    QString programDir_;
+    std::function<bool()> stopRequested_;
+};

@@ -1,0 +1,31 @@
+#include "Naming.h"
+
+namespace Naming {
+
+QString LowerFirst(const QString &name)
+{
+    QString result = name;
+    if (!result.isEmpty() && result[0] >= QLatin1Char('A') && result[0] <= QLatin1Char('Z'))
+        result[0] = QChar(result[0].unicode() + ('a' - 'A'));
+    return result;
+}
+
+QString UpperFirst(const QString &name)
+{
+    QString result = name;
+    if (!result.isEmpty() && result[0] >= QLatin1Char('a') && result[0] <= QLatin1Char('z'))
+        result[0] = QChar(result[0].unicode() - ('a' - 'A'));
+    return result;
+}
+
+TValueStyle ValueStyle(const TMember &member, const TMember *refKey)
+{
+    const QString type = member.memberType();
+    if (type == MemberType::Integer || type == MemberType::Float)
+        return TValueStyle::Bare;
+    if (!MemberType::IsReference(type))
+        return TValueStyle::Quoted;
+    return IsIntegerKey(refKey) ? TValueStyle::Bare : TValueStyle::Quoted;
+}
+
+} // namespace Naming

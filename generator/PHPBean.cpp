@@ -1,0 +1,52 @@
+#include "PHPBean.h"
+
+#include "Naming.h"
+#include "TextTemplate.h"
+
+namespace {
+
+const char header[] = R"php(
+<?php
+/*映射{Friend}数据库表:{prefix}{Class}*/
+class {Class} {
+)php";
+
+// The getter keeps the name as entered: PHP finds get{Name}() through it all the same.
+const char property[] = R"php(
+	/*{comment}*/
+	private ${name};
+	public function set{Name}(${name}) {
+		$this->{name} = ${name};
+	}
+	public function get{name}() {
+		return $this->{name};
+	}
+)php";
+
+const char footer[] = R"php(
+}
+?>
+)php";
+
+} // namespace
+
+void TPHPBean::Generate(const TGenerationTarget &target, const TProjectModel &model)
+{
+    for (const TClassModel &cls : model.Classes())
+        target.WriteGeneratedFile(QStringLiteral("phpbean"),
+                                  cls.className + QStringLiteral(".class.php"),
+                                  BuildFile(cls, target.tablePrefix));
+}
+
+QString TPHPBean::BuildFile(const TClassModel &cls, const QString &tablePrefix)
+{
+    TTextBuilder out;
+    out.Emit(header, {{"Friend", cls.friendName}, {"prefix", tablePrefix}, {"Class", cls.className}});
+    for (const TMember &member : cls.members) {
+        out.Emit(property, {{"comment", member.memberComment()},
+                            {"name", member.memberName()},
+                            {"Name", Naming::UpperFirst(member.memberName())}});
+    }
+    out.Emit(footer);
+    return out.Text();
+}

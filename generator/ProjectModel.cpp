@@ -1,0 +1,143 @@
+#include "ProjectModel.h"
+
+#include "RunMessages.h"
+
+#include "model/ClassDAO.h"
+#include "model/MemberDAO.h"
+
+namespace {
+
+template <typename Pred>
+QList<TMember> select(const QList<TMember> &members, Pred pred)
+{
+    QList<TMember> result;
+    for (const TMember &member : members) {
+        if (pred(member))
+            result.append(member);
+    }
+    return result;
+}
+
+template <typename Pred>
+const TMember *first(const QList<TMember> &members, Pred pred)
+{
+    for (const TMember &member : members) {
+        if (pred(member))
+            return &member;
+    }
+    return nullptr;
+}
+
+// A name that can stand as one folder or file name in the output, on every platform we run on.
+bool usableAsFileName(const QString &name)
+{
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    for (const QChar c : name) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.unicode() < 0x20)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+const TMember *TClassModel::KeyMember() const
+{
+    return first(members, [](const TMember &m) { return m.memberIsPri() == 1; });
+}
+
+const TMember *TClassModel::DisplayMember() const
+{
+    return first(members, [](const TMember &m) { return m.memberIsDisplay() == 1; });
+}
+
+QList<TMember> TClassModel::NonKeyMembers() const
+{
+    return select(members, [](const TMember &m) { return m.memberIsPri() == 0; });
+}
+
+QList<TMember> TClassModel::QueryMembers() const
+{
+    return select(members, [](const TMember &m) { return m.queryFlag() == 1; });
+}
+
+QList<TMember> TClassModel::PictureMembers() const
+{
+    return select(members, [](const TMember &m) { return m.memberType() == MemberType::Picture; });
+}
+
+QList<TMember> TClassModel::ReferenceMembers() const
+{
+    return select(members,
+                  [](const TMember &m) { return MemberType::IsReference(m.memberType()); });
+}
+
+TProjectModel TProjectModel::Load(int projectId, const TClassList &classes)
+{
+    const TClassDAO classDao;
+    const TMemberDAO memberDao;
+    TProjectModel model;
+    model.projectId_ = projectId;
+    model.classes_.reserve(classes.size());
+    for (const TListEntry &entry : classes) {
+        TClassModel cls;
+        cls.classId = entry.id;
+        cls.className = entry.name;
+        cls.friendName = classDao.GetFriendName(entry.id);
+        cls.members = memberDao.GetMembers(entry.id);
+        model.classes_.append(std::move(cls));
+    }
+    return model;
+}
+
+TProjectModel TProjectModel::Load(int projectId)
+{
+    return Load(projectId, TClassDAO().GetClasses(projectId));
+}
+
+const TMember *TProjectModel::ProjectKeyMember(const QString &className) const
+{
+    // The first class of that name, then its first key member that belongs to the project.
+    for (const TClassModel &cls : classes_) {
+        if (cls.className == className) {
+            return first(cls.members, [this](const TMember &m) {
+                return m.memberIsPri() == 1 && m.projectId() == projectId_;
+            });
+        }
+    }
+    return nullptr;
+}
+
+Naming::TValueStyle TProjectModel::ValueStyle(const TMember &member) const
+{
+    const TMember *refKey = MemberType::IsReference(member.memberType())
+        ? ProjectKeyMember(member.memberType())
+        : nullptr;
+    return Naming::ValueStyle(member, refKey);
+}
+
+std::optional<QString> TProjectModel::FindBrokenReference() const
+{
+    for (const TClassModel &cls : classes_) {
+        for (const TMember &member : cls.members) {
+            if (MemberType::IsReference(member.memberType())
+                && !ProjectKeyMember(member.memberType())) {
+                return RunMessages::BrokenReference(cls.className, member.memberName(),
+                                                    member.memberType());
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> TProjectModel::FindUnusableName(const QString &projectName) const
+{
+    if (!usableAsFileName(projectName))
+        return RunMessages::BadProjectName(projectName);
+    for (const TClassModel &cls : classes_) {
+        if (!usableAsFileName(cls.className))
+            return RunMessages::BadClassName(cls.className);
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "Naming.h"
+
+#include "model/ListEntry.h"
+#include "model/Member.h"
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// One class of a project with all its members, read once for a whole generation. The
+// selections give the same rows, in the same order, as the member store's queries.
+struct TClassModel {
+    int classId = 0;
+    QString className;
+    QString friendName;
+    QList<TMember> members; // all members, in the store's order
+
+    // The first member flagged as key / as display member; null when there is none.
+    const TMember *KeyMember() const;
+    const TMember *DisplayMember() const;
+    QList<TMember> NonKeyMembers() const;   // memberIsPri 0
+    QList<TMember> QueryMembers() const;    // queryFlag 1
+    QList<TMember> PictureMembers() const;  // type 图片型
+    QList<TMember> ReferenceMembers() const; // type names a class
+};
+
+// The classes of one project as the generators see them: read from the model database once,
+// so that building the text of a class costs no further database work.
+class TProjectModel {
+public:
+    // Reads the classes of the list (the project's class list, in its order) and their members.
+    static TProjectModel Load(int projectId, const TClassList &classes);
+    // The same for the project's whole class list.
+    static TProjectModel Load(int projectId);
+
+    int ProjectId() const { return projectId_; }
+    const QList<TClassModel> &Classes() const { return classes_; }
+
+    // The key member of the project's class named className, as the member store's
+    // GetProjectKeyMember finds it; null when no such class or it has no key member.
+    const TMember *ProjectKeyMember(const QString &className) const;
+    // The value style of a member of this project (Naming::ValueStyle with its reference resolved).
+    Naming::TValueStyle ValueStyle(const TMember &member) const;
+
+    // The first reference member, in class and member order, whose class does not exist in the
+    // project or has no key member, worded for the user.
+    std::optional<QString> FindBrokenReference() const;
+    // A project or class name that would leave the output folder or cannot be a file name.
+    std::optional<QString> FindUnusableName(const QString &projectName) const;
+
+private:
+    int projectId_ = 0;
+    QList<TClassModel> classes_;
+};

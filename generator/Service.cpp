@@ -1,0 +1,276 @@
+#include "Service.h"
+
+#include "Naming.h"
+#include "TextTemplate.h"
+
+using Naming::TValueStyle;
+
+namespace {
+
+const char addHeader[] = R"php(
+<?php
+require_once '../database/SqlHelper.class.php';
+require_once '../phpbean/{Class}.class.php';
+
+/*{Friend}管理业务层类*/
+class {Class}Service {
+	/*添加{Friend}*/
+	function Add{Class}({Class} ${class}) {
+)php";
+
+const char readKey[] = R"php(
+		${class}_{key} = ${class}->get{Key}();
+)php";
+
+const char readMember[] = R"php(
+		${class}_{name} = ${class}->get{Name}();
+)php";
+
+const char addFooter[] = R"php(
+
+		// 构建sql语句
+		$sql = "insert into {prefix}{Class}({columns}) values ({values})";
+		//调用数据层执行添加
+		$sqlHelper = new SqlHelper ();
+		$res = $sqlHelper->execute_dml ( $sql );
+		$sqlHelper->close_connect ();
+		return $res;
+	}
+
+)php";
+
+const char updateHeader[] = R"php(
+	/*更新{Friend}信息*/
+	function Update{Class}({Class} ${class}) {
+)php";
+
+const char updateSet[] = R"php(
+		$sql = "update {prefix}{Class} set ";
+)php";
+
+const char updateItem[] = R"php(
+		$sql = $sql."{sep}{name}={q}${class}_{name}{q}";
+)php";
+
+// The line after "new SqlHelper ();" ends with a blank.
+const char updateFooter[] = R"php(
+		$sql = $sql." where {key}={q}${class}_{key}{q}";
+		//调用数据层执行更新操作
+		$sqlHelper = new SqlHelper (); 
+		$res = $sqlHelper->execute_dml ( $sql );
+		$sqlHelper->close_connect ();
+		return $res;
+	}
+
+)php";
+
+const char getHeader[] = R"php(
+	// 根据{keyComment}获取{Friend}
+	function Get{Class}(${key}) {
+		$sql = "select * from {prefix}{Class} where {key}={q}${key}{q}";
+		$sqlHelper = new SqlHelper ();
+		$arr = $sqlHelper->execute_dql2 ( $sql );
+		$sqlHelper->close_connect ();
+		// 二次封装,$arr=>{Class}对象实例
+		${class} = new {Class}();
+		if(count($arr)>0) {
+)php";
+
+const char getItem[] = R"php(
+			${class}->set{Name}($arr [0] ['{name}']);
+)php";
+
+const char getFooter[] = R"php(
+		}
+		return ${class};
+	}
+
+)php";
+
+const char pageHeader[] = R"php(
+	/*用封装的方式完成分页查询*/
+	function getFenyePage($fenyePage{params}) {
+		// 创建一个SqlHelper对象实例
+		$sqlHelper = new SqlHelper ();
+		//根据查询条件构造sql语句
+		$sql1 = "select * from {prefix}{Class} where 1=1";
+		$sql2 = "select count({key}) from {prefix}{Class} where 1=1";
+		$condition = "";
+)php";
+
+// One search condition per query member: a substring search for text, an exact match
+// otherwise, with the value quoted or bare.
+const char conditionLike[] = R"php(
+		if(${name} != "") $condition = $condition." and {name} like '%${name}%'";
+)php";
+
+const char conditionEqual[] = R"php(
+		if(${name} != "") $condition = $condition." and {name}={q}${name}{q}";
+)php";
+
+const char pageFooter[] = R"php(
+		$sql1 = $sql1.$condition." limit ". ($fenyePage->pageNow - 1) * $fenyePage->pageSize . "," . $fenyePage->pageSize;
+		$sql2 = $sql2.$condition;
+		//调用数据层执行查询操作
+		$sqlHelper->execute_dql_fenye ( $sql1, $sql2, $fenyePage );
+		$sqlHelper->close_connect ();
+	}
+
+)php";
+
+const char deleteSection[] = R"php(
+	// 根据{keyComment}删除某个{Friend}
+	function Delete{Class}(${key}) {
+		$sql = "delete from {prefix}{Class} where {key}={q}${key}{q}";
+		// 创建SqlHelper对象实例执行删除
+		$sqlHelper = new SqlHelper ();
+		return $sqlHelper->execute_dml ( $sql );
+	}
+
+)php";
+
+const char queryAllSection[] = R"php(
+	/*查询所有的{Friend}*/
+	function QueryAll{Class}() {
+		$sql = "select {key},{display} from {prefix}{Class}";
+		$sqlHelper = new SqlHelper ();
+		$res = $sqlHelper->execute_dql2 ( $sql );
+		// 关闭连接
+		$sqlHelper->close_connect ();
+		return $res;
+	}
+}
+
+?>
+)php";
+
+class TServiceWriter {
+public:
+    TServiceWriter(const TProjectModel &model, const TClassModel &cls, const QString &prefix)
+        : model_(model), cls_(cls), key_(cls.KeyMember()),
+          integerKey_(Naming::IsIntegerKey(key_)), nonKey_(cls.NonKeyMembers())
+    {
+        const TMember *display = cls.DisplayMember();
+        const QString key = key_ ? key_->memberName() : QString();
+        vars_ = TVars{{"Class", cls.className},
+                      {"class", Naming::LowerFirst(cls.className)},
+                      {"Friend", cls.friendName},
+                      {"prefix", prefix},
+                      {"key", key},
+                      {"Key", Naming::UpperFirst(key)},
+                      {"keyComment", key_ ? key_->memberComment() : QString()},
+                      {"display", display ? display->memberName() : QString()},
+                      {"q", integerKey_ ? QString() : QStringLiteral("'")}};
+    }
+
+    QString Build()
+    {
+        Add();
+        Update();
+        Get();
+        GetFenyePage();
+        out_.Emit(deleteSection, vars_);
+        out_.Emit(queryAllSection, vars_);
+        return out_.Text();
+    }
+
+private:
+    TVars MemberVars(const TMember &member) const
+    {
+        return vars_.With({{"name", member.memberName()},
+                           {"Name", Naming::UpperFirst(member.memberName())}});
+    }
+
+    QString Quote(const TMember &member) const { return Naming::Quote(model_.ValueStyle(member)); }
+
+    void Add()
+    {
+        out_.Emit(addHeader, vars_);
+        if (!integerKey_)
+            out_.Emit(readKey, vars_);
+        for (const TMember &member : nonKey_)
+            out_.Emit(readMember, MemberVars(member));
+
+        // A text key leads both lists; an integer key is left to the database.
+        const QString cls = Naming::LowerFirst(cls_.className);
+        QString columns;
+        QString values;
+        if (!integerKey_) {
+            columns = key_ ? key_->memberName() : QString();
+            values = QStringLiteral("'$%1_%2'").arg(cls, columns);
+        }
+        bool first = integerKey_;
+        for (const TMember &member : nonKey_) {
+            const QString sep = first ? QString() : QStringLiteral(",");
+            const QString q = Quote(member);
+            columns += sep + member.memberName();
+            values += sep + q + QLatin1Char('$') + cls + QLatin1Char('_') + member.memberName() + q;
+            first = false;
+        }
+        out_.Emit(addFooter, vars_.With({{"columns", columns}, {"values", values}}));
+    }
+
+    void Update()
+    {
+        out_.Emit(updateHeader, vars_);
+        for (const TMember &member : cls_.members)
+            out_.Emit(readMember, MemberVars(member));
+        out_.Emit(updateSet, vars_);
+        bool first = true;
+        for (const TMember &member : nonKey_) {
+            out_.Emit(updateItem, MemberVars(member).With({
+                {"sep", first ? QString() : QStringLiteral(",")}, {"q", Quote(member)}}));
+            first = false;
+        }
+        out_.Emit(updateFooter, vars_);
+    }
+
+    void Get()
+    {
+        out_.Emit(getHeader, vars_);
+        for (const TMember &member : cls_.members)
+            out_.Emit(getItem, MemberVars(member));
+        out_.Emit(getFooter, vars_);
+    }
+
+    void GetFenyePage()
+    {
+        const QList<TMember> queryMembers = cls_.QueryMembers();
+        QString params;
+        for (const TMember &member : queryMembers)
+            params += QStringLiteral(",$") + member.memberName();
+        out_.Emit(pageHeader, vars_.With({{"params", params}}));
+        for (const TMember &member : queryMembers) {
+            const QString type = member.memberType();
+            if (type == MemberType::Date || MemberType::IsReference(type))
+                out_.Emit(conditionEqual, MemberVars(member).With({{"q", Quote(member)}}));
+            else
+                out_.Emit(conditionLike, MemberVars(member));
+        }
+        out_.Emit(pageFooter, vars_);
+    }
+
+    const TProjectModel &model_;
+    const TClassModel &cls_;
+    const TMember *key_;
+    bool integerKey_;
+    QList<TMember> nonKey_;
+    TVars vars_;
+    TTextBuilder out_;
+};
+
+} // namespace
+
+void TService::Generate(const TGenerationTarget &target, const TProjectModel &model)
+{
+    for (const TClassModel &cls : model.Classes())
+        target.WriteGeneratedFile(QStringLiteral("service"),
+                                  cls.className + QStringLiteral("Service.class.php"),
+                                  BuildFile(model, cls, target.tablePrefix));
+}
+
+QString TService::BuildFile(const TProjectModel &model, const TClassModel &cls,
+                            const QString &tablePrefix)
+{
+    return TServiceWriter(model, cls, tablePrefix).Build();
+}

@@ -1,0 +1,136 @@
+#include "TestSupport.h"
+
+#include "model/DbHelper.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+
+#include <stdexcept>
+
+namespace TestSupport {
+
+QString FixtureDir(const QString &caseName)
+{
+    return QStringLiteral(VELMORA_SOURCE_DIR "/tests/fixtures/") + caseName;
+}
+
+QStringList FixtureCases()
+{
+    return QDir(QStringLiteral(VELMORA_SOURCE_DIR "/tests/fixtures"))
+        .entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+void RunSql(const QString &databaseFile, const QString &sql)
+{
+    const TDbHelper db(databaseFile);
+    QString statement;
+    for (const QString &line : sql.split(QLatin1Char('\n'))) {
+        if (line.trimmed().startsWith(QLatin1String("--")))
+            continue;
+        statement += line + QLatin1Char('\n');
+        if (line.trimmed().endsWith(QLatin1Char(';'))) {
+            db.ExecuteSql(statement);
+            statement.clear();
+        }
+    }
+}
+
+void LoadModel(const QString &databaseFile, const QString &modelSqlFile)
+{
+    TDbHelper::CreateEmptyDatabase(databaseFile);
+    RunSql(databaseFile, QString::fromUtf8(ReadFile(modelSqlFile)));
+}
+
+QStringList FilesBelow(const QString &dir)
+{
+    QStringList files;
+    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files.append(QDir(dir).relativeFilePath(it.next()));
+    files.sort();
+    return files;
+}
+
+namespace {
+QString visible(QByteArray line)
+{
+    line.replace('\t', "\\t");
+    line.replace('\r', "\\r");
+    return QString::fromUtf8(line);
+}
+} // namespace
+
+QString FirstDifference(const QByteArray &expected, const QByteArray &actual)
+{
+    if (expected == actual)
+        return QString();
+    const QList<QByteArray> e = expected.split('\n');
+    const QList<QByteArray> a = actual.split('\n');
+    for (qsizetype i = 0; i < qMax(e.size(), a.size()); ++i) {
+        const QByteArray el = e.value(i);
+        const QByteArray al = a.value(i);
+        if (el != al || i >= e.size() || i >= a.size()) {
+            return QStringLiteral("line %1\n  expected: %2\n  actual:   %3")
+                .arg(i + 1)
+                .arg(i < e.size() ? visible(el) : QStringLiteral("(end of file)"),
+                     i < a.size() ? visible(al) : QStringLiteral("(end of file)"));
+        }
+    }
+    return QStringLiteral("files differ");
+}
+
+QString CompareTrees(const QString &expectedDir, const QString &actualDir)
+{
+    const QStringList expected = FilesBelow(expectedDir);
+    const QStringList actual = FilesBelow(actualDir);
+    for (const QString &file : expected) {
+        if (!actual.contains(file))
+            return QStringLiteral("missing file %1").arg(file);
+    }
+    for (const QString &file : actual) {
+        if (!expected.contains(file))
+            return QStringLiteral("unexpected file %1").arg(file);
+    }
+    for (const QString &file : expected) {
+        const QString diff = FirstDifference(ReadFile(expectedDir + QLatin1Char('/') + file),
+                                             ReadFile(actualDir + QLatin1Char('/') + file));
+        if (!diff.isEmpty())
+            return file + QStringLiteral(": ") + diff;
+    }
+    return QString();
+}
+
+QByteArray ReadFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error("cannot read " + path.toStdString());
+    return file.readAll();
+}
+
+void WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        throw std::runtime_error("cannot write " + path.toStdString());
+}
+
+void MakeSkeleton(const QString &programDir)
+{
+    const QString bak = programDir + QStringLiteral("/bak/");
+    for (const char *folder : {".settings", "controller", "css", "database", "images", "js",
+                               "opennew", "service", "upload", "util"}) {
+        const QString name = QString::fromLatin1(folder);
+        WriteFile(bak + name + QStringLiteral("/readme.txt"), name.toUtf8());
+    }
+    WriteFile(bak + QStringLiteral("controller/sub/inner.txt"), "inner");
+    for (const char *file : {".buildpath", ".project", "about.html", "changePassword.php",
+                             "desk.php", "error.php", "index.php", "login.php", "logout.php",
+                             "ok.php"})
+        WriteFile(bak + QString::fromLatin1(file), file);
+}
+
+} // namespace TestSupport

@@ -1,0 +1,212 @@
+#include "TestSupport.h"
+
+#include "generator/Controller.h"
+#include "generator/DataBaseSql.h"
+#include "generator/GenerationError.h"
+#include "generator/Naming.h"
+#include "generator/PHPBean.h"
+#include "generator/ProjectModel.h"
+#include "generator/Service.h"
+#include "generator/TextTemplate.h"
+#include "model/DbHelper.h"
+#include "model/ProjectDAO.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace TestSupport;
+
+namespace {
+
+class TLines : public TProgressSink {
+public:
+    void Progress(const QString &line) override { lines.append(line); }
+    QStringList lines;
+};
+
+// A fixture case loaded into its own database, generated into its own folder.
+struct TGeneratedCase {
+    QTemporaryDir dir;
+    QString projectName;
+    QString prefix = QStringLiteral("t_");
+    TProjectModel model;
+    TLines log;
+
+    explicit TGeneratedCase(const QString &caseName)
+    {
+        const QString fixture = FixtureDir(caseName);
+        const QString database = dir.filePath(QStringLiteral("projects.mdb"));
+        LoadModel(database, fixture + QStringLiteral("/model.sql"));
+        TDbHelper::SetDefaultDatabaseFile(database);
+        if (QFileInfo::exists(fixture + QStringLiteral("/prefix.txt")))
+            prefix = QString::fromUtf8(ReadFile(fixture + QStringLiteral("/prefix.txt"))).trimmed();
+        const TListEntry project = TProjectDAO().GetProjects().first();
+        projectName = project.name;
+        model = TProjectModel::Load(project.id);
+    }
+
+    QString OutputRoot() const { return dir.filePath(QStringLiteral("out")); }
+
+    void Generate()
+    {
+        TGenerationTarget target;
+        target.projectId = model.ProjectId();
+        target.projectName = projectName;
+        target.tablePrefix = prefix;
+        target.outputRoot = OutputRoot();
+        target.sink = &log;
+        TPHPBean::Generate(target, model);
+        TController::Generate(target, model);
+        TService::Generate(target, model);
+    }
+
+    // What the run accepts: one key and one display member per class, no broken reference.
+    bool PassesRunChecks() const
+    {
+        for (const TClassModel &cls : model.Classes()) {
+            const auto count = [&](auto flag) {
+                int n = 0;
+                for (const TMember &m : cls.members)
+                    n += (m.*flag)() == 1;
+                return n;
+            };
+            if (count(&TMember::memberIsPri) != 1 || count(&TMember::memberIsDisplay) != 1)
+                return false;
+        }
+        return !model.FindBrokenReference();
+    }
+};
+
+void addCasesWith(const QString &expectedPath)
+{
+    QTest::addColumn<QString>("caseName");
+    for (const QString &caseName : FixtureCases()) {
+        if (QFileInfo::exists(FixtureDir(caseName) + QStringLiteral("/expected/") + expectedPath))
+            QTest::newRow(caseName.toUtf8()) << caseName;
+    }
+}
+
+} // namespace
+
+class TestGenerators : public QObject {
+    Q_OBJECT
+
+private slots:
+    void generatedFilesMatchGoldenFiles_data() { addCasesWith(QStringLiteral("projects")); }
+    void generatedFilesMatchGoldenFiles();
+    void scriptStatementsMatchGoldenFiles_data() { addCasesWith(QStringLiteral("statements.sql")); }
+    void scriptStatementsMatchGoldenFiles();
+    void acceptedModelsGiveValidPhp_data() { addCasesWith(QStringLiteral("projects")); }
+    void acceptedModelsGiveValidPhp();
+    void emptyProjectWritesAndReportsNothing();
+    void namingRulesTouchOnlyAsciiLetters();
+    void templatesInsertValuesVerbatim();
+};
+
+void TestGenerators::generatedFilesMatchGoldenFiles()
+{
+    QFETCH(QString, caseName);
+    TGeneratedCase generated(caseName);
+    generated.Generate();
+
+    const QString diff = CompareTrees(
+        FixtureDir(caseName) + QStringLiteral("/expected/projects"),
+        generated.OutputRoot() + QStringLiteral("/projects"));
+    QVERIFY2(diff.isEmpty(), qPrintable(diff));
+
+    // One line per file: all entities, then all controllers, then all services, in class order.
+    QStringList expectedLines;
+    const QString base = QStringLiteral("projects/") + generated.projectName;
+    for (const auto &[folder, suffix] : {std::pair{"phpbean", ".class.php"},
+                                         std::pair{"controller", "Action.php"},
+                                         std::pair{"service", "Service.class.php"}}) {
+        for (const TClassModel &cls : generated.model.Classes())
+            expectedLines << base + QLatin1Char('/') + QLatin1String(folder) + QLatin1Char('/')
+                    + cls.className + QLatin1String(suffix) + QStringLiteral("生成完毕!");
+    }
+    QCOMPARE(generated.log.lines, expectedLines);
+}
+
+void TestGenerators::scriptStatementsMatchGoldenFiles()
+{
+    QFETCH(QString, caseName);
+    TGeneratedCase generated(caseName);
+    const QByteArray actual = TDataBaseSql::BuildStatements(generated.model, generated.prefix).toUtf8();
+    const QByteArray expected = ReadFile(FixtureDir(caseName) + QStringLiteral("/expected/statements.sql"));
+    const QString diff = FirstDifference(expected, actual);
+    QVERIFY2(diff.isEmpty(), qPrintable(diff));
+}
+
+void TestGenerators::acceptedModelsGiveValidPhp()
+{
+    QFETCH(QString, caseName);
+    const QString php = QStandardPaths::findExecutable(QStringLiteral("php"));
+    if (php.isEmpty())
+        QSKIP("php is not installed");
+    TGeneratedCase generated(caseName);
+    if (!generated.PassesRunChecks())
+        QSKIP("the generation run refuses this model");
+    generated.Generate();
+    const QString root = generated.OutputRoot();
+    const QStringList files = FilesBelow(root);
+    QVERIFY(!files.isEmpty());
+    for (const QString &file : files) {
+        QProcess lint;
+        lint.start(php, {QStringLiteral("-l"), root + QLatin1Char('/') + file});
+        QVERIFY(lint.waitForFinished(30000));
+        QVERIFY2(lint.exitCode() == 0,
+                 qPrintable(file + QLatin1Char('\n') + QString::fromUtf8(lint.readAll())));
+    }
+}
+
+void TestGenerators::emptyProjectWritesAndReportsNothing()
+{
+    QTemporaryDir dir;
+    const QString database = dir.filePath(QStringLiteral("projects.mdb"));
+    TDbHelper::CreateEmptyDatabase(database);
+    TDbHelper::SetDefaultDatabaseFile(database);
+    TProjectDAO().AddProject(QStringLiteral("empty"));
+    const TProjectModel model = TProjectModel::Load(TProjectDAO().GetProjects().first().id);
+    TLines log;
+    TGenerationTarget target;
+    target.projectName = QStringLiteral("empty");
+    target.outputRoot = dir.filePath(QStringLiteral("out"));
+    target.sink = &log;
+    TPHPBean::Generate(target, model);
+    TController::Generate(target, model);
+    TService::Generate(target, model);
+    QVERIFY(log.lines.isEmpty());
+    QVERIFY(!QFileInfo::exists(target.outputRoot));
+    QCOMPARE(TDataBaseSql::BuildStatements(model, QStringLiteral("t_")), QString());
+}
+
+void TestGenerators::namingRulesTouchOnlyAsciiLetters()
+{
+    QCOMPARE(Naming::LowerFirst(QStringLiteral("StudentInfo")), QStringLiteral("studentInfo"));
+    QCOMPARE(Naming::UpperFirst(QStringLiteral("userName")), QStringLiteral("UserName"));
+    for (const QString &unchanged : {QStringLiteral("1abc"), QStringLiteral("_x"),
+                                     QStringLiteral("学生"), QStringLiteral("Élan"),
+                                     QStringLiteral("élan"), QString()}) {
+        QCOMPARE(Naming::LowerFirst(unchanged), unchanged);
+        QCOMPARE(Naming::UpperFirst(unchanged), unchanged);
+    }
+    QCOMPARE(Naming::LowerFirst(QStringLiteral("student")), QStringLiteral("student"));
+    QCOMPARE(Naming::UpperFirst(QStringLiteral("URL")), QStringLiteral("URL"));
+}
+
+void TestGenerators::templatesInsertValuesVerbatim()
+{
+    // A value that looks like a placeholder stays as it is; lines end in CR LF.
+    QCOMPARE(FillTemplate("\n$a = '{v}';\n\t{w}\n", {{"v", QStringLiteral("{w}")}, {"w", QStringLiteral("x")}}),
+             QStringLiteral("$a = '{w}';\r\n\tx\r\n"));
+    // Braces that enclose no name are text.
+    QCOMPARE(FillTemplate("if(1) {\n} {1} {}\n", {}), QStringLiteral("if(1) {\r\n} {1} {}\r\n"));
+    QVERIFY_THROWS_EXCEPTION(std::logic_error, FillTemplate("{missing}\n", {}));
+}
+
+QTEST_GUILESS_MAIN(TestGenerators)
+#include "tst_generators.moc"
