@@ -97,12 +97,12 @@ const char *columnTemplate(const TMember &member, const TMember *refKey)
 // to a class that does not exist or has no key member.
 void checkModel(const TProjectModel &model)
 {
+    if (const auto broken = model.FindBrokenReference())
+        throw TModelCheckError(*broken);
     for (const TClassModel &cls : model.Classes()) {
         if (!cls.KeyMember())
             throw TModelCheckError(RunMessages::KeyMemberError(cls.className));
     }
-    if (const auto broken = model.FindBrokenReference())
-        throw TModelCheckError(*broken);
 }
 
 } // namespace

@@ -1,0 +1,246 @@
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace TestSupport;
+
+namespace {
+
+struct TResult {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+const QByteArray bom("\xEF\xBB\xBF");
+
+} // namespace
+
+// velmora-cli as a user runs it: a separate process on a program folder of its own.
+class TestCli : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void helpDescribesEveryCommand();
+    void initCreatesOnceAndNeverOverwrites();
+    void projectsListsIdAndName();
+    void generateWritesTheProjectAndPrintsEachLine();
+    void generateRefusalsExitOneAndWriteNothing_data();
+    void generateRefusalsExitOneAndWriteNothing();
+    void generateFailuresExitTwo();
+    void badCallsGetOneLineAndExitTwo_data();
+    void badCallsGetOneLineAndExitTwo();
+    void sqlPrintsTheScriptWithoutMark();
+    void sqlRefusesModelsWithoutScript();
+
+private:
+    TResult cli(const QStringList &args) const;
+    void loadCase(const QString &caseName);
+    QString home(const QString &relative = QString()) const { return dir_->filePath(relative); }
+
+    QScopedPointer<QTemporaryDir> dir_;
+};
+
+void TestCli::init()
+{
+    dir_.reset(new QTemporaryDir);
+    QVERIFY(dir_->isValid());
+}
+
+TResult TestCli::cli(const QStringList &args) const
+{
+    QProcess process;
+    process.start(QStringLiteral(VELMORA_PROGRAM_DIR "/velmora-cli"), args);
+    if (!process.waitForFinished(120000))
+        qFatal("velmora-cli did not end");
+    TResult result;
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+void TestCli::loadCase(const QString &caseName)
+{
+    LoadModel(home(QStringLiteral("projects.mdb")), FixtureDir(caseName) + QStringLiteral("/model.sql"));
+}
+
+void TestCli::helpDescribesEveryCommand()
+{
+    const TResult help = cli({QStringLiteral("--help")});
+    QCOMPARE(help.exitCode, 0);
+    for (const char *word : {"init", "projects", "generate NAME", "sql NAME", "--home DIR", "--prefix P", "t_"})
+        QVERIFY2(help.out.contains(word), word);
+
+    const TResult bare = cli({});
+    QCOMPARE(bare.exitCode, 2);
+    QVERIFY(bare.out.isEmpty());
+    QVERIFY(bare.err.contains("generate NAME"));
+}
+
+void TestCli::initCreatesOnceAndNeverOverwrites()
+{
+    const TResult created = cli({QStringLiteral("--home"), home(), QStringLiteral("init")});
+    QCOMPARE(created.exitCode, 0);
+    const QByteArray database = ReadFile(home(QStringLiteral("projects.mdb")));
+    QVERIFY(database.startsWith("SQLite format 3"));
+
+    const TResult again = cli({QStringLiteral("--home=") + home(), QStringLiteral("init")});
+    QCOMPARE(again.exitCode, 2);
+    QCOMPARE(again.err.count('\n'), 1);
+    QCOMPARE(ReadFile(home(QStringLiteral("projects.mdb"))), database);
+}
+
+void TestCli::projectsListsIdAndName()
+{
+    loadCase(QStringLiteral("branches"));
+    RunSql(home(QStringLiteral("projects.mdb")), QStringLiteral("insert into t_project(projectName) values ('第二个');"));
+    const TResult listed = cli({QStringLiteral("projects"), QStringLiteral("--home"), home()});
+    QCOMPARE(listed.exitCode, 0);
+    QCOMPARE(QString::fromUtf8(listed.out), QStringLiteral("1\tcampus\n2\t第二个\n"));
+}
+
+void TestCli::generateWritesTheProjectAndPrintsEachLine()
+{
+    loadCase(QStringLiteral("branches"));
+    MakeSkeleton(home());
+    const TResult run = cli({QStringLiteral("--home"), home(), QStringLiteral("generate"),
+                             QStringLiteral("campus"), QStringLiteral("--prefix"), QStringLiteral("app_")});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(run.err.isEmpty());
+    const QStringList lines = QString::fromUtf8(run.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3 * 6 + 22);
+    QCOMPARE(lines.first(), QStringLiteral("projects/campus/phpbean/Clazz.class.php生成完毕!"));
+    QCOMPARE(lines.at(3 * 6), QStringLiteral("正在移动资源文件。。。"));
+    QCOMPARE(lines.last(), QStringLiteral("移动资源文件完毕!"));
+
+    const QString golden = FixtureDir(QStringLiteral("branches")) + QStringLiteral("/expected/projects/campus/");
+    for (const QString &file : FilesBelow(golden))
+        QCOMPARE(ReadFile(home(QStringLiteral("projects/campus/")) + file), ReadFile(golden + file));
+    QVERIFY(QFileInfo::exists(home(QStringLiteral("projects/campus/ok.php"))));
+
+    // The default prefix is t_.
+    QCOMPARE(cli({QStringLiteral("--home"), home(), QStringLiteral("generate"), QStringLiteral("campus")}).exitCode, 0);
+    QVERIFY(ReadFile(home(QStringLiteral("projects/campus/phpbean/Tag.class.php"))).contains("数据库表:t_Tag*/"));
+}
+
+void TestCli::generateRefusalsExitOneAndWriteNothing_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("key member") << QStringLiteral("update t_member set memberIsPri=0 where classId=3;")
+                                << QStringLiteral("Tag表主键设置错误，每个类只能设置一个主键!");
+    QTest::newRow("display member") << QStringLiteral("update t_member set memberIsDisplay=0 where classId=5;")
+                                    << QStringLiteral("Album表显示成员设置错误，每个类有且只能设置一个显示成员!");
+    QTest::newRow("broken reference") << QStringLiteral("update t_member set memberType='Teacher' where memberName='owner';")
+                                      << QStringLiteral("Album类的成员owner引用的类Teacher不存在或没有主键!");
+}
+
+void TestCli::generateRefusalsExitOneAndWriteNothing()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, message);
+    loadCase(QStringLiteral("branches"));
+    MakeSkeleton(home());
+    RunSql(home(QStringLiteral("projects.mdb")), change);
+    const TResult run = cli({QStringLiteral("--home"), home(), QStringLiteral("generate"), QStringLiteral("campus")});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(QString::fromUtf8(run.err), message + QLatin1Char('\n'));
+    QVERIFY(run.out.isEmpty());
+    QVERIFY(!QFileInfo::exists(home(QStringLiteral("projects"))));
+}
+
+void TestCli::generateFailuresExitTwo()
+{
+    loadCase(QStringLiteral("branches"));
+    const TResult run = cli({QStringLiteral("--home"), home(), QStringLiteral("generate"), QStringLiteral("campus")});
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.startsWith("代码生成失败: 找不到模板资源"), run.err.constData());
+    QCOMPARE(run.err.count('\n'), 1);
+    QVERIFY(!QFileInfo::exists(home(QStringLiteral("projects"))));
+}
+
+void TestCli::badCallsGetOneLineAndExitTwo_data()
+{
+    QTest::addColumn<QString>("databaseKind");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("says");
+    const auto row = [](const char *name, const char *db, QStringList args, const char *says) {
+        QTest::newRow(name) << QString::fromLatin1(db) << args << QString::fromUtf8(says);
+    };
+    row("unknown project", "model", {"generate", "nobody"}, "找不到名为\"nobody\"的项目");
+    row("unknown project for sql", "model", {"sql", "nobody"}, "找不到名为\"nobody\"的项目");
+    row("missing database", "none", {"generate", "campus"}, "找不到模型数据库文件");
+    row("missing database for projects", "none", {"projects"}, "找不到模型数据库文件");
+    row("foreign database", "foreign", {"sql", "campus"}, "不是SQLite数据库");
+    row("unknown command", "model", {"build", "campus"}, "未知的命令: build");
+    row("unknown option", "model", {"generate", "campus", "--fast"}, "未知的选项: --fast");
+    row("missing project name", "model", {"generate"}, "需要且只需要一个项目名称");
+    row("two project names", "model", {"sql", "campus", "other"}, "需要且只需要一个项目名称");
+    row("argument to projects", "model", {"projects", "campus"}, "不带参数");
+    row("prefix without value", "model", {"generate", "campus", "--prefix"}, "选项 --prefix 缺少参数值");
+    row("empty prefix", "model", {"generate", "campus", "--prefix", ""}, "前缀输入不能为空!");
+    row("prefix for init", "none", {"init", "--prefix", "x_"}, "只用于 generate 和 sql");
+}
+
+void TestCli::badCallsGetOneLineAndExitTwo()
+{
+    QFETCH(QString, databaseKind);
+    QFETCH(QStringList, args);
+    QFETCH(QString, says);
+    if (databaseKind == QLatin1String("model"))
+        loadCase(QStringLiteral("branches"));
+    else if (databaseKind == QLatin1String("foreign"))
+        WriteFile(home(QStringLiteral("projects.mdb")), "Standard Jet DB, or anything else");
+    MakeSkeleton(home());
+    const TResult run = cli(QStringList{QStringLiteral("--home"), home()} + args);
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY(run.out.isEmpty());
+    QCOMPARE(run.err.count('\n'), 1);
+    QVERIFY2(QString::fromUtf8(run.err).contains(says), run.err.constData());
+    QVERIFY(!QFileInfo::exists(home(QStringLiteral("projects"))));
+}
+
+void TestCli::sqlPrintsTheScriptWithoutMark()
+{
+    loadCase(QStringLiteral("score"));
+    WriteFile(home(QStringLiteral("template/数据库/mysql_dump.sql")), bom + "-- $dbprefix\r\n$sqlString-- end\r\n");
+    const QByteArray statements = ReadFile(FixtureDir(QStringLiteral("score")) + QStringLiteral("/expected/statements.sql"));
+
+    const TResult script = cli({QStringLiteral("--home"), home(), QStringLiteral("sql"), QStringLiteral("school")});
+    QCOMPARE(script.exitCode, 0);
+    QVERIFY(script.err.isEmpty());
+    const QString diff = FirstDifference("-- t_\r\n" + statements + "-- end\r\n", script.out);
+    QVERIFY2(diff.isEmpty(), qPrintable(diff));
+
+    const TResult prefixed = cli({QStringLiteral("--home"), home(), QStringLiteral("sql"), QStringLiteral("school"),
+                                  QStringLiteral("--prefix=x_")});
+    QCOMPARE(prefixed.exitCode, 0);
+    QVERIFY(prefixed.out.startsWith("-- x_\r\nCREATE TABLE IF NOT EXISTS `x_Student` (\r\n"));
+    QVERIFY(prefixed.out.contains("ALTER TABLE x_Score ADD CONSTRAINT FOREIGN KEY (student) REFERENCES x_Student(id);"));
+}
+
+void TestCli::sqlRefusesModelsWithoutScript()
+{
+    loadCase(QStringLiteral("score"));
+    const TResult noTemplate = cli({QStringLiteral("--home"), home(), QStringLiteral("sql"), QStringLiteral("school")});
+    QCOMPARE(noTemplate.exitCode, 2);
+    QVERIFY2(noTemplate.err.contains("mysql_dump.sql"), noTemplate.err.constData());
+    QVERIFY(noTemplate.out.isEmpty());
+
+    WriteFile(home(QStringLiteral("template/数据库/mysql_dump.sql")), bom + "$sqlString");
+    RunSql(home(QStringLiteral("projects.mdb")), QStringLiteral("delete from t_class where className='Student';"));
+    const TResult refused = cli({QStringLiteral("--home"), home(), QStringLiteral("sql"), QStringLiteral("school")});
+    QCOMPARE(refused.exitCode, 1);
+    QCOMPARE(QString::fromUtf8(refused.err), QStringLiteral("Score类的成员student引用的类Student不存在或没有主键!\n"));
+    QVERIFY(refused.out.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"

@@ -1,0 +1,183 @@
+#include "TestSupport.h"
+
+#include "generator/FileOperate.h"
+#include "generator/GenerationError.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
+
+using namespace TestSupport;
+
+namespace {
+const QByteArray bom("\xEF\xBB\xBF");
+}
+
+class TestFileOperate : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void writtenFilesCarryTheMarkAndReplaceOldContent();
+    void loadDropsThreeBytesAndRefusesBrokenUtf8();
+    void missingFilesAreReportedByName();
+    void saveFileCreatesEveryMissingFolder();
+    void copyKeepsTopLevelFilesOnlyWhenAsked();
+    void copyOfEmptyFolderCreatesTheDestination();
+    void copyOfMissingSourceFailsAndCreatesNothing();
+    void unlistableSourceCopiesNothing();
+    void copyFileReplacesTheDestination();
+
+private:
+    QString path(const QString &relative) const { return dir_->filePath(relative); }
+
+    QScopedPointer<QTemporaryDir> dir_;
+    QString workingDir_;
+};
+
+void TestFileOperate::init()
+{
+    dir_.reset(new QTemporaryDir);
+    QVERIFY(dir_->isValid());
+    workingDir_ = QDir::currentPath();
+}
+
+void TestFileOperate::cleanup()
+{
+    // No operation may move the process's working directory.
+    QCOMPARE(QDir::currentPath(), workingDir_);
+}
+
+void TestFileOperate::writtenFilesCarryTheMarkAndReplaceOldContent()
+{
+    const QString file = path(QStringLiteral("a.txt"));
+    TFileOperate::WriteUtf8File(QString(), file);
+    QCOMPARE(ReadFile(file), bom);
+
+    WriteFile(file, QByteArray(1000, 'x'));
+    const QString text = QStringLiteral("<?php\r\n/*学生*/\r\n?>\r\n");
+    TFileOperate::WriteUtf8File(text, file);
+    QCOMPARE(ReadFile(file), bom + text.toUtf8());
+    QCOMPARE(TFileOperate::LoadUtf8File(file), text);
+    // Nothing is left beside the file once it is committed.
+    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("a.txt")});
+}
+
+void TestFileOperate::loadDropsThreeBytesAndRefusesBrokenUtf8()
+{
+    const QString file = path(QStringLiteral("t.sql"));
+    WriteFile(file, "abcdef");
+    QCOMPARE(TFileOperate::LoadUtf8File(file), QStringLiteral("def"));
+    for (const QByteArray &shortFile : {QByteArray(), QByteArray("ab"), bom}) {
+        WriteFile(file, shortFile);
+        QCOMPARE(TFileOperate::LoadUtf8File(file), QString());
+    }
+    // A lead byte without its continuation, and a sequence cut off at the end.
+    for (const QByteArray &broken : {bom + "a\xE5" "b", bom + "ab\xE5\xAD"}) {
+        WriteFile(file, broken);
+        QCOMPARE(TFileOperate::LoadUtf8File(file), QString());
+    }
+}
+
+void TestFileOperate::missingFilesAreReportedByName()
+{
+    const QString missing = path(QStringLiteral("nowhere/mysql_dump.sql"));
+    try {
+        TFileOperate::LoadUtf8File(missing);
+        QFAIL("no error for a missing file");
+    } catch (const TGenerationError &error) {
+        QVERIFY2(error.message().contains(QDir::toNativeSeparators(missing)), qPrintable(error.message()));
+    }
+    // Writing below a plain file cannot create the file; the error names it.
+    WriteFile(path(QStringLiteral("plain")), "x");
+    const QString blocked = path(QStringLiteral("plain/out.php"));
+    try {
+        TFileOperate::WriteUtf8File(QStringLiteral("x"), blocked);
+        QFAIL("no error for a file that cannot be created");
+    } catch (const TGenerationError &error) {
+        QVERIFY2(error.message().contains(QDir::toNativeSeparators(blocked)), qPrintable(error.message()));
+    }
+    QCOMPARE(ReadFile(path(QStringLiteral("plain"))), QByteArray("x"));
+}
+
+void TestFileOperate::saveFileCreatesEveryMissingFolder()
+{
+    const QString folder = path(QStringLiteral("projects/学校/phpbean"));
+    const QString file = folder + QStringLiteral("/Student.class.php");
+    TFileOperate::SaveFile(folder, file, QStringLiteral("x\r\n"));
+    QCOMPARE(ReadFile(file), bom + "x\r\n");
+}
+
+void TestFileOperate::copyKeepsTopLevelFilesOnlyWhenAsked()
+{
+    WriteFile(path(QStringLiteral("src/a.txt")), "new a");
+    WriteFile(path(QStringLiteral("src/.hidden")), "new hidden");
+    WriteFile(path(QStringLiteral("src/sub/b.txt")), "new b");
+    WriteFile(path(QStringLiteral("src/sub/deeper/c.txt")), "new c");
+    WriteFile(path(QStringLiteral("dst/a.txt")), "old a");
+    WriteFile(path(QStringLiteral("dst/sub/b.txt")), "old b");
+
+    QVERIFY(TFileOperate::CopyDirectory(path(QStringLiteral("src")), path(QStringLiteral("dst")), true));
+    QCOMPARE(ReadFile(path(QStringLiteral("dst/a.txt"))), QByteArray("old a"));
+    QCOMPARE(ReadFile(path(QStringLiteral("dst/.hidden"))), QByteArray("new hidden"));
+    QCOMPARE(ReadFile(path(QStringLiteral("dst/sub/b.txt"))), QByteArray("new b"));
+    QCOMPARE(ReadFile(path(QStringLiteral("dst/sub/deeper/c.txt"))), QByteArray("new c"));
+
+    QVERIFY(TFileOperate::CopyDirectory(path(QStringLiteral("src")), path(QStringLiteral("dst")), false));
+    QCOMPARE(ReadFile(path(QStringLiteral("dst/a.txt"))), QByteArray("new a"));
+}
+
+void TestFileOperate::copyOfEmptyFolderCreatesTheDestination()
+{
+    QVERIFY(QDir().mkpath(path(QStringLiteral("empty"))));
+    QVERIFY(TFileOperate::CopyDirectory(path(QStringLiteral("empty")), path(QStringLiteral("out/empty")), true));
+    QVERIFY(QFileInfo(path(QStringLiteral("out/empty"))).isDir());
+}
+
+void TestFileOperate::copyOfMissingSourceFailsAndCreatesNothing()
+{
+    QVERIFY_THROWS_EXCEPTION(TGenerationError,
+        TFileOperate::CopyDirectory(path(QStringLiteral("missing")), path(QStringLiteral("dst")), true));
+    QVERIFY(!QFileInfo::exists(path(QStringLiteral("dst"))));
+    // A sub-folder that disappears is no different: the error passes out.
+    WriteFile(path(QStringLiteral("file")), "x");
+    QVERIFY_THROWS_EXCEPTION(TGenerationError,
+        TFileOperate::CopyDirectory(path(QStringLiteral("file")), path(QStringLiteral("dst")), true));
+}
+
+void TestFileOperate::unlistableSourceCopiesNothing()
+{
+#ifdef Q_OS_WIN
+    QSKIP("folder permissions are not modelled on Windows");
+#else
+    if (geteuid() == 0)
+        QSKIP("the superuser can list every folder");
+    WriteFile(path(QStringLiteral("locked/a.txt")), "a");
+    QFile::setPermissions(path(QStringLiteral("locked")), QFile::ExeOwner);
+    const bool copied = TFileOperate::CopyDirectory(path(QStringLiteral("locked")), path(QStringLiteral("dst")), true);
+    QFile::setPermissions(path(QStringLiteral("locked")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY(!copied);
+    QVERIFY(!QFileInfo::exists(path(QStringLiteral("dst"))));
+#endif
+}
+
+void TestFileOperate::copyFileReplacesTheDestination()
+{
+    WriteFile(path(QStringLiteral("ok.php")), "new");
+    WriteFile(path(QStringLiteral("out/ok.php")), "old and longer");
+    TFileOperate::CopyFile(path(QStringLiteral("ok.php")), path(QStringLiteral("out/ok.php")));
+    QCOMPARE(ReadFile(path(QStringLiteral("out/ok.php"))), QByteArray("new"));
+    QVERIFY_THROWS_EXCEPTION(TGenerationError,
+        TFileOperate::CopyFile(path(QStringLiteral("gone.php")), path(QStringLiteral("out/gone.php"))));
+    QVERIFY(!QFileInfo::exists(path(QStringLiteral("out/gone.php"))));
+}
+
+QTEST_GUILESS_MAIN(TestFileOperate)
+#include "tst_fileoperate.moc"
