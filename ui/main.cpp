@@ -1,24 +1,32 @@
+#include "MainForm.h"
+#include "UserInteraction.h"
 #include "model/DbHelper.h"
-#include "model/ProjectDAO.h"
 
 #include <QApplication>
-#include <QComboBox>
-#include <QMainWindow>
-#include <QMessageBox>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("VelmoraPHP基于MVC三层模式代码生成器2.0版"));
-    auto *projects = new QComboBox(&window);
-    window.setCentralWidget(projects);
+    QApplication::setApplicationName(QStringLiteral("VelmoraPHP"));
+    QApplication::setApplicationDisplayName(QStringLiteral("VelmoraPHP"));
+    QApplication::setApplicationVersion(QStringLiteral("2.0"));
+
+    // The standard buttons of message boxes and prompts in Chinese, like every other text.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                     QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
+
+    // Everything the program reads or writes lies in its own folder.
+    const QString programDir = QApplication::applicationDirPath();
+    TDbHelper::SetDefaultDatabaseFile(QDir(programDir).filePath(QStringLiteral("projects.mdb")));
+
+    TQtUserInteraction interaction;
+    TFormMain window(interaction, programDir);
     window.show();
-    try {
-        for (const TListEntry &project : TProjectDAO().GetProjects())
-            projects->addItem(project.name, project.id);
-    } catch (const TDbError &error) {
-        QMessageBox::critical(&window, window.windowTitle(), error.message());
-    }
     return app.exec();
 }

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "UiTestSupport.h"
+
+#include <QComboBox>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QPlainTextEdit>
+#include <QTableWidget>
+
+// Reads the main window's lists the way a user sees them.
+struct TMainFormProbe {
+    TFormMain *window;
+
+    QComboBox *projects() const { return Find<QComboBox>(window, "CB_Project"); }
+    QListWidget *classes() const { return Find<QListWidget>(window, "LB_Object"); }
+    QTableWidget *members() const { return Find<QTableWidget>(window, "LV_Member"); }
+    QPlainTextEdit *log() const { return Find<QPlainTextEdit>(window, "Memo_State"); }
+
+    QStringList projectNames() const
+    {
+        QStringList names;
+        for (int i = 0; i < projects()->count(); ++i)
+            names.append(projects()->itemText(i));
+        return names;
+    }
+    QString selectedProject() const { return projects()->currentText(); }
+    QStringList classNames() const
+    {
+        QStringList names;
+        for (int i = 0; i < classes()->count(); ++i)
+            names.append(classes()->item(i)->text());
+        return names;
+    }
+    QString selectedClass() const { return window->SelectedClassText(); }
+    // One "name|type|length|key|must|query|display|queryDisplay|comment" per row.
+    QStringList memberRows() const
+    {
+        QStringList rows;
+        for (int r = 0; r < members()->rowCount(); ++r) {
+            QStringList cells;
+            for (int c = 1; c < members()->columnCount(); ++c)
+                cells.append(members()->item(r, c)->text());
+            rows.append(cells.join(QLatin1Char('|')));
+        }
+        return rows;
+    }
+    QStringList memberNames() const
+    {
+        QStringList names;
+        for (int r = 0; r < members()->rowCount(); ++r)
+            names.append(members()->item(r, 1)->text());
+        return names;
+    }
+    void selectProject(int index) const { projects()->setCurrentIndex(index); }
+    void selectClass(int row) const { classes()->setCurrentRow(row); }
+    void selectMember(int row) const { members()->selectRow(row); }
+};

@@ -1,0 +1,465 @@
+// The main window's commands, their refusals, and what the lists show afterwards.
+#include "MainFormProbe.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "ui/FormAddClass.h"
+#include "ui/FormAddMember.h"
+#include "ui/FormUpdateClass.h"
+#include "ui/FormUpdateMember.h"
+
+class TestMainForm : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TTempProgram> program;
+    std::unique_ptr<TScriptedInteraction> user;
+
+    std::unique_ptr<TFormMain> openWindow()
+    {
+        auto window = std::make_unique<TFormMain>(*user, program->Dir());
+        return window;
+    }
+    // Projects school (classes Student with two members, Score) and shop (no classes).
+    void buildSchool()
+    {
+        const int school = program->AddProject(QStringLiteral("school"));
+        const int student = program->AddClass(school, QStringLiteral("Student"), QStringLiteral("学生"));
+        program->AddMember(school, student, QStringLiteral("id"), MemberType::Integer, true);
+        program->AddMember(school, student, QStringLiteral("name"), MemberType::Text, false, true,
+                           QStringLiteral("姓名"));
+        const int score = program->AddClass(school, QStringLiteral("Score"), QStringLiteral("成绩"));
+        program->AddMember(school, score, QStringLiteral("student"), QStringLiteral("Student"));
+        program->AddProject(QStringLiteral("shop"));
+    }
+
+private slots:
+    void init()
+    {
+        program = std::make_unique<TTempProgram>();
+        user = std::make_unique<TScriptedInteraction>();
+    }
+    void cleanup()
+    {
+        QVERIFY2(user->unanswered.isEmpty(), qPrintable(user->unanswered.join(QLatin1Char(','))));
+        user.reset();
+        program.reset();
+    }
+
+    void windowHasItsMenusAndCaption()
+    {
+        auto window = openWindow();
+        QCOMPARE(window->windowTitle(), QStringLiteral("VelmoraPHP基于MVC三层模式代码生成器2.0版"));
+        const QList<QMenu *> menus = window->menuBar()->findChildren<QMenu *>(Qt::FindDirectChildrenOnly);
+        QStringList layout;
+        for (QMenu *menu : menus) {
+            QStringList items;
+            for (QAction *a : menu->actions())
+                items.append(a->objectName() + QLatin1Char('=') + a->text());
+            layout.append(menu->objectName() + QLatin1Char('=') + menu->title() + QLatin1Char(':')
+                          + items.join(QLatin1Char(',')));
+        }
+        QCOMPARE(layout, QStringList({
+            QStringLiteral("F1=项目操作(&P):F2=新建项目(&F),N1=修改项目名称(&X),D1=删除当前项目(&D),"
+                           "A2=添加类(&A),N2=修改类名(&B),S1=删除类(&S),M1=添加成员(&M),"
+                           "N3=修改成员属性(&E),C1=删除成员(&C)"),
+            QStringLiteral("P1=代码管理(&A):N4=设置表名前缀(&P),sql1=生成建表sql语句(&M),"
+                           "A1=生成项目代码(&M)"),
+        }));
+        QStringList columns;
+        QTableWidget *table = TMainFormProbe{window.get()}.members();
+        for (int c = 0; c < table->columnCount(); ++c)
+            columns.append(table->horizontalHeaderItem(c)->text());
+        QCOMPARE(columns, QStringList({"编号", "成员名称", "成员类型", "长度", "主键", "必填", "查询",
+                                       "下拉框显示", "界面显示", "注释"}));
+        QVERIFY(table->isColumnHidden(0));
+        QCOMPARE(Find<QGroupBox>(window.get(), "GroupBox1")->title(), QStringLiteral("项目操作区"));
+        QCOMPARE(Find<QGroupBox>(window.get(), "GroupBox2")->title(), QStringLiteral("生成进度"));
+        QCOMPARE(window->TablePrefix(), QStringLiteral("t_"));
+        QCOMPARE(window->ErrorClassId(), 0);
+    }
+
+    void missingDatabaseShowsErrorAndEmptyLists()
+    {
+        QFile::remove(program->DatabaseFile());
+        auto window = openWindow();
+        TMainFormProbe probe{window.get()};
+        QCOMPARE(user->shown.size(), 1);
+        QCOMPARE(user->shown.first().kind, TMessageKind::Error);
+        QVERIFY(user->shown.first().text.contains(QStringLiteral("projects.mdb")));
+        QVERIFY(probe.projectNames().isEmpty());
+        QVERIFY(probe.classNames().isEmpty());
+        // A command that reaches the database shows the error and stops there.
+        user->takeTexts();
+        user->inputAnswers = {QStringLiteral("demo")};
+        Trigger(window.get(), "F2");
+        QCOMPARE(user->shown.size(), 1);
+        QCOMPARE(user->shown.first().kind, TMessageKind::Error);
+    }
+
+    void commandsWithoutSelectionAreRefused_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("rename project") << "N1" << "当前未有任何项目被选中!";
+        QTest::newRow("delete project") << "D1" << "未有任何项目被选中!";
+        QTest::newRow("add class") << "A2" << "当前未有任何项目被选中!";
+        QTest::newRow("edit class") << "N2" << "没有类被选中!";
+        QTest::newRow("delete class") << "S1" << "没有类被选中!";
+        QTest::newRow("add member") << "M1" << "请先选择类对象";
+        QTest::newRow("edit member") << "N3" << "请先选择一个成员";
+        QTest::newRow("delete member") << "C1" << "请先选择一个成员";
+        QTest::newRow("table script") << "sql1" << "当前未有任何项目被选中!";
+        QTest::newRow("generate") << "A1" << "没有一个工程被选中！";
+    }
+    void commandsWithoutSelectionAreRefused()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, message);
+        auto window = openWindow();
+        QVERIFY(user->shown.isEmpty());
+        Trigger(window.get(), qPrintable(action));
+        QCOMPARE(user->texts(), QStringList{message});
+        QVERIFY(user->prompts.isEmpty());
+        QVERIFY(user->questions.isEmpty());
+    }
+
+    void newProject()
+    {
+        program->AddProject(QStringLiteral("alpha"));
+        auto window = openWindow();
+        TMainFormProbe probe{window.get()};
+
+        user->inputAnswers = {std::nullopt, QString(), QStringLiteral("alpha"), QStringLiteral("学生 管理")};
+        Trigger(window.get(), "F2");
+        Trigger(window.get(), "F2");
+        Trigger(window.get(), "F2");
+        QCOMPARE(user->takeTexts(), QStringList({"工程名称不能为空!", "工程名称不能为空!", "该工程名称已经存在!"}));
+        QCOMPARE(user->prompts.first().caption, QStringLiteral("请输入工程名称"));
+        QCOMPARE(user->prompts.first().prompt, QString());
+        QCOMPARE(user->prompts.first().defaultText, QString());
+        QCOMPARE(TProjectDAO().GetProjects().size(), 1);
+
+        Trigger(window.get(), "F2");
+        QCOMPARE(user->takeTexts(), QStringList{"工程名称添加成功！"});
+        QCOMPARE(probe.projectNames(), QStringList({"alpha", "学生 管理"}));
+        // The list is reloaded with the first project selected, not the new one.
+        QCOMPARE(probe.selectedProject(), QStringLiteral("alpha"));
+    }
+
+    void unsafeNamesAreRefused_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("parent folder") << "../x" << false;
+        QTest::newRow("sub folder") << "a/b" << false;
+        QTest::newRow("backslash") << "a\\b" << false;
+        QTest::newRow("drive") << "c:x" << false;
+        QTest::newRow("star") << "a*" << false;
+        QTest::newRow("question") << "a?" << false;
+        QTest::newRow("quote") << "a\"b" << false;
+        QTest::newRow("less") << "a<b" << false;
+        QTest::newRow("greater") << "a>b" << false;
+        QTest::newRow("bar") << "a|b" << false;
+        QTest::newRow("tab") << "a\tb" << false;
+        QTest::newRow("newline") << "a\nb" << false;
+        QTest::newRow("dot") << "." << false;
+        QTest::newRow("dot dot") << ".." << false;
+        QTest::newRow("blank inside") << "A b" << true;
+        QTest::newRow("three dots") << "A..." << true;
+        QTest::newRow("chinese") << "A学生" << true;
+        QTest::newRow("digits underscore") << "A_1" << true;
+    }
+    void unsafeNamesAreRefused()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, accepted);
+        const int other = program->AddProject(QStringLiteral("other"));
+        auto window = openWindow();
+        TMainFormProbe probe{window.get()};
+
+        // New project.
+        user->inputAnswers = {name};
+        Trigger(window.get(), "F2");
+        QCOMPARE(user->takeTexts(), QStringList{accepted ? QStringLiteral("工程名称添加成功！")
+                                                         : QStringLiteral("工程名称不能包含路径或特殊字符!")});
+        QCOMPARE(TProjectDAO().CountByName(name), accepted ? 1 : 0);
+
+        // Rename project.
+        probe.selectProject(0);
+        user->inputAnswers = {name};
+        Trigger(window.get(), "N1");
+        QCOMPARE(user->takeTexts(), QStringList{accepted ? QStringLiteral("工程名称修改成功！")
+                                                         : QStringLiteral("工程名称不能包含路径或特殊字符!")});
+        QCOMPARE(TProjectDAO().GetProjects().first().name,
+                 accepted ? name : QStringLiteral("other"));
+
+        // Add class and update class.
+        const auto fill = [&](auto &dialog, const QString &className) {
+            Find<QLineEdit>(&dialog, "Edt_ClassName")->setText(className);
+            Find<QLineEdit>(&dialog, "Edt_FriendName")->setText(QStringLiteral("学生"));
+            Find<QPushButton>(&dialog, "Button1")->click();
+        };
+        QCOMPARE(DriveDialog<TAddClassForm>([&] { Trigger(window.get(), "A2"); },
+                                            [&](TAddClassForm &d) { fill(d, name); }),
+                 1);
+        QCOMPARE(user->takeTexts(), QStringList{accepted ? QStringLiteral("类名称添加成功！")
+                                                         : QStringLiteral("类名称不能包含路径或特殊字符!")});
+        QCOMPARE(TClassDAO().CountByName(other, name), accepted ? 1 : 0);
+
+        program->AddClass(other, QStringLiteral("Plain"));
+        window->LoadClasses(other);
+        probe.selectClass(probe.classNames().indexOf(QStringLiteral("Plain")));
+        QCOMPARE(DriveDialog<TUpdateClassForm>([&] { Trigger(window.get(), "N2"); },
+                                               [&](TUpdateClassForm &d) { fill(d, name); }),
+                 1);
+        QCOMPARE(user->takeTexts(), QStringList{accepted ? QStringLiteral("类名称更新成功")
+                                                         : QStringLiteral("类名称不能包含路径或特殊字符!")});
+        QCOMPARE(TClassDAO().CountByName(other, QStringLiteral("Plain")), accepted ? 0 : 1);
+    }
+
+    void renameKeepsTheSelectedPosition()
+    {
+        program->AddProject(QStringLiteral("one"));
+        program->AddProject(QStringLiteral("two"));
+        program->AddProject(QStringLiteral("three"));
+        auto window = openWindow();
+        TMainFormProbe probe{window.get()};
+        probe.selectProject(1);
+
+        user->inputAnswers = {QString(), QStringLiteral("deux")};
+        Trigger(window.get(), "N1");
+        QCOMPARE(user->takeTexts(), QStringList{"工程项目名称不能为空!"});
+        Trigger(window.get(), "N1");
+        QCOMPARE(user->takeTexts(), QStringList{"工程名称修改成功！"});
+        QCOMPARE(user->prompts.last().caption, QStringLiteral("请输入项目名称"));
+        QCOMPARE(user->prompts.last().defaultText, QString());
+        QCOMPARE(probe.projectNames(), QStringList({"one", "deux", "three"}));
+        QCOMPARE(probe.selectedProject(), QStringLiteral("deux"));
+
+        // A new project afterwards keeps the position of the last rename.
+        user->inputAnswers = {QStringLiteral("four")};
+        Trigger(window.get(), "F2");
+        QCOMPARE(probe.selectedProject(), QStringLiteral("deux"));
+
+        // Renaming to the name of another project is not refused.
+        user->inputAnswers = {QStringLiteral("one")};
+        Trigger(window.get(), "N1");
+        QCOMPARE(user->takeTexts(), QStringList({"工程名称添加成功！", "工程名称修改成功！"}));
+    }
+
+    void deleteProjectSelectsTheFirst()
+    {
+        buildSchool();
+        program->AddProject(QStringLiteral("third"));
+        auto window = openWindow();
+        TMainFormProbe probe{window.get()};
+        probe.selectProject(2);
+
+        user->confirmAnswers = {false};
+        Trigger(window.get(), "D1");
+        QCOMPARE(user->questions, QStringList{"删除提示|确认删除当前项目吗?"});
+        QVERIFY(user->shown.isEmpty());
+        QCOMPARE(TProjectDAO().GetProjects().size(), 3);
+
+        user->confirmAnswers = {true};
+        Trigger(window.get(), "D1");
+        QCOMPARE(user->takeTexts(), QStringList{"删除成功!"});
+        QCOMPARE(probe.projectNames(), QStringList({"school", "shop"}));
+        QCOMPARE(probe.selectedProject(), QStringLiteral("school"));
+        QCOMPARE(probe.classNames(), QStringList({"Student", "Score"}));
+        QCOMPARE(probe.memberNames(), QStringList({"id", "name"}));
+
+        // Deleting the project with classes removes its classes too, and leaves the next one.
+        user->confirmAnswers = {true};
+        Trigger(window.get(), "D1");
+        QCOMPARE(probe.projectNames(), QStringList{"shop"});
+        QVERIFY(probe.classNames().isEmpty());
+        QVERIFY(probe.memberNames().isEmpty());
+        user->confirmAnswers = {true};
+        Trigger(window.get(), "D1");
+        QVERIFY(probe.projectNames().isEmpty());
+        QCOMPARE(window->SelectedProjectId(), -1);
+    }
+
+    void listsFollowTheSelection()
+    {
+        buildSchool();
+        auto window = openWindow();
+        TMainFormProbe probe{window.get()};
+        QCOMPARE(probe.projectNames(), QStringList({"school", "shop"}));
+        QCOMPARE(probe.selectedProject(), QStringLiteral("school"));
+        QCOMPARE(probe.classNames(), QStringList({"Student", "Score"}));
+        QCOMPARE(probe.selectedClass(), QStringLiteral("Student"));
+        QCOMPARE(probe.memberRows(), QStringList({
+            QStringLiteral("id|整型|0|是|是|否|否|是|"),
+            QStringLiteral("name|字符串|20|否|是|否|是|是|姓名"),
+        }));
+
+        probe.selectClass(1);
+        QCOMPARE(probe.memberNames(), QStringList{"student"});
+
+        // A project without classes leaves neither classes nor members on screen.
+        probe.selectProject(1);
+        QVERIFY(probe.classNames().isEmpty());
+        QVERIFY(probe.memberNames().isEmpty());
+        QCOMPARE(window->SelectedClassId(), -1);
+        probe.selectProject(0);
+        QCOMPARE(probe.selectedClass(), QStringLiteral("Student"));
+        QCOMPARE(probe.memberNames(), QStringList({"id", "name"}));
+
+        // The hidden first column carries the member id.
+        probe.selectMember(1);
+        QCOMPARE(window->SelectedMemberId(), TMemberDAO().GetMembers(window->SelectedClassId()).at(1).memberId());
+    }
+
+    void deleteClassEmptiesTheMemberTable()
+    {
+        buildSchool();
+        auto window = openWindow();
+        TMainFormProbe probe{window.get()};
+        const int studentId = window->SelectedClassId();
+
+        user->confirmAnswers = {false, true};
+        Trigger(window.get(), "S1");
+        QCOMPARE(TClassDAO().GetClassName(studentId), QStringLiteral("Student"));
+        QVERIFY(user->shown.isEmpty());
+        Trigger(window.get(), "S1");
+        QCOMPARE(user->questions, QStringList({"提示|确认删除此类对象！", "提示|确认删除此类对象！"}));
+        QCOMPARE(user->takeTexts(), QStringList{"类对象删除成功!"});
+        QCOMPARE(probe.classNames(), QStringList{"Score"});
+        QVERIFY(probe.memberNames().isEmpty());
+        QCOMPARE(window->SelectedClassId(), -1);
+        QVERIFY(TMemberDAO().GetMembers(studentId).isEmpty());
+        QCOMPARE(TClassDAO().GetClassName(studentId), QString());
+
+        // With nothing selected, the member commands refuse.
+        Trigger(window.get(), "C1");
+        Trigger(window.get(), "N3");
+        QCOMPARE(user->takeTexts(), QStringList({"请先选择一个成员", "请先选择一个成员"}));
+    }
+
+    void deleteMember()
+    {
+        buildSchool();
+        auto window = openWindow();
+        TMainFormProbe probe{window.get()};
+        probe.selectMember(0);
+
+        user->confirmAnswers = {false};
+        Trigger(window.get(), "C1");
+        QCOMPARE(probe.memberNames(), QStringList({"id", "name"}));
+        QVERIFY(user->shown.isEmpty());
+
+        user->confirmAnswers = {true};
+        Trigger(window.get(), "C1");
+        QCOMPARE(user->questions.last(), QStringLiteral("删除提示|确定删除当前成员属性?"));
+        QCOMPARE(user->takeTexts(), QStringList{"成员属性删除成功"});
+        QCOMPARE(probe.memberNames(), QStringList{"name"});
+        QCOMPARE(TMemberDAO().GetMembers(window->SelectedClassId()).size(), 1);
+    }
+
+    void tablePrefix()
+    {
+        auto window = openWindow();
+        user->inputAnswers = {std::nullopt, QString(), QStringLiteral("app_")};
+        Trigger(window.get(), "N4");
+        QVERIFY(user->shown.isEmpty());
+        QCOMPARE(window->TablePrefix(), QStringLiteral("t_"));
+        Trigger(window.get(), "N4");
+        QCOMPARE(user->takeTexts(), QStringList{"前缀输入不能为空!"});
+        QCOMPARE(window->TablePrefix(), QStringLiteral("t_"));
+        Trigger(window.get(), "N4");
+        QVERIFY(user->shown.isEmpty());
+        QCOMPARE(window->TablePrefix(), QStringLiteral("app_"));
+        QCOMPARE(user->prompts.first().caption, QStringLiteral("表前缀输入框"));
+        QCOMPARE(user->prompts.first().prompt, QStringLiteral("请输入一个表名前缀如:           "));
+        QCOMPARE(user->prompts.first().defaultText, QStringLiteral("t_"));
+        QCOMPARE(user->prompts.last().defaultText, QStringLiteral("t_"));
+    }
+
+    void doubleClicks()
+    {
+        buildSchool();
+        auto window = openWindow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        TMainFormProbe probe{window.get()};
+
+        // On the class list: the update-class dialog of the selected class.
+        QWidget *classView = probe.classes()->viewport();
+        const QPoint studentAt = probe.classes()->visualItemRect(probe.classes()->item(0)).center();
+        QString shownName;
+        QCOMPARE(DriveDialog<TUpdateClassForm>(
+                     [&] { DoubleClick(classView, studentAt); },
+                     [&](TUpdateClassForm &d) { shownName = Find<QLineEdit>(&d, "Edt_ClassName")->text(); }),
+                 1);
+        QCOMPARE(shownName, QStringLiteral("Student"));
+
+        // On a member row: that member's update dialog.
+        QWidget *memberView = probe.members()->viewport();
+        const QPoint nameRow = probe.members()->visualRect(probe.members()->model()->index(1, 1)).center();
+        QCOMPARE(DriveDialog<TUpdateMemberForm>(
+                     [&] { DoubleClick(memberView, nameRow); },
+                     [&](TUpdateMemberForm &d) { shownName = Find<QLineEdit>(&d, "Edt_MemberName")->text(); }),
+                 1);
+        QCOMPARE(shownName, QStringLiteral("name"));
+
+        // Below the rows: nothing selected, so a new member for the selected class.
+        const QPoint empty(20, memberView->height() - 5);
+        QCOMPARE(DriveDialog<TAddMemberForm>(
+                     [&] { DoubleClick(memberView, empty); },
+                     [&](TAddMemberForm &) {}),
+                 1);
+        QCOMPARE(window->SelectedMemberId(), -1);
+
+        // No class and no member: the edit-member command refuses.
+        probe.selectProject(1);
+        DoubleClick(memberView, empty);
+        QCOMPARE(user->takeTexts(), QStringList{"请先选择一个成员"});
+        QVERIFY(user->shown.isEmpty());
+    }
+
+    void homePage()
+    {
+        auto window = openWindow();
+        auto *timer = Find<QTimer>(window.get(), "Timer1");
+        QVERIFY(timer->isActive());
+        QCOMPARE(timer->interval(), 5000);
+        auto *banner = Find<QLabel>(window.get(), "Image1");
+        QCOMPARE(banner->height(), 89);
+
+        // Without the help page a click says so; the timer stays quiet.
+        QTest::mouseClick(banner, Qt::LeftButton);
+        QCOMPARE(user->takeTexts().size(), 1);
+        QVERIFY(user->opened.isEmpty());
+
+        QVERIFY(QDir(program->Dir()).mkpath(QStringLiteral("doc")));
+        QFile page(program->Dir() + QStringLiteral("/doc/index.html"));
+        QVERIFY(page.open(QIODevice::WriteOnly));
+        page.close();
+        QTest::mouseClick(banner, Qt::LeftButton);
+        const QUrl expected = QUrl::fromLocalFile(QDir(program->Dir()).absoluteFilePath(QStringLiteral("doc/index.html")));
+        QCOMPARE(user->opened, QList<QUrl>{expected});
+        // Five seconds after start, once.
+        QTRY_COMPARE_WITH_TIMEOUT(user->opened.size(), 2, 8000);
+        QCOMPARE(user->opened.last(), expected);
+        QVERIFY(!timer->isActive());
+        QVERIFY(user->shown.isEmpty());
+
+        user->openSucceeds = false;
+        QTest::mouseClick(banner, Qt::LeftButton);
+        QCOMPARE(user->shown.size(), 1);
+        QCOMPARE(user->shown.first().kind, TMessageKind::Error);
+    }
+};
+
+QTEST_MAIN(TestMainForm)
+#include "tst_mainform.moc"

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+#include <QSize>
+
+// The program's banner and icon, drawn here rather than shipped as images, so that they are
+// sharp at any screen scale.
+namespace Artwork {
+
+// The strip across the top of the main window: the program's name, what it does, and a hint
+// that a click opens the help page.
+QPixmap Banner(const QSize &size, qreal devicePixelRatio = 1.0);
+
+// The window icon at the usual sizes.
+QIcon WindowIcon();
+
+} // namespace Artwork

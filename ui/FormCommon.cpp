@@ -1,0 +1,52 @@
+#include "FormCommon.h"
+
+#include "UserInteraction.h"
+#include "generator/GenerationError.h"
+#include "model/DbHelper.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+
+QFont FormFont()
+{
+    QFont font = QApplication::font();
+    font.setPixelSize(12);
+    return font;
+}
+
+bool RunCommand(TUserInteraction &ui, QWidget *parent, const std::function<void()> &command)
+{
+    QString failure;
+    try {
+        command();
+        return true;
+    } catch (const TDbError &error) {
+        failure = error.message();
+    } catch (const TGenerationError &error) {
+        failure = error.message();
+    } catch (const std::exception &error) {
+        failure = QString::fromUtf8(error.what());
+    }
+    // Shown outside the handler, so that nothing of the failed call is still on the stack.
+    ui.message(parent, failure, TMessageKind::Error);
+    return false;
+}
+
+TFormDialog::TFormDialog(QWidget *parent, const QString &caption, int clientWidth,
+                         int clientHeight)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setWindowTitle(caption);
+    setFont(FormFont());
+    setFixedSize(clientWidth, clientHeight);
+}
+
+void TFormDialog::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

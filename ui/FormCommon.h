@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QDialog>
+#include <QFont>
+
+#include <functional>
+
+class TUserInteraction;
+class QWidget;
+
+// The font of every window: the system face at a fixed pixel size, so that the fixed layouts
+// hold the same text on every desktop.
+QFont FormFont();
+
+// Runs one command. A failure of the model database or of generation (or anything else
+// thrown) is shown to the user as an error box and ends the command there. Returns whether
+// the command ran to its end.
+bool RunCommand(TUserInteraction &ui, QWidget *parent, const std::function<void()> &command);
+
+// A fixed-size modal dialog with a close box and nothing else in its frame. Escape does not
+// close it, so typed input is never thrown away by a stray key.
+class TFormDialog : public QDialog {
+    Q_OBJECT
+public:
+    TFormDialog(QWidget *parent, const QString &caption, int clientWidth, int clientHeight);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+};

@@ -1,0 +1,750 @@
+#include "MainForm.h"
+
+#include "Artwork.h"
+#include "DataBaseSqlForm.h"
+#include "FormAddClass.h"
+#include "FormAddMember.h"
+#include "FormCommon.h"
+#include "FormUpdateClass.h"
+#include "FormUpdateMember.h"
+#include "NameRules.h"
+#include "UserInteraction.h"
+#include "generator/AutoCode.h"
+#include "model/ClassDAO.h"
+#include "model/MemberDAO.h"
+#include "model/ProjectDAO.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLayout>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QSignalBlocker>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString caption = QStringLiteral("VelmoraPHP基于MVC三层模式代码生成器2.0版");
+
+struct TColumn {
+    const char *caption;
+    int width;
+};
+// 编号 carries the member id that the member commands read back; it is never shown.
+const TColumn memberColumns[] = {
+    {"编号", 1},     {"成员名称", 90}, {"成员类型", 70},   {"长度", 50},     {"主键", 50},
+    {"必填", 50},    {"查询", 50},     {"下拉框显示", 75}, {"界面显示", 60}, {"注释", 110},
+};
+constexpr int idColumn = 0;
+
+QString yesNo(int flag)
+{
+    return flag == 1 ? QStringLiteral("是") : QStringLiteral("否");
+}
+
+} // namespace
+
+TFormMain::TFormMain(TUserInteraction &ui, const QString &programDir, QWidget *parent)
+    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                              | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
+                              | Qt::MSWindowsFixedSizeDialogHint),
+      ui_(ui),
+      programDir_(QDir(programDir).absolutePath())
+{
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(caption);
+    setWindowIcon(Artwork::WindowIcon());
+    setFont(FormFont());
+    BuildMenus();
+    BuildControls();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    move(243, 185);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(5000);
+    connect(Timer1, &QTimer::timeout, this, &TFormMain::Timer1Timer);
+    Timer1->start();
+
+    Run([this] { LoadProjects(); });
+}
+
+TFormMain::~TFormMain()
+{
+    StopRunAndWait();
+}
+
+void TFormMain::BuildMenus()
+{
+    QMenu *projectMenu = menuBar()->addMenu(QStringLiteral("项目操作(&P)"));
+    projectMenu->setObjectName(QStringLiteral("F1"));
+    AddCommand(projectMenu, "F2", QStringLiteral("新建项目(&F)"), &TFormMain::F2Click);
+    AddCommand(projectMenu, "N1", QStringLiteral("修改项目名称(&X)"), &TFormMain::N1Click);
+    AddCommand(projectMenu, "D1", QStringLiteral("删除当前项目(&D)"), &TFormMain::D1Click);
+    AddCommand(projectMenu, "A2", QStringLiteral("添加类(&A)"), &TFormMain::A2Click);
+    AddCommand(projectMenu, "N2", QStringLiteral("修改类名(&B)"), &TFormMain::N2Click);
+    AddCommand(projectMenu, "S1", QStringLiteral("删除类(&S)"), &TFormMain::S1Click);
+    AddCommand(projectMenu, "M1", QStringLiteral("添加成员(&M)"), &TFormMain::M1Click);
+    AddCommand(projectMenu, "N3", QStringLiteral("修改成员属性(&E)"), &TFormMain::N3Click);
+    AddCommand(projectMenu, "C1", QStringLiteral("删除成员(&C)"), &TFormMain::C1Click);
+
+    QMenu *codeMenu = menuBar()->addMenu(QStringLiteral("代码管理(&A)"));
+    codeMenu->setObjectName(QStringLiteral("P1"));
+    AddCommand(codeMenu, "N4", QStringLiteral("设置表名前缀(&P)"), &TFormMain::N4Click);
+    AddCommand(codeMenu, "sql1", QStringLiteral("生成建表sql语句(&M)"), &TFormMain::sql1Click);
+    AddCommand(codeMenu, "A1", QStringLiteral("生成项目代码(&M)"), &TFormMain::A1Click);
+}
+
+QAction *TFormMain::AddCommand(QMenu *menu, const char *name, const QString &caption,
+                               void (TFormMain::*handler)())
+{
+    QAction *action = menu->addAction(caption);
+    action->setObjectName(QLatin1String(name));
+    connect(action, &QAction::triggered, this, handler);
+    return action;
+}
+
+void TFormMain::BuildControls()
+{
+    auto *client = new QWidget(this);
+    client->setFixedSize(770, 547);
+    setCentralWidget(client);
+
+    Image1 = new QLabel(client);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(0, 0, 770, 89);
+    Image1->setPixmap(Artwork::Banner(Image1->size(), devicePixelRatioF()));
+    Image1->setScaledContents(true);
+    Image1->setCursor(Qt::PointingHandCursor);
+    Image1->setToolTip(QStringLiteral("打开使用帮助"));
+    Image1->installEventFilter(this);
+
+    GroupBox1 = new QGroupBox(QStringLiteral("项目操作区"), client);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setGeometry(0, 89, 770, 458);
+
+    Label1 = new QLabel(QStringLiteral("项目:"), GroupBox1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->move(8, 24);
+    Label1->adjustSize();
+
+    CB_Project = new QComboBox(GroupBox1);
+    CB_Project->setObjectName(QStringLiteral("CB_Project"));
+    CB_Project->setEditable(false);
+    CB_Project->setGeometry(36, 18, 121, CB_Project->sizeHint().height());
+    connect(CB_Project, &QComboBox::currentIndexChanged, this, &TFormMain::CB_ProjectChange);
+
+    Label2 = new QLabel(QStringLiteral("该项目所有类如下:"), GroupBox1);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->move(8, 48);
+    Label2->adjustSize();
+
+    LB_Object = new QListWidget(GroupBox1);
+    LB_Object->setObjectName(QStringLiteral("LB_Object"));
+    LB_Object->setGeometry(8, 64, 153, 241);
+    LB_Object->setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(LB_Object, &QListWidget::itemSelectionChanged, this, &TFormMain::LB_ObjectClick);
+    LB_Object->viewport()->installEventFilter(this);
+
+    // The table ends inside the group box; the comment column takes what is left.
+    LV_Member = new QTableWidget(0, int(std::size(memberColumns)), GroupBox1);
+    LV_Member->setObjectName(QStringLiteral("LV_Member"));
+    LV_Member->setGeometry(165, 16, 770 - 165 - 8, 289);
+    LV_Member->setShowGrid(true);
+    LV_Member->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    LV_Member->setSelectionBehavior(QAbstractItemView::SelectRows);
+    LV_Member->setSelectionMode(QAbstractItemView::SingleSelection);
+    LV_Member->setWordWrap(false);
+    LV_Member->verticalHeader()->hide();
+    LV_Member->verticalHeader()->setDefaultSectionSize(LV_Member->fontMetrics().height() + 6);
+    QHeaderView *header = LV_Member->horizontalHeader();
+    header->setHighlightSections(false);
+    header->setSectionsClickable(false);
+    header->setStretchLastSection(true);
+    for (int column = 0; column < int(std::size(memberColumns)); ++column) {
+        LV_Member->setHorizontalHeaderItem(
+            column, new QTableWidgetItem(QString::fromUtf8(memberColumns[column].caption)));
+        LV_Member->setColumnWidth(column, memberColumns[column].width);
+    }
+    LV_Member->setColumnHidden(idColumn, true);
+    LV_Member->viewport()->installEventFilter(this);
+
+    GroupBox2 = new QGroupBox(QStringLiteral("生成进度"), GroupBox1);
+    GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
+    GroupBox2->setGeometry(2, 458 - 152, 770 - 4, 152);
+    auto *logLayout = new QVBoxLayout(GroupBox2);
+    logLayout->setContentsMargins(6, 4, 6, 6);
+    Memo_State = new QPlainTextEdit(GroupBox2);
+    Memo_State->setObjectName(QStringLiteral("Memo_State"));
+    Memo_State->setReadOnly(true);
+    Memo_State->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QPalette silver = Memo_State->palette();
+    silver.setColor(QPalette::Base, QColor(0xc0, 0xc0, 0xc0));
+    silver.setColor(QPalette::Text, Qt::black);
+    Memo_State->setPalette(silver);
+    logLayout->addWidget(Memo_State);
+}
+
+bool TFormMain::Run(const std::function<void()> &command)
+{
+    return RunCommand(ui_, this, command);
+}
+
+QUrl TFormMain::HomePage() const
+{
+    return QUrl::fromLocalFile(programDir_ + QStringLiteral("/doc/index.html"));
+}
+
+// ---- the lists ----
+
+void TFormMain::LoadProjects()
+{
+    const TProjectList projects = TProjectDAO().GetProjects();
+    {
+        const QSignalBlocker quiet(CB_Project);
+        CB_Project->clear();
+        for (const TListEntry &project : projects)
+            CB_Project->addItem(project.name, project.id);
+        CB_Project->setCurrentIndex(-1);
+    }
+    {
+        const QSignalBlocker quiet(LB_Object);
+        LB_Object->clear();
+    }
+    if (projects.isEmpty()) {
+        ClearMembers();
+        return;
+    }
+    int index = selectedProjectIndex_ == -1 ? 0 : selectedProjectIndex_;
+    if (index >= projects.size())
+        index = 0;
+    {
+        const QSignalBlocker quiet(CB_Project);
+        CB_Project->setCurrentIndex(index);
+    }
+    LoadClasses(projects.at(index).id);
+}
+
+void TFormMain::LoadClasses(int projectId)
+{
+    const TClassList classes = TClassDAO().GetClasses(projectId);
+    {
+        const QSignalBlocker quiet(LB_Object);
+        LB_Object->clear();
+        for (const TListEntry &entry : classes) {
+            auto *item = new QListWidgetItem(entry.name, LB_Object);
+            item->setData(Qt::UserRole, entry.id);
+        }
+        if (!classes.isEmpty())
+            LB_Object->setCurrentRow(0);
+    }
+    // A project without classes shows no members: rows left from another class would feed
+    // the member commands an id that does not belong here.
+    if (classes.isEmpty())
+        ClearMembers();
+    else
+        LoadMembers(classes.first().id);
+}
+
+void TFormMain::LoadMembers(int classId)
+{
+    const QList<TMember> members = TMemberDAO().GetMembers(classId);
+    LV_Member->clearContents();
+    LV_Member->setRowCount(int(members.size()));
+    int row = 0;
+    for (const TMember &m : members) {
+        const QString cells[] = {
+            QString::number(m.memberId()), m.memberName(), m.memberType(),
+            QString::number(m.memberLength()), yesNo(m.memberIsPri()), yesNo(m.memberIsMust()),
+            yesNo(m.queryFlag()), yesNo(m.memberIsDisplay()), yesNo(m.memberQueryDisplay()),
+            m.memberComment(),
+        };
+        for (int column = 0; column < int(std::size(cells)); ++column) {
+            auto *item = new QTableWidgetItem(cells[column]);
+            item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+            LV_Member->setItem(row, column, item);
+        }
+        LV_Member->item(row, int(std::size(cells)) - 1)->setToolTip(m.memberComment());
+        ++row;
+    }
+}
+
+void TFormMain::ClearMembers()
+{
+    LV_Member->clearContents();
+    LV_Member->setRowCount(0);
+}
+
+int TFormMain::SelectedProjectId() const
+{
+    const int index = CB_Project->currentIndex();
+    return index < 0 ? -1 : CB_Project->itemData(index).toInt();
+}
+
+int TFormMain::SelectedClassId() const
+{
+    const QListWidgetItem *item = LB_Object->currentItem();
+    return item && item->isSelected() ? item->data(Qt::UserRole).toInt() : -1;
+}
+
+QString TFormMain::SelectedClassText() const
+{
+    const QListWidgetItem *item = LB_Object->currentItem();
+    return item && item->isSelected() ? item->text() : QString();
+}
+
+void TFormMain::SetSelectedClassText(const QString &text)
+{
+    QListWidgetItem *item = LB_Object->currentItem();
+    if (item && item->isSelected())
+        item->setText(text);
+}
+
+int TFormMain::SelectedMemberId() const
+{
+    const QModelIndexList selected = LV_Member->selectionModel()->selectedIndexes();
+    if (selected.isEmpty())
+        return -1;
+    const QTableWidgetItem *id = LV_Member->item(selected.first().row(), idColumn);
+    return id ? id->text().toInt() : -1;
+}
+
+// ---- 项目操作 ----
+
+void TFormMain::F2Click()
+{
+    Run([this] {
+        const QString name = ui_.input(this, QStringLiteral("请输入工程名称"), QString(), QString());
+        if (name.isEmpty()) {
+            ui_.message(this, QStringLiteral("工程名称不能为空!"));
+            return;
+        }
+        if (!NameRules::IsSafeFileName(name)) {
+            ui_.message(this, QStringLiteral("工程名称不能包含路径或特殊字符!"));
+            return;
+        }
+        const TProjectDAO projects;
+        if (projects.CountByName(name) > 0) {
+            ui_.message(this, QStringLiteral("该工程名称已经存在!"));
+            return;
+        }
+        projects.AddProject(name);
+        LoadProjects();
+        ui_.message(this, QStringLiteral("工程名称添加成功！"));
+    });
+}
+
+void TFormMain::N1Click()
+{
+    Run([this] {
+        const int projectId = SelectedProjectId();
+        if (projectId == -1) {
+            ui_.message(this, QStringLiteral("当前未有任何项目被选中!"));
+            return;
+        }
+        const QString name = ui_.input(this, QStringLiteral("请输入项目名称"), QString(), QString());
+        if (name.isEmpty()) {
+            ui_.message(this, QStringLiteral("工程项目名称不能为空!"));
+            return;
+        }
+        if (!NameRules::IsSafeFileName(name)) {
+            ui_.message(this, QStringLiteral("工程名称不能包含路径或特殊字符!"));
+            return;
+        }
+        TProjectDAO().RenameProject(projectId, name);
+        selectedProjectIndex_ = CB_Project->currentIndex();
+        ui_.message(this, QStringLiteral("工程名称修改成功！"));
+        LoadProjects();
+    });
+}
+
+void TFormMain::D1Click()
+{
+    Run([this] {
+        const int projectId = SelectedProjectId();
+        if (projectId == -1) {
+            ui_.message(this, QStringLiteral("未有任何项目被选中!"));
+            return;
+        }
+        if (!ui_.confirm(this, QStringLiteral("确认删除当前项目吗?"), QStringLiteral("删除提示")))
+            return;
+        TProjectDAO().DeleteProject(projectId);
+        selectedProjectIndex_ = -1;
+        ui_.message(this, QStringLiteral("删除成功!"));
+        LoadProjects();
+    });
+}
+
+void TFormMain::A2Click()
+{
+    Run([this] {
+        if (SelectedProjectId() == -1) {
+            ui_.message(this, QStringLiteral("当前未有任何项目被选中!"));
+            return;
+        }
+        TAddClassForm dialog(this);
+        dialog.exec();
+    });
+}
+
+void TFormMain::N2Click()
+{
+    Run([this] {
+        const int classId = SelectedClassId();
+        if (classId == -1) {
+            ui_.message(this, QStringLiteral("没有类被选中!"));
+            return;
+        }
+        TUpdateClassForm dialog(this);
+        dialog.CurrentClassId = classId;
+        dialog.FormShow();
+        dialog.exec();
+    });
+}
+
+void TFormMain::S1Click()
+{
+    Run([this] {
+        const int classId = SelectedClassId();
+        if (classId == -1) {
+            ui_.message(this, QStringLiteral("没有类被选中!"));
+            return;
+        }
+        if (!ui_.confirm(this, QStringLiteral("确认删除此类对象！"), QStringLiteral("提示")))
+            return;
+        TClassDAO().DeleteClass(classId);
+        {
+            const QSignalBlocker quiet(LB_Object);
+            delete LB_Object->takeItem(LB_Object->currentRow());
+            LB_Object->clearSelection();
+            LB_Object->setCurrentRow(-1);
+        }
+        // The deleted class's members are gone; so are their rows.
+        ClearMembers();
+        ui_.message(this, QStringLiteral("类对象删除成功!"));
+    });
+}
+
+void TFormMain::M1Click()
+{
+    Run([this] {
+        if (SelectedClassId() == -1) {
+            ui_.message(this, QStringLiteral("请先选择类对象"));
+            return;
+        }
+        TAddMemberForm dialog(this);
+        dialog.FormCreate();
+        dialog.exec();
+    });
+}
+
+void TFormMain::N3Click()
+{
+    Run([this] {
+        const int memberId = SelectedMemberId();
+        if (memberId == -1) {
+            ui_.message(this, QStringLiteral("请先选择一个成员"));
+            return;
+        }
+        TUpdateMemberForm dialog(this, memberId);
+        if (dialog.FormCreate())
+            dialog.exec();
+    });
+}
+
+void TFormMain::C1Click()
+{
+    Run([this] {
+        const int memberId = SelectedMemberId();
+        if (memberId == -1) {
+            ui_.message(this, QStringLiteral("请先选择一个成员"));
+            return;
+        }
+        if (!ui_.confirm(this, QStringLiteral("确定删除当前成员属性?"), QStringLiteral("删除提示")))
+            return;
+        TMemberDAO().DeleteMember(memberId);
+        ui_.message(this, QStringLiteral("成员属性删除成功"));
+        const int classId = SelectedClassId();
+        if (classId != -1)
+            LoadMembers(classId);
+    });
+}
+
+// ---- 代码管理 ----
+
+void TFormMain::N4Click()
+{
+    Run([this] {
+        const QString prefix = ui_.input(this, QStringLiteral("表前缀输入框"),
+                                         QStringLiteral("请输入一个表名前缀如:           "),
+                                         tablePrefix_);
+        if (prefix.isEmpty()) {
+            ui_.message(this, QStringLiteral("前缀输入不能为空!"));
+            return;
+        }
+        tablePrefix_ = prefix;
+    });
+}
+
+void TFormMain::sql1Click()
+{
+    Run([this] {
+        const int projectId = SelectedProjectId();
+        if (projectId == -1) {
+            ui_.message(this, QStringLiteral("当前未有任何项目被选中!"));
+            return;
+        }
+        TDataBaseSqlForm form(this);
+        form.SetProjectId(projectId);
+        form.SetTablePrefix(tablePrefix_);
+        // A model without a script, or a missing template, stops here with its message.
+        form.FormShow(programDir_);
+        form.exec();
+    });
+}
+
+void TFormMain::A1Click()
+{
+    Run([this] {
+        if (IsGenerating()) {
+            ui_.message(this, QStringLiteral("代码正在生成中，请等待当前任务完成!"));
+            return;
+        }
+        const int projectId = SelectedProjectId();
+        if (projectId == -1) {
+            ui_.message(this, QStringLiteral("没有一个工程被选中！"));
+            return;
+        }
+        ui_.message(this, QStringLiteral("如果以前生成了该项目，最好先删除原来的目录!"));
+        Memo_State->clear();
+        StartGeneration(projectId, CB_Project->currentText());
+    });
+}
+
+// ---- other events ----
+
+void TFormMain::CB_ProjectChange()
+{
+    ClearMembers();
+    const int projectId = SelectedProjectId();
+    if (projectId != -1)
+        Run([this, projectId] { LoadClasses(projectId); });
+}
+
+void TFormMain::LB_ObjectClick()
+{
+    const int classId = SelectedClassId();
+    if (classId == -1)
+        ClearMembers();
+    else
+        Run([this, classId] { LoadMembers(classId); });
+}
+
+void TFormMain::LB_ObjectDblClick()
+{
+    N2Click();
+}
+
+void TFormMain::LV_MemberDblClick()
+{
+    if (SelectedClassId() != -1 && SelectedMemberId() == -1)
+        M1Click();
+    else
+        N3Click();
+}
+
+void TFormMain::Image1Click()
+{
+    OpenHomePage(false);
+}
+
+void TFormMain::Timer1Timer()
+{
+    Timer1->stop();
+    OpenHomePage(true);
+}
+
+void TFormMain::OpenHomePage(bool quietWhenMissing)
+{
+    const QString page = HomePage().toLocalFile();
+    if (!QFileInfo::exists(page)) {
+        if (!quietWhenMissing)
+            ui_.message(this, QStringLiteral("找不到帮助页面: %1").arg(QDir::toNativeSeparators(page)),
+                        TMessageKind::Error);
+        return;
+    }
+    if (!ui_.open(HomePage()) && !quietWhenMissing)
+        ui_.message(this, QStringLiteral("无法打开帮助页面: %1").arg(QDir::toNativeSeparators(page)),
+                    TMessageKind::Error);
+}
+
+bool TFormMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Image1 && event->type() == QEvent::MouseButtonRelease) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() == Qt::LeftButton && Image1->rect().contains(mouse->position().toPoint()))
+            Image1Click();
+        return false;
+    }
+    if (watched == LB_Object->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        LB_ObjectDblClick();
+        return true;
+    }
+    if (watched == LV_Member->viewport()) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+            // A click below the last row leaves no member selected.
+            if (!LV_Member->indexAt(mouse->position().toPoint()).isValid()) {
+                LV_Member->clearSelection();
+                LV_Member->setCurrentIndex(QModelIndex());
+            }
+            break;
+        case QEvent::MouseButtonDblClick: {
+            const QModelIndex at = LV_Member->indexAt(mouse->position().toPoint());
+            if (at.isValid())
+                LV_Member->selectRow(at.row());
+            else
+                LV_Member->clearSelection();
+            LV_MemberDblClick();
+            return true;
+        }
+        default:
+            break;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- the generation run ----
+
+void TFormMain::StartGeneration(int projectId, const QString &projectName)
+{
+    auto *run = new TAutoCode(projectId, projectName, tablePrefix_, programDir_);
+    // Blocking: the run waits until each line and notice has been handled here, so the log
+    // holds the lines in order and a check's message is seen before the run goes on.
+    connect(run, &TAutoCode::Progress, this, &TFormMain::AppendProgress,
+            Qt::BlockingQueuedConnection);
+    connect(run, &TAutoCode::KeyMemberError, this, &TFormMain::OnKeyMemberError,
+            Qt::BlockingQueuedConnection);
+    connect(run, &TAutoCode::DisplayMemberError, this, &TFormMain::OnDisplayMemberError,
+            Qt::BlockingQueuedConnection);
+    connect(run, &TAutoCode::ModelError, this, &TFormMain::OnModelError,
+            Qt::BlockingQueuedConnection);
+    connect(run, &TAutoCode::GenerationFailed, this, &TFormMain::OnGenerationFailed,
+            Qt::BlockingQueuedConnection);
+    connect(run, &TAutoCode::GenerationDone, this, &TFormMain::OnGenerationDone,
+            Qt::BlockingQueuedConnection);
+    connect(run, &QThread::finished, this, &TFormMain::OnRunFinished, Qt::QueuedConnection);
+    run_ = run;
+    runProjectName_ = projectName;
+    run->start();
+}
+
+void TFormMain::AppendProgress(const QString &line)
+{
+    Memo_State->appendPlainText(line);
+}
+
+void TFormMain::Notify(const QString &text, TMessageKind kind)
+{
+    // Once the user has asked to close, the run's last words go to the log only.
+    if (closeAfterRun_)
+        AppendProgress(text);
+    else
+        ui_.message(this, text, kind);
+}
+
+void TFormMain::OnKeyMemberError(int classId)
+{
+    errorClassId_ = classId;
+    Run([this] {
+        Notify(TClassDAO().GetClassName(errorClassId_)
+                   + QStringLiteral("表主键设置错误，每个类只能设置一个主键!"),
+               TMessageKind::Plain);
+    });
+}
+
+void TFormMain::OnDisplayMemberError(int classId)
+{
+    errorClassId_ = classId;
+    Run([this] {
+        Notify(TClassDAO().GetClassName(errorClassId_)
+                   + QStringLiteral("表显示成员设置错误，每个类有且只能设置一个显示成员!"),
+               TMessageKind::Plain);
+    });
+}
+
+void TFormMain::OnModelError(const QString &message)
+{
+    Notify(message, TMessageKind::Plain);
+}
+
+void TFormMain::OnGenerationFailed(const QString &reason)
+{
+    Notify(QStringLiteral("代码生成失败: ") + reason, TMessageKind::Error);
+}
+
+void TFormMain::OnGenerationDone()
+{
+    if (closeAfterRun_)
+        return;
+    ui_.message(this, QStringLiteral("所有代码生成完毕!"), TMessageKind::Information,
+                QStringLiteral("任务提示"));
+    const QString folder = programDir_ + QStringLiteral("/projects/") + runProjectName_;
+    if (!ui_.open(QUrl::fromLocalFile(folder)))
+        ui_.message(this, QStringLiteral("无法打开文件夹: %1").arg(QDir::toNativeSeparators(folder)),
+                    TMessageKind::Error);
+}
+
+void TFormMain::OnRunFinished()
+{
+    if (run_)
+        run_->deleteLater();
+    run_ = nullptr;
+    runProjectName_.clear();
+    emit GenerationFinished();
+    if (closeAfterRun_)
+        close();
+}
+
+void TFormMain::closeEvent(QCloseEvent *event)
+{
+    if (run_) {
+        // Never wait here: the run may be waiting on this thread. Ask it to stop before its
+        // next file and close when it has ended.
+        if (!closeAfterRun_) {
+            closeAfterRun_ = true;
+            run_->RequestStop();
+            AppendProgress(QStringLiteral("正在停止代码生成，停止后窗口将关闭。。。"));
+        }
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void TFormMain::StopRunAndWait()
+{
+    if (!run_)
+        return;
+    TAutoCode *run = run_;
+    run->RequestStop();
+    disconnect(run, nullptr, this, nullptr);
+    // A notice already posted to this window holds the run until it is handled; dropping it
+    // releases the run.
+    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+    run->wait();
+    delete run;
+    run_ = nullptr;
+}

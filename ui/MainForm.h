@@ -1,0 +1,130 @@
+#pragma once
+
+#include "UserInteraction.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QPlainTextEdit;
+class QTableWidget;
+class QTimer;
+class TAutoCode;
+
+// The main window. It holds the working state: the selected project (CB_Project), the class
+// list of that project (LB_Object), the members of the selected class (LV_Member), the table
+// prefix and the progress log of a generation run (Memo_State). Every command starts from its
+// menus; the dialogs read its selections and call back into LoadClasses / LoadMembers.
+class TFormMain : public QMainWindow {
+    Q_OBJECT
+public:
+    // ui answers every box and opens folders and pages; programDir holds doc/, bak/ and
+    // template/ and receives projects/. The model database must already be chosen
+    // (TDbHelper::SetDefaultDatabaseFile). Loads the project list; a failure to do so is shown
+    // and leaves the lists empty.
+    TFormMain(TUserInteraction &ui, const QString &programDir, QWidget *parent = nullptr);
+    ~TFormMain() override;
+
+    // Refill the project selector (and through LoadClasses the class list), the class list
+    // of a project, the member table of a class. They throw TDbError like the stores.
+    void LoadProjects();
+    void LoadClasses(int projectId);
+    void LoadMembers(int classId);
+
+    // -1 when nothing is selected.
+    int SelectedProjectId() const;
+    int SelectedClassId() const;
+    int SelectedMemberId() const;
+    QString SelectedClassText() const;
+    void SetSelectedClassText(const QString &text);
+
+    TUserInteraction &Interaction() const { return ui_; }
+    QString ProgramDir() const { return programDir_; }
+    QString TablePrefix() const { return tablePrefix_; }
+    int ErrorClassId() const { return errorClassId_; }
+    bool IsGenerating() const { return !run_.isNull(); }
+    // The help page shipped beside the program.
+    QUrl HomePage() const;
+
+public slots:
+    // 项目操作
+    void F2Click(); // new project
+    void N1Click(); // rename project
+    void D1Click(); // delete project
+    void A2Click(); // add class
+    void N2Click(); // edit class
+    void S1Click(); // delete class
+    void M1Click(); // add member
+    void N3Click(); // edit member
+    void C1Click(); // delete member
+    // 代码管理
+    void N4Click();   // table prefix
+    void sql1Click(); // table-creation script
+    void A1Click();   // generate the project's code
+
+    void CB_ProjectChange();
+    void LB_ObjectClick();
+    void LB_ObjectDblClick();
+    void LV_MemberDblClick();
+    void Image1Click();
+    void Timer1Timer();
+
+signals:
+    // A generation run has ended, whichever way.
+    void GenerationFinished();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void BuildControls();
+    void BuildMenus();
+    QAction *AddCommand(class QMenu *menu, const char *name, const QString &caption,
+                        void (TFormMain::*handler)());
+    bool Run(const std::function<void()> &command);
+    void ClearMembers();
+    void OpenHomePage(bool quietWhenMissing);
+
+    // Generation run.
+    void StartGeneration(int projectId, const QString &projectName);
+    void AppendProgress(const QString &line);
+    void OnKeyMemberError(int classId);
+    void OnDisplayMemberError(int classId);
+    void OnModelError(const QString &message);
+    void OnGenerationFailed(const QString &reason);
+    void OnGenerationDone();
+    void OnRunFinished();
+    void Notify(const QString &text, TMessageKind kind);
+    void StopRunAndWait();
+
+    TUserInteraction &ui_;
+    QString programDir_;
+
+    int selectedProjectIndex_ = -1;
+    QString tablePrefix_ = QStringLiteral("t_");
+    int errorClassId_ = 0;
+
+    QPointer<TAutoCode> run_;
+    QString runProjectName_;
+    bool closeAfterRun_ = false;
+
+    QLabel *Image1 = nullptr;
+    QGroupBox *GroupBox1 = nullptr;
+    QLabel *Label1 = nullptr;
+    QComboBox *CB_Project = nullptr;
+    QLabel *Label2 = nullptr;
+    QListWidget *LB_Object = nullptr;
+    QTableWidget *LV_Member = nullptr;
+    QGroupBox *GroupBox2 = nullptr;
+    QPlainTextEdit *Memo_State = nullptr;
+    QTimer *Timer1 = nullptr;
+};

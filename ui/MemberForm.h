@@ -1,0 +1,66 @@
+#pragma once
+
+#include "FormCommon.h"
+#include "model/Member.h"
+
+#include <QRect>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class TFormMain;
+
+// What the add and update member dialogs share: the controls, the type choices, the rules
+// of the OK button and the member they build. The two differ in their layout, in whether a
+// key member must be of a key type, and in how they save.
+class TMemberForm : public TFormDialog {
+    Q_OBJECT
+public:
+    // Control rectangles, left, top, width and height, of one of the two layouts.
+    struct TLayout {
+        QString caption;
+        QSize client;
+        QRect label1, label2, label3, label5, label4;
+        QRect memberName, memberType, isMust, button1, button2, comment, queryFlag, isPri,
+            length, isDisplay, queryDisplay;
+    };
+
+public slots:
+    void Button1Click();
+    void Button2Click();
+
+protected:
+    TMemberForm(TFormMain *owner, const TLayout &layout, bool keyTypeRule);
+
+    // The five built-in types, then the other classes of the selected project.
+    void FillTypeChoices();
+    // Saves the member built from the controls; memberId is 0 for a new member.
+    virtual void Save(const TMember &member) = 0;
+    virtual QString SavedMessage() const = 0;
+
+    TFormMain *owner_;
+    QLabel *Label1;
+    QLabel *Label2;
+    QLabel *Label3;
+    QLabel *Label5;
+    QLabel *Label4;
+    QLineEdit *Edt_MemberName;
+    QComboBox *CB_MemberType;
+    QCheckBox *CB_MemberIsMust;
+    QPushButton *Button1;
+    QPushButton *Button2;
+    QLineEdit *Edt_MemberComment;
+    QCheckBox *CB_QueryFlag;
+    QCheckBox *CB_MemberIsPri;
+    QLineEdit *Edt_MemberLength;
+    QCheckBox *CB_MemberIsDisplay;
+    QCheckBox *CB_MemberQueryDisplay;
+
+private:
+    // The first rule the controls break, with its message; empty when all hold.
+    QString BrokenRule() const;
+
+    bool keyTypeRule_;
+};

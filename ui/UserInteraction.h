@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+class QWidget;
+
+// How a message box looks: a plain notice, an information box (icon and caption of its own),
+// or the display of an error that stopped a command.
+enum class TMessageKind { Plain, Information, Error };
+
+// Everything the windows ask of the user's hand or of the desktop shell goes through here:
+// message boxes, OK/Cancel questions, one-line prompts, and opening a folder or a page.
+// The program uses TQtUserInteraction; tests put in a scripted one.
+class TUserInteraction {
+public:
+    virtual ~TUserInteraction() = default;
+
+    virtual void message(QWidget *parent, const QString &text,
+                         TMessageKind kind = TMessageKind::Plain, const QString &caption = {}) = 0;
+    // OK and Cancel with an information icon; true only for OK.
+    virtual bool confirm(QWidget *parent, const QString &text, const QString &caption) = 0;
+    // One text field filled with defaultText; OK yields the field as typed, Cancel yields
+    // defaultText.
+    virtual QString input(QWidget *parent, const QString &caption, const QString &prompt,
+                          const QString &defaultText) = 0;
+    // Opens a folder or a page with the desktop's own program; false when that failed.
+    virtual bool open(const QUrl &url) = 0;
+};
+
+// Real boxes and the real desktop.
+class TQtUserInteraction : public TUserInteraction {
+public:
+    void message(QWidget *parent, const QString &text, TMessageKind kind,
+                 const QString &caption) override;
+    bool confirm(QWidget *parent, const QString &text, const QString &caption) override;
+    QString input(QWidget *parent, const QString &caption, const QString &prompt,
+                  const QString &defaultText) override;
+    bool open(const QUrl &url) override;
+};
