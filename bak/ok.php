@@ -10,6 +10,11 @@ $referer = $_SERVER['HTTP_REFERER'] ?? '';
 if ($referer !== '' && in_array(velmora_normalize_origin($referer), velmora_own_origins(), true)
     && !preg_match('/[?&]action=(add|update|del)\b/', $referer) && !preg_match('#/(ok|error)\.php#', $referer)) {
     $back = $referer;
+    // 查询表单以 POST 提交时地址中没有 action，返回时补上，回到列表
+    if (preg_match('#/controller/[A-Za-z_][A-Za-z0-9_]*Action\.php$#', (string)parse_url($back, PHP_URL_PATH))
+        && !preg_match('/[?&]action=/', $back)) {
+        $back .= (strpos($back, '?') === false ? '?' : '&') . 'action=query';
+    }
 }
 page_begin('操作成功', 'message-page');
 ?>

@@ -16,8 +16,6 @@
  *  - session_idle：登录后无操作多少秒自动退出。
  *  - debug：为 true 时把 PHP 的错误直接显示在页面上（仅供开发时使用）。
  *
- * 注意：生成的建表脚本中外键语句使用小写开头的表名，在 Linux 上的 MySQL/MariaDB
- * 中请把服务器参数 lower_case_table_names 设为 1（需在初始化数据目录时设置）。
  * PHP 需开启输出缓冲（php.ini 中 output_buffering = 4096，Debian 与官方推荐配置的默认值）。
  */
 return [

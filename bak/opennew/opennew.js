@@ -20,7 +20,8 @@
     }
     if (reload) {
       var url = document.body.getAttribute('data-reload-url');
-      if (url) { window.location.href = url; } else { window.location.reload(); }
+      // 相对地址按本页解析（调用者可能是浮动窗口中的页面）
+      if (url) { window.location.href = new URL(url, document.baseURI).href; } else { window.location.reload(); }
     }
   }
 

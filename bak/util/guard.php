@@ -294,6 +294,7 @@ function velmora_controller_class(): ?string
  *  bare_nested  不加引号使用、来自表单数组 {class}[...] 的成员
  *  search       分页查询的条件参数
  *  bare_search  其中不加引号的条件参数
+ *  like_search  其中以 like '%...%' 做包含查询的参数
  */
 function velmora_service_profile(string $class): ?array
 {
@@ -307,12 +308,15 @@ function velmora_service_profile(string $class): ?array
         return $cache[$class] = null;
     }
     $lc = velmora_lcfirst($class) . '_';
-    $profile = ['bare_top' => [], 'bare_nested' => [], 'search' => [], 'bare_search' => []];
+    $profile = ['bare_top' => [], 'bare_nested' => [], 'search' => [], 'bare_search' => [], 'like_search' => []];
     foreach (preg_split('/\r\n|\r|\n/', $src) as $line) {
         $searchVar = null;
         if (preg_match('/^\s*if\(\$([A-Za-z_]\w*) != ""\) \$condition = /', $line, $cm)) {
             $searchVar = $cm[1];
             $profile['search'][$searchVar] = true;
+            if (strpos($line, "like '%$" . $searchVar . "%'") !== false) {
+                $profile['like_search'][$searchVar] = true;
+            }
         }
         if (!preg_match_all('/"((?:[^"\\\\]|\\\\.)*)"/', $line, $lits)) {
             continue;
@@ -410,6 +414,15 @@ function velmora_guard_controller(string $class, bool $beforeEscape): void
             if (array_key_exists($f, $_POST[$form]) && !velmora_is_number($_POST[$form][$f])) {
                 velmora_log('表单项 ' . $form . '[' . $f . '] 不是数字，已拒绝');
                 velmora_fail('“' . $label($f) . '”必须填写数字。');
+            }
+        }
+    }
+    // 包含查询（like '%...%'）中，反斜杠、% 和 _ 有特殊含义；按原样查找用户输入的文字。
+    if ($action === 'query') {
+        $raw = $GLOBALS['VELMORA_RAW']['post'] ?? [];
+        foreach ($profile['like_search'] as $f) {
+            if (isset($raw[$f]) && is_string($raw[$f])) {
+                $_POST[$f] = velmora_escape(strtr($raw[$f], ['\\' => '\\\\', '%' => '\\%', '_' => '\\_']));
             }
         }
     }

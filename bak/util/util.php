@@ -89,17 +89,28 @@ function picture_url($path): string
     return $path === '' ? '/upload/NoImage.jpg' : $path;
 }
 
-/* 管理页面的页头：标题、样式表与脚本。 */
-function page_begin(string $title, string $bodyClass = ''): void
+/*
+ * 管理页面的页头：标题、样式表与脚本。$bodyAttrs 为 body 上的其他属性，
+ * 例如 ['data-reload-url' => $fenyePage->pageUrl($fenyePage->pageNow)]，
+ * 浮动窗口中的表单保存成功后父页面按这个地址刷新。
+ */
+function page_begin(string $title, string $bodyClass = '', array $bodyAttrs = []): void
 {
+    $attrs = $bodyClass !== '' ? ' class="' . h($bodyClass) . '"' : '';
+    foreach ($bodyAttrs as $name => $value) {
+        if (preg_match('/^[a-z][a-z0-9-]*$/', (string)$name)) {
+            $attrs .= ' ' . $name . '="' . h($value) . '"';
+        }
+    }
     echo '<!DOCTYPE html>' . "\n" . '<html lang="zh-CN"><head><meta charset="UTF-8">'
         . '<meta name="viewport" content="width=device-width, initial-scale=1">'
         . '<title>' . h($title) . '</title>'
+        . '<link rel="icon" href="/images/favicon.svg" type="image/svg+xml">'
         . '<link rel="stylesheet" href="/css/style.css">'
         . '<link rel="stylesheet" href="/opennew/opennew.css">'
         . '<script src="/js/app.js"></script>'
         . '<script src="/opennew/opennew.js"></script>'
-        . '</head><body' . ($bodyClass !== '' ? ' class="' . h($bodyClass) . '"' : '') . '>' . "\n";
+        . '</head><body' . $attrs . '>' . "\n";
 }
 
 function page_end(): void

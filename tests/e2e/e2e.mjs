@@ -1,0 +1,472 @@
+// Drives the generated school application in headless Chromium and checks the database after
+// every step. Started by run_e2e.sh, which provides the servers and the environment below.
+import { chromium } from 'playwright-core';
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import path from 'node:path';
+import { makePng, makeBigJpeg } from './pictures.mjs';
+
+const BASE = process.env.E2E_BASE_URL;
+const OTHER = `http://127.0.0.1:${process.env.E2E_OTHER_PORT}`;
+const OTHER_ROOT = process.env.E2E_OTHER_ROOT;
+const SOCKET = process.env.E2E_DB_SOCKET;
+const PROJECT = process.env.E2E_PROJECT_DIR;
+const OUT = process.env.E2E_OUTPUT;
+const SCRATCH = process.env.E2E_SCRATCH;
+const PHP_LOG = process.env.E2E_PHP_ERROR_LOG;
+const NEW_PASSWORD = 'Velmora#2026';
+// Quotes, backslashes, LIKE wildcards and markup: stored and shown exactly as typed.
+const TRICKY = `He said "it's fine" \\ C:\\temp\\ 'x' \\' \\\\ 50% a_b <b>bold</b>`;
+
+// ---------------------------------------------------------------- database
+
+function sql(query) {
+  return execFileSync('mariadb', ['--socket', SOCKET, '-uroot', '--default-character-set=utf8mb4',
+    '-N', '-B', '--raw', 'school', '-e', query], { encoding: 'utf8' }).replace(/\n$/, '');
+}
+const count = (table, where = '1=1') => Number(sql(`SELECT COUNT(*) FROM ${table} WHERE ${where}`));
+const hex = (text) => Buffer.from(text, 'utf8').toString('hex').toUpperCase();
+const q = (text) => `'${text.replace(/\\/g, '\\\\').replace(/'/g, "\\'")}'`;
+function student(name) {
+  const line = sql(`SELECT studentId, age, score, DATE_FORMAT(birthday, '%Y-%m-%d'), photo, grade, department, HEX(remark)
+    FROM t_Student WHERE studentName = ${q(name)}`);
+  if (!line) return null;
+  const [id, age, score, birthday, photo, grade, department, remark] = line.split('\t');
+  return { id: Number(id), age: Number(age), score: Number(score), birthday, photo, grade: Number(grade), department, remarkHex: remark };
+}
+const uploads = () => fs.readdirSync(path.join(PROJECT, 'upload')).filter((f) => !f.startsWith('.')).sort();
+
+// ---------------------------------------------------------------- checks
+
+function check(condition, message) {
+  if (!condition) throw new Error(message);
+}
+function equal(actual, expected, what) {
+  const a = JSON.stringify(actual), e = JSON.stringify(expected);
+  if (a !== e) throw new Error(`${what}: expected ${e}, got ${a}`);
+}
+
+let passed = 0, failed = 0;
+async function step(name, body) {
+  const started = Date.now();
+  try {
+    await body();
+    passed++;
+    console.log(`ok - ${name} (${Date.now() - started} ms)`);
+  } catch (err) {
+    failed++;
+    console.log(`not ok - ${name}\n  ${String(err && err.stack || err).split('\n').join('\n  ')}`);
+    throw err;
+  }
+}
+
+// ---------------------------------------------------------------- pictures
+
+const photoPath = path.join(SCRATCH, 'photo.png');
+const bigPath = path.join(SCRATCH, 'big.jpg');
+const shellJpg = path.join(SCRATCH, 'shell.jpg');
+const shellPhp = path.join(SCRATCH, 'shell.php');
+fs.writeFileSync(photoPath, makePng(64, 64));
+fs.writeFileSync(bigPath, makeBigJpeg(fs.readFileSync(path.join(PROJECT, 'upload', 'NoImage.jpg')), 2060000));
+fs.writeFileSync(shellJpg, '<?php echo "owned"; system($_GET["c"]); ?>\n');
+fs.writeFileSync(shellPhp, makePng(8, 8));
+
+// ---------------------------------------------------------------- browser helpers
+
+const browser = await chromium.launch({
+  executablePath: '/usr/bin/chromium',
+  headless: true,
+  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+    '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+});
+const context = await browser.newContext({ viewport: { width: 1280, height: 800 }, locale: 'zh-CN' });
+context.setDefaultTimeout(15000);
+const page = await context.newPage();
+page.on('dialog', (dialog) => dialog.accept());
+
+const main = page.frameLocator('#main');
+const mainFrame = () => page.frame({ name: 'main' });
+const dialog = main.frameLocator('iframe.vo-frame');
+
+async function shot(name) {
+  await page.screenshot({ path: path.join(OUT, name), fullPage: true });
+}
+
+async function openMenu(cls, title) {
+  await page.locator(`#menu a[data-class="${cls}"]`).click();
+  await main.locator('h2', { hasText: title }).waitFor();
+}
+
+// Opens the add or edit form in the overlay, fills it and saves; waits for the list to reload.
+async function saveInDialog(opener, fill) {
+  await opener.click();
+  await dialog.locator('form').waitFor();
+  await fill(dialog);
+  const reloaded = mainFrame().waitForNavigation({ waitUntil: 'load' });
+  await dialog.locator('button[type=submit]').click();
+  await reloaded;
+  await main.locator('.vo-mask').waitFor({ state: 'detached' });
+}
+
+// Same, for a submission that must fail: returns the reason shown and closes the overlay.
+async function refusedInDialog(opener, fill) {
+  await opener.click();
+  await dialog.locator('form').waitFor();
+  await fill(dialog);
+  await dialog.locator('button[type=submit]').click();
+  const reason = (await dialog.locator('#reason').textContent()).trim();
+  await dialog.locator('#home').click();
+  await main.locator('.vo-mask').waitFor({ state: 'detached' });
+  return reason;
+}
+
+async function fillStudent(d, s) {
+  await d.locator('input[name="student[studentName]"]').fill(s.name);
+  await d.locator('input[name="student[age]"]').fill(String(s.age));
+  await d.locator('input[name="student[score]"]').fill(String(s.score));
+  await d.locator('input[name="student[birthday]"]').fill(s.birthday);
+  await d.locator('select[name="student[grade]"]').selectOption({ label: s.grade });
+  await d.locator('select[name="student[department]"]').selectOption({ label: s.department });
+  if (s.remark !== undefined) await d.locator('textarea[name="student[remark]"]').fill(s.remark);
+  if (s.photo) await d.locator('input[name=photo]').setInputFiles(s.photo);
+}
+
+async function search(fields) {
+  const form = main.locator('#search');
+  for (const [name, value] of Object.entries(fields)) {
+    const field = form.locator(`[name="${name}"]`);
+    if (await field.evaluate((el) => el.tagName) === 'SELECT') {
+      await field.selectOption(value === '' ? '' : { label: value });
+    } else {
+      await field.fill(value);
+    }
+  }
+  const loaded = mainFrame().waitForNavigation({ waitUntil: 'load' });
+  await form.locator('button[type=submit]').click();
+  await loaded;
+}
+
+const listedNames = () => main.locator('.grid td.name').allTextContents();
+const summary = async () => (await main.locator('.pager .summary').textContent()).trim();
+
+async function gotoPager(text) {
+  const loaded = mainFrame().waitForNavigation({ waitUntil: 'load' });
+  await main.locator('.pager a', { hasText: text }).first().click();
+  await loaded;
+}
+
+// A request from the application's own pages, made outside the forms (same cookies).
+const own = { Origin: BASE, Referer: `${BASE}/index.php` };
+
+// ---------------------------------------------------------------- the run
+
+const students = [
+  { name: '张三', age: 18, score: 90.5, birthday: '2006-05-01', grade: '一年级', department: '计算机系', remark: TRICKY, photo: photoPath },
+  { name: '张小明', age: 17, score: 88, birthday: '2007-03-12', grade: '一年级', department: '数学系' },
+  { name: '李四', age: 18, score: 76.5, birthday: '2006-05-01', grade: '一年级', department: '计算机系' },
+  { name: '王五', age: 19, score: 65, birthday: '2005-11-20', grade: '一年级', department: '数学系' },
+  { name: "O'Neil \\x", age: 20, score: 99, birthday: '2004-01-02', grade: '一年级', department: '计算机系' },
+  { name: '赵六', age: 18, score: 70, birthday: '2006-07-07', grade: '一年级', department: '数学系' },
+  { name: '钱七', age: 17, score: 60, birthday: '2007-08-08', grade: '二年级', department: '计算机系' },
+];
+
+try {
+  await step('requests without login are sent to the login page and change nothing', async () => {
+    const anon = await (await import('playwright-core')).request.newContext({ baseURL: BASE });
+    for (const [method, url, form] of [
+      ['get', '/index.php'], ['get', '/desk.php'], ['get', '/controller/StudentAction.php?action=query'],
+      ['get', '/controller/GradeAction.php?action=del&gradeId=1'],
+      ['post', '/controller/GradeAction.php', { action: 'add', 'grade[gradeName]': '匿名' }],
+      ['post', '/changePassword.php', { oldPassword: 'admin', newPassword: 'x123456', confirmPassword: 'x123456' }],
+    ]) {
+      const res = await anon[method](url, { form, headers: own, maxRedirects: 0 });
+      equal(res.status(), 302, `${method} ${url} status`);
+      equal(new URL(res.headers().location, BASE).pathname, '/login.php', `${method} ${url} redirect`);
+    }
+    await anon.dispose();
+    equal(count('t_Grade'), 0, 'grades after anonymous add');
+    equal(sql("SELECT mustChangePassword FROM t_admin WHERE adminName='admin'"), '1', 'password flag');
+
+    await page.goto(`${BASE}/controller/StudentAction.php?action=query`);
+    equal(new URL(page.url()).pathname, '/login.php', 'browser lands on');
+    await page.locator('#username').waitFor();
+    await shot('01-login.png');
+  });
+
+  await step('login: a wrong password is refused, the default account must set a new password', async () => {
+    await page.fill('#username', 'admin');
+    await page.fill('#password', 'wrong');
+    await page.click('button[type=submit]');
+    check((await page.locator('.alert.error').textContent()).includes('用户名或密码不正确'), 'no wrong-password message');
+
+    await page.fill('#username', 'admin');
+    await page.fill('#password', 'admin');
+    await page.click('button[type=submit]');
+    await page.waitForURL(/\/changePassword\.php$/);
+    check((await page.locator('.alert.info').textContent()).includes('初始密码'), 'no first-login notice');
+    await page.goto(`${BASE}/index.php`);
+    await page.waitForURL(/\/changePassword\.php$/);
+    await page.goto(`${BASE}/controller/GradeAction.php?action=query`);
+    await page.waitForURL(/\/changePassword\.php$/);
+
+    await page.locator('form').evaluate((form) => { form.noValidate = true; }); // the server's own check
+    await page.fill('#oldPassword', 'admin');
+    await page.fill('#newPassword', '12345');
+    await page.fill('#confirmPassword', '12345');
+    await page.click('button[type=submit]');
+    check((await page.locator('.alert.error').first().textContent()).includes('至少需要 6 个字符'), 'short password accepted');
+    equal(sql("SELECT mustChangePassword FROM t_admin WHERE adminName='admin'"), '1', 'flag after short password');
+
+    await page.fill('#oldPassword', 'admin');
+    await page.fill('#newPassword', NEW_PASSWORD);
+    await page.fill('#confirmPassword', NEW_PASSWORD);
+    await page.click('button[type=submit]');
+    await page.locator('#enter').click();
+    await page.waitForURL(/\/index\.php$/);
+    equal(sql("SELECT mustChangePassword FROM t_admin WHERE adminName='admin'"), '0', 'flag after change');
+    const hash = sql("SELECT adminPassword FROM t_admin WHERE adminName='admin'");
+    const ok = execFileSync('php', ['-r', 'echo password_verify($argv[1], $argv[2]) ? "yes" : "no";', NEW_PASSWORD, hash], { encoding: 'utf8' });
+    equal(ok, 'yes', 'stored hash verifies the new password');
+    check(!hash.includes(NEW_PASSWORD), 'password stored in clear');
+  });
+
+  await step('the start page shows the menu built from the generated classes', async () => {
+    equal((await page.locator('#menu a[data-class]').allTextContents()).map((t) => t.trim()),
+      ['院系管理', '年级管理', '学生管理'], 'menu entries');
+    await main.locator('.cards .card').first().waitFor();
+    equal(await main.locator('.cards .card .name').allTextContents(), ['院系', '年级', '学生'], 'overview cards');
+    await shot('02-start.png');
+  });
+
+  await step('grades and departments are added through the forms', async () => {
+    await openMenu('Grade', '年级管理');
+    for (const [i, name] of ['一年级', '二年级'].entries()) {
+      await saveInDialog(main.locator('#add'), (d) => d.locator('input[name="grade[gradeName]"]').fill(name));
+      equal(count('t_Grade'), i + 1, `grades after adding ${name}`);
+    }
+    equal(await main.locator('.grid td:nth-child(2)').allTextContents(), ['一年级', '二年级'], 'grade list');
+
+    await openMenu('Department', '院系管理');
+    for (const [no, name] of [['CS', '计算机系'], ['MATH', '数学系']]) {
+      await saveInDialog(main.locator('#add'), async (d) => {
+        await d.locator('input[name="department[deptNo]"]').fill(no);
+        await d.locator('input[name="department[deptName]"]').fill(name);
+      });
+      equal(sql(`SELECT deptName FROM t_Department WHERE deptNo='${no}'`), name, `department ${no}`);
+    }
+    const reason = await refusedInDialog(main.locator('#add'), async (d) => {
+      await d.locator('input[name="department[deptNo]"]').fill('CS');
+      await d.locator('input[name="department[deptName]"]').fill('重复的院系');
+    });
+    check(reason.includes('已经存在'), `duplicate key reason: ${reason}`);
+    equal(count('t_Department'), 2, 'departments after the duplicate');
+  });
+
+  await step('students are added through the form, the first with an uploaded picture', async () => {
+    await openMenu('Student', '学生管理');
+    for (const [i, s] of students.entries()) {
+      await saveInDialog(main.locator('#add'), (d) => fillStudent(d, s));
+      equal(count('t_Student'), i + 1, `students after adding ${s.name}`);
+      const row = student(s.name);
+      check(row, `${s.name} not stored`);
+      equal([row.age, row.score, row.birthday], [s.age, s.score, s.birthday], `${s.name} values`);
+      equal(row.grade, Number(sql(`SELECT gradeId FROM t_Grade WHERE gradeName='${s.grade}'`)), `${s.name} grade`);
+      equal(row.department, s.department === '计算机系' ? 'CS' : 'MATH', `${s.name} department`);
+      if (s.photo) {
+        check(/^\/upload\/[0-9a-f]{20,}\.png$/.test(row.photo), `stored picture path ${row.photo}`);
+        const stored = path.join(PROJECT, row.photo);
+        check(fs.readFileSync(stored).equals(fs.readFileSync(s.photo)), 'stored picture differs from the upload');
+      } else {
+        equal(row.photo, '/upload/NoImage.jpg', `${s.name} default picture`);
+      }
+    }
+  });
+
+  await step('a text with quotes and backslashes is stored and shown exactly', async () => {
+    equal(student('张三').remarkHex, hex(TRICKY), 'stored remark');
+    check(student("O'Neil \\x"), 'name with a quote and a backslash not stored exactly');
+    await search({ studentName: "O'Neil \\" });
+    equal(await listedNames(), ["O'Neil \\x"], 'search for a quoted name');
+    equal(await main.locator('#search input[name=studentName]').inputValue(), "O'Neil \\", 'search box keeps the text');
+    await search({ studentName: '张三' });
+    equal(await main.locator('.grid td.remark').first().textContent(), TRICKY, 'shown remark');
+    equal(await main.locator('.grid td.remark b').count(), 0, 'markup in data was not escaped');
+  });
+
+  await step('the list pages through the rows and keeps the search across pages', async () => {
+    await search({ studentName: '', grade: '', department: '', birthday: '' });
+    equal(await summary(), '共 7 条记录，第 1/2 页', 'unfiltered summary');
+    equal((await listedNames()).length, 5, 'rows on page 1');
+    await shot('03-list.png');
+    await gotoPager('下一页');
+    equal(await summary(), '共 7 条记录，第 2/2 页', 'page 2 summary');
+    equal(await listedNames(), ['赵六', '钱七'], 'rows on page 2');
+
+    await search({ grade: '一年级' });
+    equal(await summary(), '共 6 条记录，第 1/2 页', 'grade search summary');
+    await gotoPager('下一页');
+    equal(await summary(), '共 6 条记录，第 2/2 页', 'grade search page 2');
+    equal(await listedNames(), ['赵六'], 'grade search page 2 rows');
+    equal(await main.locator('#search select[name=grade] option:checked').textContent(), '一年级', 'grade kept on page 2');
+    await gotoPager('首页');
+    equal((await listedNames()).length, 5, 'grade search back on page 1');
+
+    await search({ grade: '', studentName: '张' });
+    equal(await listedNames(), ['张三', '张小明'], 'name search');
+    await search({ studentName: '', department: '数学系' });
+    equal(await listedNames(), ['张小明', '王五', '赵六'], 'department search');
+    await search({ department: '', birthday: '2006-05-01' });
+    equal(await listedNames(), ['张三', '李四'], 'birthday search');
+    await search({ birthday: '', studentName: '张', department: '计算机系' });
+    equal(await listedNames(), ['张三'], 'combined search');
+  });
+
+  await step('an update keeps the picture when no new one is chosen', async () => {
+    await search({ studentName: '张三', department: '' });
+    const before = student('张三');
+    await saveInDialog(main.locator('.grid a.edit').first(), async (d) => {
+      equal(await d.locator('input[name="student[studentName]"]').inputValue(), '张三', 'edit form name');
+      equal(await d.locator('textarea[name="student[remark]"]').inputValue(), TRICKY, 'edit form remark');
+      await d.locator('input[name="student[score]"]').fill('95');
+      await d.locator('input[name="student[age]"]').fill('19');
+    });
+    const after = student('张三');
+    equal([after.score, after.age], [95, 19], 'updated values');
+    equal(after.photo, before.photo, 'picture kept');
+    equal(after.remarkHex, before.remarkHex, 'remark unchanged by the round trip');
+
+    // Saving without any change still counts as success.
+    await saveInDialog(main.locator('.grid a.edit').first(), async () => {});
+    equal(student('张三'), after, 'row after an unchanged save');
+
+    // A new picture replaces the path.
+    await saveInDialog(main.locator('.grid a.edit').first(),
+      (d) => d.locator('input[name=photo]').setInputFiles(photoPath));
+    check(student('张三').photo !== before.photo && /^\/upload\/[0-9a-f]+\.png$/.test(student('张三').photo), 'new picture path');
+  });
+
+  await step('a delete removes the row; a referenced row cannot be deleted', async () => {
+    await search({ studentName: '钱七' });
+    const loaded = mainFrame().waitForURL(/ok\.php/);
+    await main.locator('.grid a.delete').first().click();
+    await loaded;
+    await mainFrame().waitForURL(/action=query/);
+    equal(count('t_Student'), 6, 'students after the delete');
+    equal(student('钱七'), null, 'deleted row');
+
+    await openMenu('Grade', '年级管理');
+    await main.locator('.grid a.delete').first().click();
+    await mainFrame().waitForURL(/error\.php/);
+    check((await main.locator('#reason').textContent()).includes('正被其他数据引用'), 'referenced-row reason');
+    equal(count('t_Grade'), 2, 'grades after the refused delete');
+  });
+
+  await step('refused: a cross-origin POST and a cross-origin delete link', async () => {
+    const target = (await student('李四')).id;
+    fs.writeFileSync(path.join(OTHER_ROOT, 'forge.html'), `<!DOCTYPE html><meta charset="UTF-8">
+      <form id="f" method="post" action="${BASE}/controller/GradeAction.php">
+        <input name="action" value="add"><input name="grade[gradeName]" value="伪造的年级"></form>
+      <a id="del" href="${BASE}/controller/StudentAction.php?action=del&studentId=${target}">click</a>`);
+    await page.goto(`${OTHER}/forge.html`);
+    const [post] = await Promise.all([page.waitForResponse(`${BASE}/controller/GradeAction.php`), page.evaluate(() => document.getElementById('f').submit())]);
+    equal(post.status(), 403, 'forged POST status');
+    check((await page.locator('h1').textContent()).includes('请求被拒绝'), 'refusal page');
+    equal(count('t_Grade', "gradeName='伪造的年级'"), 0, 'forged grade stored');
+
+    await page.goto(`${OTHER}/forge.html`);
+    const [del] = await Promise.all([page.waitForResponse(/action=del/), page.click('#del')]);
+    equal(del.status(), 403, 'forged delete status');
+    check(student('李四'), 'forged delete removed the row');
+
+    // Without Origin and Referer a data-changing request is refused as well.
+    const bare = await page.request.post(`${BASE}/controller/GradeAction.php`,
+      { form: { action: 'add', 'grade[gradeName]': '无来源' }, maxRedirects: 0 });
+    equal(bare.status(), 403, 'POST without Origin or Referer');
+    equal(count('t_Grade'), 2, 'grades after the refusals');
+    check(fs.readFileSync(PHP_LOG, 'utf8').includes('拒绝非本站提交的请求'), 'refusal not logged');
+    await page.goto(`${BASE}/index.php`);
+  });
+
+  await step('refused: a .php file disguised as a picture, a .php name, and a picture over the limit', async () => {
+    await openMenu('Student', '学生管理');
+    const before = uploads();
+    const rows = count('t_Student');
+    const cases = [
+      [shellJpg, '不是有效的图片'],
+      [shellPhp, '不允许上传这种类型的文件'],
+      [bigPath, '图片太大'],
+    ];
+    for (const [file, expected] of cases) {
+      const reason = await refusedInDialog(main.locator('#add'), (d) => fillStudent(d,
+        { name: '上传测试', age: 18, score: 1, birthday: '2006-01-01', grade: '一年级', department: '数学系', photo: file }));
+      check(reason.includes(expected), `${path.basename(file)}: reason "${reason}"`);
+      equal(count('t_Student'), rows, `students after ${path.basename(file)}`);
+      equal(uploads(), before, `upload folder after ${path.basename(file)}`);
+    }
+    // Also on update: the row keeps its picture.
+    await search({ studentName: '李四' });
+    const kept = student('李四');
+    const reason = await refusedInDialog(main.locator('.grid a.edit').first(), async (d) => {
+      await d.locator('input[name="student[age]"]').fill('30');
+      await d.locator('input[name=photo]').setInputFiles(shellJpg);
+    });
+    check(reason.includes('不是有效的图片'), `update reason "${reason}"`);
+    equal(student('李四'), kept, 'row after the refused update');
+  });
+
+  await step('search strings and parameters holding SQL are handled or refused', async () => {
+    const rows = count('t_Student');
+    for (const text of ["' OR '1'='1", "%' OR 1=1 -- ", "'; DROP TABLE t_Student; -- ", '%', '_']) {
+      await search({ studentName: text });
+      equal(await summary(), '共 0 条记录', `search for ${text}`);
+      equal(await main.locator('#search input[name=studentName]').inputValue(), text, 'search box text');
+    }
+    await search({ studentName: '\\' });
+    equal(await listedNames(), ["O'Neil \\x"], 'search for a backslash');
+    await search({ studentName: '' });
+
+    const res = await page.request.post(`${BASE}/controller/StudentAction.php`,
+      { form: { action: 'query', grade: '1 OR 1=1' }, headers: own, maxRedirects: 0 });
+    equal([res.status(), res.headers().location], [302, '/error.php'], 'SQL in a numeric search field');
+    await page.goto(`${BASE}/error.php`);
+    check((await page.locator('#reason').textContent()).includes('必须是数字'), 'numeric refusal reason');
+
+    const del = await page.request.get(`${BASE}/controller/StudentAction.php?action=del&studentId=${encodeURIComponent('1 OR 1=1')}`,
+      { headers: own, maxRedirects: 0 });
+    equal(del.headers().location, '/error.php', 'SQL in the delete key');
+    const add = await page.request.post(`${BASE}/controller/StudentAction.php`, {
+      multipart: { action: 'add', 'student[studentName]': 'x', 'student[age]': '1); DROP TABLE t_Grade; --',
+        'student[score]': '1', 'student[birthday]': '2006-01-01', 'student[grade]': '1', 'student[department]': 'CS' },
+      headers: own, maxRedirects: 0 });
+    equal(add.headers().location, '/error.php', 'SQL in a numeric form field');
+    const paged = await page.request.get(`${BASE}/controller/StudentAction.php?action=query&pageNow=${encodeURIComponent('2;DROP TABLE t_Student')}`);
+    check((await paged.text()).includes('第 1/2 页'), 'bad page number falls back to page 1');
+    const far = await page.request.get(`${BASE}/controller/StudentAction.php?action=query&pageNow=99`);
+    check((await far.text()).includes('第 2/2 页'), 'page number past the end shows the last page');
+
+    equal(count('t_Student'), rows, 'students after the attempts');
+    equal(count('t_Grade'), 2, 'grades after the attempts');
+    equal(sql("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA='school'"), '4', 'tables');
+  });
+
+  await step('logout ends the session', async () => {
+    await page.goto(`${BASE}/index.php`);
+    await page.locator('.topbar a', { hasText: '退出' }).click();
+    await page.waitForURL(/\/login\.php$/);
+    await page.goto(`${BASE}/controller/StudentAction.php?action=query`);
+    await page.waitForURL(/\/login\.php$/);
+  });
+
+  await step('the PHP error log holds no fatal error', async () => {
+    const log = fs.existsSync(PHP_LOG) ? fs.readFileSync(PHP_LOG, 'utf8') : '';
+    const fatal = log.split('\n').filter((l) => /PHP (Fatal|Parse) error|Uncaught/.test(l));
+    equal(fatal, [], 'fatal errors');
+  });
+} catch (err) {
+  await page.screenshot({ path: path.join(OUT, 'failure.png'), fullPage: true }).catch(() => {});
+} finally {
+  await browser.close();
+}
+
+console.log(`${passed} passed, ${failed} failed`);
+process.exit(failed === 0 ? 0 : 1);

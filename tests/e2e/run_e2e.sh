@@ -1,0 +1,146 @@
+#!/usr/bin/env bash
+# End-to-end test: generates the sample school project with velmora-cli, loads its table script
+# into a private MariaDB server, serves the project with `php -S` and drives it in headless Chromium.
+#
+# Environment:
+#   VELMORA_BUILD_DIR   program folder holding velmora-cli, bak/ and template/ (required)
+#   VELMORA_SOURCE_DIR  source tree (default: two levels above this script)
+#   VELMORA_E2E_OUTPUT  folder for screenshots and logs (default: $VELMORA_BUILD_DIR/e2e-output)
+#   VELMORA_E2E_KEEP=1  keep the scratch folder for inspection
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+source_dir="${VELMORA_SOURCE_DIR:-$(cd "$here/../.." && pwd)}"
+build_dir="${VELMORA_BUILD_DIR:?VELMORA_BUILD_DIR must name the program folder}"
+out="${VELMORA_E2E_OUTPUT:-$build_dir/e2e-output}"
+cli="$build_dir/velmora-cli"
+
+fail() { echo "e2e: $*" >&2; exit 1; }
+
+for tool in mariadbd mariadb-install-db mariadb mariadb-admin php sqlite3 node; do
+  command -v "$tool" >/dev/null || fail "missing tool: $tool (see scripts/packages.txt)"
+done
+[ -x /usr/bin/chromium ] || fail "missing /usr/bin/chromium"
+[ -x "$cli" ] || fail "missing $cli; build the project first"
+[ -d "$here/node_modules/playwright-core" ] || fail "missing playwright-core; run: npm ci --prefix $here"
+php -r 'exit(extension_loaded("mysqli") ? 0 : 1);' || fail "PHP has no mysqli (package php-mysql)"
+
+mkdir -p "$out"
+rm -f "$out"/*.png "$out"/*.log
+scratch="$(mktemp -d "${TMPDIR:-/tmp}/velmora-e2e.XXXXXX")"
+db_pid=""
+php_pid=""
+other_pid=""
+cleanup() {
+  local rc=$?
+  for pid in $php_pid $other_pid; do
+    kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+  done
+  if [ -n "$db_pid" ]; then
+    mariadb-admin --socket="$scratch/mysql.sock" -uroot shutdown >/dev/null 2>&1 || kill "$db_pid" 2>/dev/null
+    wait "$db_pid" 2>/dev/null
+  fi
+  for log in mariadb.err php-server.log php-error.log; do
+    [ -f "$scratch/$log" ] && cp "$scratch/$log" "$out/$log"
+  done
+  if [ "${VELMORA_E2E_KEEP:-0}" = 1 ]; then
+    echo "e2e: scratch folder kept at $scratch"
+  else
+    rm -rf "$scratch"
+  fi
+  exit $rc
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+free_port() {
+  php -r '$s = stream_socket_server("tcp://127.0.0.1:0"); $n = stream_socket_get_name($s, false); echo substr($n, strrpos($n, ":") + 1);'
+}
+
+echo "== generating the school project"
+home="$scratch/home"
+mkdir -p "$home"
+ln -s "$build_dir/bak" "$home/bak"
+ln -s "$build_dir/template" "$home/template"
+"$cli" --home "$home" init >/dev/null
+sqlite3 "$home/projects.mdb" < "$here/school_model.sql"
+"$cli" --home "$home" generate school --prefix t_ > "$scratch/generate.log" || { cat "$scratch/generate.log"; fail "generate failed"; }
+"$cli" --home "$home" sql school --prefix t_ > "$scratch/school.sql" || fail "sql failed"
+project="$home/projects/school"
+[ -f "$project/controller/StudentAction.php" ] || fail "no controller was generated"
+
+echo "== starting MariaDB"
+db_port="$(free_port)"
+user_opt=()
+[ "$(id -u)" -eq 0 ] && user_opt=(--user=root)
+mariadb-install-db --no-defaults --datadir="$scratch/db" --auth-root-authentication-method=normal \
+  --skip-test-db "${user_opt[@]}" > "$scratch/install-db.log" 2>&1 || { cat "$scratch/install-db.log"; fail "mariadb-install-db failed"; }
+mariadbd --no-defaults --datadir="$scratch/db" --socket="$scratch/mysql.sock" --port="$db_port" \
+  --bind-address=127.0.0.1 --pid-file="$scratch/mariadb.pid" --log-error="$scratch/mariadb.err" \
+  --skip-log-bin --innodb-buffer-pool-size=64M --innodb-flush-log-at-trx-commit=2 "${user_opt[@]}" &
+db_pid=$!
+for _ in $(seq 1 120); do
+  mariadb-admin --socket="$scratch/mysql.sock" -uroot ping >/dev/null 2>&1 && break
+  kill -0 "$db_pid" 2>/dev/null || { cat "$scratch/mariadb.err"; fail "MariaDB did not start"; }
+  sleep 0.5
+done
+sql_root=(mariadb --socket="$scratch/mysql.sock" -uroot --default-character-set=utf8mb4)
+db_password="e2e-$RANDOM$RANDOM"
+"${sql_root[@]}" -e "CREATE DATABASE school CHARACTER SET utf8mb4;
+  CREATE USER 'velmora'@'127.0.0.1' IDENTIFIED BY '$db_password';
+  GRANT ALL PRIVILEGES ON school.* TO 'velmora'@'127.0.0.1';"
+
+echo "== loading the table script"
+"${sql_root[@]}" school < "$scratch/school.sql"
+tables="$("${sql_root[@]}" -N -B school -e "SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA='school'")"
+fks="$("${sql_root[@]}" -N -B school -e "SELECT COUNT(*) FROM information_schema.REFERENTIAL_CONSTRAINTS WHERE CONSTRAINT_SCHEMA='school'")"
+admins="$("${sql_root[@]}" -N -B school -e "SELECT COUNT(*) FROM t_admin WHERE adminName='admin' AND mustChangePassword=1")"
+[ "$tables" = 4 ] || fail "expected 4 tables after loading the script, found $tables"
+[ "$fks" = 2 ] || fail "expected 2 foreign keys after loading the script, found $fks"
+[ "$admins" = 1 ] || fail "the default administrator is missing"
+
+echo "== installing the management pages and the connection settings"
+cp -R "$here/fixtures/." "$project/"
+# The shipped settings file, with the connection of this test's server.
+php -r '$f = $argv[1]; $c = require $f;
+  $c = array_merge($c, ["host" => "127.0.0.1", "port" => (int)$argv[2], "user" => "velmora",
+    "password" => $argv[3], "database" => "school", "app_title" => "学校信息管理系统"]);
+  file_put_contents($f, "<?php\nreturn " . var_export($c, true) . ";\n");' \
+  "$project/database/config.php" "$db_port" "$db_password"
+
+echo "== php -l over every PHP file"
+lint_failed=0
+while IFS= read -r -d '' file; do
+  php -l "$file" >/dev/null 2>"$scratch/lint.err" || { echo "lint: $file"; cat "$scratch/lint.err"; lint_failed=1; }
+done < <(find "$project" -name '*.php' -print0)
+[ "$lint_failed" = 0 ] || fail "php -l found errors"
+
+echo "== starting php -S"
+web_port="$(free_port)"
+other_port="$(free_port)"
+mkdir -p "$scratch/other"
+# The deployment settings the application expects; set here so the machine's php.ini does not matter.
+php -d output_buffering=4096 -d display_errors=0 -d log_errors=1 -d error_log="$scratch/php-error.log" \
+  -d upload_max_filesize=2M -d post_max_size=8M \
+  -S "127.0.0.1:$web_port" -t "$project" > "$scratch/php-server.log" 2>&1 &
+php_pid=$!
+# A second site on another port: the origin of the forged requests.
+php -S "127.0.0.1:$other_port" -t "$scratch/other" > "$scratch/other-server.log" 2>&1 &
+other_pid=$!
+for port in "$web_port" "$other_port"; do
+  for _ in $(seq 1 50); do
+    php -r 'exit(@fsockopen("127.0.0.1", (int)$argv[1]) ? 0 : 1);' "$port" && break
+    sleep 0.2
+  done
+done
+
+echo "== driving the application in Chromium"
+export E2E_BASE_URL="http://127.0.0.1:$web_port"
+export E2E_OTHER_PORT="$other_port"
+export E2E_OTHER_ROOT="$scratch/other"
+export E2E_DB_SOCKET="$scratch/mysql.sock"
+export E2E_PROJECT_DIR="$project"
+export E2E_OUTPUT="$out"
+export E2E_SCRATCH="$scratch"
+export E2E_PHP_ERROR_LOG="$scratch/php-error.log"
+node "$here/e2e.mjs"
