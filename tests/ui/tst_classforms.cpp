@@ -1,0 +1,210 @@
+// The add-class and update-class dialogs: their rules in order, and what a save changes.
+#include "MainFormProbe.h"
+
+#include "ui/FormAddClass.h"
+#include "ui/FormUpdateClass.h"
+
+class TestClassForms : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TTempProgram> program;
+    std::unique_ptr<TScriptedInteraction> user;
+    std::unique_ptr<TFormMain> window;
+    int school = 0;
+    int other = 0;
+    int student = 0;
+    int score = 0;
+
+    struct TOutcome {
+        QStringList messages;
+        bool stayedOpen = false;
+        QString classNameAfter; // the fields as they were after OK
+        QString friendNameAfter;
+    };
+
+    template <typename Dialog>
+    TOutcome press(const char *command, const QString &className, const QString &friendName)
+    {
+        TOutcome outcome;
+        const int shown = DriveDialog<Dialog>([&] { Trigger(window.get(), command); }, [&](Dialog &d) {
+            Find<QLineEdit>(&d, "Edt_ClassName")->setText(className);
+            Find<QLineEdit>(&d, "Edt_FriendName")->setText(friendName);
+            Find<QPushButton>(&d, "Button1")->click();
+            outcome.stayedOpen = d.isVisible();
+            outcome.classNameAfter = Find<QLineEdit>(&d, "Edt_ClassName")->text();
+            outcome.friendNameAfter = Find<QLineEdit>(&d, "Edt_FriendName")->text();
+        });
+        if (shown != 1)
+            qWarning("dialog shown %d times", shown);
+        outcome.messages = user->takeTexts();
+        return outcome;
+    }
+
+    QStringList classesInDatabase(int projectId) const
+    {
+        QStringList names;
+        for (const TListEntry &e : TClassDAO().GetClasses(projectId))
+            names.append(e.name + QLatin1Char('/') + TClassDAO().GetFriendName(e.id));
+        return names;
+    }
+
+private slots:
+    void init()
+    {
+        program = std::make_unique<TTempProgram>();
+        user = std::make_unique<TScriptedInteraction>();
+        school = program->AddProject(QStringLiteral("school"));
+        other = program->AddProject(QStringLiteral("other"));
+        student = program->AddClass(school, QStringLiteral("Student"), QStringLiteral("学生"));
+        program->AddMember(school, student, QStringLiteral("id"), MemberType::Integer, true, true);
+        score = program->AddClass(school, QStringLiteral("Score"), QStringLiteral("成绩"));
+        program->AddMember(school, score, QStringLiteral("student"), QStringLiteral("Student"));
+        program->AddMember(school, score, QStringLiteral("mark"), MemberType::Float);
+        window = std::make_unique<TFormMain>(*user, program->Dir());
+    }
+    void cleanup()
+    {
+        window.reset();
+        QVERIFY(user->unanswered.isEmpty());
+        user.reset();
+        program.reset();
+    }
+
+    void addRefusals_data()
+    {
+        QTest::addColumn<QString>("className");
+        QTest::addColumn<QString>("friendName");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("both empty") << "" << "" << "类名称不能为空!";
+        QTest::newRow("path before friendly name") << "../X" << "" << "类名称不能包含路径或特殊字符!";
+        QTest::newRow("friendly name before capital") << "teacher" << "" << "友好名称不能为空";
+        QTest::newRow("small letter") << "teacher" << "老师" << "类名首个字母必须大写";
+        QTest::newRow("digit") << "1Teacher" << "老师" << "类名首个字母必须大写";
+        QTest::newRow("underscore") << "_Teacher" << "老师" << "类名首个字母必须大写";
+        QTest::newRow("blank") << " Teacher" << "老师" << "类名首个字母必须大写";
+        QTest::newRow("chinese") << "老师" << "老师" << "类名首个字母必须大写";
+        QTest::newRow("duplicate") << "Student" << "又一个" << "该类名称已经存在!";
+    }
+    void addRefusals()
+    {
+        QFETCH(QString, className);
+        QFETCH(QString, friendName);
+        QFETCH(QString, message);
+        const QStringList before = classesInDatabase(school);
+        const TOutcome outcome = press<TAddClassForm>("A2", className, friendName);
+        QCOMPARE(outcome.messages, QStringList{message});
+        QVERIFY(outcome.stayedOpen);
+        QCOMPARE(outcome.classNameAfter, className);
+        QCOMPARE(outcome.friendNameAfter, friendName);
+        QCOMPARE(classesInDatabase(school), before);
+    }
+
+    void addAccepts_data()
+    {
+        QTest::addColumn<QString>("className");
+        QTest::newRow("single capital") << "T";
+        QTest::newRow("anything after the capital") << "T 1_老师";
+        QTest::newRow("name of a class of another project") << "Teacher";
+    }
+    void addAccepts()
+    {
+        QFETCH(QString, className);
+        program->AddClass(other, QStringLiteral("Teacher"));
+        TMainFormProbe probe{window.get()};
+        probe.selectClass(1);
+        const TOutcome outcome = press<TAddClassForm>("A2", className, QStringLiteral("老师"));
+        QCOMPARE(outcome.messages, QStringList{"类名称添加成功！"});
+        QVERIFY(!outcome.stayedOpen);
+        QCOMPARE(classesInDatabase(school),
+                 QStringList({"Student/学生", "Score/成绩", className + QStringLiteral("/老师")}));
+        // The list is rebuilt with its first class selected and that class's members shown.
+        QCOMPARE(probe.classNames(), QStringList({"Student", "Score", className}));
+        QCOMPARE(probe.selectedClass(), QStringLiteral("Student"));
+        QCOMPARE(probe.memberNames(), QStringList{"id"});
+    }
+
+    void updateShowsTheSelectedClass()
+    {
+        TMainFormProbe probe{window.get()};
+        probe.selectClass(1);
+        // The list entry is what the dialog offers, the friendly name comes from the database.
+        probe.classes()->item(1)->setText(QStringLiteral("ScoreAsListed"));
+        QString shownClass, shownFriend, caption;
+        DriveDialog<TUpdateClassForm>([&] { Trigger(window.get(), "N2"); }, [&](TUpdateClassForm &d) {
+            shownClass = Find<QLineEdit>(&d, "Edt_ClassName")->text();
+            shownFriend = Find<QLineEdit>(&d, "Edt_FriendName")->text();
+            caption = d.windowTitle();
+        });
+        QCOMPARE(shownClass, QStringLiteral("ScoreAsListed"));
+        QCOMPARE(shownFriend, QStringLiteral("成绩"));
+        QCOMPARE(caption, QStringLiteral("类更新"));
+        QVERIFY(user->shown.isEmpty());
+    }
+
+    void updateRefusals_data()
+    {
+        QTest::addColumn<QString>("className");
+        QTest::addColumn<QString>("friendName");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("empty") << "" << "" << "类名称不能为空";
+        QTest::newRow("path") << "A/B" << "" << "类名称不能包含路径或特殊字符!";
+        QTest::newRow("capital before friendly name") << "score" << "" << "类名首个字母必须大写";
+        QTest::newRow("friendly name") << "Score" << "" << "友好名称不能为空";
+    }
+    void updateRefusals()
+    {
+        QFETCH(QString, className);
+        QFETCH(QString, friendName);
+        QFETCH(QString, message);
+        TMainFormProbe probe{window.get()};
+        probe.selectClass(1);
+        const TOutcome outcome = press<TUpdateClassForm>("N2", className, friendName);
+        QCOMPARE(outcome.messages, QStringList{message});
+        QVERIFY(outcome.stayedOpen);
+        QCOMPARE(outcome.classNameAfter, className);
+        QCOMPARE(classesInDatabase(school), QStringList({"Student/学生", "Score/成绩"}));
+        QCOMPARE(probe.classNames(), QStringList({"Student", "Score"}));
+    }
+
+    void updateRenamesInPlaceAndRewritesReferences()
+    {
+        TMainFormProbe probe{window.get()};
+        QCOMPARE(probe.selectedClass(), QStringLiteral("Student"));
+        const QStringList rowsBefore = probe.memberRows();
+        const TOutcome outcome = press<TUpdateClassForm>("N2", QStringLiteral("Pupil"), QStringLiteral("小学生"));
+        QCOMPARE(outcome.messages, QStringList{"类名称更新成功"});
+        QVERIFY(!outcome.stayedOpen);
+        QCOMPARE(classesInDatabase(school), QStringList({"Pupil/小学生", "Score/成绩"}));
+        QCOMPARE(probe.classNames(), QStringList({"Pupil", "Score"}));
+        QCOMPARE(probe.selectedClass(), QStringLiteral("Pupil"));
+        QCOMPARE(probe.memberRows(), rowsBefore);
+        // The member of Score that referred to Student now refers to Pupil.
+        QCOMPARE(TMemberDAO().GetMembers(score).first().memberType(), QStringLiteral("Pupil"));
+
+        // A rename to the name of another class of the project is not refused.
+        const TOutcome again = press<TUpdateClassForm>("N2", QStringLiteral("Score"), QStringLiteral("重名"));
+        QCOMPARE(again.messages, QStringList{"类名称更新成功"});
+        QCOMPARE(classesInDatabase(school), QStringList({"Score/重名", "Score/成绩"}));
+    }
+
+    void closeBoxSavesNothing()
+    {
+        for (const char *command : {"A2", "N2"}) {
+            const int shown = DriveDialog<QDialog>([&] { Trigger(window.get(), command); }, [&](QDialog &d) {
+                Find<QLineEdit>(&d, "Edt_ClassName")->setText(QStringLiteral("Teacher"));
+                Find<QLineEdit>(&d, "Edt_FriendName")->setText(QStringLiteral("老师"));
+                // Escape leaves it open with what was typed; the close box closes it.
+                QTest::keyClick(&d, Qt::Key_Escape);
+                QVERIFY(d.isVisible());
+            });
+            QCOMPARE(shown, 1);
+        }
+        QVERIFY(user->shown.isEmpty());
+        QCOMPARE(classesInDatabase(school), QStringList({"Student/学生", "Score/成绩"}));
+        QCOMPARE(TMainFormProbe{window.get()}.classNames(), QStringList({"Student", "Score"}));
+    }
+};
+
+QTEST_MAIN(TestClassForms)
+#include "tst_classforms.moc"

@@ -1,0 +1,390 @@
+// The add-member and update-member dialogs: type choices, the rules in order, and the member
+// they store.
+#include "MainFormProbe.h"
+
+#include "ui/FormAddMember.h"
+#include "ui/FormUpdateMember.h"
+
+namespace {
+
+// What the user sets in a member dialog; unset fields keep what the dialog shows.
+struct TMemberInput {
+    QString name = QStringLiteral("a");
+    QString type = QStringLiteral("字符串");
+    bool must = false;
+    bool key = false;
+    bool query = false;
+    QString length = QStringLiteral("20");
+};
+
+void apply(QDialog &d, const TMemberInput &in)
+{
+    Find<QLineEdit>(&d, "Edt_MemberName")->setText(in.name);
+    QComboBox *types = Find<QComboBox>(&d, "CB_MemberType");
+    types->setCurrentIndex(types->findText(in.type));
+    Find<QCheckBox>(&d, "CB_MemberIsMust")->setChecked(in.must);
+    Find<QCheckBox>(&d, "CB_MemberIsPri")->setChecked(in.key);
+    Find<QCheckBox>(&d, "CB_QueryFlag")->setChecked(in.query);
+    Find<QLineEdit>(&d, "Edt_MemberLength")->setText(in.length);
+}
+
+QString describe(const TMember &m)
+{
+    return QStringLiteral("%1 %2 len=%3 pri=%4 must=%5 int=%6 float=%7 query=%8 display=%9 qd=%10 [%11]")
+        .arg(m.memberName(), m.memberType())
+        .arg(m.memberLength())
+        .arg(m.memberIsPri())
+        .arg(m.memberIsMust())
+        .arg(m.memberIsInteger())
+        .arg(m.memberIsFloat())
+        .arg(m.queryFlag())
+        .arg(m.memberIsDisplay())
+        .arg(m.memberQueryDisplay())
+        .arg(m.memberComment());
+}
+
+} // namespace
+
+class TestMemberForms : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TTempProgram> program;
+    std::unique_ptr<TScriptedInteraction> user;
+    std::unique_ptr<TFormMain> window;
+    int school = 0;
+    int student = 0;
+    int score = 0;
+    int markId = 0;
+
+    // Score selected; its one member "mark" (浮点型, required) exists for the update dialog.
+    void selectScore()
+    {
+        TMainFormProbe probe{window.get()};
+        probe.selectClass(1);
+        QCOMPARE(probe.selectedClass(), QStringLiteral("Score"));
+    }
+
+    struct TOutcome {
+        QStringList messages;
+        bool stayedOpen = false;
+        QWidget *focus = nullptr;
+        QString focusName;
+    };
+
+    // Opens the add dialog (update == false) or the update dialog of "mark", sets it up and
+    // presses OK.
+    TOutcome press(bool update, const TMemberInput &in)
+    {
+        TOutcome outcome;
+        const auto drive = [&](QDialog &d) {
+            apply(d, in);
+            Find<QPushButton>(&d, "Button1")->click();
+            outcome.stayedOpen = d.isVisible();
+            if (QWidget *f = d.focusWidget())
+                outcome.focusName = f->objectName();
+        };
+        int shown = 0;
+        if (update) {
+            TMainFormProbe{window.get()}.selectMember(0);
+            shown = DriveDialog<TUpdateMemberForm>([&] { Trigger(window.get(), "N3"); }, drive);
+        } else {
+            shown = DriveDialog<TAddMemberForm>([&] { Trigger(window.get(), "M1"); }, drive);
+        }
+        if (shown != 1)
+            qWarning("dialog shown %d times", shown);
+        outcome.messages = user->takeTexts();
+        return outcome;
+    }
+
+    QStringList membersOfScore() const
+    {
+        QStringList all;
+        for (const TMember &m : TMemberDAO().GetMembers(score))
+            all.append(describe(m));
+        return all;
+    }
+
+private slots:
+    void init()
+    {
+        program = std::make_unique<TTempProgram>();
+        user = std::make_unique<TScriptedInteraction>();
+        school = program->AddProject(QStringLiteral("school"));
+        student = program->AddClass(school, QStringLiteral("Student"), QStringLiteral("学生"));
+        score = program->AddClass(school, QStringLiteral("Score"), QStringLiteral("成绩"));
+        program->AddClass(school, QStringLiteral("Teacher"), QStringLiteral("老师"));
+        markId = program->AddMember(school, score, QStringLiteral("mark"), MemberType::Float);
+        program->AddClass(program->AddProject(QStringLiteral("other")), QStringLiteral("Elsewhere"));
+        window = std::make_unique<TFormMain>(*user, program->Dir());
+        selectScore();
+    }
+    void cleanup()
+    {
+        window.reset();
+        QVERIFY(user->unanswered.isEmpty());
+        user.reset();
+        program.reset();
+    }
+
+    void addDialogStartsEmpty()
+    {
+        QStringList types;
+        QString caption, name, length, type;
+        bool queryDisplay = false, anyOtherTicked = true;
+        DriveDialog<TAddMemberForm>([&] { Trigger(window.get(), "M1"); }, [&](TAddMemberForm &d) {
+            caption = d.windowTitle();
+            QComboBox *box = Find<QComboBox>(&d, "CB_MemberType");
+            for (int i = 0; i < box->count(); ++i)
+                types.append(box->itemText(i));
+            type = box->currentText();
+            name = Find<QLineEdit>(&d, "Edt_MemberName")->text();
+            length = Find<QLineEdit>(&d, "Edt_MemberLength")->text();
+            queryDisplay = Find<QCheckBox>(&d, "CB_MemberQueryDisplay")->isChecked();
+            anyOtherTicked = false;
+            for (const char *box : {"CB_MemberIsMust", "CB_QueryFlag", "CB_MemberIsPri", "CB_MemberIsDisplay"})
+                anyOtherTicked |= Find<QCheckBox>(&d, box)->isChecked();
+        });
+        QCOMPARE(caption, QStringLiteral("添加成员属性"));
+        // The built-in types, then the other classes of the project, never the class itself.
+        QCOMPARE(types, QStringList({"字符串", "整型", "浮点型", "日期型", "图片型", "Student", "Teacher"}));
+        QCOMPARE(type, QStringLiteral("字符串"));
+        QCOMPARE(name, QString());
+        QCOMPARE(length, QStringLiteral("20"));
+        QVERIFY(queryDisplay);
+        QVERIFY(!anyOtherTicked);
+        QVERIFY(user->shown.isEmpty());
+    }
+
+    void rules_data()
+    {
+        QTest::addColumn<bool>("update");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<bool>("must");
+        QTest::addColumn<bool>("key");
+        QTest::addColumn<bool>("query");
+        QTest::addColumn<QString>("length");
+        QTest::addColumn<QString>("message"); // empty: accepted
+        for (const bool update : {false, true}) {
+            const auto row = [&](const char *tag) -> QTestData & {
+                return QTest::addRow("%s %s", update ? "update" : "add", tag) << update;
+            };
+            const QString saved = update ? QStringLiteral("类成员属性更新成功!") : QStringLiteral("类成员属性添加成功!");
+            row("empty name") << "" << "整型" << false << true << true << "x" << "成员名称输入不能为空!";
+            row("digit") << "1a" << "字符串" << true << false << false << "20" << "成员属性首个字母必须小写";
+            row("underscore") << "_a" << "字符串" << true << false << false << "20" << "成员属性首个字母必须小写";
+            row("capital") << "Name" << "字符串" << true << false << false << "20" << "成员属性首个字母必须小写";
+            row("blank") << " a" << "字符串" << true << false << false << "20" << "成员属性首个字母必须小写";
+            row("chinese") << "名字" << "字符串" << true << false << false << "20" << "成员属性首个字母必须小写";
+            row("blank after first letter") << "a b" << "字符串" << true << false << false << "20" << saved;
+            row("date not required") << "a" << "日期型" << false << false << false << "20" << "日期型必须勾选是否必填标志!";
+            row("integer not required") << "a" << "整型" << false << false << false << "20" << "整型必须勾选是否必填标志!";
+            row("reference not required") << "a" << "Student" << false << false << false << "20" << "Student必须勾选是否必填标志!";
+            row("text not required") << "a" << "字符串" << false << false << false << "20" << saved;
+            row("picture not required") << "a" << "图片型" << false << false << false << "20" << saved;
+            for (const char *type : {"浮点型", "日期型", "图片型", "Student"}) {
+                row(qPrintable(QStringLiteral("key of type ") + QString::fromUtf8(type)))
+                    << "a" << type << true << true << false << "20"
+                    << (update ? saved : QStringLiteral("主键字段必须是整型或字符串型!"));
+            }
+            row("integer key") << "a" << "整型" << true << true << false << "x" << saved;
+            for (const char *type : {"整型", "浮点型", "图片型"}) {
+                row(qPrintable(QStringLiteral("search on ") + QString::fromUtf8(type)))
+                    << "a" << type << true << false << true << "20"
+                    << QStringLiteral("参与查询的字段不能是") + QString::fromUtf8(type);
+            }
+            for (const char *type : {"字符串", "日期型", "Student"})
+                row(qPrintable(QStringLiteral("search on ") + QString::fromUtf8(type)))
+                    << "a" << type << true << false << true << "20" << saved;
+            row("required before search") << "a" << "浮点型" << false << false << true << "20" << "浮点型必须勾选是否必填标志!";
+            row("key type before search") << "a" << "浮点型" << true << true << true << "20"
+                                          << (update ? "参与查询的字段不能是浮点型" : "主键字段必须是整型或字符串型!");
+            for (const char *length : {"", "abc", "0", "-5", "1.5", "99999999999"})
+                row(qPrintable(QStringLiteral("text length '%1'").arg(QString::fromUtf8(length))))
+                    << "a" << "字符串" << true << false << false << length << "长度必须是大于0的整数!";
+            row("search before length") << "a" << "图片型" << true << false << true << "abc" << "参与查询的字段不能是图片型";
+            row("length of an integer is not read") << "a" << "整型" << true << false << false << "abc" << saved;
+        }
+    }
+    void rules()
+    {
+        QFETCH(bool, update);
+        QFETCH(QString, name);
+        QFETCH(QString, type);
+        QFETCH(bool, must);
+        QFETCH(bool, key);
+        QFETCH(bool, query);
+        QFETCH(QString, length);
+        QFETCH(QString, message);
+        const QStringList before = membersOfScore();
+        const TOutcome outcome = press(update, {name, type, must, key, query, length});
+        QCOMPARE(outcome.messages, QStringList{message});
+        const bool accepted = message.startsWith(QStringLiteral("类成员属性"));
+        QCOMPARE(outcome.stayedOpen, !accepted);
+        if (!accepted) {
+            QCOMPARE(membersOfScore(), before);
+            if (message == QStringLiteral("成员名称输入不能为空!"))
+                QCOMPARE(outcome.focusName, QStringLiteral("Edt_MemberName"));
+            return;
+        }
+        const QList<TMember> members = TMemberDAO().GetMembers(score);
+        QCOMPARE(members.size(), update ? 1 : 2);
+        const TMember &saved = members.last();
+        QCOMPARE(saved.memberName(), name);
+        QCOMPARE(saved.memberType(), type);
+        QCOMPARE(saved.memberIsMust(), must ? 1 : 0);
+        QCOMPARE(saved.memberIsPri(), key ? 1 : 0);
+        QCOMPARE(saved.queryFlag(), query ? 1 : 0);
+        QCOMPARE(saved.memberLength(), type == MemberType::Text ? length.toInt() : 0);
+        QCOMPARE(saved.memberIsInteger(), type == MemberType::Integer ? 1 : 0);
+        QCOMPARE(saved.memberIsFloat(), type == MemberType::Float ? 1 : 0);
+        QCOMPARE(saved.projectId(), school);
+        QCOMPARE(saved.classId(), score);
+        // The member table shows the class as saved.
+        QCOMPARE(TMainFormProbe{window.get()}.memberNames().size(), members.size());
+    }
+
+    void addStoresEveryField()
+    {
+        const auto add = [&](const std::function<void(QDialog &)> &setUp) {
+            DriveDialog<TAddMemberForm>([&] { Trigger(window.get(), "M1"); }, [&](TAddMemberForm &d) {
+                setUp(d);
+                Find<QPushButton>(&d, "Button1")->click();
+            });
+        };
+        add([](QDialog &d) {
+            apply(d, {QStringLiteral("id"), QStringLiteral("整型"), true, true, false, QStringLiteral("7")});
+            Find<QCheckBox>(&d, "CB_MemberIsDisplay")->setChecked(true);
+            Find<QLineEdit>(&d, "Edt_MemberComment")->setText(QStringLiteral("编号 'x'"));
+        });
+        add([](QDialog &d) {
+            apply(d, {QStringLiteral("price"), QStringLiteral("浮点型"), true});
+            Find<QCheckBox>(&d, "CB_MemberQueryDisplay")->setChecked(false);
+        });
+        add([](QDialog &d) { apply(d, {QStringLiteral("title"), QStringLiteral("字符串"), false, false, true, QStringLiteral(" 50 ")}); });
+        QCOMPARE(user->takeTexts(), QStringList(3, QStringLiteral("类成员属性添加成功!")));
+        QCOMPARE(membersOfScore(), QStringList({
+            "mark 浮点型 len=0 pri=0 must=1 int=0 float=1 query=0 display=0 qd=1 []",
+            "id 整型 len=0 pri=1 must=1 int=1 float=0 query=0 display=1 qd=1 [编号 'x']",
+            "price 浮点型 len=0 pri=0 must=1 int=0 float=1 query=0 display=0 qd=0 []",
+            "title 字符串 len=50 pri=0 must=0 int=0 float=0 query=1 display=0 qd=1 []",
+        }));
+        QCOMPARE(TMainFormProbe{window.get()}.memberRows(), QStringList({
+            "mark|浮点型|0|否|是|否|否|是|",
+            "id|整型|0|是|是|否|是|是|编号 'x'",
+            "price|浮点型|0|否|是|否|否|否|",
+            "title|字符串|50|否|否|是|否|是|",
+        }));
+    }
+
+    void updateDialogShowsTheMember()
+    {
+        TMember m;
+        m.setProjectId(school);
+        m.setClassId(score);
+        m.setMemberName(QStringLiteral("title"));
+        m.setMemberType(QStringLiteral("Teacher"));
+        m.setMemberIsMust(1);
+        m.setQueryFlag(1);
+        m.setMemberIsDisplay(1);
+        m.setMemberQueryDisplay(0);
+        m.setMemberComment(QStringLiteral("说明"));
+        TMemberDAO().AddMember(m);
+        window->LoadMembers(score);
+        TMainFormProbe{window.get()}.selectMember(1);
+
+        QStringList state;
+        DriveDialog<TUpdateMemberForm>([&] { Trigger(window.get(), "N3"); }, [&](TUpdateMemberForm &d) {
+            state << d.windowTitle() << Find<QLineEdit>(&d, "Edt_MemberName")->text()
+                  << Find<QComboBox>(&d, "CB_MemberType")->currentText()
+                  << Find<QLineEdit>(&d, "Edt_MemberLength")->text()
+                  << Find<QLineEdit>(&d, "Edt_MemberComment")->text();
+            for (const char *box : {"CB_MemberIsMust", "CB_QueryFlag", "CB_MemberIsPri", "CB_MemberIsDisplay",
+                                    "CB_MemberQueryDisplay"})
+                state << QString::number(Find<QCheckBox>(&d, box)->isChecked());
+        });
+        QCOMPARE(state, QStringList({"更新成员属性", "title", "Teacher", "0", "说明", "1", "1", "0", "1", "0"}));
+    }
+
+    void updateFromTextToInteger()
+    {
+        const int title = program->AddMember(school, score, QStringLiteral("title"), MemberType::Text);
+        TMember m = *TMemberDAO().GetMember(title);
+        m.setMemberLength(50);
+        TMemberDAO().UpdateMember(m);
+        window->LoadMembers(score);
+        TMainFormProbe{window.get()}.selectMember(1);
+        DriveDialog<TUpdateMemberForm>([&] { Trigger(window.get(), "N3"); }, [&](TUpdateMemberForm &d) {
+            QCOMPARE(Find<QLineEdit>(&d, "Edt_MemberLength")->text(), QStringLiteral("50"));
+            QComboBox *types = Find<QComboBox>(&d, "CB_MemberType");
+            types->setCurrentIndex(types->findText(QStringLiteral("整型")));
+            Find<QPushButton>(&d, "Button1")->click();
+        });
+        QCOMPARE(user->takeTexts(), QStringList{"类成员属性更新成功!"});
+        QCOMPARE(describe(*TMemberDAO().GetMember(title)),
+                 QStringLiteral("title 整型 len=0 pri=0 must=1 int=1 float=0 query=0 display=0 qd=1 []"));
+        QCOMPARE(TMainFormProbe{window.get()}.memberRows().at(1), QStringLiteral("title|整型|0|否|是|否|否|是|"));
+    }
+
+    void updateOfAMemberOfADeletedClassType()
+    {
+        TMember m = *TMemberDAO().GetMember(markId);
+        m.setMemberType(QStringLiteral("Ghost"));
+        TMemberDAO().UpdateMember(m);
+        window->LoadMembers(score);
+        TMainFormProbe{window.get()}.selectMember(0);
+        QStringList types;
+        DriveDialog<TUpdateMemberForm>([&] { Trigger(window.get(), "N3"); }, [&](TUpdateMemberForm &d) {
+            QComboBox *box = Find<QComboBox>(&d, "CB_MemberType");
+            for (int i = 0; i < box->count(); ++i)
+                types.append(box->itemText(i));
+            QCOMPARE(box->currentText(), QStringLiteral("Ghost"));
+            Find<QLineEdit>(&d, "Edt_MemberComment")->setText(QStringLiteral("kept"));
+            Find<QPushButton>(&d, "Button1")->click();
+        });
+        QCOMPARE(types, QStringList({"字符串", "整型", "浮点型", "日期型", "图片型", "Student", "Teacher", "Ghost"}));
+        QCOMPARE(user->takeTexts(), QStringList{"类成员属性更新成功!"});
+        QCOMPARE(TMemberDAO().GetMember(markId)->memberType(), QStringLiteral("Ghost"));
+        QCOMPARE(TMemberDAO().GetMember(markId)->memberComment(), QStringLiteral("kept"));
+    }
+
+    void updateOfAMemberThatIsGone()
+    {
+        TMainFormProbe{window.get()}.selectMember(0);
+        TMemberDAO().DeleteMember(markId);
+        QCOMPARE(DriveDialog<TUpdateMemberForm>([&] { Trigger(window.get(), "N3"); }, [](TUpdateMemberForm &) {}),
+                 0);
+        QCOMPARE(user->takeTexts(), QStringList{"该成员不存在!"});
+        QVERIFY(TMemberDAO().GetMembers(score).isEmpty());
+    }
+
+    void leavingSavesNothing()
+    {
+        const QStringList before = membersOfScore();
+        const auto fill = [](QDialog &d) {
+            apply(d, {QStringLiteral("b"), QStringLiteral("整型"), true, true});
+            // Enter presses no button and Escape does not close.
+            QTest::keyClick(Find<QLineEdit>(&d, "Edt_MemberName"), Qt::Key_Return);
+            QTest::keyClick(&d, Qt::Key_Escape);
+            QVERIFY(d.isVisible());
+        };
+        for (const char *command : {"M1", "N3"}) {
+            TMainFormProbe{window.get()}.selectMember(0);
+            // The cancel button.
+            QCOMPARE(DriveDialog<QDialog>([&] { Trigger(window.get(), command); }, [&](QDialog &d) {
+                         fill(d);
+                         Find<QPushButton>(&d, "Button2")->click();
+                         QVERIFY(!d.isVisible());
+                     }),
+                     1);
+            // The close box.
+            QCOMPARE(DriveDialog<QDialog>([&] { Trigger(window.get(), command); }, fill), 1);
+        }
+        QVERIFY(user->shown.isEmpty());
+        QCOMPARE(membersOfScore(), before);
+    }
+};
+
+QTEST_MAIN(TestMemberForms)
+#include "tst_memberforms.moc"
