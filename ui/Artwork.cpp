@@ -1,6 +1,7 @@
 #include "Artwork.h"
 
 #include <QFont>
+#include <QGuiApplication>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -72,8 +73,7 @@ QPixmap Banner(const QSize &size, qreal devicePixelRatio)
     drawMark(p, mark);
 
     const qreal textLeft = mark.right() + area.height() * 0.2;
-    QFont title = p.font();
-    title.setFamily(QString());
+    QFont title = QGuiApplication::font();
     title.setPixelSize(int(area.height() * 0.36));
     title.setBold(true);
     p.setFont(title);

@@ -41,9 +41,10 @@ struct TColumn {
     int width;
 };
 // 编号 carries the member id that the member commands read back; it is never shown.
+// 注释 stretches over whatever width the table has left.
 const TColumn memberColumns[] = {
     {"编号", 1},     {"成员名称", 90}, {"成员类型", 70},   {"长度", 50},     {"主键", 50},
-    {"必填", 50},    {"查询", 50},     {"下拉框显示", 75}, {"界面显示", 60}, {"注释", 110},
+    {"必填", 50},    {"查询", 50},     {"下拉框显示", 75}, {"界面显示", 60}, {"注释", 80},
 };
 constexpr int idColumn = 0;
 
@@ -141,7 +142,9 @@ void TFormMain::BuildControls()
     CB_Project = new QComboBox(GroupBox1);
     CB_Project->setObjectName(QStringLiteral("CB_Project"));
     CB_Project->setEditable(false);
-    CB_Project->setGeometry(36, 18, 121, CB_Project->sizeHint().height());
+    // Left 36, unless the caption before it needs more room in the desktop's font.
+    const int projectLeft = std::max(36, Label1->geometry().right() + 3);
+    CB_Project->setGeometry(projectLeft, 18, 121, CB_Project->sizeHint().height());
     connect(CB_Project, &QComboBox::currentIndexChanged, this, &TFormMain::CB_ProjectChange);
 
     Label2 = new QLabel(QStringLiteral("该项目所有类如下:"), GroupBox1);
@@ -274,6 +277,8 @@ void TFormMain::LoadMembers(int classId)
             item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
             LV_Member->setItem(row, column, item);
         }
+        // Long names and comments are cut short in their columns; the tip shows them whole.
+        LV_Member->item(row, 1)->setToolTip(m.memberName());
         LV_Member->item(row, int(std::size(cells)) - 1)->setToolTip(m.memberComment());
         ++row;
     }

@@ -1,0 +1,233 @@
+// The fixed layouts: sizes and places of the controls, and no text cut off or covered.
+// With VELMORA_SCREENSHOT_DIR set, each window is also saved there as a PNG.
+#include "MainFormProbe.h"
+
+#include "ui/DataBaseSqlForm.h"
+#include "ui/FormAddClass.h"
+#include "ui/FormAddMember.h"
+#include "ui/FormUpdateClass.h"
+#include "ui/FormUpdateMember.h"
+
+#include <QDir>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProcessEnvironment>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
+
+namespace {
+
+// Text of a control that shows one, or empty text.
+QString shownText(const QWidget *w)
+{
+    if (auto *l = qobject_cast<const QLabel *>(w))
+        return l->text();
+    if (auto *b = qobject_cast<const QAbstractButton *>(w))
+        return b->text();
+    if (auto *g = qobject_cast<const QGroupBox *>(w))
+        return g->title();
+    return {};
+}
+
+// Every labelled control needs no more room than it has, lies inside its parent, and is
+// covered by no sibling.
+void checkNothingClipped(const QWidget *window)
+{
+    const QList<QWidget *> all = window->findChildren<QWidget *>();
+    for (const QWidget *w : all) {
+        const QString text = shownText(w);
+        if (text.trimmed().isEmpty() || !w->isVisibleTo(window))
+            continue;
+        const QString what = w->objectName() + QStringLiteral(" \"") + text + QLatin1Char('"');
+        QSize hint = w->sizeHint();
+        if (qobject_cast<const QGroupBox *>(w)) // what it holds has a size of its own
+            hint = QSize(w->fontMetrics().horizontalAdvance(text) + 16, w->fontMetrics().height());
+        QVERIFY2(hint.width() <= w->width() && hint.height() <= w->height(),
+                 qPrintable(QStringLiteral("%1 needs %2x%3, has %4x%5")
+                                .arg(what).arg(hint.width()).arg(hint.height()).arg(w->width()).arg(w->height())));
+        // The part that shows the text: a check box's box and caption, not its empty rest.
+        const QRect content(w->pos(), QSize(hint.width(), w->height()));
+        QVERIFY2(w->parentWidget()->rect().contains(w->geometry()),
+                 qPrintable(what + QStringLiteral(" reaches out of its parent")));
+        // Siblings made later lie on top.
+        const QList<QWidget *> siblings = w->parentWidget()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+        for (qsizetype i = siblings.indexOf(w) + 1; i < siblings.size(); ++i) {
+            const QWidget *sibling = siblings.at(i);
+            if (!sibling->isVisibleTo(window) || sibling->isWindow())
+                continue;
+            QVERIFY2(!sibling->geometry().intersects(content),
+                     qPrintable(what + QStringLiteral(" is covered by ") + sibling->objectName()));
+        }
+    }
+}
+
+void save(QWidget *w, const QString &name)
+{
+    const QString dir = QProcessEnvironment::systemEnvironment().value(QStringLiteral("VELMORA_SCREENSHOT_DIR"));
+    if (dir.isEmpty())
+        return;
+    QDir().mkpath(dir);
+    QVERIFY(w->grab().save(QDir(dir).filePath(name + QStringLiteral(".png"))));
+}
+
+QRect geometryOf(const QObject *window, const char *name)
+{
+    const QWidget *w = Find<QWidget>(window, name);
+    return w ? w->geometry() : QRect();
+}
+
+} // namespace
+
+class TestLayout : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TTempProgram> program;
+    std::unique_ptr<TScriptedInteraction> user;
+    std::unique_ptr<TFormMain> window;
+
+private slots:
+    void initTestCase()
+    {
+        program = std::make_unique<TTempProgram>();
+        user = std::make_unique<TScriptedInteraction>();
+        const int school = program->AddProject(QStringLiteral("学校管理"));
+        const int student = program->AddClass(school, QStringLiteral("Student"), QStringLiteral("学生"));
+        program->AddMember(school, student, QStringLiteral("studentNumber"), MemberType::Text, true, false,
+                           QStringLiteral("学号"));
+        program->AddMember(school, student, QStringLiteral("name"), MemberType::Text, false, true,
+                           QStringLiteral("姓名，列表和下拉框中显示"));
+        program->AddMember(school, student, QStringLiteral("birthday"), MemberType::Date, false, false,
+                           QStringLiteral("出生日期"));
+        program->AddMember(school, student, QStringLiteral("photo"), MemberType::Picture, false, false,
+                           QStringLiteral("照片"));
+        const int score = program->AddClass(school, QStringLiteral("Score"), QStringLiteral("成绩"));
+        program->AddMember(school, score, QStringLiteral("id"), MemberType::Integer, true, true);
+        program->AddMember(school, score, QStringLiteral("student"), QStringLiteral("Student"));
+        const int course = program->AddClass(school, QStringLiteral("Course"), QStringLiteral("课程"));
+        program->AddMember(school, course, QStringLiteral("code"), MemberType::Text, true, true);
+        // The script window reads its template from the program folder.
+        QVERIFY(QDir().mkpath(program->Dir() + QStringLiteral("/template/数据库")));
+        QVERIFY(QFile::copy(QStringLiteral(VELMORA_SOURCE_DIR "/template/数据库/mysql_dump.sql"),
+                            program->Dir() + QStringLiteral("/template/数据库/mysql_dump.sql")));
+
+        window = std::make_unique<TFormMain>(*user, program->Dir());
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        Find<QTimer>(window.get(), "Timer1")->stop();
+    }
+    void cleanupTestCase()
+    {
+        window.reset();
+        QVERIFY(user->shown.isEmpty());
+        program.reset();
+    }
+
+    void mainWindow()
+    {
+        QCOMPARE(window->centralWidget()->size(), QSize(770, 547));
+        QCOMPARE(window->minimumSize(), window->maximumSize());
+        QVERIFY(!(window->windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+        QCOMPARE(geometryOf(window.get(), "Image1"), QRect(0, 0, 770, 89));
+        QCOMPARE(geometryOf(window.get(), "GroupBox1"), QRect(0, 89, 770, 458));
+        QCOMPARE(geometryOf(window.get(), "Label1").topLeft(), QPoint(8, 24));
+        QVERIFY(qAbs(geometryOf(window.get(), "CB_Project").left() - 36) <= 3);
+        QCOMPARE(geometryOf(window.get(), "CB_Project").top(), 18);
+        QCOMPARE(geometryOf(window.get(), "CB_Project").width(), 121);
+        QCOMPARE(geometryOf(window.get(), "Label2").topLeft(), QPoint(8, 48));
+        QCOMPARE(geometryOf(window.get(), "LB_Object"), QRect(8, 64, 153, 241));
+        const QRect table = geometryOf(window.get(), "LV_Member");
+        QCOMPARE(table.topLeft(), QPoint(165, 16));
+        QCOMPARE(table.height(), 289);
+        const QRect log = geometryOf(window.get(), "GroupBox2");
+        QCOMPARE(log.height(), 152);
+        QCOMPARE(log.bottom(), 457);
+        checkNothingClipped(window.get());
+
+        // Every column caption fits its column; the table fits the window.
+        TMainFormProbe probe{window.get()};
+        QHeaderView *header = probe.members()->horizontalHeader();
+        for (int c = 1; c < header->count(); ++c) {
+            const QString caption = probe.members()->horizontalHeaderItem(c)->text();
+            QVERIFY2(header->fontMetrics().horizontalAdvance(caption) + 8 <= header->sectionSize(c),
+                     qPrintable(caption));
+        }
+        QVERIFY2(header->length() <= probe.members()->viewport()->width(),
+                 qPrintable(QStringLiteral("%1 > %2").arg(header->length()).arg(probe.members()->viewport()->width())));
+        QVERIFY(QRect(QPoint(0, 0), window->centralWidget()->size()).contains(
+            probe.members()->mapTo(window->centralWidget(), probe.members()->rect().bottomRight())));
+        probe.selectMember(1);
+        probe.log()->setPlainText(QStringLiteral("projects/学校管理/phpbean/Student.class.php生成完毕!\n"
+                                                 "移动projects/学校管理/.settings文件夹完毕！"));
+        save(window.get(), QStringLiteral("main"));
+    }
+
+    void classDialogs()
+    {
+        TAddClassForm add(window.get());
+        TUpdateClassForm update(window.get());
+        update.CurrentClassId = window->SelectedClassId();
+        update.FormShow();
+        for (TFormDialog *d : {static_cast<TFormDialog *>(&add), static_cast<TFormDialog *>(&update)}) {
+            d->show();
+            QVERIFY(QTest::qWaitForWindowExposed(d));
+            QCOMPARE(geometryOf(d, "Edt_ClassName").topLeft(), QPoint(112, 29));
+            QCOMPARE(geometryOf(d, "Edt_FriendName").topLeft(), QPoint(112, 91));
+            QCOMPARE(geometryOf(d, "Button1"), QRect(80, 152, 113, 25));
+            checkNothingClipped(d);
+        }
+        QCOMPARE(add.windowTitle(), QStringLiteral("添加类"));
+        QCOMPARE(add.size(), QSize(269, 218));
+        QCOMPARE(geometryOf(&add, "Label1").topLeft(), QPoint(22, 32));
+        QCOMPARE(update.size(), QSize(271, 214));
+        QCOMPARE(geometryOf(&update, "Label2").topLeft(), QPoint(15, 96));
+        save(&add, QStringLiteral("add_class"));
+        save(&update, QStringLiteral("update_class"));
+    }
+
+    void memberDialogs()
+    {
+        TMainFormProbe{window.get()}.selectMember(1);
+        TAddMemberForm add(window.get());
+        add.FormCreate();
+        TUpdateMemberForm update(window.get(), window->SelectedMemberId());
+        QVERIFY(update.FormCreate());
+        for (TFormDialog *d : {static_cast<TFormDialog *>(&add), static_cast<TFormDialog *>(&update)}) {
+            d->show();
+            QVERIFY(QTest::qWaitForWindowExposed(d));
+            checkNothingClipped(d);
+        }
+        QCOMPARE(add.size(), QSize(389, 331));
+        QCOMPARE(update.size(), QSize(372, 320));
+        QCOMPARE(geometryOf(&add, "Edt_MemberName").left(), 120);
+        QCOMPARE(geometryOf(&update, "CB_MemberType").left(), 104);
+        QCOMPARE(geometryOf(&add, "Label5").topLeft(), QPoint(216, 133));
+        save(&add, QStringLiteral("add_member"));
+        save(&update, QStringLiteral("update_member"));
+    }
+
+    void scriptWindow()
+    {
+        TDataBaseSqlForm form(window.get());
+        form.SetProjectId(window->SelectedProjectId());
+        form.SetTablePrefix(QStringLiteral("t_"));
+        form.FormShow(program->Dir());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(form.windowTitle(), QStringLiteral("数据库建表sql语句"));
+        QCOMPARE(form.size(), QSize(766, 551));
+        QCOMPARE(geometryOf(&form, "Memo_Sql"), QRect(0, 0, 766, 551));
+        save(&form, QStringLiteral("sql"));
+        QPixmap icon = window->windowIcon().pixmap(64, 64);
+        QVERIFY(!icon.isNull());
+        QLabel iconView;
+        iconView.setPixmap(icon);
+        iconView.resize(64, 64);
+        save(&iconView, QStringLiteral("icon"));
+    }
+};
+
+QTEST_MAIN(TestLayout)
+#include "tst_layout.moc"
