@@ -33,6 +33,7 @@ php_pid=""
 other_pid=""
 cleanup() {
   local rc=$?
+  set +e
   for pid in $php_pid $other_pid; do
     kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
   done
