@@ -1,0 +1,301 @@
+// The two code-management commands driven from the menu: the generation run on its worker
+// thread, and the table-script window.
+#include "MainFormProbe.h"
+
+#include "generator/DataBaseSql.h"
+#include "ui/DataBaseSqlForm.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QSignalSpy>
+
+namespace {
+
+const QStringList bakFolders = {".settings", "controller", "css", "database", "images",
+                                "js", "opennew", "service", "upload", "util"};
+const QStringList bakFiles = {".buildpath", ".project", "about.html", "changePassword.php", "desk.php",
+                              "error.php", "index.php", "login.php", "logout.php", "ok.php"};
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+// Every file below dir, relative to it, sorted.
+QStringList filesBelow(const QString &dir)
+{
+    QStringList files;
+    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files.append(QDir(dir).relativeFilePath(it.next()));
+    files.sort();
+    return files;
+}
+
+} // namespace
+
+class TestGeneration : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TTempProgram> program;
+    std::unique_ptr<TScriptedInteraction> user;
+    std::unique_ptr<TFormMain> window;
+    int school = 0;
+    int student = 0;
+    int score = 0;
+
+    void giveBak()
+    {
+        for (const QString &folder : bakFolders)
+            writeFile(program->Dir() + QStringLiteral("/bak/") + folder + QStringLiteral("/readme.txt"), folder.toUtf8());
+        writeFile(program->Dir() + QStringLiteral("/bak/util/deep/helper.php"), "<?php");
+        for (const QString &file : bakFiles)
+            writeFile(program->Dir() + QStringLiteral("/bak/") + file, file.toUtf8());
+    }
+    void giveTemplate()
+    {
+        QVERIFY(QDir().mkpath(program->Dir() + QStringLiteral("/template/数据库")));
+        QVERIFY(QFile::copy(QStringLiteral(VELMORA_SOURCE_DIR "/template/数据库/mysql_dump.sql"),
+                            program->Dir() + QStringLiteral("/template/数据库/mysql_dump.sql")));
+    }
+    void openWindow()
+    {
+        window = std::make_unique<TFormMain>(*user, program->Dir());
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    }
+    // Starts a run from the menu and waits until it has ended.
+    bool generate()
+    {
+        QSignalSpy finished(window.get(), &TFormMain::GenerationFinished);
+        Trigger(window.get(), "A1");
+        if (!window->IsGenerating())
+            return false;
+        return finished.wait(60000);
+    }
+    QStringList log() const
+    {
+        return TMainFormProbe{window.get()}.log()->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    QString output() const { return program->Dir() + QStringLiteral("/projects/school"); }
+
+private slots:
+    void init()
+    {
+        program = std::make_unique<TTempProgram>();
+        user = std::make_unique<TScriptedInteraction>();
+        school = program->AddProject(QStringLiteral("school"));
+        student = program->AddClass(school, QStringLiteral("Student"), QStringLiteral("学生"));
+        program->AddMember(school, student, QStringLiteral("id"), MemberType::Integer, true, false, QStringLiteral("编号"));
+        program->AddMember(school, student, QStringLiteral("name"), MemberType::Text, false, true, QStringLiteral("姓名"));
+        score = program->AddClass(school, QStringLiteral("Score"), QStringLiteral("成绩"));
+        program->AddMember(school, score, QStringLiteral("id"), MemberType::Integer, true, true);
+        program->AddMember(school, score, QStringLiteral("student"), QStringLiteral("Student"), false, false,
+                           QStringLiteral("学生"));
+    }
+    void cleanup()
+    {
+        window.reset();
+        QVERIFY(user->unanswered.isEmpty());
+        user.reset();
+        program.reset();
+    }
+
+    void fullRun()
+    {
+        giveBak();
+        openWindow();
+        TMainFormProbe{window.get()}.log()->setPlainText(QStringLiteral("an earlier run"));
+        QVERIFY(generate());
+
+        QStringList expected;
+        for (const char *folder : {"phpbean/%1.class.php", "controller/%1Action.php", "service/%1Service.class.php"})
+            for (const char *cls : {"Student", "Score"})
+                expected.append(QStringLiteral("projects/school/") + QString::fromUtf8(folder).arg(QString::fromUtf8(cls))
+                                + QStringLiteral("生成完毕!"));
+        expected << QStringLiteral("正在移动资源文件。。。");
+        for (const QString &folder : bakFolders)
+            expected << QStringLiteral("移动projects/school/") + folder
+                            + (folder == QStringLiteral("css") ? QStringLiteral("文件夹完毕!") : QStringLiteral("文件夹完毕！"));
+        for (const QString &file : bakFiles)
+            expected << QStringLiteral("移动projects/school/") + file
+                            + (file == QStringLiteral("about.html") ? QStringLiteral("完毕") : QStringLiteral("完毕!"));
+        expected << QStringLiteral("移动资源文件完毕!");
+        QCOMPARE(expected.size(), 3 * 2 + 22);
+        QCOMPARE(log(), expected);
+
+        QCOMPARE(user->shown.size(), 2);
+        QCOMPARE(user->shown.at(0).text, QStringLiteral("如果以前生成了该项目，最好先删除原来的目录!"));
+        QCOMPARE(user->shown.at(1).text, QStringLiteral("所有代码生成完毕!"));
+        QCOMPARE(user->shown.at(1).caption, QStringLiteral("任务提示"));
+        QCOMPARE(user->shown.at(1).kind, TMessageKind::Information);
+        QCOMPARE(user->opened, QList<QUrl>{QUrl::fromLocalFile(output())});
+
+        const QStringList files = filesBelow(output());
+        for (const char *generated : {"phpbean/Student.class.php", "phpbean/Score.class.php",
+                                      "controller/StudentAction.php", "controller/ScoreAction.php",
+                                      "service/StudentService.class.php", "service/ScoreService.class.php",
+                                      "util/deep/helper.php", "css/readme.txt", "about.html", ".buildpath"})
+            QVERIFY2(files.contains(QString::fromUtf8(generated)), generated);
+        QCOMPARE(files.size(), 6 + bakFolders.size() + 1 + bakFiles.size());
+        QVERIFY(!window->IsGenerating());
+    }
+
+    void secondStartIsRefused()
+    {
+        giveBak();
+        openWindow();
+        QSignalSpy finished(window.get(), &TFormMain::GenerationFinished);
+        Trigger(window.get(), "A1");
+        QVERIFY(window->IsGenerating());
+        // The run cannot end before this thread has taken its lines, so it is still going.
+        Trigger(window.get(), "A1");
+        QCOMPARE(user->texts(), QStringList({"如果以前生成了该项目，最好先删除原来的目录!",
+                                             "代码正在生成中，请等待当前任务完成!"}));
+        QVERIFY(finished.wait(60000));
+        QCOMPARE(log().size(), 3 * 2 + 22);
+        QCOMPARE(user->texts().last(), QStringLiteral("所有代码生成完毕!"));
+        QCOMPARE(user->opened.size(), 1);
+    }
+
+    void failedCheckWritesNothing_data()
+    {
+        QTest::addColumn<bool>("keyProblem");
+        QTest::newRow("two key members") << true;
+        QTest::newRow("no display member") << false;
+    }
+    void failedCheckWritesNothing()
+    {
+        QFETCH(bool, keyProblem);
+        giveBak();
+        if (keyProblem)
+            program->AddMember(school, score, QStringLiteral("code"), MemberType::Text, true);
+        else
+            TMemberDAO().DeleteMember(TMemberDAO().GetDisplayMember(student)->memberId());
+        openWindow();
+        QVERIFY(generate());
+        QCOMPARE(user->takeTexts(),
+                 QStringList({"如果以前生成了该项目，最好先删除原来的目录!",
+                              keyProblem ? "Score表主键设置错误，每个类只能设置一个主键!"
+                                         : "Student表显示成员设置错误，每个类有且只能设置一个显示成员!"}));
+        QCOMPARE(window->ErrorClassId(), keyProblem ? score : student);
+        QVERIFY(log().isEmpty());
+        QVERIFY(!QFileInfo::exists(output()));
+        QVERIFY(user->opened.isEmpty());
+    }
+
+    void brokenReferenceWritesNothing()
+    {
+        giveBak();
+        TMember ref = TMemberDAO().GetMembers(score).last();
+        ref.setMemberType(QStringLiteral("Ghost"));
+        TMemberDAO().UpdateMember(ref);
+        openWindow();
+        QVERIFY(generate());
+        QCOMPARE(user->takeTexts().last(), QStringLiteral("Score类的成员student引用的类Ghost不存在或没有主键!"));
+        QVERIFY(!QFileInfo::exists(output()));
+        QVERIFY(user->opened.isEmpty());
+    }
+
+    void missingSkeletonIsReported()
+    {
+        openWindow();
+        QVERIFY(generate());
+        QCOMPARE(user->shown.size(), 2);
+        const TScriptedInteraction::TShown failure = user->shown.last();
+        QVERIFY2(failure.text.startsWith(QStringLiteral("代码生成失败: ")), qPrintable(failure.text));
+        QVERIFY(failure.text.size() > QStringLiteral("代码生成失败: ").size());
+        QCOMPARE(failure.kind, TMessageKind::Error);
+        // The log names the reason too.
+        QCOMPARE(log().last(), failure.text);
+        QVERIFY(user->opened.isEmpty());
+    }
+
+    void closingDuringARunStopsItThenCloses()
+    {
+        giveBak();
+        openWindow();
+        QSignalSpy finished(window.get(), &TFormMain::GenerationFinished);
+        Trigger(window.get(), "A1");
+        QVERIFY(window->IsGenerating());
+        QVERIFY(!window->close());
+        QVERIFY(window->isVisible());
+        QVERIFY(finished.wait(60000));
+        QTRY_VERIFY(!window->isVisible());
+        // Stopped before its next file: fewer lines than a whole run, and no completion.
+        QVERIFY(log().size() < 3 * 2 + 22);
+        QCOMPARE(user->texts(), QStringList{"如果以前生成了该项目，最好先删除原来的目录!"});
+        QVERIFY(user->opened.isEmpty());
+    }
+
+    void destroyingTheWindowDuringARunDoesNotHang()
+    {
+        giveBak();
+        openWindow();
+        Trigger(window.get(), "A1");
+        QVERIFY(window->IsGenerating());
+        window.reset();
+        // A later window on the same folder works as usual.
+        user->shown.clear();
+        openWindow();
+        QVERIFY(generate());
+        QCOMPARE(user->texts().last(), QStringLiteral("所有代码生成完毕!"));
+    }
+
+    void scriptWindow()
+    {
+        giveTemplate();
+        openWindow();
+        user->inputAnswers = {QStringLiteral("app_")};
+        Trigger(window.get(), "N4");
+        QString shown;
+        bool selectsAll = false;
+        bool typesWithoutCtrl = false;
+        QCOMPARE(DriveDialog<TDataBaseSqlForm>([&] { Trigger(window.get(), "sql1"); }, [&](TDataBaseSqlForm &form) {
+                     auto *memo = Find<QPlainTextEdit>(&form, "Memo_Sql");
+                     shown = memo->toPlainText();
+                     QTest::keyClick(memo, Qt::Key_A, Qt::ControlModifier);
+                     selectsAll = memo->textCursor().selectedText().size() == shown.size();
+                     // Without Ctrl the key types over the selection.
+                     QTest::keyClicks(memo, QStringLiteral("a"));
+                     typesWithoutCtrl = memo->toPlainText() == QStringLiteral("a");
+                 }),
+                 1);
+        QVERIFY(user->shown.isEmpty());
+        QVERIFY(selectsAll);
+        QVERIFY(typesWithoutCtrl);
+        QString built = TDataBaseSql::Build(school, QStringLiteral("app_"), program->Dir());
+        built.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        QCOMPARE(shown, built);
+        QVERIFY(shown.contains(QStringLiteral("CREATE TABLE IF NOT EXISTS `app_Score` (")));
+        QVERIFY(shown.contains(
+            QStringLiteral("\nALTER TABLE app_Score ADD CONSTRAINT FOREIGN KEY (student) REFERENCES app_Student(id);\n")));
+        QVERIFY(!shown.contains(QStringLiteral("$dbprefix")));
+    }
+
+    void scriptWindowRefusals()
+    {
+        openWindow();
+        // No template in the program folder.
+        QCOMPARE(DriveDialog<TDataBaseSqlForm>([&] { Trigger(window.get(), "sql1"); }, [](TDataBaseSqlForm &) {}), 0);
+        QCOMPARE(user->shown.size(), 1);
+        QCOMPARE(user->shown.first().kind, TMessageKind::Error);
+        QVERIFY(user->shown.first().text.contains(QStringLiteral("mysql_dump.sql")));
+        user->shown.clear();
+
+        giveTemplate();
+        TMember ref = TMemberDAO().GetMembers(score).last();
+        ref.setMemberType(QStringLiteral("Ghost"));
+        TMemberDAO().UpdateMember(ref);
+        QCOMPARE(DriveDialog<TDataBaseSqlForm>([&] { Trigger(window.get(), "sql1"); }, [](TDataBaseSqlForm &) {}), 0);
+        QCOMPARE(user->texts(), QStringList{"Score类的成员student引用的类Ghost不存在或没有主键!"});
+    }
+};
+
+QTEST_MAIN(TestGeneration)
+#include "tst_generation.moc"
