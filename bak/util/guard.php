@@ -560,4 +560,7 @@ function velmora_search_fields(): ?array
     return $profile !== null ? $profile['search'] : null;
 }
 
-velmora_guard_request();
+// 命令行下（维护脚本、检查脚本）只加载上面的函数，没有要处理的请求。
+if (PHP_SAPI !== 'cli') {
+    velmora_guard_request();
+}

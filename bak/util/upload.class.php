@@ -167,8 +167,8 @@ class upFiles
     private function limitText(): string
     {
         $b = $this->max_size;
-        if ($b >= 1024 * 1024) {
-            return rtrim(rtrim(number_format($b / 1024 / 1024, 2, '.', ''), '0'), '.') . ' MB';
+        if ($b >= 1024 * 1024 && $b % (1024 * 1024) === 0) {
+            return ($b / 1024 / 1024) . ' MB';
         }
         return rtrim(rtrim(number_format($b / 1024, 1, '.', ''), '0'), '.') . ' KB';
     }

@@ -16,6 +16,8 @@ out="${VELMORA_E2E_OUTPUT:-$build_dir/e2e-output}"
 cli="$build_dir/velmora-cli"
 
 fail() { echo "e2e: $*" >&2; exit 1; }
+# mariadbd and mariadb-install-db live in sbin, which a user's PATH may lack.
+PATH="$PATH:/usr/sbin:/sbin"
 
 for tool in mariadbd mariadb-install-db mariadb mariadb-admin php sqlite3 node; do
   command -v "$tool" >/dev/null || fail "missing tool: $tool (see scripts/packages.txt)"
@@ -78,7 +80,8 @@ mariadb-install-db --no-defaults --datadir="$scratch/db" --auth-root-authenticat
   --skip-test-db "${user_opt[@]}" > "$scratch/install-db.log" 2>&1 || { cat "$scratch/install-db.log"; fail "mariadb-install-db failed"; }
 mariadbd --no-defaults --datadir="$scratch/db" --socket="$scratch/mysql.sock" --port="$db_port" \
   --bind-address=127.0.0.1 --pid-file="$scratch/mariadb.pid" --log-error="$scratch/mariadb.err" \
-  --skip-log-bin --innodb-buffer-pool-size=64M --innodb-flush-log-at-trx-commit=2 "${user_opt[@]}" &
+  --skip-log-bin --innodb-buffer-pool-size=64M --innodb-flush-log-at-trx-commit=2 --max-connections=50 \
+  "${user_opt[@]}" > "$scratch/mariadbd.out" 2>&1 &
 db_pid=$!
 for _ in $(seq 1 120); do
   mariadb-admin --socket="$scratch/mysql.sock" -uroot ping >/dev/null 2>&1 && break
@@ -115,6 +118,9 @@ while IFS= read -r -d '' file; do
   php -l "$file" >/dev/null 2>"$scratch/lint.err" || { echo "lint: $file"; cat "$scratch/lint.err"; lint_failed=1; }
 done < <(find "$project" -name '*.php' -print0)
 [ "$lint_failed" = 0 ] || fail "php -l found errors"
+
+echo "== checking the skeleton's PHP pieces against the database"
+php -d display_errors=stderr -d error_log="$scratch/php-check.log" "$here/skeleton_check.php" "$project"
 
 echo "== starting php -S"
 web_port="$(free_port)"

@@ -1,0 +1,119 @@
+<?php
+// Checks of the skeleton's PHP pieces against the generated school project and its live database:
+// the request escaping against the server's own escaping, the reading of the generated services,
+// the results of SqlHelper, and the page navigation.
+// Usage: php skeleton_check.php PROJECT_DIR
+$project = $argv[1] ?? '';
+require $project . '/database/SqlHelper.class.php';
+require $project . '/service/FenyePage.class.php';
+
+$passed = 0;
+$failed = 0;
+function check(string $what, $actual, $expected): void
+{
+    global $passed, $failed;
+    if ($actual === $expected) {
+        $passed++;
+        return;
+    }
+    $failed++;
+    echo "not ok - $what\n  expected: " . var_export($expected, true) . "\n  actual:   " . var_export($actual, true) . "\n";
+}
+
+// ------------------------------------------------------------------ escaping
+$db = new SqlHelper();
+check('connects with the shipped settings', $db->conn instanceof mysqli, true);
+$samples = ["'", '"', '\\', "\\'", "'\\", "\0", "\n\r\t", "\x1a", "%_", "中文'字符\"", "a\\\\'b", "\\x27", "' OR '1'='1"];
+for ($c = 0; $c < 128; $c++) {
+    $samples[] = 'a' . chr($c) . 'b';
+}
+foreach ($samples as $s) {
+    check('escape of ' . bin2hex($s) . ' matches the server', velmora_escape($s), $db->conn->real_escape_string($s));
+    $rows = $db->execute_dql2("SELECT '" . velmora_escape($s) . "' AS v");
+    check('round trip of ' . bin2hex($s), $rows[0]['v'] ?? null, $s);
+}
+check('escape walks arrays', velmora_escape(['a' => ["x'"], 'b' => 1]), ['a' => ["x\\'"], 'b' => 1]);
+
+foreach (['1', '-2', '+3', ' 4 ', '5.5', '.5', '6.', '1e3', '2E-2'] as $n) {
+    check("number $n", velmora_is_number($n), true);
+}
+foreach (['', ' ', '1 or 1=1', '0x1A', '1;', 'abc', '--1', '1e', '.', null, ['1']] as $n) {
+    check('not a number ' . var_export($n, true), velmora_is_number($n), false);
+}
+
+// ------------------------------------------------------------------ reading the generated code
+$student = velmora_service_profile('Student');
+sort($student['bare_top']);
+check('Student: bare values', $student['bare_top'],
+    ['grade', 'studentId', 'student_age', 'student_grade', 'student_score', 'student_studentId']);
+check('Student: bare form members', $student['bare_nested'], ['age', 'score', 'grade', 'studentId']);
+check('Student: search fields', $student['search'], ['studentName', 'birthday', 'grade', 'department']);
+check('Student: numeric search fields', $student['bare_search'], ['grade']);
+check('Student: contains-search fields', $student['like_search'], ['studentName']);
+$dept = velmora_service_profile('Department');
+check('Department (text key): no bare values', [$dept['bare_top'], $dept['bare_nested']], [[], []]);
+check('Department: contains-search fields', $dept['like_search'], ['deptName']);
+$grade = velmora_service_profile('Grade');
+sort($grade['bare_top']);
+check('Grade: bare values', $grade['bare_top'], ['gradeId', 'grade_gradeId']);
+check('no service, no profile', velmora_service_profile('Nothing'), null);
+check('labels from the entity comments', velmora_member_labels('Student')['birthday'] ?? null, '出生日期');
+check('entities with friendly names and tables', velmora_entities()['Student'] ?? null,
+    ['friend' => '学生', 'table' => 't_Student']);
+check('table prefix found from the entities', velmora_table_prefix(), 't_');
+
+// ------------------------------------------------------------------ SqlHelper results
+$db->execute_dml('DROP TABLE IF EXISTS t_check');
+check('create', $db->execute_dml('CREATE TABLE t_check (id int PRIMARY KEY, v varchar(10) NOT NULL)'), 2);
+check('insert changes a row', $db->execute_dml("insert into t_check(id,v) values (1,'a')"), 1);
+check('update to the same value', $db->execute_dml("update t_check set v='a' where id=1"), 2);
+check('update of a missing row', $db->execute_dml("update t_check set v='b' where id=9"), 0);
+check('... with a reason', $db->error, '没有找到要修改的记录，它可能已被删除。');
+check('delete of a missing row', $db->execute_dml('delete from t_check where id=9'), 2);
+check('duplicate key', $db->execute_dml("insert into t_check(id,v) values (1,'a')"), 0);
+check('... with a reason', $db->error, '已经存在相同编号（或唯一值）的记录。');
+check('strict mode refuses a long text', $db->execute_dml("insert into t_check(id,v) values (2,'12345678901')"), 0);
+mysqli_report(MYSQLI_REPORT_ERROR | MYSQLI_REPORT_STRICT);
+check('a syntax error returns 0 even when mysqli throws', $db->execute_dml('insert into t_check values ('), 0);
+check('a failed select returns no rows', $db->execute_dql2('select * from no_such_table'), []);
+$bad = new SqlHelper();
+$bad->conn = null;
+check('no connection: 0 and no rows', [$bad->execute_dml('delete from t_check'), $bad->execute_dql2('select 1')], [0, []]);
+mysqli_report(MYSQLI_REPORT_OFF);
+check('prepared statements take raw values',
+    $db->query_prepared('SELECT ? AS v', ["x'\\y"])[0]['v'] ?? null, "x'\\y");
+
+for ($i = 2; $i <= 12; $i++) {
+    $db->execute_dml("insert into t_check(id,v) values ($i,'r$i')");
+}
+$page = new FenyePage();
+$page->pageSize = 5;
+$page->pageNow = 9;
+$page->gotoUrl = 'CheckAction.php';
+$db->execute_dql_fenye('select * from t_check where 1=1 limit 40,5', 'select count(id) from t_check where 1=1', $page);
+check('page past the end shows the last page', [$page->pageNow, $page->pageCount, $page->rowCount, count($page->res_array)], [3, 3, 12, 2]);
+$GLOBALS['VELMORA_RAW'] = ['get' => [], 'post' => ['name' => '"<x>\'', 'action' => 'query', 'empty' => '']];
+$page->build();
+check('navigation keeps the search text, escaped',
+    strpos($page->navigate, 'href="CheckAction.php?action=query&amp;pageNow=2&amp;name=%22%3Cx%3E%27"') !== false, true);
+check('navigation leaves out empty fields', strpos($page->navigate, 'empty='), false);
+check('navigation summary', strpos($page->navigate, '共 12 条记录，第 3/3 页') !== false, true);
+$db->execute_dml('DROP TABLE t_check');
+
+// ------------------------------------------------------------------ origins
+$_SERVER['HTTP_HOST'] = '127.0.0.1:8080';
+foreach ([
+    ['http://127.0.0.1:8080', '', true], ['', 'http://127.0.0.1:8080/index.php', true],
+    ['http://127.0.0.1:8081', '', false], ['null', '', false], ['', 'http://evil.example/', false],
+    ['', '', false], ['http://127.0.0.1:8080.evil.example', '', false],
+] as [$origin, $referer, $ok]) {
+    $_SERVER['HTTP_ORIGIN'] = $origin;
+    $_SERVER['HTTP_REFERER'] = $referer;
+    check("origin '$origin' referer '$referer'", velmora_origin_problem() === null, $ok);
+}
+check('default ports', velmora_normalize_origin('HTTPS://Example.com/x'), 'https://example.com:443');
+check('post_max_size units', [velmora_ini_bytes('8M'), velmora_ini_bytes('1G'), velmora_ini_bytes('512K')],
+    [8388608, 1073741824, 524288]);
+
+echo "skeleton: $passed passed, $failed failed\n";
+exit($failed === 0 ? 0 : 1);
