@@ -98,10 +98,11 @@ async function openMenu(cls, title) {
 }
 
 // Opens the add or edit form in the overlay, fills it and saves; waits for the list to reload.
-async function saveInDialog(opener, fill) {
+async function saveInDialog(opener, fill, screenshot = '') {
   await opener.click();
   await dialog.locator('form').waitFor();
   await fill(dialog);
+  if (screenshot) await shot(screenshot);
   const reloaded = mainFrame().waitForNavigation({ waitUntil: 'load' });
   await dialog.locator('button[type=submit]').click();
   await reloaded;
@@ -109,12 +110,13 @@ async function saveInDialog(opener, fill) {
 }
 
 // Same, for a submission that must fail: returns the reason shown and closes the overlay.
-async function refusedInDialog(opener, fill) {
+async function refusedInDialog(opener, fill, screenshot = '') {
   await opener.click();
   await dialog.locator('form').waitFor();
   await fill(dialog);
   await dialog.locator('button[type=submit]').click();
   const reason = (await dialog.locator('#reason').textContent()).trim();
+  if (screenshot) await shot(screenshot);
   await dialog.locator('#home').click();
   await main.locator('.vo-mask').waitFor({ state: 'detached' });
   return reason;
@@ -265,7 +267,7 @@ try {
   await step('students are added through the form, the first with an uploaded picture', async () => {
     await openMenu('Student', '学生管理');
     for (const [i, s] of students.entries()) {
-      await saveInDialog(main.locator('#add'), (d) => fillStudent(d, s));
+      await saveInDialog(main.locator('#add'), (d) => fillStudent(d, s), i === 0 ? '04-add-form.png' : '');
       equal(count('t_Student'), i + 1, `students after adding ${s.name}`);
       const row = student(s.name);
       check(row, `${s.name} not stored`);
@@ -419,7 +421,8 @@ try {
     ];
     for (const [file, expected] of cases) {
       const reason = await refusedInDialog(main.locator('#add'), (d) => fillStudent(d,
-        { name: '上传测试', age: 18, score: 1, birthday: '2006-01-01', grade: '一年级', department: '数学系', photo: file }));
+        { name: '上传测试', age: 18, score: 1, birthday: '2006-01-01', grade: '一年级', department: '数学系', photo: file }),
+        file === shellJpg ? '05-refused-upload.png' : '');
       check(reason.includes(expected), `${path.basename(file)}: reason "${reason}"`);
       equal(count('t_Student'), rows, `students after ${path.basename(file)}`);
       equal(uploads(), before, `upload folder after ${path.basename(file)}`);
