@@ -4,6 +4,7 @@
 #include "GenerationError.h"
 #include "Naming.h"
 #include "ProjectModel.h"
+#include "ReadSnapshot.h"
 #include "RunMessages.h"
 #include "TextTemplate.h"
 
@@ -148,7 +149,11 @@ QString TDataBaseSql::BuildStatements(const TProjectModel &model, const QString 
 
 QString TDataBaseSql::Build(int projectId, const QString &tablePrefix, const QString &programDir)
 {
-    const QString statements = BuildStatements(TProjectModel::Load(projectId), tablePrefix);
+    const TProjectModel model = [projectId] {
+        const TReadSnapshot snapshot;
+        return TProjectModel::Load(projectId);
+    }();
+    const QString statements = BuildStatements(model, tablePrefix);
     QString script = TFileOperate::LoadUtf8File(programDir + QLatin1Char('/') + TemplatePath());
     script.replace(QStringLiteral("$sqlString"), statements);
     script.replace(QStringLiteral("$dbprefix"), tablePrefix);

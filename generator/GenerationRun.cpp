@@ -5,6 +5,7 @@
 #include "GenerationError.h"
 #include "PHPBean.h"
 #include "ProjectModel.h"
+#include "ReadSnapshot.h"
 #include "RunMessages.h"
 #include "Service.h"
 
@@ -88,16 +89,24 @@ TGenerationRun::TOutcome TGenerationRun::Execute(TRunListener &listener) const
         return TOutcome::Failed;
     };
     try {
+        // The checks and the model come from one state of the database.
+        std::optional<TReadSnapshot> snapshot(std::in_place);
         const TClassDAO classes;
         const TClassList classList = classes.GetClasses(projectId_);
-        if (!classes.CheckPrimaryKeys(classList,
-                                      [&](int classId) { listener.KeyMemberError(classId); }))
+        int failedClass = 0;
+        const auto failed = [&failedClass](int classId) { failedClass = classId; };
+        if (!classes.CheckPrimaryKeys(classList, failed)) {
+            snapshot.reset();
+            listener.KeyMemberError(failedClass);
             return TOutcome::CheckFailed;
-        if (!classes.CheckDisplayMembers(classList,
-                                         [&](int classId) { listener.DisplayMemberError(classId); }))
+        }
+        if (!classes.CheckDisplayMembers(classList, failed)) {
+            snapshot.reset();
+            listener.DisplayMemberError(failedClass);
             return TOutcome::CheckFailed;
-
+        }
         const TProjectModel model = TProjectModel::Load(projectId_, classList);
+        snapshot.reset();
         std::optional<QString> refusal = model.FindUnusableName(projectName_);
         if (!refusal)
             refusal = model.FindBrokenReference();

@@ -88,6 +88,19 @@ TProjectModel TProjectModel::Load(int projectId, const TClassList &classes)
         cls.members = memberDao.GetMembers(entry.id);
         model.classes_.append(std::move(cls));
     }
+    // The first class of each name, then its first key member that belongs to the project.
+    for (qsizetype c = 0; c < model.classes_.size(); ++c) {
+        const TClassModel &cls = model.classes_.at(c);
+        if (model.keyByClassName_.contains(cls.className))
+            continue;
+        qsizetype key = -1;
+        for (qsizetype m = 0; m < cls.members.size() && key < 0; ++m) {
+            const TMember &member = cls.members.at(m);
+            if (member.memberIsPri() == 1 && member.projectId() == projectId)
+                key = m;
+        }
+        model.keyByClassName_.insert(cls.className, {c, key});
+    }
     return model;
 }
 
@@ -98,15 +111,10 @@ TProjectModel TProjectModel::Load(int projectId)
 
 const TMember *TProjectModel::ProjectKeyMember(const QString &className) const
 {
-    // The first class of that name, then its first key member that belongs to the project.
-    for (const TClassModel &cls : classes_) {
-        if (cls.className == className) {
-            return first(cls.members, [this](const TMember &m) {
-                return m.memberIsPri() == 1 && m.projectId() == projectId_;
-            });
-        }
-    }
-    return nullptr;
+    const auto it = keyByClassName_.constFind(className);
+    if (it == keyByClassName_.cend() || it->second < 0)
+        return nullptr;
+    return &classes_.at(it->first).members.at(it->second);
 }
 
 Naming::TValueStyle TProjectModel::ValueStyle(const TMember &member) const

@@ -5,6 +5,7 @@
 #include "model/ListEntry.h"
 #include "model/Member.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -54,4 +55,7 @@ public:
 private:
     int projectId_ = 0;
     QList<TClassModel> classes_;
+    // Class name -> (class index, member index) of the key member the store finds for it;
+    // member index -1 when the class has none.
+    QHash<QString, std::pair<qsizetype, qsizetype>> keyByClassName_;
 };

@@ -1,31 +1,42 @@
 #include "TextTemplate.h"
 
+#include <QHash>
+#include <QList>
+
 #include <stdexcept>
 
 TVars::TVars(std::initializer_list<std::pair<const char *, QString>> values)
 {
     for (const auto &value : values)
-        values_.append({QString::fromLatin1(value.first), value.second});
+        values_.append({QLatin1StringView(value.first), value.second});
 }
 
 TVars TVars::With(std::initializer_list<std::pair<const char *, QString>> values) const
 {
     TVars result = *this;
     for (const auto &value : values)
-        result.values_.prepend({QString::fromLatin1(value.first), value.second});
+        result.values_.append({QLatin1StringView(value.first), value.second});
     return result;
 }
 
 const QString *TVars::Find(QStringView name) const
 {
-    for (const auto &value : values_) {
-        if (value.first == name)
-            return &value.second;
+    // Latest first, so that With() hides earlier values of the same name.
+    for (qsizetype i = values_.size() - 1; i >= 0; --i) {
+        if (values_[i].first == name)
+            return &values_[i].second;
     }
     return nullptr;
 }
 
 namespace {
+
+// A template cut into literal text (line ends already CR LF) and placeholder names.
+struct TPiece {
+    QString text;
+    bool placeholder = false;
+};
+using TParsed = QList<TPiece>;
 
 bool isAsciiLetter(QChar c)
 {
@@ -33,18 +44,19 @@ bool isAsciiLetter(QChar c)
         || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
 }
 
-void fill(QString &out, const char *utf8Template, const TVars &vars)
+TParsed parse(const char *utf8Template)
 {
     if (*utf8Template == '\n')
         ++utf8Template;
     const QString tmpl = QString::fromUtf8(utf8Template);
+    TParsed pieces;
+    QString literal;
     const qsizetype n = tmpl.size();
-    out.reserve(out.size() + n + n / 4);
     qsizetype i = 0;
     while (i < n) {
         const QChar c = tmpl.at(i);
         if (c == QLatin1Char('\n')) {
-            out += QLatin1String("\r\n");
+            literal += QLatin1String("\r\n");
             ++i;
             continue;
         }
@@ -53,18 +65,43 @@ void fill(QString &out, const char *utf8Template, const TVars &vars)
             while (end < n && isAsciiLetter(tmpl.at(end)))
                 ++end;
             if (end > i + 1 && end < n && tmpl.at(end) == QLatin1Char('}')) {
-                const QStringView name = QStringView(tmpl).mid(i + 1, end - i - 1);
-                const QString *value = vars.Find(name);
-                if (!value)
-                    throw std::logic_error("template placeholder without a value: {"
-                                           + name.toString().toStdString() + "}");
-                out += *value;
+                if (!literal.isEmpty())
+                    pieces.append({std::exchange(literal, QString()), false});
+                pieces.append({tmpl.mid(i + 1, end - i - 1), true});
                 i = end + 1;
                 continue;
             }
         }
-        out += c;
+        literal += c;
         ++i;
+    }
+    if (!literal.isEmpty())
+        pieces.append({literal, false});
+    return pieces;
+}
+
+const TParsed &parsed(const char *utf8Template)
+{
+    // Per thread, so that a generation run and the script window never share it.
+    thread_local QHash<const char *, TParsed> cache;
+    auto it = cache.find(utf8Template);
+    if (it == cache.end())
+        it = cache.insert(utf8Template, parse(utf8Template));
+    return *it;
+}
+
+void fill(QString &out, const char *utf8Template, const TVars &vars)
+{
+    for (const TPiece &piece : parsed(utf8Template)) {
+        if (!piece.placeholder) {
+            out += piece.text;
+            continue;
+        }
+        const QString *value = vars.Find(piece.text);
+        if (!value)
+            throw std::logic_error("template placeholder without a value: {"
+                                   + piece.text.toStdString() + "}");
+        out += *value;
     }
 }
 

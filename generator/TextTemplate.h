@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QList>
-#include <QPair>
+#include <QLatin1StringView>
 #include <QString>
+#include <QVarLengthArray>
 
 #include <initializer_list>
 #include <utility>
@@ -18,7 +18,7 @@ public:
     const QString *Find(QStringView name) const;
 
 private:
-    QList<QPair<QString, QString>> values_;
+    QVarLengthArray<std::pair<QLatin1StringView, QString>, 16> values_;
 };
 
 // Builds a generated text from templates written as they look in the output.
@@ -28,6 +28,8 @@ private:
 // becomes "\r\n". "{name}" (ASCII letters between braces) is replaced by the value of that
 // name; every other character, tabs and blanks included, is copied as it stands. Values are
 // inserted as they are and never searched for placeholders themselves.
+//
+// Templates are string literals: each is read once per thread and remembered by its address.
 class TTextBuilder {
 public:
     void Emit(const char *utf8Template, const TVars &vars = {});

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Generation benchmark: builds a model of 300 classes x 20 members (a third references),
+# generates it with velmora-cli, then copies the output tree with cp -r, and prints both
+# times and their ratio (generation / copy; close to 1 is the goal).
+#
+#   bench/generate.sh [build folder, default build] [classes] [members] [runs]
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$(cd "${1:-$root/build}" && pwd)"
+classes="${2:-300}"
+members="${3:-20}"
+runs="${4:-5}"
+
+for tool in velmora-cli velmora-bench-model; do
+  [[ -x "$build/$tool" ]] || { echo "missing $build/$tool: build it first" >&2; exit 2; }
+done
+[[ -d "$build/bak" ]] || { echo "missing $build/bak: build the velmora_resources target" >&2; exit 2; }
+
+work="$(mktemp -d "${BENCH_TMPDIR:-${TMPDIR:-/tmp}}/velmora-bench.XXXXXX")"
+trap 'rm -rf "$work"' EXIT
+"$build/velmora-bench-model" "$work/projects.mdb" "$classes" "$members"
+
+# Each run gets a program folder of its own, so that no deletion happens between the timed
+# steps (ext4 slows down the creation of files right after many deletions).
+now() { date +%s.%N; }
+best_gen="" best_copy=""
+for ((i = 1; i <= runs; i++)); do
+  home="$work/run$i"
+  mkdir "$home"
+  cp -r "$build/bak" "$home/bak"
+  cp "$work/projects.mdb" "$home/projects.mdb"
+  sync
+  t0=$(now)
+  "$build/velmora-cli" --home "$home" generate bench > "$work/log.txt"
+  t1=$(now)
+  cp -r "$home/projects/bench" "$home/copy"
+  t2=$(now)
+  gen=$(awk "BEGIN{print $t1 - $t0}")
+  copy=$(awk "BEGIN{print $t2 - $t1}")
+  [[ -z "$best_gen" || $(awk "BEGIN{print ($gen < $best_gen)}") == 1 ]] && best_gen=$gen
+  [[ -z "$best_copy" || $(awk "BEGIN{print ($copy < $best_copy)}") == 1 ]] && best_copy=$copy
+done
+
+lines=$(wc -l < "$work/log.txt")
+files=$(find "$work/run1/projects/bench" -type f | wc -l)
+size=$(du -sh "$work/run1/projects/bench" | cut -f1)
+printf 'model:      %d classes x %d members, %d log lines, %d files, %s\n' "$classes" "$members" "$lines" "$files" "$size"
+printf 'generate:   %.3f s (best of %d)\n' "$best_gen" "$runs"
+printf 'cp -r:      %.3f s (best of %d)\n' "$best_copy" "$runs"
+printf 'ratio:      %.2f\n' "$(awk "BEGIN{print $best_gen / $best_copy}")"
