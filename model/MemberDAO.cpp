@@ -27,26 +27,49 @@ const QString keyByClass = QStringLiteral("memberIsPri=1 and classId=?");
 const QString displayByClass = QStringLiteral("memberIsDisplay=1 and classId=?");
 const QString keyByProjectClass = QStringLiteral("memberIsPri=1 and projectId=? and classId=?");
 
-TMember memberFromRow(const QSqlQuery &row)
+// The position of each column in the rows of "select * from t_member", found once per query.
+struct TMemberColumns {
+    explicit TMemberColumns(const QSqlRecord &record)
+        : memberId(record.indexOf(QLatin1String("memberId"))),
+          projectId(record.indexOf(QLatin1String("projectId"))),
+          classId(record.indexOf(QLatin1String("classId"))),
+          memberName(record.indexOf(QLatin1String("memberName"))),
+          memberType(record.indexOf(QLatin1String("memberType"))),
+          memberLength(record.indexOf(QLatin1String("memberLength"))),
+          memberIsPri(record.indexOf(QLatin1String("memberIsPri"))),
+          memberComment(record.indexOf(QLatin1String("memberComment"))),
+          memberIsMust(record.indexOf(QLatin1String("memberIsMust"))),
+          memberIsInteger(record.indexOf(QLatin1String("memberIsInteger"))),
+          memberIsFloat(record.indexOf(QLatin1String("memberIsFloat"))),
+          queryFlag(record.indexOf(QLatin1String("queryFlag"))),
+          memberIsDisplay(record.indexOf(QLatin1String("memberIsDisplay"))),
+          memberQueryDisplay(record.indexOf(QLatin1String("memberQueryDisplay")))
+    {
+    }
+    int memberId, projectId, classId, memberName, memberType, memberLength, memberIsPri,
+        memberComment, memberIsMust, memberIsInteger, memberIsFloat, queryFlag,
+        memberIsDisplay, memberQueryDisplay;
+};
+
+TMember memberFromRow(const QSqlQuery &row, const TMemberColumns &c)
 {
-    const QSqlRecord record = row.record();
-    const auto text = [&](const char *column) { return row.value(record.indexOf(QLatin1String(column))).toString(); };
-    const auto number = [&](const char *column) { return row.value(record.indexOf(QLatin1String(column))).toInt(); };
+    const auto text = [&](int column) { return row.value(column).toString(); };
+    const auto number = [&](int column) { return row.value(column).toInt(); };
     TMember member;
-    member.setMemberId(number("memberId"));
-    member.setProjectId(number("projectId"));
-    member.setClassId(number("classId"));
-    member.setMemberName(text("memberName"));
-    member.setMemberType(text("memberType"));
-    member.setMemberLength(number("memberLength"));
-    member.setMemberIsPri(number("memberIsPri"));
-    member.setMemberComment(text("memberComment"));
-    member.setMemberIsMust(number("memberIsMust"));
-    member.setMemberIsInteger(number("memberIsInteger"));
-    member.setMemberIsFloat(number("memberIsFloat"));
-    member.setQueryFlag(number("queryFlag"));
-    member.setMemberIsDisplay(number("memberIsDisplay"));
-    member.setMemberQueryDisplay(number("memberQueryDisplay"));
+    member.setMemberId(number(c.memberId));
+    member.setProjectId(number(c.projectId));
+    member.setClassId(number(c.classId));
+    member.setMemberName(text(c.memberName));
+    member.setMemberType(text(c.memberType));
+    member.setMemberLength(number(c.memberLength));
+    member.setMemberIsPri(number(c.memberIsPri));
+    member.setMemberComment(text(c.memberComment));
+    member.setMemberIsMust(number(c.memberIsMust));
+    member.setMemberIsInteger(number(c.memberIsInteger));
+    member.setMemberIsFloat(number(c.memberIsFloat));
+    member.setQueryFlag(number(c.queryFlag));
+    member.setMemberIsDisplay(number(c.memberIsDisplay));
+    member.setMemberQueryDisplay(number(c.memberQueryDisplay));
     return member;
 }
 } // namespace
@@ -127,8 +150,9 @@ QList<TMember> TMemberDAO::Select(const QString &where, const QVariantList &valu
     QList<TMember> members;
     QSqlQuery query = db_.OpenQuery(
         QStringLiteral("select * from t_member where %1 order by memberId").arg(where), values);
+    const TMemberColumns columns(query.record());
     while (query.next())
-        members.append(memberFromRow(query));
+        members.append(memberFromRow(query, columns));
     return members;
 }
 
@@ -139,5 +163,5 @@ std::optional<TMember> TMemberDAO::First(const QString &where, const QVariantLis
         values);
     if (!query.next())
         return std::nullopt;
-    return memberFromRow(query);
+    return memberFromRow(query, TMemberColumns(query.record()));
 }
