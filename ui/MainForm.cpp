@@ -32,6 +32,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 const QString caption = QStringLiteral("VelmoraPHP基于MVC三层模式代码生成器2.0版");

@@ -14,6 +14,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QListWidget;
+class QMenu;
 class QPlainTextEdit;
 class QTableWidget;
 class QTimer;
@@ -88,7 +89,7 @@ protected:
 private:
     void BuildControls();
     void BuildMenus();
-    QAction *AddCommand(class QMenu *menu, const char *name, const QString &caption,
+    QAction *AddCommand(QMenu *menu, const char *name, const QString &caption,
                         void (TFormMain::*handler)());
     bool Run(const std::function<void()> &command);
     void ClearMembers();
