@@ -81,6 +81,43 @@ void TGenerationRun::SetStopRequested(std::function<bool()> stopRequested)
     stopRequested_ = std::move(stopRequested);
 }
 
+std::optional<TProjectModel> TGenerationRun::ReadCheckedModel(TRunListener &listener) const
+{
+    enum class TFailedCheck { None, KeyMember, DisplayMember } failedCheck = TFailedCheck::None;
+    int failedClass = 0;
+    const auto failed = [&failedClass](int classId) { failedClass = classId; };
+    std::optional<TProjectModel> model;
+    {
+        // The checks and the model come from one state of the database, and the snapshot is
+        // let go before the user is told anything.
+        const TReadSnapshot snapshot;
+        const TClassDAO classes;
+        const TClassList classList = classes.GetClasses(projectId_);
+        if (!classes.CheckPrimaryKeys(classList, failed))
+            failedCheck = TFailedCheck::KeyMember;
+        else if (!classes.CheckDisplayMembers(classList, failed))
+            failedCheck = TFailedCheck::DisplayMember;
+        else
+            model = TProjectModel::Load(projectId_, classList);
+    }
+    if (failedCheck == TFailedCheck::KeyMember) {
+        listener.KeyMemberError(failedClass);
+        return std::nullopt;
+    }
+    if (failedCheck == TFailedCheck::DisplayMember) {
+        listener.DisplayMemberError(failedClass);
+        return std::nullopt;
+    }
+    std::optional<QString> refusal = model->FindUnusableName(projectName_);
+    if (!refusal)
+        refusal = model->FindBrokenReference();
+    if (refusal) {
+        listener.ModelError(*refusal);
+        return std::nullopt;
+    }
+    return model;
+}
+
 TGenerationRun::TOutcome TGenerationRun::Execute(TRunListener &listener) const
 {
     const auto fail = [&listener](const QString &reason) {
@@ -89,31 +126,10 @@ TGenerationRun::TOutcome TGenerationRun::Execute(TRunListener &listener) const
         return TOutcome::Failed;
     };
     try {
-        // The checks and the model come from one state of the database.
-        std::optional<TReadSnapshot> snapshot(std::in_place);
-        const TClassDAO classes;
-        const TClassList classList = classes.GetClasses(projectId_);
-        int failedClass = 0;
-        const auto failed = [&failedClass](int classId) { failedClass = classId; };
-        if (!classes.CheckPrimaryKeys(classList, failed)) {
-            snapshot.reset();
-            listener.KeyMemberError(failedClass);
+        const std::optional<TProjectModel> checked = ReadCheckedModel(listener);
+        if (!checked)
             return TOutcome::CheckFailed;
-        }
-        if (!classes.CheckDisplayMembers(classList, failed)) {
-            snapshot.reset();
-            listener.DisplayMemberError(failedClass);
-            return TOutcome::CheckFailed;
-        }
-        const TProjectModel model = TProjectModel::Load(projectId_, classList);
-        snapshot.reset();
-        std::optional<QString> refusal = model.FindUnusableName(projectName_);
-        if (!refusal)
-            refusal = model.FindBrokenReference();
-        if (refusal) {
-            listener.ModelError(*refusal);
-            return TOutcome::CheckFailed;
-        }
+        const TProjectModel &model = *checked;
 
         const QString bakDir = programDir_ + QStringLiteral("/bak");
         const QString missing = FindMissingResource(bakDir);

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "GenerationTarget.h"
+#include "ProjectModel.h"
 
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 // What a generation run tells the one who started it, in the order it happens.
 class TRunListener {
@@ -42,6 +44,10 @@ public:
     static QString FindMissingResource(const QString &bakDir);
 
 private:
+    // The class list, the two checks and the model, read at once; then the names and the
+    // references. Empty, with the listener told why, when the model is refused.
+    std::optional<TProjectModel> ReadCheckedModel(TRunListener &listener) const;
+
     int projectId_;
     QString projectName_;
     QString tablePrefix_;

@@ -33,8 +33,6 @@ private:
 class TTextBuilder {
 public:
     void Emit(const char *utf8Template, const TVars &vars = {});
-    // Appends ready text as it is (line ends included, if any).
-    void Append(const QString &text) { text_ += text; }
     const QString &Text() const { return text_; }
 
 private:
