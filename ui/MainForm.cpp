@@ -608,27 +608,21 @@ bool TFormMain::eventFilter(QObject *watched, QEvent *event)
         LB_ObjectDblClick();
         return true;
     }
-    if (watched == LV_Member->viewport()) {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
-        switch (event->type()) {
-        case QEvent::MouseButtonPress:
-            // A click below the last row leaves no member selected.
-            if (!LV_Member->indexAt(mouse->position().toPoint()).isValid()) {
-                LV_Member->clearSelection();
-                LV_Member->setCurrentIndex(QModelIndex());
-            }
-            break;
-        case QEvent::MouseButtonDblClick: {
-            const QModelIndex at = LV_Member->indexAt(mouse->position().toPoint());
-            if (at.isValid())
-                LV_Member->selectRow(at.row());
-            else
-                LV_Member->clearSelection();
+    const bool press = event->type() == QEvent::MouseButtonPress;
+    const bool doubleClick = event->type() == QEvent::MouseButtonDblClick;
+    if (watched == LV_Member->viewport() && (press || doubleClick)) {
+        const QPoint at = static_cast<QMouseEvent *>(event)->position().toPoint();
+        const QModelIndex row = LV_Member->indexAt(at);
+        // A click below the last row leaves no member selected.
+        if (!row.isValid()) {
+            LV_Member->clearSelection();
+            LV_Member->setCurrentIndex(QModelIndex());
+        }
+        if (doubleClick) {
+            if (row.isValid())
+                LV_Member->selectRow(row.row());
             LV_MemberDblClick();
             return true;
-        }
-        default:
-            break;
         }
     }
     return QMainWindow::eventFilter(watched, event);
