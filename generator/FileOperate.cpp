@@ -19,6 +19,15 @@ QString shown(const QString &path)
     return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
 }
 
+std::filesystem::path fsPath(const QString &path)
+{
+#ifdef Q_OS_WIN
+    return std::filesystem::path(path.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
+}
+
 void makeFolder(const QString &path)
 {
     if (!QDir().mkpath(path))
@@ -72,8 +81,7 @@ public:
         if (const QFile::Permissions permissions = QFile::permissions(target_))
             file_.setPermissions(permissions);
         std::error_code error;
-        std::filesystem::rename(QFile::encodeName(file_.fileName()).toStdString(),
-                                QFile::encodeName(target_).toStdString(), error);
+        std::filesystem::rename(fsPath(file_.fileName()), fsPath(target_), error);
         if (error)
             Fail(QString::fromLocal8Bit(error.message()));
         committed_ = true;

@@ -105,6 +105,13 @@ void TestFileOperate::missingFilesAreReportedByName()
         QVERIFY2(error.message().contains(QDir::toNativeSeparators(blocked)), qPrintable(error.message()));
     }
     QCOMPARE(ReadFile(path(QStringLiteral("plain"))), QByteArray("x"));
+
+    // A folder standing where the file goes: nothing is replaced and nothing is left behind.
+    QVERIFY(QDir().mkpath(path(QStringLiteral("out/Student.class.php/inner"))));
+    QVERIFY_THROWS_EXCEPTION(TGenerationError,
+        TFileOperate::WriteUtf8File(QStringLiteral("x"), path(QStringLiteral("out/Student.class.php"))));
+    QCOMPARE(QDir(path(QStringLiteral("out"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("Student.class.php")});
 }
 
 void TestFileOperate::saveFileCreatesEveryMissingFolder()
