@@ -13,18 +13,18 @@ TVars::TVars(std::initializer_list<std::pair<const char *, QString>> values)
 
 TVars TVars::With(std::initializer_list<std::pair<const char *, QString>> values) const
 {
-    TVars result = *this;
-    for (const auto &value : values)
-        result.values_.append({QLatin1StringView(value.first), value.second});
+    TVars result(values);
+    result.parent_ = this;
     return result;
 }
 
 const QString *TVars::Find(QStringView name) const
 {
-    // Latest first, so that With() hides earlier values of the same name.
-    for (qsizetype i = values_.size() - 1; i >= 0; --i) {
-        if (values_[i].first == name)
-            return &values_[i].second;
+    for (const TVars *vars = this; vars; vars = vars->parent_) {
+        for (const auto &value : vars->values_) {
+            if (value.first == name)
+                return &value.second;
+        }
     }
     return nullptr;
 }
@@ -109,6 +109,8 @@ void fill(QString &out, const char *utf8Template, const TVars &vars)
 
 void TTextBuilder::Emit(const char *utf8Template, const TVars &vars)
 {
+    if (text_.isEmpty())
+        text_.reserve(8192);
     fill(text_, utf8Template, vars);
 }
 

@@ -8,17 +8,22 @@
 #include <utility>
 
 // Named values for the {placeholders} of a template.
+//
+// With() makes a set that adds to this one without copying it: the result refers to this set,
+// which must therefore outlive it. Use it within the expression that emits, or while the set
+// it was made from is in scope.
 class TVars {
 public:
     TVars() = default;
     TVars(std::initializer_list<std::pair<const char *, QString>> values);
 
-    // A copy with more values; a name given again hides the earlier value.
+    // This set and more values; a name given again hides the earlier value.
     TVars With(std::initializer_list<std::pair<const char *, QString>> values) const;
     const QString *Find(QStringView name) const;
 
 private:
-    QVarLengthArray<std::pair<QLatin1StringView, QString>, 16> values_;
+    const TVars *parent_ = nullptr;
+    QVarLengthArray<std::pair<QLatin1StringView, QString>, 12> values_;
 };
 
 // Builds a generated text from templates written as they look in the output.
