@@ -201,7 +201,7 @@ public:
         const TMember *key = cls.KeyMember();
         vars_ = TVars{{"Class", cls.className},
                       {"class", Naming::LowerFirst(cls.className)},
-                      {"Friend", cls.friendName},
+                      {"Friend", Naming::PhpCommentText(cls.friendName)},
                       {"key", key ? key->memberName() : QString()}};
     }
 

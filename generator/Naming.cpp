@@ -18,6 +18,17 @@ QString UpperFirst(const QString &name)
     return result;
 }
 
+QString PhpCommentText(const QString &text)
+{
+    QString result = text;
+    result.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    result.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    result.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    result.replace(QLatin1String("*/"), QLatin1String("* /"));
+    result.replace(QLatin1String("?>"), QLatin1String("? >"));
+    return result;
+}
+
 TValueStyle ValueStyle(const TMember &member, const TMember *refKey)
 {
     const QString type = member.memberType();

@@ -12,6 +12,11 @@ QString LowerFirst(const QString &name);
 // {Name}: the first character raised when it is an ASCII small letter a-z, the rest unchanged.
 QString UpperFirst(const QString &name);
 
+// A friendly name or comment as written inside a PHP comment. Text that would end the
+// comment ("*/", a line break) or leave PHP mode ("?>") is broken apart; any other text,
+// which is nearly all text, is unchanged.
+QString PhpCommentText(const QString &text);
+
 // How a member's value is written into PHP or SQL text.
 enum class TValueStyle { Quoted, Bare };
 

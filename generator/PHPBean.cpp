@@ -41,9 +41,11 @@ void TPHPBean::Generate(const TGenerationTarget &target, const TProjectModel &mo
 QString TPHPBean::BuildFile(const TClassModel &cls, const QString &tablePrefix)
 {
     TTextBuilder out;
-    out.Emit(header, {{"Friend", cls.friendName}, {"prefix", tablePrefix}, {"Class", cls.className}});
+    out.Emit(header, {{"Friend", Naming::PhpCommentText(cls.friendName)},
+                      {"prefix", tablePrefix},
+                      {"Class", cls.className}});
     for (const TMember &member : cls.members) {
-        out.Emit(property, {{"comment", member.memberComment()},
+        out.Emit(property, {{"comment", Naming::PhpCommentText(member.memberComment())},
                             {"name", member.memberName()},
                             {"Name", Naming::UpperFirst(member.memberName())}});
     }

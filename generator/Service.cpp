@@ -154,11 +154,12 @@ public:
         const QString key = key_ ? key_->memberName() : QString();
         vars_ = TVars{{"Class", cls.className},
                       {"class", Naming::LowerFirst(cls.className)},
-                      {"Friend", cls.friendName},
+                      {"Friend", Naming::PhpCommentText(cls.friendName)},
                       {"prefix", prefix},
                       {"key", key},
                       {"Key", Naming::UpperFirst(key)},
-                      {"keyComment", key_ ? key_->memberComment() : QString()},
+                      {"keyComment",
+                       key_ ? Naming::PhpCommentText(key_->memberComment()) : QString()},
                       {"display", display ? display->memberName() : QString()},
                       {"q", integerKey_ ? QString() : QStringLiteral("'")}};
     }
