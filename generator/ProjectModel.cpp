@@ -75,8 +75,14 @@ QList<TMember> TClassModel::ReferenceMembers() const
 
 TProjectModel TProjectModel::Load(int projectId, const TClassList &classes)
 {
+    // Two queries for the whole project rather than two per class.
     const TClassDAO classDao;
     const TMemberDAO memberDao;
+    const QHash<int, QString> friendNames = classDao.GetFriendNames(projectId);
+    QHash<int, QList<TMember>> membersByClass;
+    for (const TMember &member : memberDao.GetProjectMembers(projectId))
+        membersByClass[member.classId()].append(member);
+
     TProjectModel model;
     model.projectId_ = projectId;
     model.classes_.reserve(classes.size());
@@ -84,8 +90,9 @@ TProjectModel TProjectModel::Load(int projectId, const TClassList &classes)
         TClassModel cls;
         cls.classId = entry.id;
         cls.className = entry.name;
-        cls.friendName = classDao.GetFriendName(entry.id);
-        cls.members = memberDao.GetMembers(entry.id);
+        const bool inProject = friendNames.contains(entry.id);
+        cls.friendName = inProject ? friendNames.value(entry.id) : classDao.GetFriendName(entry.id);
+        cls.members = inProject ? membersByClass.value(entry.id) : memberDao.GetMembers(entry.id);
         model.classes_.append(std::move(cls));
     }
     // The first class of each name, then its first key member that belongs to the project.

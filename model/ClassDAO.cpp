@@ -19,6 +19,8 @@ const QString selectClasses = QStringLiteral(
     "select classId,className from t_class where projectId=? order by classId");
 const QString selectOtherClasses = QStringLiteral(
     "select classId,className from t_class where classId<>? and projectId=? order by classId");
+const QString selectFriendNames =
+    QStringLiteral("select classId,friendName from t_class where projectId=?");
 const QString countKeyMembers =
     QStringLiteral("select count(*) from t_member where classId=? and memberIsPri=1");
 const QString countDisplayMembers =
@@ -71,6 +73,15 @@ TClassList TClassDAO::GetClasses(int projectId) const
 TClassList TClassDAO::GetOtherClasses(int projectId, int classId) const
 {
     return SelectClasses(selectOtherClasses, {classId, projectId});
+}
+
+QHash<int, QString> TClassDAO::GetFriendNames(int projectId) const
+{
+    QHash<int, QString> names;
+    QSqlQuery query = db_.OpenQuery(selectFriendNames, {projectId});
+    while (query.next())
+        names.insert(query.value(0).toInt(), query.value(1).toString());
+    return names;
 }
 
 bool TClassDAO::CheckPrimaryKeys(const TClassList &classes,

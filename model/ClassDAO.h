@@ -3,6 +3,8 @@
 #include "DbHelper.h"
 #include "ListEntry.h"
 
+#include <QHash>
+
 #include <functional>
 
 // Told the id of the first class that fails a model check.
@@ -24,6 +26,8 @@ public:
                      const QString &friendName) const;
     TClassList GetClasses(int projectId) const;
     TClassList GetOtherClasses(int projectId, int classId) const;
+    // classId -> friendName for every class of the project, in one query.
+    QHash<int, QString> GetFriendNames(int projectId) const;
 
     // Each class must have exactly one key member / exactly one display member. Stops at the
     // first failing class in list order and reports it through onFailure.

@@ -22,6 +22,8 @@ const QString referenceByClass = QStringLiteral(
     "and classId=?");
 const QString queryByClass = QStringLiteral("queryFlag = 1 and classId=?");
 const QString nonKeyByClass = QStringLiteral("memberIsPri=0 and classId=?");
+const QString byProjectClasses =
+    QStringLiteral("classId in (select classId from t_class where projectId=?)");
 const QString byId = QStringLiteral("memberId=?");
 const QString keyByClass = QStringLiteral("memberIsPri=1 and classId=?");
 const QString displayByClass = QStringLiteral("memberIsDisplay=1 and classId=?");
@@ -122,6 +124,11 @@ QList<TMember> TMemberDAO::GetQueryMembers(int classId) const
 QList<TMember> TMemberDAO::GetNonKeyMembers(int classId) const
 {
     return Select(nonKeyByClass, {classId});
+}
+
+QList<TMember> TMemberDAO::GetProjectMembers(int projectId) const
+{
+    return Select(byProjectClasses, {projectId});
 }
 
 std::optional<TMember> TMemberDAO::GetMember(int memberId) const

@@ -22,6 +22,9 @@ public:
     QList<TMember> GetReferenceMembers(int classId) const;
     QList<TMember> GetQueryMembers(int classId) const;
     QList<TMember> GetNonKeyMembers(int classId) const;
+    // The members of every class of the project in one query: the rows GetMembers gives for
+    // each of its classes, in the same order within a class.
+    QList<TMember> GetProjectMembers(int projectId) const;
 
     std::optional<TMember> GetMember(int memberId) const;
     std::optional<TMember> GetKeyMember(int classId) const;

@@ -348,6 +348,19 @@ void TestModel::memberSelectionsAndLookups()
     QCOMPARE(after.memberType(), MemberType::Integer);
     QCOMPARE(after.memberQueryDisplay(), 0);
 
+    // The whole project at once: the same rows as per class, and nothing of other projects.
+    QList<int> projectMemberIds;
+    for (const TMember &member : members.GetProjectMembers(p))
+        projectMemberIds.append(member.memberId());
+    QList<int> perClassIds;
+    for (const int cls : {student, score})
+        for (const TMember &member : members.GetMembers(cls))
+            perClassIds.append(member.memberId());
+    std::sort(perClassIds.begin(), perClassIds.end());
+    QCOMPARE(projectMemberIds, perClassIds);
+    QCOMPARE(TClassDAO(db_).GetFriendNames(p).value(score), QStringLiteral("Score友好名"));
+    QCOMPARE(TClassDAO(db_).GetFriendNames(p).size(), 2);
+
     const TClassList others = TClassDAO(db_).GetOtherClasses(p, score);
     QCOMPARE(others, TClassList({{QStringLiteral("Student"), student}}));
     QCOMPARE(TClassDAO(db_).GetOtherClasses(p, -5).size(), 2);
