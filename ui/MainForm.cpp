@@ -744,9 +744,10 @@ void TFormMain::StopRunAndWait()
     run->RequestStop();
     disconnect(run, nullptr, this, nullptr);
     // A notice already posted to this window holds the run until it is handled; dropping it
-    // releases the run.
-    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
-    run->wait();
+    // releases the run. Repeat, since one may have been posted while disconnecting.
+    do
+        QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+    while (!run->wait(50));
     delete run;
     run_ = nullptr;
 }
