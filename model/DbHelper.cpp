@@ -148,9 +148,10 @@ QSqlDatabase TDbHelper::GetConnection() const
         throw TDbError(QStringLiteral("无法打开模型数据库 %1: %2").arg(key, db.lastError().text()));
     try {
         execPlain(db, QStringLiteral("PRAGMA journal_mode=WAL"));
-    } catch (const TDbError &) {
+    } catch (const TDbError &error) {
+        // The header was SQLite's, so this is a busy or unwritable file, not a foreign one.
         db.close();
-        throw TDbError(QStringLiteral("模型数据库文件不是SQLite数据库: %1").arg(key));
+        throw TDbError(QStringLiteral("无法打开模型数据库 %1: %2").arg(key, error.message()));
     }
     return db;
 }
@@ -167,7 +168,7 @@ void TDbHelper::ExecuteSql(const QString &sql, const QVariantList &values) const
 
 void TDbHelper::ExecuteBatch(const QList<TSqlStatement> &statements) const
 {
-    const QSqlDatabase db = GetConnection();
+    QSqlDatabase db = GetConnection();
     // IMMEDIATE takes the write lock up front, so a reader in the other thread cannot turn
     // the upgrade into a busy error half-way through the batch.
     execPlain(db, QStringLiteral("BEGIN IMMEDIATE"));
@@ -176,7 +177,10 @@ void TDbHelper::ExecuteBatch(const QList<TSqlStatement> &statements) const
             prepared(db, statement.sql, statement.values);
         execPlain(db, QStringLiteral("COMMIT"));
     } catch (...) {
-        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        // A connection left inside a transaction would refuse every later batch; closing it
+        // abandons the transaction, and the next call opens the file again.
+        if (!QSqlQuery(db).exec(QStringLiteral("ROLLBACK")))
+            db.close();
         throw;
     }
 }
