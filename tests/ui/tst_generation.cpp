@@ -5,8 +5,9 @@
 #include "generator/DataBaseSql.h"
 #include "ui/DataBaseSqlForm.h"
 
+#include "TestSupport.h"
+
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QSignalSpy>
 
@@ -25,16 +26,6 @@ void writeFile(const QString &path, const QByteArray &content)
     file.write(content);
 }
 
-// Every file below dir, relative to it, sorted.
-QStringList filesBelow(const QString &dir)
-{
-    QStringList files;
-    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files.append(QDir(dir).relativeFilePath(it.next()));
-    files.sort();
-    return files;
-}
 
 } // namespace
 
@@ -136,7 +127,7 @@ private slots:
         QCOMPARE(user->shown.at(1).kind, TMessageKind::Information);
         QCOMPARE(user->opened, QList<QUrl>{QUrl::fromLocalFile(output())});
 
-        const QStringList files = filesBelow(output());
+        const QStringList files = TestSupport::FilesBelow(output());
         for (const char *generated : {"phpbean/Student.class.php", "phpbean/Score.class.php",
                                       "controller/StudentAction.php", "controller/ScoreAction.php",
                                       "service/StudentService.class.php", "service/ScoreService.class.php",
