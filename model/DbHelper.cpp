@@ -46,26 +46,30 @@ QString nextConnectionName()
     return QStringLiteral("velmora-model-%1").arg(counter.fetchAndAddRelaxed(1));
 }
 
-// Refuses a file that is missing or not SQLite before the driver sees it, since SQLite
-// would otherwise create the one and report the other with an obscure message.
+// Refuses a missing or empty file before the driver sees it, since SQLite would create the
+// one and take the other for a new database. Only the file's status is read here: opening and
+// closing a descriptor of a database file that another connection of this process has open
+// would drop that connection's locks, and another process could then delete its journal.
 void checkDatabaseFile(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.exists())
         throw TDbError(QStringLiteral("找不到模型数据库文件: %1").arg(info.absoluteFilePath()));
+    if (info.size() == 0)
+        throw TDbError(QStringLiteral("模型数据库文件不是SQLite数据库: %1").arg(info.absoluteFilePath()));
+}
+
+// The refusal of a file SQLite found not to be a database. Reading its header is safe here:
+// no connection can hold a lock on a file that is not a database.
+TDbError foreignFileError(const QString &path)
+{
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw TDbError(QStringLiteral("无法打开模型数据库文件: %1 (%2)")
-                           .arg(info.absoluteFilePath(), file.errorString()));
-    static const QByteArray sqliteMagic("SQLite format 3\0", 16);
-    const QByteArray head = file.read(32);
-    if (!head.startsWith(sqliteMagic)) {
-        const bool access = file.size() > 0 && (head.mid(4, 15) == "Standard Jet DB"
-                                                || head.mid(4, 15) == "Standard ACE DB");
-        throw TDbError(QStringLiteral("模型数据库文件不是SQLite数据库%1: %2")
-                           .arg(access ? QStringLiteral("(这是旧的Access格式文件)") : QString(),
-                                info.absoluteFilePath()));
-    }
+    QByteArray head;
+    if (file.open(QIODevice::ReadOnly))
+        head = file.read(32);
+    const bool access = head.mid(4, 15) == "Standard Jet DB" || head.mid(4, 15) == "Standard ACE DB";
+    return TDbError(QStringLiteral("模型数据库文件不是SQLite数据库%1: %2")
+                        .arg(access ? QStringLiteral("(这是旧的Access格式文件)") : QString(), path));
 }
 
 QString sqlFailure(const QSqlError &error)
@@ -146,12 +150,16 @@ QSqlDatabase TDbHelper::GetConnection() const
     db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=10000"));
     if (!db.open())
         throw TDbError(QStringLiteral("无法打开模型数据库 %1: %2").arg(key, db.lastError().text()));
-    try {
-        execPlain(db, QStringLiteral("PRAGMA journal_mode=WAL"));
-    } catch (const TDbError &error) {
-        // The header was SQLite's, so this is a busy or unwritable file, not a foreign one.
+    // The first statement reads the file's header, so a foreign file fails here.
+    QSqlQuery journal(db);
+    if (!journal.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) {
+        const QSqlError error = journal.lastError();
+        journal = QSqlQuery();
         db.close();
-        throw TDbError(QStringLiteral("无法打开模型数据库 %1: %2").arg(key, error.message()));
+        static const QString notADatabase = QString::number(26); // SQLITE_NOTADB
+        if (error.nativeErrorCode() == notADatabase)
+            throw foreignFileError(key);
+        throw TDbError(QStringLiteral("无法打开模型数据库 %1: %2").arg(key, sqlFailure(error)));
     }
     return db;
 }

@@ -1,9 +1,12 @@
 #include "TestSupport.h"
 
+#include "model/DbHelper.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 using namespace TestSupport;
@@ -38,6 +41,7 @@ private slots:
     void badCallsGetOneLineAndExitTwo();
     void sqlPrintsTheScriptWithoutMark();
     void sqlRefusesModelsWithoutScript();
+    void cliBesideAnOpenWindowLosesNoData();
 
 private:
     TResult cli(const QStringList &args) const;
@@ -243,4 +247,31 @@ void TestCli::sqlRefusesModelsWithoutScript()
 }
 
 QTEST_GUILESS_MAIN(TestCli)
+
+// The window keeps a connection open on its interface thread and opens another on each run's
+// thread; velmora-cli on the same folder must neither see stale data nor take the files away.
+void TestCli::cliBesideAnOpenWindowLosesNoData()
+{
+    QCOMPARE(cli({QStringLiteral("--home"), home(), QStringLiteral("init")}).exitCode, 0);
+    const TDbHelper window(home(QStringLiteral("projects.mdb")));
+    const auto addProject = [&window](const QString &name) {
+        window.ExecuteSql(QStringLiteral("insert into t_project(projectName) values (?)"), {name});
+    };
+    const auto listed = [this]() {
+        const TResult run = cli({QStringLiteral("--home"), home(), QStringLiteral("projects")});
+        return run.exitCode == 0 ? QString::fromUtf8(run.out) : QString::fromUtf8(run.err);
+    };
+    addProject(QStringLiteral("one"));
+    QScopedPointer<QThread> run(QThread::create([&window]() {
+        window.QueryInteger(QStringLiteral("select count(*) from t_project"));
+    }));
+    run->start();
+    QVERIFY(run->wait(60000));
+
+    QCOMPARE(listed(), QStringLiteral("1\tone\n"));
+    addProject(QStringLiteral("two"));
+    QCOMPARE(listed(), QStringLiteral("1\tone\n2\ttwo\n"));
+    QCOMPARE(window.QueryInteger(QStringLiteral("select count(*) from t_project")), 2);
+}
+
 #include "tst_cli.moc"

@@ -110,6 +110,26 @@ void TestModel::missingAndForeignFilesAreRefusedAndLeftAlone()
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), jet);
 
+    // An empty file is not taken for a new database, and a text file is refused without the
+    // Access remark; neither is changed.
+    const QString empty = dir_->filePath(QStringLiteral("empty.mdb"));
+    const QString text = dir_->filePath(QStringLiteral("text.mdb"));
+    for (const auto &[path, bytes] : {std::pair(empty, QByteArray()), std::pair(text, QByteArray(600, 'x'))}) {
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(bytes);
+    }
+    for (const QString &path : {empty, text}) {
+        try {
+            TProjectDAO(TDbHelper(path)).GetProjects();
+            QFAIL("a foreign file must be an error");
+        } catch (const TDbError &e) {
+            QVERIFY2(e.message().contains(QStringLiteral("不是SQLite数据库: ")), qPrintable(e.message()));
+        }
+    }
+    QCOMPARE(QFileInfo(empty).size(), 0);
+    QCOMPARE(QFileInfo(text).size(), 600);
+
     // Once the file is there, the same helper works.
     QDir().mkpath(dir_->filePath(QStringLiteral("absent")));
     TDbHelper::CreateEmptyDatabase(missing);
