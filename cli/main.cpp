@@ -3,6 +3,8 @@
 #include "generator/DataBaseSql.h"
 #include "generator/GenerationError.h"
 #include "generator/GenerationRun.h"
+#include "generator/ModelChecker.h"
+#include "generator/ReadSnapshot.h"
 #include "generator/RunMessages.h"
 #include "model/ClassDAO.h"
 #include "model/DbHelper.h"
@@ -30,17 +32,19 @@ const char usage[] = R"(用法:
   velmora-cli [--home DIR] projects                    列出所有项目: 每行一个, 项目编号、制表符、项目名称
   velmora-cli [--home DIR] generate NAME [--prefix P]  为名为 NAME 的项目生成全部代码, 逐行输出进度
   velmora-cli [--home DIR] sql NAME [--prefix P]       输出该项目的建表sql语句 (UTF-8, 无BOM)
+  velmora-cli [--home DIR] check NAME [--prefix P]     检查该项目的模型, 每行输出一个问题
   velmora-cli --help                                   显示本说明
 
 选项:
   --home DIR    程序文件夹: 其中有 projects.mdb、bak/ 和 template/, 生成的代码写入其中的 projects/NAME/。
                 默认为 velmora-cli 所在的文件夹。
-  --prefix P    表名前缀, 默认为 t_。
+  --prefix P    表名前缀, 默认为 t_, 只能包含字母、数字和下划线。
 
 退出码:
   0  完成
-  1  模型检查未通过 (主键或显示成员设置错误、引用的类不存在或没有主键、项目名或类名不能用作文件名),
-     没有写入任何文件
+  1  模型检查未通过 (主键或显示成员设置错误、引用的类不存在或没有主键、项目名或类名不能用作文件名、
+     名称不合法或重名、表名前缀不合法、字符串长度超出范围、含有utf8表不能保存的字符等),
+     没有写入任何文件; check 命令发现了问题
   2  其他错误: 参数错误、找不到项目、模型数据库缺失或无法读取、模板缺失、文件无法写入等
 )";
 
@@ -159,10 +163,30 @@ int printScript(const QString &home, const QString &projectName, const QString &
     }
 }
 
+// Every finding of the model, a line each on stdout; exit 1 when there is any.
+int checkModel(const QString &projectName, const QString &prefix)
+{
+    const int projectId = findProject(projectName);
+    if (projectId < 0)
+        return fail(QStringLiteral("找不到名为\"%1\"的项目").arg(projectName), ExitFailed);
+    const TProjectModel model = [projectId] {
+        const TReadSnapshot snapshot;
+        return TProjectModel::Load(projectId);
+    }();
+    const TModelFindings findings = TModelChecker::Check(model, projectName, prefix);
+    if (findings.isEmpty()) {
+        writeOut(QStringLiteral("模型检查通过，没有发现问题。\n"), stdout);
+        return ExitOk;
+    }
+    writeOut(TModelChecker::Messages(findings).join(QLatin1Char('\n')) + QLatin1Char('\n'), stdout);
+    return ExitRefused;
+}
+
 int run(const TArguments &args)
 {
     const QString command = args.positional.value(0);
-    const bool withProject = command == QLatin1String("generate") || command == QLatin1String("sql");
+    const bool withProject = command == QLatin1String("generate") || command == QLatin1String("sql")
+        || command == QLatin1String("check");
     const bool plain = command == QLatin1String("init") || command == QLatin1String("projects");
     if (!withProject && !plain)
         return fail(QStringLiteral("未知的命令: %1 (见 --help)").arg(command), ExitFailed);
@@ -171,7 +195,7 @@ int run(const TArguments &args)
                         .arg(command, args.positional.mid(1).join(QLatin1Char(' '))),
                     ExitFailed);
     if (plain && args.prefix)
-        return fail(QStringLiteral("选项 --prefix 只用于 generate 和 sql 命令"), ExitFailed);
+        return fail(QStringLiteral("选项 --prefix 只用于 generate 和 sql 以及 check 命令"), ExitFailed);
     if (withProject && args.positional.size() != 2)
         return fail(QStringLiteral("命令 %1 需要且只需要一个项目名称 (见 --help)").arg(command),
                     ExitFailed);
@@ -198,6 +222,8 @@ int run(const TArguments &args)
         const QString projectName = args.positional.at(1);
         if (command == QLatin1String("generate"))
             return generate(home, projectName, prefix);
+        if (command == QLatin1String("check"))
+            return checkModel(projectName, prefix);
         return printScript(home, projectName, prefix);
     } catch (const TDbError &error) {
         return fail(error.message(), ExitFailed);

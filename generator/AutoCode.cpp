@@ -12,6 +12,10 @@ public:
     void KeyMemberError(int classId) override { emit thread_.KeyMemberError(classId); }
     void DisplayMemberError(int classId) override { emit thread_.DisplayMemberError(classId); }
     void ModelError(const QString &message) override { emit thread_.ModelError(message); }
+    void FurtherModelFindings(const QStringList &messages) override
+    {
+        emit thread_.FurtherModelFindings(messages);
+    }
     void GenerationFailed(const QString &reason) override { emit thread_.GenerationFailed(reason); }
     void GenerationDone() override { emit thread_.GenerationDone(); }
 

@@ -2,6 +2,7 @@
 
 #include <QAtomicInt>
 #include <QString>
+#include <QStringList>
 #include <QThread>
 
 // One generation run on its own thread: checks the model, writes the entity, controller and
@@ -23,6 +24,8 @@ signals:
     void KeyMemberError(int classId);     // the class has no key member or more than one
     void DisplayMemberError(int classId); // the class has no display member or more than one
     void ModelError(const QString &message); // e.g. a reference to a missing class; nothing written
+    // The model's further findings, after the first one came through one of the three above.
+    void FurtherModelFindings(const QStringList &messages);
     void GenerationFailed(const QString &reason); // the run stopped part-way; reason for the user
     void GenerationDone();
 

@@ -2,11 +2,17 @@
 
 #include "FileOperate.h"
 #include "GenerationError.h"
+#include "ModelChecker.h"
 #include "Naming.h"
 #include "ProjectModel.h"
 #include "ReadSnapshot.h"
 #include "RunMessages.h"
 #include "TextTemplate.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
 
 namespace {
 
@@ -94,16 +100,19 @@ const char *columnTemplate(const TMember &member, const TMember *refKey)
     return Naming::IsIntegerKey(refKey) ? integerColumn : textReferenceColumn;
 }
 
-// Refuses a model whose script would not load: a class without a key member, or a reference
-// to a class that does not exist or has no key member.
-void checkModel(const TProjectModel &model)
+// Refuses a model whose script would not load, or the checker refuses anywhere else. A broken
+// reference leads, as it always has for the script; the other findings follow in their order.
+void checkModel(const TProjectModel &model, const QString &tablePrefix)
 {
-    if (const auto broken = model.FindBrokenReference())
-        throw TModelCheckError(*broken);
-    for (const TClassModel &cls : model.Classes()) {
-        if (!cls.KeyMember())
-            throw TModelCheckError(RunMessages::KeyMemberError(cls.className));
-    }
+    TModelFindings findings = TModelChecker::Check(model, std::nullopt, tablePrefix);
+    if (findings.isEmpty())
+        return;
+    const auto lead = std::find_if(findings.begin(), findings.end(), [](const TModelFinding &f) {
+        return f.kind == TModelFinding::TKind::BrokenReference;
+    });
+    if (lead != findings.end())
+        std::rotate(findings.begin(), lead, lead + 1);
+    throw TModelCheckError(TModelChecker::Messages(findings));
 }
 
 } // namespace
@@ -113,9 +122,23 @@ QString TDataBaseSql::TemplatePath()
     return QStringLiteral("template/数据库/mysql_dump.sql");
 }
 
+QString TDataBaseSql::LoadTemplate(const QString &programDir)
+{
+    const QString path = programDir + QLatin1Char('/') + TemplatePath();
+    const QString text = TFileOperate::ReadUtf8Text(path);
+    const QString shown = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    // A damaged template would give an empty or partial script that looks like success.
+    if (text.trimmed().isEmpty())
+        throw TGenerationError(QStringLiteral("建表语句模板 \"%1\" 是空的").arg(shown));
+    if (!text.contains(QLatin1String("$sqlString")))
+        throw TGenerationError(
+            QStringLiteral("建表语句模板 \"%1\" 中没有 $sqlString，建表语句无处放入").arg(shown));
+    return text;
+}
+
 QString TDataBaseSql::BuildStatements(const TProjectModel &model, const QString &tablePrefix)
 {
-    checkModel(model);
+    checkModel(model, tablePrefix);
     TTextBuilder tables;
     TTextBuilder keys;
     for (const TClassModel &cls : model.Classes()) {
@@ -154,7 +177,7 @@ QString TDataBaseSql::Build(int projectId, const QString &tablePrefix, const QSt
         return TProjectModel::Load(projectId);
     }();
     const QString statements = BuildStatements(model, tablePrefix);
-    QString script = TFileOperate::LoadUtf8File(programDir + QLatin1Char('/') + TemplatePath());
+    QString script = LoadTemplate(programDir);
     script.replace(QStringLiteral("$sqlString"), statements);
     script.replace(QStringLiteral("$dbprefix"), tablePrefix);
     return script;

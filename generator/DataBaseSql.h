@@ -8,14 +8,17 @@ class TProjectModel;
 // placed into template/数据库/mysql_dump.sql of the program folder.
 class TDataBaseSql {
 public:
-    // Throws TGenerationError for a missing template, and its TModelCheckError for a model
-    // without a script: a reference to a class that does not exist or has no key member, or a
-    // class without a key member.
+    // Throws TGenerationError for a missing or damaged template, and its TModelCheckError for
+    // a model the checker refuses (every finding, a broken reference first).
     static QString Build(int projectId, const QString &tablePrefix, const QString &programDir);
 
     // The statements alone: every table block in class order, then every foreign-key line.
     // Throws TModelCheckError for a model without a script, as Build does.
     static QString BuildStatements(const TProjectModel &model, const QString &tablePrefix);
+
+    // The script template's text. Throws TGenerationError, naming the file, for a template
+    // that is missing, empty, not UTF-8, or has no $sqlString.
+    static QString LoadTemplate(const QString &programDir);
 
     // The script template, relative to the program folder.
     static QString TemplatePath();

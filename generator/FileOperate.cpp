@@ -131,6 +131,25 @@ QString TFileOperate::LoadUtf8File(const QString &fileName)
     return text;
 }
 
+QString TFileOperate::ReadUtf8Text(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw TGenerationError(QStringLiteral("无法打开文件 \"%1\": %2")
+                                   .arg(shown(fileName), file.errorString()));
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw TGenerationError(QStringLiteral("无法读取文件 \"%1\": %2")
+                                   .arg(shown(fileName), file.errorString()));
+    if (bytes.startsWith(utf8Bom))
+        bytes.remove(0, 3);
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder(bytes);
+    if (decoder.hasError())
+        throw TGenerationError(QStringLiteral("文件 \"%1\" 不是UTF-8编码的文本").arg(shown(fileName)));
+    return text;
+}
+
 bool TFileOperate::CopyDirectory(const QString &source, const QString &destination,
                                  bool failIfExists)
 {

@@ -19,6 +19,10 @@ public:
     // bytes or fewer, or whose rest is not well-formed UTF-8, yields empty text.
     static QString LoadUtf8File(const QString &fileName);
 
+    // The text of fileName, behind its byte-order mark when it has one. Throws naming the file
+    // when it cannot be read or is not well-formed UTF-8.
+    static QString ReadUtf8Text(const QString &fileName);
+
     // Copies the tree below source into destination, creating destination when missing.
     // With failIfExists, files at the top level of source that already exist in destination
     // keep their content; files in sub-folders are always replaced.

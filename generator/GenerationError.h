@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <stdexcept>
 
 // A failure of generation (a file that cannot be written, a missing template, a model that
@@ -18,8 +19,17 @@ private:
 };
 
 // A model that cannot be generated (a class without a key member, a reference to a class that
-// does not exist), found before anything is written.
+// does not exist), found before anything is written. The message holds every finding, a line
+// each; messages() lists them.
 class TModelCheckError : public TGenerationError {
 public:
-    using TGenerationError::TGenerationError;
+    explicit TModelCheckError(const QStringList &messages)
+        : TGenerationError(messages.join(QLatin1Char('\n'))), messages_(messages)
+    {
+    }
+    explicit TModelCheckError(const QString &message) : TModelCheckError(QStringList{message}) {}
+    QStringList messages() const { return messages_; }
+
+private:
+    QStringList messages_;
 };

@@ -3,6 +3,7 @@
 #include "Controller.h"
 #include "FileOperate.h"
 #include "GenerationError.h"
+#include "ModelChecker.h"
 #include "PHPBean.h"
 #include "ProjectModel.h"
 #include "ReadSnapshot.h"
@@ -69,6 +70,11 @@ private:
 
 TRunListener::~TRunListener() = default;
 
+void TRunListener::FurtherModelFindings(const QStringList &messages)
+{
+    ModelError(messages.join(QLatin1Char('\n')));
+}
+
 TGenerationRun::TGenerationRun(int projectId, const QString &projectName,
                                const QString &tablePrefix, const QString &programDir)
     : projectId_(projectId), projectName_(projectName), tablePrefix_(tablePrefix),
@@ -83,39 +89,25 @@ void TGenerationRun::SetStopRequested(std::function<bool()> stopRequested)
 
 std::optional<TProjectModel> TGenerationRun::ReadCheckedModel(TRunListener &listener) const
 {
-    enum class TFailedCheck { None, KeyMember, DisplayMember } failedCheck = TFailedCheck::None;
-    int failedClass = 0;
-    const auto failed = [&failedClass](int classId) { failedClass = classId; };
-    std::optional<TProjectModel> model;
-    {
-        // The checks and the model come from one state of the database, and the snapshot is
-        // let go before the user is told anything.
+    // The model comes from one state of the database, and the snapshot is let go before the
+    // user is told anything.
+    std::optional<TProjectModel> model = [this] {
         const TReadSnapshot snapshot;
-        const TClassDAO classes;
-        const TClassList classList = classes.GetClasses(projectId_);
-        if (!classes.CheckPrimaryKeys(classList, failed))
-            failedCheck = TFailedCheck::KeyMember;
-        else if (!classes.CheckDisplayMembers(classList, failed))
-            failedCheck = TFailedCheck::DisplayMember;
-        else
-            model = TProjectModel::Load(projectId_, classList);
-    }
-    if (failedCheck == TFailedCheck::KeyMember) {
-        listener.KeyMemberError(failedClass);
-        return std::nullopt;
-    }
-    if (failedCheck == TFailedCheck::DisplayMember) {
-        listener.DisplayMemberError(failedClass);
-        return std::nullopt;
-    }
-    std::optional<QString> refusal = model->FindUnusableName(projectName_);
-    if (!refusal)
-        refusal = model->FindBrokenReference();
-    if (refusal) {
-        listener.ModelError(*refusal);
-        return std::nullopt;
-    }
-    return model;
+        return TProjectModel::Load(projectId_);
+    }();
+    const TModelFindings findings = TModelChecker::Check(*model, projectName_, tablePrefix_);
+    if (findings.isEmpty())
+        return model;
+    const TModelFinding &first = findings.first();
+    if (first.kind == TModelFinding::TKind::KeyMember)
+        listener.KeyMemberError(first.classId);
+    else if (first.kind == TModelFinding::TKind::DisplayMember)
+        listener.DisplayMemberError(first.classId);
+    else
+        listener.ModelError(first.message);
+    if (findings.size() > 1)
+        listener.FurtherModelFindings(TModelChecker::Messages(findings.mid(1)));
+    return std::nullopt;
 }
 
 TGenerationRun::TOutcome TGenerationRun::Execute(TRunListener &listener) const

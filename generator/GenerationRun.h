@@ -16,6 +16,9 @@ public:
     virtual void KeyMemberError(int classId) = 0;
     virtual void DisplayMemberError(int classId) = 0;
     virtual void ModelError(const QString &message) = 0;
+    // The model's other findings, after the first one was told through the calls above;
+    // by default told as one more ModelError, a line each.
+    virtual void FurtherModelFindings(const QStringList &messages);
     virtual void GenerationFailed(const QString &reason) = 0;
     virtual void GenerationDone() = 0;
 };
@@ -44,8 +47,9 @@ public:
     static QString FindMissingResource(const QString &bakDir);
 
 private:
-    // The class list, the two checks and the model, read at once; then the names and the
-    // references. Empty, with the listener told why, when the model is refused.
+    // The model, read at once, and every finding of the model checker. Empty when the model
+    // is refused: the listener hears the first finding as it always has (a key or display
+    // member error with the class, or a model error), then the others.
     std::optional<TProjectModel> ReadCheckedModel(TRunListener &listener) const;
 
     int projectId_;

@@ -18,6 +18,9 @@ private slots:
 
     void scoreReferencesStudentByTheCreatedTableName();
     void prefixReplacesEveryPlaceholderAfterTheStatements();
+    void damagedTemplateIsRefusedNamingTheFile_data();
+    void damagedTemplateIsRefusedNamingTheFile();
+    void templateWithoutMarkKeepsItsFirstCharacters();
     void modelsWithoutScriptAreRefusedByName_data();
     void modelsWithoutScriptAreRefusedByName();
     void missingTemplateIsNotAModelError();
@@ -73,9 +76,41 @@ void TestScript::prefixReplacesEveryPlaceholderAfterTheStatements()
     QCOMPARE(script.count(QStringLiteral("CREATE TABLE")), 4);
     QCOMPARE(script.count(QStringLiteral("COMMENT '来自 x_ 的''$sqlString'''")), 2);
     QVERIFY(!script.contains(QStringLiteral("$dbprefix")));
+}
 
-    writeTemplate("no placeholders\r\n");
-    QCOMPARE(TDataBaseSql::Build(project, QStringLiteral("x_"), dir_->path()), QStringLiteral("no placeholders\r\n"));
+void TestScript::damagedTemplateIsRefusedNamingTheFile_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("empty") << QByteArray() << QStringLiteral("是空的");
+    QTest::newRow("only the mark") << QByteArray("\xEF\xBB\xBF") << QStringLiteral("是空的");
+    QTest::newRow("blank") << QByteArray("\xEF\xBB\xBF \r\n") << QStringLiteral("是空的");
+    QTest::newRow("not UTF-8") << QByteArray("\xEF\xBB\xBF-- \xD6\xD0\xCE\xC4\r\n$sqlString") << QStringLiteral("不是UTF-8");
+    QTest::newRow("no placeholder") << QByteArray("\xEF\xBB\xBFno placeholders\r\n") << QStringLiteral("$sqlString");
+}
+
+void TestScript::damagedTemplateIsRefusedNamingTheFile()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, says);
+    const int project = loadCase(QStringLiteral("score"));
+    WriteFile(dir_->filePath(TDataBaseSql::TemplatePath()), bytes);
+    try {
+        TDataBaseSql::Build(project, QStringLiteral("t_"), dir_->path());
+        QFAIL("a damaged template gave a script");
+    } catch (const TModelCheckError &) {
+        QFAIL("a damaged template reported as a model error");
+    } catch (const TGenerationError &error) {
+        QVERIFY2(error.message().contains(says), qPrintable(error.message()));
+        QVERIFY2(error.message().contains(QStringLiteral("mysql_dump.sql")), qPrintable(error.message()));
+    }
+}
+
+void TestScript::templateWithoutMarkKeepsItsFirstCharacters()
+{
+    const int project = loadCase(QStringLiteral("score"));
+    WriteFile(dir_->filePath(TDataBaseSql::TemplatePath()), "-- x\r\n$sqlString");
+    QVERIFY(TDataBaseSql::Build(project, QStringLiteral("t_"), dir_->path()).startsWith(QStringLiteral("-- x\r\nCREATE")));
 }
 
 void TestScript::modelsWithoutScriptAreRefusedByName_data()
@@ -85,9 +120,11 @@ void TestScript::modelsWithoutScriptAreRefusedByName_data()
     QTest::newRow("reference to a missing class")
         << QStringLiteral("update t_member set memberType='Teacher' where memberName='student';")
         << QStringLiteral("Score类的成员student引用的类Teacher不存在或没有主键!");
+    // The broken reference leads; the class without a key follows it.
     QTest::newRow("reference to a class without key")
         << QStringLiteral("update t_member set memberIsPri=0 where classId=1;")
-        << QStringLiteral("Score类的成员student引用的类Student不存在或没有主键!");
+        << QStringLiteral("Score类的成员student引用的类Student不存在或没有主键!\n"
+                          "Student表主键设置错误，每个类只能设置一个主键!");
     QTest::newRow("class without key")
         << QStringLiteral("update t_member set memberIsPri=0 where classId=2;")
         << QStringLiteral("Score表主键设置错误，每个类只能设置一个主键!");

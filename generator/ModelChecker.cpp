@@ -1,0 +1,361 @@
+#include "ModelChecker.h"
+
+#include "Naming.h"
+#include "ProjectModel.h"
+#include "ReservedWords.h"
+#include "RunMessages.h"
+
+#include <QHash>
+
+#include <algorithm>
+
+namespace {
+
+using TKind = TModelFinding::TKind;
+using TNameProblem = TModelChecker::TNameProblem;
+
+bool isAsciiLetter(QChar c)
+{
+    return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+}
+
+bool isAsciiDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+// PHP takes any character above 0x7F in a name; of those we accept letters (and, after the
+// first, digits and marks), so that no blank or punctuation of another script slips through.
+bool isIdentifier(const QString &name)
+{
+    if (name.isEmpty())
+        return false;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar c = name.at(i);
+        const bool wide = c.unicode() > 0x7F && !c.isSurrogate();
+        const bool ok = isAsciiLetter(c) || c == QLatin1Char('_')
+            || (i > 0 && isAsciiDigit(c))
+            || (wide && (c.isLetter() || (i > 0 && (c.isNumber() || c.isMark()))));
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+// Same test as the run applies to file names; such a name is reported once, as unusable.
+bool usableAsFileName(const QString &name)
+{
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    for (const QChar c : name) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.unicode() < 0x20)
+            return false;
+    }
+    return true;
+}
+
+// The bytes a column takes of MariaDB's 65535-byte row.
+int varcharBytes(int length)
+{
+    const int bytes = 3 * length;
+    return bytes + (bytes > 255 ? 2 : 1);
+}
+
+class TCheck {
+public:
+    TCheck(const TProjectModel &model, const std::optional<QString> &projectName,
+           const QString &prefix)
+        : model_(model), projectName_(projectName), prefix_(prefix)
+    {
+    }
+
+    TModelFindings Run()
+    {
+        CountedMembers(TKind::KeyMember, [](const TMember &m) { return m.memberIsPri() == 1; },
+                       &RunMessages::KeyMemberError);
+        CountedMembers(TKind::DisplayMember, [](const TMember &m) { return m.memberIsDisplay() == 1; },
+                       &RunMessages::DisplayMemberError);
+        UnusableNames();
+        BrokenReferences();
+        if (!TModelChecker::IsValidPrefix(prefix_))
+            Add(TKind::Other, nullptr, nullptr, TModelChecker::PrefixMessage(prefix_));
+        for (const TClassModel &cls : model_.Classes())
+            ClassRules(cls);
+        return findings_;
+    }
+
+private:
+    void Add(TKind kind, const TClassModel *cls, const TMember *member, const QString &message)
+    {
+        TModelFinding finding;
+        finding.kind = kind;
+        if (cls) {
+            finding.classId = cls->classId;
+            finding.className = cls->className;
+        }
+        if (member) {
+            finding.memberId = member->memberId();
+            finding.memberName = member->memberName();
+        }
+        finding.message = message;
+        findings_.append(finding);
+    }
+
+    template <typename Pred>
+    void CountedMembers(TKind kind, Pred flagged, QString (*message)(const QString &))
+    {
+        for (const TClassModel &cls : model_.Classes()) {
+            if (std::count_if(cls.members.cbegin(), cls.members.cend(), flagged) != 1)
+                Add(kind, &cls, nullptr, message(cls.className));
+        }
+    }
+
+    void UnusableNames()
+    {
+        if (projectName_ && !usableAsFileName(*projectName_))
+            Add(TKind::UnusableName, nullptr, nullptr, RunMessages::BadProjectName(*projectName_));
+        for (const TClassModel &cls : model_.Classes()) {
+            if (!usableAsFileName(cls.className))
+                Add(TKind::UnusableName, &cls, nullptr, RunMessages::BadClassName(cls.className));
+        }
+    }
+
+    void BrokenReferences()
+    {
+        for (const TClassModel &cls : model_.Classes()) {
+            for (const TMember &member : cls.members) {
+                if (MemberType::IsReference(member.memberType())
+                    && !model_.ProjectKeyMember(member.memberType())) {
+                    Add(TKind::BrokenReference, &cls, &member,
+                        RunMessages::BrokenReference(cls.className, member.memberName(),
+                                                     member.memberType()));
+                }
+            }
+        }
+    }
+
+    void ClassRules(const TClassModel &cls)
+    {
+        if (usableAsFileName(cls.className)) {
+            const TNameProblem problem = TModelChecker::ClassNameProblem(cls.className);
+            if (problem != TNameProblem::None)
+                Add(TKind::Other, &cls, nullptr, ClassNameMessage(cls.className, problem));
+            else if (prefix_.size() + cls.className.size() > TModelChecker::MaxSqlNameLength)
+                Add(TKind::Other, &cls, nullptr,
+                    QStringLiteral("表名\"%1%2\"超过%3个字符，MySQL不能建表，请缩短类名或表名前缀!")
+                        .arg(prefix_, cls.className).arg(TModelChecker::MaxSqlNameLength));
+        }
+        for (const TClassModel &other : model_.Classes()) {
+            if (&other == &cls)
+                break;
+            if (TModelChecker::SameName(other.className, cls.className)) {
+                Add(TKind::Other, &cls, nullptr,
+                    QStringLiteral("类名\"%1\"与类名\"%2\"重名(不区分大小写)，请修改类名!")
+                        .arg(cls.className, other.className));
+                break;
+            }
+        }
+        if (!TModelChecker::IsStorableText(cls.friendName))
+            Add(TKind::Other, &cls, nullptr,
+                cls.className + QStringLiteral("类的友好名称") + unstorable());
+
+        QHash<QString, const TMember *> seen;
+        for (const TMember &member : cls.members)
+            MemberRules(cls, member, seen);
+        RowSize(cls);
+    }
+
+    void MemberRules(const TClassModel &cls, const TMember &member,
+                     QHash<QString, const TMember *> &seen)
+    {
+        const QString name = member.memberName();
+        const QString where = cls.className + QStringLiteral("类的成员\"%1\"").arg(name);
+        switch (TModelChecker::MemberNameProblem(name)) {
+        case TNameProblem::None:
+            break;
+        case TNameProblem::Reserved:
+            Add(TKind::Other, &cls, &member, where + QStringLiteral("是保留字(this或MySQL的保留字)，请修改成员名称!"));
+            break;
+        case TNameProblem::TooLong:
+            Add(TKind::Other, &cls, &member,
+                where + QStringLiteral("超过%1个字符，MySQL不能建表，请缩短成员名称!").arg(TModelChecker::MaxSqlNameLength));
+            break;
+        default:
+            Add(TKind::Other, &cls, &member, where + notIdentifier() + QStringLiteral("，请修改成员名称!"));
+            break;
+        }
+        const QString folded = name.toCaseFolded();
+        if (const TMember *first = seen.value(folded)) {
+            Add(TKind::Other, &cls, &member,
+                where + QStringLiteral("与成员\"%1\"重名(不区分大小写)，请修改成员名称!").arg(first->memberName()));
+        } else {
+            seen.insert(folded, &member);
+        }
+        // A key that is not an integer key becomes a varchar column of its length, whatever its type.
+        const bool textKey = &member == cls.KeyMember() && !Naming::IsIntegerKey(&member);
+        if (member.memberType() == MemberType::Text || textKey) {
+            const int length = member.memberLength();
+            if (length < 1 || length > TModelChecker::MaxTextLength)
+                Add(TKind::Other, &cls, &member,
+                    where + QStringLiteral("的长度%1不在1到%2之间(utf8字符串的最大长度)，请修改长度!")
+                                .arg(length).arg(TModelChecker::MaxTextLength));
+            else if (textKey && length > TModelChecker::MaxTextKeyLength)
+                Add(TKind::Other, &cls, &member,
+                    where + QStringLiteral("是主键，长度%1超过%2(utf8字符串主键的最大长度)，请修改长度!")
+                                .arg(length).arg(TModelChecker::MaxTextKeyLength));
+        }
+        if (!TModelChecker::IsStorableText(member.memberComment()))
+            Add(TKind::Other, &cls, &member, where + QStringLiteral("的注释") + unstorable());
+    }
+
+    // MariaDB refuses a table whose columns need more than 65535 bytes of a row, counted as
+    // the script declares them; checked only when every length is itself in range.
+    void RowSize(const TClassModel &cls)
+    {
+        const TMember *key = cls.KeyMember();
+        if (!key)
+            return;
+        int nullable = 0;
+        qint64 bytes = 0;
+        const auto column = [&](const TMember &m, const TMember *refKey) -> bool {
+            const QString type = m.memberType();
+            const int length = m.memberLength();
+            if (type == MemberType::Text || (refKey && !Naming::IsIntegerKey(refKey))) {
+                const int chars = type == MemberType::Text ? length : refKey->memberLength();
+                if (chars < 1 || chars > TModelChecker::MaxTextLength)
+                    return false;
+                bytes += varcharBytes(chars);
+                if (type == MemberType::Text && m.memberIsPri() != 1 && m.memberIsMust() != 1)
+                    ++nullable;
+            } else if (type == MemberType::Date) {
+                bytes += 3;
+            } else if (type == MemberType::Picture) {
+                bytes += 10;
+            } else {
+                bytes += 4; // int, float, a reference to an integer key
+            }
+            return true;
+        };
+        if (Naming::IsIntegerKey(key))
+            bytes += 4;
+        else if (key->memberLength() < 1 || key->memberLength() > TModelChecker::MaxTextLength)
+            return;
+        else
+            bytes += varcharBytes(key->memberLength());
+        for (const TMember &m : cls.NonKeyMembers()) {
+            const bool reference = MemberType::IsReference(m.memberType());
+            const TMember *refKey = reference ? model_.ProjectKeyMember(m.memberType()) : nullptr;
+            if (reference && !refKey)
+                continue;
+            if (!column(m, refKey))
+                return;
+        }
+        bytes += (nullable + 7) / 8;
+        if (bytes > 65535)
+            Add(TKind::Other, &cls, nullptr,
+                cls.className + QStringLiteral("类的成员合计需要%1字节，超过MariaDB一行最多65535字节的限制"
+                                               "(utf8字符串每个字符占3字节)，请减小字符串成员的长度!")
+                                    .arg(bytes));
+    }
+
+    static QString notIdentifier()
+    {
+        return QStringLiteral("不是合法的PHP标识符(只能由字母、数字和下划线组成，且不能以数字开头)");
+    }
+
+    static QString unstorable()
+    {
+        return QStringLiteral("含有控制字符或表情符号等4字节字符，建表脚本的表是utf8字符集，不能保存这些字符，请修改!");
+    }
+
+    static QString ClassNameMessage(const QString &name, TNameProblem problem)
+    {
+        const QString what = QStringLiteral("类名\"%1\"").arg(name);
+        switch (problem) {
+        case TNameProblem::Reserved:
+            return what + QStringLiteral("是PHP或MySQL的保留字(不区分大小写)，请修改类名!");
+        case TNameProblem::SkeletonClass:
+            return what + QStringLiteral("与程序框架自带的类重名，请修改类名!");
+        case TNameProblem::TooLong:
+            return what + QStringLiteral("超过%1个字符，MySQL不能建表，请缩短类名!").arg(TModelChecker::MaxSqlNameLength);
+        default:
+            return what + notIdentifier() + QStringLiteral("，请修改类名!");
+        }
+    }
+
+    const TProjectModel &model_;
+    const std::optional<QString> projectName_;
+    const QString prefix_;
+    TModelFindings findings_;
+};
+
+} // namespace
+
+TModelFindings TModelChecker::Check(const TProjectModel &model,
+                                    const std::optional<QString> &projectName,
+                                    const QString &tablePrefix)
+{
+    return TCheck(model, projectName, tablePrefix).Run();
+}
+
+QStringList TModelChecker::Messages(const TModelFindings &findings)
+{
+    QStringList messages;
+    for (const TModelFinding &finding : findings)
+        messages.append(finding.message);
+    return messages;
+}
+
+TModelChecker::TNameProblem TModelChecker::ClassNameProblem(const QString &name)
+{
+    if (!isIdentifier(name))
+        return TNameProblem::NotIdentifier;
+    if (ReservedWords::IsPhpReserved(name) || ReservedWords::IsSqlReserved(name))
+        return TNameProblem::Reserved;
+    if (ReservedWords::IsSkeletonClass(name))
+        return TNameProblem::SkeletonClass;
+    if (name.size() > MaxSqlNameLength)
+        return TNameProblem::TooLong;
+    return TNameProblem::None;
+}
+
+TModelChecker::TNameProblem TModelChecker::MemberNameProblem(const QString &name)
+{
+    if (!isIdentifier(name))
+        return TNameProblem::NotIdentifier;
+    // PHP takes any other keyword as a property name; "$this" alone it keeps for itself.
+    if (name.compare(QLatin1String("this"), Qt::CaseInsensitive) == 0
+        || ReservedWords::IsSqlReserved(name))
+        return TNameProblem::Reserved;
+    if (name.size() > MaxSqlNameLength)
+        return TNameProblem::TooLong;
+    return TNameProblem::None;
+}
+
+bool TModelChecker::IsValidPrefix(const QString &prefix)
+{
+    for (const QChar c : prefix) {
+        if (!isAsciiLetter(c) && !isAsciiDigit(c) && c != QLatin1Char('_'))
+            return false;
+    }
+    return true;
+}
+
+bool TModelChecker::IsStorableText(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control || c.isSurrogate())
+            return false;
+    }
+    return true;
+}
+
+bool TModelChecker::SameName(const QString &a, const QString &b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+QString TModelChecker::PrefixMessage(const QString &prefix)
+{
+    return QStringLiteral("表名前缀\"%1\"只能包含字母、数字和下划线!").arg(prefix);
+}
