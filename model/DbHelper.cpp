@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSqlError>
+#include <QStringList>
 #include <QThreadStorage>
 #include <QUrl>
 
@@ -70,6 +71,48 @@ TDbError foreignFileError(const QString &path)
     const bool access = head.mid(4, 15) == "Standard Jet DB" || head.mid(4, 15) == "Standard ACE DB";
     return TDbError(QStringLiteral("模型数据库文件不是SQLite数据库%1: %2")
                         .arg(access ? QStringLiteral("(这是旧的Access格式文件)") : QString(), path));
+}
+
+// The tables and columns the stores read. A file made by another program or an older one
+// may lack some; reading it would give 0 or empty text where the column should be.
+struct TRequiredTable {
+    const char *table;
+    const char *columns;
+};
+const TRequiredTable requiredTables[] = {
+    {"t_project", "projectId projectName"},
+    {"t_class", "classId projectId className friendName"},
+    {"t_member", "memberId projectId classId memberName memberType memberLength memberIsPri "
+                 "memberComment memberIsMust memberIsInteger memberIsFloat queryFlag "
+                 "memberIsDisplay memberQueryDisplay"},
+};
+
+// What of the required tables and columns the open database lacks, worded for the user;
+// empty when it has them all.
+QString findMissingSchema(const QSqlDatabase &db)
+{
+    QStringList missing;
+    for (const TRequiredTable &required : requiredTables) {
+        const QString table = QString::fromLatin1(required.table);
+        QSqlQuery query(db);
+        if (!query.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table)))
+            throw TDbError(QStringLiteral("模型数据库操作失败: %1").arg(query.lastError().text()));
+        QStringList present;
+        while (query.next())
+            present.append(query.value(1).toString().toLower());
+        if (present.isEmpty()) {
+            missing.append(QStringLiteral("表 %1").arg(table));
+            continue;
+        }
+        QStringList columns;
+        for (const QString &column : QString::fromLatin1(required.columns).split(QLatin1Char(' '))) {
+            if (!present.contains(column.toLower()))
+                columns.append(column);
+        }
+        if (!columns.isEmpty())
+            missing.append(QStringLiteral("表 %1 的列 %2").arg(table, columns.join(QStringLiteral(", "))));
+    }
+    return missing.join(QStringLiteral("; "));
 }
 
 QString sqlFailure(const QSqlError &error)
@@ -160,6 +203,18 @@ QSqlDatabase TDbHelper::GetConnection() const
         if (error.nativeErrorCode() == notADatabase)
             throw foreignFileError(key);
         throw TDbError(QStringLiteral("无法打开模型数据库 %1: %2").arg(key, sqlFailure(error)));
+    }
+    // Once per connection: refuse a database without the tables and columns the stores read.
+    QString missing;
+    try {
+        missing = findMissingSchema(db);
+    } catch (const TDbError &) {
+        db.close();
+        throw;
+    }
+    if (!missing.isEmpty()) {
+        db.close();
+        throw TDbError(QStringLiteral("模型数据库 %1 缺少 %2，不能使用").arg(key, missing));
     }
     return db;
 }

@@ -4,6 +4,9 @@
 
 #include <QSqlRecord>
 
+#include <algorithm>
+#include <limits>
+
 namespace {
 const QString insertMember = QStringLiteral(
     "insert into t_member(projectId,classId,memberName,memberType,memberLength,memberIsPri,"
@@ -56,7 +59,13 @@ struct TMemberColumns {
 TMember memberFromRow(const QSqlQuery &row, const TMemberColumns &c)
 {
     const auto text = [&](int column) { return row.value(column).toString(); };
-    const auto number = [&](int column) { return row.value(column).toInt(); };
+    // A value beyond int (a length of 10^12, say) is held at the nearest int rather than
+    // wrapped around to a negative number; NULL reads as 0.
+    const auto number = [&](int column) {
+        const qlonglong value = row.value(column).toLongLong();
+        return int(std::clamp<qlonglong>(value, std::numeric_limits<int>::min(),
+                                         std::numeric_limits<int>::max()));
+    };
     TMember member;
     member.setMemberId(number(c.memberId));
     member.setProjectId(number(c.projectId));
