@@ -42,6 +42,10 @@ private slots:
     void sqlPrintsTheScriptWithoutMark();
     void sqlRefusesModelsWithoutScript();
     void cliBesideAnOpenWindowLosesNoData();
+    void everyCommandRefusesTheSameModel_data();
+    void everyCommandRefusesTheSameModel();
+    void checkPassesASoundModel();
+    void damagedDatabaseIsRefusedNamingWhatIsMissing();
 
 private:
     TResult cli(const QStringList &args) const;
@@ -244,6 +248,70 @@ void TestCli::sqlRefusesModelsWithoutScript()
     QCOMPARE(refused.exitCode, 1);
     QCOMPARE(QString::fromUtf8(refused.err), QStringLiteral("Score类的成员student引用的类Student不存在或没有主键!\n"));
     QVERIFY(refused.out.isEmpty());
+}
+
+void TestCli::everyCommandRefusesTheSameModel_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<bool>("toStdout");
+    QTest::newRow("check") << QStringLiteral("check") << QStringLiteral("t_") << true;
+    QTest::newRow("generate") << QStringLiteral("generate") << QStringLiteral("t_") << false;
+    QTest::newRow("sql") << QStringLiteral("sql") << QStringLiteral("t_") << false;
+    QTest::newRow("bad prefix alone") << QStringLiteral("sql") << QStringLiteral("t'") << false;
+}
+
+void TestCli::everyCommandRefusesTheSameModel()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, prefix);
+    QFETCH(bool, toStdout);
+    loadCase(QStringLiteral("branches"));
+    MakeSkeleton(home());
+    WriteFile(home(QStringLiteral("template/数据库/mysql_dump.sql")), bom + "$sqlString");
+    const QString findings = prefix == QLatin1String("t_")
+        ? QStringLiteral("Major类的成员\"this\"是保留字(this或MySQL的保留字)，请修改成员名称!\n"
+                         "Album类的成员\"owner\"的注释含有控制字符或表情符号等4字节字符，建表脚本的表是utf8字符集，不能保存这些字符，请修改!\n")
+        : QStringLiteral("表名前缀\"t'\"只能包含字母、数字和下划线!\n");
+    if (prefix == QLatin1String("t_"))
+        RunSql(home(QStringLiteral("projects.mdb")),
+               QStringLiteral("update t_member set memberName='this' where memberName='intro';\n"
+                              "update t_member set memberComment='😀' where memberName='owner';"));
+    const TResult run = cli({QStringLiteral("--home"), home(), command, QStringLiteral("campus"),
+                             QStringLiteral("--prefix=") + prefix});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(QString::fromUtf8(toStdout ? run.out : run.err), findings);
+    QVERIFY((toStdout ? run.err : run.out).isEmpty());
+    QVERIFY(!QFileInfo::exists(home(QStringLiteral("projects"))));
+}
+
+void TestCli::checkPassesASoundModel()
+{
+    loadCase(QStringLiteral("branches"));
+    const TResult run = cli({QStringLiteral("--home"), home(), QStringLiteral("check"), QStringLiteral("campus")});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(QString::fromUtf8(run.out), QStringLiteral("模型检查通过，没有发现问题。\n"));
+}
+
+// A model database another program made, without a column the stores read, is refused by
+// name rather than read as if the column held 0.
+void TestCli::damagedDatabaseIsRefusedNamingWhatIsMissing()
+{
+    loadCase(QStringLiteral("score"));
+    RunSql(home(QStringLiteral("projects.mdb")),
+           QStringLiteral("alter table t_member drop column memberLength;\nalter table t_member drop column queryFlag;\n"
+                          "drop table t_project;"));
+    WriteFile(home(QStringLiteral("template/数据库/mysql_dump.sql")), bom + "$sqlString");
+    for (const char *command : {"sql", "generate", "projects"}) {
+        QStringList args{QStringLiteral("--home"), home(), QString::fromLatin1(command)};
+        if (qstrcmp(command, "projects") != 0)
+            args << QStringLiteral("school");
+        const TResult run = cli(args);
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY(run.out.isEmpty());
+        QVERIFY2(QString::fromUtf8(run.err).contains(QStringLiteral("缺少 表 t_project; 表 t_member 的列 memberLength, queryFlag")),
+                 run.err.constData());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCli)

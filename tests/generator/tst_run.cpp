@@ -34,6 +34,8 @@ public:
                 [this](int id) { events << QStringLiteral("display:%1").arg(id); }, blocking);
         connect(&run, &TAutoCode::ModelError, this,
                 [this](const QString &m) { events << QStringLiteral("model:") + m; }, blocking);
+        connect(&run, &TAutoCode::FurtherModelFindings, this,
+                [this](const QStringList &m) { events << QStringLiteral("further:") + m.join(QLatin1Char('|')); }, blocking);
         connect(&run, &TAutoCode::GenerationFailed, this,
                 [this](const QString &r) { events << QStringLiteral("failed:") + r; }, blocking);
         connect(&run, &TAutoCode::GenerationDone, this,
@@ -178,6 +180,13 @@ void TestRun::failedChecksWriteNothing_data()
     QTest::newRow("class name with a folder in it")
         << QStringLiteral("campus") << QStringLiteral("update t_class set className='Tag/../../x' where classId=3;")
         << QStringLiteral("model:类名\"Tag/../../x\"不能用作文件名称，请修改类名!");
+    QTest::newRow("member named this")
+        << QStringLiteral("campus") << QStringLiteral("update t_member set memberName='this' where memberName='intro';")
+        << QStringLiteral("model:Major类的成员\"this\"是保留字(this或MySQL的保留字)，请修改成员名称!");
+    QTest::newRow("key member, then the rest")
+        << QStringLiteral("campus") << QStringLiteral("update t_member set memberIsPri=0 where classId=3;\n"
+                                                      "update t_class set className='List' where classId=6;")
+        << QStringLiteral("key:3\nfurther:类名\"List\"是PHP或MySQL的保留字(不区分大小写)，请修改类名!");
 }
 
 void TestRun::failedChecksWriteNothing()
@@ -187,7 +196,7 @@ void TestRun::failedChecksWriteNothing()
     QFETCH(QString, event);
     if (!change.isEmpty())
         RunSql(database_, change);
-    QCOMPARE(run(projectName), QStringList{event});
+    QCOMPARE(run(projectName), event.split(QLatin1Char('\n')));
     // Nothing beside the skeleton and the model database (with its journal files).
     QStringList entries = QDir(dir_->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     entries.removeIf([](const QString &name) { return name.startsWith(QLatin1String("projects.mdb")); });
