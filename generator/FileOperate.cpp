@@ -8,6 +8,8 @@
 #include <QRandomGenerator>
 #include <QStringDecoder>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 namespace {
@@ -47,7 +49,8 @@ public:
         for (int attempt = 0; attempt < 16; ++attempt) {
             file_.setFileName(target + QStringLiteral(".%1.tmp").arg(
                 QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
-            if (file_.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            // Unbuffered: a failing write fails at once, with the system's reason at hand.
+            if (file_.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
                 return;
             if (!file_.exists())
                 break; // not a name clash: the folder cannot take the file
@@ -66,17 +69,27 @@ public:
 
     void Write(const char *data, qint64 size)
     {
-        if (file_.write(data, size) != size)
-            Fail(file_.errorString());
+        // A write cut short (a disk filling up) reports no error of its own; the next one
+        // fails with the system's reason.
+        while (size > 0) {
+            errno = 0;
+            const qint64 written = file_.write(data, size);
+            if (written <= 0)
+                Fail(Reason(errno));
+            data += written;
+            size -= written;
+        }
     }
 
     void Commit()
     {
+        errno = 0;
         if (!file_.flush())
-            Fail(file_.errorString());
+            Fail(Reason(errno));
+        errno = 0;
         file_.close();
         if (file_.error() != QFileDevice::NoError)
-            Fail(file_.errorString());
+            Fail(Reason(errno));
         // A replaced file keeps its permissions, a new one gets the usual ones.
         if (const QFile::Permissions permissions = QFile::permissions(target_))
             file_.setPermissions(permissions);
@@ -88,6 +101,15 @@ public:
     }
 
 private:
+    // The system's own words for code ("No space left on device"); QFile's text when the
+    // system gave none, since QFile may say no more than "Unknown error".
+    QString Reason(int code) const
+    {
+        if (code != 0)
+            return QString::fromLocal8Bit(std::strerror(code));
+        return file_.errorString();
+    }
+
     [[noreturn]] void Fail(const QString &reason)
     {
         throw TGenerationError(QStringLiteral("无法写入文件 \"%1\": %2").arg(shown(target_), reason));

@@ -10,6 +10,10 @@
 
 #ifndef Q_OS_WIN
 #include <unistd.h>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
 #endif
 
 using namespace TestSupport;
@@ -34,6 +38,8 @@ private slots:
     void copyOfMissingSourceFailsAndCreatesNothing();
     void unlistableSourceCopiesNothing();
     void copyFileReplacesTheDestination();
+    void fullDiskNamesTheSystemsReason_data();
+    void fullDiskNamesTheSystemsReason();
 
 private:
     QString path(const QString &relative) const { return dir_->filePath(relative); }
@@ -184,6 +190,48 @@ void TestFileOperate::copyFileReplacesTheDestination()
     QVERIFY_THROWS_EXCEPTION(TGenerationError,
         TFileOperate::CopyFile(path(QStringLiteral("gone.php")), path(QStringLiteral("out/gone.php"))));
     QVERIFY(!QFileInfo::exists(path(QStringLiteral("out/gone.php"))));
+}
+
+void TestFileOperate::fullDiskNamesTheSystemsReason_data()
+{
+    QTest::addColumn<bool>("copy");
+    QTest::newRow("written text") << false;
+    QTest::newRow("copied file") << true;
+}
+
+// A file-size limit stands in for a full disk: the write fails part-way with the system's
+// own reason, which the message must carry.
+void TestFileOperate::fullDiskNamesTheSystemsReason()
+{
+#ifdef Q_OS_WIN
+    QSKIP("file-size limits are a POSIX facility");
+#else
+    QFETCH(bool, copy);
+    const QByteArray big(256 * 1024, 'x');
+    WriteFile(path(QStringLiteral("big.txt")), big);
+    WriteFile(path(QStringLiteral("out/target.txt")), "old");
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 64 * 1024;
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    QString message;
+    try {
+        if (copy)
+            TFileOperate::CopyFile(path(QStringLiteral("big.txt")), path(QStringLiteral("out/target.txt")));
+        else
+            TFileOperate::WriteUtf8File(QString::fromLatin1(big), path(QStringLiteral("out/target.txt")));
+    } catch (const TGenerationError &error) {
+        message = error.message();
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, oldHandler);
+    QVERIFY2(message.contains(QString::fromLocal8Bit(strerror(EFBIG))), qPrintable(message));
+    QVERIFY(message.contains(QStringLiteral("target.txt")));
+    QCOMPARE(ReadFile(path(QStringLiteral("out/target.txt"))), QByteArray("old"));
+    QCOMPARE(QDir(path(QStringLiteral("out"))).entryList(QDir::Files), QStringList{QStringLiteral("target.txt")});
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestFileOperate)
