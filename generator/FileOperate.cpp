@@ -172,6 +172,25 @@ QString TFileOperate::ReadUtf8Text(const QString &fileName)
     return text;
 }
 
+QString TFileOperate::FindUnreadable(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        if (!info.isReadable() || !info.isExecutable())
+            return shown(path);
+        const QFileInfoList entries = QDir(path).entryInfoList(
+            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+        for (const QFileInfo &entry : entries) {
+            const QString unreadable = FindUnreadable(entry.filePath());
+            if (!unreadable.isEmpty())
+                return unreadable;
+        }
+        return QString();
+    }
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString() : shown(path);
+}
+
 bool TFileOperate::CopyDirectory(const QString &source, const QString &destination,
                                  bool failIfExists)
 {

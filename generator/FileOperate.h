@@ -23,6 +23,10 @@ public:
     // when it cannot be read or is not well-formed UTF-8.
     static QString ReadUtf8Text(const QString &fileName);
 
+    // The first folder below path (path included) that cannot be listed, or file that cannot
+    // be opened for reading, shown for the user; empty text when all of it can be read.
+    static QString FindUnreadable(const QString &path);
+
     // Copies the tree below source into destination, creating destination when missing.
     // With failIfExists, files at the top level of source that already exist in destination
     // keep their content; files in sub-folders are always replaced.

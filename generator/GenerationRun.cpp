@@ -127,6 +127,9 @@ TGenerationRun::TOutcome TGenerationRun::Execute(TRunListener &listener) const
         const QString missing = FindMissingResource(bakDir);
         if (!missing.isEmpty())
             return fail(QStringLiteral("找不到模板资源 \"%1\"").arg(missing));
+        const QString unreadable = FindUnreadableResource(bakDir);
+        if (!unreadable.isEmpty())
+            return fail(QStringLiteral("无法读取模板资源 \"%1\"").arg(unreadable));
 
         TListenerSink sink(listener);
         TGenerationTarget target;
@@ -166,6 +169,23 @@ QString TGenerationRun::FindMissingResource(const QString &bakDir)
         const QString path = bakDir + QLatin1Char('/') + QString::fromUtf8(file.name);
         if (!QFileInfo(path).isFile())
             return shown(path);
+    }
+    return QString();
+}
+
+QString TGenerationRun::FindUnreadableResource(const QString &bakDir)
+{
+    for (const TResource &folder : resourceFolders) {
+        const QString unreadable =
+            TFileOperate::FindUnreadable(bakDir + QLatin1Char('/') + QString::fromUtf8(folder.name));
+        if (!unreadable.isEmpty())
+            return unreadable;
+    }
+    for (const TResource &file : resourceFiles) {
+        const QString unreadable =
+            TFileOperate::FindUnreadable(bakDir + QLatin1Char('/') + QString::fromUtf8(file.name));
+        if (!unreadable.isEmpty())
+            return unreadable;
     }
     return QString();
 }

@@ -26,7 +26,7 @@ public:
 // The whole generation of one project, on the calling thread: the class list, the model
 // checks, the entity, controller and service files of every class, then the application
 // skeleton copied from <programDir>/bak. A model the checks refuse writes nothing; a missing
-// skeleton is found before anything is written; any other failure ends the run where it
+// or unreadable skeleton is found before anything is written; any other failure ends the run where it
 // happens and is reported (a log line naming the reason, then GenerationFailed).
 class TGenerationRun {
 public:
@@ -45,6 +45,9 @@ public:
     static void CopyResources(const TGenerationTarget &target, const QString &bakDir);
     // The first missing folder or file of the skeleton, or empty text when it is complete.
     static QString FindMissingResource(const QString &bakDir);
+    // The first folder or file of the skeleton that cannot be read, down to its deepest file,
+    // or empty text; asked before the first write so a run never stops half-way for it.
+    static QString FindUnreadableResource(const QString &bakDir);
 
 private:
     // The model, read at once, and every finding of the model checker. Empty when the model

@@ -8,6 +8,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
+
 using namespace TestSupport;
 
 namespace {
@@ -56,6 +60,8 @@ private slots:
     void failedChecksWriteNothing_data();
     void failedChecksWriteNothing();
     void missingSkeletonIsReportedBeforeWriting();
+    void unreadableSkeletonIsReportedBeforeWriting_data();
+    void unreadableSkeletonIsReportedBeforeWriting();
     void unwritableOutputIsReported();
     void stopRequestEndsTheRunBetweenFiles();
 
@@ -216,6 +222,38 @@ void TestRun::missingSkeletonIsReportedBeforeWriting()
     const QStringList events = run(QStringLiteral("campus"));
     QCOMPARE(events.size(), 2);
     QVERIFY(events.constLast().startsWith(QStringLiteral("failed:找不到模板资源")));
+}
+
+void TestRun::unreadableSkeletonIsReportedBeforeWriting_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<bool>("byPermission");
+    QTest::newRow("dangling link deep in a folder") << QStringLiteral("controller/sub/gone.php") << false;
+    QTest::newRow("file without read permission") << QStringLiteral("ok.php") << true;
+    QTest::newRow("folder without read permission") << QStringLiteral("util") << true;
+}
+
+void TestRun::unreadableSkeletonIsReportedBeforeWriting()
+{
+    QFETCH(QString, entry);
+    QFETCH(bool, byPermission);
+    const QString path = dir_->filePath(QStringLiteral("bak/") + entry);
+#ifdef Q_OS_WIN
+    QSKIP("links and permissions are not modelled on Windows");
+#else
+    if (byPermission && geteuid() == 0)
+        QSKIP("the superuser can read every file");
+    if (byPermission)
+        QVERIFY(QFile::setPermissions(path, QFile::WriteOwner));
+    else
+        QVERIFY(QFile::link(dir_->filePath(QStringLiteral("nowhere")), path));
+    const QStringList events = run(QStringLiteral("campus"));
+    if (byPermission)
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString reason = QStringLiteral("无法读取模板资源 \"%1\"").arg(QDir::toNativeSeparators(path));
+    QCOMPARE(events, (QStringList{QStringLiteral("log:代码生成失败: ") + reason, QStringLiteral("failed:") + reason}));
+    QVERIFY(!QFileInfo::exists(dir_->filePath(QStringLiteral("projects"))));
+#endif
 }
 
 void TestRun::unwritableOutputIsReported()
