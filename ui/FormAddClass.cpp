@@ -1,6 +1,7 @@
 #include "FormAddClass.h"
 
 #include "ClassFormLayout.h"
+#include "FormCommon.h"
 #include "MainForm.h"
 #include "NameRules.h"
 #include "UserInteraction.h"
@@ -49,6 +50,19 @@ void TAddClassForm::Button1Click()
         const TClassDAO classes;
         if (classes.CountByName(projectId, className) > 0) {
             ui.message(this, QStringLiteral("该类名称已经存在!"));
+            return;
+        }
+        if (const QString refusal = NameRules::ClassNameRefusal(className); !refusal.isEmpty()) {
+            ui.message(this, refusal);
+            return;
+        }
+        if (const QString refusal = ClassNameTaken(projectId, 0, className); !refusal.isEmpty()) {
+            ui.message(this, refusal);
+            return;
+        }
+        if (const QString refusal = NameRules::TextRefusal(QStringLiteral("友好名称"), friendName);
+            !refusal.isEmpty()) {
+            ui.message(this, refusal);
             return;
         }
         classes.AddClass(projectId, className, friendName);

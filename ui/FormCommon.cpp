@@ -2,6 +2,8 @@
 
 #include "UserInteraction.h"
 #include "generator/GenerationError.h"
+#include "generator/ModelChecker.h"
+#include "model/ClassDAO.h"
 #include "model/DbHelper.h"
 
 #include <QApplication>
@@ -30,6 +32,17 @@ bool RunCommand(TUserInteraction &ui, QWidget *parent, const std::function<void(
     // Shown outside the handler, so that nothing of the failed call is still on the stack.
     ui.message(parent, failure, TMessageKind::Error);
     return false;
+}
+
+QString ClassNameTaken(int projectId, int classId, const QString &className)
+{
+    for (const TListEntry &entry : TClassDAO().GetOtherClasses(projectId, classId)) {
+        if (entry.name == className)
+            return QStringLiteral("该类名称已经存在!");
+        if (TModelChecker::SameName(entry.name, className))
+            return QStringLiteral("该类名称已经存在(不区分大小写)!");
+    }
+    return QString();
 }
 
 TFormDialog::TFormDialog(QWidget *parent, const QString &caption, int clientWidth,

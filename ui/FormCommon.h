@@ -17,6 +17,11 @@ QFont FormFont();
 // the command ran to its end.
 bool RunCommand(TUserInteraction &ui, QWidget *parent, const std::function<void()> &command);
 
+// The refusal of a class name that another class of the project has, compared without regard
+// to case (file systems and MySQL on Windows do not tell them apart); empty when it is free.
+// classId is the class being renamed, 0 for a new one. Throws TDbError.
+QString ClassNameTaken(int projectId, int classId, const QString &className);
+
 // A fixed-size modal dialog with a close box and nothing else in its frame. Escape does not
 // close it, so typed input is never thrown away by a stray key.
 class TFormDialog : public QDialog {

@@ -15,6 +15,7 @@ public:
 protected:
     void Save(const TMember &member) override;
     QString SavedMessage() const override;
+    int EditedMemberId() const override { return memberId_; }
 
 private:
     int memberId_;

@@ -1,6 +1,7 @@
 #include "MainForm.h"
 
 #include "Artwork.h"
+#include "CheckModelForm.h"
 #include "DataBaseSqlForm.h"
 #include "FormAddClass.h"
 #include "FormAddMember.h"
@@ -8,8 +9,12 @@
 #include "FormUpdateClass.h"
 #include "FormUpdateMember.h"
 #include "NameRules.h"
+#include "ProjectSettings.h"
 #include "UserInteraction.h"
 #include "generator/AutoCode.h"
+#include "generator/ModelChecker.h"
+#include "generator/ProjectModel.h"
+#include "generator/ReadSnapshot.h"
 #include "model/ClassDAO.h"
 #include "model/MemberDAO.h"
 #include "model/ProjectDAO.h"
@@ -107,6 +112,7 @@ void TFormMain::BuildMenus()
     AddCommand(codeMenu, "N4", QStringLiteral("设置表名前缀(&P)"), &TFormMain::N4Click);
     AddCommand(codeMenu, "sql1", QStringLiteral("生成建表sql语句(&M)"), &TFormMain::sql1Click);
     AddCommand(codeMenu, "A1", QStringLiteral("生成项目代码(&M)"), &TFormMain::A1Click);
+    AddCommand(codeMenu, "Check1", QStringLiteral("检查模型(&C)"), &TFormMain::Check1Click);
 }
 
 QAction *TFormMain::AddCommand(QMenu *menu, const char *name, const QString &caption,
@@ -243,6 +249,8 @@ void TFormMain::LoadProjects()
 
 void TFormMain::LoadClasses(int projectId)
 {
+    // Each project keeps its own table prefix.
+    tablePrefix_ = TProjectSettings(programDir_).TablePrefix(projectId);
     const TClassList classes = TClassDAO().GetClasses(projectId);
     {
         const QSignalBlocker quiet(LB_Object);
@@ -316,6 +324,26 @@ void TFormMain::SetSelectedClassText(const QString &text)
     QListWidgetItem *item = LB_Object->currentItem();
     if (item && item->isSelected())
         item->setText(text);
+}
+
+void TFormMain::SelectClassAndMember(int classId, int memberId)
+{
+    for (int row = 0; row < LB_Object->count(); ++row) {
+        QListWidgetItem *item = LB_Object->item(row);
+        if (item->data(Qt::UserRole).toInt() != classId)
+            continue;
+        LB_Object->setCurrentItem(item);
+        item->setSelected(true);
+        LV_Member->clearSelection();
+        for (int member = 0; memberId != 0 && member < LV_Member->rowCount(); ++member) {
+            const QTableWidgetItem *id = LV_Member->item(member, idColumn);
+            if (id && id->text().toInt() == memberId) {
+                LV_Member->selectRow(member);
+                LV_Member->scrollToItem(id);
+            }
+        }
+        return;
+    }
 }
 
 int TFormMain::SelectedMemberId() const
@@ -428,7 +456,22 @@ void TFormMain::S1Click()
             ui_.message(this, QStringLiteral("没有类被选中!"));
             return;
         }
-        if (!ui_.confirm(this, QStringLiteral("确认删除此类对象！"), QStringLiteral("提示")))
+        // Members of other classes that refer to this one would be left naming nothing.
+        QStringList referrers;
+        const QString className = SelectedClassText();
+        const TClassList classes = TClassDAO().GetClasses(SelectedProjectId());
+        for (const TMember &member : TMemberDAO().GetProjectMembers(SelectedProjectId())) {
+            if (member.memberType() != className || member.classId() == classId)
+                continue;
+            for (const TListEntry &entry : classes) {
+                if (entry.id == member.classId())
+                    referrers.append(entry.name + QLatin1Char('.') + member.memberName());
+            }
+        }
+        const QString warning = referrers.isEmpty()
+            ? QString()
+            : QStringLiteral("以下成员引用了该类: %1\n").arg(referrers.join(QStringLiteral(", ")));
+        if (!ui_.confirm(this, warning + QStringLiteral("确认删除此类对象！"), QStringLiteral("提示")))
             return;
         TClassDAO().DeleteClass(classId);
         {
@@ -500,6 +543,13 @@ void TFormMain::N4Click()
             ui_.message(this, QStringLiteral("前缀输入不能为空!"));
             return;
         }
+        if (const QString refusal = NameRules::PrefixRefusal(prefix); !refusal.isEmpty()) {
+            ui_.message(this, refusal);
+            return;
+        }
+        const int projectId = SelectedProjectId();
+        if (projectId != -1)
+            TProjectSettings(programDir_).SetTablePrefix(projectId, prefix);
         tablePrefix_ = prefix;
     });
 }
@@ -536,6 +586,30 @@ void TFormMain::A1Click()
         ui_.message(this, QStringLiteral("如果以前生成了该项目，最好先删除原来的目录!"));
         Memo_State->clear();
         StartGeneration(projectId, CB_Project->currentText());
+    });
+}
+
+void TFormMain::Check1Click()
+{
+    Run([this] {
+        const int projectId = SelectedProjectId();
+        if (projectId == -1) {
+            ui_.message(this, QStringLiteral("当前未有任何项目被选中!"));
+            return;
+        }
+        const TProjectModel model = [projectId] {
+            const TReadSnapshot snapshot;
+            return TProjectModel::Load(projectId);
+        }();
+        const TModelFindings findings =
+            TModelChecker::Check(model, CB_Project->currentText(), tablePrefix_);
+        if (findings.isEmpty()) {
+            ui_.message(this, QStringLiteral("模型检查通过，没有发现问题。"), TMessageKind::Information,
+                        QStringLiteral("检查模型"));
+            return;
+        }
+        TCheckModelForm form(this, findings);
+        form.exec();
     });
 }
 
@@ -643,6 +717,8 @@ void TFormMain::StartGeneration(int projectId, const QString &projectName)
             Qt::BlockingQueuedConnection);
     connect(run, &TAutoCode::ModelError, this, &TFormMain::OnModelError,
             Qt::BlockingQueuedConnection);
+    connect(run, &TAutoCode::FurtherModelFindings, this, &TFormMain::OnFurtherModelFindings,
+            Qt::BlockingQueuedConnection);
     connect(run, &TAutoCode::GenerationFailed, this, &TFormMain::OnGenerationFailed,
             Qt::BlockingQueuedConnection);
     connect(run, &TAutoCode::GenerationDone, this, &TFormMain::OnGenerationDone,
@@ -690,6 +766,14 @@ void TFormMain::OnDisplayMemberError(int classId)
 void TFormMain::OnModelError(const QString &message)
 {
     Notify(message, TMessageKind::Plain);
+}
+
+void TFormMain::OnFurtherModelFindings(const QStringList &messages)
+{
+    // The first finding had its box; the others go to the log, where they can all be read.
+    AppendProgress(QStringLiteral("模型检查还发现以下问题 (代码管理 → 检查模型 可逐个定位):"));
+    for (const QString &message : messages)
+        AppendProgress(message);
 }
 
 void TFormMain::OnGenerationFailed(const QString &reason)

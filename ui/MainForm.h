@@ -46,6 +46,8 @@ public:
     int SelectedMemberId() const;
     QString SelectedClassText() const;
     void SetSelectedClassText(const QString &text);
+    // Selects the class in the list and, unless memberId is 0, that member in the table.
+    void SelectClassAndMember(int classId, int memberId);
 
     TUserInteraction &Interaction() const { return ui_; }
     QString ProgramDir() const { return programDir_; }
@@ -70,6 +72,7 @@ public slots:
     void N4Click();   // table prefix
     void sql1Click(); // table-creation script
     void A1Click();   // generate the project's code
+    void Check1Click(); // check the model
 
     void CB_ProjectChange();
     void LB_ObjectClick();
@@ -101,6 +104,7 @@ private:
     void OnKeyMemberError(int classId);
     void OnDisplayMemberError(int classId);
     void OnModelError(const QString &message);
+    void OnFurtherModelFindings(const QStringList &messages);
     void OnGenerationFailed(const QString &reason);
     void OnGenerationDone();
     void OnRunFinished();

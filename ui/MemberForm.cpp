@@ -3,7 +3,9 @@
 #include "MainForm.h"
 #include "NameRules.h"
 #include "UserInteraction.h"
+#include "generator/ModelChecker.h"
 #include "model/ClassDAO.h"
+#include "model/MemberDAO.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -150,6 +152,18 @@ void TMemberForm::Button1Click()
         int length = 0;
         if (type == MemberType::Text && !isWholeNumberAboveZero(Edt_MemberLength->text(), &length))
             return refuse(QStringLiteral("长度必须是大于0的整数!"), Edt_MemberLength);
+        if (const QString refusal = NameRules::MemberNameRefusal(name); !refusal.isEmpty())
+            return refuse(refusal, Edt_MemberName);
+        if (MemberNameTaken(name))
+            return refuse(QStringLiteral("该成员名称已经存在!"), Edt_MemberName);
+        if (type == MemberType::Text && length > TModelChecker::MaxTextLength)
+            return refuse(QStringLiteral("长度不能超过%1!").arg(TModelChecker::MaxTextLength), Edt_MemberLength);
+        if (type == MemberType::Text && CB_MemberIsPri->isChecked() && length > TModelChecker::MaxTextKeyLength)
+            return refuse(QStringLiteral("主键字段的长度不能超过%1!").arg(TModelChecker::MaxTextKeyLength),
+                          Edt_MemberLength);
+        if (const QString refusal = NameRules::TextRefusal(QStringLiteral("成员注释"), Edt_MemberComment->text());
+            !refusal.isEmpty())
+            return refuse(refusal, Edt_MemberComment);
 
         TMember member;
         member.setProjectId(owner_->SelectedProjectId());
@@ -171,6 +185,16 @@ void TMemberForm::Button1Click()
         ui.message(this, SavedMessage());
         accept();
     });
+}
+
+bool TMemberForm::MemberNameTaken(const QString &name) const
+{
+    // Compared without regard to case: the generated getters and setters raise the first letter.
+    for (const TMember &member : TMemberDAO().GetMembers(owner_->SelectedClassId())) {
+        if (member.memberId() != EditedMemberId() && TModelChecker::SameName(member.memberName(), name))
+            return true;
+    }
+    return false;
 }
 
 void TMemberForm::Button2Click()

@@ -39,6 +39,8 @@ protected:
     // Saves the member built from the controls; memberId is 0 for a new member.
     virtual void Save(const TMember &member) = 0;
     virtual QString SavedMessage() const = 0;
+    // The member being changed; 0 while adding one.
+    virtual int EditedMemberId() const { return 0; }
 
     TFormMain *owner_;
     QLabel *Label1;
@@ -61,6 +63,8 @@ protected:
 private:
     // The first rule the controls break, with its message; empty when all hold.
     QString BrokenRule() const;
+    // Whether another member of the selected class has the name, whatever its case.
+    bool MemberNameTaken(const QString &name) const;
 
     bool keyTypeRule_;
 };

@@ -16,4 +16,12 @@ bool StartsWithAsciiUpper(const QString &name);
 // The first character is an ASCII small letter a-z (member names).
 bool StartsWithAsciiLower(const QString &name);
 
+// The model checker's rules on a typed class name, member name, table prefix or text, as a
+// dialog's message; empty text when the value keeps them.
+QString ClassNameRefusal(const QString &name);
+QString MemberNameRefusal(const QString &name);
+QString PrefixRefusal(const QString &prefix);
+// what names the field, e.g. "成员注释".
+QString TextRefusal(const QString &what, const QString &text);
+
 } // namespace NameRules

@@ -85,6 +85,11 @@ private slots:
         QTest::newRow("blank") << " Teacher" << "老师" << "类名首个字母必须大写";
         QTest::newRow("chinese") << "老师" << "老师" << "类名首个字母必须大写";
         QTest::newRow("duplicate") << "Student" << "又一个" << "该类名称已经存在!";
+        QTest::newRow("blank after the capital") << "My Class" << "类" << "类名称只能由字母、数字和下划线组成!";
+        QTest::newRow("reserved word") << "List" << "列表" << "类名称不能是PHP或MySQL的保留字!";
+        QTest::newRow("skeleton class") << "FenyePage" << "分页" << "类名称不能与程序框架自带的类重名!";
+        QTest::newRow("duplicate but case") << "STUDENT" << "又一个" << "该类名称已经存在(不区分大小写)!";
+        QTest::newRow("emoji in the friendly name") << "Teacher" << "老师😀" << "友好名称不能含有控制字符或表情符号等字符(建表脚本的表是utf8字符集，不能保存)!";
     }
     void addRefusals()
     {
@@ -104,7 +109,7 @@ private slots:
     {
         QTest::addColumn<QString>("className");
         QTest::newRow("single capital") << "T";
-        QTest::newRow("anything after the capital") << "T 1_老师";
+        QTest::newRow("letters, digits and _ after the capital") << "T1_老师";
         QTest::newRow("name of a class of another project") << "Teacher";
     }
     void addAccepts()
@@ -151,6 +156,8 @@ private slots:
         QTest::newRow("path") << "A/B" << "" << "类名称不能包含路径或特殊字符!";
         QTest::newRow("capital before friendly name") << "score" << "" << "类名首个字母必须大写";
         QTest::newRow("friendly name") << "Score" << "" << "友好名称不能为空";
+        QTest::newRow("reserved word") << "Select" << "选" << "类名称不能是PHP或MySQL的保留字!";
+        QTest::newRow("name of the other class") << "STUDENT" << "学生" << "该类名称已经存在(不区分大小写)!";
     }
     void updateRefusals()
     {
@@ -182,10 +189,12 @@ private slots:
         // The member of Score that referred to Student now refers to Pupil.
         QCOMPARE(TMemberDAO().GetMembers(score).first().memberType(), QStringLiteral("Pupil"));
 
-        // A rename to the name of another class of the project is not refused.
-        const TOutcome again = press<TUpdateClassForm>("N2", QStringLiteral("Score"), QStringLiteral("重名"));
-        QCOMPARE(again.messages, QStringList{"类名称更新成功"});
-        QCOMPARE(classesInDatabase(school), QStringList({"Score/重名", "Score/成绩"}));
+        // A rename to the name of another class of the project, in any case, is refused.
+        for (const char *taken : {"Score", "SCORE"}) {
+            const TOutcome again = press<TUpdateClassForm>("N2", QString::fromUtf8(taken), QStringLiteral("重名"));
+            QCOMPARE(again.messages, QStringList{qstrcmp(taken, "Score") == 0 ? "该类名称已经存在!" : "该类名称已经存在(不区分大小写)!"});
+            QCOMPARE(classesInDatabase(school), QStringList({"Pupil/小学生", "Score/成绩"}));
+        }
     }
 
     void closeBoxSavesNothing()

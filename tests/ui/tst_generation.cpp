@@ -3,12 +3,14 @@
 #include "MainFormProbe.h"
 
 #include "generator/DataBaseSql.h"
+#include "ui/CheckModelForm.h"
 #include "ui/DataBaseSqlForm.h"
 
 #include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QListWidget>
 #include <QSignalSpy>
 
 namespace {
@@ -191,6 +193,45 @@ private slots:
         QCOMPARE(user->takeTexts().last(), QStringLiteral("Score类的成员student引用的类Ghost不存在或没有主键!"));
         QVERIFY(!QFileInfo::exists(output()));
         QVERIFY(user->opened.isEmpty());
+    }
+
+    // The same bad model, refused by every command of the window with the checker's words.
+    void everyCommandRefusesTheSameModel()
+    {
+        giveBak();
+        giveTemplate();
+        TMember ref = TMemberDAO().GetMembers(score).last();
+        ref.setMemberName(QStringLiteral("this"));
+        TMemberDAO().UpdateMember(ref);
+        program->AddMember(school, student, QStringLiteral("Name"), MemberType::Text);
+        const QString reserved = QStringLiteral("Score类的成员\"this\"是保留字(this或MySQL的保留字)，请修改成员名称!");
+        const QString twice = QStringLiteral("Student类的成员\"Name\"与成员\"name\"重名(不区分大小写)，请修改成员名称!");
+        openWindow();
+
+        // 检查模型 lists both; a double-click selects the member named.
+        QStringList listed;
+        QCOMPARE(DriveDialog<TCheckModelForm>([&] { Trigger(window.get(), "Check1"); }, [&](TCheckModelForm &form) {
+                     auto *list = Find<QListWidget>(&form, "LB_Findings");
+                     for (int i = 0; i < list->count(); ++i)
+                         listed.append(list->item(i)->text());
+                     list->setCurrentRow(0);
+                     emit list->itemDoubleClicked(list->item(0));
+                     QVERIFY(!form.isVisible());
+                 }),
+                 1);
+        QCOMPARE(listed, QStringList({twice, reserved}));
+        QCOMPARE(window->SelectedClassId(), student);
+        QCOMPARE(window->SelectedMemberId(), TMemberDAO().GetMembers(student).last().memberId());
+
+        // The run: the first in a box, the rest in the log; nothing written.
+        QVERIFY(generate());
+        QCOMPARE(user->takeTexts(), QStringList({"如果以前生成了该项目，最好先删除原来的目录!", twice}));
+        QCOMPARE(log().mid(1), QStringList{reserved});
+        QVERIFY(!QFileInfo::exists(output()));
+
+        // The script.
+        QCOMPARE(DriveDialog<TDataBaseSqlForm>([&] { Trigger(window.get(), "sql1"); }, [](TDataBaseSqlForm &) {}), 0);
+        QCOMPARE(user->takeTexts(), QStringList{twice + QLatin1Char('\n') + reserved});
     }
 
     void missingSkeletonIsReported()

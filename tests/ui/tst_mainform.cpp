@@ -71,7 +71,7 @@ private slots:
                            "A2=添加类(&A),N2=修改类名(&B),S1=删除类(&S),M1=添加成员(&M),"
                            "N3=修改成员属性(&E),C1=删除成员(&C)"),
             QStringLiteral("P1=代码管理(&A):N4=设置表名前缀(&P),sql1=生成建表sql语句(&M),"
-                           "A1=生成项目代码(&M)"),
+                           "A1=生成项目代码(&M),Check1=检查模型(&C)"),
         }));
         QStringList columns;
         QTableWidget *table = TMainFormProbe{window.get()}.members();
@@ -158,29 +158,32 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("accepted");
-        QTest::newRow("parent folder") << "../x" << false;
-        QTest::newRow("sub folder") << "a/b" << false;
-        QTest::newRow("backslash") << "a\\b" << false;
-        QTest::newRow("drive") << "c:x" << false;
-        QTest::newRow("star") << "a*" << false;
-        QTest::newRow("question") << "a?" << false;
-        QTest::newRow("quote") << "a\"b" << false;
-        QTest::newRow("less") << "a<b" << false;
-        QTest::newRow("greater") << "a>b" << false;
-        QTest::newRow("bar") << "a|b" << false;
-        QTest::newRow("tab") << "a\tb" << false;
-        QTest::newRow("newline") << "a\nb" << false;
-        QTest::newRow("dot") << "." << false;
-        QTest::newRow("dot dot") << ".." << false;
-        QTest::newRow("blank inside") << "A b" << true;
-        QTest::newRow("three dots") << "A..." << true;
-        QTest::newRow("chinese") << "A学生" << true;
-        QTest::newRow("digits underscore") << "A_1" << true;
+        // A class name must be a PHP identifier as well: its own refusal, empty when accepted.
+        QTest::addColumn<QString>("classRefusal");
+        QTest::newRow("parent folder") << "../x" << false << QStringLiteral("类名称不能包含路径或特殊字符!");
+        QTest::newRow("sub folder") << "a/b" << false << QStringLiteral("类名称不能包含路径或特殊字符!");
+        QTest::newRow("backslash") << "a\\b" << false << QStringLiteral("类名称不能包含路径或特殊字符!");
+        QTest::newRow("drive") << "c:x" << false << QStringLiteral("类名称不能包含路径或特殊字符!");
+        QTest::newRow("star") << "a*" << false << QStringLiteral("类名称不能包含路径或特殊字符!");
+        QTest::newRow("question") << "a?" << false << QStringLiteral("类名称不能包含路径或特殊字符!");
+        QTest::newRow("quote") << "a\"b" << false << QStringLiteral("类名称不能包含路径或特殊字符!");
+        QTest::newRow("less") << "a<b" << false << QStringLiteral("类名称不能包含路径或特殊字符!");
+        QTest::newRow("greater") << "a>b" << false << QStringLiteral("类名称不能包含路径或特殊字符!");
+        QTest::newRow("bar") << "a|b" << false << QStringLiteral("类名称不能包含路径或特殊字符!");
+        QTest::newRow("tab") << "a\tb" << false << QStringLiteral("类名称不能包含路径或特殊字符!");
+        QTest::newRow("newline") << "a\nb" << false << QStringLiteral("类名称不能包含路径或特殊字符!");
+        QTest::newRow("dot") << "." << false << QStringLiteral("类名称不能包含路径或特殊字符!");
+        QTest::newRow("dot dot") << ".." << false << QStringLiteral("类名称不能包含路径或特殊字符!");
+        QTest::newRow("blank inside") << "A b" << true << QStringLiteral("类名称只能由字母、数字和下划线组成!");
+        QTest::newRow("three dots") << "A..." << true << QStringLiteral("类名称只能由字母、数字和下划线组成!");
+        QTest::newRow("chinese") << "A学生" << true << QString();
+        QTest::newRow("digits underscore") << "A_1" << true << QString();
     }
     void unsafeNamesAreRefused()
     {
         QFETCH(QString, name);
         QFETCH(bool, accepted);
+        QFETCH(QString, classRefusal);
         const int other = program->AddProject(QStringLiteral("other"));
         auto window = openWindow();
         TMainFormProbe probe{window.get()};
@@ -210,9 +213,11 @@ private slots:
         QCOMPARE(DriveDialog<TAddClassForm>([&] { Trigger(window.get(), "A2"); },
                                             [&](TAddClassForm &d) { fill(d, name); }),
                  1);
-        QCOMPARE(user->takeTexts(), QStringList{accepted ? QStringLiteral("类名称添加成功！")
-                                                         : QStringLiteral("类名称不能包含路径或特殊字符!")});
-        QCOMPARE(TClassDAO().CountByName(other, name), accepted ? 1 : 0);
+        QCOMPARE(user->takeTexts(), QStringList{classRefusal.isEmpty() ? QStringLiteral("类名称添加成功！") : classRefusal});
+        QCOMPARE(TClassDAO().CountByName(other, name), classRefusal.isEmpty() ? 1 : 0);
+        // The name is free again for the rename below.
+        if (classRefusal.isEmpty())
+            TClassDAO().DeleteClass(TClassDAO().GetClassId(other, name));
 
         program->AddClass(other, QStringLiteral("Plain"));
         window->LoadClasses(other);
@@ -220,9 +225,8 @@ private slots:
         QCOMPARE(DriveDialog<TUpdateClassForm>([&] { Trigger(window.get(), "N2"); },
                                                [&](TUpdateClassForm &d) { fill(d, name); }),
                  1);
-        QCOMPARE(user->takeTexts(), QStringList{accepted ? QStringLiteral("类名称更新成功")
-                                                         : QStringLiteral("类名称不能包含路径或特殊字符!")});
-        QCOMPARE(TClassDAO().CountByName(other, QStringLiteral("Plain")), accepted ? 0 : 1);
+        QCOMPARE(user->takeTexts(), QStringList{classRefusal.isEmpty() ? QStringLiteral("类名称更新成功") : classRefusal});
+        QCOMPARE(TClassDAO().CountByName(other, QStringLiteral("Plain")), classRefusal.isEmpty() ? 0 : 1);
     }
 
     void renameKeepsTheSelectedPosition()
@@ -332,7 +336,9 @@ private slots:
         QCOMPARE(TClassDAO().GetClassName(studentId), QStringLiteral("Student"));
         QVERIFY(user->shown.isEmpty());
         Trigger(window.get(), "S1");
-        QCOMPARE(user->questions, QStringList({"提示|确认删除此类对象！", "提示|确认删除此类对象！"}));
+        // Score refers to Student: the question names that member first.
+        const QString question = QStringLiteral("提示|以下成员引用了该类: Score.student\n确认删除此类对象！");
+        QCOMPARE(user->questions, QStringList({question, question}));
         QCOMPARE(user->takeTexts(), QStringList{"类对象删除成功!"});
         QCOMPARE(probe.classNames(), QStringList{"Score"});
         QVERIFY(probe.memberNames().isEmpty());
@@ -383,6 +389,28 @@ private slots:
         QCOMPARE(user->prompts.first().prompt, QStringLiteral("请输入一个表名前缀如:           "));
         QCOMPARE(user->prompts.first().defaultText, QStringLiteral("t_"));
         QCOMPARE(user->prompts.last().defaultText, QStringLiteral("t_"));
+    }
+
+    void tablePrefixIsCheckedAndKeptPerProject()
+    {
+        const int one = program->AddProject(QStringLiteral("one"));
+        program->AddProject(QStringLiteral("two"));
+        auto window = openWindow();
+        TMainFormProbe probe{window.get()};
+        user->inputAnswers = {QStringLiteral("a'b"), QStringLiteral("x*/"), QStringLiteral("one_")};
+        for (int i = 0; i < 3; ++i)
+            Trigger(window.get(), "N4");
+        QCOMPARE(user->takeTexts(), QStringList({"表名前缀\"a'b\"只能包含字母、数字和下划线!",
+                                                 "表名前缀\"x*/\"只能包含字母、数字和下划线!"}));
+        QCOMPARE(window->TablePrefix(), QStringLiteral("one_"));
+        probe.selectProject(1);
+        QCOMPARE(window->TablePrefix(), QStringLiteral("t_"));
+
+        // A restart finds each project's prefix again.
+        window.reset();
+        window = openWindow();
+        QCOMPARE(window->SelectedProjectId(), one);
+        QCOMPARE(window->TablePrefix(), QStringLiteral("one_"));
     }
 
     void doubleClicks()

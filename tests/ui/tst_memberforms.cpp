@@ -177,7 +177,17 @@ private slots:
             row("capital") << "Name" << "字符串" << true << false << false << "20" << "成员属性首个字母必须小写";
             row("blank") << " a" << "字符串" << true << false << false << "20" << "成员属性首个字母必须小写";
             row("chinese") << "名字" << "字符串" << true << false << false << "20" << "成员属性首个字母必须小写";
-            row("blank after first letter") << "a b" << "字符串" << true << false << false << "20" << saved;
+            row("blank after first letter") << "a b" << "字符串" << true << false << false << "20" << "成员名称只能由字母、数字和下划线组成!";
+            row("quote") << "it's" << "字符串" << true << false << false << "20" << "成员名称只能由字母、数字和下划线组成!";
+            row("this") << "this" << "字符串" << true << false << false << "20" << "成员名称不能是this或MySQL的保留字!";
+            row("MySQL word") << "order" << "字符串" << true << false << false << "20" << "成员名称不能是this或MySQL的保留字!";
+            row("PHP word") << "class" << "字符串" << true << false << false << "20" << saved;
+            // Adding "mark" again is refused; the update changes "mark" itself and keeps its name.
+            row("name of a member, another case") << "mArk" << "字符串" << true << false << false << "20"
+                                                   << (update ? saved : QStringLiteral("该成员名称已经存在!"));
+            row("length above utf8 varchar") << "a" << "字符串" << true << false << false << "21845" << "长度不能超过21844!";
+            row("longest text") << "a" << "字符串" << true << false << false << "21844" << saved;
+            row("text key too long") << "a" << "字符串" << true << true << false << "1025" << "主键字段的长度不能超过1024!";
             row("date not required") << "a" << "日期型" << false << false << false << "20" << "日期型必须勾选是否必填标志!";
             row("integer not required") << "a" << "整型" << false << false << false << "20" << "整型必须勾选是否必填标志!";
             row("reference not required") << "a" << "Student" << false << false << false << "20" << "Student必须勾选是否必填标志!";

@@ -1,0 +1,36 @@
+#include "CheckModelForm.h"
+
+#include "MainForm.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QVBoxLayout>
+
+TCheckModelForm::TCheckModelForm(TFormMain *owner, const TModelFindings &findings)
+    : TFormDialog(owner, QStringLiteral("检查模型"), 640, 360), owner_(owner), findings_(findings)
+{
+    setObjectName(QStringLiteral("CheckModelForm"));
+    auto *layout = new QVBoxLayout(this);
+    auto *label = new QLabel(QStringLiteral("共发现%1个问题，双击一行可选中相应的类和成员:")
+                                 .arg(findings.size()), this);
+    label->setObjectName(QStringLiteral("Label1"));
+    layout->addWidget(label);
+    LB_Findings = new QListWidget(this);
+    LB_Findings->setObjectName(QStringLiteral("LB_Findings"));
+    LB_Findings->setWordWrap(true);
+    for (const TModelFinding &finding : findings)
+        LB_Findings->addItem(finding.message);
+    layout->addWidget(LB_Findings);
+    connect(LB_Findings, &QListWidget::itemDoubleClicked, this, &TCheckModelForm::ItemDblClick);
+}
+
+void TCheckModelForm::ItemDblClick()
+{
+    const int row = LB_Findings->currentRow();
+    if (row < 0 || row >= findings_.size())
+        return;
+    const TModelFinding &finding = findings_.at(row);
+    if (finding.classId != 0)
+        owner_->SelectClassAndMember(finding.classId, finding.memberId);
+    accept();
+}
