@@ -3,6 +3,7 @@
 #include "generator/Controller.h"
 #include "generator/DataBaseSql.h"
 #include "generator/GenerationError.h"
+#include "generator/ManagePage.h"
 #include "generator/Naming.h"
 #include "generator/PHPBean.h"
 #include "generator/ProjectModel.h"
@@ -62,6 +63,7 @@ struct TGeneratedCase {
         TPHPBean::Generate(target, model);
         TController::Generate(target, model);
         TService::Generate(target, model);
+        TManagePage::Generate(target, model);
     }
 
     // What the run accepts: one key and one display member per class, no broken reference.
@@ -113,12 +115,17 @@ void TestGenerators::generatedFilesMatchGoldenFiles()
     TGeneratedCase generated(caseName);
     generated.Generate();
 
+    if (qEnvironmentVariableIsSet("VELMORA_UPDATE_GOLDEN")) {
+        for (const QString &f : FilesBelow(generated.OutputRoot() + QStringLiteral("/projects")))
+            WriteFile(FixtureDir(caseName) + QStringLiteral("/expected/projects/") + f, ReadFile(generated.OutputRoot() + QStringLiteral("/projects/") + f));
+    }
     const QString diff = CompareTrees(
         FixtureDir(caseName) + QStringLiteral("/expected/projects"),
         generated.OutputRoot() + QStringLiteral("/projects"));
     QVERIFY2(diff.isEmpty(), qPrintable(diff));
 
-    // One line per file: all entities, then all controllers, then all services, in class order.
+    // One line per file: all entities, then all controllers, all services and all pages, in
+    // class order (a page's field description has no line of its own).
     QStringList expectedLines;
     const QString base = QStringLiteral("projects/") + generated.projectName;
     for (const auto &[folder, suffix] : {std::pair{"phpbean", ".class.php"},
@@ -128,6 +135,9 @@ void TestGenerators::generatedFilesMatchGoldenFiles()
             expectedLines << base + QLatin1Char('/') + QLatin1String(folder) + QLatin1Char('/')
                     + cls.className + QLatin1String(suffix) + QStringLiteral("生成完毕!");
     }
+    for (const TClassModel &cls : generated.model.Classes())
+        expectedLines << base + QLatin1Char('/') + cls.className + QLatin1Char('/')
+                + Naming::LowerFirst(cls.className) + QStringLiteral("Manage.php生成完毕!");
     QCOMPARE(generated.log.lines, expectedLines);
 }
 
@@ -179,6 +189,7 @@ void TestGenerators::emptyProjectWritesAndReportsNothing()
     TPHPBean::Generate(target, model);
     TController::Generate(target, model);
     TService::Generate(target, model);
+    TManagePage::Generate(target, model);
     QVERIFY(log.lines.isEmpty());
     QVERIFY(!QFileInfo::exists(target.outputRoot));
     QCOMPARE(TDataBaseSql::BuildStatements(model, QStringLiteral("t_")), QString());
