@@ -97,10 +97,13 @@ if ($view === 'add' || $view === 'edit') {
 <?php else: ?>
 )php";
 
-// The database numbers an integer key: shown, not entered, and only when editing.
+// The database numbers an integer key: shown, not entered, when editing; a placeholder when
+// adding, since the controller reads every member of the form.
 const char formIntegerKey[] = R"php(
 <?php if ($editing): ?>
   <div class="form-row"><label for="f-{name}">{label}</label><div class="field"><input type="text" id="f-{name}" name="{class}[{name}]" value="<?= h({value}) ?>" readonly></div></div>
+<?php else: ?>
+  <input type="hidden" name="{class}[{name}]" value="0">
 <?php endif; ?>
 )php";
 
