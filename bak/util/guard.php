@@ -483,6 +483,10 @@ function velmora_validate_form(string $class, string $action): void
             continue;
         }
         $name = $field['name'];
+        // 控制器直接读取 $_FILES 中的图片项；请求中没有这一项时按“没有选择文件”处理。
+        if (($field['type'] ?? '') === 'picture' && !isset($_FILES[$name])) {
+            $_FILES[$name] = ['name' => '', 'type' => '', 'tmp_name' => '', 'error' => UPLOAD_ERR_NO_FILE, 'size' => 0];
+        }
         $problem = velmora_field_problem($field, $form[$name] ?? null, $action === 'add', !empty($fields['integerKey']));
         if ($problem !== null) {
             $label = is_string($field['label'] ?? null) && $field['label'] !== '' ? $field['label'] : $name;
