@@ -3,9 +3,8 @@
 #include "Naming.h"
 #include "TextTemplate.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -214,6 +213,46 @@ const char listFooter[] = R"php(
 <?php page_end();
 )php";
 
+// --- the field description (JSON) ---
+
+const char fieldsHeader[] = R"json(
+{
+  "project": "{project}",
+  "class": "{Class}",
+  "friend": "{friend}",
+  "table": "{table}",
+  "key": "{key}",
+  "integerKey": {integerKey},
+  "fields": [
+)json";
+
+const char fieldsItem[] = R"json(
+    {"name": "{name}", "label": "{label}", "type": "{type}", "required": {required}, "key": {key}{extra}}{comma}
+)json";
+
+const char fieldsFooter[] = R"json(
+  ]
+}
+)json";
+
+// A text inside a JSON string: quote, backslash and control characters escaped.
+QString jsonText(const QString &text)
+{
+    QString result;
+    result.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
+            result += QLatin1Char('\\') + QString(c);
+        else if (c.unicode() < 0x20)
+            result += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else
+            result += c;
+    }
+    return result;
+}
+
+QString jsonBool(bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); }
+
 bool isType(const TMember &member, const QString &type) { return member.memberType() == type; }
 
 // The heading of a member: its comment, or its name when the comment is empty.
@@ -280,8 +319,19 @@ public:
     }
 
 private:
-    // A member's placeholders, its value read from source: "$row" (a list row) or the entity.
-    TVars MemberVars(const TMember &member, bool fromRow) const
+    // A member's placeholders (a member of cls_), its value read from a list row ("$row") or
+    // from the entity; made once per member and kind, since every section asks for them.
+    const TVars &MemberVars(const TMember &member, bool fromRow)
+    {
+        std::vector<std::optional<TVars>> &cache = fromRow ? rowVars_ : entityVars_;
+        cache.resize(cls_.members.size());
+        std::optional<TVars> &vars = cache.at(&member - cls_.members.constData());
+        if (!vars)
+            vars = BuildMemberVars(member, fromRow);
+        return *vars;
+    }
+
+    TVars BuildMemberVars(const TMember &member, bool fromRow) const
     {
         const QString name = member.memberName();
         const QString value = fromRow
@@ -306,12 +356,12 @@ private:
         return value;
     }
 
-    QList<TMember> Displayed() const
+    QList<const TMember *> Displayed() const
     {
-        QList<TMember> shown;
+        QList<const TMember *> shown;
         for (const TMember &member : cls_.members) {
             if (member.memberQueryDisplay() == 1)
-                shown.append(member);
+                shown.append(&member);
         }
         return shown;
     }
@@ -342,7 +392,7 @@ private:
     {
         out_.Emit(formHeader, vars_);
         for (const TMember &member : cls_.members) {
-            const TVars vars = MemberVars(member, false);
+            const TVars &vars = MemberVars(member, false);
             if (&member == key_ && Naming::IsIntegerKey(key_)) {
                 out_.Emit(formIntegerKey, vars);
                 continue;
@@ -386,7 +436,9 @@ private:
     void List()
     {
         out_.Emit(listHeader, vars_);
-        for (const TMember &member : cls_.QueryMembers()) {
+        for (const TMember &member : cls_.members) {
+            if (member.queryFlag() != 1)
+                continue;
             const QString type = member.memberType();
             const char *field = searchText;
             if (type == MemberType::Date)
@@ -398,13 +450,13 @@ private:
             out_.Emit(field, MemberVars(member, true));
         }
         out_.Emit(listTableHeader, vars_);
-        const QList<TMember> displayed = Displayed();
-        for (const TMember &member : displayed)
-            out_.Emit(columnHeading, MemberVars(member, true));
+        const QList<const TMember *> displayed = Displayed();
+        for (const TMember *member : displayed)
+            out_.Emit(columnHeading, MemberVars(*member, true));
         out_.Emit(listRowsHeader, vars_);
-        for (const TMember &member : displayed) {
-            const bool picture = isType(member, MemberType::Picture);
-            out_.Emit(picture ? cellPicture : cellText, MemberVars(member, true));
+        for (const TMember *member : displayed) {
+            const bool picture = isType(*member, MemberType::Picture);
+            out_.Emit(picture ? cellPicture : cellText, MemberVars(*member, true));
         }
         // A row is named by its display member in the delete confirmation.
         const TMember *display = cls_.DisplayMember();
@@ -420,6 +472,7 @@ private:
     const TMember *key_;
     TVars vars_;
     TTextBuilder out_;
+    std::vector<std::optional<TVars>> rowVars_, entityVars_;
 };
 
 } // namespace
@@ -451,32 +504,33 @@ QString TManagePage::BuildFile(const TProjectModel &, const TClassModel &cls)
 QString TManagePage::BuildFields(const TProjectModel &model, const TClassModel &cls,
                                  const QString &projectName, const QString &tablePrefix)
 {
-    QJsonArray fields;
-    for (const TMember &member : cls.members) {
-        QJsonObject field{{"name", member.memberName()},
-                          {"label", oneLine(label(member))},
-                          {"type", fieldKind(member)},
-                          {"required", needsValue(member)},
-                          {"key", member.memberIsPri() == 1}};
-        if (isType(member, MemberType::Text))
-            field.insert(QStringLiteral("length"), member.memberLength());
-        if (MemberType::IsReference(member.memberType())) {
-            field.insert(QStringLiteral("refTable"), tablePrefix + member.memberType());
-            if (const TMember *refKey = model.ProjectKeyMember(member.memberType()))
-                field.insert(QStringLiteral("refColumn"), refKey->memberName());
-        }
-        fields.append(field);
-    }
     const TMember *key = cls.KeyMember();
-    const QJsonObject description{
-        {"project", projectName},
-        {"class", cls.className},
-        {"friend", cls.friendName.isEmpty() ? cls.className : cls.friendName},
-        {"table", tablePrefix + cls.className},
-        {"key", key ? key->memberName() : QString()},
-        {"integerKey", Naming::IsIntegerKey(key)},
-        {"fields", fields}};
-    QString text = QString::fromUtf8(QJsonDocument(description).toJson(QJsonDocument::Indented));
-    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    return text;
+    TTextBuilder out;
+    out.Emit(fieldsHeader,
+             {{"project", jsonText(projectName)},
+              {"Class", jsonText(cls.className)},
+              {"friend", jsonText(cls.friendName.isEmpty() ? cls.className : cls.friendName)},
+              {"table", jsonText(tablePrefix + cls.className)},
+              {"key", jsonText(key ? key->memberName() : QString())},
+              {"integerKey", jsonBool(Naming::IsIntegerKey(key))}});
+    for (qsizetype i = 0; i < cls.members.size(); ++i) {
+        const TMember &member = cls.members.at(i);
+        QString extra;
+        if (isType(member, MemberType::Text))
+            extra = QStringLiteral(", \"length\": %1").arg(member.memberLength());
+        if (MemberType::IsReference(member.memberType())) {
+            extra = QStringLiteral(", \"refTable\": \"%1\"").arg(jsonText(tablePrefix + member.memberType()));
+            if (const TMember *refKey = model.ProjectKeyMember(member.memberType()))
+                extra += QStringLiteral(", \"refColumn\": \"%1\"").arg(jsonText(refKey->memberName()));
+        }
+        out.Emit(fieldsItem, {{"name", jsonText(member.memberName())},
+                              {"label", jsonText(oneLine(label(member)))},
+                              {"type", fieldKind(member)},
+                              {"required", jsonBool(needsValue(member))},
+                              {"key", jsonBool(member.memberIsPri() == 1)},
+                              {"extra", extra},
+                              {"comma", i + 1 < cls.members.size() ? QStringLiteral(",") : QString()}});
+    }
+    out.Emit(fieldsFooter);
+    return out.Text();
 }

@@ -17,7 +17,7 @@
     e.preventDefault();
     var narrow = window.innerWidth < 600;
     window.VelmoraOpen.open(a.getAttribute('href'), a.getAttribute('data-dialog'),
-      narrow ? window.innerWidth - 16 : 600, narrow ? window.innerHeight - 16 : Math.min(640, window.innerHeight - 40));
+      narrow ? window.innerWidth - 16 : 640, narrow ? window.innerHeight - 16 : Math.min(640, window.innerHeight - 40));
   });
 
   /* 改变选择后立即提交所在的表单：<select data-submit> */

@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -106,6 +107,8 @@ private slots:
     void acceptedModelsGiveValidPhp();
     void emptyProjectWritesAndReportsNothing();
     void namingRulesTouchOnlyAsciiLetters();
+    void pageTextsAreEscapedForTheirPlace_data();
+    void pageTextsAreEscapedForTheirPlace();
     void templatesInsertValuesVerbatim();
 };
 
@@ -165,6 +168,13 @@ void TestGenerators::acceptedModelsGiveValidPhp()
     const QStringList files = FilesBelow(root);
     QVERIFY(!files.isEmpty());
     for (const QString &file : files) {
+        if (file.endsWith(QLatin1String(".json"))) {
+            // The field descriptions are read by the application's guard with json_decode.
+            QJsonParseError error;
+            QJsonDocument::fromJson(ReadFile(root + QLatin1Char('/') + file).mid(3), &error);
+            QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(file + QLatin1Char(' ') + error.errorString()));
+            continue;
+        }
         QProcess lint;
         lint.start(php, {QStringLiteral("-l"), root + QLatin1Char('/') + file});
         QVERIFY(lint.waitForFinished(30000));
@@ -207,6 +217,28 @@ void TestGenerators::namingRulesTouchOnlyAsciiLetters()
     }
     QCOMPARE(Naming::LowerFirst(QStringLiteral("student")), QStringLiteral("student"));
     QCOMPARE(Naming::UpperFirst(QStringLiteral("URL")), QStringLiteral("URL"));
+}
+
+void TestGenerators::pageTextsAreEscapedForTheirPlace_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<QString>("php");
+    QTest::newRow("plain") << QStringLiteral("学生") << QStringLiteral("学生") << QStringLiteral("学生");
+    QTest::newRow("markup and PHP tag") << QStringLiteral("<?php \"a\" & 'b'>")
+        << QStringLiteral("&lt;?php &quot;a&quot; &amp; &#039;b&#039;&gt;") << QStringLiteral("<?php \"a\" & \\'b\\'>");
+    QTest::newRow("backslash and quote") << QStringLiteral("it's \\") << QStringLiteral("it&#039;s \\")
+        << QStringLiteral("it\\'s \\\\");
+    QTest::newRow("line break") << QStringLiteral("a\r\nb") << QStringLiteral("a b") << QStringLiteral("a\r\nb");
+}
+
+void TestGenerators::pageTextsAreEscapedForTheirPlace()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, html);
+    QFETCH(QString, php);
+    QCOMPARE(Naming::HtmlText(text), html);
+    QCOMPARE(Naming::PhpStringText(text), php);
 }
 
 void TestGenerators::templatesInsertValuesVerbatim()
