@@ -23,7 +23,7 @@ $db->close_connect();
 page_begin('首页');
 ?>
 <div class="page">
-  <div class="page-title"><h2>欢迎使用<?= h(velmora_config()['app_title']) ?></h2></div>
+  <div class="page-title"><h2>欢迎使用<?= h(velmora_app_title()) ?></h2></div>
   <?php if ($dbError !== ''): ?><div class="alert error"><?= h($dbError) ?></div><?php endif; ?>
   <div class="panel">
     <table class="info-table">

@@ -22,7 +22,7 @@ foreach ($controllers as $file) {
         'class' => $class,
     ];
 }
-$title = velmora_config()['app_title'];
+$title = velmora_app_title();
 page_begin($title, 'frame-body');
 ?>
 <header class="topbar">

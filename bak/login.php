@@ -48,7 +48,7 @@ if (($_SERVER['REQUEST_METHOD'] ?? 'GET') === 'POST') {
         usleep(400000);
     }
 }
-$title = velmora_config()['app_title'];
+$title = velmora_app_title();
 page_begin('登录 - ' . $title, 'login-body');
 ?>
 <script>if (window.top !== window.self) { window.top.location.href = '/login.php'; }</script>

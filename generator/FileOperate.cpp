@@ -239,3 +239,8 @@ void TFileOperate::CopyFile(const QString &source, const QString &destination)
     }
     out.Commit();
 }
+
+bool TFileOperate::Exists(const QString &path)
+{
+    return QFileInfo(path).exists() || QFileInfo(path).isSymLink();
+}

@@ -34,6 +34,9 @@ public:
     // Throws when source cannot be entered, or a folder or file cannot be written.
     static bool CopyDirectory(const QString &source, const QString &destination, bool failIfExists);
 
+    // Whether anything (file, folder or link) is at path.
+    static bool Exists(const QString &path);
+
     // Copies one file, replacing destination when it exists.
     static void CopyFile(const QString &source, const QString &destination);
 };

@@ -3,6 +3,7 @@
 #include "Controller.h"
 #include "FileOperate.h"
 #include "GenerationError.h"
+#include "ManagePage.h"
 #include "ModelChecker.h"
 #include "PHPBean.h"
 #include "ProjectModel.h"
@@ -143,6 +144,7 @@ TGenerationRun::TOutcome TGenerationRun::Execute(TRunListener &listener) const
         TPHPBean::Generate(target, model);
         TController::Generate(target, model);
         TService::Generate(target, model);
+        TManagePage::Generate(target, model);
         CopyResources(target, bakDir);
         target.CheckStop();
     } catch (const TGenerationStopped &) {

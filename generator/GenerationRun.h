@@ -24,10 +24,11 @@ public:
 };
 
 // The whole generation of one project, on the calling thread: the class list, the model
-// checks, the entity, controller and service files of every class, then the application
-// skeleton copied from <programDir>/bak. A model the checks refuse writes nothing; a missing
-// or unreadable skeleton is found before anything is written; any other failure ends the run where it
-// happens and is reported (a log line naming the reason, then GenerationFailed).
+// checks, the entity, controller and service files and the management page of every class,
+// then the application skeleton copied from <programDir>/bak. A model the checks refuse
+// writes nothing; a missing or unreadable skeleton is found before anything is written; any
+// other failure ends the run where it happens and is reported (a log line naming the reason,
+// then GenerationFailed).
 class TGenerationRun {
 public:
     enum class TOutcome { Done, CheckFailed, Failed, Stopped };

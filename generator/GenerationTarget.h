@@ -40,4 +40,14 @@ struct TGenerationTarget {
     // when missing) and reports "projects/<project>/<folder>/<fileName>生成完毕!".
     void WriteGeneratedFile(const QString &folder, const QString &fileName,
                             const QString &text) const;
+
+    // A file users are expected to edit (a management page): written like WriteGeneratedFile
+    // when it is missing; one that exists is kept as it is and reported as kept.
+    void WriteEditableFile(const QString &folder, const QString &fileName,
+                           const QString &text) const;
+
+    // A file the generated application reads beside a generated one (not for editing):
+    // always written, with no line of its own in the log.
+    void WriteSupportFile(const QString &folder, const QString &fileName,
+                          const QString &text) const;
 };

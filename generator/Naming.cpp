@@ -29,6 +29,24 @@ QString PhpCommentText(const QString &text)
     return result;
 }
 
+QString PhpStringText(const QString &text)
+{
+    QString result = text;
+    result.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    result.replace(QLatin1Char('\''), QLatin1String("\\'"));
+    return result;
+}
+
+QString HtmlText(const QString &text)
+{
+    QString result = text.toHtmlEscaped(); // & < > "
+    result.replace(QLatin1Char('\''), QLatin1String("&#039;"));
+    result.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    result.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    result.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return result;
+}
+
 TValueStyle ValueStyle(const TMember &member, const TMember *refKey)
 {
     const QString type = member.memberType();

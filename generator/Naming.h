@@ -17,6 +17,12 @@ QString UpperFirst(const QString &name);
 // which is nearly all text, is unchanged.
 QString PhpCommentText(const QString &text);
 
+// A text as the content of a single-quoted PHP string: backslash and quote escaped.
+QString PhpStringText(const QString &text);
+// A text as HTML text or a double-quoted attribute value, on one line: the five markup
+// characters as entities (so "<?" can never open PHP in a page), line breaks as blanks.
+QString HtmlText(const QString &text);
+
 // How a member's value is written into PHP or SQL text.
 enum class TValueStyle { Quoted, Bare };
 

@@ -124,10 +124,16 @@ class SqlHelper
      * 分页查询：$sql1 取当前页的记录，$sql2 统计符合条件的记录数。
      * 结果填入 $fenyePage（记录、记录总数、总页数、导航条）。
      * 页码超出最后一页时改为显示最后一页。
+     * 请求选择的每页条数与排序列（见 FenyePage）在这里生效：排序列必须是该表真实的列，
+     * 否则不排序，请求中的列名不会进入 SQL。导出时取出全部记录。
      */
     public function execute_dql_fenye($sql1, $sql2, $fenyePage)
     {
         $pageSize = max(1, (int)$fenyePage->pageSize);
+        if (method_exists($fenyePage, 'requestedPageSize') && $fenyePage->requestedPageSize() !== null) {
+            $pageSize = $fenyePage->requestedPageSize();
+        }
+        $exporting = method_exists($fenyePage, 'exporting') && $fenyePage->exporting();
         $pageNow = max(1, (int)$fenyePage->pageNow);
         $count = 0;
         $res = $this->execute_dql($sql2);
@@ -141,8 +147,12 @@ class SqlHelper
         $pageCount = (int)ceil($count / $pageSize);
         if ($pageCount > 0 && $pageNow > $pageCount) {
             $pageNow = $pageCount;
-            $sql1 = preg_replace('/\s+limit\s+-?\d+\s*,\s*\d+\s*$/i',
-                ' limit ' . (($pageNow - 1) * $pageSize) . ',' . $pageSize, (string)$sql1);
+        }
+        $limit = '/\s+limit\s+-?\d+\s*,\s*-?\d+\s*$/i';
+        $order = $this->order_clause((string)$sql1, $fenyePage);
+        if ($order !== '' || $exporting || preg_match($limit, (string)$sql1)) {
+            $sql1 = preg_replace($limit, '', (string)$sql1) . $order
+                . ($exporting ? '' : ' limit ' . (($pageNow - 1) * $pageSize) . ',' . $pageSize);
         }
         $rows = $count > 0 ? $this->execute_dql2($sql1) : [];
         if ($this->error !== '') {
@@ -156,6 +166,51 @@ class SqlHelper
         if (method_exists($fenyePage, 'build')) {
             $fenyePage->build();
         }
+    }
+
+    /* 表的列名（按表中顺序）与主键列；表名只接受字母、数字和下划线。 */
+    public function table_columns(string $table): array
+    {
+        if (!preg_match('/^[A-Za-z0-9_$]+$/', $table)) {
+            return ['columns' => [], 'key' => []];
+        }
+        $rows = $this->query_prepared('SELECT COLUMN_NAME, COLUMN_KEY FROM information_schema.COLUMNS'
+            . ' WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = ? ORDER BY ORDINAL_POSITION', [$table]);
+        $columns = [];
+        $key = [];
+        foreach ($rows as $row) {
+            $columns[] = (string)$row['COLUMN_NAME'];
+            if ($row['COLUMN_KEY'] === 'PRI') {
+                $key[] = (string)$row['COLUMN_NAME'];
+            }
+        }
+        return ['columns' => $columns, 'key' => $key];
+    }
+
+    /* 排序子句：请求的列是查询表中的列时按它排序（主键作为第二排序，保证翻页稳定）。 */
+    private function order_clause(string $sql1, $fenyePage): string
+    {
+        $sort = method_exists($fenyePage, 'requestedSort') ? $fenyePage->requestedSort() : null;
+        if ($sort === null || !preg_match('/^\s*select\s+\*\s+from\s+`?([A-Za-z0-9_$]+)`?\s/i', $sql1, $m)) {
+            return '';
+        }
+        $table = $this->table_columns($m[1]);
+        if (!in_array($sort['column'], $table['columns'], true)) {
+            return '';
+        }
+        $fenyePage->sortColumn = $sort['column'];
+        $fenyePage->sortDesc = (bool)$sort['desc'];
+        $dir = $sort['desc'] ? ' desc' : ' asc';
+        $quote = function (string $name): string {
+            return '`' . str_replace('`', '``', $name) . '`';
+        };
+        $order = ' order by ' . $quote($sort['column']) . $dir;
+        foreach ($table['key'] as $key) {
+            if ($key !== $sort['column']) {
+                $order .= ', ' . $quote($key) . $dir;
+            }
+        }
+        return $order;
     }
 
     /* 框架自带页面使用的预处理查询：参数按顺序绑定为字符串。返回全部记录。 */

@@ -14,6 +14,7 @@
  *  - trusted_origins：除本站地址以外，还允许提交修改数据请求的来源，
  *    例如经反向代理访问时的外部地址 "https://example.com"。
  *  - session_idle：登录后无操作多少秒自动退出。
+ *  - app_title：页头显示的系统名称，留空时显示生成时的项目名称。
  *  - debug：为 true 时把 PHP 的错误直接显示在页面上（仅供开发时使用）。
  *
  * PHP 需开启输出缓冲（php.ini 中 output_buffering = 4096，Debian 与官方推荐配置的默认值）。
@@ -30,6 +31,6 @@ return [
     'sql_mode'        => 'STRICT_TRANS_TABLES,NO_ZERO_IN_DATE,NO_ZERO_DATE,ERROR_FOR_DIVISION_BY_ZERO,NO_ENGINE_SUBSTITUTION',
     'trusted_origins' => [],
     'session_idle'    => 7200,
-    'app_title'       => '信息管理系统',
+    'app_title'       => '',
     'debug'           => false,
 ];

@@ -5,6 +5,11 @@
  *
  * 导航条的链接带上 action=query、pageNow 和当前的查询条件（取用户输入的原始值），
  * 所以翻页时查询条件保持不变。
+ *
+ * 排序与每页条数由请求参数 sort、order、pageSize 决定（控制器不用改动）：
+ * SqlHelper::execute_dql_fenye() 只在 sort 是该表真实的列名时才按它排序，
+ * 确认后的列名记在 $sortColumn 中；pageSize 只接受 $pageSizes 中的值。
+ * 请求参数 export=csv 时取出全部符合条件的记录（用于导出）。
  */
 class FenyePage
 {
@@ -26,6 +31,127 @@ class FenyePage
     public $error = '';
     /** 导航中显示的页码个数 */
     public $pageWindow = 10;
+    /** 可以选择的每页条数 */
+    public $pageSizes = [5, 10, 20, 50];
+    /** 当前排序的列（已确认是表中的列），空字符串表示不排序 */
+    public $sortColumn = '';
+    /** 是否倒序 */
+    public $sortDesc = false;
+
+    private function rawParam(string $name): string
+    {
+        $raw = $GLOBALS['VELMORA_RAW'] ?? ['get' => $_GET, 'post' => $_POST];
+        $v = $raw['post'][$name] ?? ($raw['get'][$name] ?? '');
+        return is_scalar($v) ? trim((string)$v) : '';
+    }
+
+    /* 请求中选择的每页条数；不在可选范围内时返回 null（沿用控制器设定的值）。 */
+    public function requestedPageSize(): ?int
+    {
+        $v = $this->rawParam('pageSize');
+        foreach ($this->pageSizes as $size) {
+            if ($v === (string)$size) {
+                return (int)$size;
+            }
+        }
+        return null;
+    }
+
+    /* 请求中的排序列与方向；列名尚未确认，只能交给 SqlHelper 对照表结构检查。 */
+    public function requestedSort(): ?array
+    {
+        $column = $this->rawParam('sort');
+        if ($column === '' || strlen($column) > 64) {
+            return null;
+        }
+        return ['column' => $column, 'desc' => strtolower($this->rawParam('order')) === 'desc'];
+    }
+
+    /* 是否在导出：需要全部记录而不是一页。 */
+    public function exporting(): bool
+    {
+        return $this->rawParam('export') === 'csv';
+    }
+
+    /* 排序与每页条数的参数（只有确认过的值），翻页、查询和导出时都保留。 */
+    public function viewParams(): array
+    {
+        $params = [];
+        if ($this->sortColumn !== '') {
+            $params['sort'] = $this->sortColumn;
+            $params['order'] = $this->sortDesc ? 'desc' : 'asc';
+        }
+        $size = $this->requestedPageSize();
+        if ($size !== null) {
+            $params['pageSize'] = $size;
+        }
+        return $params;
+    }
+
+    private function url(array $query): string
+    {
+        return $this->gotoUrl . '?' . http_build_query($query, '', '&', PHP_QUERY_RFC3986);
+    }
+
+    /* 按某列排序的链接：第一次点击升序，再点击当前升序的列则降序；回到第一页。 */
+    public function sortUrl(string $column): string
+    {
+        $desc = $this->sortColumn === $column && !$this->sortDesc;
+        $query = array_merge(['action' => 'query'], $this->keptParams(), $this->viewParams(),
+            ['sort' => $column, 'order' => $desc ? 'desc' : 'asc']);
+        return $this->url($query);
+    }
+
+    /* 列标题：可点击排序，当前排序的列带箭头。 */
+    public function sortLink(string $column, string $label): string
+    {
+        $mark = '';
+        $class = 'sort';
+        if ($this->sortColumn === $column) {
+            $mark = $this->sortDesc ? ' ▼' : ' ▲';
+            $class .= $this->sortDesc ? ' desc' : ' asc';
+        }
+        return '<a class="' . $class . '" data-sort="' . htmlspecialchars($column, ENT_QUOTES, 'UTF-8') . '" href="'
+            . htmlspecialchars($this->sortUrl($column), ENT_QUOTES, 'UTF-8') . '">'
+            . htmlspecialchars($label, ENT_QUOTES, 'UTF-8') . $mark . '</a>';
+    }
+
+    /* 查询表单中的隐藏项：重新查询时保持排序。 */
+    public function sortFields(): string
+    {
+        $html = '';
+        foreach ($this->viewParams() as $name => $value) {
+            if ($name !== 'pageSize') {
+                $html .= '<input type="hidden" name="' . $name . '" value="'
+                    . htmlspecialchars((string)$value, ENT_QUOTES, 'UTF-8') . '">';
+            }
+        }
+        return $html;
+    }
+
+    /* 每页条数下拉框的选项。 */
+    public function pageSizeOptions(): string
+    {
+        $sizes = $this->pageSizes;
+        if (!in_array((int)$this->pageSize, $sizes, true)) {
+            $sizes[] = (int)$this->pageSize;
+            sort($sizes);
+        }
+        $html = '';
+        foreach ($sizes as $size) {
+            $sel = $size === (int)$this->pageSize ? ' selected' : '';
+            $html .= '<option value="' . $size . '"' . $sel . '>' . $size . '</option>';
+        }
+        return $html;
+    }
+
+    /* 导出当前查询结果（全部页）的地址。 */
+    public function exportUrl(): string
+    {
+        $query = array_merge(['action' => 'query'], $this->keptParams(), $this->viewParams(), ['export' => 'csv']);
+        unset($query['pageSize']);
+        return $this->url($query);
+    }
 
     /* 导航链接需要保留的查询条件：参数名 => 原始值。 */
     public function keptParams(): array
@@ -38,7 +164,7 @@ class FenyePage
         }
         $kept = [];
         foreach ($names as $name) {
-            if ($name === 'action' || $name === 'pageNow') {
+            if (in_array($name, ['action', 'pageNow', 'sort', 'order', 'pageSize', 'export', 'view'], true)) {
                 continue;
             }
             if (isset($all[$name]) && is_scalar($all[$name]) && (string)$all[$name] !== '') {
@@ -50,8 +176,8 @@ class FenyePage
 
     public function pageUrl(int $page): string
     {
-        $query = array_merge(['action' => 'query', 'pageNow' => $page], $this->keptParams());
-        return $this->gotoUrl . '?' . http_build_query($query, '', '&', PHP_QUERY_RFC3986);
+        $query = array_merge(['action' => 'query', 'pageNow' => $page], $this->keptParams(), $this->viewParams());
+        return $this->url($query);
     }
 
     /* 生成导航条：首页 上一页 页码 下一页 末页，以及记录数与页数。 */

@@ -40,13 +40,40 @@ function velmora_config(): array
             'host' => '127.0.0.1', 'port' => 3306, 'socket' => '', 'user' => 'root',
             'password' => '', 'database' => 'velmora', 'charset' => 'utf8mb4',
             'table_prefix' => null, 'sql_mode' => '', 'trusted_origins' => [],
-            'session_idle' => 7200, 'app_title' => '信息管理系统', 'debug' => false,
+            'session_idle' => 7200, 'app_title' => '', 'debug' => false,
         ];
         $file = __DIR__ . '/../database/config.php';
         $user = is_file($file) ? (include $file) : [];
         $config = array_merge($defaults, is_array($user) ? $user : []);
     }
     return $config;
+}
+
+/* 页头显示的系统名称：设置中的 app_title，留空时为生成时的项目名称。 */
+function velmora_app_title(): string
+{
+    $configured = velmora_config()['app_title'];
+    if (is_string($configured) && trim($configured) !== '') {
+        return $configured;
+    }
+    foreach (glob(velmora_root() . '/*/*.fields.json') ?: [] as $file) {
+        $fields = velmora_read_fields($file);
+        if ($fields !== null && is_string($fields['project'] ?? null) && $fields['project'] !== '') {
+            return $fields['project'];
+        }
+    }
+    return '信息管理系统';
+}
+
+/* 读取一个字段说明文件（JSON，UTF-8，可带 BOM）；不是有效的说明时返回 null。 */
+function velmora_read_fields(string $file): ?array
+{
+    $text = is_file($file) ? (string)file_get_contents($file) : '';
+    if (strncmp($text, VELMORA_BOM, 3) === 0) {
+        $text = substr($text, 3);
+    }
+    $data = $text !== '' ? json_decode($text, true) : null;
+    return is_array($data) && is_array($data['fields'] ?? null) ? $data : null;
 }
 
 /* 应用的根目录（index.php 所在目录）。 */
@@ -364,6 +391,111 @@ function velmora_member_labels(string $class): array
     return $labels;
 }
 
+/* 生成时写在管理页面旁边的字段说明：{Class}/{class}.fields.json。 */
+function velmora_class_fields(string $class): ?array
+{
+    static $cache = [];
+    if (!array_key_exists($class, $cache)) {
+        $cache[$class] = velmora_read_fields(velmora_root() . '/' . $class . '/' . velmora_lcfirst($class) . '.fields.json');
+    }
+    return $cache[$class];
+}
+
+/* 一个表单项的问题（%s 处填字段名称），没有问题时返回 null。$value 为提交的原始值。 */
+function velmora_field_problem(array $field, $value, bool $adding, bool $integerKey): ?string
+{
+    $type = (string)($field['type'] ?? 'text');
+    $required = !empty($field['required']);
+    if ($type === 'picture') {
+        $name = (string)($field['name'] ?? '');
+        $chosen = isset($_FILES[$name]['name']) && is_string($_FILES[$name]['name']) && $_FILES[$name]['name'] !== '';
+        return $adding && $required && !$chosen ? '请选择%s的图片。' : null;
+    }
+    if (!empty($field['key']) && $integerKey && $adding) {
+        return null; // 由数据库编号
+    }
+    if ($value !== null && !is_string($value)) {
+        return '%s的值无效。';
+    }
+    $text = trim((string)$value);
+    if ($text === '') {
+        return $required ? '%s不能为空。' : null;
+    }
+    switch ($type) {
+        case 'text':
+            // 长度按字符计算，与数据库的 varchar(N) 一致（不依赖 mbstring 扩展）。
+            $chars = preg_match_all('/./su', (string)$value);
+            if ($chars === false) {
+                return '%s包含无法识别的字符。';
+            }
+            $length = (int)($field['length'] ?? 0);
+            if ($length > 0 && $chars > $length) {
+                return '%s不能超过 ' . $length . ' 个字符。';
+            }
+            return null;
+        case 'int':
+            if (!preg_match('/^[-+]?\d+$/', $text)) {
+                return '%s必须是整数。';
+            }
+            return (float)$text > 2147483647 || (float)$text < -2147483648 ? '%s超出了允许的范围。' : null;
+        case 'float':
+            return velmora_is_number($text) && is_finite((float)$text) ? null : '%s必须是数字。';
+        case 'date':
+            if (!preg_match('/^(\d{4})-(\d{1,2})-(\d{1,2})$/', $text, $m) || !checkdate((int)$m[2], (int)$m[3], (int)$m[1])) {
+                return '%s不是有效的日期。';
+            }
+            return null;
+        case 'ref':
+            return velmora_reference_exists($field, $text) ? null : '所选的%s不存在。';
+    }
+    return null;
+}
+
+/* 引用的记录是否存在；无法检查（说明不全或连不上数据库）时按存在处理，由数据库把关。 */
+function velmora_reference_exists(array $field, string $value): bool
+{
+    $table = (string)($field['refTable'] ?? '');
+    $column = (string)($field['refColumn'] ?? '');
+    if (!preg_match('/^[A-Za-z0-9_$]+$/', $table) || !preg_match('/^[A-Za-z0-9_$]+$/', $column)) {
+        return true;
+    }
+    require_once __DIR__ . '/../database/SqlHelper.class.php';
+    $db = new SqlHelper();
+    if ($db->conn === null) {
+        return true;
+    }
+    $rows = $db->query_prepared('SELECT 1 AS found FROM `' . $table . '` WHERE `' . $column . '` = ? LIMIT 1', [$value]);
+    $failed = $db->error !== '';
+    $db->close_connect();
+    return $failed || count($rows) > 0;
+}
+
+/* 按字段说明检查添加、修改的表单；有问题时指出字段并拒绝，什么也不写入。 */
+function velmora_validate_form(string $class, string $action): void
+{
+    $fields = velmora_class_fields($class);
+    if ($fields === null) {
+        return;
+    }
+    $form = $_POST[velmora_lcfirst($class)] ?? [];
+    foreach ($fields['fields'] as $field) {
+        if (!is_array($field) || !is_string($field['name'] ?? null)) {
+            continue;
+        }
+        $name = $field['name'];
+        // 控制器直接读取 $_FILES 中的图片项；请求中没有这一项时按“没有选择文件”处理。
+        if (($field['type'] ?? '') === 'picture' && !isset($_FILES[$name])) {
+            $_FILES[$name] = ['name' => '', 'type' => '', 'tmp_name' => '', 'error' => UPLOAD_ERR_NO_FILE, 'size' => 0];
+        }
+        $problem = velmora_field_problem($field, $form[$name] ?? null, $action === 'add', !empty($fields['integerKey']));
+        if ($problem !== null) {
+            $label = is_string($field['label'] ?? null) && $field['label'] !== '' ? $field['label'] : $name;
+            velmora_log('表单项 ' . $name . ' 未通过检查，已拒绝');
+            velmora_fail(sprintf($problem, '“' . $label . '”'));
+        }
+    }
+}
+
 /* 整理控制器请求：补回查询条件、检查数值、处理空的数值型查询条件。 */
 function velmora_guard_controller(string $class, bool $beforeEscape): void
 {
@@ -385,6 +517,9 @@ function velmora_guard_controller(string $class, bool $beforeEscape): void
         }
         if (($action === 'add' || $action === 'update') && !is_array($_POST[$form] ?? null)) {
             velmora_fail('提交的表单数据不完整，请从页面上的表单提交。');
+        }
+        if ($action === 'add' || $action === 'update') {
+            velmora_validate_form($class, $action);
         }
         return;
     }
@@ -516,6 +651,11 @@ function velmora_guard_request(): void
         if ($problem !== null) {
             velmora_log('拒绝非本站提交的请求：' . $problem);
             velmora_refuse(403, '只接受从本系统页面提交的操作，本次请求已被拒绝。');
+        }
+        // 链接（GET）不能修改数据：添加、修改、删除都必须以表单 POST 提交。
+        if ($method !== 'POST' && velmora_controller_class() !== null) {
+            velmora_log('以 ' . $method . ' 方式请求修改数据，已拒绝');
+            velmora_refuse(405, '修改数据只接受从页面表单提交的请求，本次请求已被拒绝。');
         }
     }
 

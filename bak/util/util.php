@@ -82,11 +82,46 @@ function format_date($value, string $format = 'Y-m-d'): string
     return $ts === false ? '' : date($format, $ts);
 }
 
-/* 图片地址：空值时使用默认图片。 */
+/* 图片地址：空值，以及不是本站路径的值（例如 javascript: 或其他网站的地址）时使用默认图片。 */
 function picture_url($path): string
 {
     $path = trim((string)$path);
-    return $path === '' ? '/upload/NoImage.jpg' : $path;
+    if ($path === '' || $path[0] !== '/' || strncmp($path, '//', 2) === 0 || strpos($path, '\\') !== false) {
+        return '/upload/NoImage.jpg';
+    }
+    return $path;
+}
+
+/* CSV 中的一格：电子表格会把以 = + - @ 开头的文字当作公式，这类文字前加一个单引号（数字除外）。 */
+function csv_cell($value): string
+{
+    $text = (string)$value;
+    if ($text !== '' && strpos("=+-@\t\r", $text[0]) !== false && !is_numeric($text)) {
+        return "'" . $text;
+    }
+    return $text;
+}
+
+/*
+ * 把记录作为 CSV 文件发给浏览器并结束请求：UTF-8 带 BOM（电子表格才能正确显示中文），
+ * 第一行为列标题，行尾为 CR LF。$name 用作文件名的开头。
+ */
+function csv_send(string $name, array $headings, array $lines): void
+{
+    while (ob_get_level() > 0) {
+        ob_end_clean();
+    }
+    $file = $name . '-' . date('Ymd-His') . '.csv';
+    header('Content-Type: text/csv; charset=UTF-8');
+    header('Content-Disposition: attachment; filename="export.csv"; filename*=UTF-8\'\'' . rawurlencode($file));
+    header('Cache-Control: no-store');
+    $out = fopen('php://output', 'w');
+    fwrite($out, VELMORA_BOM);
+    foreach (array_merge([$headings], $lines) as $line) {
+        fputcsv($out, array_map('csv_cell', (array)$line), ',', '"', '', "\r\n");
+    }
+    fclose($out);
+    exit();
 }
 
 /*

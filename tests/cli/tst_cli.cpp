@@ -123,9 +123,9 @@ void TestCli::generateWritesTheProjectAndPrintsEachLine()
     QCOMPARE(run.exitCode, 0);
     QVERIFY(run.err.isEmpty());
     const QStringList lines = QString::fromUtf8(run.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 3 * 6 + 22);
+    QCOMPARE(lines.size(), 4 * 6 + 22);
     QCOMPARE(lines.first(), QStringLiteral("projects/campus/phpbean/Clazz.class.php生成完毕!"));
-    QCOMPARE(lines.at(3 * 6), QStringLiteral("正在移动资源文件。。。"));
+    QCOMPARE(lines.at(4 * 6), QStringLiteral("正在移动资源文件。。。"));
     QCOMPARE(lines.last(), QStringLiteral("移动资源文件完毕!"));
 
     const QString golden = FixtureDir(QStringLiteral("branches")) + QStringLiteral("/expected/projects/campus/");

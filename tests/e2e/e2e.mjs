@@ -82,7 +82,8 @@ const browser = await chromium.launch({
 const context = await browser.newContext({ viewport: { width: 1280, height: 800 }, locale: 'zh-CN' });
 context.setDefaultTimeout(15000);
 const page = await context.newPage();
-page.on('dialog', (dialog) => dialog.accept());
+const confirmations = [];
+page.on('dialog', (dialog) => { confirmations.push(dialog.message()); dialog.accept(); });
 
 const main = page.frameLocator('#main');
 const mainFrame = () => page.frame({ name: 'main' });
@@ -129,7 +130,7 @@ async function fillStudent(d, s) {
   await d.locator('input[name="student[birthday]"]').fill(s.birthday);
   await d.locator('select[name="student[grade]"]').selectOption({ label: s.grade });
   await d.locator('select[name="student[department]"]').selectOption({ label: s.department });
-  if (s.remark !== undefined) await d.locator('textarea[name="student[remark]"]').fill(s.remark);
+  if (s.remark !== undefined) await d.locator('[name="student[remark]"]').fill(s.remark);
   if (s.photo) await d.locator('input[name=photo]').setInputFiles(s.photo);
 }
 
@@ -148,7 +149,7 @@ async function search(fields) {
   await loaded;
 }
 
-const listedNames = () => main.locator('.grid td.name').allTextContents();
+const listedNames = () => main.locator('.grid td[data-col=studentName]').allTextContents();
 const summary = async () => (await main.locator('.pager .summary').textContent()).trim();
 
 async function gotoPager(text) {
@@ -233,6 +234,7 @@ try {
   });
 
   await step('the start page shows the menu built from the generated classes', async () => {
+    equal((await page.locator('.topbar .title').textContent()).trim(), 'school', 'header shows the project name');
     equal((await page.locator('#menu a[data-class]').allTextContents()).map((t) => t.trim()),
       ['院系管理', '年级管理', '学生管理'], 'menu entries');
     await main.locator('.cards .card').first().waitFor();
@@ -291,8 +293,8 @@ try {
     equal(await listedNames(), ["O'Neil \\x"], 'search for a quoted name');
     equal(await main.locator('#search input[name=studentName]').inputValue(), "O'Neil \\", 'search box keeps the text');
     await search({ studentName: '张三' });
-    equal(await main.locator('.grid td.remark').first().textContent(), TRICKY, 'shown remark');
-    equal(await main.locator('.grid td.remark b').count(), 0, 'markup in data was not escaped');
+    equal(await main.locator('.grid td[data-col=remark]').first().textContent(), TRICKY, 'shown remark');
+    equal(await main.locator('.grid td[data-col=remark] b').count(), 0, 'markup in data was not escaped');
   });
 
   await step('the list pages through the rows and keeps the search across pages', async () => {
@@ -326,12 +328,42 @@ try {
     equal(await listedNames(), ['张三'], 'combined search');
   });
 
+  await step('sorting by a heading across pages, both ways; the page size; both keep the search', async () => {
+    await search({ studentName: '', department: '', birthday: '', grade: '' });
+    const byScore = (desc) => students.map((s) => s).sort((a, b) => desc ? b.score - a.score : a.score - b.score).map((s) => s.name);
+    const heading = () => main.locator('.grid th a[data-sort=score]');
+    for (const desc of [false, true]) {
+      const loaded = mainFrame().waitForNavigation({ waitUntil: 'load' });
+      await heading().click();
+      await loaded;
+      equal(await listedNames(), byScore(desc).slice(0, 5), `page 1 by score ${desc ? 'desc' : 'asc'}`);
+      await gotoPager('下一页');
+      equal(await listedNames(), byScore(desc).slice(5), `page 2 by score ${desc ? 'desc' : 'asc'}`);
+      await gotoPager('首页');
+    }
+    const sized = mainFrame().waitForNavigation({ waitUntil: 'load' });
+    await main.locator('#search select[name=pageSize]').selectOption('10');
+    await sized;
+    equal(await summary(), '共 7 条记录，第 1/1 页', 'ten a page');
+    equal(await listedNames(), byScore(true), 'sort kept with the page size');
+    await search({ department: '数学系' });
+    equal(await listedNames(), ['张小明', '赵六', '王五'], 'search keeps sort and size');
+    equal(await main.locator('#search select[name=pageSize]').inputValue(), '10', 'page size kept');
+    // A sort column that is not a real column is ignored and never reaches the database.
+    for (const bad of ['score desc, (select sleep(3))', 'nosuch', '`score`']) {
+      const res = await page.request.get(`${BASE}/controller/StudentAction.php?action=query&sort=${encodeURIComponent(bad)}&pageSize=7`);
+      const html = await res.text();
+      check(html.includes('共 7 条记录，第 1/2 页') && !html.includes('alert error'), `sort ${bad} ignored`);
+    }
+    await search({ department: '' });
+  });
+
   await step('an update keeps the picture when no new one is chosen', async () => {
     await search({ studentName: '张三', department: '' });
     const before = student('张三');
     await saveInDialog(main.locator('.grid a.edit').first(), async (d) => {
       equal(await d.locator('input[name="student[studentName]"]').inputValue(), '张三', 'edit form name');
-      equal(await d.locator('textarea[name="student[remark]"]').inputValue(), TRICKY, 'edit form remark');
+      equal(await d.locator('[name="student[remark]"]').inputValue(), TRICKY, 'edit form remark');
       await d.locator('input[name="student[score]"]').fill('95');
       await d.locator('input[name="student[age]"]').fill('19');
     });
@@ -350,13 +382,27 @@ try {
     check(student('张三').photo !== before.photo && /^\/upload\/[0-9a-f]+\.png$/.test(student('张三').photo), 'new picture path');
   });
 
+  await step('the detail shows every member, references by their display value', async () => {
+    await search({ studentName: '张三' });
+    await main.locator('.grid a.view').first().click();
+    await dialog.locator('.detail-list').waitFor();
+    const shown = async (col) => (await dialog.locator(`dd[data-col=${col}]`).textContent()).trim();
+    equal([await shown('studentName'), await shown('grade'), await shown('department'), await shown('birthday'), await shown('remark')],
+      ['张三', '一年级', '计算机系', '2006-05-01', TRICKY], 'detail values');
+    check(/\/upload\/[0-9a-f]+\.png$/.test(await dialog.locator('dd[data-col=photo] a').getAttribute('href')), 'picture link');
+    await shot('06-detail.png');
+    await main.locator('.vo-close').click();
+  });
+
   await step('a delete removes the row; a referenced row cannot be deleted', async () => {
     await search({ studentName: '钱七' });
+    confirmations.length = 0;
     const gone = student('钱七').id;
     const loaded = mainFrame().waitForURL(/ok\.php/);
-    await main.locator('.grid a.delete').first().click();
+    await main.locator('.grid button.delete').first().click();
     await loaded;
     await mainFrame().waitForURL(/action=query/);
+    equal(confirmations, ['确定要删除学生“钱七”吗？'], 'confirmation names the row');
     equal(count('t_Student'), 6, 'students after the delete');
     equal(student('钱七'), null, 'deleted row');
 
@@ -372,13 +418,13 @@ try {
         'student[department]': 'CS', 'student[remark]': '' },
       headers: own, maxRedirects: 0 });
     check((await reasonAfter(update)).includes('没有找到要修改的记录'), 'update of a deleted row');
-    const again = await page.request.get(`${BASE}/controller/StudentAction.php?action=del&studentId=${gone}`,
-      { headers: own, maxRedirects: 0 });
+    const again = await page.request.post(`${BASE}/controller/StudentAction.php?action=del&studentId=${gone}`,
+      { form: { action: 'del' }, headers: own, maxRedirects: 0 });
     check((await reasonAfter(again)).includes('没有找到要删除的记录'), 'second delete of a row');
     equal(count('t_Student'), 6, 'students after the repeated change and delete');
 
     await openMenu('Grade', '年级管理');
-    await main.locator('.grid a.delete').first().click();
+    await main.locator('.grid button.delete').first().click();
     await mainFrame().waitForURL(/error\.php/);
     check((await main.locator('#reason').textContent()).includes('正被其他数据引用'), 'referenced-row reason');
     equal(count('t_Grade'), 2, 'grades after the refused delete');
@@ -455,8 +501,8 @@ try {
     await page.goto(`${BASE}/error.php`);
     check((await page.locator('#reason').textContent()).includes('必须是数字'), 'numeric refusal reason');
 
-    const del = await page.request.get(`${BASE}/controller/StudentAction.php?action=del&studentId=${encodeURIComponent('1 OR 1=1')}`,
-      { headers: own, maxRedirects: 0 });
+    const del = await page.request.post(`${BASE}/controller/StudentAction.php?action=del&studentId=${encodeURIComponent('1 OR 1=1')}`,
+      { form: { action: 'del' }, headers: own, maxRedirects: 0 });
     equal(del.headers().location, '/error.php', 'SQL in the delete key');
     const add = await page.request.post(`${BASE}/controller/StudentAction.php`, {
       multipart: { action: 'add', 'student[studentName]': 'x', 'student[age]': '1); DROP TABLE t_Grade; --',
@@ -473,6 +519,74 @@ try {
     equal(sql("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA='school'"), '4', 'tables');
   });
 
+  await step('a required field left empty is refused in the browser and on the server; bad values are refused by name', async () => {
+    await page.goto(`${BASE}/index.php`);
+    await openMenu('Student', '学生管理');
+    await main.locator('#add').click();
+    await dialog.locator('form').waitFor();
+    await fillStudent(dialog, { name: '', age: 18, score: 1, birthday: '2006-01-01', grade: '一年级', department: '数学系' });
+    await dialog.locator('button[type=submit]').click();
+    const missing = await dialog.locator('input[name="student[studentName]"]').evaluate((el) => [el.validity.valueMissing, el.validationMessage !== '']);
+    equal(missing, [true, true], 'browser reports the empty name');
+    await shot('07-required.png');
+    await main.locator('.vo-close').click();
+
+    const rows = count('t_Student');
+    const good = { action: 'add', 'student[studentId]': '0', 'student[studentName]': '新同学', 'student[age]': '18', 'student[score]': '1.5',
+      'student[birthday]': '2006-01-01', 'student[grade]': '1', 'student[department]': 'CS', 'student[remark]': '' };
+    for (const [field, value, reason] of [
+      ['student[studentName]', '', '“姓名”不能为空'],
+      ['student[studentName]', '一'.repeat(21), '“姓名”不能超过 20 个字符'],
+      ['student[age]', '1.5', '“年龄”必须是整数'],
+      ['student[score]', 'abc', '“成绩”必须是数字'],
+      ['student[birthday]', '2006-02-30', '“出生日期”不是有效的日期'],
+      ['student[grade]', '999', '所选的“年级”不存在'],
+      ['student[department]', 'NOPE', '所选的“院系”不存在'],
+    ]) {
+      const res = await page.request.post(`${BASE}/controller/StudentAction.php`,
+        { multipart: { ...good, [field]: value }, headers: own, maxRedirects: 0 });
+      equal(res.headers().location, '/error.php', `${field}=${value} redirect`);
+      const text = await (await page.request.get(`${BASE}/error.php`)).text();
+      check(text.includes(reason), `${field}=${value}: expected ${reason}`);
+    }
+    equal(count('t_Student'), rows, 'nothing stored by the refused forms');
+    const getDelete = await page.request.get(`${BASE}/controller/StudentAction.php?action=del&studentId=1`, { headers: own, maxRedirects: 0 });
+    equal(getDelete.status(), 405, 'a delete by GET link');
+    equal(count('t_Student'), rows, 'nothing deleted by GET');
+  });
+
+  await step('CSV export of the current search: byte-order mark, headings, display values, all pages', async () => {
+    await openMenu('Student', '学生管理');
+    await search({ grade: '一年级' });
+    const href = await main.locator('#export').getAttribute('href');
+    const res = await page.request.get(new URL(href, `${BASE}/controller/`).href);
+    check(res.headers()['content-type'].startsWith('text/csv'), 'content type');
+    const body = await res.body();
+    equal([...body.subarray(0, 3)], [0xef, 0xbb, 0xbf], 'byte-order mark');
+    const lines = body.subarray(3).toString('utf8').split('\r\n').filter((l) => l !== '');
+    equal(lines[0], '学号,姓名,年龄,成绩,出生日期,照片,年级,院系,备注', 'headings');
+    equal(lines.length - 1, count('t_Student', 'grade = 1'), 'every row of the search, not one page');
+    check(lines.slice(1).every((l) => l.includes(',一年级,')), 'grade as its display value');
+    check(lines.some((l) => l.includes(',计算机系,')) && !lines.some((l) => l.includes(',CS,')), 'department as its display value');
+    await search({ grade: '' });
+  });
+
+  await step('usable at 390 px: the list scrolls sideways, the form fields stack', async () => {
+    await page.setViewportSize({ width: 390, height: 844 });
+    await page.goto(`${BASE}/index.php`);
+    await openMenu('Student', '学生管理');
+    const widths = await mainFrame().evaluate(() => [document.documentElement.scrollWidth, document.querySelector('.grid-wrap').scrollWidth > document.querySelector('.grid-wrap').clientWidth]);
+    check(widths[0] <= 390 && widths[1], `page width ${widths[0]}, list scrolls ${widths[1]}`);
+    await shot('08-narrow-list.png');
+    await main.locator('#add').click();
+    await dialog.locator('form').waitFor();
+    const [label, input] = await Promise.all([dialog.locator('label[for=f-studentName]').boundingBox(), dialog.locator('#f-studentName').boundingBox()]);
+    check(input.y >= label.y + label.height - 1, 'label above its field');
+    await shot('09-narrow-form.png');
+    await main.locator('.vo-close').click();
+    await page.setViewportSize({ width: 1280, height: 800 });
+  });
+
   await step('logout ends the session', async () => {
     await page.goto(`${BASE}/index.php`);
     await page.locator('.topbar a', { hasText: '退出' }).click();
@@ -481,10 +595,10 @@ try {
     await page.waitForURL(/\/login\.php$/);
   });
 
-  await step('the PHP error log holds no fatal error', async () => {
+  await step('the PHP error log holds no error, warning or notice', async () => {
     const log = fs.existsSync(PHP_LOG) ? fs.readFileSync(PHP_LOG, 'utf8') : '';
-    const fatal = log.split('\n').filter((l) => /PHP (Fatal|Parse) error|Uncaught/.test(l));
-    equal(fatal, [], 'fatal errors');
+    const fatal = log.split('\n').filter((l) => /PHP (Fatal error|Parse error|Warning|Notice|Deprecated)|Uncaught/.test(l));
+    equal(fatal, [], 'errors, warnings and notices');
   });
 } catch (err) {
   await page.screenshot({ path: path.join(OUT, 'failure.png'), fullPage: true }).catch(() => {});

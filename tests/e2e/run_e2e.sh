@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# End-to-end test: generates the sample school project with velmora-cli, loads its table script
-# into a private MariaDB server, serves the project with `php -S` and drives it in headless Chromium.
+# End-to-end test: generates the sample school project and a shop project of another shape with
+# velmora-cli, loads their table scripts into a private MariaDB server, serves each project as
+# generated (its own management pages included) with `php -S` and drives them in headless Chromium.
 #
 # Environment:
 #   VELMORA_BUILD_DIR   program folder holding velmora-cli, bak/ and template/ (required)
@@ -33,17 +34,18 @@ scratch="$(mktemp -d "${TMPDIR:-/tmp}/velmora-e2e.XXXXXX")"
 db_pid=""
 php_pid=""
 other_pid=""
+shop_pid=""
 cleanup() {
   local rc=$?
   set +e
-  for pid in $php_pid $other_pid; do
+  for pid in $php_pid $other_pid $shop_pid; do
     kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
   done
   if [ -n "$db_pid" ]; then
     mariadb-admin --socket="$scratch/mysql.sock" -uroot shutdown >/dev/null 2>&1 || kill "$db_pid" 2>/dev/null
     wait "$db_pid" 2>/dev/null
   fi
-  for log in mariadb.err php-server.log php-error.log; do
+  for log in mariadb.err php-server.log php-error.log php-shop-error.log; do
     [ -f "$scratch/$log" ] && cp "$scratch/$log" "$out/$log"
   done
   if [ "${VELMORA_E2E_KEEP:-0}" = 1 ]; then
@@ -71,6 +73,16 @@ sqlite3 "$home/projects.mdb" < "$here/school_model.sql"
 "$cli" --home "$home" sql school --prefix t_ > "$scratch/school.sql" || fail "sql failed"
 project="$home/projects/school"
 [ -f "$project/controller/StudentAction.php" ] || fail "no controller was generated"
+[ -f "$project/Student/studentManage.php" ] || fail "no management page was generated"
+shop_home="$scratch/shop-home"
+mkdir -p "$shop_home"
+ln -s "$build_dir/bak" "$shop_home/bak"
+ln -s "$build_dir/template" "$shop_home/template"
+"$cli" --home "$shop_home" init >/dev/null
+sqlite3 "$shop_home/projects.mdb" < "$here/shop_model.sql"
+"$cli" --home "$shop_home" generate shop --prefix s_ > "$scratch/generate-shop.log" || { cat "$scratch/generate-shop.log"; fail "generate shop failed"; }
+"$cli" --home "$shop_home" sql shop --prefix s_ > "$scratch/shop.sql" || fail "sql shop failed"
+shop="$shop_home/projects/shop"
 
 echo "== starting MariaDB"
 db_port="$(free_port)"
@@ -91,8 +103,10 @@ done
 sql_root=(mariadb --socket="$scratch/mysql.sock" -uroot --default-character-set=utf8mb4)
 db_password="e2e-$RANDOM$RANDOM"
 "${sql_root[@]}" -e "CREATE DATABASE school CHARACTER SET utf8mb4;
+  CREATE DATABASE shop CHARACTER SET utf8mb4;
   CREATE USER 'velmora'@'127.0.0.1' IDENTIFIED BY '$db_password';
-  GRANT ALL PRIVILEGES ON school.* TO 'velmora'@'127.0.0.1';"
+  GRANT ALL PRIVILEGES ON school.* TO 'velmora'@'127.0.0.1';
+  GRANT ALL PRIVILEGES ON shop.* TO 'velmora'@'127.0.0.1';"
 
 echo "== loading the table script"
 "${sql_root[@]}" school < "$scratch/school.sql"
@@ -102,21 +116,23 @@ admins="$("${sql_root[@]}" -N -B school -e "SELECT COUNT(*) FROM t_admin WHERE a
 [ "$tables" = 4 ] || fail "expected 4 tables after loading the script, found $tables"
 [ "$fks" = 2 ] || fail "expected 2 foreign keys after loading the script, found $fks"
 [ "$admins" = 1 ] || fail "the default administrator is missing"
+"${sql_root[@]}" shop < "$scratch/shop.sql"
 
-echo "== installing the management pages and the connection settings"
-cp -R "$here/fixtures/." "$project/"
+echo "== installing the connection settings"
 # The shipped settings file, with the connection of this test's server.
-php -r '$f = $argv[1]; $c = require $f;
-  $c = array_merge($c, ["host" => "127.0.0.1", "port" => (int)$argv[2], "user" => "velmora",
-    "password" => $argv[3], "database" => "school", "app_title" => "学校信息管理系统"]);
-  file_put_contents($f, "<?php\nreturn " . var_export($c, true) . ";\n");' \
-  "$project/database/config.php" "$db_port" "$db_password"
+for site in "$project:school" "$shop:shop"; do
+  php -r '$f = $argv[1]; $c = require $f;
+    $c = array_merge($c, ["host" => "127.0.0.1", "port" => (int)$argv[2], "user" => "velmora",
+      "password" => $argv[3], "database" => $argv[4]]);
+    file_put_contents($f, "<?php\nreturn " . var_export($c, true) . ";\n");' \
+    "${site%%:*}/database/config.php" "$db_port" "$db_password" "${site##*:}"
+done
 
 echo "== php -l over every PHP file"
 lint_failed=0
 while IFS= read -r -d '' file; do
   php -l "$file" >/dev/null 2>"$scratch/lint.err" || { echo "lint: $file"; cat "$scratch/lint.err"; lint_failed=1; }
-done < <(find "$project" -name '*.php' -print0)
+done < <(find "$project" "$shop" -name '*.php' -print0)
 [ "$lint_failed" = 0 ] || fail "php -l found errors"
 
 echo "== checking the skeleton's PHP pieces against the database"
@@ -125,16 +141,20 @@ php -d display_errors=stderr -d error_log="$scratch/php-check.log" "$here/skelet
 echo "== starting php -S"
 web_port="$(free_port)"
 other_port="$(free_port)"
+shop_port="$(free_port)"
 mkdir -p "$scratch/other"
 # The deployment settings the application expects; set here so the machine's php.ini does not matter.
 php -d output_buffering=4096 -d display_errors=0 -d log_errors=1 -d error_log="$scratch/php-error.log" \
   -d upload_max_filesize=2M -d post_max_size=8M \
   -S "127.0.0.1:$web_port" -t "$project" > "$scratch/php-server.log" 2>&1 &
 php_pid=$!
+php -d output_buffering=4096 -d display_errors=0 -d log_errors=1 -d error_log="$scratch/php-shop-error.log" \
+  -S "127.0.0.1:$shop_port" -t "$shop" > "$scratch/php-shop-server.log" 2>&1 &
+shop_pid=$!
 # A second site on another port: the origin of the forged requests.
 php -S "127.0.0.1:$other_port" -t "$scratch/other" > "$scratch/other-server.log" 2>&1 &
 other_pid=$!
-for port in "$web_port" "$other_port"; do
+for port in "$web_port" "$other_port" "$shop_port"; do
   for _ in $(seq 1 50); do
     php -r 'exit(@fsockopen("127.0.0.1", (int)$argv[1]) ? 0 : 1);' "$port" && break
     sleep 0.2
@@ -151,3 +171,5 @@ export E2E_OUTPUT="$out"
 export E2E_SCRATCH="$scratch"
 export E2E_PHP_ERROR_LOG="$scratch/php-error.log"
 node "$here/e2e.mjs"
+E2E_BASE_URL="http://127.0.0.1:$shop_port" E2E_PROJECT_DIR="$shop" E2E_PHP_ERROR_LOG="$scratch/php-shop-error.log" \
+  node "$here/shop.mjs"

@@ -3,6 +3,7 @@
 #include "generator/Controller.h"
 #include "generator/DataBaseSql.h"
 #include "generator/GenerationError.h"
+#include "generator/ManagePage.h"
 #include "generator/Naming.h"
 #include "generator/PHPBean.h"
 #include "generator/ProjectModel.h"
@@ -13,6 +14,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -62,6 +64,7 @@ struct TGeneratedCase {
         TPHPBean::Generate(target, model);
         TController::Generate(target, model);
         TService::Generate(target, model);
+        TManagePage::Generate(target, model);
     }
 
     // What the run accepts: one key and one display member per class, no broken reference.
@@ -104,6 +107,8 @@ private slots:
     void acceptedModelsGiveValidPhp();
     void emptyProjectWritesAndReportsNothing();
     void namingRulesTouchOnlyAsciiLetters();
+    void pageTextsAreEscapedForTheirPlace_data();
+    void pageTextsAreEscapedForTheirPlace();
     void templatesInsertValuesVerbatim();
 };
 
@@ -113,12 +118,17 @@ void TestGenerators::generatedFilesMatchGoldenFiles()
     TGeneratedCase generated(caseName);
     generated.Generate();
 
+    if (qEnvironmentVariableIsSet("VELMORA_UPDATE_GOLDEN")) {
+        for (const QString &f : FilesBelow(generated.OutputRoot() + QStringLiteral("/projects")))
+            WriteFile(FixtureDir(caseName) + QStringLiteral("/expected/projects/") + f, ReadFile(generated.OutputRoot() + QStringLiteral("/projects/") + f));
+    }
     const QString diff = CompareTrees(
         FixtureDir(caseName) + QStringLiteral("/expected/projects"),
         generated.OutputRoot() + QStringLiteral("/projects"));
     QVERIFY2(diff.isEmpty(), qPrintable(diff));
 
-    // One line per file: all entities, then all controllers, then all services, in class order.
+    // One line per file: all entities, then all controllers, all services and all pages, in
+    // class order (a page's field description has no line of its own).
     QStringList expectedLines;
     const QString base = QStringLiteral("projects/") + generated.projectName;
     for (const auto &[folder, suffix] : {std::pair{"phpbean", ".class.php"},
@@ -128,6 +138,9 @@ void TestGenerators::generatedFilesMatchGoldenFiles()
             expectedLines << base + QLatin1Char('/') + QLatin1String(folder) + QLatin1Char('/')
                     + cls.className + QLatin1String(suffix) + QStringLiteral("生成完毕!");
     }
+    for (const TClassModel &cls : generated.model.Classes())
+        expectedLines << base + QLatin1Char('/') + cls.className + QLatin1Char('/')
+                + Naming::LowerFirst(cls.className) + QStringLiteral("Manage.php生成完毕!");
     QCOMPARE(generated.log.lines, expectedLines);
 }
 
@@ -155,6 +168,13 @@ void TestGenerators::acceptedModelsGiveValidPhp()
     const QStringList files = FilesBelow(root);
     QVERIFY(!files.isEmpty());
     for (const QString &file : files) {
+        if (file.endsWith(QLatin1String(".json"))) {
+            // The field descriptions are read by the application's guard with json_decode.
+            QJsonParseError error;
+            QJsonDocument::fromJson(ReadFile(root + QLatin1Char('/') + file).mid(3), &error);
+            QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(file + QLatin1Char(' ') + error.errorString()));
+            continue;
+        }
         QProcess lint;
         lint.start(php, {QStringLiteral("-l"), root + QLatin1Char('/') + file});
         QVERIFY(lint.waitForFinished(30000));
@@ -179,6 +199,7 @@ void TestGenerators::emptyProjectWritesAndReportsNothing()
     TPHPBean::Generate(target, model);
     TController::Generate(target, model);
     TService::Generate(target, model);
+    TManagePage::Generate(target, model);
     QVERIFY(log.lines.isEmpty());
     QVERIFY(!QFileInfo::exists(target.outputRoot));
     QCOMPARE(TDataBaseSql::BuildStatements(model, QStringLiteral("t_")), QString());
@@ -196,6 +217,28 @@ void TestGenerators::namingRulesTouchOnlyAsciiLetters()
     }
     QCOMPARE(Naming::LowerFirst(QStringLiteral("student")), QStringLiteral("student"));
     QCOMPARE(Naming::UpperFirst(QStringLiteral("URL")), QStringLiteral("URL"));
+}
+
+void TestGenerators::pageTextsAreEscapedForTheirPlace_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<QString>("php");
+    QTest::newRow("plain") << QStringLiteral("学生") << QStringLiteral("学生") << QStringLiteral("学生");
+    QTest::newRow("markup and PHP tag") << QStringLiteral("<?php \"a\" & 'b'>")
+        << QStringLiteral("&lt;?php &quot;a&quot; &amp; &#039;b&#039;&gt;") << QStringLiteral("<?php \"a\" & \\'b\\'>");
+    QTest::newRow("backslash and quote") << QStringLiteral("it's \\") << QStringLiteral("it&#039;s \\")
+        << QStringLiteral("it\\'s \\\\");
+    QTest::newRow("line break") << QStringLiteral("a\r\nb") << QStringLiteral("a b") << QStringLiteral("a\r\nb");
+}
+
+void TestGenerators::pageTextsAreEscapedForTheirPlace()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, html);
+    QFETCH(QString, php);
+    QCOMPARE(Naming::HtmlText(text), html);
+    QCOMPARE(Naming::PhpStringText(text), php);
 }
 
 void TestGenerators::templatesInsertValuesVerbatim()

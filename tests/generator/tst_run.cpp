@@ -113,6 +113,8 @@ void TestRun::completeRunLogsEveryStepInOrder()
         expected << QStringLiteral("log:projects/campus/controller/%1Action.php生成完毕!").arg(cls);
     for (const QString &cls : classes)
         expected << QStringLiteral("log:projects/campus/service/%1Service.class.php生成完毕!").arg(cls);
+    for (const QString &cls : classes)
+        expected << QStringLiteral("log:projects/campus/%1/%2Manage.php生成完毕!").arg(cls, cls.toLower());
     for (const char *line : {
              "正在移动资源文件。。。",
              "移动projects/campus/.settings文件夹完毕！",
@@ -139,7 +141,7 @@ void TestRun::completeRunLogsEveryStepInOrder()
         expected << QStringLiteral("log:") + QString::fromUtf8(line);
     expected << QStringLiteral("done");
     QCOMPARE(events, expected);
-    QCOMPARE(events.size(), 3 * classes.size() + 22 + 1);
+    QCOMPARE(events.size(), 4 * classes.size() + 22 + 1);
 
     // The generated files are those of the golden case, beside the whole skeleton.
     const QString golden = FixtureDir(QStringLiteral("branches")) + QStringLiteral("/expected/projects/campus/");
@@ -156,8 +158,16 @@ void TestRun::secondRunKeepsTopLevelTemplateFilesOnly()
     WriteFile(output(QStringLiteral("controller/sub/inner.txt")), "edited");
     WriteFile(output(QStringLiteral("ok.php")), "edited");
     WriteFile(output(QStringLiteral("phpbean/Tag.class.php")), "edited");
+    // A page is the user's to edit: kept, and said so; its field description follows the model.
+    WriteFile(output(QStringLiteral("Tag/tagManage.php")), "edited");
+    WriteFile(output(QStringLiteral("Tag/tag.fields.json")), "edited");
 
-    QCOMPARE(run(QStringLiteral("campus")).constLast(), QStringLiteral("done"));
+    const QStringList events = run(QStringLiteral("campus"));
+    QCOMPARE(events.constLast(), QStringLiteral("done"));
+    QCOMPARE(events.at(3 * 6 + 2),
+             QStringLiteral("log:projects/campus/Tag/tagManage.php已存在，保留原文件，未覆盖!"));
+    QCOMPARE(ReadFile(output(QStringLiteral("Tag/tagManage.php"))), QByteArray("edited"));
+    QVERIFY(ReadFile(output(QStringLiteral("Tag/tag.fields.json"))).startsWith("\xEF\xBB\xBF{"));
     QCOMPARE(ReadFile(output(QStringLiteral("controller/readme.txt"))), QByteArray("edited"));
     QCOMPARE(ReadFile(output(QStringLiteral("controller/sub/inner.txt"))), QByteArray("inner"));
     QCOMPARE(ReadFile(output(QStringLiteral("ok.php"))), QByteArray("ok.php"));

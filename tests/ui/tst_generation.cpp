@@ -111,6 +111,9 @@ private slots:
             for (const char *cls : {"Student", "Score"})
                 expected.append(QStringLiteral("projects/school/") + QString::fromUtf8(folder).arg(QString::fromUtf8(cls))
                                 + QStringLiteral("生成完毕!"));
+        for (const char *cls : {"Student", "Score"})
+            expected.append(QStringLiteral("projects/school/%1/%2Manage.php生成完毕!")
+                                .arg(QString::fromUtf8(cls), QString::fromUtf8(cls).toLower()));
         expected << QStringLiteral("正在移动资源文件。。。");
         for (const QString &folder : bakFolders)
             expected << QStringLiteral("移动projects/school/") + folder
@@ -119,7 +122,7 @@ private slots:
             expected << QStringLiteral("移动projects/school/") + file
                             + (file == QStringLiteral("about.html") ? QStringLiteral("完毕") : QStringLiteral("完毕!"));
         expected << QStringLiteral("移动资源文件完毕!");
-        QCOMPARE(expected.size(), 3 * 2 + 22);
+        QCOMPARE(expected.size(), 4 * 2 + 22);
         QCOMPARE(log(), expected);
 
         QCOMPARE(user->shown.size(), 2);
@@ -133,9 +136,10 @@ private slots:
         for (const char *generated : {"phpbean/Student.class.php", "phpbean/Score.class.php",
                                       "controller/StudentAction.php", "controller/ScoreAction.php",
                                       "service/StudentService.class.php", "service/ScoreService.class.php",
+                                      "Student/studentManage.php", "Score/score.fields.json",
                                       "util/deep/helper.php", "css/readme.txt", "about.html", ".buildpath"})
             QVERIFY2(files.contains(QString::fromUtf8(generated)), generated);
-        QCOMPARE(files.size(), 6 + bakFolders.size() + 1 + bakFiles.size());
+        QCOMPARE(files.size(), 6 + 2 * 2 + bakFolders.size() + 1 + bakFiles.size());
         QVERIFY(!window->IsGenerating());
     }
 
@@ -151,7 +155,7 @@ private slots:
         QCOMPARE(user->texts(), QStringList({"如果以前生成了该项目，最好先删除原来的目录!",
                                              "代码正在生成中，请等待当前任务完成!"}));
         QVERIFY(finished.wait(60000));
-        QCOMPARE(log().size(), 3 * 2 + 22);
+        QCOMPARE(log().size(), 4 * 2 + 22);
         QCOMPARE(user->texts().last(), QStringLiteral("所有代码生成完毕!"));
         QCOMPARE(user->opened.size(), 1);
     }

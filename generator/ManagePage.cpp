@@ -1,0 +1,536 @@
+#include "ManagePage.h"
+
+#include "Naming.h"
+#include "TextTemplate.h"
+
+#include <optional>
+#include <vector>
+
+namespace {
+
+// Placeholders: {Class} {class}, {Friend} (HTML), {FriendPhp} (inside '...'), {FriendComment}
+// (inside /*...*/), {key}; per member {name}, {label} (HTML), {labelPhp}, {value} (a PHP
+// expression of the stored value), {shown} (of the value as the user reads it).
+
+const char fileHeader[] = R"php(
+<?php
+/*{FriendComment}管理页面：由{Class}Action.php在action=query时包含，使用$fenyePage与各下拉框的数据*/
+require_once '../util/util.php';
+if (!isset($fenyePage)) {
+	header('Location: /controller/{Class}Action.php?action=query');
+	exit();
+}
+$view = req_raw_string('view');
+
+)php";
+
+// --- export: every row of the current search, as the user reads it ---
+
+const char exportHeader[] = R"php(
+//导出当前查询条件下的全部记录
+if (req_raw_string('export') === 'csv') {
+	$lines = array();
+	foreach ($fenyePage->res_array as $row) {
+		$lines[] = array(
+)php";
+
+const char exportItem[] = R"php(
+			{shown},
+)php";
+
+const char exportFooter[] = R"php(
+		);
+	}
+	csv_send('{FriendPhp}', array({headings}), $lines);
+}
+
+)php";
+
+// --- detail ---
+
+const char detailHeader[] = R"php(
+//查看一条{FriendComment}信息
+if ($view === 'detail') {
+	${class} = ${class}Service->Get{Class}($_GET['{key}'] ?? '');
+	page_begin('查看{FriendPhp}', 'dialog');
+?>
+<div class="page detail" id="{class}-detail">
+<?php if (${class}->get{key}() === null): ?>
+  <div class="alert error">没有找到这条记录，它可能已被删除。</div>
+<?php else: ?>
+  <dl class="detail-list">
+)php";
+
+const char detailItem[] = R"php(
+    <dt>{label}</dt><dd data-col="{name}"><?= h({shown}) ?></dd>
+)php";
+
+const char detailPicture[] = R"php(
+    <dt>{label}</dt><dd data-col="{name}"><a href="<?= h(picture_url({value})) ?>" target="_blank"><img class="thumb large" src="<?= h(picture_url({value})) ?>" alt=""></a></dd>
+)php";
+
+const char detailFooter[] = R"php(
+  </dl>
+<?php endif; ?>
+</div>
+<?php
+	page_end();
+	return;
+}
+
+)php";
+
+// --- the add and edit form ---
+
+const char formHeader[] = R"php(
+//添加或修改{FriendComment}信息的表单
+if ($view === 'add' || $view === 'edit') {
+	$editing = $view === 'edit';
+	${class} = $editing ? ${class}Service->Get{Class}($_GET['{key}'] ?? '') : new {Class}();
+	page_begin($editing ? '修改{FriendPhp}' : '添加{FriendPhp}', 'dialog');
+?>
+<form class="page edit-form" method="post" action="{Class}Action.php" enctype="multipart/form-data" id="{class}-form">
+  <input type="hidden" name="action" value="<?= $editing ? 'update' : 'add' ?>">
+<?php if ($editing && ${class}->get{key}() === null): ?>
+  <div class="alert error">没有找到这条记录，它可能已被删除。</div>
+<?php else: ?>
+)php";
+
+// The database numbers an integer key: shown, not entered, when editing; a placeholder when
+// adding, since the controller reads every member of the form.
+const char formIntegerKey[] = R"php(
+<?php if ($editing): ?>
+  <div class="form-row"><label for="f-{name}">{label}</label><div class="field"><input type="text" id="f-{name}" name="{class}[{name}]" value="<?= h({value}) ?>" readonly></div></div>
+<?php else: ?>
+  <input type="hidden" name="{class}[{name}]" value="0">
+<?php endif; ?>
+)php";
+
+const char formRow[] = R"php(
+  <div class="form-row"><label for="f-{name}">{label}{star}</label><div class="field">{input}</div></div>
+)php";
+
+const char formFooter[] = R"php(
+  <div class="form-actions"><button type="submit">保存</button></div>
+<?php endif; ?>
+</form>
+<?php
+	page_end();
+	return;
+}
+
+)php";
+
+const char requiredStar[] = R"php(<span class="required">*</span>)php";
+
+const char inputText[] =
+    R"php(<input type="text" id="f-{name}" name="{class}[{name}]"{maxlength}{required} value="<?= h({value}) ?>"{readonly}>)php";
+const char inputTextarea[] =
+    R"php(<textarea id="f-{name}" name="{class}[{name}]" rows="4"{maxlength}{required}><?= h({value}) ?></textarea>)php";
+const char inputInteger[] =
+    R"php(<input type="number" step="1" id="f-{name}" name="{class}[{name}]"{required} value="<?= h({value}) ?>">)php";
+const char inputFloat[] =
+    R"php(<input type="number" step="any" id="f-{name}" name="{class}[{name}]"{required} value="<?= h({value}) ?>">)php";
+const char inputDate[] =
+    R"php(<input type="date" id="f-{name}" name="{class}[{name}]"{required} value="<?= h(format_date({value})) ?>">)php";
+const char inputPicture[] =
+    R"php(<img class="thumb" id="p-{name}" src="<?= h(picture_url({value})) ?>" alt=""> <input type="file" id="f-{name}" name="{name}" accept=".jpg,.jpeg,.png,.gif,.bmp" data-preview="p-{name}"{required}> <span class="hint">jpg、png、gif、bmp，不超过 2000 KB<?= $editing ? '；不选择则保留原图片' : '' ?></span>)php";
+const char inputReference[] =
+    R"php(<select id="f-{name}" name="{class}[{name}]"{required}><?= select_options(${ref}_res, {value}, '请选择') ?></select>)php";
+
+// --- the list ---
+
+const char listHeader[] = R"php(
+//{FriendComment}列表：查询条件、排序、每页条数与分页
+page_begin('{FriendPhp}管理', 'manage', ['data-reload-url' => $fenyePage->pageUrl((int)$fenyePage->pageNow)]);
+?>
+<div class="page" id="{class}-list">
+  <div class="page-title"><h2>{Friend}管理</h2>
+    <span class="actions"><a class="btn plain" id="export" href="<?= h($fenyePage->exportUrl()) ?>">导出</a> <a class="btn" id="add" href="{Class}Action.php?action=query&amp;view=add" data-dialog="添加{Friend}">添加{Friend}</a></span></div>
+  <form class="panel search-form" method="get" action="{Class}Action.php" id="search">
+    <input type="hidden" name="action" value="query">
+    <?= $fenyePage->sortFields() ?>
+)php";
+
+const char searchText[] = R"php(
+    <label>{label} <input type="text" name="{name}" value="<?= h(req_raw_string('{name}')) ?>"></label>
+)php";
+
+const char searchNumber[] = R"php(
+    <label>{label} <input type="number" step="any" name="{name}" value="<?= h(req_raw_string('{name}')) ?>"></label>
+)php";
+
+const char searchDate[] = R"php(
+    <label>{label} <input type="date" name="{name}" value="<?= h(req_raw_string('{name}')) ?>"></label>
+)php";
+
+const char searchReference[] = R"php(
+    <label>{label} <select name="{name}"><?= select_options(${ref}_res, req_raw_string('{name}'), '全部') ?></select></label>
+)php";
+
+const char listTableHeader[] = R"php(
+    <label>每页 <select name="pageSize" data-submit><?= $fenyePage->pageSizeOptions() ?></select> 条</label>
+    <button type="submit">查询</button>
+  </form>
+  <?php if ($fenyePage->error !== ''): ?><div class="alert error"><?= h($fenyePage->error) ?></div><?php endif; ?>
+  <div class="grid-wrap">
+  <table class="grid">
+    <tr>
+)php";
+
+const char columnHeading[] = R"php(
+      <th><?= $fenyePage->sortLink('{name}', '{labelPhp}') ?></th>
+)php";
+
+const char listRowsHeader[] = R"php(
+      <th>操作</th>
+    </tr>
+    <?php foreach ($fenyePage->res_array as $row): ?>
+    <tr>
+)php";
+
+const char cellText[] = R"php(
+      <td data-col="{name}"><?= h({shown}) ?></td>
+)php";
+
+const char cellPicture[] = R"php(
+      <td data-col="{name}"><a href="<?= h(picture_url({value})) ?>" target="_blank"><img class="thumb" src="<?= h(picture_url({value})) ?>" alt=""></a></td>
+)php";
+
+const char listFooter[] = R"php(
+      <td class="ops">
+        <a class="view" href="{Class}Action.php?action=query&amp;view=detail&amp;{key}=<?= h(rawurlencode((string)$row['{key}'])) ?>" data-dialog="查看{Friend}">查看</a>
+        <a class="edit" href="{Class}Action.php?action=query&amp;view=edit&amp;{key}=<?= h(rawurlencode((string)$row['{key}'])) ?>" data-dialog="修改{Friend}">修改</a>
+        <form class="inline" method="post" action="{Class}Action.php?action=del&amp;{key}=<?= h(rawurlencode((string)$row['{key}'])) ?>" data-confirm="<?= h('确定要删除{FriendPhp}“' . {rowName} . '”吗？') ?>"><input type="hidden" name="action" value="del"><button type="submit" class="link delete">删除</button></form>
+      </td>
+    </tr>
+    <?php endforeach; ?>
+    <?php if (!$fenyePage->res_array): ?><tr class="empty-row"><td colspan="{columns}">没有符合条件的记录</td></tr><?php endif; ?>
+  </table>
+  </div>
+  <?= $fenyePage->navigate ?>
+</div>
+<?php page_end();
+)php";
+
+// --- the field description (JSON) ---
+
+const char fieldsHeader[] = R"json(
+{
+  "project": "{project}",
+  "class": "{Class}",
+  "friend": "{friend}",
+  "table": "{table}",
+  "key": "{key}",
+  "integerKey": {integerKey},
+  "fields": [
+)json";
+
+const char fieldsItem[] = R"json(
+    {"name": "{name}", "label": "{label}", "type": "{type}", "required": {required}, "key": {key}{extra}}{comma}
+)json";
+
+const char fieldsFooter[] = R"json(
+  ]
+}
+)json";
+
+// A text inside a JSON string: quote, backslash and control characters escaped.
+QString jsonText(const QString &text)
+{
+    QString result;
+    result.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
+            result += QLatin1Char('\\') + QString(c);
+        else if (c.unicode() < 0x20)
+            result += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else
+            result += c;
+    }
+    return result;
+}
+
+QString jsonBool(bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); }
+
+bool isType(const TMember &member, const QString &type) { return member.memberType() == type; }
+
+// The heading of a member: its comment, or its name when the comment is empty.
+QString label(const TMember &member)
+{
+    const QString comment = member.memberComment().trimmed();
+    return comment.isEmpty() ? member.memberName() : comment;
+}
+
+// Whether a value must be entered: asked for by the model, or a column that is NOT NULL
+// without a default (the key, numbers, dates, references).
+bool needsValue(const TMember &member)
+{
+    const QString type = member.memberType();
+    return member.memberIsPri() == 1 || member.memberIsMust() == 1 || type == MemberType::Integer
+        || type == MemberType::Float || type == MemberType::Date || MemberType::IsReference(type);
+}
+
+QString oneLine(QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text;
+}
+
+QString fieldKind(const TMember &member)
+{
+    const QString type = member.memberType();
+    if (type == MemberType::Text)
+        return QStringLiteral("text");
+    if (type == MemberType::Integer)
+        return QStringLiteral("int");
+    if (type == MemberType::Float)
+        return QStringLiteral("float");
+    if (type == MemberType::Date)
+        return QStringLiteral("date");
+    if (type == MemberType::Picture)
+        return QStringLiteral("picture");
+    return QStringLiteral("ref");
+}
+
+class TManagePageWriter {
+public:
+    explicit TManagePageWriter(const TClassModel &cls) : cls_(cls), key_(cls.KeyMember())
+    {
+        const QString friendName = cls.friendName.isEmpty() ? cls.className : cls.friendName;
+        vars_ = TVars{{"Class", cls.className},
+                      {"class", Naming::LowerFirst(cls.className)},
+                      {"Friend", Naming::HtmlText(friendName)},
+                      {"FriendPhp", Naming::PhpStringText(oneLine(friendName))},
+                      {"FriendComment", Naming::PhpCommentText(friendName)},
+                      {"key", key_ ? key_->memberName() : QString()}};
+    }
+
+    QString Build()
+    {
+        out_.Emit(fileHeader, vars_);
+        Export();
+        Detail();
+        Form();
+        List();
+        return out_.Text();
+    }
+
+private:
+    // A member's placeholders (a member of cls_), its value read from a list row ("$row") or
+    // from the entity; made once per member and kind, since every section asks for them.
+    const TVars &MemberVars(const TMember &member, bool fromRow)
+    {
+        std::vector<std::optional<TVars>> &cache = fromRow ? rowVars_ : entityVars_;
+        cache.resize(cls_.members.size());
+        std::optional<TVars> &vars = cache.at(&member - cls_.members.constData());
+        if (!vars)
+            vars = BuildMemberVars(member, fromRow);
+        return *vars;
+    }
+
+    TVars BuildMemberVars(const TMember &member, bool fromRow) const
+    {
+        const QString name = member.memberName();
+        const QString value = fromRow
+            ? QStringLiteral("$row['%1']").arg(name)
+            : QStringLiteral("$%1->get%2()").arg(Naming::LowerFirst(cls_.className), name);
+        return vars_.With({{"name", name},
+                           {"label", Naming::HtmlText(label(member))},
+                           {"labelPhp", Naming::PhpStringText(oneLine(label(member)))},
+                           {"value", value},
+                           {"shown", Shown(member, value)},
+                           {"ref", Naming::LowerFirst(member.memberType())}});
+    }
+
+    // The value as the user reads it: a reference by its display value, a date without time.
+    static QString Shown(const TMember &member, const QString &value)
+    {
+        if (MemberType::IsReference(member.memberType()))
+            return QStringLiteral("lookup_display($%1_res, %2)")
+                .arg(Naming::LowerFirst(member.memberType()), value);
+        if (isType(member, MemberType::Date))
+            return QStringLiteral("format_date(%1)").arg(value);
+        return value;
+    }
+
+    QList<const TMember *> Displayed() const
+    {
+        QList<const TMember *> shown;
+        for (const TMember &member : cls_.members) {
+            if (member.memberQueryDisplay() == 1)
+                shown.append(&member);
+        }
+        return shown;
+    }
+
+    void Export()
+    {
+        out_.Emit(exportHeader, vars_);
+        QStringList headings;
+        for (const TMember &member : cls_.members) {
+            out_.Emit(exportItem, MemberVars(member, true));
+            headings << QLatin1Char('\'') + Naming::PhpStringText(oneLine(label(member)))
+                    + QLatin1Char('\'');
+        }
+        out_.Emit(exportFooter, vars_.With({{"headings", headings.join(QStringLiteral(", "))}}));
+    }
+
+    void Detail()
+    {
+        out_.Emit(detailHeader, vars_);
+        for (const TMember &member : cls_.members) {
+            const bool picture = isType(member, MemberType::Picture);
+            out_.Emit(picture ? detailPicture : detailItem, MemberVars(member, false));
+        }
+        out_.Emit(detailFooter, vars_);
+    }
+
+    void Form()
+    {
+        out_.Emit(formHeader, vars_);
+        for (const TMember &member : cls_.members) {
+            const TVars &vars = MemberVars(member, false);
+            if (&member == key_ && Naming::IsIntegerKey(key_)) {
+                out_.Emit(formIntegerKey, vars);
+                continue;
+            }
+            out_.Emit(formRow, vars.With({{"star", needsValue(member) ? QString::fromUtf8(requiredStar)
+                                                                      : QString()},
+                                          {"input", Input(member, vars)}}));
+        }
+        out_.Emit(formFooter, vars_);
+    }
+
+    QString Input(const TMember &member, const TVars &vars) const
+    {
+        const bool required = needsValue(member);
+        const bool isKey = member.memberIsPri() == 1;
+        const QString type = member.memberType();
+        if (type == MemberType::Picture) {
+            // A new object must bring its picture; an edited one keeps the stored picture.
+            return FillTemplate(inputPicture,
+                                vars.With({{"required", required
+                                                            ? QStringLiteral("<?= $editing ? '' : ' required' ?>")
+                                                            : QString()}}));
+        }
+        const TVars input = vars.With({{"required", required ? QStringLiteral(" required") : QString()}});
+        if (type == MemberType::Integer)
+            return FillTemplate(inputInteger, input);
+        if (type == MemberType::Float)
+            return FillTemplate(inputFloat, input);
+        if (type == MemberType::Date)
+            return FillTemplate(inputDate, input);
+        if (MemberType::IsReference(type))
+            return FillTemplate(inputReference, input);
+        const int length = member.memberLength();
+        const QString maxlength = length > 0 ? QStringLiteral(" maxlength=\"%1\"").arg(length) : QString();
+        // The key of a stored row names it: it is not changed in the form.
+        const QString readonly = isKey ? QStringLiteral("<?= $editing ? ' readonly' : '' ?>") : QString();
+        return FillTemplate(length > 100 ? inputTextarea : inputText,
+                            input.With({{"maxlength", maxlength}, {"readonly", readonly}}));
+    }
+
+    void List()
+    {
+        out_.Emit(listHeader, vars_);
+        for (const TMember &member : cls_.members) {
+            if (member.queryFlag() != 1)
+                continue;
+            const QString type = member.memberType();
+            const char *field = searchText;
+            if (type == MemberType::Date)
+                field = searchDate;
+            else if (MemberType::IsReference(type))
+                field = searchReference;
+            else if (type == MemberType::Integer || type == MemberType::Float)
+                field = searchNumber;
+            out_.Emit(field, MemberVars(member, true));
+        }
+        out_.Emit(listTableHeader, vars_);
+        const QList<const TMember *> displayed = Displayed();
+        for (const TMember *member : displayed)
+            out_.Emit(columnHeading, MemberVars(*member, true));
+        out_.Emit(listRowsHeader, vars_);
+        for (const TMember *member : displayed) {
+            const bool picture = isType(*member, MemberType::Picture);
+            out_.Emit(picture ? cellPicture : cellText, MemberVars(*member, true));
+        }
+        // A row is named by its display member in the delete confirmation.
+        const TMember *display = cls_.DisplayMember();
+        const TMember *naming = display ? display : key_;
+        const QString rowName = naming
+            ? Shown(*naming, QStringLiteral("$row['%1']").arg(naming->memberName()))
+            : QStringLiteral("''");
+        out_.Emit(listFooter, vars_.With({{"rowName", rowName},
+                                          {"columns", QString::number(displayed.size() + 1)}}));
+    }
+
+    const TClassModel &cls_;
+    const TMember *key_;
+    TVars vars_;
+    TTextBuilder out_;
+    std::vector<std::optional<TVars>> rowVars_, entityVars_;
+};
+
+} // namespace
+
+QString TManagePage::PageName(const TClassModel &cls)
+{
+    return Naming::LowerFirst(cls.className) + QStringLiteral("Manage.php");
+}
+
+QString TManagePage::FieldsName(const TClassModel &cls)
+{
+    return Naming::LowerFirst(cls.className) + QStringLiteral(".fields.json");
+}
+
+void TManagePage::Generate(const TGenerationTarget &target, const TProjectModel &model)
+{
+    for (const TClassModel &cls : model.Classes()) {
+        target.WriteEditableFile(FolderName(cls), PageName(cls), BuildFile(model, cls));
+        target.WriteSupportFile(FolderName(cls), FieldsName(cls),
+                                BuildFields(model, cls, target.projectName, target.tablePrefix));
+    }
+}
+
+QString TManagePage::BuildFile(const TProjectModel &, const TClassModel &cls)
+{
+    return TManagePageWriter(cls).Build();
+}
+
+QString TManagePage::BuildFields(const TProjectModel &model, const TClassModel &cls,
+                                 const QString &projectName, const QString &tablePrefix)
+{
+    const TMember *key = cls.KeyMember();
+    TTextBuilder out;
+    out.Emit(fieldsHeader,
+             {{"project", jsonText(projectName)},
+              {"Class", jsonText(cls.className)},
+              {"friend", jsonText(cls.friendName.isEmpty() ? cls.className : cls.friendName)},
+              {"table", jsonText(tablePrefix + cls.className)},
+              {"key", jsonText(key ? key->memberName() : QString())},
+              {"integerKey", jsonBool(Naming::IsIntegerKey(key))}});
+    for (qsizetype i = 0; i < cls.members.size(); ++i) {
+        const TMember &member = cls.members.at(i);
+        QString extra;
+        if (isType(member, MemberType::Text))
+            extra = QStringLiteral(", \"length\": %1").arg(member.memberLength());
+        if (MemberType::IsReference(member.memberType())) {
+            extra = QStringLiteral(", \"refTable\": \"%1\"").arg(jsonText(tablePrefix + member.memberType()));
+            if (const TMember *refKey = model.ProjectKeyMember(member.memberType()))
+                extra += QStringLiteral(", \"refColumn\": \"%1\"").arg(jsonText(refKey->memberName()));
+        }
+        out.Emit(fieldsItem, {{"name", jsonText(member.memberName())},
+                              {"label", jsonText(oneLine(label(member)))},
+                              {"type", fieldKind(member)},
+                              {"required", jsonBool(needsValue(member))},
+                              {"key", jsonBool(member.memberIsPri() == 1)},
+                              {"extra", extra},
+                              {"comma", i + 1 < cls.members.size() ? QStringLiteral(",") : QString()}});
+    }
+    out.Emit(fieldsFooter);
+    return out.Text();
+}
