@@ -68,6 +68,7 @@ private:
 } // namespace
 
 TRunListener::~TRunListener() = default;
+void TRunListener::FilesPlaced(const TRegenerationCounts &, const QList<TPlannedFile> &) {}
 
 TGenerationRun::TGenerationRun(int projectId, const QString &projectName,
                                const QString &tablePrefix, const QString &programDir)
@@ -144,12 +145,26 @@ TGenerationRun::TOutcome TGenerationRun::Execute(TRunListener &listener) const
         target.outputRoot = programDir_;
         target.sink = &sink;
         target.stopRequested = stopRequested_;
+        TRegeneration regeneration(target.OutputDir(), target.RelativeOutputDir(), dryRun_);
+        regeneration.SetKeepPlan(dryRun_);
+        regeneration.Begin();
+        target.placer = &regeneration;
 
         TPHPBean::Generate(target, model);
         TController::Generate(target, model);
         TService::Generate(target, model);
-        CopyResources(target, bakDir);
+        if (!dryRun_)
+            CopyResources(target, bakDir);
         target.CheckStop();
+        const QStringList orphans = regeneration.ListOrphans();
+        if (!dryRun_) {
+            for (const QString &line : orphans)
+                target.Report(line);
+        }
+        regeneration.Finish(TGenerationRecord::Snapshot(model, projectName_, tablePrefix_));
+        if (!dryRun_)
+            listener.Progress(regeneration.SummaryLine());
+        listener.FilesPlaced(regeneration.Counts(), regeneration.Plan());
     } catch (const TGenerationStopped &) {
         return TOutcome::Stopped;
     } catch (const TGenerationError &error) {

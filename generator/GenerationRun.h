@@ -2,6 +2,7 @@
 
 #include "GenerationTarget.h"
 #include "ProjectModel.h"
+#include "Regeneration.h"
 
 #include <QString>
 
@@ -18,6 +19,8 @@ public:
     virtual void ModelError(const QString &message) = 0;
     virtual void GenerationFailed(const QString &reason) = 0;
     virtual void GenerationDone() = 0;
+    // Just before GenerationDone: what became of each file (the list only in a dry run).
+    virtual void FilesPlaced(const TRegenerationCounts &counts, const QList<TPlannedFile> &plan);
 };
 
 // The whole generation of one project, on the calling thread: the class list, the model
@@ -25,6 +28,8 @@ public:
 // skeleton copied from <programDir>/bak. A model the checks refuse writes nothing; a missing
 // skeleton is found before anything is written; any other failure ends the run where it
 // happens and is reported (a log line naming the reason, then GenerationFailed).
+// Files already in the output folder meet the new output through TRegeneration, and only a
+// complete run updates the generation record.
 class TGenerationRun {
 public:
     enum class TOutcome { Done, CheckFailed, Failed, Stopped };
@@ -34,6 +39,8 @@ public:
 
     // Asked before each file; true ends the run there, quietly.
     void SetStopRequested(std::function<bool()> stopRequested);
+    // Decides every file as a run would and writes nothing: no log lines, no skeleton, no record.
+    void SetDryRun(bool dryRun) { dryRun_ = dryRun; }
 
     TOutcome Execute(TRunListener &listener) const;
 
@@ -53,4 +60,5 @@ private:
     QString tablePrefix_;
     QString programDir_;
     std::function<bool()> stopRequested_;
+    bool dryRun_ = false;
 };

@@ -3,6 +3,7 @@
 #include "FileOperate.h"
 
 TProgressSink::~TProgressSink() = default;
+TFilePlacer::~TFilePlacer() = default;
 
 void TGenerationTarget::CheckStop() const
 {
@@ -14,6 +15,13 @@ void TGenerationTarget::WriteGeneratedFile(const QString &folder, const QString 
                                            const QString &text) const
 {
     CheckStop();
+    if (placer) {
+        const QString line = placer->Place(folder + QLatin1Char('/') + fileName,
+                                           TFileOperate::Utf8WithBom(text));
+        if (!line.isEmpty())
+            Report(line);
+        return;
+    }
     const QString directory = OutputDir() + QLatin1Char('/') + folder;
     TFileOperate::SaveFile(directory, directory + QLatin1Char('/') + fileName, text);
     Report(RelativeOutputDir() + QLatin1Char('/') + folder + QLatin1Char('/') + fileName

@@ -115,10 +115,12 @@ void TestCli::generateWritesTheProjectAndPrintsEachLine()
     QCOMPARE(run.exitCode, 0);
     QVERIFY(run.err.isEmpty());
     const QStringList lines = QString::fromUtf8(run.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 3 * 6 + 22);
+    QCOMPARE(lines.size(), 3 * 6 + 22 + 1);
     QCOMPARE(lines.first(), QStringLiteral("projects/campus/phpbean/Clazz.class.php生成完毕!"));
     QCOMPARE(lines.at(3 * 6), QStringLiteral("正在移动资源文件。。。"));
-    QCOMPARE(lines.last(), QStringLiteral("移动资源文件完毕!"));
+    QCOMPARE(lines.at(3 * 6 + 21), QStringLiteral("移动资源文件完毕!"));
+    QCOMPARE(lines.last(), QStringLiteral("生成结果: 新建18个, 更新0个, 无变化0个, 保留你的修改0个, 合并0个, "
+                                          "冲突0个, 另存0个, 孤立0个"));
 
     const QString golden = FixtureDir(QStringLiteral("branches")) + QStringLiteral("/expected/projects/campus/");
     for (const QString &file : FilesBelow(golden))
