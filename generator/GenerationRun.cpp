@@ -163,7 +163,7 @@ TGenerationRun::TOutcome TGenerationRun::Execute(TRunListener &listener) const
         }
         regeneration.Finish(TGenerationRecord::Snapshot(model, projectName_, tablePrefix_));
         if (!dryRun_)
-            listener.Progress(regeneration.SummaryLine());
+            listener.Progress(regeneration.Counts().Summary());
         listener.FilesPlaced(regeneration.Counts(), regeneration.Plan());
     } catch (const TGenerationStopped &) {
         return TOutcome::Stopped;

@@ -196,9 +196,9 @@ QString TRegeneration::LogLine(const TPlannedFile &file) const
     return shown;
 }
 
-QString TRegeneration::SummaryLine() const
+QString TRegenerationCounts::Summary() const
 {
-    const TRegenerationCounts &c = counts_;
+    const TRegenerationCounts &c = *this;
     return QStringLiteral("生成结果: 新建%1个, 更新%2个, 无变化%3个, 保留你的修改%4个, 合并%5个, "
                           "冲突%6个, 另存%7个, 孤立%8个")
         .arg(c.written).arg(c.updated).arg(c.unchanged).arg(c.kept).arg(c.merged)

@@ -37,6 +37,8 @@ struct TRegenerationCounts {
     int written = 0, updated = 0, unchanged = 0, kept = 0, merged = 0, conflicts = 0,
         beside = 0, orphaned = 0;
     void Add(TFileAction action);
+    // The log's last line: "生成结果: 新建N个, ...".
+    QString Summary() const;
 };
 
 // Decides, file by file, how new output meets what is in the output folder, so that a
@@ -58,7 +60,6 @@ public:
     void Finish(const QJsonObject &snapshot);
 
     const TRegenerationCounts &Counts() const { return counts_; }
-    QString SummaryLine() const;
     // Every decision so far, in order; kept only when asked for, as they hold whole files.
     void SetKeepPlan(bool keep) { keepPlan_ = keep; }
     const QList<TPlannedFile> &Plan() const { return plan_; }

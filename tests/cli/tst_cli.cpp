@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -38,9 +40,20 @@ private slots:
     void badCallsGetOneLineAndExitTwo();
     void sqlPrintsTheScriptWithoutMark();
     void sqlRefusesModelsWithoutScript();
+    void regenerationKeepsHandEditsAndStopsAtConflicts();
+    void killedRegenerationEndsAsAnUninterruptedOne_data();
+    void killedRegenerationEndsAsAnUninterruptedOne();
 
 private:
-    TResult cli(const QStringList &args) const;
+    TResult cli(const QStringList &args, int killAfterLines = 0) const;
+    TResult generate(const QString &programDir, const QStringList &options = {}, int killAfterLines = 0) const
+    {
+        return cli(QStringList{QStringLiteral("--home"), programDir, QStringLiteral("generate"),
+                               QStringLiteral("campus")} + options, killAfterLines);
+    }
+    // The branches model generated once, then a hand edit and a new member: a regeneration
+    // with a merge to do.
+    void prepareRegeneration(const QString &programDir) const;
     void loadCase(const QString &caseName);
     QString home(const QString &relative = QString()) const { return dir_->filePath(relative); }
 
@@ -53,9 +66,14 @@ void TestCli::init()
     QVERIFY(dir_->isValid());
 }
 
-TResult TestCli::cli(const QStringList &args) const
+TResult TestCli::cli(const QStringList &args, int killAfterLines) const
 {
     QProcess process;
+    if (killAfterLines > 0) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VELMORA_TEST_KILL_AFTER_LINES"), QString::number(killAfterLines));
+        process.setProcessEnvironment(env);
+    }
     process.start(QStringLiteral(VELMORA_PROGRAM_DIR "/velmora-cli"), args);
     if (!process.waitForFinished(120000))
         qFatal("velmora-cli did not end");
@@ -75,7 +93,8 @@ void TestCli::helpDescribesEveryCommand()
 {
     const TResult help = cli({QStringLiteral("--help")});
     QCOMPARE(help.exitCode, 0);
-    for (const char *word : {"init", "projects", "generate NAME", "sql NAME", "--home DIR", "--prefix P", "t_"})
+    for (const char *word : {"init", "projects", "generate NAME", "sql NAME", "--home DIR", "--prefix P", "t_",
+                             "--dry-run", "--diff", "  3  "})
         QVERIFY2(help.out.contains(word), word);
 
     const TResult bare = cli({});
@@ -189,6 +208,8 @@ void TestCli::badCallsGetOneLineAndExitTwo_data()
     row("prefix without value", "model", {"generate", "campus", "--prefix"}, "选项 --prefix 缺少参数值");
     row("empty prefix", "model", {"generate", "campus", "--prefix", ""}, "前缀输入不能为空!");
     row("prefix for init", "none", {"init", "--prefix", "x_"}, "只用于 generate 和 sql");
+    row("dry run for sql", "model", {"sql", "campus", "--dry-run"}, "只用于 generate 命令");
+    row("diff without dry run", "model", {"generate", "campus", "--diff"}, "需要与 --dry-run 一起使用");
 }
 
 void TestCli::badCallsGetOneLineAndExitTwo()
@@ -242,6 +263,115 @@ void TestCli::sqlRefusesModelsWithoutScript()
     QCOMPARE(refused.exitCode, 1);
     QCOMPARE(QString::fromUtf8(refused.err), QStringLiteral("Score类的成员student引用的类Student不存在或没有主键!\n"));
     QVERIFY(refused.out.isEmpty());
+}
+
+namespace {
+const char addRoom[] =
+    "INSERT INTO t_member(projectId, classId, memberName, memberType, memberLength, memberIsPri,"
+    " memberComment, memberIsMust, memberIsInteger, memberIsFloat, queryFlag, memberIsDisplay,"
+    " memberQueryDisplay) VALUES (1, 1, 'room', '字符串', 10, 0, '教室', 0, 0, 0, 0, 0, 1);";
+const QString controller = QStringLiteral("projects/campus/controller/ClazzAction.php");
+
+void editFile(const QString &path, const QByteArray &from, const QByteArray &to)
+{
+    QByteArray bytes = ReadFile(path);
+    QVERIFY2(bytes.contains(from), from.constData());
+    WriteFile(path, bytes.replace(bytes.indexOf(from), from.size(), to));
+}
+
+// Every file below dir and its bytes, the record's own files left out.
+QMap<QString, QByteArray> contents(const QString &dir)
+{
+    QMap<QString, QByteArray> files;
+    for (const QString &file : FilesBelow(dir)) {
+        if (!file.startsWith(QLatin1String(".velmora/")))
+            files.insert(file, ReadFile(dir + QLatin1Char('/') + file));
+    }
+    return files;
+}
+} // namespace
+
+void TestCli::prepareRegeneration(const QString &programDir) const
+{
+    LoadModel(programDir + QStringLiteral("/projects.mdb"),
+              FixtureDir(QStringLiteral("branches")) + QStringLiteral("/model.sql"));
+    MakeSkeleton(programDir);
+    QCOMPARE(generate(programDir).exitCode, 0);
+    editFile(programDir + QLatin1Char('/') + controller, "pageSize = 5;", "pageSize = 20; // 每页20条");
+    RunSql(programDir + QStringLiteral("/projects.mdb"), QString::fromUtf8(addRoom));
+}
+
+void TestCli::regenerationKeepsHandEditsAndStopsAtConflicts()
+{
+    prepareRegeneration(home());
+    const QString file = home(controller);
+    const QMap<QString, QByteArray> before = contents(home(QStringLiteral("projects/campus")));
+    const QStringList recordBefore = FilesBelow(home(QStringLiteral("projects/campus/.velmora")));
+
+    // A preview changes nothing and shows what would change.
+    const TResult preview = generate(home(), {QStringLiteral("--dry-run"), QStringLiteral("--diff")});
+    QCOMPARE(preview.exitCode, 0);
+    QCOMPARE(contents(home(QStringLiteral("projects/campus"))), before);
+    QCOMPARE(FilesBelow(home(QStringLiteral("projects/campus/.velmora"))), recordBefore);
+    const QString shown = QString::fromUtf8(preview.out);
+    QVERIFY2(shown.contains(QStringLiteral("已合并\tcontroller/ClazzAction.php\n")), preview.out.constData());
+    QVERIFY(shown.contains(QStringLiteral("更新\tphpbean/Clazz.class.php\n")));
+    QVERIFY(shown.contains(QStringLiteral("无变化\tphpbean/Tag.class.php\n")));
+    QVERIFY(shown.contains(QStringLiteral("+\t\t$clazz->setRoom($array_clazz['room']);")));
+
+    // The hand edit survives beside the new member.
+    const TResult merged = generate(home());
+    QCOMPARE(merged.exitCode, 0);
+    QVERIFY(merged.out.contains("ClazzAction.php已被修改，新生成的代码已合并到你的修改中!"));
+    QVERIFY(ReadFile(file).contains("pageSize = 20; // 每页20条"));
+    QVERIFY(ReadFile(file).contains("$clazz->setRoom($array_clazz['room']);"));
+    QVERIFY(ReadFile(home(QStringLiteral("projects/campus/phpbean/Clazz.class.php"))).contains("private $room;"));
+
+    // An edit of a line the next generation changes: the file stays, the merge goes beside it.
+    editFile(file, "$clazz->setSize($array_clazz['size']);", "$clazz->setSize(intval($array_clazz['size']));");
+    const QByteArray mine = ReadFile(file);
+    RunSql(home(QStringLiteral("projects.mdb")),
+           QStringLiteral("update t_member set memberName='capacity' where memberName='size';"));
+    const TResult conflict = generate(home());
+    QCOMPARE(conflict.exitCode, 3);
+    QVERIFY(conflict.err.isEmpty());
+    QCOMPARE(ReadFile(file), mine);
+    const QByteArray merge = ReadFile(file + QStringLiteral(".merge.txt"));
+    QVERIFY(merge.contains("<<<<<<< 你的修改\r\n\t\t$clazz->setSize(intval($array_clazz['size']));\r\n=======\r\n"));
+    QVERIFY(merge.contains("pageSize = 20; // 每页20条"));
+    QVERIFY(conflict.out.trimmed().endsWith("冲突1个, 另存0个, 孤立0个"));
+}
+
+void TestCli::killedRegenerationEndsAsAnUninterruptedOne_data()
+{
+    QTest::addColumn<int>("killAfter");
+    // 18 generated files, then 22 skeleton lines; the record is written after line 40.
+    for (int line : {1, 7, 18, 25, 40})
+        QTest::addRow("after line %d", line) << line;
+}
+
+void TestCli::killedRegenerationEndsAsAnUninterruptedOne()
+{
+    QFETCH(int, killAfter);
+    QTemporaryDir uninterrupted;
+    prepareRegeneration(uninterrupted.path());
+    QCOMPARE(generate(uninterrupted.path()).exitCode, 0);
+
+    prepareRegeneration(home());
+    const TResult killed = generate(home(), {}, killAfter);
+    QCOMPARE(killed.exitCode, -1);
+    QCOMPARE(killed.out.count('\n'), killAfter);
+    QCOMPARE(generate(home()).exitCode, 0);
+
+    QCOMPARE(contents(home(QStringLiteral("projects/campus"))),
+             contents(uninterrupted.filePath(QStringLiteral("projects/campus"))));
+    const auto recorded = [](const QString &programDir) {
+        const QJsonObject record = QJsonDocument::fromJson(
+            ReadFile(programDir + QStringLiteral("/projects/campus/.velmora/record.json"))).object();
+        return std::make_pair(record.value(QStringLiteral("version")).toInt(),
+                              record.value(QStringLiteral("files")).toObject());
+    };
+    QCOMPARE(recorded(home()), recorded(uninterrupted.path()));
 }
 
 QTEST_GUILESS_MAIN(TestCli)
