@@ -48,6 +48,7 @@ const TResource resourceFiles[] = {
     {"login.php", "/login.php完毕!"},
     {"logout.php", "/logout.php完毕!"},
     {"ok.php", "/ok.php完毕!"},
+    {".htaccess", "/.htaccess完毕!"},
 };
 
 QString shown(const QString &path)

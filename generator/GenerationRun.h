@@ -45,7 +45,7 @@ public:
     TOutcome Execute(TRunListener &listener) const;
 
     // Copies the skeleton's folders and files into the output folder, one log line each,
-    // 22 lines in all.
+    // 23 lines in all.
     static void CopyResources(const TGenerationTarget &target, const QString &bakDir);
     // The first missing folder or file of the skeleton, or empty text when it is complete.
     static QString FindMissingResource(const QString &bakDir);

@@ -127,13 +127,14 @@ void TestRun::completeRunLogsEveryStepInOrder()
              "移动projects/campus/login.php完毕!",
              "移动projects/campus/logout.php完毕!",
              "移动projects/campus/ok.php完毕!",
+             "移动projects/campus/.htaccess完毕!",
              "移动资源文件完毕!"})
         expected << QStringLiteral("log:") + QString::fromUtf8(line);
     expected << QStringLiteral("log:生成结果: 新建18个, 更新0个, 无变化0个, 保留你的修改0个, 合并0个, "
                                "冲突0个, 另存0个, 孤立0个")
              << QStringLiteral("done");
     QCOMPARE(events, expected);
-    QCOMPARE(events.size(), 3 * classes.size() + 22 + 2);
+    QCOMPARE(events.size(), 3 * classes.size() + 23 + 2);
 
     // The generated files are those of the golden case, beside the whole skeleton.
     const QString golden = FixtureDir(QStringLiteral("branches")) + QStringLiteral("/expected/projects/campus/");

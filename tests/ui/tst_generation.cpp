@@ -16,7 +16,7 @@ namespace {
 const QStringList bakFolders = {".settings", "controller", "css", "database", "images",
                                 "js", "opennew", "service", "upload", "util"};
 const QStringList bakFiles = {".buildpath", ".project", "about.html", "changePassword.php", "desk.php",
-                              "error.php", "index.php", "login.php", "logout.php", "ok.php"};
+                              "error.php", "index.php", "login.php", "logout.php", "ok.php", ".htaccess"};
 
 void writeFile(const QString &path, const QByteArray &content)
 {
@@ -119,7 +119,7 @@ private slots:
         expected << QStringLiteral("移动资源文件完毕!")
                  << QStringLiteral("生成结果: 新建6个, 更新0个, 无变化0个, 保留你的修改0个, 合并0个, "
                                    "冲突0个, 另存0个, 孤立0个");
-        QCOMPARE(expected.size(), 3 * 2 + 22 + 1);
+        QCOMPARE(expected.size(), 3 * 2 + 23 + 1);
         QCOMPARE(log(), expected);
 
         QCOMPARE(user->shown.size(), 2);
@@ -152,7 +152,7 @@ private slots:
         QCOMPARE(user->texts(), QStringList({"如果以前生成了该项目，最好先删除原来的目录!",
                                              "代码正在生成中，请等待当前任务完成!"}));
         QVERIFY(finished.wait(60000));
-        QCOMPARE(log().size(), 3 * 2 + 22 + 1);
+        QCOMPARE(log().size(), 3 * 2 + 23 + 1);
         QCOMPARE(user->texts().last(), QStringLiteral("所有代码生成完毕!"));
         QCOMPARE(user->opened.size(), 1);
     }
