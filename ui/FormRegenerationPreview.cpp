@@ -3,6 +3,8 @@
 #include "generator/GenerationError.h"
 #include "generator/Merge.h"
 
+#include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -66,6 +68,10 @@ TFormRegenerationPreview::TFormRegenerationPreview(QWidget *parent, const QList<
     diff_->setObjectName(QStringLiteral("Memo_Diff"));
     diff_->setReadOnly(true);
     diff_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixed.setPixelSize(FormFont().pixelSize() > 0 ? FormFont().pixelSize() : 12);
+    diff_->setFont(fixed);
+    diff_->setTabStopDistance(QFontMetricsF(fixed).horizontalAdvance(QLatin1Char(' ')) * 4);
     layout->addWidget(diff_, 3);
 
     auto *buttons = new QHBoxLayout;
