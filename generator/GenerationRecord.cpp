@@ -151,7 +151,7 @@ void TGenerationRecord::SaveNext(const QHash<QString, TRecordedFile> &files,
     snapshot.insert(QStringLiteral("version"), version);
     snapshot.insert(QStringLiteral("time"), time);
     TFileOperate::SaveBytes(models, models + QStringLiteral("/%1.json").arg(version),
-                            QJsonDocument(snapshot).toJson(QJsonDocument::Indented));
+                            QJsonDocument(snapshot).toJson(QJsonDocument::Compact));
 
     QJsonObject entries;
     QSet<QString> used;
