@@ -5,6 +5,7 @@
 #include "generator/GenerationRun.h"
 #include "generator/ModelChecker.h"
 #include "generator/ReadSnapshot.h"
+#include "generator/Merge.h"
 #include "generator/RunMessages.h"
 #include "model/ClassDAO.h"
 #include "model/DbHelper.h"
@@ -14,7 +15,9 @@
 #include <QDir>
 #include <QStringList>
 
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 
 #ifdef Q_OS_WIN
@@ -24,13 +27,15 @@
 
 namespace {
 
-// Exit codes: 0 done; 1 the model was refused by a check; 2 any other failure or a bad call.
-enum ExitCode { ExitOk = 0, ExitRefused = 1, ExitFailed = 2 };
+// Exit codes: 0 done; 1 the model was refused by a check; 2 any other failure or a bad call;
+// 3 generated, with merge conflicts left for the user.
+enum ExitCode { ExitOk = 0, ExitRefused = 1, ExitFailed = 2, ExitConflicts = 3 };
 
 const char usage[] = R"(用法:
   velmora-cli [--home DIR] init                        创建空的模型数据库 projects.mdb (已存在时拒绝覆盖)
   velmora-cli [--home DIR] projects                    列出所有项目: 每行一个, 项目编号、制表符、项目名称
   velmora-cli [--home DIR] generate NAME [--prefix P]  为名为 NAME 的项目生成全部代码, 逐行输出进度
+              [--dry-run [--diff]]                     已经生成过时保留你对生成文件的修改 (见下)
   velmora-cli [--home DIR] sql NAME [--prefix P]       输出该项目的建表sql语句 (UTF-8, 无BOM)
   velmora-cli [--home DIR] check NAME [--prefix P]     检查该项目的模型, 每行输出一个问题
   velmora-cli --help                                   显示本说明
@@ -39,6 +44,15 @@ const char usage[] = R"(用法:
   --home DIR    程序文件夹: 其中有 projects.mdb、bak/ 和 template/, 生成的代码写入其中的 projects/NAME/。
                 默认为 velmora-cli 所在的文件夹。
   --prefix P    表名前缀, 默认为 t_, 只能包含字母、数字和下划线。
+  --dry-run     只列出每个文件将会怎样 (新建、更新、无变化、保留你的修改、已合并、冲突、另存、孤立),
+                不写入任何文件。
+  --diff        与 --dry-run 一起使用: 在每个将要改变的文件下面列出统一格式的差异。
+
+再次生成:
+  生成记录保存在输出文件夹的 .velmora/ 中。你修改过的文件不会被覆盖: 新生成的代码没有变化时保留你的修改;
+  有变化时自动合并; 合并有冲突时文件保持不变, 带冲突标记的合并结果写在旁边 (文件名加 .merge.txt);
+  没有生成记录而内容不同的文件保持不变, 新生成的代码写在旁边 (文件名加 .new.txt)。
+  模型中已删除的类的文件只列出, 不会删除。
 
 退出码:
   0  完成
@@ -46,6 +60,7 @@ const char usage[] = R"(用法:
      名称不合法或重名、表名前缀不合法、字符串长度超出范围、含有utf8表不能保存的字符等),
      没有写入任何文件; check 命令发现了问题
   2  其他错误: 参数错误、找不到项目、模型数据库缺失或无法读取、模板缺失、文件无法写入等
+  3  generate 已完成, 但有合并冲突需要手工解决 (--dry-run 时: 将会有冲突)
 )";
 
 void writeOut(const QString &text, std::FILE *stream)
@@ -66,6 +81,8 @@ struct TArguments {
     std::optional<QString> prefix;
     QStringList positional;
     bool help = false;
+    bool dryRun = false;
+    bool diff = false;
     QString error; // set when the command line cannot be used
 };
 
@@ -91,6 +108,10 @@ TArguments parseArguments(const QStringList &args)
         } else if (arg == QLatin1String("--prefix") || arg.startsWith(QLatin1String("--prefix="))) {
             if (const auto prefix = value(QStringLiteral("--prefix")))
                 result.prefix = *prefix;
+        } else if (arg == QLatin1String("--dry-run")) {
+            result.dryRun = true;
+        } else if (arg == QLatin1String("--diff")) {
+            result.diff = true;
         } else if (arg.startsWith(QLatin1String("--"))) {
             result.error = QStringLiteral("未知的选项: %1").arg(arg);
         } else {
@@ -129,17 +150,66 @@ public:
         fail(RunMessages::GenerationFailed(reason), 0);
     }
     void GenerationDone() override {}
+    void FilesPlaced(const TRegenerationCounts &counts, const QList<TPlannedFile> &plan) override
+    {
+        conflicts_ = counts.conflicts;
+        for (const TPlannedFile &file : plan) {
+            QString line = FileActionLabel(file.action) + QLatin1Char('\t') + file.path;
+            if (!file.besidePath.isEmpty())
+                line += QStringLiteral("\t-> ") + file.besidePath;
+            writeOut(line + QLatin1Char('\n'), stdout);
+            if (diff_ && !file.result.isEmpty())
+                writeOut(TMerge::UnifiedDiff(file.onDisk, file.result,
+                                             file.path,
+                                             (file.besidePath.isEmpty()
+                                                                         ? file.path : file.besidePath)),
+                         stdout);
+        }
+        if (!plan.isEmpty())
+            writeOut(counts.Summary() + QLatin1Char('\n'), stdout);
+    }
+
+    void SetDiff(bool diff) { diff_ = diff; }
+    int Conflicts() const { return conflicts_; }
+
+private:
+    bool diff_ = false;
+    int conflicts_ = 0;
 };
 
-int generate(const QString &home, const QString &projectName, const QString &prefix)
+// Lets a test kill the process right after its Nth line, as a crash or a power cut would.
+class TKillingListener : public TConsoleListener {
+public:
+    explicit TKillingListener(int killAfter) : killAfter_(killAfter) {}
+    void Progress(const QString &line) override
+    {
+        TConsoleListener::Progress(line);
+        if (killAfter_ > 0 && ++lines_ == killAfter_) {
+#ifdef SIGKILL
+            std::raise(SIGKILL);
+#endif
+            std::abort();
+        }
+    }
+
+private:
+    int killAfter_;
+    int lines_ = 0;
+};
+
+int generate(const QString &home, const QString &projectName, const QString &prefix,
+             bool dryRun, bool diff)
 {
     const int projectId = findProject(projectName);
     if (projectId < 0)
         return fail(QStringLiteral("找不到名为\"%1\"的项目").arg(projectName), ExitFailed);
-    TConsoleListener listener;
-    switch (TGenerationRun(projectId, projectName, prefix, home).Execute(listener)) {
+    TKillingListener listener(qEnvironmentVariableIntValue("VELMORA_TEST_KILL_AFTER_LINES"));
+    listener.SetDiff(diff);
+    TGenerationRun generation(projectId, projectName, prefix, home);
+    generation.SetDryRun(dryRun);
+    switch (generation.Execute(listener)) {
     case TGenerationRun::TOutcome::Done:
-        return ExitOk;
+        return listener.Conflicts() > 0 ? ExitConflicts : ExitOk;
     case TGenerationRun::TOutcome::CheckFailed:
         return ExitRefused;
     default:
@@ -196,6 +266,10 @@ int run(const TArguments &args)
                     ExitFailed);
     if (plain && args.prefix)
         return fail(QStringLiteral("选项 --prefix 只用于 generate 和 sql 以及 check 命令"), ExitFailed);
+    if ((args.dryRun || args.diff) && command != QLatin1String("generate"))
+        return fail(QStringLiteral("选项 --dry-run 和 --diff 只用于 generate 命令"), ExitFailed);
+    if (args.diff && !args.dryRun)
+        return fail(QStringLiteral("选项 --diff 需要与 --dry-run 一起使用"), ExitFailed);
     if (withProject && args.positional.size() != 2)
         return fail(QStringLiteral("命令 %1 需要且只需要一个项目名称 (见 --help)").arg(command),
                     ExitFailed);
@@ -221,7 +295,7 @@ int run(const TArguments &args)
         }
         const QString projectName = args.positional.at(1);
         if (command == QLatin1String("generate"))
-            return generate(home, projectName, prefix);
+            return generate(home, projectName, prefix, args.dryRun, args.diff);
         if (command == QLatin1String("check"))
             return checkModel(projectName, prefix);
         return printScript(home, projectName, prefix);

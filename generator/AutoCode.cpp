@@ -2,8 +2,6 @@
 
 #include "GenerationRun.h"
 
-namespace {
-
 // Turns what the run reports into the thread's signals.
 class TSignalListener : public TRunListener {
 public:
@@ -18,12 +16,16 @@ public:
     }
     void GenerationFailed(const QString &reason) override { emit thread_.GenerationFailed(reason); }
     void GenerationDone() override { emit thread_.GenerationDone(); }
+    void FilesPlaced(const TRegenerationCounts &counts, const QList<TPlannedFile> &plan) override
+    {
+        thread_.counts_ = counts;
+        thread_.plan_ = plan;
+        emit thread_.FilesPlaced();
+    }
 
 private:
     TAutoCode &thread_;
 };
-
-} // namespace
 
 TAutoCode::TAutoCode(int projectId, const QString &projectName, const QString &tablePrefix,
                      const QString &programDir, QObject *parent)
@@ -41,6 +43,7 @@ void TAutoCode::run()
 {
     TGenerationRun generation(projectId_, projectName_, tablePrefix_, programDir_);
     generation.SetStopRequested([this] { return stop_.loadRelaxed() != 0; });
+    generation.SetDryRun(dryRun_);
     TSignalListener listener(*this);
     generation.Execute(listener);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Regeneration.h"
+
 #include <QAtomicInt>
 #include <QString>
 #include <QStringList>
@@ -18,6 +20,12 @@ public:
 
     // Asks the run to stop before its next file; safe from any thread.
     void RequestStop();
+    // Before start: decide every file and write nothing (see TGenerationRun::SetDryRun).
+    void SetDryRun(bool dryRun) { dryRun_ = dryRun; }
+    bool IsDryRun() const { return dryRun_; }
+    // Set before FilesPlaced is emitted; read them in its handler or after the run.
+    const TRegenerationCounts &Counts() const { return counts_; }
+    const QList<TPlannedFile> &Plan() const { return plan_; }
 
 signals:
     void Progress(const QString &line);
@@ -27,10 +35,14 @@ signals:
     // The model's further findings, after the first one came through one of the three above.
     void FurtherModelFindings(const QStringList &messages);
     void GenerationFailed(const QString &reason); // the run stopped part-way; reason for the user
+    void FilesPlaced(); // just before GenerationDone: Counts() and, in a dry run, Plan()
     void GenerationDone();
 
 protected:
     void run() override;
+
+private:
+    friend class TSignalListener;
 
 private:
     int projectId_;
@@ -38,4 +50,7 @@ private:
     QString tablePrefix_;
     QString programDir_;
     QAtomicInt stop_;
+    bool dryRun_ = false;
+    TRegenerationCounts counts_;
+    QList<TPlannedFile> plan_;
 };

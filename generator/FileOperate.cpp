@@ -3,9 +3,11 @@
 #include "GenerationError.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QStringDecoder>
 
 #include <cerrno>
@@ -36,6 +38,19 @@ void makeFolder(const QString &path)
         throw TGenerationError(QStringLiteral("无法创建文件夹 \"%1\"").arg(shown(path)));
 }
 
+// The name TCommitFile gives its file beside target: target.<8 hex digits>.tmp.
+QString temporaryName(const QString &target)
+{
+    return target + QStringLiteral(".%1.tmp").arg(QRandomGenerator::global()->generate(), 8, 16,
+                                                   QLatin1Char('0'));
+}
+
+bool isTemporaryName(const QString &fileName)
+{
+    static const QRegularExpression pattern(QStringLiteral("^.+\\.[0-9a-f]{8}\\.tmp$"));
+    return pattern.match(fileName).hasMatch();
+}
+
 // A file written under a temporary name beside its target and renamed over the target on
 // Commit, so the target is either its old self or complete. Unless committed, the temporary
 // file is removed again.
@@ -47,8 +62,7 @@ public:
     explicit TCommitFile(const QString &target) : target_(target)
     {
         for (int attempt = 0; attempt < 16; ++attempt) {
-            file_.setFileName(target + QStringLiteral(".%1.tmp").arg(
-                QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+            file_.setFileName(temporaryName(target));
             // Unbuffered: a failing write fails at once, with the system's reason at hand.
             if (file_.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
                 return;
@@ -240,7 +254,65 @@ void TFileOperate::CopyFile(const QString &source, const QString &destination)
     out.Commit();
 }
 
+QByteArray TFileOperate::Utf8WithBom(const QString &text)
+{
+    return QByteArray(utf8Bom, 3) + text.toUtf8();
+}
+
+void TFileOperate::SaveBytes(const QString &directory, const QString &fileName,
+                             const QByteArray &bytes)
+{
+    if (!QFileInfo(directory).isDir())
+        makeFolder(directory);
+    TCommitFile file(fileName);
+    file.Write(bytes.constData(), bytes.size());
+    file.Commit();
+}
+
+std::optional<QByteArray> TFileOperate::ReadBytes(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.exists())
+        return std::nullopt;
+    if (!file.open(QIODevice::ReadOnly))
+        throw TGenerationError(QStringLiteral("无法读取文件 \"%1\": %2")
+                                   .arg(shown(fileName), file.errorString()));
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw TGenerationError(QStringLiteral("无法读取文件 \"%1\": %2")
+                                   .arg(shown(fileName), file.errorString()));
+    return bytes;
+}
+
 bool TFileOperate::Exists(const QString &path)
 {
     return QFileInfo(path).exists() || QFileInfo(path).isSymLink();
+}
+
+QStringList TFileOperate::FileNames(const QString &directory)
+{
+    return QDir(directory).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+void TFileOperate::RemoveFile(const QString &fileName)
+{
+    QFile file(fileName);
+    if (file.exists() && !file.remove())
+        throw TGenerationError(QStringLiteral("无法删除文件 \"%1\": %2")
+                                   .arg(shown(fileName), file.errorString()));
+}
+
+int TFileOperate::RemoveTemporaryFiles(const QString &directory)
+{
+    int removed = 0;
+    QDirIterator it(directory, QDir::Files | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (isTemporaryName(it.fileName())) {
+            RemoveFile(path);
+            ++removed;
+        }
+    }
+    return removed;
 }

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 // All disk work of generation. Every text file written is UTF-8 behind the byte-order mark
 // EF BB BF, and goes through a save-then-commit file, so a failed write never leaves half a
@@ -39,4 +43,18 @@ public:
 
     // Copies one file, replacing destination when it exists.
     static void CopyFile(const QString &source, const QString &destination);
+
+    // The bytes WriteUtf8File writes for text.
+    static QByteArray Utf8WithBom(const QString &text);
+    // Like SaveFile, with the bytes written as they are.
+    static void SaveBytes(const QString &directory, const QString &fileName, const QByteArray &bytes);
+    // The whole file; nothing when it does not exist. Throws when it exists but cannot be read.
+    static std::optional<QByteArray> ReadBytes(const QString &fileName);
+    // The names of the plain files directly in directory; none when it does not exist.
+    static QStringList FileNames(const QString &directory);
+    // Removes a file; one already gone is no failure.
+    static void RemoveFile(const QString &fileName);
+    // Removes, below directory, the temporary files of writes that never committed, as a
+    // killed run leaves them. Returns how many were removed.
+    static int RemoveTemporaryFiles(const QString &directory);
 };

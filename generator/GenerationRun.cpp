@@ -50,6 +50,7 @@ const TResource resourceFiles[] = {
     {"login.php", "/login.php完毕!"},
     {"logout.php", "/logout.php完毕!"},
     {"ok.php", "/ok.php完毕!"},
+    {".htaccess", "/.htaccess完毕!"},
 };
 
 QString shown(const QString &path)
@@ -70,6 +71,7 @@ private:
 } // namespace
 
 TRunListener::~TRunListener() = default;
+void TRunListener::FilesPlaced(const TRegenerationCounts &, const QList<TPlannedFile> &) {}
 
 void TRunListener::FurtherModelFindings(const QStringList &messages)
 {
@@ -140,13 +142,28 @@ TGenerationRun::TOutcome TGenerationRun::Execute(TRunListener &listener) const
         target.outputRoot = programDir_;
         target.sink = &sink;
         target.stopRequested = stopRequested_;
+        TRegeneration regeneration(target.OutputDir(), target.RelativeOutputDir(), dryRun_);
+        regeneration.SetKeepPlan(dryRun_);
+        regeneration.Begin();
+        target.placer = &regeneration;
+        target.dryRun = dryRun_;
 
         TPHPBean::Generate(target, model);
         TController::Generate(target, model);
         TService::Generate(target, model);
         TManagePage::Generate(target, model);
-        CopyResources(target, bakDir);
+        if (!dryRun_)
+            CopyResources(target, bakDir);
         target.CheckStop();
+        const QStringList orphans = regeneration.ListOrphans();
+        if (!dryRun_) {
+            for (const QString &line : orphans)
+                target.Report(line);
+        }
+        regeneration.Finish(TGenerationRecord::Snapshot(model, projectName_, tablePrefix_));
+        if (!dryRun_)
+            listener.Progress(regeneration.Counts().Summary());
+        listener.FilesPlaced(regeneration.Counts(), regeneration.Plan());
     } catch (const TGenerationStopped &) {
         return TOutcome::Stopped;
     } catch (const TGenerationError &error) {

@@ -2,6 +2,7 @@
 
 #include "GenerationTarget.h"
 #include "ProjectModel.h"
+#include "Regeneration.h"
 
 #include <QString>
 
@@ -21,6 +22,8 @@ public:
     virtual void FurtherModelFindings(const QStringList &messages);
     virtual void GenerationFailed(const QString &reason) = 0;
     virtual void GenerationDone() = 0;
+    // Just before GenerationDone: what became of each file (the list only in a dry run).
+    virtual void FilesPlaced(const TRegenerationCounts &counts, const QList<TPlannedFile> &plan);
 };
 
 // The whole generation of one project, on the calling thread: the class list, the model
@@ -29,6 +32,8 @@ public:
 // writes nothing; a missing or unreadable skeleton is found before anything is written; any
 // other failure ends the run where it happens and is reported (a log line naming the reason,
 // then GenerationFailed).
+// Files already in the output folder meet the new output through TRegeneration, and only a
+// complete run updates the generation record.
 class TGenerationRun {
 public:
     enum class TOutcome { Done, CheckFailed, Failed, Stopped };
@@ -38,11 +43,13 @@ public:
 
     // Asked before each file; true ends the run there, quietly.
     void SetStopRequested(std::function<bool()> stopRequested);
+    // Decides every file as a run would and writes nothing: no log lines, no skeleton, no record.
+    void SetDryRun(bool dryRun) { dryRun_ = dryRun; }
 
     TOutcome Execute(TRunListener &listener) const;
 
     // Copies the skeleton's folders and files into the output folder, one log line each,
-    // 22 lines in all.
+    // 23 lines in all.
     static void CopyResources(const TGenerationTarget &target, const QString &bakDir);
     // The first missing folder or file of the skeleton, or empty text when it is complete.
     static QString FindMissingResource(const QString &bakDir);
@@ -61,4 +68,5 @@ private:
     QString tablePrefix_;
     QString programDir_;
     std::function<bool()> stopRequested_;
+    bool dryRun_ = false;
 };

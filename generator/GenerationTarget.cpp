@@ -3,6 +3,7 @@
 #include "FileOperate.h"
 
 TProgressSink::~TProgressSink() = default;
+TFilePlacer::~TFilePlacer() = default;
 
 void TGenerationTarget::CheckStop() const
 {
@@ -14,29 +15,25 @@ void TGenerationTarget::WriteGeneratedFile(const QString &folder, const QString 
                                            const QString &text) const
 {
     CheckStop();
+    if (placer) {
+        const QString line = placer->Place(folder + QLatin1Char('/') + fileName,
+                                           TFileOperate::Utf8WithBom(text));
+        if (!line.isEmpty())
+            Report(line);
+        return;
+    }
     const QString directory = OutputDir() + QLatin1Char('/') + folder;
     TFileOperate::SaveFile(directory, directory + QLatin1Char('/') + fileName, text);
     Report(RelativeOutputDir() + QLatin1Char('/') + folder + QLatin1Char('/') + fileName
            + QStringLiteral("生成完毕!"));
 }
 
-void TGenerationTarget::WriteEditableFile(const QString &folder, const QString &fileName,
-                                          const QString &text) const
-{
-    CheckStop();
-    const QString relative = folder + QLatin1Char('/') + fileName;
-    if (!TFileOperate::Exists(OutputDir() + QLatin1Char('/') + relative)) {
-        WriteGeneratedFile(folder, fileName, text);
-        return;
-    }
-    Report(RelativeOutputDir() + QLatin1Char('/') + relative
-           + QStringLiteral("已存在，保留原文件，未覆盖!"));
-}
-
 void TGenerationTarget::WriteSupportFile(const QString &folder, const QString &fileName,
                                          const QString &text) const
 {
     CheckStop();
+    if (dryRun)
+        return;
     const QString directory = OutputDir() + QLatin1Char('/') + folder;
     TFileOperate::SaveFile(directory, directory + QLatin1Char('/') + fileName, text);
 }

@@ -11,6 +11,15 @@ public:
     virtual void Progress(const QString &line) = 0;
 };
 
+// Puts one generated file in place, deciding what becomes of a file already there, and
+// words its log line (empty: nothing to log).
+class TFilePlacer {
+public:
+    virtual ~TFilePlacer();
+    // path is below the output folder ("controller/StudentAction.php"); bytes are the whole file.
+    virtual QString Place(const QString &path, const QByteArray &bytes) = 0;
+};
+
 // Thrown between two files when the caller asked the generation to stop.
 class TGenerationStopped {};
 
@@ -24,6 +33,10 @@ struct TGenerationTarget {
     TProgressSink *sink = nullptr;
     // Asked before each file; true makes the generation stop there (TGenerationStopped).
     std::function<bool()> stopRequested;
+    // When set, generated files go through it instead of replacing what is there.
+    TFilePlacer *placer = nullptr;
+    // A preview: the placer decides without writing, and support files are not written.
+    bool dryRun = false;
 
     // "projects/<projectName>", the prefix of every progress line's path.
     QString RelativeOutputDir() const { return QStringLiteral("projects/") + projectName; }
@@ -37,17 +50,13 @@ struct TGenerationTarget {
     void CheckStop() const;
 
     // Writes <folder>/<fileName> of the output (UTF-8 with byte-order mark, folder created
-    // when missing) and reports "projects/<project>/<folder>/<fileName>生成完毕!".
+    // when missing) and reports "projects/<project>/<folder>/<fileName>生成完毕!"; with a
+    // placer, hands the file to it and reports its line.
     void WriteGeneratedFile(const QString &folder, const QString &fileName,
                             const QString &text) const;
 
-    // A file users are expected to edit (a management page): written like WriteGeneratedFile
-    // when it is missing; one that exists is kept as it is and reported as kept.
-    void WriteEditableFile(const QString &folder, const QString &fileName,
-                           const QString &text) const;
-
     // A file the generated application reads beside a generated one (not for editing):
-    // always written, with no line of its own in the log.
+    // always written (but not in a dry run), with no line of its own in the log.
     void WriteSupportFile(const QString &folder, const QString &fileName,
                           const QString &text) const;
 };

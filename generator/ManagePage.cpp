@@ -490,7 +490,7 @@ QString TManagePage::FieldsName(const TClassModel &cls)
 void TManagePage::Generate(const TGenerationTarget &target, const TProjectModel &model)
 {
     for (const TClassModel &cls : model.Classes()) {
-        target.WriteEditableFile(FolderName(cls), PageName(cls), BuildFile(model, cls));
+        target.WriteGeneratedFile(FolderName(cls), PageName(cls), BuildFile(model, cls));
         target.WriteSupportFile(FolderName(cls), FieldsName(cls),
                                 BuildFields(model, cls, target.projectName, target.tablePrefix));
     }

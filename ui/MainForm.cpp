@@ -583,9 +583,13 @@ void TFormMain::A1Click()
             ui_.message(this, QStringLiteral("没有一个工程被选中！"));
             return;
         }
-        ui_.message(this, QStringLiteral("如果以前生成了该项目，最好先删除原来的目录!"));
-        Memo_State->clear();
-        StartGeneration(projectId, CB_Project->currentText());
+        const QString projectName = CB_Project->currentText();
+        // Into a folder that is already there, the user first sees what would happen to each
+        // file; the decisions are made off this thread.
+        const bool preview = QFileInfo::exists(programDir_ + QStringLiteral("/projects/") + projectName);
+        if (!preview)
+            Memo_State->clear();
+        StartGeneration(projectId, projectName, preview);
     });
 }
 
@@ -704,9 +708,12 @@ bool TFormMain::eventFilter(QObject *watched, QEvent *event)
 
 // ---- the generation run ----
 
-void TFormMain::StartGeneration(int projectId, const QString &projectName)
+void TFormMain::StartGeneration(int projectId, const QString &projectName, bool preview)
 {
     auto *run = new TAutoCode(projectId, projectName, tablePrefix_, programDir_);
+    run->SetDryRun(preview);
+    connect(run, &TAutoCode::FilesPlaced, this, &TFormMain::OnFilesPlaced,
+            Qt::BlockingQueuedConnection);
     // Blocking: the run waits until each line and notice has been handled here, so the log
     // holds the lines in order and a check's message is seen before the run goes on.
     connect(run, &TAutoCode::Progress, this, &TFormMain::AppendProgress,
@@ -726,6 +733,10 @@ void TFormMain::StartGeneration(int projectId, const QString &projectName)
     connect(run, &QThread::finished, this, &TFormMain::OnRunFinished, Qt::QueuedConnection);
     run_ = run;
     runProjectName_ = projectName;
+    runProjectId_ = projectId;
+    runIsPreview_ = preview;
+    previewReady_ = false;
+    summary_.clear();
     run->start();
 }
 
@@ -781,12 +792,28 @@ void TFormMain::OnGenerationFailed(const QString &reason)
     Notify(QStringLiteral("代码生成失败: ") + reason, TMessageKind::Error);
 }
 
+void TFormMain::OnFilesPlaced()
+{
+    // The run waits here, so its lists can be taken as they are.
+    if (!run_)
+        return;
+    if (runIsPreview_) {
+        preview_ = run_->Plan();
+        previewCounts_ = run_->Counts();
+        previewReady_ = true;
+    } else {
+        summary_ = run_->Counts().Summary();
+    }
+}
+
 void TFormMain::OnGenerationDone()
 {
-    if (closeAfterRun_)
+    if (closeAfterRun_ || runIsPreview_)
         return;
-    ui_.message(this, QStringLiteral("所有代码生成完毕!"), TMessageKind::Information,
-                QStringLiteral("任务提示"));
+    QString text = QStringLiteral("所有代码生成完毕!");
+    if (!summary_.isEmpty())
+        text += QLatin1Char('\n') + summary_;
+    ui_.message(this, text, TMessageKind::Information, QStringLiteral("任务提示"));
     const QString folder = programDir_ + QStringLiteral("/projects/") + runProjectName_;
     if (!ui_.open(QUrl::fromLocalFile(folder)))
         ui_.message(this, QStringLiteral("无法打开文件夹: %1").arg(QDir::toNativeSeparators(folder)),
@@ -798,10 +825,27 @@ void TFormMain::OnRunFinished()
     if (run_)
         run_->deleteLater();
     run_ = nullptr;
+    const bool showPreview = runIsPreview_ && previewReady_ && !closeAfterRun_;
+    runIsPreview_ = false;
+    if (showPreview) {
+        ShowPreview();
+        if (run_)
+            return; // the real run has started; it reports its own end
+    }
     runProjectName_.clear();
     emit GenerationFinished();
     if (closeAfterRun_)
         close();
+}
+
+void TFormMain::ShowPreview()
+{
+    const QList<TPlannedFile> plan = std::exchange(preview_, {});
+    previewReady_ = false;
+    if (ui_.previewRegeneration(this, plan, previewCounts_)) {
+        Memo_State->clear();
+        StartGeneration(runProjectId_, runProjectName_);
+    }
 }
 
 void TFormMain::closeEvent(QCloseEvent *event)

@@ -2,6 +2,8 @@
 
 #include "UserInteraction.h"
 
+#include "generator/Regeneration.h"
+
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
@@ -99,7 +101,11 @@ private:
     void OpenHomePage(bool quietWhenMissing);
 
     // Generation run.
-    void StartGeneration(int projectId, const QString &projectName);
+    // With preview, the run only decides what it would do; the preview is then shown and 生成
+    // starts the real run.
+    void StartGeneration(int projectId, const QString &projectName, bool preview = false);
+    void OnFilesPlaced();
+    void ShowPreview();
     void AppendProgress(const QString &line);
     void OnKeyMemberError(int classId);
     void OnDisplayMemberError(int classId);
@@ -120,6 +126,12 @@ private:
 
     QPointer<TAutoCode> run_;
     QString runProjectName_;
+    int runProjectId_ = -1;
+    bool runIsPreview_ = false;
+    bool previewReady_ = false;
+    QList<TPlannedFile> preview_;
+    TRegenerationCounts previewCounts_;
+    QString summary_;
     bool closeAfterRun_ = false;
 
     QLabel *Image1 = nullptr;

@@ -1,5 +1,7 @@
 #include "UserInteraction.h"
 
+#include "FormRegenerationPreview.h"
+
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QInputDialog>
@@ -61,4 +63,11 @@ QString TQtUserInteraction::input(QWidget *parent, const QString &caption, const
 bool TQtUserInteraction::open(const QUrl &url)
 {
     return QDesktopServices::openUrl(url);
+}
+
+bool TQtUserInteraction::previewRegeneration(QWidget *parent, const QList<TPlannedFile> &plan,
+                                             const TRegenerationCounts &counts)
+{
+    TFormRegenerationPreview preview(parent, plan, counts);
+    return preview.exec() == QDialog::Accepted;
 }

@@ -4,6 +4,9 @@
 #include <QUrl>
 
 class QWidget;
+struct TPlannedFile;
+struct TRegenerationCounts;
+template <typename T> class QList;
 
 // How a message box looks: a plain notice, an information box (icon and caption of its own),
 // or the display of an error that stopped a command.
@@ -26,6 +29,9 @@ public:
                           const QString &defaultText) = 0;
     // Opens a folder or a page with the desktop's own program; false when that failed.
     virtual bool open(const QUrl &url) = 0;
+    // Shows what a regeneration would do to each file; true only for 生成.
+    virtual bool previewRegeneration(QWidget *parent, const QList<TPlannedFile> &plan,
+                                     const TRegenerationCounts &counts) = 0;
 };
 
 // Real boxes and the real desktop.
@@ -37,4 +43,6 @@ public:
     QString input(QWidget *parent, const QString &caption, const QString &prompt,
                   const QString &defaultText) override;
     bool open(const QUrl &url) override;
+    bool previewRegeneration(QWidget *parent, const QList<TPlannedFile> &plan,
+                             const TRegenerationCounts &counts) override;
 };

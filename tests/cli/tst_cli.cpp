@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -46,9 +48,20 @@ private slots:
     void everyCommandRefusesTheSameModel();
     void checkPassesASoundModel();
     void damagedDatabaseIsRefusedNamingWhatIsMissing();
+    void regenerationKeepsHandEditsAndStopsAtConflicts();
+    void killedRegenerationEndsAsAnUninterruptedOne_data();
+    void killedRegenerationEndsAsAnUninterruptedOne();
 
 private:
-    TResult cli(const QStringList &args) const;
+    TResult cli(const QStringList &args, int killAfterLines = 0) const;
+    TResult generate(const QString &programDir, const QStringList &options = {}, int killAfterLines = 0) const
+    {
+        return cli(QStringList{QStringLiteral("--home"), programDir, QStringLiteral("generate"),
+                               QStringLiteral("campus")} + options, killAfterLines);
+    }
+    // The branches model generated once, then a hand edit and a new member: a regeneration
+    // with a merge to do.
+    void prepareRegeneration(const QString &programDir) const;
     void loadCase(const QString &caseName);
     QString home(const QString &relative = QString()) const { return dir_->filePath(relative); }
 
@@ -61,9 +74,14 @@ void TestCli::init()
     QVERIFY(dir_->isValid());
 }
 
-TResult TestCli::cli(const QStringList &args) const
+TResult TestCli::cli(const QStringList &args, int killAfterLines) const
 {
     QProcess process;
+    if (killAfterLines > 0) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VELMORA_TEST_KILL_AFTER_LINES"), QString::number(killAfterLines));
+        process.setProcessEnvironment(env);
+    }
     process.start(QStringLiteral(VELMORA_PROGRAM_DIR "/velmora-cli"), args);
     if (!process.waitForFinished(120000))
         qFatal("velmora-cli did not end");
@@ -83,7 +101,8 @@ void TestCli::helpDescribesEveryCommand()
 {
     const TResult help = cli({QStringLiteral("--help")});
     QCOMPARE(help.exitCode, 0);
-    for (const char *word : {"init", "projects", "generate NAME", "sql NAME", "--home DIR", "--prefix P", "t_"})
+    for (const char *word : {"init", "projects", "generate NAME", "sql NAME", "--home DIR", "--prefix P", "t_",
+                             "--dry-run", "--diff", "  3  "})
         QVERIFY2(help.out.contains(word), word);
 
     const TResult bare = cli({});
@@ -123,10 +142,12 @@ void TestCli::generateWritesTheProjectAndPrintsEachLine()
     QCOMPARE(run.exitCode, 0);
     QVERIFY(run.err.isEmpty());
     const QStringList lines = QString::fromUtf8(run.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 4 * 6 + 22);
+    QCOMPARE(lines.size(), 4 * 6 + 23 + 1);
     QCOMPARE(lines.first(), QStringLiteral("projects/campus/phpbean/Clazz.class.php生成完毕!"));
     QCOMPARE(lines.at(4 * 6), QStringLiteral("正在移动资源文件。。。"));
-    QCOMPARE(lines.last(), QStringLiteral("移动资源文件完毕!"));
+    QCOMPARE(lines.at(4 * 6 + 22), QStringLiteral("移动资源文件完毕!"));
+    QCOMPARE(lines.last(), QStringLiteral("生成结果: 新建24个, 更新0个, 无变化0个, 保留你的修改0个, 合并0个, "
+                                          "冲突0个, 另存0个, 孤立0个"));
 
     const QString golden = FixtureDir(QStringLiteral("branches")) + QStringLiteral("/expected/projects/campus/");
     for (const QString &file : FilesBelow(golden))
@@ -195,6 +216,8 @@ void TestCli::badCallsGetOneLineAndExitTwo_data()
     row("prefix without value", "model", {"generate", "campus", "--prefix"}, "选项 --prefix 缺少参数值");
     row("empty prefix", "model", {"generate", "campus", "--prefix", ""}, "前缀输入不能为空!");
     row("prefix for init", "none", {"init", "--prefix", "x_"}, "只用于 generate 和 sql");
+    row("dry run for sql", "model", {"sql", "campus", "--dry-run"}, "只用于 generate 命令");
+    row("diff without dry run", "model", {"generate", "campus", "--diff"}, "需要与 --dry-run 一起使用");
 }
 
 void TestCli::badCallsGetOneLineAndExitTwo()
@@ -312,6 +335,127 @@ void TestCli::damagedDatabaseIsRefusedNamingWhatIsMissing()
         QVERIFY2(QString::fromUtf8(run.err).contains(QStringLiteral("缺少 表 t_project; 表 t_member 的列 memberLength, queryFlag")),
                  run.err.constData());
     }
+}
+
+namespace {
+const char addRoom[] =
+    "INSERT INTO t_member(projectId, classId, memberName, memberType, memberLength, memberIsPri,"
+    " memberComment, memberIsMust, memberIsInteger, memberIsFloat, queryFlag, memberIsDisplay,"
+    " memberQueryDisplay) VALUES (1, 1, 'room', '字符串', 10, 0, '教室', 0, 0, 0, 0, 0, 1);";
+const QString controller = QStringLiteral("projects/campus/controller/ClazzAction.php");
+
+void editFile(const QString &path, const QByteArray &from, const QByteArray &to)
+{
+    QByteArray bytes = ReadFile(path);
+    QVERIFY2(bytes.contains(from), from.constData());
+    WriteFile(path, bytes.replace(bytes.indexOf(from), from.size(), to));
+}
+
+// Every file below dir and its bytes, the record's own files left out.
+QMap<QString, QByteArray> contents(const QString &dir)
+{
+    QMap<QString, QByteArray> files;
+    for (const QString &file : FilesBelow(dir)) {
+        if (!file.startsWith(QLatin1String(".velmora/")))
+            files.insert(file, ReadFile(dir + QLatin1Char('/') + file));
+    }
+    return files;
+}
+} // namespace
+
+void TestCli::prepareRegeneration(const QString &programDir) const
+{
+    LoadModel(programDir + QStringLiteral("/projects.mdb"),
+              FixtureDir(QStringLiteral("branches")) + QStringLiteral("/model.sql"));
+    MakeSkeleton(programDir);
+    QCOMPARE(generate(programDir).exitCode, 0);
+    editFile(programDir + QLatin1Char('/') + controller, "pageSize = 5;", "pageSize = 20; // 每页20条");
+    RunSql(programDir + QStringLiteral("/projects.mdb"), QString::fromUtf8(addRoom));
+}
+
+void TestCli::regenerationKeepsHandEditsAndStopsAtConflicts()
+{
+    prepareRegeneration(home());
+    const QString file = home(controller);
+    const QMap<QString, QByteArray> before = contents(home(QStringLiteral("projects/campus")));
+    const QStringList recordBefore = FilesBelow(home(QStringLiteral("projects/campus/.velmora")));
+
+    // A preview changes nothing and shows what would change.
+    const TResult preview = generate(home(), {QStringLiteral("--dry-run"), QStringLiteral("--diff")});
+    QCOMPARE(preview.exitCode, 0);
+    QCOMPARE(contents(home(QStringLiteral("projects/campus"))), before);
+    QCOMPARE(FilesBelow(home(QStringLiteral("projects/campus/.velmora"))), recordBefore);
+    const QString shown = QString::fromUtf8(preview.out);
+    QVERIFY2(shown.contains(QStringLiteral("已合并\tcontroller/ClazzAction.php\n")), preview.out.constData());
+    QVERIFY(shown.contains(QStringLiteral("更新\tphpbean/Clazz.class.php\n")));
+    QVERIFY(shown.contains(QStringLiteral("无变化\tphpbean/Tag.class.php\n")));
+    QVERIFY(shown.contains(QStringLiteral("+\t\t$clazz->setRoom($array_clazz['room']);")));
+
+    // The hand edit survives beside the new member.
+    const TResult merged = generate(home());
+    QCOMPARE(merged.exitCode, 0);
+    QVERIFY(merged.out.contains("ClazzAction.php已被修改，新生成的代码已合并到你的修改中!"));
+    QVERIFY(ReadFile(file).contains("pageSize = 20; // 每页20条"));
+    QVERIFY(ReadFile(file).contains("$clazz->setRoom($array_clazz['room']);"));
+    QVERIFY(ReadFile(home(QStringLiteral("projects/campus/phpbean/Clazz.class.php"))).contains("private $room;"));
+
+    // An edit of a line the next generation changes: the file stays, the merge goes beside it.
+    editFile(file, "$clazz->setSize($array_clazz['size']);", "$clazz->setSize(intval($array_clazz['size']));");
+    const QByteArray mine = ReadFile(file);
+    RunSql(home(QStringLiteral("projects.mdb")),
+           QStringLiteral("update t_member set memberName='capacity' where memberName='size';"));
+    const TResult conflict = generate(home());
+    QCOMPARE(conflict.exitCode, 3);
+    QVERIFY(conflict.err.isEmpty());
+    QCOMPARE(ReadFile(file), mine);
+    const QByteArray merge = ReadFile(file + QStringLiteral(".merge.txt"));
+    QVERIFY(merge.contains("<<<<<<< 你的修改\r\n\t\t$clazz->setSize(intval($array_clazz['size']));\r\n=======\r\n"));
+    QVERIFY(merge.contains("pageSize = 20; // 每页20条"));
+    QVERIFY(conflict.out.trimmed().endsWith("冲突1个, 另存0个, 孤立0个"));
+
+    // Resolved by hand from the merge file: the next run takes it as grown from the new output.
+    const qsizetype from = merge.indexOf("<<<<<<<");
+    const qsizetype to = merge.indexOf("\n", merge.indexOf(">>>>>>>")) + 1;
+    QByteArray resolved = merge;
+    resolved.replace(from, to - from, "\t\t$clazz->setCapacity(intval($array_clazz['capacity']));\r\n"
+                                      "\t\t$clazz->setRoom($array_clazz['room']);\r\n");
+    WriteFile(file, resolved);
+    const TResult after = generate(home());
+    QCOMPARE(after.exitCode, 0);
+    QVERIFY(after.out.contains("ClazzAction.php已被修改，新生成的代码与上次相同，保留你的修改!"));
+    QCOMPARE(ReadFile(file), resolved);
+}
+
+void TestCli::killedRegenerationEndsAsAnUninterruptedOne_data()
+{
+    QTest::addColumn<int>("killAfter");
+    // 24 generated files, then 23 skeleton lines; the record is written after line 47.
+    for (int line : {1, 7, 24, 31, 47})
+        QTest::addRow("after line %d", line) << line;
+}
+
+void TestCli::killedRegenerationEndsAsAnUninterruptedOne()
+{
+    QFETCH(int, killAfter);
+    QTemporaryDir uninterrupted;
+    prepareRegeneration(uninterrupted.path());
+    QCOMPARE(generate(uninterrupted.path()).exitCode, 0);
+
+    prepareRegeneration(home());
+    const TResult killed = generate(home(), {}, killAfter);
+    QCOMPARE(killed.exitCode, -1);
+    QCOMPARE(killed.out.count('\n'), killAfter);
+    QCOMPARE(generate(home()).exitCode, 0);
+
+    QCOMPARE(contents(home(QStringLiteral("projects/campus"))),
+             contents(uninterrupted.filePath(QStringLiteral("projects/campus"))));
+    const auto recorded = [](const QString &programDir) {
+        const QJsonObject record = QJsonDocument::fromJson(
+            ReadFile(programDir + QStringLiteral("/projects/campus/.velmora/record.json"))).object();
+        return std::make_pair(record.value(QStringLiteral("version")).toInt(),
+                              record.value(QStringLiteral("files")).toObject());
+    };
+    QCOMPARE(recorded(home()), recorded(uninterrupted.path()));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

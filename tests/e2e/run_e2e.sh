@@ -146,10 +146,10 @@ mkdir -p "$scratch/other"
 # The deployment settings the application expects; set here so the machine's php.ini does not matter.
 php -d output_buffering=4096 -d display_errors=0 -d log_errors=1 -d error_log="$scratch/php-error.log" \
   -d upload_max_filesize=2M -d post_max_size=8M \
-  -S "127.0.0.1:$web_port" -t "$project" > "$scratch/php-server.log" 2>&1 &
+  -S "127.0.0.1:$web_port" -t "$project" "$project/util/router.php" > "$scratch/php-server.log" 2>&1 &
 php_pid=$!
 php -d output_buffering=4096 -d display_errors=0 -d log_errors=1 -d error_log="$scratch/php-shop-error.log" \
-  -S "127.0.0.1:$shop_port" -t "$shop" > "$scratch/php-shop-server.log" 2>&1 &
+  -S "127.0.0.1:$shop_port" -t "$shop" "$shop/util/router.php" > "$scratch/php-shop-server.log" 2>&1 &
 shop_pid=$!
 # A second site on another port: the origin of the forged requests.
 php -S "127.0.0.1:$other_port" -t "$scratch/other" > "$scratch/other-server.log" 2>&1 &
@@ -159,6 +159,15 @@ for port in "$web_port" "$other_port" "$shop_port"; do
     php -r 'exit(@fsockopen("127.0.0.1", (int)$argv[1]) ? 0 : 1);' "$port" && break
     sleep 0.2
   done
+done
+
+echo "== the generation record and hidden files are refused"
+[ -f "$project/.velmora/record.json" ] || fail "no generation record was written"
+for path in /.velmora/record.json /.velmora/ /.htaccess /controller/.user.ini /Student/student.fields.json; do
+  code="$(php -r '$c = stream_context_create(["http" => ["ignore_errors" => true]]);
+    @file_get_contents($argv[1], false, $c); echo explode(" ", $http_response_header[0] ?? "- 0")[1];' \
+    "http://127.0.0.1:$web_port$path")"
+  [ "$code" = 403 ] || fail "$path answered $code instead of 403"
 done
 
 echo "== driving the application in Chromium"

@@ -25,8 +25,8 @@ const classes = [
   { cls: 'Product', title: '商品管理',
     fill: { 'product[productName]': '铅笔', 'product[price]': '1.5', 'product[stock]': '100',
       'product[category]': '文具', 'product[intro]': '一支铅笔' }, listed: '铅笔' },
-  { cls: 'Order', title: '订单管理',
-    fill: { 'order[orderNo]': 'A-001', 'order[customer]': '王女士', 'order[orderDate]': '2026-01-02' }, listed: 'A-001' },
+  { cls: 'SalesOrder', title: '订单管理',
+    fill: { 'salesOrder[orderNo]': 'A-001', 'salesOrder[customer]': '王女士', 'salesOrder[orderDate]': '2026-01-02' }, listed: 'A-001' },
   { cls: 'OrderLine', title: '订单明细管理',
     fill: { 'orderLine[orderRef]': 'A-001', 'orderLine[product]': '铅笔', 'orderLine[quantity]': '3' }, listed: '铅笔' },
 ];

@@ -5,7 +5,7 @@ INSERT INTO t_project (projectId, projectName) VALUES (1, 'shop');
 INSERT INTO t_class (classId, projectId, className, friendName) VALUES
   (1, 1, 'Category', '商品分类'),
   (2, 1, 'Product', '商品'),
-  (3, 1, 'Order', '订单'),
+  (3, 1, 'SalesOrder', '订单'),
   (4, 1, 'OrderLine', '订单明细');
 
 -- memberId, projectId, classId, memberName, memberType, memberLength, memberIsPri, memberComment,
@@ -24,6 +24,6 @@ INSERT INTO t_member VALUES
   (11, 1, 3, 'customer',   '字符串',   20,  0, '客户',     1, 0, 0, 1, 0, 1),
   (12, 1, 3, 'orderDate',  '日期型',   0,   0, '下单日期', 1, 0, 0, 1, 0, 1),
   (13, 1, 4, 'lineId',     '整型',     0,   1, '明细编号', 1, 1, 0, 0, 0, 1),
-  (14, 1, 4, 'orderRef',   'Order',    0,   0, '所属订单', 1, 0, 0, 1, 0, 1),
+  (14, 1, 4, 'orderRef',   'SalesOrder', 0,   0, '所属订单', 1, 0, 0, 1, 0, 1),
   (15, 1, 4, 'product',    'Product',  0,   0, '商品',     1, 0, 0, 1, 1, 1),
   (16, 1, 4, 'quantity',   '整型',     0,   0, '数量',     1, 1, 0, 0, 0, 1);

@@ -129,7 +129,7 @@ void MakeSkeleton(const QString &programDir)
     WriteFile(bak + QStringLiteral("controller/sub/inner.txt"), "inner");
     for (const char *file : {".buildpath", ".project", "about.html", "changePassword.php",
                              "desk.php", "error.php", "index.php", "login.php", "logout.php",
-                             "ok.php"})
+                             "ok.php", ".htaccess"})
         WriteFile(bak + QString::fromLatin1(file), file);
 }
 

@@ -137,11 +137,14 @@ void TestRun::completeRunLogsEveryStepInOrder()
              "移动projects/campus/login.php完毕!",
              "移动projects/campus/logout.php完毕!",
              "移动projects/campus/ok.php完毕!",
+             "移动projects/campus/.htaccess完毕!",
              "移动资源文件完毕!"})
         expected << QStringLiteral("log:") + QString::fromUtf8(line);
-    expected << QStringLiteral("done");
+    expected << QStringLiteral("log:生成结果: 新建24个, 更新0个, 无变化0个, 保留你的修改0个, 合并0个, "
+                               "冲突0个, 另存0个, 孤立0个")
+             << QStringLiteral("done");
     QCOMPARE(events, expected);
-    QCOMPARE(events.size(), 4 * classes.size() + 22 + 1);
+    QCOMPARE(events.size(), 4 * classes.size() + 23 + 2);
 
     // The generated files are those of the golden case, beside the whole skeleton.
     const QString golden = FixtureDir(QStringLiteral("branches")) + QStringLiteral("/expected/projects/campus/");
@@ -158,20 +161,21 @@ void TestRun::secondRunKeepsTopLevelTemplateFilesOnly()
     WriteFile(output(QStringLiteral("controller/sub/inner.txt")), "edited");
     WriteFile(output(QStringLiteral("ok.php")), "edited");
     WriteFile(output(QStringLiteral("phpbean/Tag.class.php")), "edited");
-    // A page is the user's to edit: kept, and said so; its field description follows the model.
+    // An edited page is kept, and said so; its field description follows the model.
     WriteFile(output(QStringLiteral("Tag/tagManage.php")), "edited");
     WriteFile(output(QStringLiteral("Tag/tag.fields.json")), "edited");
 
     const QStringList events = run(QStringLiteral("campus"));
     QCOMPARE(events.constLast(), QStringLiteral("done"));
     QCOMPARE(events.at(3 * 6 + 2),
-             QStringLiteral("log:projects/campus/Tag/tagManage.php已存在，保留原文件，未覆盖!"));
+             QStringLiteral("log:projects/campus/Tag/tagManage.php已被修改，新生成的代码与上次相同，保留你的修改!"));
     QCOMPARE(ReadFile(output(QStringLiteral("Tag/tagManage.php"))), QByteArray("edited"));
     QVERIFY(ReadFile(output(QStringLiteral("Tag/tag.fields.json"))).startsWith("\xEF\xBB\xBF{"));
     QCOMPARE(ReadFile(output(QStringLiteral("controller/readme.txt"))), QByteArray("edited"));
     QCOMPARE(ReadFile(output(QStringLiteral("controller/sub/inner.txt"))), QByteArray("inner"));
     QCOMPARE(ReadFile(output(QStringLiteral("ok.php"))), QByteArray("ok.php"));
-    QVERIFY(ReadFile(output(QStringLiteral("phpbean/Tag.class.php"))).startsWith("\xEF\xBB\xBF<?php"));
+    // A generated file edited by hand is the user's now.
+    QCOMPARE(ReadFile(output(QStringLiteral("phpbean/Tag.class.php"))), QByteArray("edited"));
 }
 
 void TestRun::failedChecksWriteNothing_data()

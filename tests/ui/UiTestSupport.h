@@ -5,6 +5,7 @@
 #include "model/MemberDAO.h"
 #include "model/ProjectDAO.h"
 #include "ui/MainForm.h"
+#include "generator/Regeneration.h"
 #include "ui/UserInteraction.h"
 
 #include <QApplication>
@@ -73,6 +74,22 @@ public:
     {
         opened.append(url);
         return openSucceeds;
+    }
+    // "status\tpath" of every file of each preview shown; answered from previewAnswers.
+    QList<QStringList> previews;
+    QList<bool> previewAnswers;
+    bool previewRegeneration(QWidget *, const QList<TPlannedFile> &plan,
+                             const TRegenerationCounts &) override
+    {
+        QStringList files;
+        for (const TPlannedFile &file : plan)
+            files.append(FileActionLabel(file.action) + QLatin1Char('\t') + file.path);
+        previews.append(files);
+        if (previewAnswers.isEmpty()) {
+            unanswered.append(QStringLiteral("preview"));
+            return false;
+        }
+        return previewAnswers.takeFirst();
     }
 
     QStringList texts() const

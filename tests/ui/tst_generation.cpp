@@ -5,6 +5,10 @@
 #include "generator/DataBaseSql.h"
 #include "ui/CheckModelForm.h"
 #include "ui/DataBaseSqlForm.h"
+#include "ui/FormRegenerationPreview.h"
+
+#include <QPlainTextEdit>
+#include <QTreeWidget>
 
 #include "TestSupport.h"
 
@@ -18,7 +22,7 @@ namespace {
 const QStringList bakFolders = {".settings", "controller", "css", "database", "images",
                                 "js", "opennew", "service", "upload", "util"};
 const QStringList bakFiles = {".buildpath", ".project", "about.html", "changePassword.php", "desk.php",
-                              "error.php", "index.php", "login.php", "logout.php", "ok.php"};
+                              "error.php", "index.php", "login.php", "logout.php", "ok.php", ".htaccess"};
 
 void writeFile(const QString &path, const QByteArray &content)
 {
@@ -121,18 +125,22 @@ private slots:
         for (const QString &file : bakFiles)
             expected << QStringLiteral("移动projects/school/") + file
                             + (file == QStringLiteral("about.html") ? QStringLiteral("完毕") : QStringLiteral("完毕!"));
-        expected << QStringLiteral("移动资源文件完毕!");
-        QCOMPARE(expected.size(), 4 * 2 + 22);
+        expected << QStringLiteral("移动资源文件完毕!")
+                 << QStringLiteral("生成结果: 新建8个, 更新0个, 无变化0个, 保留你的修改0个, 合并0个, "
+                                   "冲突0个, 另存0个, 孤立0个");
+        QCOMPARE(expected.size(), 4 * 2 + 23 + 1);
         QCOMPARE(log(), expected);
 
-        QCOMPARE(user->shown.size(), 2);
-        QCOMPARE(user->shown.at(0).text, QStringLiteral("如果以前生成了该项目，最好先删除原来的目录!"));
-        QCOMPARE(user->shown.at(1).text, QStringLiteral("所有代码生成完毕!"));
-        QCOMPARE(user->shown.at(1).caption, QStringLiteral("任务提示"));
-        QCOMPARE(user->shown.at(1).kind, TMessageKind::Information);
+        // A new folder: no preview, the run starts at once and ends with its summary.
+        QVERIFY(user->previews.isEmpty());
+        QCOMPARE(user->shown.size(), 1);
+        QCOMPARE(user->shown.at(0).text, QStringLiteral("所有代码生成完毕!\n") + expected.last());
+        QCOMPARE(user->shown.at(0).caption, QStringLiteral("任务提示"));
+        QCOMPARE(user->shown.at(0).kind, TMessageKind::Information);
         QCOMPARE(user->opened, QList<QUrl>{QUrl::fromLocalFile(output())});
 
-        const QStringList files = TestSupport::FilesBelow(output());
+        QStringList files = TestSupport::FilesBelow(output());
+        files.removeIf([](const QString &f) { return f.startsWith(QLatin1String(".velmora/")); });
         for (const char *generated : {"phpbean/Student.class.php", "phpbean/Score.class.php",
                                       "controller/StudentAction.php", "controller/ScoreAction.php",
                                       "service/StudentService.class.php", "service/ScoreService.class.php",
@@ -152,11 +160,10 @@ private slots:
         QVERIFY(window->IsGenerating());
         // The run cannot end before this thread has taken its lines, so it is still going.
         Trigger(window.get(), "A1");
-        QCOMPARE(user->texts(), QStringList({"如果以前生成了该项目，最好先删除原来的目录!",
-                                             "代码正在生成中，请等待当前任务完成!"}));
+        QCOMPARE(user->texts(), QStringList({"代码正在生成中，请等待当前任务完成!"}));
         QVERIFY(finished.wait(60000));
-        QCOMPARE(log().size(), 4 * 2 + 22);
-        QCOMPARE(user->texts().last(), QStringLiteral("所有代码生成完毕!"));
+        QCOMPARE(log().size(), 4 * 2 + 23 + 1);
+        QVERIFY(user->texts().last().startsWith(QStringLiteral("所有代码生成完毕!\n生成结果: ")));
         QCOMPARE(user->opened.size(), 1);
     }
 
@@ -177,8 +184,7 @@ private slots:
         openWindow();
         QVERIFY(generate());
         QCOMPARE(user->takeTexts(),
-                 QStringList({"如果以前生成了该项目，最好先删除原来的目录!",
-                              keyProblem ? "Score表主键设置错误，每个类只能设置一个主键!"
+                 QStringList({keyProblem ? "Score表主键设置错误，每个类只能设置一个主键!"
                                          : "Student表显示成员设置错误，每个类有且只能设置一个显示成员!"}));
         QCOMPARE(window->ErrorClassId(), keyProblem ? score : student);
         QVERIFY(log().isEmpty());
@@ -229,7 +235,7 @@ private slots:
 
         // The run: the first in a box, the rest in the log; nothing written.
         QVERIFY(generate());
-        QCOMPARE(user->takeTexts(), QStringList({"如果以前生成了该项目，最好先删除原来的目录!", twice}));
+        QCOMPARE(user->takeTexts(), QStringList{twice});
         QCOMPARE(log().mid(1), QStringList{reserved});
         QVERIFY(!QFileInfo::exists(output()));
 
@@ -242,7 +248,7 @@ private slots:
     {
         openWindow();
         QVERIFY(generate());
-        QCOMPARE(user->shown.size(), 2);
+        QCOMPARE(user->shown.size(), 1);
         const TScriptedInteraction::TShown failure = user->shown.last();
         QVERIFY2(failure.text.startsWith(QStringLiteral("代码生成失败: ")), qPrintable(failure.text));
         QVERIFY(failure.text.size() > QStringLiteral("代码生成失败: ").size());
@@ -265,7 +271,7 @@ private slots:
         QTRY_VERIFY(!window->isVisible());
         // Stopped before its next file: fewer lines than a whole run, and no completion.
         QVERIFY(log().size() < 3 * 2 + 22);
-        QCOMPARE(user->texts(), QStringList{"如果以前生成了该项目，最好先删除原来的目录!"});
+        QVERIFY(user->texts().isEmpty());
         QVERIFY(user->opened.isEmpty());
     }
 
@@ -278,9 +284,56 @@ private slots:
         window.reset();
         // A later window on the same folder works as usual.
         user->shown.clear();
+        user->previewAnswers = {true}; // the stopped run left the folder
         openWindow();
         QVERIFY(generate());
-        QCOMPARE(user->texts().last(), QStringLiteral("所有代码生成完毕!"));
+        QVERIFY(user->texts().last().startsWith(QStringLiteral("所有代码生成完毕!\n")));
+    }
+
+    void existingFolderIsPreviewedFirst()
+    {
+        giveBak();
+        openWindow();
+        QVERIFY(generate());
+        const QString controller = output() + QStringLiteral("/controller/StudentAction.php");
+        writeFile(controller, "<?php // mine");
+        user->shown.clear();
+        TMainFormProbe{window.get()}.log()->setPlainText(QStringLiteral("earlier"));
+
+        // 取消: nothing is written and nothing more is said.
+        user->previewAnswers = {false};
+        QVERIFY(generate());
+        QCOMPARE(user->previews.size(), 1);
+        QVERIFY(user->previews.at(0).contains(QStringLiteral("保留你的修改\tcontroller/StudentAction.php")));
+        QVERIFY(user->previews.at(0).contains(QStringLiteral("无变化\tphpbean/Score.class.php")));
+        QVERIFY(user->shown.isEmpty());
+        QCOMPARE(log(), QStringList{QStringLiteral("earlier")});
+
+        // 生成: the run keeps the edit and says so.
+        user->previewAnswers = {true};
+        QVERIFY(generate());
+        QCOMPARE(TestSupport::ReadFile(controller), QByteArray("<?php // mine"));
+        QCOMPARE(user->texts().size(), 1);
+        QVERIFY2(user->texts().at(0).contains(QStringLiteral("保留你的修改1个")), qPrintable(user->texts().at(0)));
+    }
+
+    void previewShowsTheSelectedFilesChanges()
+    {
+        TPlannedFile merged{QStringLiteral("controller/AAction.php"), TFileAction::Merged, QString(),
+                            "one\r\ntwo\r\n", "one\r\ntwo\r\nthree\r\n"};
+        TPlannedFile conflict{QStringLiteral("controller/BAction.php"), TFileAction::Conflict,
+                              QStringLiteral("controller/BAction.php.merge.txt"), "a\r\n", "<<<<<<< x\r\n"};
+        TPlannedFile orphan{QStringLiteral("phpbean/Gone.class.php"), TFileAction::Orphaned};
+        TRegenerationCounts counts;
+        TFormRegenerationPreview preview(nullptr, {merged, conflict, orphan}, counts);
+        QCOMPARE(preview.Files()->topLevelItemCount(), 3);
+        QCOMPARE(preview.Files()->topLevelItem(2)->text(0), QStringLiteral("孤立"));
+        // The conflict is shown first, with where its merge goes.
+        QVERIFY(preview.Diff()->toPlainText().contains(QStringLiteral("BAction.php.merge.txt")));
+        preview.Files()->setCurrentItem(preview.Files()->topLevelItem(0));
+        QVERIFY(preview.Diff()->toPlainText().contains(QStringLiteral("\n+three\n")));
+        preview.Files()->setCurrentItem(preview.Files()->topLevelItem(2));
+        QVERIFY(preview.Diff()->toPlainText().contains(QStringLiteral("不会删除")));
     }
 
     void scriptWindow()

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QHash>
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class TProjectModel;
+
+// What the generation record remembers of one generated file, by SHA-256 of its bytes (hex).
+struct TRecordedFile {
+    QByteArray base;    // the bytes last written in place, the base of the next merge; empty: none
+    // Set while new output waits beside the user's file (a conflict, or a file of unknown
+    // origin): the output waiting, and the user's file as it was then. Once the user changes
+    // the file, the output it was reconciled with becomes the base.
+    QByteArray pending;
+    QByteArray userAtPending;
+};
+
+// The record a generation leaves in the hidden folder .velmora/ of the output folder:
+//   record.json        version, time and, per generated file, its TRecordedFile
+//   bases/<sha256>     the bytes of every base, named by their hash, with no extension
+//   models/<N>.json    the model as generated in version N, kept for every version
+// Nothing in it carries an extension a web server runs, and its own .htaccess refuses it.
+// Saving writes the contents first and record.json last, so a run killed part-way leaves the
+// previous record whole.
+class TGenerationRecord {
+public:
+    static QString FolderName() { return QStringLiteral(".velmora"); }
+    static QByteArray Hash(const QByteArray &bytes);
+
+    // The record of outputDir; an empty one (version 0) when there is none or it is unreadable,
+    // so that every file differing from the new output is treated as of unknown origin.
+    static TGenerationRecord Load(const QString &outputDir);
+
+    int Version() const { return version_; }
+    QDateTime Time() const { return time_; }
+    QStringList Paths() const;
+    std::optional<TRecordedFile> File(const QString &path) const;
+    // The stored bytes of a hash; nothing when they are missing.
+    std::optional<QByteArray> Bytes(const QByteArray &hash) const;
+
+    // The model as the snapshot of a version holds it: the prefix, and the classes and members
+    // with their ids, names, types, lengths, flags and comments.
+    static QJsonObject Snapshot(const TProjectModel &model, const QString &projectName,
+                                const QString &tablePrefix);
+
+    // Writes version Version()+1: new bytes (hash -> bytes), the snapshot, then record.json;
+    // stored bytes no file refers to any more are removed afterwards.
+    void SaveNext(const QHash<QString, TRecordedFile> &files,
+                  const QHash<QByteArray, QByteArray> &newBytes, QJsonObject snapshot) const;
+
+private:
+    QString outputDir_;
+    int version_ = 0;
+    QDateTime time_;
+    QHash<QString, TRecordedFile> files_;
+};

@@ -1,0 +1,226 @@
+#include "TestSupport.h"
+
+#include "generator/GenerationRun.h"
+#include "model/DbHelper.h"
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace TestSupport;
+
+namespace {
+
+class TRecorder : public TRunListener {
+public:
+    QStringList lines;
+    QString failure;
+    TRegenerationCounts counts;
+    QList<TPlannedFile> plan;
+    void Progress(const QString &line) override { lines << line; }
+    void KeyMemberError(int) override { failure = QStringLiteral("key"); }
+    void DisplayMemberError(int) override { failure = QStringLiteral("display"); }
+    void ModelError(const QString &m) override { failure = m; }
+    void GenerationFailed(const QString &r) override { failure = r; }
+    void GenerationDone() override {}
+    void FilesPlaced(const TRegenerationCounts &c, const QList<TPlannedFile> &p) override
+    {
+        counts = c;
+        plan = p;
+    }
+};
+
+const QString file = QStringLiteral("phpbean/Clazz.class.php");
+const QByteArray header = "class Clazz {\r\n";
+const QByteArray footer = "\r\n}\r\n?>";
+const char addMember[] =
+    "INSERT INTO t_member(projectId, classId, memberName, memberType, memberLength, memberIsPri,"
+    " memberComment, memberIsMust, memberIsInteger, memberIsFloat, queryFlag, memberIsDisplay,"
+    " memberQueryDisplay) VALUES (1, 1, 'room', '字符串', 10, 0, '教室', 0, 0, 0, 0, 0, 1);";
+
+} // namespace
+
+// Regeneration into a folder that already holds the project: each file is written, kept,
+// merged or set beside according to what is on the disk and in the generation record.
+class TestRegeneration : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void eachFileMeetsTheNewOutput_data();
+    void eachFileMeetsTheNewOutput();
+    void recordKeepsEveryVersionOutsideWhatPhpRuns();
+
+private:
+    TRecorder generate(const QString &programDir, bool dryRun = false) const;
+    QString output(const QString &relative) const
+    {
+        return dir_->filePath(QStringLiteral("projects/campus/") + relative);
+    }
+
+    QScopedPointer<QTemporaryDir> dir_;
+    QString database_;
+};
+
+void TestRegeneration::init()
+{
+    dir_.reset(new QTemporaryDir);
+    database_ = dir_->filePath(QStringLiteral("projects.mdb"));
+    LoadModel(database_, FixtureDir(QStringLiteral("branches")) + QStringLiteral("/model.sql"));
+    TDbHelper::SetDefaultDatabaseFile(database_);
+    MakeSkeleton(dir_->path());
+}
+
+TRecorder TestRegeneration::generate(const QString &programDir, bool dryRun) const
+{
+    TRecorder recorder;
+    TGenerationRun run(1, QStringLiteral("campus"), QStringLiteral("app_"), programDir);
+    run.SetDryRun(dryRun);
+    run.Execute(recorder);
+    if (!recorder.failure.isEmpty())
+        qFatal("generation failed: %s", qPrintable(recorder.failure));
+    return recorder;
+}
+
+void TestRegeneration::eachFileMeetsTheNewOutput_data()
+{
+    QTest::addColumn<QString>("edit");     // what the user does to the file after generating
+    QTest::addColumn<QString>("change");   // then to the model
+    QTest::addColumn<bool>("dropRecord");  // as if generated before records were kept
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("inPlace");  // new output, the user's file, or both merged
+    QTest::addColumn<QString>("beside");   // suffix of a file written beside it
+    QTest::addColumn<QString>("logEnd");
+
+    const QString done = QStringLiteral("生成完毕!");
+    const QString mine = QStringLiteral("mine"), fresh = QStringLiteral("new");
+    QTest::newRow("missing") << "delete" << "" << false << "新建" << fresh << "" << done;
+    QTest::newRow("as written, nothing new") << "" << "" << false << "无变化" << fresh << "" << done;
+    QTest::newRow("as written, new output") << "" << addMember << false << "更新" << fresh << "" << done;
+    QTest::newRow("edited, nothing new")
+        << "top" << "" << false << "保留你的修改" << mine << "" << "保留你的修改!";
+    QTest::newRow("edited, new output: merged")
+        << "top" << addMember << false << "已合并" << "both" << "" << "合并到你的修改中!";
+    QTest::newRow("edited where the output changes: conflict")
+        << "bottom" << addMember << false << "冲突" << mine << ".merge.txt" << "请手工解决!";
+    QTest::newRow("no record, equal") << "" << "" << true << "无变化" << fresh << "" << done;
+    QTest::newRow("no record, differs")
+        << "top" << "" << true << "另存" << mine << ".new.txt" << ".new.txt!";
+}
+
+void TestRegeneration::eachFileMeetsTheNewOutput()
+{
+    QFETCH(QString, edit);
+    QFETCH(QString, change);
+    QFETCH(bool, dropRecord);
+    QFETCH(QString, action);
+    QFETCH(QString, inPlace);
+    QFETCH(QString, beside);
+    QFETCH(QString, logEnd);
+
+    generate(dir_->path());
+    QByteArray mine = ReadFile(output(file));
+    if (edit == QLatin1String("delete"))
+        QVERIFY(QFile::remove(output(file)));
+    if (edit == QLatin1String("top"))
+        mine.replace(header, "class Clazz { // 手工修改\r\n");
+    if (edit == QLatin1String("bottom"))
+        mine.replace(footer, "\r\n\tpublic function extra() {}\r\n}\r\n?>");
+    if (edit == QLatin1String("top") || edit == QLatin1String("bottom"))
+        WriteFile(output(file), mine);
+    if (dropRecord)
+        QVERIFY(QDir(output(QStringLiteral(".velmora"))).removeRecursively());
+    // A temporary file a killed run left behind.
+    WriteFile(output(QStringLiteral("controller/TagAction.php.0123abcd.tmp")), "half");
+    if (!change.isEmpty())
+        RunSql(database_, change);
+
+    // The new output, generated fresh elsewhere.
+    QTemporaryDir elsewhere;
+    MakeSkeleton(elsewhere.path());
+    generate(elsewhere.path());
+    const QByteArray fresh = ReadFile(elsewhere.filePath(QStringLiteral("projects/campus/") + file));
+
+    const QStringList before = FilesBelow(output(QString()));
+    const QByteArray beforeBytes = QFile::exists(output(file)) ? ReadFile(output(file)) : QByteArray();
+    const TRecorder preview = generate(dir_->path(), true);
+    QCOMPARE(FilesBelow(output(QString())), before);
+    QCOMPARE(QFile::exists(output(file)) ? ReadFile(output(file)) : QByteArray(), beforeBytes);
+    QVERIFY(preview.lines.isEmpty());
+    const auto planned = std::find_if(preview.plan.begin(), preview.plan.end(),
+                                      [](const TPlannedFile &p) { return p.path == file; });
+    QVERIFY(planned != preview.plan.end());
+    QCOMPARE(FileActionLabel(planned->action), action);
+
+    const TRecorder run = generate(dir_->path());
+    const QString logLine = run.lines.filter(QStringLiteral("projects/campus/") + file).value(0);
+    QVERIFY2(logLine.endsWith(logEnd), qPrintable(logLine));
+    QVERIFY(run.lines.constLast().startsWith(QStringLiteral("生成结果: ")));
+    QVERIFY(!QFile::exists(output(QStringLiteral("controller/TagAction.php.0123abcd.tmp"))));
+
+    const QByteArray now = ReadFile(output(file));
+    if (inPlace == QLatin1String("new"))
+        QCOMPARE(now, fresh);
+    else if (inPlace == QLatin1String("mine"))
+        QCOMPARE(now, mine);
+    else
+        QVERIFY(now.contains("// 手工修改") && now.contains("$room"));
+    QCOMPARE(QFile::exists(output(file + QStringLiteral(".merge.txt"))), beside == QLatin1String(".merge.txt"));
+    QCOMPARE(QFile::exists(output(file + QStringLiteral(".new.txt"))), beside == QLatin1String(".new.txt"));
+    if (beside == QLatin1String(".new.txt"))
+        QCOMPARE(ReadFile(output(file + beside)), fresh);
+    if (beside == QLatin1String(".merge.txt")) {
+        const QByteArray merge = ReadFile(output(file + beside));
+        QVERIFY(merge.contains("<<<<<<< 你的修改") && merge.contains(">>>>>>> 新生成的代码"));
+        QVERIFY(merge.contains("extra()") && merge.contains("$room"));
+    }
+
+    // A third run with nothing changed leaves everything as the second left it, adding only
+    // the model of its version to the record.
+    QStringList after = FilesBelow(output(QString()));
+    const TRecorder again = generate(dir_->path());
+    QCOMPARE(ReadFile(output(file)), now);
+    after << QStringLiteral(".velmora/models/%1.json").arg(dropRecord ? 2 : 3);
+    after.sort();
+    QCOMPARE(FilesBelow(output(QString())), after);
+    QCOMPARE(again.counts.conflicts, beside == QLatin1String(".merge.txt") ? 1 : 0);
+}
+
+void TestRegeneration::recordKeepsEveryVersionOutsideWhatPhpRuns()
+{
+    generate(dir_->path());
+    RunSql(database_, QStringLiteral("DELETE FROM t_member WHERE classId=3;\nDELETE FROM t_class WHERE classId=3;"));
+    const TRecorder second = generate(dir_->path());
+
+    // Tag's four files are listed, not deleted.
+    QCOMPARE(second.counts.orphaned, 4);
+    QVERIFY(second.lines.contains(QStringLiteral("projects/campus/phpbean/Tag.class.php所属的类已不在模型中，文件保留，未删除!")));
+    QVERIFY(QFile::exists(output(QStringLiteral("phpbean/Tag.class.php"))));
+
+    const QString record = output(QStringLiteral(".velmora/"));
+    QCOMPARE(QJsonDocument::fromJson(ReadFile(record + QStringLiteral("record.json"))).object()
+                 .value(QStringLiteral("version")).toInt(), 2);
+    for (int version : {1, 2}) {
+        const QJsonObject snapshot = QJsonDocument::fromJson(
+            ReadFile(record + QStringLiteral("models/%1.json").arg(version))).object();
+        QCOMPARE(snapshot.value(QStringLiteral("tablePrefix")).toString(), QStringLiteral("app_"));
+        QCOMPARE(snapshot.value(QStringLiteral("classes")).toArray().size(), version == 1 ? 6 : 5);
+    }
+    const QJsonObject student = QJsonDocument::fromJson(ReadFile(record + QStringLiteral("models/2.json")))
+                                    .object().value(QStringLiteral("classes")).toArray().at(2).toObject();
+    QCOMPARE(student.value(QStringLiteral("className")).toString(), QStringLiteral("Student"));
+    const QJsonObject name = student.value(QStringLiteral("members")).toArray().at(1).toObject();
+    QCOMPARE(name.value(QStringLiteral("memberName")).toString(), QStringLiteral("name"));
+    QCOMPARE(name.value(QStringLiteral("memberLength")).toInt(), 20);
+    QCOMPARE(name.value(QStringLiteral("memberIsDisplay")).toInt(), 1);
+    QVERIFY(name.value(QStringLiteral("memberId")).toInt() > 0);
+
+    // No stored name a web server could hand to PHP.
+    for (const QString &stored : FilesBelow(record))
+        QVERIFY2(!stored.contains(QStringLiteral(".php")) && !stored.contains(QStringLiteral(".ph")), qPrintable(stored));
+}
+
+QTEST_MAIN(TestRegeneration)
+#include "tst_regeneration.moc"
