@@ -343,6 +343,7 @@ const char addRoom[] =
     " memberComment, memberIsMust, memberIsInteger, memberIsFloat, queryFlag, memberIsDisplay,"
     " memberQueryDisplay) VALUES (1, 1, 'room', '字符串', 10, 0, '教室', 0, 0, 0, 0, 0, 1);";
 const QString controller = QStringLiteral("projects/campus/controller/ClazzAction.php");
+const QString page = QStringLiteral("projects/campus/Clazz/clazzManage.php");
 
 void editFile(const QString &path, const QByteArray &from, const QByteArray &to)
 {
@@ -370,6 +371,7 @@ void TestCli::prepareRegeneration(const QString &programDir) const
     MakeSkeleton(programDir);
     QCOMPARE(generate(programDir).exitCode, 0);
     editFile(programDir + QLatin1Char('/') + controller, "pageSize = 5;", "pageSize = 20; // 每页20条");
+    editFile(programDir + QLatin1Char('/') + page, "<h2>班级管理</h2>", "<h2>班级一览</h2>");
     RunSql(programDir + QStringLiteral("/projects.mdb"), QString::fromUtf8(addRoom));
 }
 
@@ -397,6 +399,8 @@ void TestCli::regenerationKeepsHandEditsAndStopsAtConflicts()
     QVERIFY(merged.out.contains("ClazzAction.php已被修改，新生成的代码已合并到你的修改中!"));
     QVERIFY(ReadFile(file).contains("pageSize = 20; // 每页20条"));
     QVERIFY(ReadFile(file).contains("$clazz->setRoom($array_clazz['room']);"));
+    QVERIFY(ReadFile(home(page)).contains("<h2>班级一览</h2>"));
+    QVERIFY(ReadFile(home(page)).contains("name=\"clazz[room]\""));
     QVERIFY(ReadFile(home(QStringLiteral("projects/campus/phpbean/Clazz.class.php"))).contains("private $room;"));
 
     // An edit of a line the next generation changes: the file stays, the merge goes beside it.
