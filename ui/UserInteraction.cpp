@@ -1,6 +1,7 @@
 #include "UserInteraction.h"
 
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -61,4 +62,11 @@ QString TQtUserInteraction::input(QWidget *parent, const QString &caption, const
 bool TQtUserInteraction::open(const QUrl &url)
 {
     return QDesktopServices::openUrl(url);
+}
+
+QString TQtUserInteraction::chooseFile(QWidget *parent, bool forSaving, const QString &caption,
+                                       const QString &suggested, const QString &filter)
+{
+    return forSaving ? QFileDialog::getSaveFileName(parent, caption, suggested, filter)
+                     : QFileDialog::getOpenFileName(parent, caption, suggested, filter);
 }

@@ -26,6 +26,9 @@ public:
                           const QString &defaultText) = 0;
     // Opens a folder or a page with the desktop's own program; false when that failed.
     virtual bool open(const QUrl &url) = 0;
+    // A file to write (forSaving) or to read, starting from suggested; empty when cancelled.
+    virtual QString chooseFile(QWidget *parent, bool forSaving, const QString &caption,
+                               const QString &suggested, const QString &filter) = 0;
 };
 
 // Real boxes and the real desktop.
@@ -37,4 +40,6 @@ public:
     QString input(QWidget *parent, const QString &caption, const QString &prompt,
                   const QString &defaultText) override;
     bool open(const QUrl &url) override;
+    QString chooseFile(QWidget *parent, bool forSaving, const QString &caption,
+                       const QString &suggested, const QString &filter) override;
 };
