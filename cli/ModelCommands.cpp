@@ -15,15 +15,15 @@
 
 namespace ModelCommands {
 
-const char Usage[] = R"(  velmora-cli [--home DIR] export NAME [-o FILE]     把项目的模型导出为JSON模型文件 (不给 -o 时输出到标准输出)
-  velmora-cli [--home DIR] import FILE [--as NAME]   从模型文件导入一个新项目 (名称已存在时用 --as 另取名称)
+const char Usage[] = R"(  velmora-cli [--home DIR] export NAME [-o FILE]       把项目的模型导出为JSON模型文件 (不给 -o 时输出到标准输出)
+  velmora-cli [--home DIR] import FILE [--as NAME]     从模型文件导入一个新项目 (名称已存在时用 --as 另取名称)
   velmora-cli [--home DIR] import-db --database D [--socket S | --host H --port P] --user U
               [--password-file F] [--prefix P] [--as NAME]
-                                                     从MySQL/MariaDB数据库的表结构导入一个新项目
-                                                     (项目名默认为数据库名; 密码从文件 F 的第一行读取,
-                                                     从不写在命令行上; --prefix 只导入以 P 开头的表并去掉 P)
-                                                     导入不成功时不会创建任何项目: 退出码1表示模型文件不合法
-                                                     或模型检查未通过, 2表示文件无法读写、名称已存在、无法连接等
+                                                       从MySQL/MariaDB数据库的表结构导入一个新项目
+                                                       (项目名默认为数据库名; 密码从文件 F 的第一行读取,
+                                                       从不写在命令行上; --prefix 只导入以 P 开头的表并去掉 P)
+                                                       导入不成功时不会创建任何项目: 退出码1表示模型文件不合法
+                                                       或模型检查未通过, 2表示文件无法读写、名称已存在、无法连接等
 )";
 
 namespace {

@@ -119,7 +119,12 @@ QSqlQuery run(const QSqlDatabase &db, const QString &sql, const QString &schema)
 {
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    if (!query.prepare(sql) || (query.addBindValue(schema), !query.exec()))
+    bool ok = query.prepare(sql);
+    if (ok) {
+        query.addBindValue(schema);
+        ok = query.exec();
+    }
+    if (!ok)
         throw TImportError({QStringLiteral("从数据库导入失败: 读取表结构出错 (%1)").arg(query.lastError().text())},
                            false);
     return query;
