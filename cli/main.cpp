@@ -1,5 +1,7 @@
 // velmora-cli: the model and the generators without a window.
 
+#include "ModelCommands.h"
+
 #include "generator/DataBaseSql.h"
 #include "generator/GenerationError.h"
 #include "generator/GenerationRun.h"
@@ -62,6 +64,14 @@ const char usage[] = R"(用法:
   2  其他错误: 参数错误、找不到项目、模型数据库缺失或无法读取、模板缺失、文件无法写入等
   3  generate 已完成, 但有合并冲突需要手工解决 (--dry-run 时: 将会有冲突)
 )";
+
+// The usage text with the model commands' lines before the line of --help.
+QString helpText()
+{
+    QString text = QString::fromUtf8(usage);
+    const qsizetype at = text.indexOf(QStringLiteral("  velmora-cli --help"));
+    return text.insert(at, QString::fromUtf8(ModelCommands::Usage));
+}
 
 void writeOut(const QString &text, std::FILE *stream)
 {
@@ -312,15 +322,18 @@ int main(int argc, char *argv[])
 #ifdef Q_OS_WIN
     _setmode(_fileno(stdout), _O_BINARY); // the script keeps its CR LF as it is
 #endif
+    // export, import and import-db take options of their own.
+    if (const std::optional<int> code = ModelCommands::Run(app.arguments().mid(1)))
+        return *code;
     const TArguments args = parseArguments(app.arguments().mid(1));
     if (!args.error.isEmpty())
         return fail(args.error + QStringLiteral(" (见 --help)"), ExitFailed);
     if (args.help) {
-        writeOut(QString::fromUtf8(usage), stdout);
+        writeOut(helpText(), stdout);
         return ExitOk;
     }
     if (args.positional.isEmpty()) {
-        writeOut(QString::fromUtf8(usage), stderr);
+        writeOut(helpText(), stderr);
         return ExitFailed;
     }
     return run(args);

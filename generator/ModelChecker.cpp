@@ -85,10 +85,12 @@ public:
     }
 
 private:
-    void Add(TKind kind, const TClassModel *cls, const TMember *member, const QString &message)
+    void Add(TKind kind, const TClassModel *cls, const TMember *member, const QString &message,
+             const char *field = nullptr)
     {
         TModelFinding finding;
         finding.kind = kind;
+        finding.field = QString::fromLatin1(field);
         if (cls) {
             finding.classId = cls->classId;
             finding.className = cls->className;
@@ -113,10 +115,10 @@ private:
     void UnusableNames()
     {
         if (projectName_ && !usableAsFileName(*projectName_))
-            Add(TKind::UnusableName, nullptr, nullptr, RunMessages::BadProjectName(*projectName_));
+            Add(TKind::UnusableName, nullptr, nullptr, RunMessages::BadProjectName(*projectName_), "projectName");
         for (const TClassModel &cls : model_.Classes()) {
             if (!usableAsFileName(cls.className))
-                Add(TKind::UnusableName, &cls, nullptr, RunMessages::BadClassName(cls.className));
+                Add(TKind::UnusableName, &cls, nullptr, RunMessages::BadClassName(cls.className), "className");
         }
     }
 
@@ -128,7 +130,7 @@ private:
                     && !model_.ProjectKeyMember(member.memberType())) {
                     Add(TKind::BrokenReference, &cls, &member,
                         RunMessages::BrokenReference(cls.className, member.memberName(),
-                                                     member.memberType()));
+                                                     member.memberType()), "memberType");
                 }
             }
         }
@@ -139,11 +141,11 @@ private:
         if (usableAsFileName(cls.className)) {
             const TNameProblem problem = TModelChecker::ClassNameProblem(cls.className);
             if (problem != TNameProblem::None)
-                Add(TKind::Other, &cls, nullptr, ClassNameMessage(cls.className, problem));
+                Add(TKind::Other, &cls, nullptr, ClassNameMessage(cls.className, problem), "className");
             else if (prefix_.size() + cls.className.size() > TModelChecker::MaxSqlNameLength)
                 Add(TKind::Other, &cls, nullptr,
                     QStringLiteral("表名\"%1%2\"超过%3个字符，MySQL不能建表，请缩短类名或表名前缀!")
-                        .arg(prefix_, cls.className).arg(TModelChecker::MaxSqlNameLength));
+                        .arg(prefix_, cls.className).arg(TModelChecker::MaxSqlNameLength), "className");
         }
         for (const TClassModel &other : model_.Classes()) {
             if (&other == &cls)
@@ -151,13 +153,13 @@ private:
             if (TModelChecker::SameName(other.className, cls.className)) {
                 Add(TKind::Other, &cls, nullptr,
                     QStringLiteral("类名\"%1\"与类名\"%2\"重名(不区分大小写)，请修改类名!")
-                        .arg(cls.className, other.className));
+                        .arg(cls.className, other.className), "className");
                 break;
             }
         }
         if (!TModelChecker::IsStorableText(cls.friendName))
             Add(TKind::Other, &cls, nullptr,
-                cls.className + QStringLiteral("类的友好名称") + unstorable());
+                cls.className + QStringLiteral("类的友好名称") + unstorable(), "friendName");
 
         QHash<QString, const TMember *> seen;
         for (const TMember &member : cls.members)
@@ -174,20 +176,20 @@ private:
         case TNameProblem::None:
             break;
         case TNameProblem::Reserved:
-            Add(TKind::Other, &cls, &member, where + QStringLiteral("是保留字(this或MySQL的保留字)，请修改成员名称!"));
+            Add(TKind::Other, &cls, &member, where + QStringLiteral("是保留字(this或MySQL的保留字)，请修改成员名称!"), "memberName");
             break;
         case TNameProblem::TooLong:
             Add(TKind::Other, &cls, &member,
-                where + QStringLiteral("超过%1个字符，MySQL不能建表，请缩短成员名称!").arg(TModelChecker::MaxSqlNameLength));
+                where + QStringLiteral("超过%1个字符，MySQL不能建表，请缩短成员名称!").arg(TModelChecker::MaxSqlNameLength), "memberName");
             break;
         default:
-            Add(TKind::Other, &cls, &member, where + notIdentifier() + QStringLiteral("，请修改成员名称!"));
+            Add(TKind::Other, &cls, &member, where + notIdentifier() + QStringLiteral("，请修改成员名称!"), "memberName");
             break;
         }
         const QString folded = name.toCaseFolded();
         if (const TMember *first = seen.value(folded)) {
             Add(TKind::Other, &cls, &member,
-                where + QStringLiteral("与成员\"%1\"重名(不区分大小写)，请修改成员名称!").arg(first->memberName()));
+                where + QStringLiteral("与成员\"%1\"重名(不区分大小写)，请修改成员名称!").arg(first->memberName()), "memberName");
         } else {
             seen.insert(folded, &member);
         }
@@ -198,14 +200,14 @@ private:
             if (length < 1 || length > TModelChecker::MaxTextLength)
                 Add(TKind::Other, &cls, &member,
                     where + QStringLiteral("的长度%1不在1到%2之间(utf8字符串的最大长度)，请修改长度!")
-                                .arg(length).arg(TModelChecker::MaxTextLength));
+                                .arg(length).arg(TModelChecker::MaxTextLength), "memberLength");
             else if (textKey && length > TModelChecker::MaxTextKeyLength)
                 Add(TKind::Other, &cls, &member,
                     where + QStringLiteral("是主键，长度%1超过%2(utf8字符串主键的最大长度)，请修改长度!")
-                                .arg(length).arg(TModelChecker::MaxTextKeyLength));
+                                .arg(length).arg(TModelChecker::MaxTextKeyLength), "memberLength");
         }
         if (!TModelChecker::IsStorableText(member.memberComment()))
-            Add(TKind::Other, &cls, &member, where + QStringLiteral("的注释") + unstorable());
+            Add(TKind::Other, &cls, &member, where + QStringLiteral("的注释") + unstorable(), "memberComment");
     }
 
     // MariaDB refuses a table whose columns need more than 65535 bytes of a row, counted as

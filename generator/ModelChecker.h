@@ -18,6 +18,8 @@ struct TModelFinding {
     int memberId = 0; // 0 when the finding is about a class as a whole
     QString className;
     QString memberName;
+    // The field at fault ("className", "memberLength", ...); empty when no one field is.
+    QString field;
     QString message;
 };
 using TModelFindings = QList<TModelFinding>;

@@ -8,6 +8,7 @@
 #include "FormCommon.h"
 #include "FormUpdateClass.h"
 #include "FormUpdateMember.h"
+#include "ModelTransferMenu.h"
 #include "NameRules.h"
 #include "ProjectSettings.h"
 #include "UserInteraction.h"
@@ -106,6 +107,8 @@ void TFormMain::BuildMenus()
     AddCommand(projectMenu, "M1", QStringLiteral("添加成员(&M)"), &TFormMain::M1Click);
     AddCommand(projectMenu, "N3", QStringLiteral("修改成员属性(&E)"), &TFormMain::N3Click);
     AddCommand(projectMenu, "C1", QStringLiteral("删除成员(&C)"), &TFormMain::C1Click);
+    new TModelTransferMenu(projectMenu, this, ui_, [this] { return SelectedProjectId(); },
+                           [this] { LoadProjects(); });
 
     QMenu *codeMenu = menuBar()->addMenu(QStringLiteral("代码管理(&A)"));
     codeMenu->setObjectName(QStringLiteral("P1"));

@@ -3,6 +3,7 @@
 #include "FormRegenerationPreview.h"
 
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -70,4 +71,11 @@ bool TQtUserInteraction::previewRegeneration(QWidget *parent, const QList<TPlann
 {
     TFormRegenerationPreview preview(parent, plan, counts);
     return preview.exec() == QDialog::Accepted;
+}
+
+QString TQtUserInteraction::chooseFile(QWidget *parent, bool forSaving, const QString &caption,
+                                       const QString &suggested, const QString &filter)
+{
+    return forSaving ? QFileDialog::getSaveFileName(parent, caption, suggested, filter)
+                     : QFileDialog::getOpenFileName(parent, caption, suggested, filter);
 }

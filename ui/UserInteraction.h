@@ -32,6 +32,9 @@ public:
     // Shows what a regeneration would do to each file; true only for 生成.
     virtual bool previewRegeneration(QWidget *parent, const QList<TPlannedFile> &plan,
                                      const TRegenerationCounts &counts) = 0;
+    // A file to write (forSaving) or to read, starting from suggested; empty when cancelled.
+    virtual QString chooseFile(QWidget *parent, bool forSaving, const QString &caption,
+                               const QString &suggested, const QString &filter) = 0;
 };
 
 // Real boxes and the real desktop.
@@ -45,4 +48,6 @@ public:
     bool open(const QUrl &url) override;
     bool previewRegeneration(QWidget *parent, const QList<TPlannedFile> &plan,
                              const TRegenerationCounts &counts) override;
+    QString chooseFile(QWidget *parent, bool forSaving, const QString &caption,
+                       const QString &suggested, const QString &filter) override;
 };

@@ -51,6 +51,8 @@ private slots:
     void regenerationKeepsHandEditsAndStopsAtConflicts();
     void killedRegenerationEndsAsAnUninterruptedOne_data();
     void killedRegenerationEndsAsAnUninterruptedOne();
+    void modelCommands_data();
+    void modelCommands();
 
 private:
     TResult cli(const QStringList &args, int killAfterLines = 0) const;
@@ -102,7 +104,8 @@ void TestCli::helpDescribesEveryCommand()
     const TResult help = cli({QStringLiteral("--help")});
     QCOMPARE(help.exitCode, 0);
     for (const char *word : {"init", "projects", "generate NAME", "sql NAME", "--home DIR", "--prefix P", "t_",
-                             "--dry-run", "--diff", "  3  "})
+                             "--dry-run", "--diff", "  3  ",
+                             "export NAME [-o FILE]", "import FILE [--as NAME]", "import-db --database D", "--password-file F"})
         QVERIFY2(help.out.contains(word), word);
 
     const TResult bare = cli({});
@@ -460,6 +463,51 @@ void TestCli::killedRegenerationEndsAsAnUninterruptedOne()
                               record.value(QStringLiteral("files")).toObject());
     };
     QCOMPARE(recorded(home()), recorded(uninterrupted.path()));
+}
+
+void TestCli::modelCommands_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("says");
+    QTest::addColumn<int>("projects");
+    const auto row = [](const char *name, QStringList args, int code, const char *says, int projects) {
+        QTest::newRow(name) << args << code << QString::fromUtf8(says) << projects;
+    };
+    row("import under another name", {"import", "{file}", "--as", "副本"}, 0, "已导入项目\"副本\": 6个类, 25个成员", 2);
+    row("import under a name in use", {"import", "{file}"}, 2, "已经有名为\"campus\"的项目", 1);
+    row("import an invalid file", {"import", "{bad}", "--as=x"}, 1, "classes[0].members[0].memberIsPri: 应为0或1", 1);
+    row("import a missing file", {"import", "{file}.gone", "--as=x"}, 2, "无法读取模型文件", 1);
+    row("export an unknown project", {"export", "nobody"}, 2, "找不到名为\"nobody\"的项目", 1);
+    row("password on the command line", {"import-db", "--database", "d", "--user", "u", "--password", "p"}, 2,
+        "密码不能写在命令行上", 1);
+    row("database without user", {"import-db", "--database", "d"}, 2, "需要 --database 和 --user", 1);
+    row("socket and host", {"import-db", "--database", "d", "--user", "u", "--socket", "/s", "--host", "h"}, 2,
+        "只能选用一种", 1);
+    row("no server", {"import-db", "--database", "d", "--user", "u", "--socket", "{file}.sock"}, 2,
+        "连接不上数据库服务器", 1);
+}
+
+// export writes the file import reads; each refusal exits 1 or 2 and adds no project.
+void TestCli::modelCommands()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, says);
+    QFETCH(int, projects);
+    loadCase(QStringLiteral("branches"));
+    const QString file = home(QStringLiteral("campus.json"));
+    QCOMPARE(cli({QStringLiteral("--home"), home(), QStringLiteral("export"), QStringLiteral("campus"),
+                  QStringLiteral("-o"), file}).exitCode, 0);
+    const TResult printed = cli({QStringLiteral("--home"), home(), QStringLiteral("export"), QStringLiteral("campus")});
+    QCOMPARE(printed.out, ReadFile(file));
+    WriteFile(home(QStringLiteral("bad.json")), ReadFile(file).replace("\"memberIsPri\": 1", "\"memberIsPri\": 7"));
+    args.replaceInStrings(QStringLiteral("{file}"), file).replaceInStrings(QStringLiteral("{bad}"), home(QStringLiteral("bad.json")));
+
+    const TResult run = cli(QStringList{QStringLiteral("--home"), home()} + args);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(QString::fromUtf8(exitCode == 0 ? run.out : run.err).contains(says), (run.out + run.err).constData());
+    QCOMPARE(cli({QStringLiteral("--home"), home(), QStringLiteral("projects")}).out.count('\n'), projects);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

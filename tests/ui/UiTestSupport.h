@@ -92,6 +92,19 @@ public:
         return previewAnswers.takeFirst();
     }
 
+    // Files chosen, in the order asked; an empty one cancels.
+    QStringList fileAnswers;
+    QStringList fileCaptions;
+    QString chooseFile(QWidget *, bool, const QString &caption, const QString &, const QString &) override
+    {
+        fileCaptions.append(caption);
+        if (fileAnswers.isEmpty()) {
+            unanswered.append(caption);
+            return QString();
+        }
+        return fileAnswers.takeFirst();
+    }
+
     QStringList texts() const
     {
         QStringList all;

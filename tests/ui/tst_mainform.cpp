@@ -69,7 +69,8 @@ private slots:
         QCOMPARE(layout, QStringList({
             QStringLiteral("F1=项目操作(&P):F2=新建项目(&F),N1=修改项目名称(&X),D1=删除当前项目(&D),"
                            "A2=添加类(&A),N2=修改类名(&B),S1=删除类(&S),M1=添加成员(&M),"
-                           "N3=修改成员属性(&E),C1=删除成员(&C)"),
+                           "N3=修改成员属性(&E),C1=删除成员(&C),=,ExportModel=导出模型(&O)…,"
+                           "ImportModel=导入模型(&I)…,ImportDatabase=从数据库导入(&R)…"),
             QStringLiteral("P1=代码管理(&A):N4=设置表名前缀(&P),sql1=生成建表sql语句(&M),"
                            "A1=生成项目代码(&M),Check1=检查模型(&C)"),
         }));

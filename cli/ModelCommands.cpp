@@ -1,0 +1,227 @@
+#include "ModelCommands.h"
+
+#include "import/DatabaseImport.h"
+#include "import/ImportError.h"
+#include "import/ModelImport.h"
+#include "model/DbHelper.h"
+#include "model/ModelFile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QHash>
+
+#include <cstdio>
+
+namespace ModelCommands {
+
+const char Usage[] = R"(  velmora-cli [--home DIR] export NAME [-o FILE]       把项目的模型导出为JSON模型文件 (不给 -o 时输出到标准输出)
+  velmora-cli [--home DIR] import FILE [--as NAME]     从模型文件导入一个新项目 (名称已存在时用 --as 另取名称)
+  velmora-cli [--home DIR] import-db --database D [--socket S | --host H --port P] --user U
+              [--password-file F] [--prefix P] [--as NAME]
+                                                       从MySQL/MariaDB数据库的表结构导入一个新项目
+                                                       (项目名默认为数据库名; 密码从文件 F 的第一行读取,
+                                                       从不写在命令行上; --prefix 只导入以 P 开头的表并去掉 P)
+                                                       导入不成功时不会创建任何项目: 退出码1表示模型文件不合法
+                                                       或模型检查未通过, 2表示文件无法读写、名称已存在、无法连接等
+)";
+
+namespace {
+
+enum ExitCode { ExitOk = 0, ExitRefused = 1, ExitFailed = 2 };
+
+const QStringList commands{QStringLiteral("export"), QStringLiteral("import"), QStringLiteral("import-db")};
+
+// The options each command takes, all with a value.
+const QHash<QString, QStringList> commandOptions{
+    {QStringLiteral("export"), {QStringLiteral("-o")}},
+    {QStringLiteral("import"), {QStringLiteral("--as")}},
+    {QStringLiteral("import-db"),
+     {QStringLiteral("--database"), QStringLiteral("--socket"), QStringLiteral("--host"),
+      QStringLiteral("--port"), QStringLiteral("--user"), QStringLiteral("--password-file"),
+      QStringLiteral("--prefix"), QStringLiteral("--as")}},
+};
+
+void writeOut(const QByteArray &bytes, std::FILE *stream)
+{
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+int fail(const QStringList &lines, int code)
+{
+    writeOut((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8(), stderr);
+    return code;
+}
+
+struct TCall {
+    QString home;
+    QString command;
+    QStringList positional;
+    QHash<QString, QString> options;
+    QString error;
+};
+
+TCall parse(const QStringList &args)
+{
+    TCall call;
+    call.home = QCoreApplication::applicationDirPath();
+    for (qsizetype i = 0; i < args.size() && call.error.isEmpty(); ++i) {
+        QString arg = args.at(i);
+        QString value;
+        bool inlineValue = false;
+        if (arg.startsWith(QLatin1String("--")) && arg.contains(QLatin1Char('='))) {
+            value = arg.mid(arg.indexOf(QLatin1Char('=')) + 1);
+            arg = arg.left(arg.indexOf(QLatin1Char('=')));
+            inlineValue = true;
+        }
+        const bool known = arg == QLatin1String("--home") || commandOptions.value(call.command).contains(arg);
+        if (!arg.startsWith(QLatin1Char('-'))) {
+            if (call.command.isEmpty())
+                call.command = arg;
+            else
+                call.positional.append(arg);
+            continue;
+        }
+        if (!known) {
+            call.error = arg == QLatin1String("--password")
+                ? QStringLiteral("密码不能写在命令行上，请用 --password-file 给出存放密码的文件")
+                : QStringLiteral("未知的选项: %1").arg(arg);
+            break;
+        }
+        if (!inlineValue) {
+            if (i + 1 >= args.size()) {
+                call.error = QStringLiteral("选项 %1 缺少参数值").arg(arg);
+                break;
+            }
+            value = args.at(++i);
+        }
+        if (arg == QLatin1String("--home"))
+            call.home = value;
+        else
+            call.options.insert(arg, value);
+    }
+    return call;
+}
+
+void useHome(const QString &home)
+{
+    TDbHelper::SetDefaultDatabaseFile(QDir(QDir(home).absolutePath()).absoluteFilePath(QStringLiteral("projects.mdb")));
+}
+
+int exportModel(const TCall &call)
+{
+    if (call.positional.size() != 1)
+        return fail({QStringLiteral("命令 export 需要且只需要一个项目名称 (见 --help)")}, ExitFailed);
+    const QString output = call.options.value(QStringLiteral("-o"));
+    if (!output.isEmpty()) {
+        TModelImport::ExportProject(call.positional.first(), output);
+        return ExitOk;
+    }
+    const QByteArray bytes = TModelImport::ProjectJson(call.positional.first());
+    writeOut(bytes, stdout);
+    return ExitOk;
+}
+
+void reportStored(const QString &name, const TModelDocument &document)
+{
+    int members = 0;
+    for (const TModelClass &cls : document.classes)
+        members += int(cls.members.size());
+    writeOut(QStringLiteral("已导入项目\"%1\": %2个类, %3个成员\n")
+                 .arg(name).arg(document.classes.size()).arg(members).toUtf8(),
+             stdout);
+}
+
+int importModel(const TCall &call)
+{
+    if (call.positional.size() != 1)
+        return fail({QStringLiteral("命令 import 需要且只需要一个模型文件 (见 --help)")}, ExitFailed);
+    const TModelDocument document =
+        TModelImport::ReadModelFile(call.positional.first(), call.options.value(QStringLiteral("--as")));
+    TModelImport::Store(document, document.projectName, QStringLiteral("t_"), true);
+    reportStored(document.projectName, document);
+    return ExitOk;
+}
+
+int importDatabase(const TCall &call)
+{
+    if (!call.positional.isEmpty())
+        return fail({QStringLiteral("命令 import-db 不带参数: %1 (见 --help)").arg(call.positional.join(QLatin1Char(' ')))},
+                    ExitFailed);
+    const auto option = [&](const char *name) { return call.options.value(QString::fromLatin1(name)); };
+    const auto has = [&](const char *name) { return call.options.contains(QString::fromLatin1(name)); };
+    TDatabaseSource source;
+    source.database = option("--database");
+    source.user = option("--user");
+    source.socket = option("--socket");
+    source.host = option("--host");
+    source.prefix = option("--prefix");
+    if (source.database.isEmpty() || source.user.isEmpty())
+        return fail({QStringLiteral("命令 import-db 需要 --database 和 --user (见 --help)")}, ExitFailed);
+    if (has("--socket") && (has("--host") || has("--port")))
+        return fail({QStringLiteral("--socket 与 --host/--port 只能选用一种 (见 --help)")}, ExitFailed);
+    if (has("--port")) {
+        bool ok = false;
+        source.port = option("--port").toInt(&ok);
+        if (!ok || source.port < 1 || source.port > 65535)
+            return fail({QStringLiteral("端口应为1到65535之间的整数: %1").arg(option("--port"))}, ExitFailed);
+    }
+    if (has("--password-file")) {
+        QFile file(option("--password-file"));
+        if (!file.open(QIODevice::ReadOnly))
+            return fail({QStringLiteral("无法读取密码文件 %1: %2").arg(file.fileName(), file.errorString())}, ExitFailed);
+        // The first line, without its line end: a file made with echo has one.
+        QByteArray line = file.readLine();
+        while (line.endsWith('\n') || line.endsWith('\r'))
+            line.chop(1);
+        source.password = QString::fromUtf8(line);
+    }
+    const QString projectName = has("--as") ? option("--as") : source.database;
+
+    const TDatabaseReading reading = TDatabaseImport::Read(source);
+    QStringList warnings;
+    for (const QString &warning : reading.warnings)
+        warnings.append(QStringLiteral("警告: ") + warning);
+    if (!warnings.isEmpty())
+        fail(warnings, 0);
+    const QString prefix = source.prefix.isEmpty() ? QStringLiteral("t_") : source.prefix;
+    try {
+        TModelImport::Store(reading.document, projectName, prefix, false);
+    } catch (const TImportError &error) {
+        if (!error.refused())
+            throw;
+        QStringList lines{QStringLiteral("模型检查未通过，没有导入。请在数据库中修改以下问题后重新导入:")};
+        lines.append(error.messages());
+        return fail(lines, ExitRefused);
+    }
+    reportStored(projectName, reading.document);
+    return ExitOk;
+}
+
+} // namespace
+
+std::optional<int> Run(const QStringList &args)
+{
+    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h")))
+        return std::nullopt;
+    const TCall call = parse(args);
+    if (!commands.contains(call.command))
+        return std::nullopt;
+    if (!call.error.isEmpty())
+        return fail({call.error + QStringLiteral(" (见 --help)")}, ExitFailed);
+    useHome(call.home);
+    try {
+        if (call.command == QLatin1String("export"))
+            return exportModel(call);
+        if (call.command == QLatin1String("import"))
+            return importModel(call);
+        return importDatabase(call);
+    } catch (const TImportError &error) {
+        return fail(error.messages(), error.refused() ? ExitRefused : ExitFailed);
+    } catch (const TDbError &error) {
+        return fail({error.message()}, ExitFailed);
+    }
+}
+
+} // namespace ModelCommands

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QStringList>
+
+#include <optional>
+
+// velmora-cli's export, import and import-db: whole models in and out of the model database.
+namespace ModelCommands {
+
+// The exit code of the command when args (the program's arguments, without the program)
+// call one of these commands; nothing when they call another command or ask for help.
+std::optional<int> Run(const QStringList &args);
+
+// Their lines of the help text.
+extern const char Usage[];
+
+} // namespace ModelCommands

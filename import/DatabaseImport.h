@@ -1,0 +1,43 @@
+#pragma once
+
+#include "model/ModelDocument.h"
+
+#include <QString>
+#include <QStringList>
+
+// Where a live MySQL or MariaDB database is and who reads it.
+struct TDatabaseSource {
+    QString database;
+    QString socket;  // a local socket; empty for host and port
+    QString host;    // empty with no socket: the server on this machine
+    int port = 3306;
+    QString user;
+    QString password;
+    QString prefix;  // only tables whose name starts with it, which it is taken off
+};
+
+// The model read from a database, and what of the database it could not take over.
+struct TDatabaseReading {
+    TModelDocument document;
+    QStringList warnings;
+};
+
+// Reads the tables of a live database (through information_schema) as a model. Each table
+// becomes a class named after it, its comment the friendly name; each column a member:
+//   char, varchar, text   -> 字符串 with its length (text types get TextLength)
+//   the int family        -> 整型
+//   float, double, decimal-> 浮点型
+//   date, datetime, timestamp -> 日期型 (the time of day is dropped, and said so)
+//   a one-column foreign key to the key of an imported table -> a reference to its class.
+// The primary key is the key member; NOT NULL is required; the column comment the member's.
+// The display member is the first text member after the key, the key when there is none.
+// Tables with no or a composite key, columns of other types and references to tables left out
+// are skipped or taken as plain columns, each with a warning saying which and why.
+// Classes come in table-name order: a database keeps no order of its tables.
+class TDatabaseImport {
+public:
+    static constexpr int TextLength = 1000;
+
+    // Throws TImportError (not refused) when the server cannot be reached or read.
+    static TDatabaseReading Read(const TDatabaseSource &source);
+};

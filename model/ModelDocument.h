@@ -1,0 +1,21 @@
+#pragma once
+
+#include "Member.h"
+
+#include <QList>
+#include <QString>
+
+// One class of a model outside the model database: as a model file holds it, or as it was
+// read from another database. Members keep their order; ids and the project/class ids of the
+// members mean nothing here.
+struct TModelClass {
+    QString className;
+    QString friendName;
+    QList<TMember> members;
+};
+
+// A whole project outside the model database. A reference member's type names a class of it.
+struct TModelDocument {
+    QString projectName;
+    QList<TModelClass> classes;
+};

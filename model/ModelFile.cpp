@@ -1,0 +1,287 @@
+#include "ModelFile.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <QSet>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+const QString formatKey = QStringLiteral("format");
+const QString versionKey = QStringLiteral("version");
+const QString projectKey = QStringLiteral("project");
+const QString classesKey = QStringLiteral("classes");
+const QString classNameKey = QStringLiteral("className");
+const QString friendNameKey = QStringLiteral("friendName");
+const QString membersKey = QStringLiteral("members");
+
+// Every stored field of a member but its ids, with how the file holds it.
+enum class TFieldKind { Text, Number, Flag };
+struct TMemberField {
+    const char *key;
+    TFieldKind kind;
+    bool required;
+    QString (TMember::*text)() const;
+    void (TMember::*setText)(const QString &);
+    int (TMember::*number)() const;
+    void (TMember::*setNumber)(int);
+};
+
+const TMemberField memberFields[] = {
+    {"memberName", TFieldKind::Text, true, &TMember::memberName, &TMember::setMemberName, nullptr, nullptr},
+    {"memberType", TFieldKind::Text, true, &TMember::memberType, &TMember::setMemberType, nullptr, nullptr},
+    {"memberLength", TFieldKind::Number, false, nullptr, nullptr, &TMember::memberLength, &TMember::setMemberLength},
+    {"memberIsPri", TFieldKind::Flag, false, nullptr, nullptr, &TMember::memberIsPri, &TMember::setMemberIsPri},
+    {"memberComment", TFieldKind::Text, false, &TMember::memberComment, &TMember::setMemberComment, nullptr, nullptr},
+    {"memberIsMust", TFieldKind::Flag, false, nullptr, nullptr, &TMember::memberIsMust, &TMember::setMemberIsMust},
+    {"memberIsInteger", TFieldKind::Flag, false, nullptr, nullptr, &TMember::memberIsInteger, &TMember::setMemberIsInteger},
+    {"memberIsFloat", TFieldKind::Flag, false, nullptr, nullptr, &TMember::memberIsFloat, &TMember::setMemberIsFloat},
+    {"queryFlag", TFieldKind::Flag, false, nullptr, nullptr, &TMember::queryFlag, &TMember::setQueryFlag},
+    {"memberIsDisplay", TFieldKind::Flag, false, nullptr, nullptr, &TMember::memberIsDisplay, &TMember::setMemberIsDisplay},
+    {"memberQueryDisplay", TFieldKind::Flag, false, nullptr, nullptr, &TMember::memberQueryDisplay, &TMember::setMemberQueryDisplay},
+};
+
+QJsonObject memberToJson(const TMember &member)
+{
+    QJsonObject object;
+    for (const TMemberField &field : memberFields) {
+        const QString key = QString::fromLatin1(field.key);
+        if (field.kind == TFieldKind::Text)
+            object.insert(key, (member.*field.text)());
+        else
+            object.insert(key, (member.*field.number)());
+    }
+    return object;
+}
+
+// The line and column (both from 1, the column in characters) of a byte offset.
+QString place(const QByteArray &bytes, qsizetype offset)
+{
+    const QByteArray before = bytes.left(offset);
+    const int line = int(before.count('\n')) + 1;
+    const QByteArray lineStart = before.mid(before.lastIndexOf('\n') + 1);
+    const qsizetype column = QString::fromUtf8(lineStart).size() + 1;
+    return QStringLiteral("第%1行第%2列").arg(line).arg(column);
+}
+
+// What the JSON parser stopped at, for the user.
+QString parseFailure(QJsonParseError::ParseError error)
+{
+    switch (error) {
+    case QJsonParseError::UnterminatedObject:
+        return QStringLiteral("对象没有正确结束(缺少\"}\"或多了逗号)");
+    case QJsonParseError::MissingNameSeparator:
+        return QStringLiteral("字段名后缺少冒号");
+    case QJsonParseError::UnterminatedArray:
+        return QStringLiteral("数组没有正确结束(缺少\"]\"或多了逗号)");
+    case QJsonParseError::MissingValueSeparator:
+        return QStringLiteral("缺少逗号");
+    case QJsonParseError::IllegalValue:
+        return QStringLiteral("不合法的值");
+    case QJsonParseError::TerminationByNumber:
+    case QJsonParseError::MissingObject:
+        return QStringLiteral("文件意外结束");
+    case QJsonParseError::IllegalNumber:
+        return QStringLiteral("不合法的数字");
+    case QJsonParseError::IllegalEscapeSequence:
+        return QStringLiteral("不合法的转义序列");
+    case QJsonParseError::IllegalUTF8String:
+        return QStringLiteral("不是合法的UTF-8文本");
+    case QJsonParseError::UnterminatedString:
+        return QStringLiteral("字符串没有结束(缺少引号)");
+    case QJsonParseError::GarbageAtEnd:
+        return QStringLiteral("JSON结束之后还有多余的内容");
+    default:
+        return QStringLiteral("嵌套太深或文件太大");
+    }
+}
+
+// Reads the fields of one JSON object, collecting every problem under the object's path.
+class TObjectReader {
+public:
+    TObjectReader(const QJsonObject &object, QString path, QStringList &problems)
+        : object_(object), path_(std::move(path)), problems_(problems)
+    {
+    }
+
+    QString Text(const QString &key, bool required)
+    {
+        const QJsonValue value = Take(key, required);
+        if (value.isUndefined())
+            return QString(QLatin1String(""));
+        if (!value.isString()) {
+            Problem(key, QStringLiteral("应为字符串"));
+            return QString();
+        }
+        return value.toString();
+    }
+
+    int Number(const QString &key, bool required, int fallback, bool flag)
+    {
+        const QJsonValue value = Take(key, required);
+        if (value.isUndefined())
+            return fallback;
+        const double number = value.toDouble(std::nan(""));
+        if (!value.isDouble() || number != std::floor(number)
+            || number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max()) {
+            Problem(key, flag ? QStringLiteral("应为0或1") : QStringLiteral("应为整数"));
+            return fallback;
+        }
+        if (flag && number != 0 && number != 1) {
+            Problem(key, QStringLiteral("应为0或1"));
+            return fallback;
+        }
+        return int(number);
+    }
+
+    QJsonArray Array(const QString &key)
+    {
+        const QJsonValue value = Take(key, true);
+        if (!value.isUndefined() && !value.isArray())
+            Problem(key, QStringLiteral("应为数组"));
+        return value.toArray();
+    }
+
+    QJsonValue Take(const QString &key, bool required)
+    {
+        seen_.insert(key);
+        const QJsonValue value = object_.value(key);
+        if (value.isUndefined() && required)
+            Problem(key, QStringLiteral("缺少这个字段"));
+        return value;
+    }
+
+    // A key no field reads: most likely a misspelt one, whose value would otherwise be lost.
+    void RefuseUnknownKeys()
+    {
+        for (auto it = object_.constBegin(); it != object_.constEnd(); ++it) {
+            if (!seen_.contains(it.key()))
+                Problem(it.key(), QStringLiteral("未知的字段"));
+        }
+    }
+
+    void Problem(const QString &key, const QString &what)
+    {
+        problems_.append(QStringLiteral("%1%2: %3").arg(path_.isEmpty() ? QString() : path_ + QLatin1Char('.'), key, what));
+    }
+
+private:
+    const QJsonObject object_;
+    const QString path_;
+    QStringList &problems_;
+    QSet<QString> seen_;
+};
+
+TMember readMember(const QJsonObject &object, const QString &path, QStringList &problems)
+{
+    TObjectReader reader(object, path, problems);
+    TMember member;
+    for (const TMemberField &field : memberFields) {
+        const QString key = QString::fromLatin1(field.key);
+        if (field.kind == TFieldKind::Text)
+            (member.*field.setText)(reader.Text(key, field.required));
+        else
+            (member.*field.setNumber)(reader.Number(key, field.required, (member.*field.number)(),
+                                                    field.kind == TFieldKind::Flag));
+    }
+    reader.RefuseUnknownKeys();
+    return member;
+}
+
+TModelClass readClass(const QJsonObject &object, int classIndex, QStringList &problems)
+{
+    TObjectReader reader(object, TModelFile::ClassPath(classIndex), problems);
+    TModelClass cls;
+    cls.className = reader.Text(classNameKey, true);
+    cls.friendName = reader.Text(friendNameKey, false);
+    const QJsonArray members = reader.Array(membersKey);
+    for (qsizetype m = 0; m < members.size(); ++m) {
+        const QString path = TModelFile::MemberPath(classIndex, int(m));
+        if (!members.at(m).isObject()) {
+            problems.append(path + QStringLiteral(": 应为对象"));
+            continue;
+        }
+        cls.members.append(readMember(members.at(m).toObject(), path, problems));
+    }
+    reader.RefuseUnknownKeys();
+    return cls;
+}
+
+} // namespace
+
+const QString TModelFile::FormatName = QStringLiteral("VelmoraPHP-model");
+
+TModelFileError::TModelFileError(const QStringList &problems)
+    : std::runtime_error(problems.join(QLatin1Char('\n')).toStdString()), problems_(problems)
+{
+}
+
+QString TModelFile::ClassPath(int classIndex)
+{
+    return QStringLiteral("classes[%1]").arg(classIndex);
+}
+
+QString TModelFile::MemberPath(int classIndex, int memberIndex)
+{
+    return ClassPath(classIndex) + QStringLiteral(".members[%1]").arg(memberIndex);
+}
+
+QByteArray TModelFile::ToJson(const TModelDocument &document)
+{
+    QJsonArray classes;
+    for (const TModelClass &cls : document.classes) {
+        QJsonArray members;
+        for (const TMember &member : cls.members)
+            members.append(memberToJson(member));
+        classes.append(QJsonObject{{classNameKey, cls.className},
+                                   {friendNameKey, cls.friendName},
+                                   {membersKey, members}});
+    }
+    const QJsonObject root{{formatKey, FormatName},
+                           {versionKey, FormatVersion},
+                           {projectKey, document.projectName},
+                           {classesKey, classes}};
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+TModelDocument TModelFile::FromJson(const QByteArray &bytes)
+{
+    // Editors on Windows like to put a byte-order mark in front; JSON itself has none.
+    const QByteArray text = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
+    QJsonParseError error;
+    const QJsonDocument json = QJsonDocument::fromJson(text, &error);
+    if (error.error != QJsonParseError::NoError)
+        throw TModelFileError({QStringLiteral("模型文件不是合法的JSON, %1: %2")
+                                   .arg(place(text, error.offset), parseFailure(error.error))});
+    if (!json.isObject())
+        throw TModelFileError({QStringLiteral("模型文件的最外层应为JSON对象")});
+
+    QStringList problems;
+    TObjectReader reader(json.object(), QString(), problems);
+    const QJsonValue format = reader.Take(formatKey, false);
+    if (format.toString() != FormatName)
+        throw TModelFileError({QStringLiteral("这不是VelmoraPHP的模型文件(format应为\"%1\")").arg(FormatName)});
+    const int version = reader.Number(versionKey, true, 0, false);
+    if (problems.isEmpty() && version != FormatVersion)
+        throw TModelFileError({QStringLiteral("模型文件的格式版本为%1，本程序只能读取版本%2，请使用更新版本的程序")
+                                   .arg(version).arg(FormatVersion)});
+
+    TModelDocument document;
+    document.projectName = reader.Text(projectKey, true);
+    const QJsonArray classes = reader.Array(classesKey);
+    for (qsizetype c = 0; c < classes.size(); ++c) {
+        if (!classes.at(c).isObject()) {
+            problems.append(ClassPath(int(c)) + QStringLiteral(": 应为对象"));
+            continue;
+        }
+        document.classes.append(readClass(classes.at(c).toObject(), int(c), problems));
+    }
+    reader.RefuseUnknownKeys();
+    if (!problems.isEmpty())
+        throw TModelFileError(problems);
+    return document;
+}

@@ -1,0 +1,58 @@
+-- A small shop, written by hand the way people write schemas: a table prefix, unsigned and
+-- small integers, decimal prices, datetime stamps, text, an enum, and order lines keyed by
+-- two columns.
+CREATE TABLE shop_customer (
+  id INT UNSIGNED NOT NULL AUTO_INCREMENT PRIMARY KEY,
+  email VARCHAR(120) NOT NULL COMMENT '邮箱',
+  full_name VARCHAR(60) NOT NULL COMMENT '姓名',
+  phone VARCHAR(20) NULL,
+  created_at DATETIME NOT NULL DEFAULT CURRENT_TIMESTAMP COMMENT '注册时间'
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COMMENT='顾客';
+
+CREATE TABLE shop_category (
+  id INT AUTO_INCREMENT PRIMARY KEY,
+  title VARCHAR(50) NOT NULL COMMENT '分类名称'
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COMMENT='商品分类';
+
+CREATE TABLE shop_product (
+  id INT AUTO_INCREMENT PRIMARY KEY,
+  sku CHAR(12) NOT NULL COMMENT '货号',
+  title VARCHAR(100) NOT NULL COMMENT '商品名称',
+  description TEXT COMMENT '介绍',
+  price DECIMAL(10,2) NOT NULL COMMENT '价格',
+  stock SMALLINT NOT NULL DEFAULT 0 COMMENT '库存',
+  category_id INT NOT NULL COMMENT '分类',
+  status ENUM('on','off') NOT NULL DEFAULT 'on',
+  CONSTRAINT fk_product_category FOREIGN KEY (category_id) REFERENCES shop_category (id)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COMMENT='商品';
+
+CREATE TABLE shop_orders (
+  id INT AUTO_INCREMENT PRIMARY KEY,
+  customer_id INT UNSIGNED NOT NULL COMMENT '顾客',
+  ordered_at DATETIME NOT NULL COMMENT '下单时间',
+  total DECIMAL(10,2) NOT NULL COMMENT '金额',
+  FOREIGN KEY (customer_id) REFERENCES shop_customer (id)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COMMENT='订单';
+
+CREATE TABLE shop_order_item (
+  order_id INT NOT NULL,
+  product_id INT NOT NULL,
+  quantity INT NOT NULL DEFAULT 1,
+  price DECIMAL(10,2) NOT NULL,
+  PRIMARY KEY (order_id, product_id),
+  FOREIGN KEY (order_id) REFERENCES shop_orders (id),
+  FOREIGN KEY (product_id) REFERENCES shop_product (id)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COMMENT='订单明细';
+
+CREATE TABLE shop_review (
+  id INT AUTO_INCREMENT PRIMARY KEY,
+  order_id INT NOT NULL COMMENT '订单',
+  product_id INT NOT NULL COMMENT '商品',
+  rating TINYINT NOT NULL COMMENT '评分',
+  FOREIGN KEY (order_id, product_id) REFERENCES shop_order_item (order_id, product_id)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
+
+CREATE TABLE audit_log (
+  id BIGINT AUTO_INCREMENT PRIMARY KEY,
+  message VARCHAR(255) NOT NULL
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
