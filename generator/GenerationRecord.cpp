@@ -8,6 +8,8 @@
 #include <QJsonDocument>
 #include <QSet>
 
+#include <algorithm>
+
 namespace {
 
 const char recordFile[] = "record.json";
@@ -52,7 +54,84 @@ QJsonObject memberSnapshot(const TMember &m)
     };
 }
 
+TMember memberFromSnapshot(const QJsonObject &o, int projectId, int classId)
+{
+    TMember m;
+    m.setProjectId(projectId);
+    m.setClassId(classId);
+    m.setMemberId(o.value(QStringLiteral("memberId")).toInt());
+    m.setMemberName(o.value(QStringLiteral("memberName")).toString());
+    m.setMemberType(o.value(QStringLiteral("memberType")).toString());
+    m.setMemberLength(o.value(QStringLiteral("memberLength")).toInt());
+    m.setMemberIsPri(o.value(QStringLiteral("memberIsPri")).toInt());
+    m.setMemberComment(o.value(QStringLiteral("memberComment")).toString());
+    m.setMemberIsMust(o.value(QStringLiteral("memberIsMust")).toInt());
+    m.setMemberIsInteger(o.value(QStringLiteral("memberIsInteger")).toInt());
+    m.setMemberIsFloat(o.value(QStringLiteral("memberIsFloat")).toInt());
+    m.setQueryFlag(o.value(QStringLiteral("queryFlag")).toInt());
+    m.setMemberIsDisplay(o.value(QStringLiteral("memberIsDisplay")).toInt());
+    m.setMemberQueryDisplay(o.value(QStringLiteral("memberQueryDisplay")).toInt(1));
+    return m;
+}
+
+QString snapshotPath(const QString &outputDir, int version)
+{
+    return below(below(outputDir + QLatin1Char('/') + TGenerationRecord::FolderName(), modelsFolder),
+                 QStringLiteral("%1.json").arg(version).toUtf8().constData());
+}
+
 } // namespace
+
+QList<TModelVersion> TGenerationRecord::Versions(const QString &outputDir)
+{
+    QList<TModelVersion> versions;
+    const QString models = below(outputDir + QLatin1Char('/') + FolderName(), modelsFolder);
+    for (const QString &name : TFileOperate::FileNames(models)) {
+        if (!name.endsWith(QLatin1String(".json")))
+            continue;
+        bool number = false;
+        const int version = name.chopped(5).toInt(&number);
+        if (!number || version <= 0 || name != QStringLiteral("%1.json").arg(version))
+            continue;
+        const std::optional<QJsonObject> snapshot = LoadSnapshot(outputDir, version);
+        if (!snapshot)
+            continue;
+        versions.append({version, QDateTime::fromString(snapshot->value(QStringLiteral("time")).toString(),
+                                                        Qt::ISODate)});
+    }
+    std::sort(versions.begin(), versions.end(),
+              [](const TModelVersion &a, const TModelVersion &b) { return a.version < b.version; });
+    return versions;
+}
+
+std::optional<QJsonObject> TGenerationRecord::LoadSnapshot(const QString &outputDir, int version)
+{
+    const std::optional<QByteArray> bytes = TFileOperate::ReadBytes(snapshotPath(outputDir, version));
+    if (!bytes)
+        return std::nullopt;
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(*bytes, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    return document.object();
+}
+
+TProjectModel TGenerationRecord::SnapshotModel(const QJsonObject &snapshot)
+{
+    const int projectId = snapshot.value(QStringLiteral("projectId")).toInt();
+    QList<TClassModel> classes;
+    for (const QJsonValue &value : snapshot.value(QStringLiteral("classes")).toArray()) {
+        const QJsonObject o = value.toObject();
+        TClassModel cls;
+        cls.classId = o.value(QStringLiteral("classId")).toInt();
+        cls.className = o.value(QStringLiteral("className")).toString();
+        cls.friendName = o.value(QStringLiteral("friendName")).toString();
+        for (const QJsonValue &member : o.value(QStringLiteral("members")).toArray())
+            cls.members.append(memberFromSnapshot(member.toObject(), projectId, cls.classId));
+        classes.append(std::move(cls));
+    }
+    return TProjectModel::FromClasses(projectId, std::move(classes));
+}
 
 QByteArray TGenerationRecord::Hash(const QByteArray &bytes)
 {

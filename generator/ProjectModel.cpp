@@ -95,20 +95,35 @@ TProjectModel TProjectModel::Load(int projectId, const TClassList &classes)
         cls.members = inProject ? membersByClass.value(entry.id) : memberDao.GetMembers(entry.id);
         model.classes_.append(std::move(cls));
     }
+    model.IndexKeys();
+    return model;
+}
+
+TProjectModel TProjectModel::FromClasses(int projectId, QList<TClassModel> classes)
+{
+    TProjectModel model;
+    model.projectId_ = projectId;
+    model.classes_ = std::move(classes);
+    model.IndexKeys();
+    return model;
+}
+
+void TProjectModel::IndexKeys()
+{
+    keyByClassName_.clear();
     // The first class of each name, then its first key member that belongs to the project.
-    for (qsizetype c = 0; c < model.classes_.size(); ++c) {
-        const TClassModel &cls = model.classes_.at(c);
-        if (model.keyByClassName_.contains(cls.className))
+    for (qsizetype c = 0; c < classes_.size(); ++c) {
+        const TClassModel &cls = classes_.at(c);
+        if (keyByClassName_.contains(cls.className))
             continue;
         qsizetype key = -1;
         for (qsizetype m = 0; m < cls.members.size() && key < 0; ++m) {
             const TMember &member = cls.members.at(m);
-            if (member.memberIsPri() == 1 && member.projectId() == projectId)
+            if (member.memberIsPri() == 1 && member.projectId() == projectId_)
                 key = m;
         }
-        model.keyByClassName_.insert(cls.className, {c, key});
+        keyByClassName_.insert(cls.className, {c, key});
     }
-    return model;
 }
 
 TProjectModel TProjectModel::Load(int projectId)

@@ -36,6 +36,9 @@ public:
     static TProjectModel Load(int projectId, const TClassList &classes);
     // The same for the project's whole class list.
     static TProjectModel Load(int projectId);
+    // A model held elsewhere (a generation's snapshot); members count as the project's own
+    // when their projectId is projectId.
+    static TProjectModel FromClasses(int projectId, QList<TClassModel> classes);
 
     int ProjectId() const { return projectId_; }
     const QList<TClassModel> &Classes() const { return classes_; }
@@ -53,6 +56,8 @@ public:
     std::optional<QString> FindUnusableName(const QString &projectName) const;
 
 private:
+    void IndexKeys();
+
     int projectId_ = 0;
     QList<TClassModel> classes_;
     // Class name -> (class index, member index) of the key member the store finds for it;
