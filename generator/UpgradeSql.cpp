@@ -85,6 +85,9 @@ const char addForeignKey[] =
     "ADD CONSTRAINT `{name}` FOREIGN KEY (`{column}`) REFERENCES `{refTable}` (`{refKey}`)";
 const char afterColumn[] = "AFTER `{name}`";
 
+// The application's own table, which the script template creates under the prefix.
+const char adminTable[] = "admin";
+
 // The name the server gives the n-th unnamed foreign key of a table, which is what the table
 // script leaves; an upgrade writes it explicitly so the next upgrade can find it again.
 QString foreignKeyName(const QString &table, int ordinal)
@@ -388,9 +391,9 @@ public:
             for (const TForeignKey &key : table.keys) {
                 if (keptKeys.contains({table.ClassId(), key.memberId}))
                     continue;
+                // The index goes too: the server would not take it over for the key added later.
                 drop.Add(FillTemplate(dropForeignKey, {{"name", foreignKeyName(table.name, key.ordinal)}}));
-                if (!indexKept(table, key))
-                    drop.Add(FillTemplate(dropIndex, {{"name", key.column}}));
+                drop.Add(FillTemplate(dropIndex, {{"name", key.column}}));
             }
             dropKeys.Add(drop);
         }
@@ -420,6 +423,11 @@ public:
             if (before && before->name != table.name)
                 pendingRenames.append({before->name, table.name});
         }
+        if (from_.prefix != to_.prefix) {
+            const QString admin = QString::fromUtf8(adminTable);
+            taken.insert(lower(from_.prefix + admin));
+            pendingRenames.append({from_.prefix + admin, to_.prefix + admin});
+        }
         TStatement rename((QString::fromUtf8(renameHead)));
         for (const auto &pair : orderRenames(pendingRenames, taken))
             rename.Add(FillTemplate(renamePair, {{"from", pair.first}, {"to", pair.second}}));
@@ -437,13 +445,11 @@ public:
 
         for (const TTable &table : new_.tables) {
             TStatement add(FillTemplate(alterHead, {{"table", table.name}}));
-            const TTable *before = old_.Table(table.ClassId());
             for (const TForeignKey &key : table.keys) {
                 if (keptKeys.contains({table.ClassId(), key.memberId}))
                     continue;
-                const TForeignKey *old = before ? before->Key(key.memberId) : nullptr;
-                if (!(old && indexKept(*before, *old)))
-                    add.Add(FillTemplate(addIndex, {{"column", key.column}}));
+                // Named as the table script's unnamed key names it: after its column.
+                add.Add(FillTemplate(addIndex, {{"column", key.column}}));
                 add.Add(FillTemplate(addForeignKey, {{"name", foreignKeyName(table.name, key.ordinal)},
                                                      {"column", key.column},
                                                      {"refTable", new_.Table(key.refClassId)->name},
@@ -513,14 +519,6 @@ private:
             }
         }
         return kept;
-    }
-
-    // The index of an old foreign key serves the new one of the same column name.
-    bool indexKept(const TTable &before, const TForeignKey &old) const
-    {
-        const TTable *after = new_.Table(before.ClassId());
-        const TForeignKey *key = after ? after->Key(old.memberId) : nullptr;
-        return key && key->column == old.column;
     }
 
     bool tableNameNeeded(const QString &name) const
