@@ -54,23 +54,41 @@ QJsonObject memberSnapshot(const TMember &m)
     };
 }
 
+// One pass over the fields: a snapshot holds thousands of members, and looking each field up by
+// name costs a search per field.
 TMember memberFromSnapshot(const QJsonObject &o, int projectId, int classId)
 {
     TMember m;
     m.setProjectId(projectId);
     m.setClassId(classId);
-    m.setMemberId(o.value(QStringLiteral("memberId")).toInt());
-    m.setMemberName(o.value(QStringLiteral("memberName")).toString());
-    m.setMemberType(o.value(QStringLiteral("memberType")).toString());
-    m.setMemberLength(o.value(QStringLiteral("memberLength")).toInt());
-    m.setMemberIsPri(o.value(QStringLiteral("memberIsPri")).toInt());
-    m.setMemberComment(o.value(QStringLiteral("memberComment")).toString());
-    m.setMemberIsMust(o.value(QStringLiteral("memberIsMust")).toInt());
-    m.setMemberIsInteger(o.value(QStringLiteral("memberIsInteger")).toInt());
-    m.setMemberIsFloat(o.value(QStringLiteral("memberIsFloat")).toInt());
-    m.setQueryFlag(o.value(QStringLiteral("queryFlag")).toInt());
-    m.setMemberIsDisplay(o.value(QStringLiteral("memberIsDisplay")).toInt());
-    m.setMemberQueryDisplay(o.value(QStringLiteral("memberQueryDisplay")).toInt(1));
+    for (auto it = o.constBegin(); it != o.constEnd(); ++it) {
+        const QString key = it.key();
+        const QJsonValue value = it.value();
+        if (key == QLatin1String("memberId"))
+            m.setMemberId(value.toInt());
+        else if (key == QLatin1String("memberName"))
+            m.setMemberName(value.toString());
+        else if (key == QLatin1String("memberType"))
+            m.setMemberType(value.toString());
+        else if (key == QLatin1String("memberLength"))
+            m.setMemberLength(value.toInt());
+        else if (key == QLatin1String("memberIsPri"))
+            m.setMemberIsPri(value.toInt());
+        else if (key == QLatin1String("memberComment"))
+            m.setMemberComment(value.toString());
+        else if (key == QLatin1String("memberIsMust"))
+            m.setMemberIsMust(value.toInt());
+        else if (key == QLatin1String("memberIsInteger"))
+            m.setMemberIsInteger(value.toInt());
+        else if (key == QLatin1String("memberIsFloat"))
+            m.setMemberIsFloat(value.toInt());
+        else if (key == QLatin1String("queryFlag"))
+            m.setQueryFlag(value.toInt());
+        else if (key == QLatin1String("memberIsDisplay"))
+            m.setMemberIsDisplay(value.toInt());
+        else if (key == QLatin1String("memberQueryDisplay"))
+            m.setMemberQueryDisplay(value.toInt(1));
+    }
     return m;
 }
 
@@ -82,25 +100,29 @@ QString snapshotPath(const QString &outputDir, int version)
 
 } // namespace
 
+QList<int> TGenerationRecord::VersionNumbers(const QString &outputDir)
+{
+    QList<int> versions;
+    const QString models = below(outputDir + QLatin1Char('/') + FolderName(), modelsFolder);
+    for (const QString &name : TFileOperate::FileNames(models)) {
+        bool number = false;
+        const int version = name.endsWith(QLatin1String(".json")) ? name.chopped(5).toInt(&number) : 0;
+        if (number && version > 0 && name == QStringLiteral("%1.json").arg(version))
+            versions.append(version);
+    }
+    std::sort(versions.begin(), versions.end());
+    return versions;
+}
+
 QList<TModelVersion> TGenerationRecord::Versions(const QString &outputDir)
 {
     QList<TModelVersion> versions;
-    const QString models = below(outputDir + QLatin1Char('/') + FolderName(), modelsFolder);
-    for (const QString &name : TFileOperate::FileNames(models)) {
-        if (!name.endsWith(QLatin1String(".json")))
-            continue;
-        bool number = false;
-        const int version = name.chopped(5).toInt(&number);
-        if (!number || version <= 0 || name != QStringLiteral("%1.json").arg(version))
-            continue;
-        const std::optional<QJsonObject> snapshot = LoadSnapshot(outputDir, version);
-        if (!snapshot)
-            continue;
-        versions.append({version, QDateTime::fromString(snapshot->value(QStringLiteral("time")).toString(),
-                                                        Qt::ISODate)});
+    for (const int version : VersionNumbers(outputDir)) {
+        if (const std::optional<QJsonObject> snapshot = LoadSnapshot(outputDir, version)) {
+            const QString time = snapshot->value(QStringLiteral("time")).toString();
+            versions.append({version, QDateTime::fromString(time, Qt::ISODate)});
+        }
     }
-    std::sort(versions.begin(), versions.end(),
-              [](const TModelVersion &a, const TModelVersion &b) { return a.version < b.version; });
     return versions;
 }
 
@@ -126,7 +148,9 @@ TProjectModel TGenerationRecord::SnapshotModel(const QJsonObject &snapshot)
         cls.classId = o.value(QStringLiteral("classId")).toInt();
         cls.className = o.value(QStringLiteral("className")).toString();
         cls.friendName = o.value(QStringLiteral("friendName")).toString();
-        for (const QJsonValue &member : o.value(QStringLiteral("members")).toArray())
+        const QJsonArray members = o.value(QStringLiteral("members")).toArray();
+        cls.members.reserve(members.size());
+        for (const QJsonValue &member : members)
             cls.members.append(memberFromSnapshot(member.toObject(), projectId, cls.classId));
         classes.append(std::move(cls));
     }

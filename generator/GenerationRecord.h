@@ -55,7 +55,9 @@ public:
     static QJsonObject Snapshot(const TProjectModel &model, const QString &projectName,
                                 const QString &tablePrefix);
 
-    // The versions whose model snapshot outputDir keeps, oldest first.
+    // The versions whose model snapshot outputDir keeps, oldest first, by file name alone.
+    static QList<int> VersionNumbers(const QString &outputDir);
+    // The same with their times, read from each snapshot (unreadable ones are left out).
     static QList<TModelVersion> Versions(const QString &outputDir);
     // The snapshot of one version; nothing when it is missing or unreadable.
     static std::optional<QJsonObject> LoadSnapshot(const QString &outputDir, int version);

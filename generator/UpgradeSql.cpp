@@ -11,6 +11,8 @@
 #include <QHash>
 #include <QSet>
 
+#include <future>
+
 namespace {
 
 const char header[] = R"sql(
@@ -615,30 +617,41 @@ QString TUpgradeSql::BuildStatements(const TUpgradeSide &from, const TUpgradeSid
                                    .arg(from.version)
                                    .arg(error.message()));
     }
-    return TUpgradePlan(from, to, destructive).Statements();
+    TUpgradePlan plan(from, to, destructive);
+    return plan.Statements();
 }
 
 QString TUpgradeSql::Build(int projectId, const QString &outputDir, std::optional<int> fromVersion,
                            const std::optional<QString> &prefix, bool destructive,
                            const QString &programDir)
 {
-    const QList<TModelVersion> versions = TGenerationRecord::Versions(outputDir);
+    const QList<int> versions = TGenerationRecord::VersionNumbers(outputDir);
     if (versions.isEmpty())
         throw TGenerationError(NoRecordMessage());
-    const int version = fromVersion.value_or(versions.last().version);
-    const std::optional<QJsonObject> snapshot = TGenerationRecord::LoadSnapshot(outputDir, version);
-    if (!snapshot)
-        throw TGenerationError(UnknownVersionMessage(version));
-    const TProjectModel oldModel = TGenerationRecord::SnapshotModel(*snapshot);
-    // A project deleted and made again under the same name shares no ids with the record.
-    if (oldModel.ProjectId() != projectId)
-        throw TGenerationError(QStringLiteral("第 %1 版的生成记录属于另一个项目，请使用建表脚本").arg(version));
-    const QString oldPrefix = snapshot->value(QStringLiteral("tablePrefix")).toString();
-    const QString newPrefix = prefix.value_or(oldPrefix);
+    const int version = fromVersion.value_or(versions.last());
+    // The snapshot is read on a second thread while this one reads the model database: both
+    // take about as long, and the snapshot needs no database.
+    std::future<std::optional<std::pair<TProjectModel, QString>>> recorded =
+        std::async(std::launch::async, [&outputDir, version]() -> std::optional<std::pair<TProjectModel, QString>> {
+            const std::optional<QJsonObject> snapshot = TGenerationRecord::LoadSnapshot(outputDir, version);
+            if (!snapshot)
+                return std::nullopt;
+            return std::pair{TGenerationRecord::SnapshotModel(*snapshot),
+                             snapshot->value(QStringLiteral("tablePrefix")).toString()};
+        });
     const TProjectModel newModel = [projectId] {
         const TReadSnapshot read;
         return TProjectModel::Load(projectId);
     }();
+    const std::optional<std::pair<TProjectModel, QString>> old = recorded.get();
+    if (!old)
+        throw TGenerationError(UnknownVersionMessage(version));
+    const TProjectModel &oldModel = old->first;
+    // A project deleted and made again under the same name shares no ids with the record.
+    if (oldModel.ProjectId() != projectId)
+        throw TGenerationError(QStringLiteral("第 %1 版的生成记录属于另一个项目，请使用建表脚本").arg(version));
+    const QString &oldPrefix = old->second;
+    const QString newPrefix = prefix.value_or(oldPrefix);
     const QString statements =
         BuildStatements({&oldModel, oldPrefix, version}, {&newModel, newPrefix, 0}, destructive);
     QString script = TFileOperate::LoadUtf8File(programDir + QLatin1Char('/') + TemplatePath());
