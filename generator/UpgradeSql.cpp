@@ -160,6 +160,11 @@ TSchema describe(const TProjectModel &model, const QString &prefix)
 {
     TSchema schema;
     schema.tables.reserve(model.Classes().size());
+    // A reference names the first class of its name, as the model's key lookup finds it.
+    QHash<QString, int> classIds;
+    for (const TClassModel &cls : model.Classes())
+        if (!classIds.contains(cls.className))
+            classIds.insert(cls.className, cls.classId);
     for (const TClassModel &cls : model.Classes()) {
         if (schema.tableAt.contains(cls.classId))
             continue;
@@ -184,7 +189,8 @@ TSchema describe(const TProjectModel &model, const QString &prefix)
             const TMember *refKey = model.ProjectKeyMember(member.memberType());
             table.keyAt.insert(member.memberId(), table.keys.size());
             table.keys.append({member.memberId(), member.memberName(), int(table.keys.size()) + 1,
-                               refKey->classId(), refKey->memberId(), refKey->memberName()});
+                               classIds.value(member.memberType()), refKey->memberId(),
+                               refKey->memberName()});
         }
         schema.tableAt.insert(cls.classId, schema.tables.size());
         schema.tables.append(std::move(table));
