@@ -40,6 +40,7 @@ private slots:
     void badCallsGetOneLineAndExitTwo();
     void sqlPrintsTheScriptWithoutMark();
     void sqlRefusesModelsWithoutScript();
+    void historyAndUpgradeFollowTheRecord();
     void regenerationKeepsHandEditsAndStopsAtConflicts();
     void killedRegenerationEndsAsAnUninterruptedOne_data();
     void killedRegenerationEndsAsAnUninterruptedOne();
@@ -94,7 +95,8 @@ void TestCli::helpDescribesEveryCommand()
     const TResult help = cli({QStringLiteral("--help")});
     QCOMPARE(help.exitCode, 0);
     for (const char *word : {"init", "projects", "generate NAME", "sql NAME", "--home DIR", "--prefix P", "t_",
-                             "--dry-run", "--diff", "  3  "})
+                             "--dry-run", "--diff", "  3  ", "history NAME", "upgrade-sql NAME", "--from N",
+                             "--destructive"})
         QVERIFY2(help.out.contains(word), word);
 
     const TResult bare = cli({});
@@ -210,6 +212,11 @@ void TestCli::badCallsGetOneLineAndExitTwo_data()
     row("prefix for init", "none", {"init", "--prefix", "x_"}, "只用于 generate 和 sql");
     row("dry run for sql", "model", {"sql", "campus", "--dry-run"}, "只用于 generate 命令");
     row("diff without dry run", "model", {"generate", "campus", "--diff"}, "需要与 --dry-run 一起使用");
+    row("history without record", "model", {"history", "campus"}, "该项目还没有生成记录，请使用建表脚本");
+    row("upgrade without record", "model", {"upgrade-sql", "campus"}, "该项目还没有生成记录，请使用建表脚本");
+    row("version not a number", "model", {"upgrade-sql", "campus", "--from", "x"}, "版本号必须是正整数: x");
+    row("from for sql", "model", {"sql", "campus", "--from", "1"}, "只用于 upgrade-sql 命令");
+    row("destructive for generate", "model", {"generate", "campus", "--destructive"}, "只用于 upgrade-sql 命令");
 }
 
 void TestCli::badCallsGetOneLineAndExitTwo()
@@ -262,6 +269,40 @@ void TestCli::sqlRefusesModelsWithoutScript()
     const TResult refused = cli({QStringLiteral("--home"), home(), QStringLiteral("sql"), QStringLiteral("school")});
     QCOMPARE(refused.exitCode, 1);
     QCOMPARE(QString::fromUtf8(refused.err), QStringLiteral("Score类的成员student引用的类Student不存在或没有主键!\n"));
+    QVERIFY(refused.out.isEmpty());
+}
+
+void TestCli::historyAndUpgradeFollowTheRecord()
+{
+    loadCase(QStringLiteral("branches"));
+    MakeSkeleton(home());
+    WriteFile(home(QStringLiteral("template/数据库/mysql_upgrade.sql")), bom + "-- $dbprefix\r\n$sqlString");
+    const QStringList upgrade{QStringLiteral("--home"), home(), QStringLiteral("upgrade-sql"), QStringLiteral("campus")};
+    QCOMPARE(generate(home()).exitCode, 0);
+    RunSql(home(QStringLiteral("projects.mdb")), QStringLiteral("update t_member set memberName='caption' where memberName='title' and classId=5;"));
+    QCOMPARE(generate(home()).exitCode, 0);
+
+    const TResult history = cli({QStringLiteral("--home"), home(), QStringLiteral("history"), QStringLiteral("campus")});
+    QCOMPARE(history.exitCode, 0);
+    QVERIFY2(QRegularExpression(QStringLiteral("^1\t\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\n2\t.+\n$"))
+                 .match(QString::fromUtf8(history.out)).hasMatch(), history.out.constData());
+
+    // The newest version is the current model; version 1 still has the old name.
+    const TResult newest = cli(upgrade);
+    QCOMPARE(newest.exitCode, 0);
+    QVERIFY2(newest.out.startsWith("-- t_\r\n-- 模型没有变化"), newest.out.constData());
+    const TResult fromFirst = cli(upgrade + QStringList{QStringLiteral("--from=1"), QStringLiteral("--prefix"), QStringLiteral("v_")});
+    QCOMPARE(fromFirst.exitCode, 0);
+    QVERIFY(fromFirst.out.startsWith("-- v_\r\n"));
+    QVERIFY2(fromFirst.out.contains("CHANGE COLUMN `title` `caption`"), fromFirst.out.constData());
+
+    const TResult unknown = cli(upgrade + QStringList{QStringLiteral("--from"), QStringLiteral("7")});
+    QCOMPARE(unknown.exitCode, 2);
+    QCOMPARE(QString::fromUtf8(unknown.err), QStringLiteral("该项目没有第 7 版的生成记录\n"));
+    RunSql(home(QStringLiteral("projects.mdb")), QStringLiteral("update t_member set memberIsPri=0 where classId=3;"));
+    const TResult refused = cli(upgrade);
+    QCOMPARE(refused.exitCode, 1);
+    QCOMPARE(QString::fromUtf8(refused.err), QStringLiteral("Tag表主键设置错误，每个类只能设置一个主键!\n"));
     QVERIFY(refused.out.isEmpty());
 }
 
