@@ -5,6 +5,9 @@
 #include "generator/DataBaseSql.h"
 #include "ui/DataBaseSqlForm.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+
 #include "TestSupport.h"
 
 #include <QDir>
@@ -288,6 +291,45 @@ private slots:
         TMemberDAO().UpdateMember(ref);
         QCOMPARE(DriveDialog<TDataBaseSqlForm>([&] { Trigger(window.get(), "sql1"); }, [](TDataBaseSqlForm &) {}), 0);
         QCOMPARE(user->texts(), QStringList{"Score类的成员student引用的类Ghost不存在或没有主键!"});
+    }
+
+    void upgradeWindow()
+    {
+        giveBak();
+        giveTemplate();
+        QVERIFY(QFile::copy(QStringLiteral(VELMORA_SOURCE_DIR "/template/数据库/mysql_upgrade.sql"),
+                            program->Dir() + QStringLiteral("/template/数据库/mysql_upgrade.sql")));
+        openWindow();
+        // Nothing generated yet: the table script is the way.
+        QCOMPARE(DriveDialog<TDataBaseSqlForm>([&] { Trigger(window.get(), "upgrade1"); }, [](TDataBaseSqlForm &) {}), 0);
+        QCOMPARE(user->texts(), QStringList{"该项目还没有生成记录，请使用建表脚本"});
+        QVERIFY(generate());
+        program->AddMember(school, student, QStringLiteral("age"), MemberType::Integer, false, false, QStringLiteral("年龄"));
+        QVERIFY(generate());
+        TMember name = TMemberDAO().GetMembers(student).at(1);
+        TMemberDAO().DeleteMember(name.memberId());
+        user->shown.clear();
+
+        QStringList versions;
+        QString fromNewest, fromFirst, destructive;
+        QCOMPARE(DriveDialog<TDataBaseSqlForm>([&] { Trigger(window.get(), "upgrade1"); }, [&](TDataBaseSqlForm &form) {
+                     auto *memo = Find<QPlainTextEdit>(&form, "Memo_Sql");
+                     auto *version = Find<QComboBox>(&form, "CB_Version");
+                     for (int i = 0; i < version->count(); ++i)
+                         versions << version->itemText(i).section(QLatin1Char(' '), 0, 2);
+                     fromNewest = memo->toPlainText();
+                     version->setCurrentIndex(1);
+                     fromFirst = memo->toPlainText();
+                     Find<QCheckBox>(&form, "CK_Destructive")->setChecked(true);
+                     destructive = memo->toPlainText();
+                 }),
+                 1);
+        QVERIFY(user->shown.isEmpty());
+        QCOMPARE(versions, (QStringList{"第 2 版", "第 1 版"}));
+        QVERIFY2(fromNewest.contains(QStringLiteral("\n-- ALTER TABLE `t_Student` DROP COLUMN `name`;\n")), qPrintable(fromNewest));
+        QVERIFY(!fromNewest.contains(QStringLiteral("ADD COLUMN")));
+        QVERIFY(fromFirst.contains(QStringLiteral("ADD COLUMN `age` int(11) NOT NULL COMMENT '年龄' AFTER `id`")));
+        QVERIFY(destructive.contains(QStringLiteral("\n  DROP COLUMN `name`,\n")));
     }
 };
 

@@ -71,7 +71,7 @@ private slots:
                            "A2=添加类(&A),N2=修改类名(&B),S1=删除类(&S),M1=添加成员(&M),"
                            "N3=修改成员属性(&E),C1=删除成员(&C)"),
             QStringLiteral("P1=代码管理(&A):N4=设置表名前缀(&P),sql1=生成建表sql语句(&M),"
-                           "A1=生成项目代码(&M)"),
+                           "upgrade1=生成数据库升级脚本(&U),A1=生成项目代码(&M)"),
         }));
         QStringList columns;
         QTableWidget *table = TMainFormProbe{window.get()}.members();
@@ -117,6 +117,7 @@ private slots:
         QTest::newRow("edit member") << "N3" << "请先选择一个成员";
         QTest::newRow("delete member") << "C1" << "请先选择一个成员";
         QTest::newRow("table script") << "sql1" << "当前未有任何项目被选中!";
+        QTest::newRow("upgrade script") << "upgrade1" << "当前未有任何项目被选中!";
         QTest::newRow("generate") << "A1" << "没有一个工程被选中！";
     }
     void commandsWithoutSelectionAreRefused()
