@@ -57,7 +57,7 @@ void TDataBaseSqlForm::FormShowUpgrade(const QString &programDir, const QString 
                             it->version);
     }
     label->setBuddy(CB_Version);
-    CK_Destructive = new QCheckBox(QStringLiteral("写出删除语句 (删除已从模型中移除的表和列, 连同其中的数据)"), this);
+    CK_Destructive = new QCheckBox(QStringLiteral("写出删除语句 (删除已移除的表和列及其数据)"), this);
     CK_Destructive->setObjectName(QStringLiteral("CK_Destructive"));
     row->addWidget(label);
     row->addWidget(CB_Version);

@@ -312,9 +312,15 @@ private slots:
 
         QStringList versions;
         QString fromNewest, fromFirst, destructive;
+        QStringList clipped;
         QCOMPARE(DriveDialog<TDataBaseSqlForm>([&] { Trigger(window.get(), "upgrade1"); }, [&](TDataBaseSqlForm &form) {
                      auto *memo = Find<QPlainTextEdit>(&form, "Memo_Sql");
                      auto *version = Find<QComboBox>(&form, "CB_Version");
+                     for (const QWidget *w : form.findChildren<QWidget *>()) {
+                         if (!qobject_cast<const QPlainTextEdit *>(w) && w->isVisible()
+                             && w->width() < w->sizeHint().width())
+                             clipped << QString::fromLatin1(w->metaObject()->className());
+                     }
                      for (int i = 0; i < version->count(); ++i)
                          versions << version->itemText(i).section(QLatin1Char(' '), 0, 2);
                      fromNewest = memo->toPlainText();
@@ -325,6 +331,7 @@ private slots:
                  }),
                  1);
         QVERIFY(user->shown.isEmpty());
+        QCOMPARE(clipped, QStringList());
         QCOMPARE(versions, (QStringList{"第 2 版", "第 1 版"}));
         QVERIFY2(fromNewest.contains(QStringLiteral("\n-- ALTER TABLE `t_Student` DROP COLUMN `name`;\n")), qPrintable(fromNewest));
         QVERIFY(!fromNewest.contains(QStringLiteral("ADD COLUMN")));
