@@ -97,10 +97,46 @@ QString foreignKeyName(const QString &table, int ordinal)
     return table + QStringLiteral("_ibfk_") + QString::number(ordinal);
 }
 
+// A column of a table, its definition written only when asked for: most columns of a large
+// model are unchanged, which their members alone can tell.
 struct TColumn {
     int memberId = 0;
     QString name;
-    QString definition;
+    const TProjectModel *model = nullptr;
+    const TMember *member = nullptr;
+    const TMember *refKey = nullptr; // the referenced key of a reference column
+    bool asKey = false;
+    QString prefix;
+
+    const QString &Definition() const
+    {
+        if (definition_.isEmpty()) {
+            definition_ = TDataBaseSql::ColumnDefinition(*model, *member, asKey);
+            // The table script puts the prefix in wherever a comment says $dbprefix.
+            definition_.replace(QStringLiteral("$dbprefix"), prefix);
+        }
+        return definition_;
+    }
+
+    // Whether the definitions of two columns differ; compares what they are made of first.
+    bool Differs(const TColumn &other) const
+    {
+        const TMember &a = *member;
+        const TMember &b = *other.member;
+        const bool sameParts = asKey == other.asKey && a.memberName() == b.memberName()
+            && a.memberComment() == b.memberComment() && a.memberType() == b.memberType()
+            && a.memberLength() == b.memberLength() && a.memberIsMust() == b.memberIsMust()
+            && a.memberIsInteger() == b.memberIsInteger()
+            && (prefix == other.prefix || !a.memberComment().contains(QLatin1String("$dbprefix")))
+            && (refKey == nullptr) == (other.refKey == nullptr)
+            && (!refKey
+                || (refKey->memberIsInteger() == other.refKey->memberIsInteger()
+                    && refKey->memberLength() == other.refKey->memberLength()));
+        return !sameParts && Definition() != other.Definition();
+    }
+
+private:
+    mutable QString definition_;
 };
 
 // A foreign key as the table script adds it; its index carries the column's name.
@@ -175,14 +211,23 @@ TSchema describe(const TProjectModel &model, const QString &prefix)
         table.keyId = key.memberId();
         table.keyName = key.memberName();
         const auto add = [&](const TMember &member, bool asKey) {
-            QString definition = TDataBaseSql::ColumnDefinition(model, member, asKey);
-            // The table script puts the prefix in wherever a comment says $dbprefix.
-            definition.replace(QStringLiteral("$dbprefix"), prefix);
+            TColumn column;
+            column.memberId = member.memberId();
+            column.name = member.memberName();
+            column.model = &model;
+            column.member = &member;
+            column.asKey = asKey;
+            column.prefix = prefix;
+            if (!asKey && MemberType::IsReference(member.memberType()))
+                column.refKey = model.ProjectKeyMember(member.memberType());
             table.columnAt.insert(member.memberId(), table.columns.size());
-            table.columns.append({member.memberId(), member.memberName(), definition});
+            table.columns.append(std::move(column));
         };
         add(key, true);
-        for (const TMember &member : cls.NonKeyMembers()) {
+        // The class's own members, not a copy: the columns point at them.
+        for (const TMember &member : cls.members) {
+            if (member.memberIsPri() != 0)
+                continue;
             add(member, false);
             if (!MemberType::IsReference(member.memberType()))
                 continue;
@@ -251,7 +296,7 @@ QString lossWarning(const QString &column, const QString &from, const QString &t
 // value for it; renamed when its name is needed again.
 QString keptDefinition(const TColumn &column, const QString &name)
 {
-    QString definition = column.definition;
+    QString definition = column.Definition();
     definition.replace(0, column.name.size() + 2, QLatin1Char('`') + name + QLatin1Char('`'));
     const qsizetype comment = definition.indexOf(QStringLiteral(" COMMENT '"));
     for (const QLatin1String notNull : {QLatin1String(" NOT NULL AUTO_INCREMENT"), QLatin1String(" NOT NULL")}) {
@@ -496,7 +541,7 @@ private:
         const QHash<int, int> previousAfter = keptOrder(after, before);
         for (const TColumn &column : after.columns) {
             const TColumn *old = before.Column(column.memberId);
-            if (old && (old->definition != column.definition
+            if (old && (old->Differs(column)
                         || previousBefore.value(column.memberId) != previousAfter.value(column.memberId)))
                 changed.insert(column.memberId);
         }
@@ -559,7 +604,7 @@ private:
             if (after.HasColumnNamed(column.name))
                 keptName += QStringLiteral("_v%1").arg(from_.version);
             const QString definition = keptDefinition(column, keptName);
-            if (keptName != column.name || definition != column.definition) {
+            if (keptName != column.name || definition != column.Definition()) {
                 alter.Add(FillTemplate(keepColumn, {{"old", column.name}, {"definition", definition}}),
                           QStringLiteral("已从模型中移除, 保留其数据"));
             }
@@ -572,12 +617,12 @@ private:
                 : FillTemplate(afterColumn, {{"name", after.columns.at(i - 1).name}});
             const TColumn *old = before.Column(column.memberId);
             if (!old) {
-                alter.Add(FillTemplate(addColumn, {{"definition", column.definition}, {"position", position}}));
+                alter.Add(FillTemplate(addColumn, {{"definition", column.Definition()}, {"position", position}}));
             } else if (columnChanged(after.ClassId(), column.memberId)) {
                 alter.Add(FillTemplate(changeColumn, {{"old", old->name},
-                                                      {"definition", column.definition},
+                                                      {"definition", column.Definition()},
                                                       {"position", position}}),
-                          lossWarning(column.name, old->definition, column.definition));
+                          lossWarning(column.name, old->Definition(), column.Definition()));
             }
         }
         if (keyChanged)
