@@ -4,11 +4,13 @@
 
 #include "generator/DataBaseSql.h"
 #include "generator/GenerationError.h"
+#include "generator/GenerationRecord.h"
 #include "generator/GenerationRun.h"
 #include "generator/ModelChecker.h"
 #include "generator/ReadSnapshot.h"
 #include "generator/Merge.h"
 #include "generator/RunMessages.h"
+#include "generator/UpgradeSql.h"
 #include "model/ClassDAO.h"
 #include "model/DbHelper.h"
 #include "model/ProjectDAO.h"
@@ -40,12 +42,18 @@ const char usage[] = R"(用法:
               [--dry-run [--diff]]                     已经生成过时保留你对生成文件的修改 (见下)
   velmora-cli [--home DIR] sql NAME [--prefix P]       输出该项目的建表sql语句 (UTF-8, 无BOM)
   velmora-cli [--home DIR] check NAME [--prefix P]     检查该项目的模型, 每行输出一个问题
+  velmora-cli [--home DIR] history NAME                列出该项目每次生成记录的模型版本: 每行一个, 版本号、制表符、生成时间
+  velmora-cli [--home DIR] upgrade-sql NAME            输出数据库升级脚本 (UTF-8, 无BOM): 把由第 N 版生成的数据库
+              [--from N] [--prefix P] [--destructive]  升级为当前模型的数据库, 保留表中的数据
   velmora-cli --help                                   显示本说明
 
 选项:
   --home DIR    程序文件夹: 其中有 projects.mdb、bak/ 和 template/, 生成的代码写入其中的 projects/NAME/。
                 默认为 velmora-cli 所在的文件夹。
-  --prefix P    表名前缀, 默认为 t_, 只能包含字母、数字和下划线。
+  --prefix P    表名前缀, 默认为 t_, 只能包含字母、数字和下划线; upgrade-sql 默认沿用第 N 版的前缀,
+                给出新的前缀时表被重命名。
+  --from N      upgrade-sql 升级的起点: 生成记录中的版本号 (见 history), 默认为最新的版本。
+  --destructive upgrade-sql 写出删除已从模型中移除的表和列的语句; 默认只把它们写成注释, 数据保留。
   --dry-run     只列出每个文件将会怎样 (新建、更新、无变化、保留你的修改、已合并、冲突、另存、孤立),
                 不写入任何文件。
   --diff        与 --dry-run 一起使用: 在每个将要改变的文件下面列出统一格式的差异。
@@ -61,7 +69,8 @@ const char usage[] = R"(用法:
   1  模型检查未通过 (主键或显示成员设置错误、引用的类不存在或没有主键、项目名或类名不能用作文件名、
      名称不合法或重名、表名前缀不合法、字符串长度超出范围、含有utf8表不能保存的字符等),
      没有写入任何文件; check 命令发现了问题
-  2  其他错误: 参数错误、找不到项目、模型数据库缺失或无法读取、模板缺失、文件无法写入等
+  2  其他错误: 参数错误、找不到项目、模型数据库缺失或无法读取、模板缺失、文件无法写入、
+     项目还没有生成记录、没有所给版本的生成记录等
   3  generate 已完成, 但有合并冲突需要手工解决 (--dry-run 时: 将会有冲突)
 )";
 
@@ -93,6 +102,8 @@ struct TArguments {
     bool help = false;
     bool dryRun = false;
     bool diff = false;
+    std::optional<QString> from;
+    bool destructive = false;
     QString error; // set when the command line cannot be used
 };
 
@@ -118,6 +129,11 @@ TArguments parseArguments(const QStringList &args)
         } else if (arg == QLatin1String("--prefix") || arg.startsWith(QLatin1String("--prefix="))) {
             if (const auto prefix = value(QStringLiteral("--prefix")))
                 result.prefix = *prefix;
+        } else if (arg == QLatin1String("--from") || arg.startsWith(QLatin1String("--from="))) {
+            if (const auto from = value(QStringLiteral("--from")))
+                result.from = *from;
+        } else if (arg == QLatin1String("--destructive")) {
+            result.destructive = true;
         } else if (arg == QLatin1String("--dry-run")) {
             result.dryRun = true;
         } else if (arg == QLatin1String("--diff")) {
@@ -262,11 +278,60 @@ int checkModel(const QString &projectName, const QString &prefix)
     return ExitRefused;
 }
 
+QString outputDir(const QString &home, const QString &projectName)
+{
+    TGenerationTarget target;
+    target.outputRoot = home;
+    target.projectName = projectName;
+    return target.OutputDir();
+}
+
+int printHistory(const QString &home, const QString &projectName)
+{
+    if (findProject(projectName) < 0)
+        return fail(QStringLiteral("找不到名为\"%1\"的项目").arg(projectName), ExitFailed);
+    const QList<TModelVersion> versions = TGenerationRecord::Versions(outputDir(home, projectName));
+    if (versions.isEmpty())
+        return fail(TUpgradeSql::NoRecordMessage(), ExitFailed);
+    QString lines;
+    for (const TModelVersion &version : versions) {
+        lines += QString::number(version.version) + QLatin1Char('\t')
+            + version.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QLatin1Char('\n');
+    }
+    writeOut(lines, stdout);
+    return ExitOk;
+}
+
+int printUpgrade(const QString &home, const QString &projectName, const TArguments &args)
+{
+    const int projectId = findProject(projectName);
+    if (projectId < 0)
+        return fail(QStringLiteral("找不到名为\"%1\"的项目").arg(projectName), ExitFailed);
+    std::optional<int> from;
+    if (args.from) {
+        bool number = false;
+        from = args.from->toInt(&number);
+        if (!number || *from <= 0)
+            return fail(QStringLiteral("版本号必须是正整数: %1").arg(*args.from), ExitFailed);
+    }
+    try {
+        writeOut(TUpgradeSql::Build(projectId, outputDir(home, projectName), from, args.prefix,
+                                    args.destructive, home),
+                 stdout);
+        return ExitOk;
+    } catch (const TModelCheckError &error) {
+        return fail(error.message(), ExitRefused);
+    } catch (const TGenerationError &error) {
+        return fail(error.message(), ExitFailed);
+    }
+}
+
 int run(const TArguments &args)
 {
     const QString command = args.positional.value(0);
+    const bool upgrade = command == QLatin1String("upgrade-sql");
     const bool withProject = command == QLatin1String("generate") || command == QLatin1String("sql")
-        || command == QLatin1String("check");
+        || command == QLatin1String("check") || command == QLatin1String("history") || upgrade;
     const bool plain = command == QLatin1String("init") || command == QLatin1String("projects");
     if (!withProject && !plain)
         return fail(QStringLiteral("未知的命令: %1 (见 --help)").arg(command), ExitFailed);
@@ -274,10 +339,12 @@ int run(const TArguments &args)
         return fail(QStringLiteral("命令 %1 不带参数: %2 (见 --help)")
                         .arg(command, args.positional.mid(1).join(QLatin1Char(' '))),
                     ExitFailed);
-    if (plain && args.prefix)
-        return fail(QStringLiteral("选项 --prefix 只用于 generate 和 sql 以及 check 命令"), ExitFailed);
+    if ((plain || command == QLatin1String("history")) && args.prefix)
+        return fail(QStringLiteral("选项 --prefix 只用于 generate、sql、check 和 upgrade-sql 命令"), ExitFailed);
     if ((args.dryRun || args.diff) && command != QLatin1String("generate"))
         return fail(QStringLiteral("选项 --dry-run 和 --diff 只用于 generate 命令"), ExitFailed);
+    if ((args.from || args.destructive) && !upgrade)
+        return fail(QStringLiteral("选项 --from 和 --destructive 只用于 upgrade-sql 命令"), ExitFailed);
     if (args.diff && !args.dryRun)
         return fail(QStringLiteral("选项 --diff 需要与 --dry-run 一起使用"), ExitFailed);
     if (withProject && args.positional.size() != 2)
@@ -308,6 +375,10 @@ int run(const TArguments &args)
             return generate(home, projectName, prefix, args.dryRun, args.diff);
         if (command == QLatin1String("check"))
             return checkModel(projectName, prefix);
+        if (command == QLatin1String("history"))
+            return printHistory(home, projectName);
+        if (upgrade)
+            return printUpgrade(home, projectName, args);
         return printScript(home, projectName, prefix);
     } catch (const TDbError &error) {
         return fail(error.message(), ExitFailed);

@@ -20,42 +20,28 @@ const char tableHeader[] = R"sql(
 CREATE TABLE IF NOT EXISTS `{prefix}{Class}` (
 )sql";
 
-const char integerKeyColumn[] = R"sql(
-  `{key}` int(11) NOT NULL AUTO_INCREMENT COMMENT '{keyComment}',
+// Column definitions, as a CREATE TABLE line writes them between its indentation and comma;
+// an upgrade script's CHANGE and ADD COLUMN clauses write the same text.
+const char columnLine[] = R"sql(
+  {column},
 )sql";
 
-const char textKeyColumn[] = R"sql(
-  `{key}` varchar({keyLength}) COLLATE utf8_bin NOT NULL COMMENT '{keyComment}',
-)sql";
+const char integerKeyColumn[] = "`{name}` int(11) NOT NULL AUTO_INCREMENT COMMENT '{comment}'";
 
-const char textColumnRequired[] = R"sql(
-  `{name}` varchar({length}) COLLATE utf8_bin NOT NULL COMMENT '{comment}',
-)sql";
+const char textColumnRequired[] = "`{name}` varchar({length}) COLLATE utf8_bin NOT NULL COMMENT '{comment}'";
 
-const char textColumnOptional[] = R"sql(
-  `{name}` varchar({length}) COLLATE utf8_bin NULL COMMENT '{comment}',
-)sql";
+const char textColumnOptional[] = "`{name}` varchar({length}) COLLATE utf8_bin NULL COMMENT '{comment}'";
 
-const char integerColumn[] = R"sql(
-  `{name}` int(11) NOT NULL COMMENT '{comment}',
-)sql";
+const char integerColumn[] = "`{name}` int(11) NOT NULL COMMENT '{comment}'";
 
-const char floatColumn[] = R"sql(
-  `{name}` float NOT NULL COMMENT '{comment}',
-)sql";
+const char floatColumn[] = "`{name}` float NOT NULL COMMENT '{comment}'";
 
-const char dateColumn[] = R"sql(
-  `{name}` date NOT NULL COMMENT '{comment}',
-)sql";
+const char dateColumn[] = "`{name}` date NOT NULL COMMENT '{comment}'";
 
-const char pictureColumn[] = R"sql(
-  `{name}` text COLLATE utf8_bin NOT NULL COMMENT '{comment}',
-)sql";
+const char pictureColumn[] = "`{name}` text COLLATE utf8_bin NOT NULL COMMENT '{comment}'";
 
 // A reference column takes the type of the referenced key, without auto-increment.
-const char textReferenceColumn[] = R"sql(
-  `{name}` varchar({refLength}) COLLATE utf8_bin NOT NULL COMMENT '{comment}',
-)sql";
+const char textReferenceColumn[] = "`{name}` varchar({refLength}) COLLATE utf8_bin NOT NULL COMMENT '{comment}'";
 
 // The integer-key form has two blanks before DEFAULT and one before the semicolon.
 const char integerKeyFooter[] = R"sql(
@@ -136,36 +122,54 @@ QString TDataBaseSql::LoadTemplate(const QString &programDir)
     return text;
 }
 
+void TDataBaseSql::CheckModel(const TProjectModel &model, const QString &tablePrefix)
+{
+    checkModel(model, tablePrefix);
+}
+
+QString TDataBaseSql::ColumnDefinition(const TProjectModel &model, const TMember &member,
+                                       bool asKey)
+{
+    const bool reference = !asKey && MemberType::IsReference(member.memberType());
+    const TMember *refKey = reference ? model.ProjectKeyMember(member.memberType()) : nullptr;
+    const TVars vars{{"name", member.memberName()},
+                     {"comment", sqlString(member.memberComment())},
+                     {"length", QString::number(member.memberLength())},
+                     {"refLength", refKey ? QString::number(refKey->memberLength()) : QString()}};
+    if (asKey)
+        return FillTemplate(Naming::IsIntegerKey(&member) ? integerKeyColumn : textColumnRequired, vars);
+    return FillTemplate(columnTemplate(member, refKey), vars);
+}
+
+void TDataBaseSql::EmitTable(TTextBuilder &out, const TProjectModel &model, const TClassModel &cls,
+                             const QString &tablePrefix)
+{
+    const TMember &key = *cls.KeyMember();
+    const TVars vars{{"prefix", tablePrefix}, {"Class", cls.className}, {"key", key.memberName()}};
+    out.Emit(tableHeader, vars);
+    out.Emit(columnLine, {{"column", ColumnDefinition(model, key, true)}});
+    for (const TMember &member : cls.NonKeyMembers())
+        out.Emit(columnLine, {{"column", ColumnDefinition(model, member, false)}});
+    out.Emit(Naming::IsIntegerKey(&key) ? integerKeyFooter : textKeyFooter, vars);
+}
+
 QString TDataBaseSql::BuildStatements(const TProjectModel &model, const QString &tablePrefix)
 {
     checkModel(model, tablePrefix);
     TTextBuilder tables;
     TTextBuilder keys;
     for (const TClassModel &cls : model.Classes()) {
-        const TMember &key = *cls.KeyMember();
-        const bool integerKey = Naming::IsIntegerKey(&key);
-        const TVars vars{{"prefix", tablePrefix},
-                         {"Class", cls.className},
-                         {"key", key.memberName()},
-                         {"keyComment", sqlString(key.memberComment())},
-                         {"keyLength", QString::number(key.memberLength())}};
-        tables.Emit(tableHeader, vars);
-        tables.Emit(integerKey ? integerKeyColumn : textKeyColumn, vars);
+        EmitTable(tables, model, cls, tablePrefix);
         for (const TMember &member : cls.NonKeyMembers()) {
-            const bool reference = MemberType::IsReference(member.memberType());
-            const TMember *refKey = reference ? model.ProjectKeyMember(member.memberType()) : nullptr;
-            const TVars memberVars = vars.With(
-                {{"name", member.memberName()},
-                 {"comment", sqlString(member.memberComment())},
-                 {"length", QString::number(member.memberLength())},
-                 {"Ref", member.memberType()},
-                 {"refKey", refKey ? refKey->memberName() : QString()},
-                 {"refLength", refKey ? QString::number(refKey->memberLength()) : QString()}});
-            tables.Emit(columnTemplate(member, refKey), memberVars);
-            if (reference)
-                keys.Emit(foreignKey, memberVars);
+            if (!MemberType::IsReference(member.memberType()))
+                continue;
+            const TMember *refKey = model.ProjectKeyMember(member.memberType());
+            keys.Emit(foreignKey, {{"prefix", tablePrefix},
+                                   {"Class", cls.className},
+                                   {"name", member.memberName()},
+                                   {"Ref", member.memberType()},
+                                   {"refKey", refKey->memberName()}});
         }
-        tables.Emit(integerKey ? integerKeyFooter : textKeyFooter, vars);
     }
     return tables.Text() + keys.Text();
 }

@@ -3,6 +3,9 @@
 #include <QString>
 
 class TProjectModel;
+class TTextBuilder;
+struct TClassModel;
+class TMember;
 
 // The MySQL table-creation script of a project: the CREATE TABLE and foreign-key statements
 // placed into template/数据库/mysql_dump.sql of the program folder.
@@ -19,6 +22,16 @@ public:
     // The script template's text. Throws TGenerationError, naming the file, for a template
     // that is missing, empty, not UTF-8, or has no $sqlString.
     static QString LoadTemplate(const QString &programDir);
+
+    // The checks a model passes before it has a script; throws TModelCheckError.
+    static void CheckModel(const TProjectModel &model, const QString &tablePrefix);
+
+    // One column as its CREATE TABLE line writes it, without indentation and comma:
+    // "`name` type ... COMMENT '...'". asKey gives the key column's form.
+    static QString ColumnDefinition(const TProjectModel &model, const TMember &member, bool asKey);
+    // The CREATE TABLE block of one class (which has a key member), closed by an empty line.
+    static void EmitTable(TTextBuilder &out, const TProjectModel &model, const TClassModel &cls,
+                          const QString &tablePrefix);
 
     // The script template, relative to the program folder.
     static QString TemplatePath();

@@ -8,6 +8,8 @@
 #include <QJsonDocument>
 #include <QSet>
 
+#include <algorithm>
+
 namespace {
 
 const char recordFile[] = "record.json";
@@ -52,7 +54,108 @@ QJsonObject memberSnapshot(const TMember &m)
     };
 }
 
+// One pass over the fields: a snapshot holds thousands of members, and looking each field up by
+// name costs a search per field.
+TMember memberFromSnapshot(const QJsonObject &o, int projectId, int classId)
+{
+    TMember m;
+    m.setProjectId(projectId);
+    m.setClassId(classId);
+    for (auto it = o.constBegin(); it != o.constEnd(); ++it) {
+        const QString key = it.key();
+        const QJsonValue value = it.value();
+        if (key == QLatin1String("memberId"))
+            m.setMemberId(value.toInt());
+        else if (key == QLatin1String("memberName"))
+            m.setMemberName(value.toString());
+        else if (key == QLatin1String("memberType"))
+            m.setMemberType(value.toString());
+        else if (key == QLatin1String("memberLength"))
+            m.setMemberLength(value.toInt());
+        else if (key == QLatin1String("memberIsPri"))
+            m.setMemberIsPri(value.toInt());
+        else if (key == QLatin1String("memberComment"))
+            m.setMemberComment(value.toString());
+        else if (key == QLatin1String("memberIsMust"))
+            m.setMemberIsMust(value.toInt());
+        else if (key == QLatin1String("memberIsInteger"))
+            m.setMemberIsInteger(value.toInt());
+        else if (key == QLatin1String("memberIsFloat"))
+            m.setMemberIsFloat(value.toInt());
+        else if (key == QLatin1String("queryFlag"))
+            m.setQueryFlag(value.toInt());
+        else if (key == QLatin1String("memberIsDisplay"))
+            m.setMemberIsDisplay(value.toInt());
+        else if (key == QLatin1String("memberQueryDisplay"))
+            m.setMemberQueryDisplay(value.toInt(1));
+    }
+    return m;
+}
+
+QString snapshotPath(const QString &outputDir, int version)
+{
+    return below(below(outputDir + QLatin1Char('/') + TGenerationRecord::FolderName(), modelsFolder),
+                 QStringLiteral("%1.json").arg(version).toUtf8().constData());
+}
+
 } // namespace
+
+QList<int> TGenerationRecord::VersionNumbers(const QString &outputDir)
+{
+    QList<int> versions;
+    const QString models = below(outputDir + QLatin1Char('/') + FolderName(), modelsFolder);
+    for (const QString &name : TFileOperate::FileNames(models)) {
+        bool number = false;
+        const int version = name.endsWith(QLatin1String(".json")) ? name.chopped(5).toInt(&number) : 0;
+        if (number && version > 0 && name == QStringLiteral("%1.json").arg(version))
+            versions.append(version);
+    }
+    std::sort(versions.begin(), versions.end());
+    return versions;
+}
+
+QList<TModelVersion> TGenerationRecord::Versions(const QString &outputDir)
+{
+    QList<TModelVersion> versions;
+    for (const int version : VersionNumbers(outputDir)) {
+        if (const std::optional<QJsonObject> snapshot = LoadSnapshot(outputDir, version)) {
+            const QString time = snapshot->value(QStringLiteral("time")).toString();
+            versions.append({version, QDateTime::fromString(time, Qt::ISODate)});
+        }
+    }
+    return versions;
+}
+
+std::optional<QJsonObject> TGenerationRecord::LoadSnapshot(const QString &outputDir, int version)
+{
+    const std::optional<QByteArray> bytes = TFileOperate::ReadBytes(snapshotPath(outputDir, version));
+    if (!bytes)
+        return std::nullopt;
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(*bytes, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    return document.object();
+}
+
+TProjectModel TGenerationRecord::SnapshotModel(const QJsonObject &snapshot)
+{
+    const int projectId = snapshot.value(QStringLiteral("projectId")).toInt();
+    QList<TClassModel> classes;
+    for (const QJsonValue &value : snapshot.value(QStringLiteral("classes")).toArray()) {
+        const QJsonObject o = value.toObject();
+        TClassModel cls;
+        cls.classId = o.value(QStringLiteral("classId")).toInt();
+        cls.className = o.value(QStringLiteral("className")).toString();
+        cls.friendName = o.value(QStringLiteral("friendName")).toString();
+        const QJsonArray members = o.value(QStringLiteral("members")).toArray();
+        cls.members.reserve(members.size());
+        for (const QJsonValue &member : members)
+            cls.members.append(memberFromSnapshot(member.toObject(), projectId, cls.classId));
+        classes.append(std::move(cls));
+    }
+    return TProjectModel::FromClasses(projectId, std::move(classes));
+}
 
 QByteArray TGenerationRecord::Hash(const QByteArray &bytes)
 {

@@ -11,6 +11,12 @@
 
 class TProjectModel;
 
+// One recorded version of the model: its number and when it was generated.
+struct TModelVersion {
+    int version = 0;
+    QDateTime time;
+};
+
 // What the generation record remembers of one generated file, by SHA-256 of its bytes (hex).
 struct TRecordedFile {
     QByteArray base;    // the bytes last written in place, the base of the next merge; empty: none
@@ -48,6 +54,15 @@ public:
     // with their ids, names, types, lengths, flags and comments.
     static QJsonObject Snapshot(const TProjectModel &model, const QString &projectName,
                                 const QString &tablePrefix);
+
+    // The versions whose model snapshot outputDir keeps, oldest first, by file name alone.
+    static QList<int> VersionNumbers(const QString &outputDir);
+    // The same with their times, read from each snapshot (unreadable ones are left out).
+    static QList<TModelVersion> Versions(const QString &outputDir);
+    // The snapshot of one version; nothing when it is missing or unreadable.
+    static std::optional<QJsonObject> LoadSnapshot(const QString &outputDir, int version);
+    // The model a snapshot holds, with its classes and members in their recorded order.
+    static TProjectModel SnapshotModel(const QJsonObject &snapshot);
 
     // Writes version Version()+1: new bytes (hash -> bytes), the snapshot, then record.json;
     // stored bytes no file refers to any more are removed afterwards.

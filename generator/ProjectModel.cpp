@@ -110,6 +110,7 @@ TProjectModel TProjectModel::FromClasses(int projectId, QList<TClassModel> class
 
 void TProjectModel::IndexKeyMembers()
 {
+    keyByClassName_.clear();
     // The first class of each name, then its first key member that belongs to the project.
     for (qsizetype c = 0; c < classes_.size(); ++c) {
         const TClassModel &cls = classes_.at(c);

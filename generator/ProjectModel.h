@@ -36,8 +36,8 @@ public:
     static TProjectModel Load(int projectId, const TClassList &classes);
     // The same for the project's whole class list.
     static TProjectModel Load(int projectId);
-    // A model held in memory (a model file, say), read as if stored under projectId: its
-    // members carry that project id, and the classes' and members' ids tell them apart.
+    // A model held in memory (a model file, a generation's snapshot), read as if stored under
+    // projectId: members count as the project's own when their projectId is projectId.
     static TProjectModel FromClasses(int projectId, QList<TClassModel> classes);
 
     int ProjectId() const { return projectId_; }

@@ -16,6 +16,7 @@
 #include "generator/ModelChecker.h"
 #include "generator/ProjectModel.h"
 #include "generator/ReadSnapshot.h"
+#include "generator/GenerationTarget.h"
 #include "model/ClassDAO.h"
 #include "model/MemberDAO.h"
 #include "model/ProjectDAO.h"
@@ -114,6 +115,7 @@ void TFormMain::BuildMenus()
     codeMenu->setObjectName(QStringLiteral("P1"));
     AddCommand(codeMenu, "N4", QStringLiteral("设置表名前缀(&P)"), &TFormMain::N4Click);
     AddCommand(codeMenu, "sql1", QStringLiteral("生成建表sql语句(&M)"), &TFormMain::sql1Click);
+    AddCommand(codeMenu, "upgrade1", QStringLiteral("生成数据库升级脚本(&U)"), &TFormMain::upgrade1Click);
     AddCommand(codeMenu, "A1", QStringLiteral("生成项目代码(&M)"), &TFormMain::A1Click);
     AddCommand(codeMenu, "Check1", QStringLiteral("检查模型(&C)"), &TFormMain::Check1Click);
 }
@@ -570,6 +572,27 @@ void TFormMain::sql1Click()
         form.SetTablePrefix(tablePrefix_);
         // A model without a script, or a missing template, stops here with its message.
         form.FormShow(programDir_);
+        form.exec();
+    });
+}
+
+void TFormMain::upgrade1Click()
+{
+    Run([this] {
+        const int projectId = SelectedProjectId();
+        if (projectId == -1) {
+            ui_.message(this, QStringLiteral("当前未有任何项目被选中!"));
+            return;
+        }
+        TGenerationTarget target;
+        target.outputRoot = programDir_;
+        target.projectName = CB_Project->currentText();
+        TDataBaseSqlForm form(this);
+        form.SetProjectId(projectId);
+        // The prefix the next generation writes into the code, which the database must follow.
+        form.SetTablePrefix(tablePrefix_);
+        // No generation record, a refused model or a missing template stops here with its message.
+        form.FormShowUpgrade(programDir_, target.OutputDir());
         form.exec();
     });
 }

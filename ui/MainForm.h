@@ -73,6 +73,7 @@ public slots:
     // 代码管理
     void N4Click();   // table prefix
     void sql1Click(); // table-creation script
+    void upgrade1Click(); // database upgrade script
     void A1Click();   // generate the project's code
     void Check1Click(); // check the model
 

@@ -48,6 +48,7 @@ private slots:
     void everyCommandRefusesTheSameModel();
     void checkPassesASoundModel();
     void damagedDatabaseIsRefusedNamingWhatIsMissing();
+    void historyAndUpgradeFollowTheRecord();
     void regenerationKeepsHandEditsAndStopsAtConflicts();
     void killedRegenerationEndsAsAnUninterruptedOne_data();
     void killedRegenerationEndsAsAnUninterruptedOne();
@@ -105,7 +106,8 @@ void TestCli::helpDescribesEveryCommand()
     QCOMPARE(help.exitCode, 0);
     for (const char *word : {"init", "projects", "generate NAME", "sql NAME", "--home DIR", "--prefix P", "t_",
                              "--dry-run", "--diff", "  3  ",
-                             "export NAME [-o FILE]", "import FILE [--as NAME]", "import-db --database D", "--password-file F"})
+                             "export NAME [-o FILE]", "import FILE [--as NAME]", "import-db --database D", "--password-file F",
+                             "history NAME", "upgrade-sql NAME", "--from N", "--destructive"})
         QVERIFY2(help.out.contains(word), word);
 
     const TResult bare = cli({});
@@ -218,9 +220,14 @@ void TestCli::badCallsGetOneLineAndExitTwo_data()
     row("argument to projects", "model", {"projects", "campus"}, "不带参数");
     row("prefix without value", "model", {"generate", "campus", "--prefix"}, "选项 --prefix 缺少参数值");
     row("empty prefix", "model", {"generate", "campus", "--prefix", ""}, "前缀输入不能为空!");
-    row("prefix for init", "none", {"init", "--prefix", "x_"}, "只用于 generate 和 sql");
+    row("prefix for init", "none", {"init", "--prefix", "x_"}, "只用于 generate、sql、check 和 upgrade-sql");
     row("dry run for sql", "model", {"sql", "campus", "--dry-run"}, "只用于 generate 命令");
     row("diff without dry run", "model", {"generate", "campus", "--diff"}, "需要与 --dry-run 一起使用");
+    row("history without record", "model", {"history", "campus"}, "该项目还没有生成记录，请使用建表脚本");
+    row("upgrade without record", "model", {"upgrade-sql", "campus"}, "该项目还没有生成记录，请使用建表脚本");
+    row("version not a number", "model", {"upgrade-sql", "campus", "--from", "x"}, "版本号必须是正整数: x");
+    row("from for sql", "model", {"sql", "campus", "--from", "1"}, "只用于 upgrade-sql 命令");
+    row("destructive for generate", "model", {"generate", "campus", "--destructive"}, "只用于 upgrade-sql 命令");
 }
 
 void TestCli::badCallsGetOneLineAndExitTwo()
@@ -338,6 +345,40 @@ void TestCli::damagedDatabaseIsRefusedNamingWhatIsMissing()
         QVERIFY2(QString::fromUtf8(run.err).contains(QStringLiteral("缺少 表 t_project; 表 t_member 的列 memberLength, queryFlag")),
                  run.err.constData());
     }
+}
+
+void TestCli::historyAndUpgradeFollowTheRecord()
+{
+    loadCase(QStringLiteral("branches"));
+    MakeSkeleton(home());
+    WriteFile(home(QStringLiteral("template/数据库/mysql_upgrade.sql")), bom + "-- $dbprefix\r\n$sqlString");
+    const QStringList upgrade{QStringLiteral("--home"), home(), QStringLiteral("upgrade-sql"), QStringLiteral("campus")};
+    QCOMPARE(generate(home()).exitCode, 0);
+    RunSql(home(QStringLiteral("projects.mdb")), QStringLiteral("update t_member set memberName='caption' where memberName='title' and classId=5;"));
+    QCOMPARE(generate(home()).exitCode, 0);
+
+    const TResult history = cli({QStringLiteral("--home"), home(), QStringLiteral("history"), QStringLiteral("campus")});
+    QCOMPARE(history.exitCode, 0);
+    QVERIFY2(QRegularExpression(QStringLiteral("^1\t\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\n2\t.+\n$"))
+                 .match(QString::fromUtf8(history.out)).hasMatch(), history.out.constData());
+
+    // The newest version is the current model; version 1 still has the old name.
+    const TResult newest = cli(upgrade);
+    QCOMPARE(newest.exitCode, 0);
+    QVERIFY2(newest.out.startsWith("-- t_\r\n-- 模型没有变化"), newest.out.constData());
+    const TResult fromFirst = cli(upgrade + QStringList{QStringLiteral("--from=1"), QStringLiteral("--prefix"), QStringLiteral("v_")});
+    QCOMPARE(fromFirst.exitCode, 0);
+    QVERIFY(fromFirst.out.startsWith("-- v_\r\n"));
+    QVERIFY2(fromFirst.out.contains("CHANGE COLUMN `title` `caption`"), fromFirst.out.constData());
+
+    const TResult unknown = cli(upgrade + QStringList{QStringLiteral("--from"), QStringLiteral("7")});
+    QCOMPARE(unknown.exitCode, 2);
+    QCOMPARE(QString::fromUtf8(unknown.err), QStringLiteral("该项目没有第 7 版的生成记录\n"));
+    RunSql(home(QStringLiteral("projects.mdb")), QStringLiteral("update t_member set memberIsPri=0 where classId=3;"));
+    const TResult refused = cli(upgrade);
+    QCOMPARE(refused.exitCode, 1);
+    QCOMPARE(QString::fromUtf8(refused.err), QStringLiteral("Tag表主键设置错误，每个类只能设置一个主键!\n"));
+    QVERIFY(refused.out.isEmpty());
 }
 
 namespace {

@@ -10,6 +10,9 @@
 #include <QPlainTextEdit>
 #include <QTreeWidget>
 
+#include <QCheckBox>
+#include <QComboBox>
+
 #include "TestSupport.h"
 
 #include <QDir>
@@ -383,6 +386,53 @@ private slots:
         TMemberDAO().UpdateMember(ref);
         QCOMPARE(DriveDialog<TDataBaseSqlForm>([&] { Trigger(window.get(), "sql1"); }, [](TDataBaseSqlForm &) {}), 0);
         QCOMPARE(user->texts(), QStringList{"Score类的成员student引用的类Ghost不存在或没有主键!"});
+    }
+
+    void upgradeWindow()
+    {
+        giveBak();
+        giveTemplate();
+        QVERIFY(QFile::copy(QStringLiteral(VELMORA_SOURCE_DIR "/template/数据库/mysql_upgrade.sql"),
+                            program->Dir() + QStringLiteral("/template/数据库/mysql_upgrade.sql")));
+        openWindow();
+        // Nothing generated yet: the table script is the way.
+        QCOMPARE(DriveDialog<TDataBaseSqlForm>([&] { Trigger(window.get(), "upgrade1"); }, [](TDataBaseSqlForm &) {}), 0);
+        QCOMPARE(user->texts(), QStringList{"该项目还没有生成记录，请使用建表脚本"});
+        program->AddMember(school, student, QStringLiteral("nick"), MemberType::Text, false, false, QStringLiteral("昵称"));
+        QVERIFY(generate());
+        program->AddMember(school, student, QStringLiteral("age"), MemberType::Integer, false, false, QStringLiteral("年龄"));
+        user->previewAnswers << true;
+        QVERIFY(generate());
+        TMemberDAO().DeleteMember(TMemberDAO().GetMembers(student).at(2).memberId());
+        user->shown.clear();
+
+        QStringList versions;
+        QString fromNewest, fromFirst, destructive;
+        QStringList clipped;
+        QCOMPARE(DriveDialog<TDataBaseSqlForm>([&] { Trigger(window.get(), "upgrade1"); }, [&](TDataBaseSqlForm &form) {
+                     auto *memo = Find<QPlainTextEdit>(&form, "Memo_Sql");
+                     auto *version = Find<QComboBox>(&form, "CB_Version");
+                     for (const QWidget *w : form.findChildren<QWidget *>()) {
+                         if (!qobject_cast<const QPlainTextEdit *>(w) && w->isVisible()
+                             && w->width() < w->sizeHint().width())
+                             clipped << QString::fromLatin1(w->metaObject()->className());
+                     }
+                     for (int i = 0; i < version->count(); ++i)
+                         versions << version->itemText(i).section(QLatin1Char(' '), 0, 2);
+                     fromNewest = memo->toPlainText();
+                     version->setCurrentIndex(1);
+                     fromFirst = memo->toPlainText();
+                     Find<QCheckBox>(&form, "CK_Destructive")->setChecked(true);
+                     destructive = memo->toPlainText();
+                 }),
+                 1);
+        QVERIFY(user->shown.isEmpty());
+        QCOMPARE(clipped, QStringList());
+        QCOMPARE(versions, (QStringList{"第 2 版", "第 1 版"}));
+        QVERIFY2(fromNewest.contains(QStringLiteral("\n-- ALTER TABLE `t_Student` DROP COLUMN `nick`;\n")), qPrintable(fromNewest));
+        QVERIFY(!fromNewest.contains(QStringLiteral("ADD COLUMN")));
+        QVERIFY(fromFirst.contains(QStringLiteral("ADD COLUMN `age` int(11) NOT NULL COMMENT '年龄' AFTER `name`")));
+        QVERIFY(destructive.contains(QStringLiteral("\n  DROP COLUMN `nick`,\n")));
     }
 };
 

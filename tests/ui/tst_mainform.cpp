@@ -72,7 +72,7 @@ private slots:
                            "N3=修改成员属性(&E),C1=删除成员(&C),=,ExportModel=导出模型(&O)…,"
                            "ImportModel=导入模型(&I)…,ImportDatabase=从数据库导入(&R)…"),
             QStringLiteral("P1=代码管理(&A):N4=设置表名前缀(&P),sql1=生成建表sql语句(&M),"
-                           "A1=生成项目代码(&M),Check1=检查模型(&C)"),
+                           "upgrade1=生成数据库升级脚本(&U),A1=生成项目代码(&M),Check1=检查模型(&C)"),
         }));
         QStringList columns;
         QTableWidget *table = TMainFormProbe{window.get()}.members();
@@ -118,6 +118,7 @@ private slots:
         QTest::newRow("edit member") << "N3" << "请先选择一个成员";
         QTest::newRow("delete member") << "C1" << "请先选择一个成员";
         QTest::newRow("table script") << "sql1" << "当前未有任何项目被选中!";
+        QTest::newRow("upgrade script") << "upgrade1" << "当前未有任何项目被选中!";
         QTest::newRow("generate") << "A1" << "没有一个工程被选中！";
     }
     void commandsWithoutSelectionAreRefused()

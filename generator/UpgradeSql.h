@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+class TProjectModel;
+
+// One side of an upgrade: a model, the prefix its tables carry, and the version it was
+// generated as (0 for the current model).
+struct TUpgradeSide {
+    const TProjectModel *model = nullptr;
+    QString prefix;
+    int version = 0;
+};
+
+// The MariaDB script that turns the database of one model (as the table script created it)
+// into the database of another, keeping its rows. Classes and members are matched by their
+// ids, so a renamed class or member is renamed, never dropped and added.
+//
+// Order, each step one MariaDB accepts on tables holding rows (the header turns the foreign
+// key checks off): foreign keys that change are dropped; removed tables are dropped; tables are
+// renamed; new tables are created; each kept table gets one ALTER TABLE for its key, columns
+// changed, added and removed; foreign keys are added, under the names the server gives the
+// table script's unnamed ones, so that the next upgrade finds them.
+//
+// Without destructive, removed tables and columns stay: their DROP statements are written as
+// comments under a warning, and a kept column is made nullable so the new code can insert rows.
+class TUpgradeSql {
+public:
+    // The statements alone. Throws TModelCheckError when `to` has no table script, and
+    // TGenerationError when `from` cannot be read as one.
+    static QString BuildStatements(const TUpgradeSide &from, const TUpgradeSide &to,
+                                   bool destructive);
+
+    // The script from version fromVersion (default: the newest) of the generation record in
+    // outputDir to the project's current model, placed into the upgrade template of the program
+    // folder. prefix defaults to the one the version was generated with.
+    static QString Build(int projectId, const QString &outputDir, std::optional<int> fromVersion,
+                         const std::optional<QString> &prefix, bool destructive,
+                         const QString &programDir);
+
+    static QString TemplatePath();
+
+    static QString NoRecordMessage();
+    static QString UnknownVersionMessage(int version);
+};

@@ -1,0 +1,1 @@
+SELECT studentId, fullName, ageText, birthday, photo, grade, department FROM t_Student ORDER BY studentId; SELECT * FROM t_Department ORDER BY deptNo;

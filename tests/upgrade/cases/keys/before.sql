@@ -1,0 +1,1 @@
+SELECT studentId, studentName, grade FROM t_Student ORDER BY studentId; SELECT gradeId, gradeName FROM t_Grade ORDER BY gradeId; SELECT deptNo, deptName FROM t_Department ORDER BY deptNo; SELECT clubId, clubName FROM t_Club ORDER BY clubId;

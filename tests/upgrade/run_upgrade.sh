@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# Upgrade scripts against a real MariaDB. For each folder of cases/: generate the base model
+# (version 1), load its table script and rows.sql into one database, edit the model (edit.sql),
+# apply `upgrade-sql` to that database, and load the edited model's table script into an empty
+# one. The two must agree in information_schema (tables, columns, keys, foreign keys, comments),
+# and the rows of kept columns (before.sql, after.sql) must read the same.
+# case.conf: DESTRUCTIVE=1 for --destructive; PREFIX=P for a new prefix. Without --destructive
+# the commented DROP statements are run afterwards, which must then reach the same database.
+#
+#   VELMORA_BUILD_DIR=build tests/upgrade/run_upgrade.sh [case...]
+set -uo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+build_dir="$(cd "${VELMORA_BUILD_DIR:-$here/../../build}" && pwd)"
+cli="$build_dir/velmora-cli"
+PATH="$PATH:/usr/sbin:/sbin"
+
+fail() { echo "upgrade: $*" >&2; exit 1; }
+for tool in mariadbd mariadb-install-db mariadb mariadb-admin sqlite3; do
+  command -v "$tool" >/dev/null || fail "missing tool: $tool (see scripts/packages.txt)"
+done
+[ -x "$cli" ] || fail "missing $cli; build the project first"
+
+scratch="$(mktemp -d "${TMPDIR:-/tmp}/velmora-upgrade.XXXXXX")"
+db_pid=""
+cleanup() {
+  local rc=$?
+  if [ -n "$db_pid" ]; then
+    mariadb-admin --socket="$scratch/mysql.sock" -uroot shutdown >/dev/null 2>&1 || kill "$db_pid" 2>/dev/null
+    wait "$db_pid" 2>/dev/null
+  fi
+  [ "${VELMORA_UPGRADE_KEEP:-0}" = 1 ] && echo "upgrade: scratch folder kept at $scratch" || rm -rf "$scratch"
+  exit $rc
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+user_opt=()
+[ "$(id -u)" -eq 0 ] && user_opt=(--user=root)
+mariadb-install-db --no-defaults --datadir="$scratch/db" --auth-root-authentication-method=normal \
+  --skip-test-db "${user_opt[@]}" > "$scratch/install-db.log" 2>&1 || { cat "$scratch/install-db.log"; fail "mariadb-install-db failed"; }
+mariadbd --no-defaults --datadir="$scratch/db" --socket="$scratch/mysql.sock" --skip-networking \
+  --pid-file="$scratch/mariadb.pid" --log-error="$scratch/mariadb.err" --skip-log-bin \
+  --innodb-buffer-pool-size=32M --innodb-flush-log-at-trx-commit=2 "${user_opt[@]}" > /dev/null 2>&1 &
+db_pid=$!
+for _ in $(seq 1 120); do
+  mariadb-admin --socket="$scratch/mysql.sock" -uroot ping >/dev/null 2>&1 && break
+  kill -0 "$db_pid" 2>/dev/null || { cat "$scratch/mariadb.err"; fail "MariaDB did not start"; }
+  sleep 0.5
+done
+sql() { mariadb --socket="$scratch/mysql.sock" -uroot --default-character-set=utf8mb4 --batch "$@"; }
+
+# What information_schema says of one database, in a stable order.
+schema() {
+  sql information_schema -e "
+    SELECT table_name, engine, table_collation, table_comment FROM tables
+      WHERE table_schema = '$1' ORDER BY table_name;
+    SELECT table_name, column_name, ordinal_position, column_type, is_nullable, column_default,
+           column_key, extra, collation_name, column_comment FROM columns
+      WHERE table_schema = '$1' ORDER BY table_name, ordinal_position;
+    SELECT table_name, index_name, seq_in_index, column_name, non_unique FROM statistics
+      WHERE table_schema = '$1' ORDER BY table_name, index_name, seq_in_index;
+    SELECT constraint_name, table_name, column_name, referenced_table_name, referenced_column_name
+      FROM key_column_usage WHERE table_schema = '$1' AND referenced_table_name IS NOT NULL
+      ORDER BY table_name, constraint_name;"
+}
+
+run_case() {
+  local name="$1" folder="$here/cases/$1" work="$scratch/$1"
+  local DESTRUCTIVE=0 PREFIX=t_
+  # shellcheck disable=SC1091
+  source "$folder/case.conf"
+  mkdir -p "$work/home"
+  ln -s "$build_dir/bak" "$work/home/bak"
+  ln -s "$build_dir/template" "$work/home/template"
+  local home="$work/home"
+  "$cli" --home "$home" init >/dev/null || return 1
+  sqlite3 "$home/projects.mdb" < "$here/base_model.sql" || return 1
+  "$cli" --home "$home" generate school > "$work/generate.log" || { cat "$work/generate.log"; return 1; }
+  "$cli" --home "$home" sql school > "$work/old.sql" || return 1
+  sqlite3 "$home/projects.mdb" < "$folder/edit.sql" || return 1
+  "$cli" --home "$home" sql school --prefix "$PREFIX" > "$work/new.sql" || return 1
+  local options=(--prefix "$PREFIX")
+  [ "$DESTRUCTIVE" = 1 ] && options+=(--destructive)
+  "$cli" --home "$home" upgrade-sql school "${options[@]}" > "$work/upgrade.sql" || return 1
+
+  sql -e "CREATE DATABASE up_$name CHARACTER SET utf8mb4; CREATE DATABASE new_$name CHARACTER SET utf8mb4;"
+  sql "up_$name" < "$work/old.sql" || return 1
+  sql "up_$name" < "$here/rows.sql" || return 1
+  sql --skip-column-names "up_$name" < "$folder/before.sql" > "$work/before.txt" || return 1
+  sql "up_$name" < "$work/upgrade.sql" || { cat "$work/upgrade.sql"; return 1; }
+  sql --skip-column-names "up_$name" < "$folder/after.sql" > "$work/after.txt" || return 1
+  if [ "$DESTRUCTIVE" != 1 ]; then
+    sed -n 's/\r$//; s/^-- \(ALTER TABLE .* DROP COLUMN .*;\|DROP TABLE .*;\)$/\1/p' "$work/upgrade.sql" > "$work/drops.sql"
+    [ -s "$work/drops.sql" ] || { echo "no commented DROP statements"; return 1; }
+    sql "up_$name" < "$work/drops.sql" || return 1
+  fi
+  sql "new_$name" < "$work/new.sql" || return 1
+
+  schema "up_$name" | sed "s/up_$name/DB/g" > "$work/up.schema"
+  schema "new_$name" | sed "s/new_$name/DB/g" > "$work/new.schema"
+  local ok=0
+  diff -u "$work/new.schema" "$work/up.schema" > "$work/schema.diff" || { echo "schema differs:"; cat "$work/schema.diff"; ok=1; }
+  diff -u "$work/before.txt" "$work/after.txt" || { echo "rows of kept columns differ"; ok=1; }
+  [ $ok = 0 ] || { echo "--- upgrade script:"; cat "$work/upgrade.sql"; }
+  return $ok
+}
+
+cases=("$@")
+[ ${#cases[@]} -gt 0 ] || cases=($(ls "$here/cases"))
+failed=0
+for name in "${cases[@]}"; do
+  if run_case "$name" > "$scratch/$name.log" 2>&1; then
+    echo "PASS $name"
+  else
+    echo "FAIL $name"
+    cat "$scratch/$name.log"
+    failed=1
+  fi
+done
+exit $failed
