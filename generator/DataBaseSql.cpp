@@ -141,33 +141,47 @@ QString TDataBaseSql::BuildStatements(const TProjectModel &model, const QString 
     checkModel(model, tablePrefix);
     TTextBuilder tables;
     TTextBuilder keys;
-    for (const TClassModel &cls : model.Classes()) {
-        const TMember &key = *cls.KeyMember();
-        const bool integerKey = Naming::IsIntegerKey(&key);
-        const TVars vars{{"prefix", tablePrefix},
-                         {"Class", cls.className},
-                         {"key", key.memberName()},
-                         {"keyComment", sqlString(key.memberComment())},
-                         {"keyLength", QString::number(key.memberLength())}};
-        tables.Emit(tableHeader, vars);
-        tables.Emit(integerKey ? integerKeyColumn : textKeyColumn, vars);
-        for (const TMember &member : cls.NonKeyMembers()) {
-            const bool reference = MemberType::IsReference(member.memberType());
-            const TMember *refKey = reference ? model.ProjectKeyMember(member.memberType()) : nullptr;
-            const TVars memberVars = vars.With(
-                {{"name", member.memberName()},
-                 {"comment", sqlString(member.memberComment())},
-                 {"length", QString::number(member.memberLength())},
-                 {"Ref", member.memberType()},
-                 {"refKey", refKey ? refKey->memberName() : QString()},
-                 {"refLength", refKey ? QString::number(refKey->memberLength()) : QString()}});
-            tables.Emit(columnTemplate(member, refKey), memberVars);
-            if (reference)
-                keys.Emit(foreignKey, memberVars);
-        }
-        tables.Emit(integerKey ? integerKeyFooter : textKeyFooter, vars);
-    }
+    for (const TClassModel &cls : model.Classes())
+        EmitClass(model, cls, tablePrefix, tables, keys);
     return tables.Text() + keys.Text();
+}
+
+QString TDataBaseSql::BuildClassStatements(const TProjectModel &model, const TClassModel &cls,
+                                           const QString &tablePrefix)
+{
+    TTextBuilder tables;
+    TTextBuilder keys;
+    EmitClass(model, cls, tablePrefix, tables, keys);
+    return tables.Text() + keys.Text();
+}
+
+void TDataBaseSql::EmitClass(const TProjectModel &model, const TClassModel &cls,
+                             const QString &tablePrefix, TTextBuilder &tables, TTextBuilder &keys)
+{
+    const TMember &key = *cls.KeyMember();
+    const bool integerKey = Naming::IsIntegerKey(&key);
+    const TVars vars{{"prefix", tablePrefix},
+                     {"Class", cls.className},
+                     {"key", key.memberName()},
+                     {"keyComment", sqlString(key.memberComment())},
+                     {"keyLength", QString::number(key.memberLength())}};
+    tables.Emit(tableHeader, vars);
+    tables.Emit(integerKey ? integerKeyColumn : textKeyColumn, vars);
+    for (const TMember &member : cls.NonKeyMembers()) {
+        const bool reference = MemberType::IsReference(member.memberType());
+        const TMember *refKey = reference ? model.ProjectKeyMember(member.memberType()) : nullptr;
+        const TVars memberVars = vars.With(
+            {{"name", member.memberName()},
+             {"comment", sqlString(member.memberComment())},
+             {"length", QString::number(member.memberLength())},
+             {"Ref", member.memberType()},
+             {"refKey", refKey ? refKey->memberName() : QString()},
+             {"refLength", refKey ? QString::number(refKey->memberLength()) : QString()}});
+        tables.Emit(columnTemplate(member, refKey), memberVars);
+        if (reference)
+            keys.Emit(foreignKey, memberVars);
+    }
+    tables.Emit(integerKey ? integerKeyFooter : textKeyFooter, vars);
 }
 
 QString TDataBaseSql::Build(int projectId, const QString &tablePrefix, const QString &programDir)
