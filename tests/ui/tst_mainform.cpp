@@ -57,21 +57,34 @@ private slots:
     {
         auto window = openWindow();
         QCOMPARE(window->windowTitle(), QStringLiteral("VelmoraPHP基于MVC三层模式代码生成器2.0版"));
-        const QList<QMenu *> menus = window->menuBar()->findChildren<QMenu *>(Qt::FindDirectChildrenOnly);
         QStringList layout;
-        for (QMenu *menu : menus) {
+        const auto accessKey = [](const QString &text) {
+            const qsizetype at = text.indexOf(QLatin1Char('&'));
+            return at < 0 ? QString() : text.mid(at + 1, 1).toUpper();
+        };
+        QStringList barKeys;
+        for (QAction *entry : window->menuBar()->actions()) {
+            QMenu *menu = entry->menu();
             QStringList items;
-            for (QAction *a : menu->actions())
+            QStringList keys;
+            for (QAction *a : menu->actions()) {
                 items.append(a->objectName() + QLatin1Char('=') + a->text());
+                // Each access key once within its menu, so a key press means one command.
+                QVERIFY2(!keys.contains(accessKey(a->text())), qPrintable(a->text()));
+                keys.append(accessKey(a->text()));
+            }
+            QVERIFY2(!barKeys.contains(accessKey(menu->title())), qPrintable(menu->title()));
+            barKeys.append(accessKey(menu->title()));
             layout.append(menu->objectName() + QLatin1Char('=') + menu->title() + QLatin1Char(':')
                           + items.join(QLatin1Char(',')));
         }
         QCOMPARE(layout, QStringList({
             QStringLiteral("F1=项目操作(&P):F2=新建项目(&F),N1=修改项目名称(&X),D1=删除当前项目(&D),"
-                           "A2=添加类(&A),N2=修改类名(&B),S1=删除类(&S),M1=添加成员(&M),"
-                           "N3=修改成员属性(&E),C1=删除成员(&C)"),
-            QStringLiteral("P1=代码管理(&A):N4=设置表名前缀(&P),sql1=生成建表sql语句(&M),"
-                           "A1=生成项目代码(&M),Check1=检查模型(&C)"),
+                           "A2=添加类(&A),N2=修改类名(&B),S1=删除类(&S),Copy1=复制类(&Y),M1=添加成员(&M),"
+                           "N3=修改成员属性(&E),C1=删除成员(&C),Up1=上移成员(&U),Down1=下移成员(&N)"),
+            QStringLiteral("P1=代码管理(&A):N4=设置表名前缀(&P),sql1=生成建表sql语句(&Q),"
+                           "A1=生成项目代码(&M),Check1=检查模型(&C),Success1=显示操作成功提示(&S),"
+                           "Preview1=显示代码预览(&V)"),
         }));
         QStringList columns;
         QTableWidget *table = TMainFormProbe{window.get()}.members();
