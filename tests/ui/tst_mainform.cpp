@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSplitter>
+#include <QStatusBar>
 
 #include "ui/FormAddClass.h"
 #include "ui/FormAddMember.h"
@@ -363,6 +365,77 @@ private slots:
         Trigger(window.get(), "C1");
         Trigger(window.get(), "N3");
         QCOMPARE(user->takeTexts(), QStringList({"请先选择一个成员", "请先选择一个成员"}));
+    }
+
+    void listKeys_data()
+    {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("opens"); // the dialog's class, or the question asked
+        QTest::newRow("Delete on a member") << "LV_Member" << int(Qt::Key_Delete) << "删除提示|确定删除当前成员属性?";
+        QTest::newRow("F2 on a member") << "LV_Member" << int(Qt::Key_F2) << "TUpdateMemberForm";
+        QTest::newRow("Enter on a member") << "LV_Member" << int(Qt::Key_Return) << "TUpdateMemberForm";
+        QTest::newRow("Insert in the members") << "LV_Member" << int(Qt::Key_Insert) << "TAddMemberForm";
+        QTest::newRow("Delete on a class") << "LB_Object" << int(Qt::Key_Delete) << "提示|以下成员引用了该类: Score.student\n确认删除此类对象！";
+        QTest::newRow("F2 on a class") << "LB_Object" << int(Qt::Key_F2) << "TUpdateClassForm";
+        QTest::newRow("Insert in the classes") << "LB_Object" << int(Qt::Key_Insert) << "TAddClassForm";
+    }
+    void listKeys()
+    {
+        QFETCH(QString, list);
+        QFETCH(int, key);
+        QFETCH(QString, opens);
+        buildSchool();
+        auto window = openWindow();
+        TMainFormProbe probe{window.get()};
+        probe.selectMember(0);
+        QString shown;
+        user->confirmAnswers = {false};
+        DriveDialog<QDialog>([&] { QTest::keyClick(Find<QWidget>(window.get(), list.toLatin1().constData()), Qt::Key(key)); },
+                             [&](QDialog &d) { shown = QLatin1String(d.metaObject()->className()); });
+        QCOMPARE(shown.isEmpty() ? user->questions.value(0) : shown, opens);
+        // The confirmation was declined, or the dialog closed: nothing is gone.
+        QCOMPARE(probe.memberNames(), QStringList({"id", "name"}));
+        QCOMPARE(probe.classNames(), QStringList({"Student", "Score"}));
+        QVERIFY(user->shown.isEmpty());
+    }
+
+    void successesCanGoToTheStatusBar()
+    {
+        buildSchool();
+        auto window = openWindow();
+        QVERIFY(Find<QAction>(window.get(), "Success1")->isChecked());
+        Trigger(window.get(), "Success1");
+        TMainFormProbe probe{window.get()};
+        probe.selectMember(0);
+        user->confirmAnswers = {true};
+        Trigger(window.get(), "C1");
+        QVERIFY(user->shown.isEmpty());
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("成员属性删除成功"));
+        // Errors keep their box; the choice is kept for the next start.
+        probe.members()->clearSelection();
+        Trigger(window.get(), "C1");
+        QCOMPARE(user->takeTexts(), QStringList{"请先选择一个成员"});
+        window.reset();
+        QVERIFY(!Find<QAction>(openWindow().get(), "Success1")->isChecked());
+    }
+
+    void sizeAndDividersAreRemembered()
+    {
+        buildSchool();
+        auto window = openWindow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->resize(900, 700);
+        auto *log = Find<QSplitter>(window.get(), "SP_Main");
+        log->setSizes({300, 250});
+        const QList<int> sizes = log->sizes();
+        window->close();
+        window = openWindow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QCOMPARE(window->size(), QSize(900, 700));
+        QCOMPARE(Find<QSplitter>(window.get(), "SP_Main")->sizes(), sizes);
     }
 
     void deleteMember()
