@@ -158,20 +158,34 @@ QString TDataBaseSql::BuildStatements(const TProjectModel &model, const QString 
     checkModel(model, tablePrefix);
     TTextBuilder tables;
     TTextBuilder keys;
-    for (const TClassModel &cls : model.Classes()) {
-        EmitTable(tables, model, cls, tablePrefix);
-        for (const TMember &member : cls.NonKeyMembers()) {
-            if (!MemberType::IsReference(member.memberType()))
-                continue;
-            const TMember *refKey = model.ProjectKeyMember(member.memberType());
-            keys.Emit(foreignKey, {{"prefix", tablePrefix},
-                                   {"Class", cls.className},
-                                   {"name", member.memberName()},
-                                   {"Ref", member.memberType()},
-                                   {"refKey", refKey->memberName()}});
-        }
-    }
+    for (const TClassModel &cls : model.Classes())
+        EmitClass(model, cls, tablePrefix, tables, keys);
     return tables.Text() + keys.Text();
+}
+
+QString TDataBaseSql::BuildClassStatements(const TProjectModel &model, const TClassModel &cls,
+                                           const QString &tablePrefix)
+{
+    TTextBuilder tables;
+    TTextBuilder keys;
+    EmitClass(model, cls, tablePrefix, tables, keys);
+    return tables.Text() + keys.Text();
+}
+
+void TDataBaseSql::EmitClass(const TProjectModel &model, const TClassModel &cls,
+                             const QString &tablePrefix, TTextBuilder &tables, TTextBuilder &keys)
+{
+    EmitTable(tables, model, cls, tablePrefix);
+    for (const TMember &member : cls.NonKeyMembers()) {
+        if (!MemberType::IsReference(member.memberType()))
+            continue;
+        const TMember *refKey = model.ProjectKeyMember(member.memberType());
+        keys.Emit(foreignKey, {{"prefix", tablePrefix},
+                               {"Class", cls.className},
+                               {"name", member.memberName()},
+                               {"Ref", member.memberType()},
+                               {"refKey", refKey->memberName()}});
+    }
 }
 
 QString TDataBaseSql::Build(int projectId, const QString &tablePrefix, const QString &programDir)

@@ -19,6 +19,12 @@ public:
     // Throws TModelCheckError for a model without a script, as Build does.
     static QString BuildStatements(const TProjectModel &model, const QString &tablePrefix);
 
+    // One class's table block and its foreign-key lines, as they appear in the statements.
+    // The model must be one the checker accepts for this class (a key member, no broken
+    // reference); nothing is checked here.
+    static QString BuildClassStatements(const TProjectModel &model, const TClassModel &cls,
+                                        const QString &tablePrefix);
+
     // The script template's text. Throws TGenerationError, naming the file, for a template
     // that is missing, empty, not UTF-8, or has no $sqlString.
     static QString LoadTemplate(const QString &programDir);
@@ -35,4 +41,8 @@ public:
 
     // The script template, relative to the program folder.
     static QString TemplatePath();
+
+private:
+    static void EmitClass(const TProjectModel &model, const TClassModel &cls,
+                          const QString &tablePrefix, TTextBuilder &tables, TTextBuilder &keys);
 };

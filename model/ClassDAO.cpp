@@ -9,6 +9,17 @@ const QString countByName =
     QStringLiteral("select count(*) from t_class where projectId=? and className=?");
 const QString insertClass =
     QStringLiteral("insert into t_class(projectId,className,friendName) values (?,?,?)");
+// The members of one class under the class just added by name, in their order.
+const QString copyMembers = QStringLiteral(
+    "insert into t_member(projectId,classId,memberName,memberType,memberLength,memberIsPri,"
+    "memberComment,memberIsMust,memberIsInteger,memberIsFloat,queryFlag,memberIsDisplay,"
+    "memberQueryDisplay,memberOrder) "
+    "select ?,(select max(classId) from t_class where projectId=? and className=?),memberName,"
+    "memberType,memberLength,memberIsPri,memberComment,memberIsMust,memberIsInteger,"
+    "memberIsFloat,queryFlag,memberIsDisplay,memberQueryDisplay,memberOrder "
+    "from t_member where classId=? order by memberOrder, memberId");
+const QString newestClassId =
+    QStringLiteral("select max(classId) from t_class where projectId=? and className=?");
 const QString deleteClass = QStringLiteral("delete from t_class where classId=?");
 const QString deleteClassMembers = QStringLiteral("delete from t_member where classId=?");
 const QString updateClass =
@@ -50,6 +61,14 @@ int TClassDAO::CountByName(int projectId, const QString &className) const
 void TClassDAO::AddClass(int projectId, const QString &className, const QString &friendName) const
 {
     db_.ExecuteSql(insertClass, {projectId, className, friendName});
+}
+
+int TClassDAO::CopyClass(int projectId, int sourceClassId, const QString &className,
+                         const QString &friendName) const
+{
+    db_.ExecuteBatch({{insertClass, {projectId, className, friendName}},
+                      {copyMembers, {projectId, projectId, className, sourceClassId}}});
+    return db_.QueryInteger(newestClassId, {projectId, className});
 }
 
 void TClassDAO::DeleteClass(int classId) const

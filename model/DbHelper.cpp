@@ -84,8 +84,51 @@ const TRequiredTable requiredTables[] = {
     {"t_class", "classId projectId className friendName"},
     {"t_member", "memberId projectId classId memberName memberType memberLength memberIsPri "
                  "memberComment memberIsMust memberIsInteger memberIsFloat queryFlag "
-                 "memberIsDisplay memberQueryDisplay"},
+                 "memberIsDisplay memberQueryDisplay memberOrder"},
 };
+
+// The lower-cased column names of a table; empty when there is no such table.
+QStringList columnsOf(const QSqlDatabase &db, const QString &table)
+{
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table)))
+        throw TDbError(QStringLiteral("模型数据库操作失败: %1").arg(query.lastError().text()));
+    QStringList present;
+    while (query.next())
+        present.append(query.value(1).toString().toLower());
+    return present;
+}
+
+// A database written before members could be reordered has no t_member.memberOrder. It gets
+// the column, filled from the id: the order those members have always been listed in.
+// Another connection may be doing the same, so the check is repeated under the write lock.
+void addMemberOrder(const QSqlDatabase &db, const QString &path)
+{
+    const auto lacksColumn = [&] {
+        const QStringList columns = columnsOf(db, QStringLiteral("t_member"));
+        return !columns.isEmpty() && !columns.contains(QLatin1String("memberorder"));
+    };
+    if (!lacksColumn())
+        return;
+    const char *const steps[] = {
+        "BEGIN IMMEDIATE",
+        "ALTER TABLE t_member ADD COLUMN memberOrder INTEGER NOT NULL DEFAULT 0",
+        "UPDATE t_member SET memberOrder=memberId",
+        "COMMIT",
+    };
+    QSqlQuery query(db);
+    for (const char *step : steps) {
+        if (!query.exec(QString::fromLatin1(step))) {
+            const QString reason = query.lastError().text();
+            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+            throw TDbError(QStringLiteral("无法升级模型数据库 %1 (增加成员顺序列): %2").arg(path, reason));
+        }
+        if (qstrcmp(step, "BEGIN IMMEDIATE") == 0 && !lacksColumn()) {
+            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+            return;
+        }
+    }
+}
 
 // What of the required tables and columns the open database lacks, worded for the user;
 // empty when it has them all.
@@ -94,12 +137,7 @@ QString findMissingSchema(const QSqlDatabase &db)
     QStringList missing;
     for (const TRequiredTable &required : requiredTables) {
         const QString table = QString::fromLatin1(required.table);
-        QSqlQuery query(db);
-        if (!query.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table)))
-            throw TDbError(QStringLiteral("模型数据库操作失败: %1").arg(query.lastError().text()));
-        QStringList present;
-        while (query.next())
-            present.append(query.value(1).toString().toLower());
+        const QStringList present = columnsOf(db, table);
         if (present.isEmpty()) {
             missing.append(QStringLiteral("表 %1").arg(table));
             continue;
@@ -204,9 +242,13 @@ QSqlDatabase TDbHelper::GetConnection() const
             throw foreignFileError(key);
         throw TDbError(QStringLiteral("无法打开模型数据库 %1: %2").arg(key, sqlFailure(error)));
     }
-    // Once per connection: refuse a database without the tables and columns the stores read.
+    // A statement left active would keep the upgrade below from committing.
+    journal.finish();
+    // Once per connection: bring an older database up to date, then refuse one without the
+    // tables and columns the stores read.
     QString missing;
     try {
+        addMemberOrder(db, key);
         missing = findMissingSchema(db);
     } catch (const TDbError &) {
         db.close();

@@ -48,6 +48,9 @@ public:
     void setMemberIsDisplay(int v) { memberIsDisplay_ = v; }
     int memberQueryDisplay() const { return memberQueryDisplay_; }
     void setMemberQueryDisplay(int v) { memberQueryDisplay_ = v; }
+    // Where the member stands in its class; the store assigns it and changes it on a move.
+    int memberOrder() const { return memberOrder_; }
+    void setMemberOrder(int v) { memberOrder_ = v; }
 
 private:
     int memberId_ = 0;
@@ -64,4 +67,5 @@ private:
     int queryFlag_ = 0;
     int memberIsDisplay_ = 0;
     int memberQueryDisplay_ = 1;
+    int memberOrder_ = 0;
 };

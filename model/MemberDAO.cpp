@@ -11,12 +11,17 @@ namespace {
 const QString insertMember = QStringLiteral(
     "insert into t_member(projectId,classId,memberName,memberType,memberLength,memberIsPri,"
     "memberComment,memberIsMust,memberIsInteger,memberIsFloat,queryFlag,memberIsDisplay,"
-    "memberQueryDisplay) values (?,?,?,?,?,?,?,?,?,?,?,?,?)");
+    "memberQueryDisplay,memberOrder) values (?,?,?,?,?,?,?,?,?,?,?,?,?,"
+    "(select coalesce(max(memberOrder),0)+1 from t_member where classId=?))");
 const QString updateMember = QStringLiteral(
     "update t_member set memberName=?,memberType=?,memberLength=?,memberIsPri=?,"
     "memberComment=?,memberIsMust=?,memberIsInteger=?,memberIsFloat=?,queryFlag=?,"
     "memberIsDisplay=?,memberQueryDisplay=? where memberId=?");
 const QString deleteMember = QStringLiteral("delete from t_member where memberId=?");
+const QString setOrder = QStringLiteral("update t_member set memberOrder=? where memberId=?");
+// A member's place in its class; ties (rows written without an order) fall back to the id,
+// which is the order members were added in.
+const QString memberSequence = QStringLiteral("memberOrder, memberId");
 
 const QString byClass = QStringLiteral("classId=?");
 const QString pictureByClass = QStringLiteral("memberType=? and classId=?");
@@ -48,12 +53,13 @@ struct TMemberColumns {
           memberIsFloat(record.indexOf(QLatin1String("memberIsFloat"))),
           queryFlag(record.indexOf(QLatin1String("queryFlag"))),
           memberIsDisplay(record.indexOf(QLatin1String("memberIsDisplay"))),
-          memberQueryDisplay(record.indexOf(QLatin1String("memberQueryDisplay")))
+          memberQueryDisplay(record.indexOf(QLatin1String("memberQueryDisplay"))),
+          memberOrder(record.indexOf(QLatin1String("memberOrder")))
     {
     }
     int memberId, projectId, classId, memberName, memberType, memberLength, memberIsPri,
         memberComment, memberIsMust, memberIsInteger, memberIsFloat, queryFlag,
-        memberIsDisplay, memberQueryDisplay;
+        memberIsDisplay, memberQueryDisplay, memberOrder;
 };
 
 TMember memberFromRow(const QSqlQuery &row, const TMemberColumns &c)
@@ -81,6 +87,7 @@ TMember memberFromRow(const QSqlQuery &row, const TMemberColumns &c)
     member.setQueryFlag(number(c.queryFlag));
     member.setMemberIsDisplay(number(c.memberIsDisplay));
     member.setMemberQueryDisplay(number(c.memberQueryDisplay));
+    member.setMemberOrder(number(c.memberOrder));
     return member;
 }
 } // namespace
@@ -90,7 +97,8 @@ void TMemberDAO::AddMember(const TMember &m) const
     db_.ExecuteSql(insertMember,
                    {m.projectId(), m.classId(), m.memberName(), m.memberType(), m.memberLength(),
                     m.memberIsPri(), m.memberComment(), m.memberIsMust(), m.memberIsInteger(),
-                    m.memberIsFloat(), m.queryFlag(), m.memberIsDisplay(), m.memberQueryDisplay()});
+                    m.memberIsFloat(), m.queryFlag(), m.memberIsDisplay(), m.memberQueryDisplay(),
+                    m.classId()});
 }
 
 void TMemberDAO::UpdateMember(const TMember &m) const
@@ -104,6 +112,30 @@ void TMemberDAO::UpdateMember(const TMember &m) const
 void TMemberDAO::DeleteMember(int memberId) const
 {
     db_.ExecuteSql(deleteMember, {memberId});
+}
+
+bool TMemberDAO::MoveMember(int memberId, int steps) const
+{
+    const std::optional<TMember> moved = GetMember(memberId);
+    if (!moved)
+        return false;
+    QList<TMember> members = GetMembers(moved->classId());
+    const qsizetype from = std::find_if(members.cbegin(), members.cend(),
+                                        [&](const TMember &m) { return m.memberId() == memberId; })
+        - members.cbegin();
+    const qsizetype to = from + steps;
+    if (from >= members.size() || to < 0 || to >= members.size() || to == from)
+        return false;
+    members.move(from, to);
+    // The whole class is numbered afresh: rows that share an order value (written by hand or
+    // by an older program) would otherwise not move at all.
+    QList<TSqlStatement> statements;
+    for (qsizetype i = 0; i < members.size(); ++i) {
+        if (members.at(i).memberOrder() != int(i) + 1)
+            statements.append({setOrder, {int(i) + 1, members.at(i).memberId()}});
+    }
+    db_.ExecuteBatch(statements);
+    return true;
 }
 
 QList<TMember> TMemberDAO::GetMembers(int classId) const
@@ -165,7 +197,7 @@ QList<TMember> TMemberDAO::Select(const QString &where, const QVariantList &valu
 {
     QList<TMember> members;
     QSqlQuery query = db_.OpenQuery(
-        QStringLiteral("select * from t_member where %1 order by memberId").arg(where), values);
+        QStringLiteral("select * from t_member where %1 order by %2").arg(where, memberSequence), values);
     const TMemberColumns columns(query.record());
     while (query.next())
         members.append(memberFromRow(query, columns));
@@ -175,7 +207,7 @@ QList<TMember> TMemberDAO::Select(const QString &where, const QVariantList &valu
 std::optional<TMember> TMemberDAO::First(const QString &where, const QVariantList &values) const
 {
     QSqlQuery query = db_.OpenQuery(
-        QStringLiteral("select * from t_member where %1 order by memberId limit 1").arg(where),
+        QStringLiteral("select * from t_member where %1 order by %2 limit 1").arg(where, memberSequence),
         values);
     if (!query.next())
         return std::nullopt;

@@ -6,15 +6,20 @@
 #include <QList>
 #include <optional>
 
-// Table t_member. Selections return every column, rows in id order; lookups take the first row.
+// Table t_member. Selections return every column, rows in the members' order within their
+// class (memberOrder, then id); lookups take the first row.
 class TMemberDAO {
 public:
     explicit TMemberDAO(TDbHelper db = TDbHelper()) : db_(std::move(db)) {}
 
+    // The new member goes last in its class; the record's memberOrder is not read.
     void AddMember(const TMember &member) const;
     // Writes every field but projectId and classId: an update never moves a member.
     void UpdateMember(const TMember &member) const;
     void DeleteMember(int memberId) const;
+    // Moves the member steps places within its class (negative: up). False, and nothing
+    // changed, when it is not there or would leave the class's list.
+    bool MoveMember(int memberId, int steps) const;
 
     QList<TMember> GetMembers(int classId) const;
     QList<TMember> GetPictureMembers(int classId) const;

@@ -26,7 +26,10 @@ CREATE TABLE t_member (
     memberIsFloat      INTEGER NOT NULL DEFAULT 0,
     queryFlag          INTEGER NOT NULL DEFAULT 0,
     memberIsDisplay    INTEGER NOT NULL DEFAULT 0,
-    memberQueryDisplay INTEGER NOT NULL DEFAULT 1
+    memberQueryDisplay INTEGER NOT NULL DEFAULT 1,
+    -- Position of the member in its class. Unique over the table, so a project's members
+    -- sorted by it keep each class's order; a new member goes last.
+    memberOrder        INTEGER NOT NULL DEFAULT 0
 );
 
 CREATE INDEX t_class_project ON t_class(projectId);

@@ -21,7 +21,8 @@ TCheckModelForm::TCheckModelForm(TFormMain *owner, const TModelFindings &finding
     for (const TModelFinding &finding : findings)
         LB_Findings->addItem(finding.message);
     layout->addWidget(LB_Findings);
-    connect(LB_Findings, &QListWidget::itemDoubleClicked, this, &TCheckModelForm::ItemDblClick);
+    // A double-click or Enter on a finding goes to it.
+    connect(LB_Findings, &QListWidget::itemActivated, this, &TCheckModelForm::ItemDblClick);
 }
 
 void TCheckModelForm::ItemDblClick()

@@ -33,9 +33,14 @@ TClassFormControls BuildClassFormControls(QDialog *dialog, int label1Left, int l
     c.friendName = edit(dialog, "Edt_FriendName", 112, 91);
     c.button1 = new QPushButton(QStringLiteral("确定"), dialog);
     c.button1->setObjectName(QStringLiteral("Button1"));
-    c.button1->setGeometry(80, 152, 113, 25);
+    c.button1->setGeometry(32, 152, 97, 25);
     c.button1->setDefault(true);
+    c.button2 = new QPushButton(QStringLiteral("取消"), dialog);
+    c.button2->setObjectName(QStringLiteral("Button2"));
+    c.button2->setGeometry(141, 152, 97, 25);
+    QObject::connect(c.button2, &QPushButton::clicked, dialog, &QDialog::reject);
     QWidget::setTabOrder(c.className, c.friendName);
     QWidget::setTabOrder(c.friendName, c.button1);
+    QWidget::setTabOrder(c.button1, c.button2);
     return c;
 }

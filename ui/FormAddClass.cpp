@@ -11,8 +11,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-TAddClassForm::TAddClassForm(TFormMain *owner)
-    : TFormDialog(owner, QStringLiteral("添加类"), 269, 218), owner_(owner)
+TAddClassForm::TAddClassForm(TFormMain *owner, int copyFromClassId)
+    : TFormDialog(owner, copyFromClassId ? QStringLiteral("复制类") : QStringLiteral("添加类"), 269, 218),
+      owner_(owner),
+      copyFromClassId_(copyFromClassId)
 {
     setObjectName(QStringLiteral("AddClassForm"));
     const TClassFormControls c = BuildClassFormControls(this, 22, 19);
@@ -21,7 +23,15 @@ TAddClassForm::TAddClassForm(TFormMain *owner)
     Edt_ClassName = c.className;
     Edt_FriendName = c.friendName;
     Button1 = c.button1;
+    Button2 = c.button2;
     connect(Button1, &QPushButton::clicked, this, &TAddClassForm::Button1Click);
+    if (copyFromClassId_) {
+        // A starting point the user types over: the copy needs a name of its own.
+        const TClassDAO classes;
+        Edt_ClassName->setText(classes.GetClassName(copyFromClassId_) + QStringLiteral("Copy"));
+        Edt_FriendName->setText(classes.GetFriendName(copyFromClassId_) + QStringLiteral("副本"));
+        Edt_ClassName->selectAll();
+    }
 }
 
 void TAddClassForm::Button1Click()
@@ -65,9 +75,17 @@ void TAddClassForm::Button1Click()
             ui.message(this, refusal);
             return;
         }
+        if (copyFromClassId_) {
+            const int copyId = classes.CopyClass(projectId, copyFromClassId_, className, friendName);
+            owner_->LoadClasses(projectId);
+            owner_->SelectClassAndMember(copyId, 0);
+            owner_->ShowSuccess(this, QStringLiteral("类复制成功!"));
+            accept();
+            return;
+        }
         classes.AddClass(projectId, className, friendName);
         owner_->LoadClasses(projectId);
-        ui.message(this, QStringLiteral("类名称添加成功！"));
+        owner_->ShowSuccess(this, QStringLiteral("类名称添加成功！"));
         accept();
     });
 }

@@ -7,7 +7,6 @@
 #include "model/DbHelper.h"
 
 #include <QApplication>
-#include <QKeyEvent>
 
 QFont FormFont()
 {
@@ -53,13 +52,4 @@ TFormDialog::TFormDialog(QWidget *parent, const QString &caption, int clientWidt
     setWindowTitle(caption);
     setFont(FormFont());
     setFixedSize(clientWidth, clientHeight);
-}
-
-void TFormDialog::keyPressEvent(QKeyEvent *event)
-{
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }

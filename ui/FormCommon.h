@@ -22,13 +22,10 @@ bool RunCommand(TUserInteraction &ui, QWidget *parent, const std::function<void(
 // classId is the class being renamed, 0 for a new one. Throws TDbError.
 QString ClassNameTaken(int projectId, int classId, const QString &className);
 
-// A fixed-size modal dialog with a close box and nothing else in its frame. Escape does not
-// close it, so typed input is never thrown away by a stray key.
+// A fixed-size modal dialog with a close box and nothing else in its frame. Escape cancels it,
+// like its close box; Enter presses its default button.
 class TFormDialog : public QDialog {
     Q_OBJECT
 public:
     TFormDialog(QWidget *parent, const QString &caption, int clientWidth, int clientHeight);
-
-protected:
-    void keyPressEvent(QKeyEvent *event) override;
 };

@@ -20,6 +20,7 @@ TUpdateClassForm::TUpdateClassForm(TFormMain *owner)
     Edt_ClassName = c.className;
     Edt_FriendName = c.friendName;
     Button1 = c.button1;
+    Button2 = c.button2;
     connect(Button1, &QPushButton::clicked, this, &TUpdateClassForm::Button1Click);
 }
 
@@ -68,7 +69,7 @@ void TUpdateClassForm::Button1Click()
         }
         TClassDAO().UpdateClass(owner_->SelectedProjectId(), CurrentClassId, className, friendName);
         owner_->SetSelectedClassText(className);
-        ui.message(this, QStringLiteral("类名称更新成功"));
+        owner_->ShowSuccess(this, QStringLiteral("类名称更新成功"));
         accept();
     });
 }

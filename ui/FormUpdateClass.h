@@ -30,4 +30,5 @@ private:
     QLineEdit *Edt_ClassName;
     QLineEdit *Edt_FriendName;
     QPushButton *Button1;
+    QPushButton *Button2;
 };

@@ -2,6 +2,7 @@
 
 #include "Artwork.h"
 #include "CheckModelForm.h"
+#include "CodePreview.h"
 #include "DataBaseSqlForm.h"
 #include "FormAddClass.h"
 #include "FormAddMember.h"
@@ -27,7 +28,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QListWidget>
@@ -35,6 +38,8 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
+#include <QSplitter>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -57,6 +62,21 @@ const TColumn memberColumns[] = {
     {"必填", 50},    {"查询", 50},     {"下拉框显示", 75}, {"界面显示", 60}, {"注释", 80},
 };
 constexpr int idColumn = 0;
+constexpr int commentColumn = int(std::size(memberColumns)) - 1;
+// The class list keeps the class name beside the text it shows.
+constexpr int classNameRole = Qt::UserRole + 1;
+
+// The default client area; the window can grow from here and shrink a little.
+const QSize defaultClient(770, 547);
+const QSize smallestClient(600, 420);
+constexpr int logHeight = 152;
+constexpr int classColumnWidth = 161;
+
+QString classEntryText(const QString &className, const QString &friendName)
+{
+    return friendName.isEmpty() ? className
+                                : QStringLiteral("%1 (%2)").arg(className, friendName);
+}
 
 QString yesNo(int flag)
 {
@@ -66,9 +86,7 @@ QString yesNo(int flag)
 } // namespace
 
 TFormMain::TFormMain(TUserInteraction &ui, const QString &programDir, QWidget *parent)
-    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                              | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
-                              | Qt::MSWindowsFixedSizeDialogHint),
+    : QMainWindow(parent),
       ui_(ui),
       programDir_(QDir(programDir).absolutePath())
 {
@@ -78,8 +96,12 @@ TFormMain::TFormMain(TUserInteraction &ui, const QString &programDir, QWidget *p
     setFont(FormFont());
     BuildMenus();
     BuildControls();
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar()->setSizeGripEnabled(true);
+    resize(defaultClient.width(),
+           defaultClient.height() + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
     move(243, 185);
+    RestoreWindowState();
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -105,19 +127,32 @@ void TFormMain::BuildMenus()
     AddCommand(projectMenu, "A2", QStringLiteral("添加类(&A)"), &TFormMain::A2Click);
     AddCommand(projectMenu, "N2", QStringLiteral("修改类名(&B)"), &TFormMain::N2Click);
     AddCommand(projectMenu, "S1", QStringLiteral("删除类(&S)"), &TFormMain::S1Click);
+    AddCommand(projectMenu, "Copy1", QStringLiteral("复制类(&Y)"), &TFormMain::Copy1Click);
     AddCommand(projectMenu, "M1", QStringLiteral("添加成员(&M)"), &TFormMain::M1Click);
     AddCommand(projectMenu, "N3", QStringLiteral("修改成员属性(&E)"), &TFormMain::N3Click);
     AddCommand(projectMenu, "C1", QStringLiteral("删除成员(&C)"), &TFormMain::C1Click);
+    AddCommand(projectMenu, "Up1", QStringLiteral("上移成员(&U)"), &TFormMain::Up1Click)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Up));
+    AddCommand(projectMenu, "Down1", QStringLiteral("下移成员(&N)"), &TFormMain::Down1Click)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Down));
     new TModelTransferMenu(projectMenu, this, ui_, [this] { return SelectedProjectId(); },
                            [this] { LoadProjects(); });
 
     QMenu *codeMenu = menuBar()->addMenu(QStringLiteral("代码管理(&A)"));
     codeMenu->setObjectName(QStringLiteral("P1"));
     AddCommand(codeMenu, "N4", QStringLiteral("设置表名前缀(&P)"), &TFormMain::N4Click);
-    AddCommand(codeMenu, "sql1", QStringLiteral("生成建表sql语句(&M)"), &TFormMain::sql1Click);
+    AddCommand(codeMenu, "sql1", QStringLiteral("生成建表sql语句(&Q)"), &TFormMain::sql1Click);
     AddCommand(codeMenu, "upgrade1", QStringLiteral("生成数据库升级脚本(&U)"), &TFormMain::upgrade1Click);
     AddCommand(codeMenu, "A1", QStringLiteral("生成项目代码(&M)"), &TFormMain::A1Click);
     AddCommand(codeMenu, "Check1", QStringLiteral("检查模型(&C)"), &TFormMain::Check1Click);
+    Success1 = AddCommand(codeMenu, "Success1", QStringLiteral("显示操作成功提示(&S)"),
+                          &TFormMain::Success1Click);
+    Success1->setCheckable(true);
+    Success1->setChecked(TProjectSettings(programDir_).ShowSuccessMessages());
+    Preview1 = AddCommand(codeMenu, "Preview1", QStringLiteral("显示代码预览(&V)"),
+                          &TFormMain::Preview1Click);
+    Preview1->setCheckable(true);
+    Preview1->setShortcut(QKeySequence(Qt::Key_F9));
 }
 
 QAction *TFormMain::AddCommand(QMenu *menu, const char *name, const QString &caption,
@@ -132,51 +167,72 @@ QAction *TFormMain::AddCommand(QMenu *menu, const char *name, const QString &cap
 void TFormMain::BuildControls()
 {
     auto *client = new QWidget(this);
-    client->setFixedSize(770, 547);
+    client->setMinimumSize(smallestClient);
     setCentralWidget(client);
+    auto *clientLayout = new QVBoxLayout(client);
+    clientLayout->setContentsMargins(0, 0, 0, 0);
+    clientLayout->setSpacing(0);
 
     Image1 = new QLabel(client);
     Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(0, 0, 770, 89);
-    Image1->setPixmap(Artwork::Banner(Image1->size(), devicePixelRatioF()));
+    Image1->setFixedHeight(89);
+    Image1->setMinimumWidth(1);
+    Image1->setPixmap(Artwork::Banner(QSize(defaultClient.width(), 89), devicePixelRatioF()));
     Image1->setScaledContents(true);
     Image1->setCursor(Qt::PointingHandCursor);
     Image1->setToolTip(QStringLiteral("打开使用帮助"));
     Image1->installEventFilter(this);
+    clientLayout->addWidget(Image1);
 
     GroupBox1 = new QGroupBox(QStringLiteral("项目操作区"), client);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    GroupBox1->setGeometry(0, 89, 770, 458);
+    clientLayout->addWidget(GroupBox1, 1);
+    // The work area fills the group box below its caption (see PlaceWorkArea).
+    GroupBox1->installEventFilter(this);
 
-    Label1 = new QLabel(QStringLiteral("项目:"), GroupBox1);
+    // Work area above, log below; classes, members and code preview side by side. The user
+    // moves the dividers; the window remembers them.
+    SP_Main = new QSplitter(Qt::Vertical, GroupBox1);
+    SP_Main->setObjectName(QStringLiteral("SP_Main"));
+    SP_Main->setChildrenCollapsible(false);
+    SP_Main->setHandleWidth(1);
+    SP_Work = new QSplitter(Qt::Horizontal, SP_Main);
+    SP_Work->setObjectName(QStringLiteral("SP_Work"));
+    SP_Work->setHandleWidth(4);
+
+    auto *classPanel = new QWidget(SP_Work);
+    classPanel->setObjectName(QStringLiteral("ClassPanel"));
+    auto *classLayout = new QVBoxLayout(classPanel);
+    classLayout->setContentsMargins(8, 2, 0, 0);
+    classLayout->setSpacing(2);
+    auto *projectRow = new QHBoxLayout;
+    projectRow->setSpacing(0);
+    Label1 = new QLabel(QStringLiteral("项目:"), classPanel);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->move(8, 24);
-    Label1->adjustSize();
-
-    CB_Project = new QComboBox(GroupBox1);
+    CB_Project = new QComboBox(classPanel);
     CB_Project->setObjectName(QStringLiteral("CB_Project"));
     CB_Project->setEditable(false);
-    // Left 36, unless the caption before it needs more room in the desktop's font.
-    const int projectLeft = std::max(36, Label1->geometry().right() + 3);
-    CB_Project->setGeometry(projectLeft, 18, 121, CB_Project->sizeHint().height());
     connect(CB_Project, &QComboBox::currentIndexChanged, this, &TFormMain::CB_ProjectChange);
-
-    Label2 = new QLabel(QStringLiteral("该项目所有类如下:"), GroupBox1);
+    Label1->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    CB_Project->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    CB_Project->setFixedWidth(121);
+    projectRow->addWidget(Label1);
+    projectRow->addWidget(CB_Project);
+    projectRow->addStretch(1);
+    classLayout->addLayout(projectRow);
+    Label2 = new QLabel(QStringLiteral("该项目所有类如下:"), classPanel);
     Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->move(8, 48);
-    Label2->adjustSize();
-
-    LB_Object = new QListWidget(GroupBox1);
+    classLayout->addWidget(Label2);
+    LB_Object = new QListWidget(classPanel);
     LB_Object->setObjectName(QStringLiteral("LB_Object"));
-    LB_Object->setGeometry(8, 64, 153, 241);
     LB_Object->setSelectionMode(QAbstractItemView::SingleSelection);
     connect(LB_Object, &QListWidget::itemSelectionChanged, this, &TFormMain::LB_ObjectClick);
     LB_Object->viewport()->installEventFilter(this);
+    LB_Object->installEventFilter(this);
+    classLayout->addWidget(LB_Object, 1);
 
-    // The table ends inside the group box; the comment column takes what is left.
-    LV_Member = new QTableWidget(0, int(std::size(memberColumns)), GroupBox1);
+    LV_Member = new QTableWidget(0, int(std::size(memberColumns)), SP_Work);
     LV_Member->setObjectName(QStringLiteral("LV_Member"));
-    LV_Member->setGeometry(165, 16, 770 - 165 - 8, 289);
     LV_Member->setShowGrid(true);
     LV_Member->setEditTriggers(QAbstractItemView::NoEditTriggers);
     LV_Member->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -187,18 +243,45 @@ void TFormMain::BuildControls()
     QHeaderView *header = LV_Member->horizontalHeader();
     header->setHighlightSections(false);
     header->setSectionsClickable(false);
-    header->setStretchLastSection(true);
+    // The comment takes whatever width the other columns leave (see FitColumns).
     for (int column = 0; column < int(std::size(memberColumns)); ++column) {
         LV_Member->setHorizontalHeaderItem(
             column, new QTableWidgetItem(QString::fromUtf8(memberColumns[column].caption)));
         LV_Member->setColumnWidth(column, memberColumns[column].width);
     }
+    header->setSectionResizeMode(commentColumn, QHeaderView::Stretch);
     LV_Member->setColumnHidden(idColumn, true);
     LV_Member->viewport()->installEventFilter(this);
+    LV_Member->installEventFilter(this);
+    // The member and class commands at hand on the right mouse button.
+    LV_Member->setContextMenuPolicy(Qt::ActionsContextMenu);
+    for (const char *name : {"M1", "N3", "C1", "Up1", "Down1"})
+        LV_Member->addAction(findChild<QAction *>(QLatin1String(name)));
+    LB_Object->setContextMenuPolicy(Qt::ActionsContextMenu);
+    for (const char *name : {"A2", "N2", "Copy1", "S1"})
+        LB_Object->addAction(findChild<QAction *>(QLatin1String(name)));
 
-    GroupBox2 = new QGroupBox(QStringLiteral("生成进度"), GroupBox1);
+    Preview = new TCodePreview(SP_Work);
+
+    SP_Work->addWidget(classPanel);
+    SP_Work->addWidget(LV_Member);
+    SP_Work->addWidget(Preview);
+    SP_Work->setCollapsible(0, false);
+    SP_Work->setCollapsible(1, false);
+    SP_Work->setStretchFactor(0, 0);
+    SP_Work->setStretchFactor(1, 1);
+    SP_Work->setStretchFactor(2, 1);
+    // The preview starts folded away, so the window opens as it always has (sizes set once
+    // the window has its default size, in FitSplitters).
+    connect(SP_Work, &QSplitter::splitterMoved, this, [this] {
+        const bool shown = SP_Work->sizes().value(2) > 0;
+        Preview1->setChecked(shown);
+        if (shown)
+            Preview->Refresh();
+    });
+
+    GroupBox2 = new QGroupBox(QStringLiteral("生成进度"), SP_Main);
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
-    GroupBox2->setGeometry(2, 458 - 152, 770 - 4, 152);
     auto *logLayout = new QVBoxLayout(GroupBox2);
     logLayout->setContentsMargins(6, 4, 6, 6);
     Memo_State = new QPlainTextEdit(GroupBox2);
@@ -210,6 +293,78 @@ void TFormMain::BuildControls()
     silver.setColor(QPalette::Text, Qt::black);
     Memo_State->setPalette(silver);
     logLayout->addWidget(Memo_State);
+
+    SP_Main->addWidget(SP_Work);
+    SP_Main->addWidget(GroupBox2);
+    SP_Main->setStretchFactor(0, 2);
+    SP_Main->setStretchFactor(1, 1);
+
+    setTabOrder(CB_Project, LB_Object);
+    setTabOrder(LB_Object, LV_Member);
+    setTabOrder(LV_Member, Preview);
+    setTabOrder(Preview, Memo_State);
+}
+
+void TFormMain::PlaceWorkArea()
+{
+    constexpr int captionHeight = 16;
+    SP_Main->setGeometry(0, captionHeight, GroupBox1->width(), GroupBox1->height() - captionHeight);
+}
+
+void TFormMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (splittersPlaced_)
+        return;
+    // The dividers go where the controls always stood, once the window has its size; a
+    // layout the user left is put back instead.
+    splittersPlaced_ = true;
+    PlaceWorkArea();
+    FitSplitters();
+    const TProjectSettings settings(programDir_);
+    const QByteArray main = settings.WindowState(QStringLiteral("mainSplitter"));
+    if (!main.isEmpty())
+        SP_Main->restoreState(main);
+    const QByteArray work = settings.WindowState(QStringLiteral("workSplitter"));
+    if (!work.isEmpty())
+        SP_Work->restoreState(work);
+    Preview1->setChecked(SP_Work->sizes().value(2) > 0);
+}
+
+void TFormMain::FitSplitters()
+{
+    const int height = SP_Main->height() - SP_Main->handleWidth();
+    SP_Main->setSizes({height - logHeight, logHeight});
+    const int width = SP_Work->width() - 2 * SP_Work->handleWidth();
+    SP_Work->setSizes({classColumnWidth, width - classColumnWidth, 0});
+}
+
+void TFormMain::FitColumns()
+{
+    // As wide as the caption or the widest cell, never narrower than the column was drawn.
+    for (int column = 1; column < commentColumn; ++column) {
+        LV_Member->resizeColumnToContents(column);
+        LV_Member->setColumnWidth(column, std::max(memberColumns[column].width,
+                                                   LV_Member->columnWidth(column)));
+    }
+}
+
+void TFormMain::RestoreWindowState()
+{
+    const TProjectSettings settings(programDir_);
+    const QByteArray geometry = settings.WindowState(QStringLiteral("geometry"));
+    if (!geometry.isEmpty())
+        restoreGeometry(geometry);
+}
+
+void TFormMain::SaveWindowState() const
+{
+    if (!splittersPlaced_)
+        return;
+    const TProjectSettings settings(programDir_);
+    settings.SetWindowState(QStringLiteral("geometry"), saveGeometry());
+    settings.SetWindowState(QStringLiteral("mainSplitter"), SP_Main->saveState());
+    settings.SetWindowState(QStringLiteral("workSplitter"), SP_Work->saveState());
 }
 
 bool TFormMain::Run(const std::function<void()> &command)
@@ -260,9 +415,12 @@ void TFormMain::LoadClasses(int projectId)
     {
         const QSignalBlocker quiet(LB_Object);
         LB_Object->clear();
+        const QHash<int, QString> friendNames = TClassDAO().GetFriendNames(projectId);
         for (const TListEntry &entry : classes) {
-            auto *item = new QListWidgetItem(entry.name, LB_Object);
+            auto *item = new QListWidgetItem(classEntryText(entry.name, friendNames.value(entry.id)),
+                                             LB_Object);
             item->setData(Qt::UserRole, entry.id);
+            item->setData(classNameRole, entry.name);
         }
         if (!classes.isEmpty())
             LB_Object->setCurrentRow(0);
@@ -298,12 +456,21 @@ void TFormMain::LoadMembers(int classId)
         LV_Member->item(row, int(std::size(cells)) - 1)->setToolTip(m.memberComment());
         ++row;
     }
+    FitColumns();
+    RefreshPreview();
 }
 
 void TFormMain::ClearMembers()
 {
     LV_Member->clearContents();
     LV_Member->setRowCount(0);
+    RefreshPreview();
+}
+
+void TFormMain::RefreshPreview()
+{
+    const int projectId = SelectedProjectId();
+    Preview->ShowClass(projectId == -1 ? 0 : projectId, SelectedClassId(), tablePrefix_);
 }
 
 int TFormMain::SelectedProjectId() const
@@ -321,14 +488,18 @@ int TFormMain::SelectedClassId() const
 QString TFormMain::SelectedClassText() const
 {
     const QListWidgetItem *item = LB_Object->currentItem();
-    return item && item->isSelected() ? item->text() : QString();
+    return item && item->isSelected() ? item->data(classNameRole).toString() : QString();
 }
 
 void TFormMain::SetSelectedClassText(const QString &text)
 {
     QListWidgetItem *item = LB_Object->currentItem();
-    if (item && item->isSelected())
-        item->setText(text);
+    if (!item || !item->isSelected())
+        return;
+    item->setData(classNameRole, text);
+    item->setText(classEntryText(text, TClassDAO().GetFriendName(item->data(Qt::UserRole).toInt())));
+    // Members of other classes that referred to the old name now carry the new one.
+    RefreshPreview();
 }
 
 void TFormMain::SelectClassAndMember(int classId, int memberId)
@@ -381,7 +552,7 @@ void TFormMain::F2Click()
         }
         projects.AddProject(name);
         LoadProjects();
-        ui_.message(this, QStringLiteral("工程名称添加成功！"));
+        ShowSuccess(this, QStringLiteral("工程名称添加成功！"));
     });
 }
 
@@ -404,7 +575,7 @@ void TFormMain::N1Click()
         }
         TProjectDAO().RenameProject(projectId, name);
         selectedProjectIndex_ = CB_Project->currentIndex();
-        ui_.message(this, QStringLiteral("工程名称修改成功！"));
+        ShowSuccess(this, QStringLiteral("工程名称修改成功！"));
         LoadProjects();
     });
 }
@@ -421,7 +592,7 @@ void TFormMain::D1Click()
             return;
         TProjectDAO().DeleteProject(projectId);
         selectedProjectIndex_ = -1;
-        ui_.message(this, QStringLiteral("删除成功!"));
+        ShowSuccess(this, QStringLiteral("删除成功!"));
         LoadProjects();
     });
 }
@@ -487,7 +658,7 @@ void TFormMain::S1Click()
         }
         // The deleted class's members are gone; so are their rows.
         ClearMembers();
-        ui_.message(this, QStringLiteral("类对象删除成功!"));
+        ShowSuccess(this, QStringLiteral("类对象删除成功!"));
     });
 }
 
@@ -529,10 +700,50 @@ void TFormMain::C1Click()
         if (!ui_.confirm(this, QStringLiteral("确定删除当前成员属性?"), QStringLiteral("删除提示")))
             return;
         TMemberDAO().DeleteMember(memberId);
-        ui_.message(this, QStringLiteral("成员属性删除成功"));
+        ShowSuccess(this, QStringLiteral("成员属性删除成功"));
         const int classId = SelectedClassId();
         if (classId != -1)
             LoadMembers(classId);
+    });
+}
+
+void TFormMain::Copy1Click()
+{
+    Run([this] {
+        const int classId = SelectedClassId();
+        if (classId == -1) {
+            ui_.message(this, QStringLiteral("没有类被选中!"));
+            return;
+        }
+        TAddClassForm dialog(this, classId);
+        dialog.exec();
+    });
+}
+
+void TFormMain::Up1Click()
+{
+    MoveMember(-1);
+}
+
+void TFormMain::Down1Click()
+{
+    MoveMember(1);
+}
+
+void TFormMain::MoveMember(int steps)
+{
+    Run([this, steps] {
+        const int memberId = SelectedMemberId();
+        if (memberId == -1) {
+            ui_.message(this, QStringLiteral("请先选择一个成员"));
+            return;
+        }
+        // At the top or bottom already: nothing to do, and nothing worth a box.
+        if (!TMemberDAO().MoveMember(memberId, steps))
+            return;
+        const int classId = SelectedClassId();
+        LoadMembers(classId);
+        SelectClassAndMember(classId, memberId);
     });
 }
 
@@ -556,6 +767,7 @@ void TFormMain::N4Click()
         if (projectId != -1)
             TProjectSettings(programDir_).SetTablePrefix(projectId, prefix);
         tablePrefix_ = prefix;
+        RefreshPreview();
     });
 }
 
@@ -634,13 +846,57 @@ void TFormMain::Check1Click()
         const TModelFindings findings =
             TModelChecker::Check(model, CB_Project->currentText(), tablePrefix_);
         if (findings.isEmpty()) {
-            ui_.message(this, QStringLiteral("模型检查通过，没有发现问题。"), TMessageKind::Information,
+            ShowSuccess(this, QStringLiteral("模型检查通过，没有发现问题。"), TMessageKind::Information,
                         QStringLiteral("检查模型"));
             return;
         }
         TCheckModelForm form(this, findings);
         form.exec();
     });
+}
+
+void TFormMain::Success1Click()
+{
+    Run([this] {
+        // Undone when the choice cannot be kept, so the tick shows what the next start does.
+        const bool show = Success1->isChecked();
+        try {
+            TProjectSettings(programDir_).SetShowSuccessMessages(show);
+        } catch (...) {
+            Success1->setChecked(!show);
+            throw;
+        }
+    });
+}
+
+void TFormMain::Preview1Click()
+{
+    QList<int> sizes = SP_Work->sizes();
+    const int room = sizes.value(1) + sizes.value(2);
+    if (Preview1->isChecked()) {
+        sizes[1] = room / 2;
+        sizes[2] = room - room / 2;
+    } else {
+        sizes[1] = room;
+        sizes[2] = 0;
+    }
+    SP_Work->setSizes(sizes);
+    if (Preview1->isChecked())
+        Preview->Refresh();
+}
+
+bool TFormMain::ShowsSuccessMessages() const
+{
+    return Success1->isChecked();
+}
+
+void TFormMain::ShowSuccess(QWidget *parent, const QString &text, TMessageKind kind,
+                            const QString &caption)
+{
+    if (ShowsSuccessMessages())
+        ui_.message(parent, text, kind, caption);
+    else
+        statusBar()->showMessage(text, 15000);
 }
 
 // ---- other events ----
@@ -700,8 +956,46 @@ void TFormMain::OpenHomePage(bool quietWhenMissing)
                     TMessageKind::Error);
 }
 
+bool TFormMain::ListKey(QObject *watched, const QKeyEvent *key)
+{
+    if (key->modifiers() & ~Qt::KeypadModifier)
+        return false;
+    const bool edit = key->key() == Qt::Key_F2 || key->key() == Qt::Key_Return
+        || key->key() == Qt::Key_Enter;
+    if (watched == LB_Object) {
+        if (key->key() == Qt::Key_Delete)
+            S1Click();
+        else if (edit)
+            N2Click();
+        else if (key->key() == Qt::Key_Insert)
+            A2Click();
+        else
+            return false;
+        return true;
+    }
+    if (watched == LV_Member) {
+        if (key->key() == Qt::Key_Delete)
+            C1Click();
+        else if (edit)
+            LV_MemberDblClick(); // like a double-click: edit the row, or add to an empty table
+        else if (key->key() == Qt::Key_Insert)
+            M1Click();
+        else
+            return false;
+        return true;
+    }
+    return false;
+}
+
 bool TFormMain::eventFilter(QObject *watched, QEvent *event)
 {
+    // Events reach the filter while the controls are still being built.
+    if (!LV_Member || !Preview)
+        return QMainWindow::eventFilter(watched, event);
+    if (event->type() == QEvent::KeyPress && ListKey(watched, static_cast<QKeyEvent *>(event)))
+        return true;
+    if (watched == GroupBox1 && event->type() == QEvent::Resize)
+        PlaceWorkArea();
     if (watched == Image1 && event->type() == QEvent::MouseButtonRelease) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
         if (mouse->button() == Qt::LeftButton && Image1->rect().contains(mouse->position().toPoint()))
@@ -839,7 +1133,7 @@ void TFormMain::OnGenerationDone()
     QString text = QStringLiteral("所有代码生成完毕!");
     if (!summary_.isEmpty())
         text += QLatin1Char('\n') + summary_;
-    ui_.message(this, text, TMessageKind::Information, QStringLiteral("任务提示"));
+    ShowSuccess(this, text, TMessageKind::Information, QStringLiteral("任务提示"));
     const QString folder = programDir_ + QStringLiteral("/projects/") + runProjectName_;
     if (!ui_.open(QUrl::fromLocalFile(folder)))
         ui_.message(this, QStringLiteral("无法打开文件夹: %1").arg(QDir::toNativeSeparators(folder)),
@@ -887,6 +1181,7 @@ void TFormMain::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    SaveWindowState();
     QMainWindow::closeEvent(event);
 }
 

@@ -17,10 +17,13 @@ class QGroupBox;
 class QLabel;
 class QListWidget;
 class QMenu;
+class QKeyEvent;
 class QPlainTextEdit;
+class QSplitter;
 class QTableWidget;
 class QTimer;
 class TAutoCode;
+class TCodePreview;
 
 // The main window. It holds the working state: the selected project (CB_Project), the class
 // list of that project (LB_Object), the members of the selected class (LV_Member), the table
@@ -46,12 +49,19 @@ public:
     int SelectedProjectId() const;
     int SelectedClassId() const;
     int SelectedMemberId() const;
+    // The class name of the selected class (the list shows "Name (friendly name)").
     QString SelectedClassText() const;
+    // Gives the selected entry a new class name; its friendly name is read again.
     void SetSelectedClassText(const QString &text);
     // Selects the class in the list and, unless memberId is 0, that member in the table.
     void SelectClassAndMember(int classId, int memberId);
 
     TUserInteraction &Interaction() const { return ui_; }
+    // A command's success: a box as always, or only a line in the status bar when the user
+    // turned 显示操作成功提示 off. Errors and questions never come here.
+    void ShowSuccess(QWidget *parent, const QString &text, TMessageKind kind = TMessageKind::Plain,
+                     const QString &caption = {});
+    bool ShowsSuccessMessages() const;
     QString ProgramDir() const { return programDir_; }
     QString TablePrefix() const { return tablePrefix_; }
     int ErrorClassId() const { return errorClassId_; }
@@ -70,12 +80,17 @@ public slots:
     void M1Click(); // add member
     void N3Click(); // edit member
     void C1Click(); // delete member
+    void Copy1Click(); // duplicate class
+    void Up1Click();   // move member up
+    void Down1Click(); // move member down
     // 代码管理
     void N4Click();   // table prefix
     void sql1Click(); // table-creation script
     void upgrade1Click(); // database upgrade script
     void A1Click();   // generate the project's code
     void Check1Click(); // check the model
+    void Success1Click(); // success messages on or off
+    void Preview1Click(); // code preview shown or hidden
 
     void CB_ProjectChange();
     void LB_ObjectClick();
@@ -90,6 +105,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -99,6 +115,15 @@ private:
                         void (TFormMain::*handler)());
     bool Run(const std::function<void()> &command);
     void ClearMembers();
+    void MoveMember(int steps);
+    // Delete, F2, Enter and Insert in the lists; true when the key was a command.
+    bool ListKey(QObject *watched, const QKeyEvent *key);
+    void RefreshPreview();
+    void PlaceWorkArea();
+    void FitSplitters();
+    void FitColumns();
+    void RestoreWindowState();
+    void SaveWindowState() const;
     void OpenHomePage(bool quietWhenMissing);
 
     // Generation run.
@@ -144,5 +169,11 @@ private:
     QTableWidget *LV_Member = nullptr;
     QGroupBox *GroupBox2 = nullptr;
     QPlainTextEdit *Memo_State = nullptr;
+    QSplitter *SP_Main = nullptr; // the work area above, the log below
+    QSplitter *SP_Work = nullptr; // classes, members, code preview
+    TCodePreview *Preview = nullptr;
+    QAction *Success1 = nullptr;
+    QAction *Preview1 = nullptr;
+    bool splittersPlaced_ = false;
     QTimer *Timer1 = nullptr;
 };

@@ -57,9 +57,8 @@ QLineEdit *edit(QWidget *parent, const char *name, const QRect &at)
 QPushButton *button(QWidget *parent, const char *name, const QString &text, const QRect &at)
 {
     auto *b = named(new QPushButton(text, parent), name);
-    // Enter presses neither button.
-    b->setAutoDefault(false);
-    b->setDefault(false);
+    // Enter presses the button that has the focus, or else the default one (确定).
+    b->setAutoDefault(true);
     place(b, at);
     return b;
 }
@@ -101,10 +100,12 @@ TMemberForm::TMemberForm(TFormMain *owner, const TLayout &layout, bool keyTypeRu
     CB_MemberQueryDisplay = checkBox(this, "CB_MemberQueryDisplay",
                                      QStringLiteral("查询界面是否显示"), layout.queryDisplay);
 
+    Button1->setDefault(true);
+    // Top to bottom, left to right, as the controls stand.
     const QList<QWidget *> tabOrder = {
-        Edt_MemberName, CB_MemberType,     CB_MemberIsMust, Button1,
-        Button2,        Edt_MemberComment, CB_QueryFlag,    CB_MemberIsPri,
-        Edt_MemberLength, CB_MemberIsDisplay, CB_MemberQueryDisplay,
+        Edt_MemberName,     CB_MemberType,         Edt_MemberLength, CB_MemberIsPri,
+        CB_MemberIsMust,    CB_QueryFlag,          CB_MemberIsDisplay, CB_MemberQueryDisplay,
+        Edt_MemberComment,  Button1,               Button2,
     };
     for (int i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder.at(i - 1), tabOrder.at(i));
@@ -182,7 +183,7 @@ void TMemberForm::Button1Click()
 
         Save(member);
         owner_->LoadMembers(owner_->SelectedClassId());
-        ui.message(this, SavedMessage());
+        owner_->ShowSuccess(this, SavedMessage());
         accept();
     });
 }

@@ -25,8 +25,36 @@ QString TProjectSettings::TablePrefix(int projectId) const
 
 void TProjectSettings::SetTablePrefix(int projectId, const QString &prefix) const
 {
+    Write(prefixKey(projectId), prefix);
+}
+
+QByteArray TProjectSettings::WindowState(const QString &key) const
+{
+    const QSettings settings(file_, QSettings::IniFormat);
+    return settings.value(QStringLiteral("window/") + key).toByteArray();
+}
+
+void TProjectSettings::SetWindowState(const QString &key, const QByteArray &state) const
+{
     QSettings settings(file_, QSettings::IniFormat);
-    settings.setValue(prefixKey(projectId), prefix);
+    settings.setValue(QStringLiteral("window/") + key, state);
+}
+
+bool TProjectSettings::ShowSuccessMessages() const
+{
+    const QSettings settings(file_, QSettings::IniFormat);
+    return settings.value(QStringLiteral("window/showSuccessMessages"), true).toBool();
+}
+
+void TProjectSettings::SetShowSuccessMessages(bool show) const
+{
+    Write(QStringLiteral("window/showSuccessMessages"), show);
+}
+
+void TProjectSettings::Write(const QString &key, const QVariant &value) const
+{
+    QSettings settings(file_, QSettings::IniFormat);
+    settings.setValue(key, value);
     settings.sync();
     if (settings.status() != QSettings::NoError)
         throw std::runtime_error(QStringLiteral("无法保存设置文件 %1")

@@ -8,9 +8,10 @@ INSERT INTO t_class (classId, projectId, className, friendName) VALUES
   (2, 1, 'Department', '院系'),
   (3, 1, 'Student', '学生');
 
--- memberId, projectId, classId, memberName, memberType, memberLength, memberIsPri, memberComment,
--- memberIsMust, memberIsInteger, memberIsFloat, queryFlag, memberIsDisplay, memberQueryDisplay
-INSERT INTO t_member VALUES
+-- The members' order within a class is left to its default: they are listed by id.
+INSERT INTO t_member (memberId, projectId, classId, memberName, memberType, memberLength,
+  memberIsPri, memberComment, memberIsMust, memberIsInteger, memberIsFloat, queryFlag,
+  memberIsDisplay, memberQueryDisplay) VALUES
   (1, 1, 1, 'gradeId',     '整型',   0,  1, '年级编号', 1, 1, 0, 0, 0, 1),
   (2, 1, 1, 'gradeName',   '字符串', 20, 0, '年级名称', 1, 0, 0, 0, 1, 1),
   (3, 1, 2, 'deptNo',      '字符串', 10, 1, '院系代码', 1, 0, 0, 0, 0, 1),

@@ -10,7 +10,7 @@ INSERT INTO t_class (classId, projectId, className, friendName) VALUES
 
 -- memberId, projectId, classId, memberName, memberType, memberLength, memberIsPri, memberComment,
 -- memberIsMust, memberIsInteger, memberIsFloat, queryFlag, memberIsDisplay, memberQueryDisplay
-INSERT INTO t_member VALUES
+INSERT INTO t_member (memberId, projectId, classId, memberName, memberType, memberLength, memberIsPri, memberComment, memberIsMust, memberIsInteger, memberIsFloat, queryFlag, memberIsDisplay, memberQueryDisplay) VALUES
   (1, 1, 1, 'categoryId',  '整型',     0,   1, '分类编号', 1, 1, 0, 0, 0, 0),
   (2, 1, 1, 'title',       '字符串',   30,  0, '分类名称', 1, 0, 0, 1, 1, 1),
   (3, 1, 2, 'productId',   '整型',     0,   1, '商品编号', 1, 1, 0, 0, 0, 1),

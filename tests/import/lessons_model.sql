@@ -11,7 +11,7 @@ INSERT INTO t_class (classId, projectId, className, friendName) VALUES
 
 -- memberId, projectId, classId, memberName, memberType, memberLength, memberIsPri, memberComment,
 -- memberIsMust, memberIsInteger, memberIsFloat, queryFlag, memberIsDisplay, memberQueryDisplay
-INSERT INTO t_member VALUES
+INSERT INTO t_member (memberId, projectId, classId, memberName, memberType, memberLength, memberIsPri, memberComment, memberIsMust, memberIsInteger, memberIsFloat, queryFlag, memberIsDisplay, memberQueryDisplay) VALUES
   (1, 1, 1, 'code',      '字符串', 10,  1, '课程代码', 1, 0, 0, 0, 0, 1),
   (2, 1, 1, 'title',     '字符串', 40,  0, '课程名称', 1, 0, 0, 0, 1, 1),
   (3, 1, 1, 'credit',    '浮点型', 0,   0, '学分',     1, 0, 1, 0, 0, 1),

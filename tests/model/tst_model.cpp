@@ -5,6 +5,8 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QThread>
 #include <QtTest>
 
@@ -29,6 +31,9 @@ private slots:
     void textIsStoredAsTyped();
     void memberSelectionsAndLookups();
     void twoThreadsUseTheStoresAtOnce();
+    void moveMember_data();
+    void moveMember();
+    void olderDatabaseGainsTheOrderAndKeepsIt();
 
 private:
     int addProject(const QString &name);
@@ -415,6 +420,103 @@ void TestModel::twoThreadsUseTheStoresAtOnce()
     delete writer;
     QVERIFY2(failures == 0, qPrintable(firstFailure));
     QCOMPARE(TMemberDAO(db_).GetMembers(c).size(), 200);
+}
+
+void TestModel::moveMember_data()
+{
+    QTest::addColumn<QString>("member");
+    QTest::addColumn<int>("steps");
+    QTest::addColumn<bool>("moved");
+    QTest::addColumn<QString>("order");
+    QTest::newRow("down") << "a" << 1 << true << "b a c d";
+    QTest::newRow("up") << "c" << -1 << true << "a c b d";
+    QTest::newRow("last to first") << "d" << -3 << true << "d a b c";
+    QTest::newRow("first cannot go up") << "a" << -1 << false << "a b c d";
+    QTest::newRow("last cannot go down") << "d" << 1 << false << "a b c d";
+}
+
+void TestModel::moveMember()
+{
+    QFETCH(QString, member);
+    QFETCH(int, steps);
+    QFETCH(bool, moved);
+    QFETCH(QString, order);
+    const int p = addProject(QStringLiteral("school"));
+    const int c = addClass(p, QStringLiteral("Student"));
+    const int other = addClass(p, QStringLiteral("Score"));
+    QHash<QString, int> ids;
+    for (const char *name : {"a", "b", "c", "d"}) {
+        ids.insert(QLatin1String(name), addMember(p, c, QLatin1String(name), MemberType::Text));
+        addMember(p, other, QLatin1String(name), MemberType::Text);
+    }
+    const TMemberDAO members(db_);
+    QCOMPARE(members.MoveMember(ids.value(member), steps), moved);
+    const auto names = [&](int classId) {
+        QStringList list;
+        for (const TMember &m : members.GetMembers(classId))
+            list.append(m.memberName());
+        return list.join(QLatin1Char(' '));
+    };
+    QCOMPARE(names(c), order);
+    QCOMPARE(names(other), QStringLiteral("a b c d"));
+    // A member added afterwards goes last, and the project-wide list keeps each class's order.
+    addMember(p, c, QStringLiteral("e"), MemberType::Text);
+    QCOMPARE(names(c), order + QStringLiteral(" e"));
+    QStringList projectOrder;
+    for (const TMember &m : members.GetProjectMembers(p)) {
+        if (m.classId() == c)
+            projectOrder.append(m.memberName());
+    }
+    QCOMPARE(projectOrder.join(QLatin1Char(' ')), order + QStringLiteral(" e"));
+}
+
+void TestModel::olderDatabaseGainsTheOrderAndKeepsIt()
+{
+    // A database as the program wrote it before members had an order, with ids that do not
+    // follow the order the rows were written in.
+    const QString old = dir_->filePath(QStringLiteral("old.mdb"));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+        db.setDatabaseName(old);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        for (const char *sql : {
+                 "CREATE TABLE t_project (projectId INTEGER PRIMARY KEY AUTOINCREMENT, projectName TEXT)",
+                 "CREATE TABLE t_class (classId INTEGER PRIMARY KEY AUTOINCREMENT, projectId INTEGER,"
+                 " className TEXT, friendName TEXT)",
+                 "CREATE TABLE t_member (memberId INTEGER PRIMARY KEY AUTOINCREMENT, projectId INTEGER,"
+                 " classId INTEGER, memberName TEXT, memberType TEXT, memberLength INTEGER,"
+                 " memberIsPri INTEGER, memberComment TEXT, memberIsMust INTEGER, memberIsInteger INTEGER,"
+                 " memberIsFloat INTEGER, queryFlag INTEGER, memberIsDisplay INTEGER,"
+                 " memberQueryDisplay INTEGER)",
+                 "INSERT INTO t_project VALUES (1, 'school')",
+                 "INSERT INTO t_class VALUES (1, 1, 'Student', '学生')",
+                 "INSERT INTO t_member VALUES (7, 1, 1, 'b', '字符串', 20, 0, '', 1, 0, 0, 0, 0, 1)",
+                 "INSERT INTO t_member VALUES (3, 1, 1, 'a', '字符串', 20, 1, '', 1, 0, 0, 0, 1, 1)",
+                 "INSERT INTO t_member VALUES (9, 1, 1, 'c', '整型', 0, 0, '', 1, 1, 0, 0, 0, 1)",
+             })
+            QVERIFY2(q.exec(QLatin1String(sql)), qPrintable(q.lastError().text()));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("old"));
+
+    const TDbHelper helper(old);
+    const TMemberDAO members(helper);
+    const auto names = [&] {
+        QStringList list;
+        for (const TMember &m : members.GetMembers(1))
+            list.append(m.memberName());
+        return list.join(QLatin1Char(' '));
+    };
+    QCOMPARE(names(), QStringLiteral("a b c"));
+    QCOMPARE(helper.QueryInteger(QStringLiteral("select memberOrder from t_member where memberId=9")), 9);
+    TMember d;
+    d.setProjectId(1);
+    d.setClassId(1);
+    d.setMemberName(QStringLiteral("d"));
+    members.AddMember(d);
+    QVERIFY(members.MoveMember(helper.QueryInteger(QStringLiteral("select max(memberId) from t_member")), -1));
+    QCOMPARE(names(), QStringLiteral("a b d c"));
 }
 
 QTEST_GUILESS_MAIN(TestModel)

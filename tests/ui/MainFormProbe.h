@@ -27,12 +27,20 @@ struct TMainFormProbe {
         return names;
     }
     QString selectedProject() const { return projects()->currentText(); }
+    // The class names of the entries (each shows "Name (friendly name)").
     QStringList classNames() const
     {
         QStringList names;
         for (int i = 0; i < classes()->count(); ++i)
-            names.append(classes()->item(i)->text());
+            names.append(classes()->item(i)->data(Qt::UserRole + 1).toString());
         return names;
+    }
+    QStringList classEntries() const
+    {
+        QStringList entries;
+        for (int i = 0; i < classes()->count(); ++i)
+            entries.append(classes()->item(i)->text());
+        return entries;
     }
     QString selectedClass() const { return window->SelectedClassText(); }
     // One "name|type|length|key|must|query|display|queryDisplay|comment" per row.

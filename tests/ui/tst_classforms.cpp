@@ -134,7 +134,7 @@ private slots:
         TMainFormProbe probe{window.get()};
         probe.selectClass(1);
         // The list entry is what the dialog offers, the friendly name comes from the database.
-        probe.classes()->item(1)->setText(QStringLiteral("ScoreAsListed"));
+        probe.classes()->item(1)->setData(Qt::UserRole + 1, QStringLiteral("ScoreAsListed"));
         QString shownClass, shownFriend, caption;
         DriveDialog<TUpdateClassForm>([&] { Trigger(window.get(), "N2"); }, [&](TUpdateClassForm &d) {
             shownClass = Find<QLineEdit>(&d, "Edt_ClassName")->text();
@@ -197,21 +197,58 @@ private slots:
         }
     }
 
-    void closeBoxSavesNothing()
+    void leavingSavesNothing()
     {
-        for (const char *command : {"A2", "N2"}) {
-            const int shown = DriveDialog<QDialog>([&] { Trigger(window.get(), command); }, [&](QDialog &d) {
-                Find<QLineEdit>(&d, "Edt_ClassName")->setText(QStringLiteral("Teacher"));
-                Find<QLineEdit>(&d, "Edt_FriendName")->setText(QStringLiteral("老师"));
-                // Escape leaves it open with what was typed; the close box closes it.
-                QTest::keyClick(&d, Qt::Key_Escape);
-                QVERIFY(d.isVisible());
-            });
-            QCOMPARE(shown, 1);
+        // The close box, Escape, and 取消.
+        const std::function<void(QDialog &)> leave[] = {
+            [](QDialog &) {},
+            [](QDialog &d) { QTest::keyClick(Find<QLineEdit>(&d, "Edt_FriendName"), Qt::Key_Escape); },
+            [](QDialog &d) { Find<QPushButton>(&d, "Button2")->click(); },
+        };
+        for (const char *command : {"A2", "N2", "Copy1"}) {
+            for (const auto &how : leave) {
+                const int shown = DriveDialog<QDialog>([&] { Trigger(window.get(), command); }, [&](QDialog &d) {
+                    Find<QLineEdit>(&d, "Edt_ClassName")->setText(QStringLiteral("Teacher"));
+                    Find<QLineEdit>(&d, "Edt_FriendName")->setText(QStringLiteral("老师"));
+                    how(d);
+                });
+                QCOMPARE(shown, 1);
+            }
         }
         QVERIFY(user->shown.isEmpty());
         QCOMPARE(classesInDatabase(school), QStringList({"Student/学生", "Score/成绩"}));
         QCOMPARE(TMainFormProbe{window.get()}.classNames(), QStringList({"Student", "Score"}));
+    }
+
+    void enterSavesAndCopyTakesEveryMember()
+    {
+        // Enter in a field presses 确定; a copy gets the source's members, in their order.
+        TMainFormProbe probe{window.get()};
+        probe.selectClass(1);
+        const QStringList source = probe.memberNames();
+        QCOMPARE(source, QStringList({"student", "mark"}));
+        QCOMPARE(DriveDialog<QDialog>([&] { Trigger(window.get(), "Copy1"); }, [&](QDialog &d) {
+                     QCOMPARE(d.windowTitle(), QStringLiteral("复制类"));
+                     Find<QLineEdit>(&d, "Edt_ClassName")->setText(QStringLiteral("Pupil"));
+                     Find<QLineEdit>(&d, "Edt_FriendName")->setText(QStringLiteral("小学生"));
+                     QTest::keyClick(Find<QLineEdit>(&d, "Edt_FriendName"), Qt::Key_Return);
+                     QVERIFY(!d.isVisible());
+                 }),
+                 1);
+        QCOMPARE(user->takeTexts(), QStringList{"类复制成功!"});
+        QCOMPARE(probe.selectedClass(), QStringLiteral("Pupil"));
+        QCOMPARE(probe.memberNames(), source);
+        QCOMPARE(classesInDatabase(school), QStringList({"Student/学生", "Score/成绩", "Pupil/小学生"}));
+        // The same rules as adding: a taken name is refused and nothing is copied.
+        probe.selectClass(1);
+        QCOMPARE(DriveDialog<QDialog>([&] { Trigger(window.get(), "Copy1"); }, [&](QDialog &d) {
+                     Find<QLineEdit>(&d, "Edt_ClassName")->setText(QStringLiteral("Score"));
+                     Find<QPushButton>(&d, "Button1")->click();
+                     QVERIFY(d.isVisible());
+                 }),
+                 1);
+        QCOMPARE(user->takeTexts(), QStringList{"该类名称已经存在!"});
+        QCOMPARE(TMemberDAO().GetProjectMembers(school).size(), 5);
     }
 };
 

@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSplitter>
+#include <QStatusBar>
 
 #include "ui/FormAddClass.h"
 #include "ui/FormAddMember.h"
@@ -57,22 +59,35 @@ private slots:
     {
         auto window = openWindow();
         QCOMPARE(window->windowTitle(), QStringLiteral("VelmoraPHP基于MVC三层模式代码生成器2.0版"));
-        const QList<QMenu *> menus = window->menuBar()->findChildren<QMenu *>(Qt::FindDirectChildrenOnly);
         QStringList layout;
-        for (QMenu *menu : menus) {
+        const auto accessKey = [](const QString &text) {
+            const qsizetype at = text.indexOf(QLatin1Char('&'));
+            return at < 0 ? QString() : text.mid(at + 1, 1).toUpper();
+        };
+        QStringList barKeys;
+        for (QAction *entry : window->menuBar()->actions()) {
+            QMenu *menu = entry->menu();
             QStringList items;
-            for (QAction *a : menu->actions())
+            QStringList keys;
+            for (QAction *a : menu->actions()) {
                 items.append(a->objectName() + QLatin1Char('=') + a->text());
+                // Each access key once within its menu, so a key press means one command.
+                QVERIFY2(!keys.contains(accessKey(a->text())), qPrintable(a->text()));
+                keys.append(accessKey(a->text()));
+            }
+            QVERIFY2(!barKeys.contains(accessKey(menu->title())), qPrintable(menu->title()));
+            barKeys.append(accessKey(menu->title()));
             layout.append(menu->objectName() + QLatin1Char('=') + menu->title() + QLatin1Char(':')
                           + items.join(QLatin1Char(',')));
         }
         QCOMPARE(layout, QStringList({
             QStringLiteral("F1=项目操作(&P):F2=新建项目(&F),N1=修改项目名称(&X),D1=删除当前项目(&D),"
-                           "A2=添加类(&A),N2=修改类名(&B),S1=删除类(&S),M1=添加成员(&M),"
-                           "N3=修改成员属性(&E),C1=删除成员(&C),=,ExportModel=导出模型(&O)…,"
-                           "ImportModel=导入模型(&I)…,ImportDatabase=从数据库导入(&R)…"),
-            QStringLiteral("P1=代码管理(&A):N4=设置表名前缀(&P),sql1=生成建表sql语句(&M),"
-                           "upgrade1=生成数据库升级脚本(&U),A1=生成项目代码(&M),Check1=检查模型(&C)"),
+                           "A2=添加类(&A),N2=修改类名(&B),S1=删除类(&S),Copy1=复制类(&Y),M1=添加成员(&M),"
+                           "N3=修改成员属性(&E),C1=删除成员(&C),Up1=上移成员(&U),Down1=下移成员(&N),=,"
+                           "ExportModel=导出模型(&O)…,ImportModel=导入模型(&I)…,ImportDatabase=从数据库导入(&R)…"),
+            QStringLiteral("P1=代码管理(&A):N4=设置表名前缀(&P),sql1=生成建表sql语句(&Q),"
+                           "upgrade1=生成数据库升级脚本(&U),A1=生成项目代码(&M),Check1=检查模型(&C),"
+                           "Success1=显示操作成功提示(&S),Preview1=显示代码预览(&V)"),
         }));
         QStringList columns;
         QTableWidget *table = TMainFormProbe{window.get()}.members();
@@ -352,6 +367,77 @@ private slots:
         Trigger(window.get(), "C1");
         Trigger(window.get(), "N3");
         QCOMPARE(user->takeTexts(), QStringList({"请先选择一个成员", "请先选择一个成员"}));
+    }
+
+    void listKeys_data()
+    {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("opens"); // the dialog's class, or the question asked
+        QTest::newRow("Delete on a member") << "LV_Member" << int(Qt::Key_Delete) << "删除提示|确定删除当前成员属性?";
+        QTest::newRow("F2 on a member") << "LV_Member" << int(Qt::Key_F2) << "TUpdateMemberForm";
+        QTest::newRow("Enter on a member") << "LV_Member" << int(Qt::Key_Return) << "TUpdateMemberForm";
+        QTest::newRow("Insert in the members") << "LV_Member" << int(Qt::Key_Insert) << "TAddMemberForm";
+        QTest::newRow("Delete on a class") << "LB_Object" << int(Qt::Key_Delete) << "提示|以下成员引用了该类: Score.student\n确认删除此类对象！";
+        QTest::newRow("F2 on a class") << "LB_Object" << int(Qt::Key_F2) << "TUpdateClassForm";
+        QTest::newRow("Insert in the classes") << "LB_Object" << int(Qt::Key_Insert) << "TAddClassForm";
+    }
+    void listKeys()
+    {
+        QFETCH(QString, list);
+        QFETCH(int, key);
+        QFETCH(QString, opens);
+        buildSchool();
+        auto window = openWindow();
+        TMainFormProbe probe{window.get()};
+        probe.selectMember(0);
+        QString shown;
+        user->confirmAnswers = {false};
+        DriveDialog<QDialog>([&] { QTest::keyClick(Find<QWidget>(window.get(), list.toLatin1().constData()), Qt::Key(key)); },
+                             [&](QDialog &d) { shown = QLatin1String(d.metaObject()->className()); });
+        QCOMPARE(shown.isEmpty() ? user->questions.value(0) : shown, opens);
+        // The confirmation was declined, or the dialog closed: nothing is gone.
+        QCOMPARE(probe.memberNames(), QStringList({"id", "name"}));
+        QCOMPARE(probe.classNames(), QStringList({"Student", "Score"}));
+        QVERIFY(user->shown.isEmpty());
+    }
+
+    void successesCanGoToTheStatusBar()
+    {
+        buildSchool();
+        auto window = openWindow();
+        QVERIFY(Find<QAction>(window.get(), "Success1")->isChecked());
+        Trigger(window.get(), "Success1");
+        TMainFormProbe probe{window.get()};
+        probe.selectMember(0);
+        user->confirmAnswers = {true};
+        Trigger(window.get(), "C1");
+        QVERIFY(user->shown.isEmpty());
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("成员属性删除成功"));
+        // Errors keep their box; the choice is kept for the next start.
+        probe.members()->clearSelection();
+        Trigger(window.get(), "C1");
+        QCOMPARE(user->takeTexts(), QStringList{"请先选择一个成员"});
+        window.reset();
+        QVERIFY(!Find<QAction>(openWindow().get(), "Success1")->isChecked());
+    }
+
+    void sizeAndDividersAreRemembered()
+    {
+        buildSchool();
+        auto window = openWindow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->resize(900, 700);
+        auto *log = Find<QSplitter>(window.get(), "SP_Main");
+        log->setSizes({300, 250});
+        const QList<int> sizes = log->sizes();
+        window->close();
+        window = openWindow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QCOMPARE(window->size(), QSize(900, 700));
+        QCOMPARE(Find<QSplitter>(window.get(), "SP_Main")->sizes(), sizes);
     }
 
     void deleteMember()

@@ -369,26 +369,65 @@ private slots:
         QVERIFY(TMemberDAO().GetMembers(score).isEmpty());
     }
 
+    void tabFollowsTheLayout_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("add") << "M1";
+        QTest::newRow("update") << "N3";
+    }
+    void tabFollowsTheLayout()
+    {
+        QFETCH(QString, command);
+        TMainFormProbe{window.get()}.selectMember(0);
+        QStringList visited;
+        QCOMPARE(DriveDialog<QDialog>([&] { Trigger(window.get(), command.toLatin1().constData()); }, [&](QDialog &d) {
+                     // The chain Tab walks: every visible control that takes focus by Tab.
+                     QWidget *w = Find<QWidget>(&d, "Edt_MemberName");
+                     do {
+                         if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(&d) && w->isEnabled())
+                             visited.append(w->objectName());
+                         w = w->nextInFocusChain();
+                     } while (w != Find<QWidget>(&d, "Edt_MemberName"));
+                 }),
+                 1);
+        // Top to bottom, left to right.
+        QCOMPARE(visited, QStringList({"Edt_MemberName", "CB_MemberType", "Edt_MemberLength", "CB_MemberIsPri",
+                                       "CB_MemberIsMust", "CB_QueryFlag", "CB_MemberIsDisplay",
+                                       "CB_MemberQueryDisplay", "Edt_MemberComment", "Button1", "Button2"}));
+        user->takeTexts();
+    }
+
+    void enterSaves()
+    {
+        QCOMPARE(DriveDialog<QDialog>([&] { Trigger(window.get(), "M1"); }, [&](QDialog &d) {
+                     apply(d, {QStringLiteral("remark"), QStringLiteral("字符串"), false, false});
+                     QTest::keyClick(Find<QLineEdit>(&d, "Edt_MemberComment"), Qt::Key_Return);
+                     QVERIFY(!d.isVisible());
+                 }),
+                 1);
+        QCOMPARE(user->takeTexts(), QStringList{"类成员属性添加成功!"});
+        QVERIFY(membersOfScore().last().startsWith(QStringLiteral("remark")));
+    }
+
     void leavingSavesNothing()
     {
         const QStringList before = membersOfScore();
-        const auto fill = [](QDialog &d) {
-            apply(d, {QStringLiteral("b"), QStringLiteral("整型"), true, true});
-            // Enter presses no button and Escape does not close.
-            QTest::keyClick(Find<QLineEdit>(&d, "Edt_MemberName"), Qt::Key_Return);
-            QTest::keyClick(&d, Qt::Key_Escape);
-            QVERIFY(d.isVisible());
-        };
+        const auto fill = [](QDialog &d) { apply(d, {QStringLiteral("b"), QStringLiteral("整型"), true, true}); };
         for (const char *command : {"M1", "N3"}) {
             TMainFormProbe{window.get()}.selectMember(0);
-            // The cancel button.
+            // The cancel button, Escape, and the close box.
             QCOMPARE(DriveDialog<QDialog>([&] { Trigger(window.get(), command); }, [&](QDialog &d) {
                          fill(d);
                          Find<QPushButton>(&d, "Button2")->click();
                          QVERIFY(!d.isVisible());
                      }),
                      1);
-            // The close box.
+            QCOMPARE(DriveDialog<QDialog>([&] { Trigger(window.get(), command); }, [&](QDialog &d) {
+                         fill(d);
+                         QTest::keyClick(Find<QLineEdit>(&d, "Edt_MemberComment"), Qt::Key_Escape);
+                         QVERIFY(!d.isVisible());
+                     }),
+                     1);
             QCOMPARE(DriveDialog<QDialog>([&] { Trigger(window.get(), command); }, fill), 1);
         }
         QVERIFY(user->shown.isEmpty());
