@@ -1,6 +1,5 @@
 #include "ProjectModel.h"
 
-#include "RunMessages.h"
 
 #include "model/ClassDAO.h"
 #include "model/MemberDAO.h"
@@ -26,18 +25,6 @@ const TMember *first(const QList<TMember> &members, Pred pred)
             return &member;
     }
     return nullptr;
-}
-
-// A name that can stand as one folder or file name in the output, on every platform we run on.
-bool usableAsFileName(const QString &name)
-{
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
-        return false;
-    for (const QChar c : name) {
-        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.unicode() < 0x20)
-            return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -145,29 +132,4 @@ Naming::TValueStyle TProjectModel::ValueStyle(const TMember &member) const
         ? ProjectKeyMember(member.memberType())
         : nullptr;
     return Naming::ValueStyle(member, refKey);
-}
-
-std::optional<QString> TProjectModel::FindBrokenReference() const
-{
-    for (const TClassModel &cls : classes_) {
-        for (const TMember &member : cls.members) {
-            if (MemberType::IsReference(member.memberType())
-                && !ProjectKeyMember(member.memberType())) {
-                return RunMessages::BrokenReference(cls.className, member.memberName(),
-                                                    member.memberType());
-            }
-        }
-    }
-    return std::nullopt;
-}
-
-std::optional<QString> TProjectModel::FindUnusableName(const QString &projectName) const
-{
-    if (!usableAsFileName(projectName))
-        return RunMessages::BadProjectName(projectName);
-    for (const TClassModel &cls : classes_) {
-        if (!usableAsFileName(cls.className))
-            return RunMessages::BadClassName(cls.className);
-    }
-    return std::nullopt;
 }

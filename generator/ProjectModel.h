@@ -49,12 +49,6 @@ public:
     // The value style of a member of this project (Naming::ValueStyle with its reference resolved).
     Naming::TValueStyle ValueStyle(const TMember &member) const;
 
-    // The first reference member, in class and member order, whose class does not exist in the
-    // project or has no key member, worded for the user.
-    std::optional<QString> FindBrokenReference() const;
-    // A project or class name that would leave the output folder or cannot be a file name.
-    std::optional<QString> FindUnusableName(const QString &projectName) const;
-
 private:
     void IndexKeyMembers();
 

@@ -4,6 +4,7 @@
 #include "generator/DataBaseSql.h"
 #include "generator/GenerationError.h"
 #include "generator/ManagePage.h"
+#include "generator/ModelChecker.h"
 #include "generator/Naming.h"
 #include "generator/PHPBean.h"
 #include "generator/ProjectModel.h"
@@ -80,7 +81,10 @@ struct TGeneratedCase {
             if (count(&TMember::memberIsPri) != 1 || count(&TMember::memberIsDisplay) != 1)
                 return false;
         }
-        return !model.FindBrokenReference();
+        const TModelFindings findings = TModelChecker::Check(model, std::nullopt, QStringLiteral("t_"));
+        return std::none_of(findings.begin(), findings.end(), [](const TModelFinding &f) {
+            return f.kind == TModelFinding::TKind::BrokenReference;
+        });
     }
 };
 
