@@ -62,16 +62,7 @@ void TAddClassForm::Button1Click()
             ui.message(this, QStringLiteral("该类名称已经存在!"));
             return;
         }
-        if (const QString refusal = NameRules::ClassNameRefusal(className); !refusal.isEmpty()) {
-            ui.message(this, refusal);
-            return;
-        }
-        if (const QString refusal = ClassNameTaken(projectId, 0, className); !refusal.isEmpty()) {
-            ui.message(this, refusal);
-            return;
-        }
-        if (const QString refusal = NameRules::TextRefusal(QStringLiteral("友好名称"), friendName);
-            !refusal.isEmpty()) {
+        if (const QString refusal = ClassRefusal(projectId, 0, className, friendName); !refusal.isEmpty()) {
             ui.message(this, refusal);
             return;
         }

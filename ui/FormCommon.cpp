@@ -1,5 +1,6 @@
 #include "FormCommon.h"
 
+#include "NameRules.h"
 #include "UserInteraction.h"
 #include "generator/GenerationError.h"
 #include "generator/ModelChecker.h"
@@ -42,6 +43,16 @@ QString ClassNameTaken(int projectId, int classId, const QString &className)
             return QStringLiteral("该类名称已经存在(不区分大小写)!");
     }
     return QString();
+}
+
+QString ClassRefusal(int projectId, int classId, const QString &className, const QString &friendName)
+{
+    QString refusal = NameRules::ClassNameRefusal(className);
+    if (refusal.isEmpty())
+        refusal = ClassNameTaken(projectId, classId, className);
+    if (refusal.isEmpty())
+        refusal = NameRules::TextRefusal(QStringLiteral("友好名称"), friendName);
+    return refusal;
 }
 
 TFormDialog::TFormDialog(QWidget *parent, const QString &caption, int clientWidth,

@@ -22,6 +22,10 @@ bool RunCommand(TUserInteraction &ui, QWidget *parent, const std::function<void(
 // classId is the class being renamed, 0 for a new one. Throws TDbError.
 QString ClassNameTaken(int projectId, int classId, const QString &className);
 
+// The checker's rules on a class as the class dialogs take it, after their own rules: the
+// name, then a name another class has, then the friendly name; empty when all pass.
+QString ClassRefusal(int projectId, int classId, const QString &className, const QString &friendName);
+
 // A fixed-size modal dialog with a close box and nothing else in its frame. Escape cancels it,
 // like its close box; Enter presses its default button.
 class TFormDialog : public QDialog {

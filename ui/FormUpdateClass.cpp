@@ -52,17 +52,8 @@ void TUpdateClassForm::Button1Click()
             ui.message(this, QStringLiteral("友好名称不能为空"));
             return;
         }
-        if (const QString refusal = NameRules::ClassNameRefusal(className); !refusal.isEmpty()) {
-            ui.message(this, refusal);
-            return;
-        }
         // Two classes of one name would write one entity file over the other.
-        if (const QString refusal = ClassNameTaken(owner_->SelectedProjectId(), CurrentClassId, className);
-            !refusal.isEmpty()) {
-            ui.message(this, refusal);
-            return;
-        }
-        if (const QString refusal = NameRules::TextRefusal(QStringLiteral("友好名称"), friendName);
+        if (const QString refusal = ClassRefusal(owner_->SelectedProjectId(), CurrentClassId, className, friendName);
             !refusal.isEmpty()) {
             ui.message(this, refusal);
             return;
