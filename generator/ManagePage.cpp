@@ -217,7 +217,7 @@ const char listFooter[] = R"php(
 
 const char folderIndex[] = R"html(
 <!DOCTYPE html>
-<!-- 本目录没有可以浏览的内容：放一个首页文件，服务器就不会列出目录中的文件（不依赖 .htaccess）。 -->
+<!-- 本目录没有可以浏览的内容：放一个首页文件，服务器就不会列出目录中的文件（不依赖服务器的设置）。 -->
 <html lang="zh-CN"><head><meta charset="UTF-8"><meta http-equiv="refresh" content="0; url=/index.php"><title>请从首页进入</title></head>
 <body><p><a href="/index.php">请从首页进入</a></p></body></html>
 )html";

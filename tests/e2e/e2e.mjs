@@ -14,6 +14,8 @@ const PROJECT = process.env.E2E_PROJECT_DIR;
 const OUT = process.env.E2E_OUTPUT;
 const SCRATCH = process.env.E2E_SCRATCH;
 const PHP_LOG = process.env.E2E_PHP_ERROR_LOG;
+const DB = process.env.E2E_DB_NAME || 'school';
+const SHOT_PREFIX = process.env.E2E_SHOT_PREFIX || '';
 const NEW_PASSWORD = 'Velmora#2026';
 // Quotes, backslashes, LIKE wildcards and markup: stored and shown exactly as typed.
 const TRICKY = `He said "it's fine" \\ C:\\temp\\ 'x' \\' \\\\ 50% a_b <b>bold</b>`;
@@ -22,7 +24,7 @@ const TRICKY = `He said "it's fine" \\ C:\\temp\\ 'x' \\' \\\\ 50% a_b <b>bold</
 
 function sql(query) {
   return execFileSync('mariadb', ['--socket', SOCKET, '-uroot', '--default-character-set=utf8mb4',
-    '-N', '-B', '--raw', 'school', '-e', query], { encoding: 'utf8' }).replace(/\n$/, '');
+    '-N', '-B', '--raw', DB, '-e', query], { encoding: 'utf8' }).replace(/\n$/, '');
 }
 const count = (table, where = '1=1') => Number(sql(`SELECT COUNT(*) FROM ${table} WHERE ${where}`));
 const hex = (text) => Buffer.from(text, 'utf8').toString('hex').toUpperCase();
@@ -90,7 +92,7 @@ const mainFrame = () => page.frame({ name: 'main' });
 const dialog = main.frameLocator('iframe.vo-frame');
 
 async function shot(name) {
-  await page.screenshot({ path: path.join(OUT, name), fullPage: true });
+  await page.screenshot({ path: path.join(OUT, SHOT_PREFIX + name), fullPage: true });
 }
 
 async function openMenu(cls, title) {
@@ -379,10 +381,12 @@ try {
     await saveInDialog(main.locator('.grid a.edit').first(), async () => {});
     equal(student('张三'), after, 'row after an unchanged save');
 
-    // A new picture replaces the path.
+    // A new picture replaces the path, and the replaced picture leaves upload/.
     await saveInDialog(main.locator('.grid a.edit').first(),
       (d) => d.locator('input[name=photo]').setInputFiles(photoPath));
     check(student('张三').photo !== before.photo && /^\/upload\/[0-9a-f]+\.png$/.test(student('张三').photo), 'new picture path');
+    check(!fs.existsSync(path.join(PROJECT, before.photo)), 'replaced picture still in upload/');
+    check(fs.existsSync(path.join(PROJECT, student('张三').photo)), 'new picture missing');
   });
 
   await step('the detail shows every member, references by their display value', async () => {
@@ -415,12 +419,16 @@ try {
       const page2 = await page.request.get(`${BASE}/error.php`);
       return (await page2.text()).match(/<p id="reason">([^<]*)/)[1];
     };
+    // The picture sent with a failed change does not stay in upload/.
+    const uploadsBefore = uploads();
     const update = await page.request.post(`${BASE}/controller/StudentAction.php`, {
       multipart: { action: 'update', 'student[studentId]': String(gone), 'student[studentName]': '钱七',
         'student[age]': '17', 'student[score]': '60', 'student[birthday]': '2007-08-08', 'student[grade]': '2',
-        'student[department]': 'CS', 'student[remark]': '' },
+        'student[department]': 'CS', 'student[remark]': '',
+        photo: { name: 'p.png', mimeType: 'image/png', buffer: fs.readFileSync(photoPath) } },
       headers: own, maxRedirects: 0 });
     check((await reasonAfter(update)).includes('没有找到要修改的记录'), 'update of a deleted row');
+    equal(uploads(), uploadsBefore, 'upload folder after the failed update');
     const again = await page.request.post(`${BASE}/controller/StudentAction.php?action=del&studentId=${gone}`,
       { form: { action: 'del' }, headers: own, maxRedirects: 0 });
     check((await reasonAfter(again)).includes('没有找到要删除的记录'), 'second delete of a row');
