@@ -4,6 +4,7 @@ define('VELMORA_OWN_PAGE', true);
 define('VELMORA_PASSWORD_PAGE', true);
 require_once __DIR__ . '/database/SqlHelper.class.php';
 require_once __DIR__ . '/util/util.php';
+require_once __DIR__ . '/util/account.php';
 
 $forced = !empty($_SESSION['velmora_must_change']);
 $errors = [];
@@ -15,10 +16,8 @@ if (($_SERVER['REQUEST_METHOD'] ?? 'GET') === 'POST') {
     if ($old === '') {
         $errors[] = '请输入原密码。';
     }
-    if (strlen($new) < 6) {
-        $errors[] = '新密码至少需要 6 个字符。';
-    } elseif (strlen($new) > 72) {
-        $errors[] = '新密码不能超过 72 个字节。';
+    foreach (velmora_password_problems($new, (string)($_SESSION['velmora_admin_name'] ?? '')) as $problem) {
+        $errors[] = $problem;
     }
     if ($new !== $again) {
         $errors[] = '两次输入的新密码不一致。';
@@ -28,6 +27,7 @@ if (($_SERVER['REQUEST_METHOD'] ?? 'GET') === 'POST') {
     }
     if (!$errors) {
         $db = new SqlHelper();
+        velmora_account_schema($db);
         $table = velmora_admin_table();
         $id = (int)$_SESSION['velmora_admin_id'];
         $rows = $db->query_prepared('SELECT adminPassword FROM ' . $table . ' WHERE adminId = ?', [$id]);
@@ -37,13 +37,24 @@ if (($_SERVER['REQUEST_METHOD'] ?? 'GET') === 'POST') {
             $errors[] = '原密码不正确。';
             usleep(400000);
         } else {
+            // 会话版本加一：这个账号在其他地方的会话随之失效，本会话记下新的版本。
             $n = $db->execute_prepared(
-                'UPDATE ' . $table . ' SET adminPassword = ?, mustChangePassword = 0 WHERE adminId = ?',
+                'UPDATE ' . $table . ' SET adminPassword = ?, mustChangePassword = 0, sessionVersion = sessionVersion + 1 WHERE adminId = ?',
                 [password_hash($new, PASSWORD_DEFAULT), $id]
             );
             if ($n < 0) {
+                $db->error = '';
+                $n = $db->execute_prepared(
+                    'UPDATE ' . $table . ' SET adminPassword = ?, mustChangePassword = 0 WHERE adminId = ?',
+                    [password_hash($new, PASSWORD_DEFAULT), $id]
+                );
+            }
+            if ($n < 0) {
                 $errors[] = $db->error !== '' ? $db->error : '保存新密码失败。';
             } else {
+                $version = $db->query_prepared('SELECT * FROM ' . $table . ' WHERE adminId = ?', [$id]);
+                $_SESSION['velmora_session_version'] = (int)($version[0]['sessionVersion'] ?? 0);
+                velmora_log('账号 ' . ($_SESSION['velmora_admin_name'] ?? '') . ' 修改了密码，其他会话随之结束');
                 $_SESSION['velmora_must_change'] = false;
                 session_regenerate_id(true);
                 $done = true;
@@ -61,7 +72,7 @@ page_begin('修改密码', $forced || $done ? 'message-page' : '');
   <p class="actions"><a class="btn" href="/index.php" target="_top" id="enter">进入系统</a></p>
 </div>
 <?php else: ?>
-<div class="<?= $forced ? 'message-box' : 'page' ?>" style="text-align:left">
+<div class="<?= $forced ? 'message-box left' : 'page' ?>">
   <h2>修改密码</h2>
   <?php if ($forced): ?><div class="alert info">您正在使用初始密码登录，请先设置新密码。</div><?php endif; ?>
   <?php foreach ($errors as $e): ?><div class="alert error"><?= h($e) ?></div><?php endforeach; ?>
@@ -69,14 +80,14 @@ page_begin('修改密码', $forced || $done ? 'message-page' : '');
     <table class="form-table">
       <tr><th>用户名</th><td><?= h($_SESSION['velmora_admin_name'] ?? '') ?></td></tr>
       <tr><th><label for="oldPassword">原密码</label></th><td><input type="password" id="oldPassword" name="oldPassword" required></td></tr>
-      <tr><th><label for="newPassword">新密码</label></th><td><input type="password" id="newPassword" name="newPassword" minlength="6" maxlength="72" required><div class="hint">至少 6 个字符</div></td></tr>
+      <tr><th><label for="newPassword">新密码</label></th><td><input type="password" id="newPassword" name="newPassword" minlength="8" maxlength="72" required><div class="hint">至少 8 个字符，不能与用户名相同，也不能是常见的密码</div></td></tr>
       <tr><th><label for="confirmPassword">确认新密码</label></th><td><input type="password" id="confirmPassword" name="confirmPassword" maxlength="72" required></td></tr>
     </table>
     <div class="form-actions">
       <button type="submit">保存</button>
-      <?php if ($forced): ?><a class="btn plain" href="/logout.php">退出登录</a><?php endif; ?>
     </div>
   </form>
+  <?php if ($forced): ?><form class="logout" method="post" action="/logout.php" target="_top"><button type="submit" class="plain">退出登录</button></form><?php endif; ?>
 </div>
 <?php endif; ?>
 <?php page_end();

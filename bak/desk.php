@@ -17,7 +17,6 @@ foreach (velmora_entities() as $class => $info) {
     }
     $cards[] = ['class' => $class, 'label' => $info['friend'], 'count' => $count];
 }
-$server = $db->conn !== null ? $db->conn->server_info : '';
 $dbError = $db->error;
 $db->close_connect();
 page_begin('首页');
@@ -29,8 +28,6 @@ page_begin('首页');
     <table class="info-table">
       <tr><td>当前用户</td><td><?= h($_SESSION['velmora_admin_name'] ?? '') ?></td></tr>
       <tr><td>登录时间</td><td><?= h($_SESSION['velmora_login_time'] ?? '') ?></td></tr>
-      <tr><td>PHP 版本</td><td><?= h(PHP_VERSION) ?></td></tr>
-      <tr><td>数据库版本</td><td><?= h($server) ?></td></tr>
     </table>
   </div>
   <h3>数据概览</h3>

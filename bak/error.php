@@ -1,6 +1,8 @@
 <?php
 /* 操作失败时显示的页面，给出原因和返回的办法。 */
 define('VELMORA_OWN_PAGE', true);
+// 必须先修改密码时也要能看到失败的原因（例如新密码中有无效的字符）。
+define('VELMORA_PASSWORD_PAGE', true);
 require_once __DIR__ . '/util/util.php';
 
 $reason = $_SESSION['velmora_reason'] ?? '';
@@ -14,19 +16,8 @@ page_begin('操作失败', 'message-page');
   <h1>操作失败</h1>
   <p id="reason"><?= h($reason) ?></p>
   <p class="actions">
-    <a class="btn" href="javascript:history.back()" id="back">返回修改</a>
+    <a class="btn" href="/index.php" id="back" data-history-back>返回修改</a>
     <a class="btn plain" href="/index.php" target="_top" id="home">回到首页</a>
   </p>
 </div>
-<script>
-(function () {
-  var p = window.parent;
-  if (p && p !== window && p.VelmoraOpen && p.VelmoraOpen.isOpen()) {
-    var home = document.getElementById('home');
-    home.textContent = '关闭';
-    home.removeAttribute('target');
-    home.onclick = function (e) { e.preventDefault(); p.VelmoraOpen.close(false); };
-  }
-})();
-</script>
 <?php page_end();

@@ -31,7 +31,7 @@ page_begin($title, 'frame-body');
   <span class="user">
     <span id="current-user">当前用户：<?= h($_SESSION['velmora_admin_name'] ?? '') ?></span>
     <a href="/changePassword.php" target="main">修改密码</a>
-    <a href="/logout.php" target="_top">退出</a>
+    <form class="logout" method="post" action="/logout.php" target="_top"><button type="submit" class="link" id="logout">退出</button></form>
   </span>
 </header>
 <div class="frame-main">

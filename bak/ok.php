@@ -18,7 +18,7 @@ if ($referer !== '' && in_array(velmora_normalize_origin($referer), velmora_own_
 }
 page_begin('操作成功', 'message-page');
 ?>
-<div class="message-box ok">
+<div class="message-box ok" id="saved">
   <h1>操作成功！</h1>
   <p id="countdown">数据已保存。</p>
   <p class="actions">
@@ -26,19 +26,4 @@ page_begin('操作成功', 'message-page');
     <a class="btn plain" href="/index.php" target="_top">回到首页</a>
   </p>
 </div>
-<script>
-(function () {
-  var p = window.parent;
-  // 在浮动窗口中：关闭窗口并刷新列表
-  if (p && p !== window && p.VelmoraOpen && p.VelmoraOpen.isOpen()) {
-    setTimeout(function () { p.VelmoraOpen.done(); }, 600);
-    return;
-  }
-  var back = document.getElementById('back');
-  if (back) {
-    document.getElementById('countdown').textContent = '数据已保存，马上返回……';
-    setTimeout(function () { window.location.href = back.href; }, 800);
-  }
-})();
-</script>
 <?php page_end();

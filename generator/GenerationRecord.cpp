@@ -246,6 +246,11 @@ void TGenerationRecord::SaveNext(const QHash<QString, TRecordedFile> &files,
 
     if (!TFileOperate::Exists(below(folder, ".htaccess")))
         TFileOperate::SaveBytes(folder, below(folder, ".htaccess"), QByteArray(folderAccess));
+    // Where the server ignores .htaccess, an empty index keeps the folders from being listed.
+    for (const QString &listed : {folder, bases, models}) {
+        if (!TFileOperate::Exists(listed + QStringLiteral("/index.html")))
+            TFileOperate::SaveBytes(listed, listed + QStringLiteral("/index.html"), QByteArray());
+    }
     for (auto it = newBytes.begin(); it != newBytes.end(); ++it) {
         const QString path = below(bases, it.key().constData());
         if (!TFileOperate::Exists(path))

@@ -213,6 +213,15 @@ const char listFooter[] = R"php(
 <?php page_end();
 )php";
 
+// --- the folder index: no web server lists a folder holding it, whatever its settings ---
+
+const char folderIndex[] = R"html(
+<!DOCTYPE html>
+<!-- 本目录没有可以浏览的内容：放一个首页文件，服务器就不会列出目录中的文件（不依赖服务器的设置）。 -->
+<html lang="zh-CN"><head><meta charset="UTF-8"><meta http-equiv="refresh" content="0; url=/index.php"><title>请从首页进入</title></head>
+<body><p><a href="/index.php">请从首页进入</a></p></body></html>
+)html";
+
 // --- the field description (JSON) ---
 
 const char fieldsHeader[] = R"json(
@@ -487,13 +496,30 @@ QString TManagePage::FieldsName(const TClassModel &cls)
     return Naming::LowerFirst(cls.className) + QStringLiteral(".fields.json");
 }
 
+QString TManagePage::FolderIndexName()
+{
+    return QStringLiteral("index.html");
+}
+
+QString TManagePage::BuildFolderIndex()
+{
+    TTextBuilder out;
+    out.Emit(folderIndex);
+    return out.Text();
+}
+
 void TManagePage::Generate(const TGenerationTarget &target, const TProjectModel &model)
 {
+    const QString index = BuildFolderIndex();
     for (const TClassModel &cls : model.Classes()) {
         target.WriteGeneratedFile(FolderName(cls), PageName(cls), BuildFile(model, cls));
         target.WriteSupportFile(FolderName(cls), FieldsName(cls),
                                 BuildFields(model, cls, target.projectName, target.tablePrefix));
+        target.WriteSupportFile(FolderName(cls), FolderIndexName(), index);
     }
+    // The entities' folder is made by the run, not copied from the skeleton: it gets its index here.
+    if (!model.Classes().isEmpty())
+        target.WriteSupportFile(QStringLiteral("phpbean"), FolderIndexName(), index);
 }
 
 QString TManagePage::BuildFile(const TProjectModel &, const TClassModel &cls)

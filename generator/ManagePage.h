@@ -6,7 +6,7 @@
 // The presentation layer: <Class>/<class>Manage.php, the page the controller's query branch
 // includes (list, search, sorting, paging, export, detail, and the add/edit form), and beside
 // it <class>.fields.json, the description of the class's fields that the application's request
-// guard checks every submitted form against.
+// guard checks every submitted form against, and an index.html that keeps the folder from being listed.
 class TManagePage {
 public:
     // One page and one description per class of the model, in its order. A page already on
@@ -19,4 +19,7 @@ public:
     static QString FolderName(const TClassModel &cls) { return cls.className; }
     static QString PageName(const TClassModel &cls);
     static QString FieldsName(const TClassModel &cls);
+    // index.html in every page folder and in phpbean/, so that no server lists those folders.
+    static QString FolderIndexName();
+    static QString BuildFolderIndex();
 };

@@ -19,34 +19,13 @@ class SqlHelper
 
     public function __construct()
     {
-        $c = velmora_config();
-        try {
-            $conn = mysqli_init();
-            $ok = @$conn->real_connect(
-                $c['socket'] !== '' ? null : (string)$c['host'],
-                (string)$c['user'],
-                (string)$c['password'],
-                (string)$c['database'],
-                $c['socket'] !== '' ? null : (int)$c['port'],
-                $c['socket'] !== '' ? (string)$c['socket'] : null
-            );
-            if (!$ok) {
-                $this->fail('无法连接数据库，请检查 database/config.php 中的连接设置。',
-                    'connect: ' . mysqli_connect_errno() . ' ' . mysqli_connect_error(), false);
-                return;
-            }
-            if (!$conn->set_charset((string)$c['charset'])) {
-                $this->fail('数据库不支持所设置的字符集。', 'charset: ' . $conn->error, false);
-                $conn->close();
-                return;
-            }
-            if ((string)$c['sql_mode'] !== '') {
-                $conn->query("SET SESSION sql_mode='" . $conn->real_escape_string((string)$c['sql_mode']) . "'");
-            }
-            $this->conn = $conn;
-        } catch (Throwable $e) {
-            $this->fail('无法连接数据库，请检查 database/config.php 中的连接设置。', 'connect: ' . $e->getMessage(), false);
+        // 连接设置与字符集检查见 util/guard.php 中的 velmora_connect()。
+        $conn = velmora_connect($reason, $detail);
+        if ($conn === null) {
+            $this->fail((string)$reason, (string)$detail, false);
+            return;
         }
+        $this->conn = $conn;
     }
 
     public function __destruct()
@@ -305,7 +284,7 @@ class SqlHelper
     private function fail(string $reason, string $detail, bool $forUser = true): void
     {
         $this->error = $reason;
-        error_log('[SqlHelper] ' . $detail);
+        error_log(velmora_log_text('[SqlHelper] ' . $detail));
         if ($forUser) {
             $this->remember_failure();
         }

@@ -37,6 +37,48 @@
     a.classList.add('active');
   });
 
+  /* 返回上一页：<a href="..." data-history-back>（没有上一页时按链接打开） */
+  document.addEventListener('click', function (e) {
+    var a = e.target.closest ? e.target.closest('a[data-history-back]') : null;
+    if (a && window.history.length > 1) {
+      e.preventDefault();
+      window.history.back();
+    }
+  });
+
+  /*
+   * 各框架页面打开后的处理（页面中不写内联脚本，内容安全策略只允许本文件这样的脚本文件）：
+   *  - 登录页出现在内容区中（会话已过期）时，整个窗口转到登录页；
+   *  - 操作失败的页面在浮动窗口中时，“回到首页”改为关闭窗口；
+   *  - 操作成功的页面在浮动窗口中时关闭窗口并刷新列表，否则稍后返回发起操作的页面。
+   */
+  document.addEventListener('DOMContentLoaded', function () {
+    var body = document.body;
+    var p = window.parent;
+    var inDialog = p && p !== window && p.VelmoraOpen && p.VelmoraOpen.isOpen();
+    if (body.classList.contains('login-body') && window.top !== window.self) {
+      window.top.location.href = '/login.php';
+      return;
+    }
+    var home = document.getElementById('home');
+    if (home && document.getElementById('reason') && inDialog) {
+      home.textContent = '关闭';
+      home.removeAttribute('target');
+      home.addEventListener('click', function (e) { e.preventDefault(); p.VelmoraOpen.close(false); });
+    }
+    if (document.getElementById('saved')) {
+      if (inDialog) {
+        setTimeout(function () { p.VelmoraOpen.done(); }, 600);
+        return;
+      }
+      var back = document.getElementById('back');
+      if (back) {
+        document.getElementById('countdown').textContent = '数据已保存，马上返回……';
+        setTimeout(function () { window.location.href = back.href; }, 800);
+      }
+    }
+  });
+
   /* 选择图片后在表单中预览：<input type="file" data-preview="imgId"> */
   document.addEventListener('change', function (e) {
     var input = e.target;

@@ -19,6 +19,9 @@
  *  6. 查询参数整理：分页导航链接用地址栏带回查询条件，这里补回到 $_POST 中，
  *     页码只接受正整数。
  *
+ * 此外：含空字符或不是 UTF-8 的提交一律拒绝；修改密码后同一账号的其他会话失效；
+ * 请求中保存的上传图片在操作失败时删除，被新图片替换或随记录删除的旧图片在成功后删除。
+ *
  * 框架自带的页面在加载本文件之前定义 VELMORA_OWN_PAGE，它们使用预处理语句和原始值，
  * 不做第 4 至 6 步。转义前的原始值保存在 $GLOBALS['VELMORA_RAW'] 中，
  * 管理页面显示用户输入时请用 util.php 中的 req_raw() 取原始值。
@@ -30,6 +33,13 @@ if (defined('VELMORA_GUARD_LOADED')) {
 define('VELMORA_GUARD_LOADED', true);
 
 const VELMORA_BOM = "\xEF\xBB\xBF";
+
+/*
+ * 内容安全策略：只运行本站的脚本文件和样式表（页面中不写内联脚本、事件属性和 style 属性），
+ * 图片另外允许 blob:（表单中预览所选的图片），只允许本站页面嵌入。
+ */
+const VELMORA_CSP = "Content-Security-Policy: default-src 'self'; script-src 'self'; style-src 'self';"
+    . " img-src 'self' blob: data:; object-src 'none'; base-uri 'self'; form-action 'self'; frame-ancestors 'self'";
 
 /* 读取 database/config.php，缺少的项取默认值。 */
 function velmora_config(): array
@@ -141,22 +151,185 @@ function velmora_admin_table(): string
     return '`' . velmora_table_prefix() . 'admin`';
 }
 
-/* 按 mysqli_real_escape_string 的规则转义（UTF-8 下逐字节替换即可，数组逐层处理）。 */
-function velmora_escape($value)
+/*
+ * 按 mysqli_real_escape_string 的规则转义（数组逐层处理）。给出连接时由该连接转义，
+ * 它知道服务器的 SQL 模式；没有连接时逐字节替换，连接字符集固定为 utf8mb4，结果相同。
+ */
+function velmora_escape($value, ?mysqli $conn = null)
 {
     if (is_array($value)) {
         foreach ($value as $k => $v) {
-            $value[$k] = velmora_escape($v);
+            $value[$k] = velmora_escape($v, $conn);
         }
         return $value;
     }
     if (!is_string($value)) {
         return $value;
     }
+    if ($conn !== null) {
+        return $conn->real_escape_string($value);
+    }
     return strtr($value, [
         '\\' => '\\\\', "\0" => '\\0', "\n" => '\\n', "\r" => '\\r',
         "'" => "\\'", '"' => '\\"', "\x1a" => '\\Z',
     ]);
+}
+
+/*
+ * 按 database/config.php 连接数据库。连接字符集只能是 utf8mb4：请求值的转义只对它可靠，
+ * 设置了其他字符集（例如 gbk）时拒绝连接。失败时返回 null，$reason 为给用户看的原因，
+ * $detail 为写入日志的细节（由调用者记录）。
+ */
+function velmora_connect(?string &$reason = null, ?string &$detail = null): ?mysqli
+{
+    $c = velmora_config();
+    $charset = trim((string)$c['charset']);
+    if ($charset !== '' && strtolower($charset) !== 'utf8mb4') {
+        $reason = '数据库连接字符集只能是 utf8mb4，请把 database/config.php 中的 charset 改为 utf8mb4。';
+        $detail = 'charset "' . $charset . '" refused: the request escaping is safe only for utf8mb4';
+        return null;
+    }
+    $connectFailed = '无法连接数据库，请检查 database/config.php 中的连接设置。';
+    try {
+        $conn = mysqli_init();
+        $ok = @$conn->real_connect(
+            $c['socket'] !== '' ? null : (string)$c['host'],
+            (string)$c['user'],
+            (string)$c['password'],
+            (string)$c['database'],
+            $c['socket'] !== '' ? null : (int)$c['port'],
+            $c['socket'] !== '' ? (string)$c['socket'] : null
+        );
+        if (!$ok) {
+            $reason = $connectFailed;
+            $detail = 'connect: ' . mysqli_connect_errno() . ' ' . mysqli_connect_error();
+            return null;
+        }
+        if (!$conn->set_charset('utf8mb4')) {
+            $reason = '数据库不支持所设置的字符集。';
+            $detail = 'charset: ' . $conn->error;
+            $conn->close();
+            return null;
+        }
+        if ((string)$c['sql_mode'] !== '') {
+            $conn->query("SET SESSION sql_mode='" . $conn->real_escape_string((string)$c['sql_mode']) . "'");
+        }
+        return $conn;
+    } catch (Throwable $e) {
+        $reason = $connectFailed;
+        $detail = 'connect: ' . $e->getMessage();
+        return null;
+    }
+}
+
+/* 值中是否有转义时会改变的字符（没有时不必为转义连接数据库）。 */
+function velmora_needs_escaping($value): bool
+{
+    if (is_array($value)) {
+        foreach ($value as $v) {
+            if (velmora_needs_escaping($v)) {
+                return true;
+            }
+        }
+        return false;
+    }
+    return is_string($value) && strpbrk($value, "\\\0\n\r'\"\x1a") !== false;
+}
+
+/* 文字是否可以接受：不含空字符，并且是有效的 UTF-8。 */
+function velmora_clean_text(string $text): bool
+{
+    return strpos($text, "\0") === false && preg_match('//u', $text) === 1;
+}
+
+/* 第一个名字或值含空字符、或不是 UTF-8 文字的请求项的名字；都没有问题时返回 null。 */
+function velmora_bad_field(array $values, string $prefix = ''): ?string
+{
+    foreach ($values as $k => $v) {
+        if (!velmora_clean_text((string)$k)) {
+            return $prefix;
+        }
+        $name = $prefix === '' ? (string)$k : $prefix . '[' . $k . ']';
+        if (is_array($v)) {
+            $bad = velmora_bad_field($v, $name);
+            if ($bad !== null) {
+                return $bad;
+            }
+        } elseif (is_string($v) && !velmora_clean_text($v)) {
+            return $name;
+        }
+    }
+    return null;
+}
+
+/* 请求项在页面上的名称：表单成员取字段说明中的标题，框架页面的项取固定的名称。 */
+function velmora_field_label(string $name): string
+{
+    $own = ['username' => '用户名', 'password' => '密码', 'oldPassword' => '原密码',
+        'newPassword' => '新密码', 'confirmPassword' => '确认新密码'];
+    if (isset($own[$name])) {
+        return $own[$name];
+    }
+    $class = velmora_controller_class();
+    $fields = $class !== null ? velmora_class_fields($class) : null;
+    if ($fields !== null && preg_match('/^[A-Za-z_]\w*(?:\[([A-Za-z_]\w*)\])?$/', $name, $m)) {
+        $member = $m[1] ?? $name;
+        foreach ($fields['fields'] as $field) {
+            if (is_array($field) && ($field['name'] ?? null) === $member && is_string($field['label'] ?? null)) {
+                return $field['label'];
+            }
+        }
+    }
+    return $name;
+}
+
+/* 拒绝含空字符或不是 UTF-8 文字的提交：已登录时转到 /error.php，否则直接给出拒绝页面。 */
+function velmora_refuse_bad_bytes(): void
+{
+    $bad = velmora_bad_field($_GET);
+    if ($bad === null) {
+        $bad = velmora_bad_field($_POST);
+    }
+    foreach ($_FILES as $field => $file) {
+        if ($bad === null && is_array($file) && velmora_bad_field(['name' => $file['name'] ?? '']) !== null) {
+            $bad = (string)$field;
+        }
+    }
+    if ($bad === null) {
+        return;
+    }
+    $label = $bad !== '' && velmora_clean_text($bad) ? velmora_field_label($bad) : '';
+    $reason = ($label !== '' ? '“' . $label . '”中' : '提交的内容中')
+        . '有无效的字符（空字符或不是 UTF-8 编码的文字），请删除后重新提交。';
+    velmora_log('提交的内容含无效的字符：' . ($bad !== '' ? $bad : '（项目名称）') . '，已拒绝');
+    if (velmora_logged_in()) {
+        velmora_fail($reason);
+    }
+    velmora_refuse(400, $reason);
+}
+
+/* 不加引号进入 SQL 的值所属的成员是否只接受整数：整型、引用（引用整型主键）与整型主键。 */
+function velmora_whole_number_member(string $class, string $member): bool
+{
+    $fields = velmora_class_fields($class);
+    foreach ($fields['fields'] ?? [] as $field) {
+        if (is_array($field) && ($field['name'] ?? null) === $member) {
+            return in_array($field['type'] ?? '', ['int', 'ref'], true) || (!empty($field['key']) && !empty($fields['integerKey']));
+        }
+    }
+    return false;
+}
+
+/* 不加引号的值的问题（%s 处填字段名称）：不是数字，或该成员只接受整数而值带小数。 */
+function velmora_bare_problem(string $class, string $member, $value): ?string
+{
+    if (!velmora_is_number($value)) {
+        return '%s必须是数字。';
+    }
+    if (velmora_whole_number_member($class, $member) && !preg_match('/^\s*[-+]?\d+\s*$/', $value)) {
+        return '%s必须是整数。';
+    }
+    return null;
 }
 
 function velmora_is_number($value): bool
@@ -165,12 +338,20 @@ function velmora_is_number($value): bool
         && preg_match('/^\s*[-+]?(\d+(\.\d*)?|\.\d+)([eE][-+]?\d+)?\s*$/', $value) === 1;
 }
 
+/* 写入日志的文字：控制字符写成 \xNN，请求中的换行不能伪造出另一行日志。 */
+function velmora_log_text(string $text): string
+{
+    return (string)preg_replace_callback('/[\x00-\x1F\x7F]/', function (array $m): string {
+        return sprintf('\\x%02X', ord($m[0]));
+    }, $text);
+}
+
 /* 记录拒绝原因到 PHP 错误日志。 */
 function velmora_log(string $what): void
 {
     $ip = $_SERVER['REMOTE_ADDR'] ?? '-';
     $uri = $_SERVER['REQUEST_URI'] ?? '-';
-    error_log('[velmora] ' . $what . ' (' . $ip . ' ' . ($_SERVER['REQUEST_METHOD'] ?? '-') . ' ' . $uri . ')');
+    error_log(velmora_log_text('[velmora] ' . $what . ' (' . $ip . ' ' . ($_SERVER['REQUEST_METHOD'] ?? '-') . ' ' . $uri . ')'));
 }
 
 function velmora_redirect(string $url): void
@@ -542,6 +723,12 @@ function velmora_guard_controller(string $class, bool $beforeEscape): void
                 velmora_log('参数 ' . $f . ' 不是数字，已拒绝');
                 velmora_fail('“' . $label($f) . '”必须是数字。');
             }
+            // 整型成员带小数时数据库会悄悄四舍五入，按错误的值查找或删除。
+            $member = strncmp($f, $form . '_', strlen($form) + 1) === 0 ? substr($f, strlen($form) + 1) : $f;
+            if (velmora_bare_problem($class, $member, $v) !== null) {
+                velmora_log('参数 ' . $f . ' 不是整数，已拒绝');
+                velmora_fail('“' . $label($member) . '”必须是整数。');
+            }
         }
     }
     if (isset($_POST[$form]) && is_array($_POST[$form])) {
@@ -549,6 +736,10 @@ function velmora_guard_controller(string $class, bool $beforeEscape): void
             if (array_key_exists($f, $_POST[$form]) && !velmora_is_number($_POST[$form][$f])) {
                 velmora_log('表单项 ' . $form . '[' . $f . '] 不是数字，已拒绝');
                 velmora_fail('“' . $label($f) . '”必须填写数字。');
+            }
+            if (array_key_exists($f, $_POST[$form]) && velmora_bare_problem($class, $f, $_POST[$form][$f]) !== null) {
+                velmora_log('表单项 ' . $form . '[' . $f . '] 不是整数，已拒绝');
+                velmora_fail('“' . $label($f) . '”必须填写整数。');
             }
         }
     }
@@ -617,6 +808,8 @@ function velmora_guard_request(): void
         header('X-Content-Type-Options: nosniff');
         header('Referrer-Policy: same-origin');
         header('Cache-Control: no-store');
+        header(VELMORA_CSP);
+        header_remove('X-Powered-By');
     }
 
     // 2. 会话与登录。
@@ -629,6 +822,13 @@ function velmora_guard_request(): void
     }
     if (velmora_logged_in()) {
         $_SESSION['velmora_seen'] = time();
+        // 修改密码后，同一账号在其他地方的会话到此结束。
+        require_once __DIR__ . '/account.php';
+        if (!velmora_session_current()) {
+            velmora_log('账号 ' . ($_SESSION['velmora_admin_name'] ?? '') . ' 的密码已修改或账号已删除，本会话结束');
+            $_SESSION = [];
+            session_regenerate_id(true);
+        }
     }
     $method = strtoupper($_SERVER['REQUEST_METHOD'] ?? 'GET');
     if (!defined('VELMORA_PUBLIC_PAGE') && !velmora_logged_in()) {
@@ -669,6 +869,8 @@ function velmora_guard_request(): void
         }
     }
 
+    velmora_refuse_bad_bytes();
+
     if (defined('VELMORA_OWN_PAGE')) {
         $GLOBALS['VELMORA_RAW'] = ['get' => $_GET, 'post' => $_POST, 'cookie' => $_COOKIE];
         return;
@@ -683,12 +885,18 @@ function velmora_guard_request(): void
     velmora_normalize_page_now($_POST);
     velmora_normalize_page_now($_REQUEST);
     $GLOBALS['VELMORA_RAW'] = ['get' => $_GET, 'post' => $_POST, 'cookie' => $_COOKIE];
-    $_GET = velmora_escape($_GET);
-    $_POST = velmora_escape($_POST);
-    $_COOKIE = velmora_escape($_COOKIE);
-    $_REQUEST = velmora_escape($_REQUEST);
+    $conn = velmora_needs_escaping([$_GET, $_POST, $_COOKIE]) ? velmora_connect() : null;
+    $_GET = velmora_escape($_GET, $conn);
+    $_POST = velmora_escape($_POST, $conn);
+    $_COOKIE = velmora_escape($_COOKIE, $conn);
+    $_REQUEST = velmora_escape($_REQUEST, $conn);
+    if ($conn !== null) {
+        $conn->close();
+    }
     if ($class !== null) {
         velmora_guard_controller($class, false);
+        require_once __DIR__ . '/pictures.php';
+        velmora_watch_pictures($class, is_string($_REQUEST['action'] ?? null) ? $_REQUEST['action'] : '');
     }
 }
 

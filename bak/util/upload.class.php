@@ -8,11 +8,13 @@
  *
  * upload() 依次检查：确实是通过 HTTP 上传的文件、大小不超过限制、扩展名（不区分大小写）
  * 在允许的列表中、文件内容确实是图片，并且内容的类型也在允许的列表中。
- * 文件以随机生成的名字保存，从不使用客户端提供的文件名。
+ * 文件以随机生成的名字保存，从不使用客户端提供的文件名。保存的文件登记在 util/pictures.php 中，
+ * 本次请求以失败结束时删除。
  * 检查不通过时不保存任何文件，浏览器转到 /error.php 显示原因，本次请求到此结束，
  * 所以后面修改数据库的代码不会执行。
  */
 require_once __DIR__ . '/guard.php';
+require_once __DIR__ . '/pictures.php';
 
 class upFiles
 {
@@ -69,6 +71,8 @@ class upFiles
             return $this->refuse('move_uploaded_file to ' . $dir);
         }
         @chmod($dir . '/' . $name, 0644);
+        // 之后添加或修改记录失败时，这张图片随之删除。
+        velmora_saved_picture($dir . '/' . $name);
         $this->savename = $name;
         return true;
     }

@@ -2,6 +2,8 @@
 # End-to-end test: generates the sample school project and a shop project of another shape with
 # velmora-cli, loads their table scripts into a private MariaDB server, serves each project as
 # generated (its own management pages included) with `php -S` and drives them in headless Chromium.
+# The school project is also served by Apache with mod_php under Debian's stock settings for
+# /var/www (AllowOverride None, Options Indexes), where the attack checks of hardening.mjs run.
 #
 # Environment:
 #   VELMORA_BUILD_DIR   program folder holding velmora-cli, bak/ and template/ (required)
@@ -20,13 +22,16 @@ fail() { echo "e2e: $*" >&2; exit 1; }
 # mariadbd and mariadb-install-db live in sbin, which a user's PATH may lack.
 PATH="$PATH:/usr/sbin:/sbin"
 
-for tool in mariadbd mariadb-install-db mariadb mariadb-admin php sqlite3 node; do
+for tool in mariadbd mariadb-install-db mariadb mariadb-admin php sqlite3 node apache2; do
   command -v "$tool" >/dev/null || fail "missing tool: $tool (see scripts/packages.txt)"
 done
 [ -x /usr/bin/chromium ] || fail "missing /usr/bin/chromium"
 [ -x "$cli" ] || fail "missing $cli; build the project first"
 [ -d "$here/node_modules/playwright-core" ] || fail "missing playwright-core; run: npm ci --prefix $here"
 php -r 'exit(extension_loaded("mysqli") ? 0 : 1);' || fail "PHP has no mysqli (package php-mysql)"
+apache_modules=/usr/lib/apache2/modules
+mod_php="$(ls "$apache_modules"/libphp*.so 2>/dev/null | head -n 1)"
+[ -n "$mod_php" ] || fail "missing mod_php (package libapache2-mod-php)"
 
 mkdir -p "$out"
 rm -f "$out"/*.png "$out"/*.log
@@ -35,18 +40,19 @@ db_pid=""
 php_pid=""
 other_pid=""
 shop_pid=""
+apache_pid=""
 cleanup() {
   local rc=$?
   set +e
-  for pid in $php_pid $other_pid $shop_pid; do
+  for pid in $php_pid $other_pid $shop_pid $apache_pid; do
     kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
   done
   if [ -n "$db_pid" ]; then
     mariadb-admin --socket="$scratch/mysql.sock" -uroot shutdown >/dev/null 2>&1 || kill "$db_pid" 2>/dev/null
     wait "$db_pid" 2>/dev/null
   fi
-  for log in mariadb.err php-server.log php-error.log php-shop-error.log; do
-    [ -f "$scratch/$log" ] && cp "$scratch/$log" "$out/$log"
+  for log in mariadb.err php-server.log php-error.log php-shop-error.log apache/error.log php-apache-error.log; do
+    [ -f "$scratch/$log" ] && cp "$scratch/$log" "$out/${log//\//-}"
   done
   if [ "${VELMORA_E2E_KEEP:-0}" = 1 ]; then
     echo "e2e: scratch folder kept at $scratch"
@@ -104,9 +110,11 @@ sql_root=(mariadb --socket="$scratch/mysql.sock" -uroot --default-character-set=
 db_password="e2e-$RANDOM$RANDOM"
 "${sql_root[@]}" -e "CREATE DATABASE school CHARACTER SET utf8mb4;
   CREATE DATABASE shop CHARACTER SET utf8mb4;
+  CREATE DATABASE school_apache CHARACTER SET utf8mb4;
   CREATE USER 'velmora'@'127.0.0.1' IDENTIFIED BY '$db_password';
   GRANT ALL PRIVILEGES ON school.* TO 'velmora'@'127.0.0.1';
-  GRANT ALL PRIVILEGES ON shop.* TO 'velmora'@'127.0.0.1';"
+  GRANT ALL PRIVILEGES ON shop.* TO 'velmora'@'127.0.0.1';
+  GRANT ALL PRIVILEGES ON school_apache.* TO 'velmora'@'127.0.0.1';"
 
 echo "== loading the table script"
 "${sql_root[@]}" school < "$scratch/school.sql"
@@ -117,10 +125,15 @@ admins="$("${sql_root[@]}" -N -B school -e "SELECT COUNT(*) FROM t_admin WHERE a
 [ "$fks" = 2 ] || fail "expected 2 foreign keys after loading the script, found $fks"
 [ "$admins" = 1 ] || fail "the default administrator is missing"
 "${sql_root[@]}" shop < "$scratch/shop.sql"
+"${sql_root[@]}" school_apache < "$scratch/school.sql"
+# The same project as generated, for Apache (before any run changes it).
+mkdir -p "$scratch/apache-site"
+cp -a "$project" "$scratch/apache-site/school"
+apache_site="$scratch/apache-site/school"
 
 echo "== installing the connection settings"
 # The shipped settings file, with the connection of this test's server.
-for site in "$project:school" "$shop:shop"; do
+for site in "$project:school" "$shop:shop" "$apache_site:school_apache"; do
   php -r '$f = $argv[1]; $c = require $f;
     $c = array_merge($c, ["host" => "127.0.0.1", "port" => (int)$argv[2], "user" => "velmora",
       "password" => $argv[3], "database" => $argv[4]]);
@@ -170,6 +183,80 @@ for path in /.velmora/record.json /.velmora/ /.htaccess /controller/.user.ini /S
   [ "$code" = 403 ] || fail "$path answered $code instead of 403"
 done
 
+echo "== starting Apache with mod_php (stock AllowOverride None, Options Indexes)"
+apache_port="$(free_port)"
+apache_dir="$scratch/apache"
+mkdir -p "$apache_dir/sessions"
+run_as=""
+if [ "$(id -u)" -eq 0 ]; then
+  # Apache refuses to serve as root: it runs as www-data, which must read the site and write upload/.
+  run_as=$'User www-data\nGroup www-data'
+  chmod o+x "$scratch" "$scratch/apache-site"
+  chmod -R a+rX "$apache_site"
+  chown -R www-data:www-data "$apache_site/upload" "$apache_dir/sessions"
+  touch "$scratch/php-apache-error.log"
+  chown www-data "$scratch/php-apache-error.log"
+fi
+chmod 1733 "$apache_dir/sessions"
+cat > "$apache_dir/apache2.conf" <<CONF
+ServerRoot "$apache_dir"
+ServerName 127.0.0.1
+Listen 127.0.0.1:$apache_port
+PidFile "$apache_dir/httpd.pid"
+DefaultRuntimeDir "$apache_dir"
+ErrorLog "$apache_dir/error.log"
+LogLevel warn
+$run_as
+LoadModule mpm_prefork_module $apache_modules/mod_mpm_prefork.so
+LoadModule authz_core_module $apache_modules/mod_authz_core.so
+LoadModule authz_host_module $apache_modules/mod_authz_host.so
+LoadModule alias_module $apache_modules/mod_alias.so
+LoadModule autoindex_module $apache_modules/mod_autoindex.so
+LoadModule dir_module $apache_modules/mod_dir.so
+LoadModule mime_module $apache_modules/mod_mime.so
+LoadModule php_module $mod_php
+StartServers 2
+MinSpareServers 2
+MaxSpareServers 6
+MaxRequestWorkers 30
+TypesConfig /etc/mime.types
+DirectoryIndex index.html index.cgi index.pl index.php index.xhtml index.htm
+<Directory />
+  Options FollowSymLinks
+  AllowOverride None
+  Require all denied
+</Directory>
+DocumentRoot "$apache_site"
+<Directory "$apache_site">
+  Options Indexes FollowSymLinks
+  AllowOverride None
+  Require all granted
+</Directory>
+<FilesMatch "^\.ht">
+  Require all denied
+</FilesMatch>
+<FilesMatch ".+\.ph(?:ar|p|tml)\$">
+  SetHandler application/x-httpd-php
+</FilesMatch>
+# Debian's php.ini for Apache, with what this run needs to be independent of the machine.
+php_admin_value output_buffering 4096
+php_admin_flag display_errors off
+php_admin_flag log_errors on
+php_admin_value error_log "$scratch/php-apache-error.log"
+php_admin_value session.save_path "$apache_dir/sessions"
+php_admin_flag opcache.enable off
+php_admin_value upload_max_filesize 2M
+php_admin_value post_max_size 8M
+CONF
+# In a session of its own: stopping Apache signals its whole process group, which must not be this script.
+setsid apache2 -f "$apache_dir/apache2.conf" -DFOREGROUND > "$apache_dir/apache.out" 2>&1 &
+apache_pid=$!
+for _ in $(seq 1 50); do
+  php -r 'exit(@fsockopen("127.0.0.1", (int)$argv[1]) ? 0 : 1);' "$apache_port" && break
+  kill -0 "$apache_pid" 2>/dev/null || { cat "$apache_dir/apache.out" "$apache_dir/error.log" 2>/dev/null; fail "Apache did not start"; }
+  sleep 0.2
+done
+
 echo "== driving the application in Chromium"
 export E2E_BASE_URL="http://127.0.0.1:$web_port"
 export E2E_OTHER_PORT="$other_port"
@@ -182,3 +269,12 @@ export E2E_PHP_ERROR_LOG="$scratch/php-error.log"
 node "$here/e2e.mjs"
 E2E_BASE_URL="http://127.0.0.1:$shop_port" E2E_PROJECT_DIR="$shop" E2E_PHP_ERROR_LOG="$scratch/php-shop-error.log" \
   node "$here/shop.mjs"
+
+echo "== the school flow and the attack checks on Apache"
+export E2E_BASE_URL="http://127.0.0.1:$apache_port"
+export E2E_PROJECT_DIR="$apache_site"
+export E2E_PHP_ERROR_LOG="$scratch/php-apache-error.log"
+export E2E_DB_NAME=school_apache
+export E2E_SHOT_PREFIX=apache-
+node "$here/e2e.mjs"
+node "$here/hardening.mjs"

@@ -115,5 +115,30 @@ check('default ports', velmora_normalize_origin('HTTPS://Example.com/x'), 'https
 check('post_max_size units', [velmora_ini_bytes('8M'), velmora_ini_bytes('1G'), velmora_ini_bytes('512K')],
     [8388608, 1073741824, 524288]);
 
+// ------------------------------------------------------------------ account, log and request hygiene
+require $project . '/util/account.php';
+require $project . '/util/pictures.php';
+foreach ([
+    ['1234567', 'admin', ['新密码至少需要 8 个字符。']], ['Administrator', 'administrator', ['新密码不能与用户名相同。']],
+    ['PassWord1', 'admin', ['新密码太常见，很容易被猜到，请换一个。']], ['zzzzzzzzz', 'admin', ['新密码太常见，很容易被猜到，请换一个。']],
+    ['密码够长够安全了吧', 'admin', []], ['Velmora#2026', 'admin', []], [str_repeat('x1', 40), 'admin', ['新密码不能超过 72 个字节。']],
+] as [$new, $user, $expected]) {
+    check("password rules for $new", velmora_password_problems($new, $user), $expected);
+}
+check('back-off: free, then 2 s doubling, capped at 15 minutes',
+    array_map(function ($n) { return velmora_lock_seconds($n, 5); }, [1, 4, 5, 6, 9, 14, 40]), [0, 0, 2, 4, 32, 900, 900]);
+check('control characters in logged values', velmora_log_text("a\nb\r\x1b[31m\0"), 'a\\x0Ab\\x0D\\x1B[31m\\x00');
+foreach ([
+    [['a' => 'ok', 'b' => ['c' => "x\0"]], 'b[c]'], [['q' => "\xBF'"], 'q'], [["k\xff" => '1'], ''],
+    [['name' => '中文', 'n' => ['1', '2']], null],
+] as [$values, $bad]) {
+    check('bad field in ' . json_encode(array_keys($values)), velmora_bad_field($values), $bad);
+}
+foreach (['/upload/20260101abcdef0123456789abcdef01.png' => true, '/upload/NoImage.jpg' => false,
+    '/upload/../database/config.php' => false, '/upload/index.html' => false, 'http://x/upload/20260101abcdef0123456789abcdef01.png' => false,
+] as $value => $ours) {
+    check("picture file of $value", velmora_picture_file($value) !== null, $ours);
+}
+
 echo "skeleton: $passed passed, $failed failed\n";
 exit($failed === 0 ? 0 : 1);

@@ -1,0 +1,150 @@
+<?php
+/*
+ * 上传图片的清理，使 upload/ 中只留下仍被记录使用的图片。
+ *
+ *  - 本次请求保存的图片（upFiles::upload() 登记）：请求以失败结束（转到 /error.php 或被拒绝）时删除，
+ *    例如添加记录失败、第二张图片不合格；
+ *  - 修改时被新图片替换的旧图片、删除记录时它的图片：请求成功（转到 /ok.php）后删除，
+ *    表中仍有其他记录使用它时保留。
+ * 只删除上传类起的名字（日期加随机十六进制）的文件，默认图片和其他文件从不删除。
+ */
+require_once __DIR__ . '/guard.php';
+
+/* 上传类保存的文件名 */
+const VELMORA_PICTURE_NAME = '/^\d{8}[0-9a-f]{24}\.(jpg|png|gif|bmp|webp)$/';
+
+/* 登记本次请求保存的图片（完整路径）。 */
+function velmora_saved_picture(string $file): void
+{
+    // 完整路径：Apache 下请求结束时的清理函数不一定在原来的工作目录中运行。
+    $GLOBALS['VELMORA_PICTURES']['saved'][] = realpath($file) ?: $file;
+}
+
+/* 数据库中保存的图片地址（/upload/文件名）对应的文件；不是上传类保存的图片时返回 null。 */
+function velmora_picture_file(string $value): ?string
+{
+    if (!preg_match('#^/upload/([^/\\\\]+)$#', trim($value), $m) || !preg_match(VELMORA_PICTURE_NAME, $m[1])) {
+        return null;
+    }
+    return velmora_root() . '/upload/' . $m[1];
+}
+
+/*
+ * 在控制器运行前记下修改或删除会替换掉的图片，并安排请求结束时的清理。
+ * 修改时只记下选择了新文件的图片项，删除时记下该记录的全部图片。
+ */
+function velmora_watch_pictures(string $class, string $action): void
+{
+    if (!in_array($action, ['add', 'update', 'del'], true)) {
+        return;
+    }
+    $GLOBALS['VELMORA_PICTURES'] = ['saved' => [], 'old' => [], 'table' => '', 'class' => $class];
+    register_shutdown_function('velmora_clean_pictures');
+    $fields = velmora_class_fields($class);
+    if ($fields === null || $action === 'add') {
+        return;
+    }
+    $table = (string)($fields['table'] ?? '');
+    $key = (string)($fields['key'] ?? '');
+    $columns = [];
+    foreach ($fields['fields'] as $field) {
+        $name = is_array($field) ? (string)($field['name'] ?? '') : '';
+        if (($field['type'] ?? '') !== 'picture' || !preg_match('/^[A-Za-z_]\w*$/', $name)) {
+            continue;
+        }
+        $chosen = is_string($_FILES[$name]['name'] ?? null) && $_FILES[$name]['name'] !== '';
+        if ($action === 'del' || $chosen) {
+            $columns[] = $name;
+        }
+    }
+    $raw = $GLOBALS['VELMORA_RAW'] ?? ['get' => [], 'post' => []];
+    $form = $raw['post'][velmora_lcfirst($class)] ?? [];
+    $id = $action === 'del' ? ($raw['get'][$key] ?? null) : (is_array($form) ? ($form[$key] ?? null) : null);
+    if (!$columns || !is_string($id) || !preg_match('/^[A-Za-z0-9_$]+$/', $table) || !preg_match('/^[A-Za-z_]\w*$/', $key)) {
+        return;
+    }
+    $conn = velmora_connect();
+    if ($conn === null) {
+        return;
+    }
+    try {
+        $list = '`' . implode('`, `', $columns) . '`';
+        $stmt = $conn->prepare('SELECT ' . $list . ' FROM `' . $table . '` WHERE `' . $key . '` = ?');
+        if ($stmt !== false) {
+            $stmt->bind_param('s', $id);
+            $stmt->execute();
+            $row = $stmt->get_result()->fetch_assoc();
+            $stmt->close();
+            foreach ((array)$row as $column => $value) {
+                if (is_string($value) && velmora_picture_file($value) !== null) {
+                    $GLOBALS['VELMORA_PICTURES']['old'][] = [$column, $value];
+                }
+            }
+            $GLOBALS['VELMORA_PICTURES']['table'] = $table;
+        }
+    } catch (Throwable $e) {
+        velmora_log('无法读取记录原来的图片：' . $e->getMessage());
+    } finally {
+        $conn->close();
+    }
+}
+
+/* 请求的结果：'ok'（转到 /ok.php）、'failed'（转到 /error.php 或被拒绝）或 ''（无法判断）。 */
+function velmora_request_outcome(): string
+{
+    foreach (headers_list() as $header) {
+        if (preg_match('#^Location:\s*/ok\.php#i', $header)) {
+            return 'ok';
+        }
+        if (preg_match('#^Location:\s*/error\.php#i', $header)) {
+            return 'failed';
+        }
+    }
+    $code = http_response_code();
+    return is_int($code) && $code >= 400 && $code < 500 ? 'failed' : '';
+}
+
+/* 请求结束时的清理（见文件开头的说明）。 */
+function velmora_clean_pictures(): void
+{
+    $state = $GLOBALS['VELMORA_PICTURES'] ?? null;
+    if (!is_array($state)) {
+        return;
+    }
+    $outcome = velmora_request_outcome();
+    if ($outcome === 'failed') {
+        foreach ($state['saved'] as $file) {
+            if (is_file($file) && @unlink($file)) {
+                velmora_log('操作没有完成，删除本次上传的图片 ' . basename($file));
+            }
+        }
+        return;
+    }
+    if ($outcome !== 'ok' || !$state['old'] || $state['table'] === '') {
+        return;
+    }
+    $conn = velmora_connect();
+    if ($conn === null) {
+        return;
+    }
+    try {
+        foreach ($state['old'] as [$column, $value]) {
+            $stmt = $conn->prepare('SELECT COUNT(*) FROM `' . $state['table'] . '` WHERE `' . $column . '` = ?');
+            if ($stmt === false) {
+                continue;
+            }
+            $stmt->bind_param('s', $value);
+            $stmt->execute();
+            $used = (int)$stmt->get_result()->fetch_row()[0];
+            $stmt->close();
+            $file = velmora_picture_file($value);
+            if ($used === 0 && $file !== null && is_file($file) && @unlink($file)) {
+                velmora_log('图片 ' . basename($file) . ' 已不再使用，已删除');
+            }
+        }
+    } catch (Throwable $e) {
+        velmora_log('清理不再使用的图片时出错：' . $e->getMessage());
+    } finally {
+        $conn->close();
+    }
+}
