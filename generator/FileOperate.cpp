@@ -294,6 +294,11 @@ QStringList TFileOperate::FileNames(const QString &directory)
     return QDir(directory).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
 }
 
+QStringList TFileOperate::FolderNames(const QString &directory)
+{
+    return QDir(directory).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
 void TFileOperate::RemoveFile(const QString &fileName)
 {
     QFile file(fileName);

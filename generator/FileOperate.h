@@ -52,6 +52,8 @@ public:
     static std::optional<QByteArray> ReadBytes(const QString &fileName);
     // The names of the plain files directly in directory; none when it does not exist.
     static QStringList FileNames(const QString &directory);
+    // The names of the folders in directory, sorted; none when it does not exist.
+    static QStringList FolderNames(const QString &directory);
     // Removes a file; one already gone is no failure.
     static void RemoveFile(const QString &fileName);
     // Removes, below directory, the temporary files of writes that never committed, as a

@@ -6,6 +6,7 @@
 #include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRandomGenerator>
 #include <QSet>
 
 #include <algorithm>
@@ -25,15 +26,39 @@ QString below(const QString &folder, const char *name)
     return folder + QLatin1Char('/') + QString::fromUtf8(name);
 }
 
-bool isHash(const QString &name)
+bool isHex(const QString &name, int size)
 {
-    if (name.size() != 64)
+    if (name.size() != size)
         return false;
     for (const QChar c : name) {
         if (!((c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('a') && c <= QLatin1Char('f'))))
             return false;
     }
     return true;
+}
+
+bool isHash(const QString &name)
+{
+    return isHex(name, 64);
+}
+
+// The record's own folder below .velmora/: the one named by 32 hex digits; empty when none.
+QString contentsDir(const QString &outputDir)
+{
+    const QString folder = outputDir + QLatin1Char('/') + TGenerationRecord::FolderName();
+    for (const QString &name : TFileOperate::FolderNames(folder)) {
+        if (isHex(name, 32))
+            return folder + QLatin1Char('/') + name;
+    }
+    return QString();
+}
+
+QString newContentsDir(const QString &outputDir)
+{
+    QString key;
+    for (int i = 0; i < 4; ++i)
+        key += QStringLiteral("%1").arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0'));
+    return outputDir + QLatin1Char('/') + TGenerationRecord::FolderName() + QLatin1Char('/') + key;
 }
 
 QJsonObject memberSnapshot(const TMember &m)
@@ -94,8 +119,10 @@ TMember memberFromSnapshot(const QJsonObject &o, int projectId, int classId)
 
 QString snapshotPath(const QString &outputDir, int version)
 {
-    return below(below(outputDir + QLatin1Char('/') + TGenerationRecord::FolderName(), modelsFolder),
-                 QStringLiteral("%1.json").arg(version).toUtf8().constData());
+    const QString contents = contentsDir(outputDir);
+    if (contents.isEmpty())
+        return QString();
+    return below(below(contents, modelsFolder), QStringLiteral("%1.json").arg(version).toUtf8().constData());
 }
 
 } // namespace
@@ -103,7 +130,10 @@ QString snapshotPath(const QString &outputDir, int version)
 QList<int> TGenerationRecord::VersionNumbers(const QString &outputDir)
 {
     QList<int> versions;
-    const QString models = below(outputDir + QLatin1Char('/') + FolderName(), modelsFolder);
+    const QString contents = contentsDir(outputDir);
+    if (contents.isEmpty())
+        return versions;
+    const QString models = below(contents, modelsFolder);
     for (const QString &name : TFileOperate::FileNames(models)) {
         bool number = false;
         const int version = name.endsWith(QLatin1String(".json")) ? name.chopped(5).toInt(&number) : 0;
@@ -166,8 +196,10 @@ TGenerationRecord TGenerationRecord::Load(const QString &outputDir)
 {
     TGenerationRecord record;
     record.outputDir_ = outputDir;
-    const QString folder = outputDir + QLatin1Char('/') + FolderName();
-    const std::optional<QByteArray> bytes = TFileOperate::ReadBytes(below(folder, recordFile));
+    record.contentsDir_ = contentsDir(outputDir);
+    if (record.contentsDir_.isEmpty())
+        return record;
+    const std::optional<QByteArray> bytes = TFileOperate::ReadBytes(below(record.contentsDir_, recordFile));
     if (!bytes)
         return record;
     const QJsonObject root = QJsonDocument::fromJson(*bytes).object();
@@ -204,11 +236,10 @@ std::optional<TRecordedFile> TGenerationRecord::File(const QString &path) const
 
 std::optional<QByteArray> TGenerationRecord::Bytes(const QByteArray &hash) const
 {
-    if (!isHash(QString::fromLatin1(hash)))
+    if (contentsDir_.isEmpty() || !isHash(QString::fromLatin1(hash)))
         return std::nullopt;
-    const QString folder = outputDir_ + QLatin1Char('/') + FolderName();
     std::optional<QByteArray> bytes =
-        TFileOperate::ReadBytes(below(below(folder, basesFolder), hash.constData()));
+        TFileOperate::ReadBytes(below(below(contentsDir_, basesFolder), hash.constData()));
     // Stored bytes damaged on the disk are no base to merge from.
     if (bytes && Hash(*bytes) != hash)
         return std::nullopt;
@@ -239,15 +270,16 @@ void TGenerationRecord::SaveNext(const QHash<QString, TRecordedFile> &files,
                                  QJsonObject snapshot) const
 {
     const QString folder = outputDir_ + QLatin1Char('/') + FolderName();
-    const QString bases = below(folder, basesFolder);
-    const QString models = below(folder, modelsFolder);
+    const QString contents = contentsDir_.isEmpty() ? newContentsDir(outputDir_) : contentsDir_;
+    const QString bases = below(contents, basesFolder);
+    const QString models = below(contents, modelsFolder);
     const int version = version_ + 1;
     const QString time = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
 
     if (!TFileOperate::Exists(below(folder, ".htaccess")))
         TFileOperate::SaveBytes(folder, below(folder, ".htaccess"), QByteArray(folderAccess));
     // Where the server ignores .htaccess, an empty index keeps the folders from being listed.
-    for (const QString &listed : {folder, bases, models}) {
+    for (const QString &listed : {folder, contents, bases, models}) {
         if (!TFileOperate::Exists(listed + QStringLiteral("/index.html")))
             TFileOperate::SaveBytes(listed, listed + QStringLiteral("/index.html"), QByteArray());
     }
@@ -282,7 +314,7 @@ void TGenerationRecord::SaveNext(const QHash<QString, TRecordedFile> &files,
                            {QStringLiteral("time"), time},
                            {QStringLiteral("files"), entries}};
     // The commit point: until here the previous record stands, whole.
-    TFileOperate::SaveBytes(folder, below(folder, recordFile),
+    TFileOperate::SaveBytes(contents, below(contents, recordFile),
                             QJsonDocument(root).toJson(QJsonDocument::Indented));
 
     for (const QString &name : TFileOperate::FileNames(bases)) {

@@ -27,11 +27,15 @@ struct TRecordedFile {
     QByteArray userAtPending;
 };
 
-// The record a generation leaves in the hidden folder .velmora/ of the output folder:
+// The record a generation leaves in the hidden folder .velmora/<key>/ of the output folder,
+// where <key> is a random name given when the first record is written:
 //   record.json        version, time and, per generated file, its TRecordedFile
 //   bases/<sha256>     the bytes of every base, named by their hash, with no extension
 //   models/<N>.json    the model as generated in version N, kept for every version
 // Nothing in it carries an extension a web server runs, and its own .htaccess refuses it.
+// A server that ignores .htaccess (Apache's stock AllowOverride None) still serves any file
+// it is asked for by name; the random folder name, and an empty index.html in every folder
+// against listings, keep those names from being known.
 // Saving writes the contents first and record.json last, so a run killed part-way leaves the
 // previous record whole.
 class TGenerationRecord {
@@ -71,6 +75,7 @@ public:
 
 private:
     QString outputDir_;
+    QString contentsDir_; // .velmora/<key>; empty until a record exists
     int version_ = 0;
     QDateTime time_;
     QHash<QString, TRecordedFile> files_;

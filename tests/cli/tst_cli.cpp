@@ -499,7 +499,8 @@ void TestCli::killedRegenerationEndsAsAnUninterruptedOne()
              contents(uninterrupted.filePath(QStringLiteral("projects/campus"))));
     const auto recorded = [](const QString &programDir) {
         const QJsonObject record = QJsonDocument::fromJson(
-            ReadFile(programDir + QStringLiteral("/projects/campus/.velmora/record.json"))).object();
+            ReadFile(programDir + QStringLiteral("/projects/campus/")
+                     + RecordFolder(programDir + QStringLiteral("/projects/campus")) + QStringLiteral("record.json"))).object();
         return std::make_pair(record.value(QStringLiteral("version")).toInt(),
                               record.value(QStringLiteral("files")).toObject());
     };

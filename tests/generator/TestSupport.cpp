@@ -43,6 +43,12 @@ void LoadModel(const QString &databaseFile, const QString &modelSqlFile)
     RunSql(databaseFile, QString::fromUtf8(ReadFile(modelSqlFile)));
 }
 
+QString RecordFolder(const QString &outputDir)
+{
+    const QStringList keys = QDir(outputDir + QStringLiteral("/.velmora")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    return keys.size() == 1 ? QStringLiteral(".velmora/") + keys.first() + QLatin1Char('/') : QString();
+}
+
 QStringList FilesBelow(const QString &dir)
 {
     QStringList files;

@@ -17,6 +17,10 @@ void LoadModel(const QString &databaseFile, const QString &modelSqlFile);
 // Runs statements given as text, the same way.
 void RunSql(const QString &databaseFile, const QString &sql);
 
+// The generation record's own folder in an output folder, ".velmora/<key>/" relative to it;
+// empty when there is none.
+QString RecordFolder(const QString &outputDir);
+
 // Every file below dir, as paths relative to it, sorted.
 QStringList FilesBelow(const QString &dir);
 

@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QtTest>
 
 using namespace TestSupport;
@@ -182,7 +183,7 @@ void TestRegeneration::eachFileMeetsTheNewOutput()
     QStringList after = FilesBelow(output(QString()));
     const TRecorder again = generate(dir_->path());
     QCOMPARE(ReadFile(output(file)), now);
-    after << QStringLiteral(".velmora/models/%1.json").arg(dropRecord ? 2 : 3);
+    after << RecordFolder(output(QString())) + QStringLiteral("models/%1.json").arg(dropRecord ? 2 : 3);
     after.sort();
     QCOMPARE(FilesBelow(output(QString())), after);
     QCOMPARE(again.counts.conflicts, beside == QLatin1String(".merge.txt") ? 1 : 0);
@@ -199,7 +200,9 @@ void TestRegeneration::recordKeepsEveryVersionOutsideWhatPhpRuns()
     QVERIFY(second.lines.contains(QStringLiteral("projects/campus/phpbean/Tag.class.php所属的类已不在模型中，文件保留，未删除!")));
     QVERIFY(QFile::exists(output(QStringLiteral("phpbean/Tag.class.php"))));
 
-    const QString record = output(QStringLiteral(".velmora/"));
+    // The record's names cannot be guessed: its folder has a random name of 32 hex digits.
+    QVERIFY(QRegularExpression(QStringLiteral("^\\.velmora/[0-9a-f]{32}/$")).match(RecordFolder(output(QString()))).hasMatch());
+    const QString record = output(RecordFolder(output(QString())));
     QCOMPARE(QJsonDocument::fromJson(ReadFile(record + QStringLiteral("record.json"))).object()
                  .value(QStringLiteral("version")).toInt(), 2);
     for (int version : {1, 2}) {
