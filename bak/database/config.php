@@ -14,6 +14,8 @@
  *  - trusted_origins：除本站地址以外，还允许提交修改数据请求的来源，
  *    例如经反向代理访问时的外部地址 "https://example.com"。
  *  - session_idle：登录后无操作多少秒自动退出。
+ *  - login_lock：同一账号连续登录失败 5 次（同一地址 20 次）后暂停登录的秒数，
+ *    之后每次失败翻倍，最长 15 分钟。
  *  - app_title：页头显示的系统名称，留空时显示生成时的项目名称。
  *  - debug：为 true 时把 PHP 的错误直接显示在页面上（仅供开发时使用）。
  *
@@ -31,6 +33,7 @@ return [
     'sql_mode'        => 'STRICT_TRANS_TABLES,NO_ZERO_IN_DATE,NO_ZERO_DATE,ERROR_FOR_DIVISION_BY_ZERO,NO_ENGINE_SUBSTITUTION',
     'trusted_origins' => [],
     'session_idle'    => 7200,
+    'login_lock'      => 2,
     'app_title'       => '',
     'debug'           => false,
 ];

@@ -16,8 +16,7 @@ const VELMORA_PASSWORD_MAX_BYTES = 72; // password_hash（bcrypt）只使用前 
 /* 连续失败多少次后开始暂停：同一账号 5 次，同一地址 20 次（同一出口地址后面可能有很多人） */
 const VELMORA_LOCK_ACCOUNT_AFTER = 5;
 const VELMORA_LOCK_ADDRESS_AFTER = 20;
-/* 暂停时间从 2 秒起每次失败翻倍，最长 15 分钟；最后一次失败 1 小时后重新计数 */
-const VELMORA_LOCK_FIRST = 2;
+/* 暂停时间从 login_lock 秒（默认 2 秒）起每次失败翻倍，最长 15 分钟；最后一次失败 1 小时后重新计数 */
 const VELMORA_LOCK_LONGEST = 900;
 const VELMORA_FAILURE_MEMORY = 3600;
 
@@ -180,14 +179,15 @@ class LoginThrottle
     }
 }
 
-/* 第 $failures 次连续失败后暂停的秒数：达到 $after 次时 2 秒，之后每次翻倍，最长 15 分钟。 */
+/* 第 $failures 次连续失败后暂停的秒数：达到 $after 次时 login_lock 秒，之后每次翻倍，最长 15 分钟。 */
 function velmora_lock_seconds(int $failures, int $after): int
 {
     if ($failures < $after) {
         return 0;
     }
     $steps = min(20, $failures - $after);
-    return min(VELMORA_LOCK_LONGEST, VELMORA_LOCK_FIRST << $steps);
+    $first = max(1, (int)velmora_config()['login_lock']);
+    return min(VELMORA_LOCK_LONGEST, $first << $steps);
 }
 
 /* 等待时间的说法：90 秒以内按秒，否则按分钟（向上取整）。 */

@@ -50,7 +50,7 @@ function velmora_config(): array
             'host' => '127.0.0.1', 'port' => 3306, 'socket' => '', 'user' => 'root',
             'password' => '', 'database' => 'velmora', 'charset' => 'utf8mb4',
             'table_prefix' => null, 'sql_mode' => '', 'trusted_origins' => [],
-            'session_idle' => 7200, 'app_title' => '', 'debug' => false,
+            'session_idle' => 7200, 'login_lock' => 2, 'app_title' => '', 'debug' => false,
         ];
         $file = __DIR__ . '/../database/config.php';
         $user = is_file($file) ? (include $file) : [];

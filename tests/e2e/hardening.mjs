@@ -149,7 +149,7 @@ try {
     const locked = await login('admin', password);
     check(locked.status === 200 && locked.body.includes('登录失败的次数过多'), 'the right password got through the lock');
     check(phpLog().includes('登录连续失败 5 次（user:admin），暂停登录'), 'lock not logged');
-    await new Promise((r) => setTimeout(r, 2100));
+    await new Promise((r) => setTimeout(r, 5100)); // run_e2e.sh sets login_lock to 5 s
     const after = await login('admin', password);
     check(after.location === '/index.php', `login after the lock: ${after.status} ${after.location}`);
     await after.client.dispose();

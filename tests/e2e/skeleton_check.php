@@ -125,8 +125,8 @@ foreach ([
 ] as [$new, $user, $expected]) {
     check("password rules for $new", velmora_password_problems($new, $user), $expected);
 }
-check('back-off: free, then 2 s doubling, capped at 15 minutes',
-    array_map(function ($n) { return velmora_lock_seconds($n, 5); }, [1, 4, 5, 6, 9, 14, 40]), [0, 0, 2, 4, 32, 900, 900]);
+check('back-off: free, then login_lock (5 s in this test) doubling, capped at 15 minutes',
+    array_map(function ($n) { return velmora_lock_seconds($n, 5); }, [1, 4, 5, 6, 9, 14, 40]), [0, 0, 5, 10, 80, 900, 900]);
 check('control characters in logged values', velmora_log_text("a\nb\r\x1b[31m\0"), 'a\\x0Ab\\x0D\\x1B[31m\\x00');
 foreach ([
     [['a' => 'ok', 'b' => ['c' => "x\0"]], 'b[c]'], [['q' => "\xBF'"], 'q'], [["k\xff" => '1'], ''],
