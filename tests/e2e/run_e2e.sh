@@ -36,7 +36,7 @@ mod_php="$(ls "$apache_modules"/libphp*.so 2>/dev/null | head -n 1)"
 mkdir -p "$out"
 rm -f "$out"/*.png "$out"/*.log
 scratch="$(mktemp -d "${TMPDIR:-/tmp}/velmora-e2e.XXXXXX")"
-db_pid=""
+source "$here/../lib/private_mariadb.sh"
 php_pid=""
 other_pid=""
 shop_pid=""
@@ -47,10 +47,7 @@ cleanup() {
   for pid in $php_pid $other_pid $shop_pid $apache_pid; do
     kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
   done
-  if [ -n "$db_pid" ]; then
-    mariadb-admin --socket="$scratch/mysql.sock" -uroot shutdown >/dev/null 2>&1 || kill "$db_pid" 2>/dev/null
-    wait "$db_pid" 2>/dev/null
-  fi
+  private_mariadb_stop
   for log in mariadb.err php-server.log php-error.log php-shop-error.log apache/error.log php-apache-error.log; do
     [ -f "$scratch/$log" ] && cp "$scratch/$log" "$out/${log//\//-}"
   done
@@ -63,10 +60,6 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-
-free_port() {
-  php -r '$s = stream_socket_server("tcp://127.0.0.1:0"); $n = stream_socket_get_name($s, false); echo substr($n, strrpos($n, ":") + 1);'
-}
 
 echo "== generating the school project"
 home="$scratch/home"
@@ -91,21 +84,7 @@ sqlite3 "$shop_home/projects.mdb" < "$here/shop_model.sql"
 shop="$shop_home/projects/shop"
 
 echo "== starting MariaDB"
-db_port="$(free_port)"
-user_opt=()
-[ "$(id -u)" -eq 0 ] && user_opt=(--user=root)
-mariadb-install-db --no-defaults --datadir="$scratch/db" --auth-root-authentication-method=normal \
-  --skip-test-db "${user_opt[@]}" > "$scratch/install-db.log" 2>&1 || { cat "$scratch/install-db.log"; fail "mariadb-install-db failed"; }
-mariadbd --no-defaults --datadir="$scratch/db" --socket="$scratch/mysql.sock" --port="$db_port" \
-  --bind-address=127.0.0.1 --pid-file="$scratch/mariadb.pid" --log-error="$scratch/mariadb.err" \
-  --skip-log-bin --innodb-buffer-pool-size=64M --innodb-flush-log-at-trx-commit=2 --max-connections=50 \
-  "${user_opt[@]}" > "$scratch/mariadbd.out" 2>&1 &
-db_pid=$!
-for _ in $(seq 1 120); do
-  mariadb-admin --socket="$scratch/mysql.sock" -uroot ping >/dev/null 2>&1 && break
-  kill -0 "$db_pid" 2>/dev/null || { cat "$scratch/mariadb.err"; fail "MariaDB did not start"; }
-  sleep 0.5
-done
+private_mariadb_start
 sql_root=(mariadb --socket="$scratch/mysql.sock" -uroot --default-character-set=utf8mb4)
 db_password="e2e-$RANDOM$RANDOM"
 "${sql_root[@]}" -e "CREATE DATABASE school CHARACTER SET utf8mb4;

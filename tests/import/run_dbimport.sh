@@ -22,24 +22,17 @@ done
 [ -x "$cli" ] || fail "missing $cli; build the project first"
 
 scratch="$(mktemp -d "${TMPDIR:-/tmp}/velmora-dbimport.XXXXXX")"
-db_pid=""
+source "$here/../lib/private_mariadb.sh"
 cleanup() {
   local rc=$?
   set +e
-  if [ -n "$db_pid" ]; then
-    mariadb-admin --socket="$scratch/mysql.sock" -uroot shutdown >/dev/null 2>&1 || kill "$db_pid" 2>/dev/null
-    wait "$db_pid" 2>/dev/null
-  fi
+  private_mariadb_stop
   [ $rc -ne 0 ] && [ -f "$scratch/mariadb.err" ] && tail -20 "$scratch/mariadb.err" >&2
   rm -rf "$scratch"
   exit $rc
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-
-free_port() {
-  php -r '$s = stream_socket_server("tcp://127.0.0.1:0"); $n = stream_socket_get_name($s, false); echo substr($n, strrpos($n, ":") + 1);'
-}
 
 home="$scratch/home"
 mkdir -p "$home"
@@ -51,21 +44,7 @@ sqlite3 "$home/projects.mdb" < "$here/lessons_model.sql"
 vc sql lessons --prefix t_ > "$scratch/lessons.sql"
 
 echo "== starting MariaDB"
-db_port="$(free_port)"
-user_opt=()
-[ "$(id -u)" -eq 0 ] && user_opt=(--user=root)
-mariadb-install-db --no-defaults --datadir="$scratch/db" --auth-root-authentication-method=normal \
-  --skip-test-db "${user_opt[@]}" > "$scratch/install-db.log" 2>&1 || { cat "$scratch/install-db.log"; fail "mariadb-install-db failed"; }
-mariadbd --no-defaults --datadir="$scratch/db" --socket="$scratch/mysql.sock" --port="$db_port" \
-  --bind-address=127.0.0.1 --pid-file="$scratch/mariadb.pid" --log-error="$scratch/mariadb.err" \
-  --skip-log-bin --innodb-buffer-pool-size=32M --max-connections=20 \
-  "${user_opt[@]}" > "$scratch/mariadbd.out" 2>&1 &
-db_pid=$!
-for _ in $(seq 1 120); do
-  mariadb-admin --socket="$scratch/mysql.sock" -uroot ping >/dev/null 2>&1 && break
-  kill -0 "$db_pid" 2>/dev/null || fail "MariaDB did not start"
-  sleep 0.5
-done
+private_mariadb_start
 sql=(mariadb --socket="$scratch/mysql.sock" -uroot --default-character-set=utf8mb4)
 password="imp-$RANDOM$RANDOM"
 printf '%s\n' "$password" > "$scratch/password"

@@ -21,32 +21,17 @@ done
 [ -x "$cli" ] || fail "missing $cli; build the project first"
 
 scratch="$(mktemp -d "${TMPDIR:-/tmp}/velmora-upgrade.XXXXXX")"
-db_pid=""
+source "$here/../lib/private_mariadb.sh"
 cleanup() {
   local rc=$?
-  if [ -n "$db_pid" ]; then
-    mariadb-admin --socket="$scratch/mysql.sock" -uroot shutdown >/dev/null 2>&1 || kill "$db_pid" 2>/dev/null
-    wait "$db_pid" 2>/dev/null
-  fi
+  private_mariadb_stop
   [ "${VELMORA_UPGRADE_KEEP:-0}" = 1 ] && echo "upgrade: scratch folder kept at $scratch" || rm -rf "$scratch"
   exit $rc
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-user_opt=()
-[ "$(id -u)" -eq 0 ] && user_opt=(--user=root)
-mariadb-install-db --no-defaults --datadir="$scratch/db" --auth-root-authentication-method=normal \
-  --skip-test-db "${user_opt[@]}" > "$scratch/install-db.log" 2>&1 || { cat "$scratch/install-db.log"; fail "mariadb-install-db failed"; }
-mariadbd --no-defaults --datadir="$scratch/db" --socket="$scratch/mysql.sock" --skip-networking \
-  --pid-file="$scratch/mariadb.pid" --log-error="$scratch/mariadb.err" --skip-log-bin \
-  --innodb-buffer-pool-size=32M --innodb-flush-log-at-trx-commit=2 "${user_opt[@]}" > /dev/null 2>&1 &
-db_pid=$!
-for _ in $(seq 1 120); do
-  mariadb-admin --socket="$scratch/mysql.sock" -uroot ping >/dev/null 2>&1 && break
-  kill -0 "$db_pid" 2>/dev/null || { cat "$scratch/mariadb.err"; fail "MariaDB did not start"; }
-  sleep 0.5
-done
+private_mariadb_start
 sql() { mariadb --socket="$scratch/mysql.sock" -uroot --default-character-set=utf8mb4 --batch "$@"; }
 
 # What information_schema says of one database, in a stable order.
