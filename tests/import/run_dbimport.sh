@@ -3,7 +3,8 @@
 # loopback only, removed at the end):
 #  - a model's own table script, loaded and imported back, gives the same model file;
 #  - a hand-written shop schema imports with the expected warnings, and its generated project
-#    passes php -l;
+#    passes php -l; its table script loads over the imported tables without changing them, and
+#    served by php -S the project logs in and lists each class's row on its management page;
 #  - a wrong password, an unknown database, no server, a name in use or a model the checker
 #    refuses create nothing.
 #
@@ -20,14 +21,18 @@ for tool in mariadbd mariadb-install-db mariadb mariadb-admin php sqlite3; do
   command -v "$tool" >/dev/null || fail "missing tool: $tool (see scripts/packages.txt)"
 done
 [ -x "$cli" ] || fail "missing $cli; build the project first"
+php -r 'exit(extension_loaded("mysqli") ? 0 : 1);' || fail "PHP has no mysqli (package php-mysql)"
 
 scratch="$(mktemp -d "${TMPDIR:-/tmp}/velmora-dbimport.XXXXXX")"
 source "$here/../lib/private_mariadb.sh"
+php_pid=""
 cleanup() {
   local rc=$?
   set +e
+  [ -n "$php_pid" ] && kill "$php_pid" 2>/dev/null && wait "$php_pid" 2>/dev/null
   private_mariadb_stop
   [ $rc -ne 0 ] && [ -f "$scratch/mariadb.err" ] && tail -20 "$scratch/mariadb.err" >&2
+  [ $rc -ne 0 ] && [ -f "$scratch/php-error.log" ] && tail -20 "$scratch/php-error.log" >&2
   rm -rf "$scratch"
   exit $rc
 }
@@ -86,6 +91,45 @@ while IFS= read -r -d '' file; do
   files=$((files + 1))
 done < <(find "$home/projects/shop" -name '*.php' -print0)
 [ "$files" -gt 20 ] || fail "only $files PHP files were generated"
+
+echo "== the generated table script over the imported tables, and the management pages"
+# One row in each imported table, so that the pages list real rows.
+"${sql[@]}" shop -e "INSERT INTO shop_customer (email, full_name, created_at) VALUES ('li@example.com', '李', '2026-01-02 10:30:00');
+  INSERT INTO shop_category (title) VALUES ('文具');
+  INSERT INTO shop_product (sku, title, description, price, stock, category_id) VALUES ('A-1', '铅笔', '一支', 1.50, 3, 1);
+  INSERT INTO shop_orders (customer_id, ordered_at, total) VALUES (1, '2026-01-03 09:00:00', 4.50);
+  INSERT INTO shop_order_item VALUES (1, 1, 3, 1.50);
+  INSERT INTO shop_review (order_id, product_id, rating) VALUES (1, 1, 5);
+  CREATE USER 'shopweb'@'127.0.0.1' IDENTIFIED BY '$password';
+  GRANT ALL PRIVILEGES ON shop.* TO 'shopweb'@'127.0.0.1';"
+columns="SELECT TABLE_NAME, COLUMN_NAME, COLUMN_TYPE, IS_NULLABLE FROM information_schema.COLUMNS
+  WHERE TABLE_SCHEMA = 'shop' AND TABLE_NAME <> 'shop_admin' ORDER BY TABLE_NAME, ORDINAL_POSITION"
+"${sql[@]}" -N -B -e "$columns" > "$scratch/columns-before"
+vc sql shop --prefix shop_ > "$scratch/shop.sql" || fail "sql shop failed"
+"${sql[@]}" shop < "$scratch/shop.sql" || fail "the table script does not load over the imported tables"
+"${sql[@]}" -N -B -e "$columns" > "$scratch/columns-after"
+diff -u "$scratch/columns-before" "$scratch/columns-after" || fail "the table script changed the imported tables"
+admins="$("${sql[@]}" -N -B shop -e "SELECT COUNT(*) FROM shop_admin WHERE adminName = 'admin' AND mustChangePassword = 1")"
+[ "$admins" = 1 ] || fail "the table script did not add the default administrator"
+project="$home/projects/shop"
+# The generated settings file with this server's connection (a login lock as the end-to-end test uses).
+php -r '$f = $argv[1]; $c = require $f;
+  $c = array_merge($c, ["host" => "127.0.0.1", "port" => (int)$argv[2], "user" => "shopweb",
+    "password" => $argv[3], "database" => "shop", "login_lock" => 5]);
+  file_put_contents($f, "<?php\nreturn " . var_export($c, true) . ";\n");' \
+  "$project/database/config.php" "$db_port" "$password"
+web_port="$(free_port)"
+php -d output_buffering=4096 -d display_errors=0 -d log_errors=1 -d error_log="$scratch/php-error.log" \
+  -S "127.0.0.1:$web_port" -t "$project" "$project/util/router.php" > "$scratch/php-server.log" 2>&1 &
+php_pid=$!
+for _ in $(seq 1 50); do
+  php -r 'exit(@fsockopen("127.0.0.1", (int)$argv[1]) ? 0 : 1);' "$web_port" && break
+  sleep 0.2
+done
+php "$here/manage_pages.php" "http://127.0.0.1:$web_port" "$scratch/shop.json" || fail "a management page did not load"
+if grep -E 'PHP (Warning|Notice|Deprecated|Fatal error|Parse error)|Uncaught' "$scratch/php-error.log" 2>/dev/null; then
+  fail "PHP logged the problems above"
+fi
 
 echo "== bad input creates nothing"
 projects="$(vc projects)"
