@@ -75,9 +75,10 @@ std::optional<QByteArray> TRegeneration::BaseFor(const TRecordedFile &entry,
     return std::nullopt;
 }
 
-void TRegeneration::Remember(const QString &path, const QByteArray &bytes, TRecordedFile entry)
+void TRegeneration::Remember(const QString &path, const QByteArray &bytes,
+                             const QByteArray &hash, TRecordedFile entry)
 {
-    newBytes_.insert(TGenerationRecord::Hash(bytes), bytes);
+    newBytes_.insert(hash, bytes);
     files_.insert(path, entry);
 }
 
@@ -135,7 +136,7 @@ QString TRegeneration::Place(const QString &path, const QByteArray &bytes)
             + (file.besidePath.isEmpty() ? path : file.besidePath);
         TFileOperate::SaveBytes(folderOf(target), target, file.result);
     }
-    Remember(path, bytes, entry);
+    Remember(path, bytes, newHash, entry);
     const QString line = LogLine(file);
     Note(std::move(file));
     return dryRun_ ? QString() : line;

@@ -70,7 +70,8 @@ private:
     // The bytes the user's file grew from: the last written, or the output that waited beside
     // it once the user has changed it since.
     std::optional<QByteArray> BaseFor(const TRecordedFile &entry, const QByteArray &diskHash) const;
-    void Remember(const QString &path, const QByteArray &bytes, TRecordedFile entry);
+    void Remember(const QString &path, const QByteArray &bytes, const QByteArray &hash,
+                  TRecordedFile entry);
 
     QString outputDir_;
     QString shownDir_;
