@@ -94,6 +94,81 @@ TMember memberFromSnapshot(const QJsonObject &o, int projectId, int classId)
     return m;
 }
 
+// Compact JSON written straight into bytes, as QJsonDocument::toJson writes it: a model of
+// thousands of members costs several times more as QJsonObjects. Members go in the order
+// QJsonObject sorts its keys.
+class TJsonText {
+public:
+    QByteArray bytes;
+
+    void Key(const char *key)
+    {
+        Separate();
+        bytes += '"';
+        bytes += key;
+        bytes += "\":";
+        first_ = true; // the value follows without a comma
+        afterKey_ = true;
+    }
+    void Int(int value)
+    {
+        Separate();
+        bytes += QByteArray::number(value);
+    }
+    void String(const QString &value)
+    {
+        Separate();
+        bytes += '"';
+        const QByteArray utf8 = value.toUtf8();
+        for (const char c : utf8) {
+            const uchar u = uchar(c);
+            if (u >= 0x20 && c != '"' && c != '\\') {
+                bytes += c;
+                continue;
+            }
+            bytes += '\\';
+            switch (c) {
+            case '"': bytes += '"'; break;
+            case '\\': bytes += '\\'; break;
+            case '\b': bytes += 'b'; break;
+            case '\f': bytes += 'f'; break;
+            case '\n': bytes += 'n'; break;
+            case '\r': bytes += 'r'; break;
+            case '\t': bytes += 't'; break;
+            default:
+                bytes += "u00";
+                bytes += "0123456789abcdef"[u >> 4];
+                bytes += "0123456789abcdef"[u & 15];
+            }
+        }
+        bytes += '"';
+    }
+    void Open(char bracket)
+    {
+        Separate();
+        bytes += bracket;
+        first_ = true;
+    }
+    void Close(char bracket)
+    {
+        bytes += bracket;
+        first_ = false;
+    }
+
+private:
+    void Separate()
+    {
+        if (afterKey_)
+            afterKey_ = false;
+        else if (!first_)
+            bytes += ',';
+        first_ = false;
+    }
+
+    bool first_ = true;
+    bool afterKey_ = false;
+};
+
 QString snapshotPath(const QString &outputDir, int version)
 {
     return below(below(outputDir + QLatin1Char('/') + TGenerationRecord::FolderName(), modelsFolder),
@@ -195,6 +270,14 @@ TGenerationRecord TGenerationRecord::Load(const QString &outputDir)
     return record;
 }
 
+TGenerationRecord TGenerationRecord::ForNewFolder(const QString &outputDir)
+{
+    TGenerationRecord record;
+    record.outputDir_ = outputDir;
+    record.newFolder_ = true;
+    return record;
+}
+
 QStringList TGenerationRecord::Paths() const
 {
     QStringList paths = files_.keys();
@@ -242,9 +325,55 @@ QJsonObject TGenerationRecord::Snapshot(const TProjectModel &model, const QStrin
                        {QStringLiteral("classes"), classes}};
 }
 
+QByteArray TGenerationRecord::SnapshotJson(const TProjectModel &model, const QString &projectName,
+                                           const QString &tablePrefix, int version,
+                                           const QString &time)
+{
+    TJsonText json;
+    json.bytes.reserve(256 + 400 * qsizetype(model.Classes().size()) * 20);
+    json.Open('{');
+    json.Key("classes");
+    json.Open('[');
+    for (const TClassModel &cls : model.Classes()) {
+        json.Open('{');
+        json.Key("classId"), json.Int(cls.classId);
+        json.Key("className"), json.String(cls.className);
+        json.Key("friendName"), json.String(cls.friendName);
+        json.Key("members");
+        json.Open('[');
+        for (const TMember &m : cls.members) {
+            json.Open('{');
+            json.Key("memberComment"), json.String(m.memberComment());
+            json.Key("memberId"), json.Int(m.memberId());
+            json.Key("memberIsDisplay"), json.Int(m.memberIsDisplay());
+            json.Key("memberIsFloat"), json.Int(m.memberIsFloat());
+            json.Key("memberIsInteger"), json.Int(m.memberIsInteger());
+            json.Key("memberIsMust"), json.Int(m.memberIsMust());
+            json.Key("memberIsPri"), json.Int(m.memberIsPri());
+            json.Key("memberLength"), json.Int(m.memberLength());
+            json.Key("memberName"), json.String(m.memberName());
+            json.Key("memberQueryDisplay"), json.Int(m.memberQueryDisplay());
+            json.Key("memberType"), json.String(m.memberType());
+            json.Key("queryFlag"), json.Int(m.queryFlag());
+            json.Close('}');
+        }
+        json.Close(']');
+        json.Close('}');
+    }
+    json.Close(']');
+    json.Key("projectId"), json.Int(model.ProjectId());
+    json.Key("projectName"), json.String(projectName);
+    json.Key("tablePrefix"), json.String(tablePrefix);
+    json.Key("time"), json.String(time);
+    json.Key("version"), json.Int(version);
+    json.Close('}');
+    return json.bytes;
+}
+
 void TGenerationRecord::SaveNext(const QHash<QString, TRecordedFile> &files,
                                  const QHash<QByteArray, QByteArray> &newBytes,
-                                 QJsonObject snapshot) const
+                                 const TProjectModel &model, const QString &projectName,
+                                 const QString &tablePrefix) const
 {
     const QString folder = outputDir_ + QLatin1Char('/') + FolderName();
     const QString bases = below(folder, basesFolder);
@@ -252,17 +381,23 @@ void TGenerationRecord::SaveNext(const QHash<QString, TRecordedFile> &files,
     const int version = version_ + 1;
     const QString time = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
 
-    if (!TFileOperate::Exists(below(folder, ".htaccess")))
-        TFileOperate::SaveBytes(folder, below(folder, ".htaccess"), QByteArray(folderAccess));
-    for (auto it = newBytes.begin(); it != newBytes.end(); ++it) {
-        const QString path = below(bases, it.key().constData());
-        if (!TFileOperate::Exists(path))
-            TFileOperate::SaveBytes(bases, path, it.value());
+    if (newFolder_) {
+        // Nothing is there yet, and nobody sees the folder before it is complete.
+        TFileOperate::WriteNewFile(folder, below(folder, ".htaccess"), QByteArray(folderAccess));
+        bool first = true;
+        for (auto it = newBytes.begin(); it != newBytes.end(); ++it, first = false)
+            TFileOperate::WriteNewFile(bases, below(bases, it.key().constData()), it.value(), first);
+    } else {
+        if (!TFileOperate::Exists(below(folder, ".htaccess")))
+            TFileOperate::SaveBytes(folder, below(folder, ".htaccess"), QByteArray(folderAccess));
+        for (auto it = newBytes.begin(); it != newBytes.end(); ++it) {
+            const QString path = below(bases, it.key().constData());
+            if (!TFileOperate::Exists(path))
+                TFileOperate::SaveBytes(bases, path, it.value());
+        }
     }
-    snapshot.insert(QStringLiteral("version"), version);
-    snapshot.insert(QStringLiteral("time"), time);
     TFileOperate::SaveBytes(models, models + QStringLiteral("/%1.json").arg(version),
-                            QJsonDocument(snapshot).toJson(QJsonDocument::Compact));
+                            SnapshotJson(model, projectName, tablePrefix, version, time));
 
     QJsonObject entries;
     QSet<QString> used;
@@ -288,6 +423,8 @@ void TGenerationRecord::SaveNext(const QHash<QString, TRecordedFile> &files,
     TFileOperate::SaveBytes(folder, below(folder, recordFile),
                             QJsonDocument(root).toJson(QJsonDocument::Indented));
 
+    if (newFolder_)
+        return;
     for (const QString &name : TFileOperate::FileNames(bases)) {
         if (isHash(name) && !used.contains(name))
             TFileOperate::RemoveFile(bases + QLatin1Char('/') + name);
