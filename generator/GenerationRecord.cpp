@@ -120,12 +120,14 @@ public:
         Separate();
         bytes += '"';
         const QByteArray utf8 = value.toUtf8();
-        for (const char c : utf8) {
+        qsizetype plain = 0; // start of the run of characters copied as they are
+        for (qsizetype i = 0; i < utf8.size(); ++i) {
+            const char c = utf8.at(i);
             const uchar u = uchar(c);
-            if (u >= 0x20 && c != '"' && c != '\\') {
-                bytes += c;
+            if (u >= 0x20 && c != '"' && c != '\\')
                 continue;
-            }
+            bytes.append(utf8.constData() + plain, i - plain);
+            plain = i + 1;
             bytes += '\\';
             switch (c) {
             case '"': bytes += '"'; break;
@@ -141,6 +143,7 @@ public:
                 bytes += "0123456789abcdef"[u & 15];
             }
         }
+        bytes.append(utf8.constData() + plain, utf8.size() - plain);
         bytes += '"';
     }
     void Open(char bracket)
@@ -268,6 +271,11 @@ TGenerationRecord TGenerationRecord::Load(const QString &outputDir)
         record.files_.insert(it.key(), file);
     }
     return record;
+}
+
+QString TGenerationRecord::BasesFolder(const QString &outputDir)
+{
+    return below(outputDir + QLatin1Char('/') + FolderName(), basesFolder);
 }
 
 TGenerationRecord TGenerationRecord::ForNewFolder(const QString &outputDir)

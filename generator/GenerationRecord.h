@@ -38,6 +38,8 @@ class TGenerationRecord {
 public:
     static QString FolderName() { return QStringLiteral(".velmora"); }
     static QByteArray Hash(const QByteArray &bytes);
+    // The folder of the stored bases of outputDir's record.
+    static QString BasesFolder(const QString &outputDir);
 
     // The record of outputDir; an empty one (version 0) when there is none or it is unreadable,
     // so that every file differing from the new output is treated as of unknown origin.

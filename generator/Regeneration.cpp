@@ -82,7 +82,15 @@ std::optional<QByteArray> TRegeneration::BaseFor(const TRecordedFile &entry,
 void TRegeneration::Remember(const QString &path, const QByteArray &bytes,
                              const QByteArray &hash, TRecordedFile entry)
 {
-    newBytes_.insert(hash, bytes);
+    if (newFolder_ && !dryRun_) {
+        if (!basesQueued_.contains(hash)) {
+            basesQueued_.insert(hash);
+            const QString bases = TGenerationRecord::BasesFolder(outputDir_);
+            baseWriter_.WriteNew(bases, bases + QLatin1Char('/') + QString::fromLatin1(hash), bytes);
+        }
+    } else {
+        newBytes_.insert(hash, bytes);
+    }
     files_.insert(path, entry);
 }
 
@@ -185,8 +193,10 @@ QStringList TRegeneration::ListOrphans()
 void TRegeneration::Finish(const TProjectModel &model, const QString &projectName,
                            const QString &tablePrefix)
 {
-    if (!dryRun_)
-        record_.SaveNext(files_, newBytes_, model, projectName, tablePrefix);
+    if (dryRun_)
+        return;
+    baseWriter_.Finish();
+    record_.SaveNext(files_, newBytes_, model, projectName, tablePrefix);
 }
 
 void TRegeneration::Note(TPlannedFile file)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BackgroundWriter.h"
 #include "GenerationRecord.h"
 #include "GenerationTarget.h"
 
@@ -86,6 +87,9 @@ private:
     bool keepPlan_ = false;
     bool newFolder_ = false;
     QSet<QString> madeFolders_; // in a new folder, the ones already created
+    // In a new folder the stored bases are written while the run goes on.
+    TBackgroundWriter baseWriter_;
+    QSet<QByteArray> basesQueued_;
     TGenerationRecord record_;
     QHash<QString, TRecordedFile> files_;
     QHash<QByteArray, QByteArray> newBytes_;

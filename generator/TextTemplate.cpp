@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QList>
 
+#include <cstring>
 #include <stdexcept>
 
 TVars::TVars(std::initializer_list<std::pair<const char *, QString>> values)
@@ -18,11 +19,13 @@ TVars TVars::With(std::initializer_list<std::pair<const char *, QString>> values
     return result;
 }
 
-const QString *TVars::Find(QStringView name) const
+const QString *TVars::Find(QLatin1StringView name) const
 {
+    // Names are short ASCII: comparing their bytes is all it takes.
     for (const TVars *vars = this; vars; vars = vars->parent_) {
         for (const auto &value : vars->values_) {
-            if (value.first == name)
+            if (value.first.size() == name.size()
+                && std::memcmp(value.first.data(), name.data(), size_t(name.size())) == 0)
                 return &value.second;
         }
     }
@@ -33,7 +36,8 @@ namespace {
 
 // A template cut into literal text (line ends already CR LF) and placeholder names.
 struct TPiece {
-    QString text;
+    QString text;             // literal text
+    QLatin1StringView name;   // a placeholder's name, in the template itself
     bool placeholder = false;
 };
 using TParsed = QList<TPiece>;
@@ -42,6 +46,13 @@ bool isAsciiLetter(QChar c)
 {
     return (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
         || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+}
+
+// The bytes of tmpl[from, to) (ASCII letters) where they stand in the UTF-8 template.
+QLatin1StringView nameIn(const char *utf8, const QString &tmpl, qsizetype from, qsizetype to)
+{
+    const qsizetype offset = QStringView(tmpl).left(from).toUtf8().size();
+    return QLatin1StringView(utf8 + offset, to - from);
 }
 
 TParsed parse(const char *utf8Template)
@@ -66,8 +77,8 @@ TParsed parse(const char *utf8Template)
                 ++end;
             if (end > i + 1 && end < n && tmpl.at(end) == QLatin1Char('}')) {
                 if (!literal.isEmpty())
-                    pieces.append({std::exchange(literal, QString()), false});
-                pieces.append({tmpl.mid(i + 1, end - i - 1), true});
+                    pieces.append({std::exchange(literal, QString()), {}, false});
+                pieces.append({QString(), nameIn(utf8Template, tmpl, i + 1, end), true});
                 i = end + 1;
                 continue;
             }
@@ -76,7 +87,7 @@ TParsed parse(const char *utf8Template)
         ++i;
     }
     if (!literal.isEmpty())
-        pieces.append({literal, false});
+        pieces.append({literal, {}, false});
     return pieces;
 }
 
@@ -97,10 +108,10 @@ void fill(QString &out, const char *utf8Template, const TVars &vars)
             out += piece.text;
             continue;
         }
-        const QString *value = vars.Find(piece.text);
+        const QString *value = vars.Find(piece.name);
         if (!value)
             throw std::logic_error("template placeholder without a value: {"
-                                   + piece.text.toStdString() + "}");
+                                   + std::string(piece.name.data(), size_t(piece.name.size())) + "}");
         out += *value;
     }
 }

@@ -19,7 +19,7 @@ public:
 
     // This set and more values; a name given again hides the earlier value.
     TVars With(std::initializer_list<std::pair<const char *, QString>> values) const;
-    const QString *Find(QStringView name) const;
+    const QString *Find(QLatin1StringView name) const;
 
 private:
     const TVars *parent_ = nullptr;
