@@ -20,7 +20,8 @@ class QMenu;
 class QKeyEvent;
 class QPlainTextEdit;
 class QSplitter;
-class QTableWidget;
+class QTableView;
+class TMemberTableModel;
 class QTimer;
 class TAutoCode;
 class TCodePreview;
@@ -166,7 +167,8 @@ private:
     QComboBox *CB_Project = nullptr;
     QLabel *Label2 = nullptr;
     QListWidget *LB_Object = nullptr;
-    QTableWidget *LV_Member = nullptr;
+    QTableView *LV_Member = nullptr;
+    TMemberTableModel *members_ = nullptr;
     QGroupBox *GroupBox2 = nullptr;
     QPlainTextEdit *Memo_State = nullptr;
     QSplitter *SP_Main = nullptr; // the work area above, the log below

@@ -160,7 +160,7 @@ private slots:
         TMainFormProbe probe{window.get()};
         QHeaderView *header = probe.members()->horizontalHeader();
         for (int c = 1; c < header->count(); ++c) {
-            const QString caption = probe.members()->horizontalHeaderItem(c)->text();
+            const QString caption = probe.memberCaption(c);
             QVERIFY2(header->fontMetrics().horizontalAdvance(caption) + 8 <= header->sectionSize(c),
                      qPrintable(caption));
         }
