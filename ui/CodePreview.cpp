@@ -53,7 +53,12 @@ TCodePreview::TCodePreview(QWidget *parent) : QTabWidget(parent), coalesce_(new 
     setObjectName(QStringLiteral("CodePreview"));
     coalesce_->setSingleShot(true);
     coalesce_->setInterval(0);
-    connect(coalesce_, &QTimer::timeout, this, &TCodePreview::Rebuild);
+    // The panel may have been folded away since the timer started (the window places its
+    // dividers after the first resize): a hidden preview stays stale until it is seen.
+    connect(coalesce_, &QTimer::timeout, this, [this] {
+        if (CanBeSeen())
+            Rebuild();
+    });
     const QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     for (const TPreviewFile &file : previewFiles) {
         auto *view = new QPlainTextEdit(this);

@@ -9,6 +9,7 @@
 #include "FormCommon.h"
 #include "FormUpdateClass.h"
 #include "FormUpdateMember.h"
+#include "ColumnFit.h"
 #include "MemberTableModel.h"
 #include "ModelTransferMenu.h"
 #include "NameRules.h"
@@ -329,11 +330,8 @@ void TFormMain::FitSplitters()
 void TFormMain::FitColumns()
 {
     // As wide as the caption or the widest cell, never narrower than the column was drawn.
-    for (int column = 1; column < commentColumn; ++column) {
-        LV_Member->resizeColumnToContents(column);
-        LV_Member->setColumnWidth(column, std::max(TMemberTableModel::DefaultWidth(column),
-                                                   LV_Member->columnWidth(column)));
-    }
+    for (int column = 1; column < commentColumn; ++column)
+        FitColumnToContents(LV_Member, column, TMemberTableModel::DefaultWidth(column));
 }
 
 void TFormMain::RestoreWindowState()
