@@ -1,4 +1,5 @@
 #include "Artwork.h"
+#include "ArtworkSizes.h"
 
 #include <QFont>
 #include <QGuiApplication>
@@ -99,6 +100,19 @@ QPixmap Banner(const QSize &size, qreal devicePixelRatio)
     p.drawText(area.adjusted(0, 0, -area.height() * 0.2, -area.height() * 0.1),
                Qt::AlignRight | Qt::AlignBottom, QStringLiteral("点击查看使用帮助 ›"));
     return pixmap;
+}
+
+QPixmap ShippedBanner(const QSize &size, qreal devicePixelRatio)
+{
+    const int ratio = qRound(devicePixelRatio);
+    if (qFuzzyCompare(devicePixelRatio, qreal(ratio))) {
+        QPixmap shipped(QStringLiteral(":/art/") + ShippedBannerName(size, ratio));
+        if (!shipped.isNull() && shipped.size() == size * ratio) {
+            shipped.setDevicePixelRatio(ratio);
+            return shipped;
+        }
+    }
+    return Banner(size, devicePixelRatio);
 }
 
 QIcon WindowIcon()

@@ -1,6 +1,7 @@
 #include "MainForm.h"
 
 #include "Artwork.h"
+#include "ArtworkSizes.h"
 #include "CheckModelForm.h"
 #include "CodePreview.h"
 #include "DataBaseSqlForm.h"
@@ -74,7 +75,8 @@ QString classEntryText(const QString &className, const QString &friendName)
 
 } // namespace
 
-TFormMain::TFormMain(TUserInteraction &ui, const QString &programDir, QWidget *parent)
+TFormMain::TFormMain(TUserInteraction &ui, const QString &programDir, QWidget *parent,
+                     TListLoading loading)
     : QMainWindow(parent),
       ui_(ui),
       programDir_(QDir(programDir).absolutePath())
@@ -98,7 +100,10 @@ TFormMain::TFormMain(TUserInteraction &ui, const QString &programDir, QWidget *p
     connect(Timer1, &QTimer::timeout, this, &TFormMain::Timer1Timer);
     Timer1->start();
 
-    Run([this] { LoadProjects(); });
+    if (loading == TListLoading::AfterFirstPaint)
+        listsPending_ = true;
+    else
+        Run([this] { LoadProjects(); });
 }
 
 TFormMain::~TFormMain()
@@ -166,7 +171,7 @@ void TFormMain::BuildControls()
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setFixedHeight(89);
     Image1->setMinimumWidth(1);
-    Image1->setPixmap(Artwork::Banner(QSize(defaultClient.width(), 89), devicePixelRatioF()));
+    Image1->setPixmap(Artwork::ShippedBanner(Artwork::bannerSize, devicePixelRatioF()));
     Image1->setScaledContents(true);
     Image1->setCursor(Qt::PointingHandCursor);
     Image1->setToolTip(QStringLiteral("打开使用帮助"));
@@ -317,6 +322,17 @@ void TFormMain::showEvent(QShowEvent *event)
     if (!work.isEmpty())
         SP_Work->restoreState(work);
     Preview1->setChecked(SP_Work->sizes().value(2) > 0);
+}
+
+void TFormMain::paintEvent(QPaintEvent *event)
+{
+    QMainWindow::paintEvent(event);
+    if (!listsPending_)
+        return;
+    listsPending_ = false;
+    // Queued: the rest of the window finishes its first paint before the lists are read.
+    QMetaObject::invokeMethod(this, [this] { Run([this] { LoadProjects(); }); },
+                              Qt::QueuedConnection);
 }
 
 void TFormMain::FitSplitters()

@@ -36,8 +36,11 @@ public:
     // ui answers every box and opens folders and pages; programDir holds doc/, bak/ and
     // template/ and receives projects/. The model database must already be chosen
     // (TDbHelper::SetDefaultDatabaseFile). Loads the project list; a failure to do so is shown
-    // and leaves the lists empty.
-    TFormMain(TUserInteraction &ui, const QString &programDir, QWidget *parent = nullptr);
+    // and leaves the lists empty. The program loads it right after the window's first paint
+    // instead, so that the window shows as soon as it can.
+    enum class TListLoading { Now, AfterFirstPaint };
+    TFormMain(TUserInteraction &ui, const QString &programDir, QWidget *parent = nullptr,
+              TListLoading loading = TListLoading::Now);
     ~TFormMain() override;
 
     // Refill the project selector (and through LoadClasses the class list), the class list
@@ -107,6 +110,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -177,5 +181,6 @@ private:
     QAction *Success1 = nullptr;
     QAction *Preview1 = nullptr;
     bool splittersPlaced_ = false;
+    bool listsPending_ = false; // to load after the first paint
     QTimer *Timer1 = nullptr;
 };

@@ -2,6 +2,8 @@
 // With VELMORA_SCREENSHOT_DIR set, each window is also saved there as a PNG.
 #include "MainFormProbe.h"
 
+#include "ui/Artwork.h"
+#include "ui/ArtworkSizes.h"
 #include "ui/ColumnFit.h"
 #include "ui/DataBaseSqlForm.h"
 #include "ui/FormAddClass.h"
@@ -236,6 +238,15 @@ private slots:
         QCOMPARE(geometryOf(&add, "Label5").topLeft(), QPoint(216, 133));
         save(&add, QStringLiteral("add_member"));
         save(&update, QStringLiteral("update_member"));
+    }
+
+    // The banner the build renders is the banner the program would draw.
+    void shippedBannerIsTheDrawnOne()
+    {
+        const QString shipped = QStringLiteral(":/art/") + Artwork::ShippedBannerName(Artwork::bannerSize, 1);
+        QVERIFY2(QFile::exists(shipped), qPrintable(shipped));
+        QCOMPARE(Artwork::ShippedBanner(Artwork::bannerSize, 1).toImage(),
+                 Artwork::Banner(Artwork::bannerSize, 1).toImage());
     }
 
     // The member table's quick column fit gives the widths Qt's own fit gives.

@@ -311,6 +311,19 @@ private slots:
         QCOMPARE(window->SelectedProjectId(), -1);
     }
 
+    // The program paints its window first and reads the lists right after.
+    void listsLoadAfterTheFirstPaint()
+    {
+        buildSchool();
+        TFormMain window(*user, program->Dir(), nullptr, TFormMain::TListLoading::AfterFirstPaint);
+        TMainFormProbe probe{&window};
+        QVERIFY(probe.projectNames().isEmpty());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_COMPARE(probe.projectNames(), QStringList({"school", "shop"}));
+        QCOMPARE(probe.memberNames(), QStringList({"id", "name"}));
+    }
+
     void listsFollowTheSelection()
     {
         buildSchool();
