@@ -6,6 +6,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QResource>
 
 namespace {
 
@@ -105,11 +106,16 @@ QPixmap Banner(const QSize &size, qreal devicePixelRatio)
 QPixmap ShippedBanner(const QSize &size, qreal devicePixelRatio)
 {
     const int ratio = qRound(devicePixelRatio);
-    if (qFuzzyCompare(devicePixelRatio, qreal(ratio))) {
-        QPixmap shipped(QStringLiteral(":/art/") + ShippedBannerName(size, ratio));
-        if (!shipped.isNull() && shipped.size() == size * ratio) {
-            shipped.setDevicePixelRatio(ratio);
-            return shipped;
+    if (ratio >= 1 && qFuzzyCompare(devicePixelRatio, qreal(ratio))) {
+        const QResource shipped(QStringLiteral(":/art/") + ShippedBannerName(size, ratio));
+        const QSize pixels = size * ratio;
+        if (shipped.isValid() && shipped.compressionAlgorithm() == QResource::NoCompression
+            && shipped.size() == qint64(pixels.width()) * pixels.height() * 4) {
+            const QImage image(shipped.data(), pixels.width(), pixels.height(), pixels.width() * 4,
+                               QImage::Format_ARGB32_Premultiplied);
+            QPixmap pixmap = QPixmap::fromImage(image);
+            pixmap.setDevicePixelRatio(ratio);
+            return pixmap;
         }
     }
     return Banner(size, devicePixelRatio);
