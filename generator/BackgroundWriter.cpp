@@ -3,6 +3,10 @@
 #include "FileOperate.h"
 #include "GenerationError.h"
 
+namespace {
+constexpr std::size_t wakeBatch = 16;
+}
+
 TBackgroundWriter::~TBackgroundWriter()
 {
     Stop();
@@ -11,17 +15,23 @@ TBackgroundWriter::~TBackgroundWriter()
 void TBackgroundWriter::WriteNew(const QString &directory, const QString &fileName,
                                  const QByteArray &bytes)
 {
+    bool wake = false;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         jobs_.push_back({directory, fileName, bytes});
         if (!thread_.joinable())
             thread_ = std::thread(&TBackgroundWriter::Run, this);
+        // A worker still busy takes the file without being woken, and a sleeping one is woken
+        // for a handful at a time: a wake-up per file cost more than writing it.
+        wake = sleeping_ && jobs_.size() >= wakeBatch;
     }
-    wake_.notify_one();
+    if (wake)
+        wake_.notify_one();
 }
 
 void TBackgroundWriter::Finish()
 {
+    wake_.notify_one();
     std::unique_lock<std::mutex> lock(mutex_);
     idle_.wait(lock, [this] { return jobs_.empty() && !busy_; });
     if (failure_)
@@ -31,7 +41,9 @@ void TBackgroundWriter::Finish()
 void TBackgroundWriter::Stop()
 {
     {
+        // Files not yet written when the run ends early are not written at all.
         const std::lock_guard<std::mutex> lock(mutex_);
+        jobs_.clear();
         stopping_ = true;
     }
     wake_.notify_one();
@@ -43,7 +55,9 @@ void TBackgroundWriter::Run()
 {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
+        sleeping_ = true;
         wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+        sleeping_ = false;
         if (jobs_.empty()) {
             if (stopping_)
                 return;

@@ -11,7 +11,8 @@
 
 // Writes new files on a thread of its own while the run goes on building text, for files
 // nobody sees before the run ends (the stored bases of a new output folder). The first
-// failure is kept and thrown by Finish; later files are then skipped.
+// failure is kept and thrown by Finish; later files are then skipped. Destroyed before
+// Finish, it drops the files still queued.
 class TBackgroundWriter {
 public:
     TBackgroundWriter() = default;
@@ -40,6 +41,7 @@ private:
     std::deque<TJob> jobs_;
     bool busy_ = false;
     bool stopping_ = false;
+    bool sleeping_ = false; // the worker waits for work
     std::optional<QString> failure_;
     QString lastFolder_; // the worker's own: the folder it created last
     std::thread thread_;

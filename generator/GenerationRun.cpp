@@ -121,7 +121,7 @@ TGenerationRun::TOutcome TGenerationRun::Execute(TRunListener &listener) const
     const auto publish = [&staging]() -> QString {
         try {
             if (staging)
-                staging->Publish();
+                staging->PublishIncomplete(TGenerationRecord::FolderName());
         } catch (const TGenerationError &error) {
             return error.message();
         }

@@ -43,6 +43,13 @@ void TOutputStaging::Publish()
     TFileOperate::RenameFolder(stagingDir_, outputDir_);
 }
 
+void TOutputStaging::PublishIncomplete(const QString &leaveOut)
+{
+    if (staged_ && !published_)
+        TFileOperate::RemoveTree(stagingDir_ + QLatin1Char('/') + leaveOut);
+    Publish();
+}
+
 QString TOutputStaging::Shown(const QString &message) const
 {
     if (!staged_ || published_)

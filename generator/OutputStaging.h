@@ -21,6 +21,9 @@ public:
     // Moves a staged folder into place (the files written so far, when the run did not end);
     // nothing to do otherwise. Safe to call more than once.
     void Publish();
+    // The same for a run that did not end: leaveOut (a folder below the output folder, such
+    // as the record's, which only a complete run writes) is removed first.
+    void PublishIncomplete(const QString &leaveOut);
     // A message naming files in the hidden folder, reworded to name them where they end up.
     QString Shown(const QString &message) const;
 
