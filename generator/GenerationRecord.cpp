@@ -10,6 +10,8 @@
 #include <openssl/evp.h>
 
 #include <algorithm>
+#include <charconv>
+#include <string>
 #include <stdexcept>
 
 namespace {
@@ -99,7 +101,7 @@ TMember memberFromSnapshot(const QJsonObject &o, int projectId, int classId)
 // QJsonObject sorts its keys.
 class TJsonText {
 public:
-    QByteArray bytes;
+    std::string bytes;
 
     void Key(const char *key)
     {
@@ -113,20 +115,49 @@ public:
     void Int(int value)
     {
         Separate();
-        bytes += QByteArray::number(value);
+        char digits[16];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        bytes.append(digits, size_t(end - digits));
     }
     void String(const QString &value)
     {
         Separate();
         bytes += '"';
-        const QByteArray utf8 = value.toUtf8();
+        // Names and types are mostly plain ASCII: those go over as they are.
+        const size_t start = bytes.size();
+        for (const QChar c : value) {
+            const char16_t u = c.unicode();
+            if (u < 0x20 || u >= 0x80 || u == '"' || u == '\\') {
+                bytes.resize(start);
+                Escaped(value.toUtf8());
+                break;
+            }
+            bytes += char(u);
+        }
+        bytes += '"';
+    }
+    void Open(char bracket)
+    {
+        Separate();
+        bytes += bracket;
+        first_ = true;
+    }
+    void Close(char bracket)
+    {
+        bytes += bracket;
+        first_ = false;
+    }
+
+private:
+    void Escaped(const QByteArray &utf8)
+    {
         qsizetype plain = 0; // start of the run of characters copied as they are
         for (qsizetype i = 0; i < utf8.size(); ++i) {
             const char c = utf8.at(i);
             const uchar u = uchar(c);
             if (u >= 0x20 && c != '"' && c != '\\')
                 continue;
-            bytes.append(utf8.constData() + plain, i - plain);
+            bytes.append(utf8.constData() + plain, size_t(i - plain));
             plain = i + 1;
             bytes += '\\';
             switch (c) {
@@ -143,22 +174,9 @@ public:
                 bytes += "0123456789abcdef"[u & 15];
             }
         }
-        bytes.append(utf8.constData() + plain, utf8.size() - plain);
-        bytes += '"';
-    }
-    void Open(char bracket)
-    {
-        Separate();
-        bytes += bracket;
-        first_ = true;
-    }
-    void Close(char bracket)
-    {
-        bytes += bracket;
-        first_ = false;
+        bytes.append(utf8.constData() + plain, size_t(utf8.size() - plain));
     }
 
-private:
     void Separate()
     {
         if (afterKey_)
@@ -338,7 +356,7 @@ QByteArray TGenerationRecord::SnapshotJson(const TProjectModel &model, const QSt
                                            const QString &time)
 {
     TJsonText json;
-    json.bytes.reserve(256 + 400 * qsizetype(model.Classes().size()) * 20);
+    json.bytes.reserve(256 + 400 * size_t(model.Classes().size()) * 20);
     json.Open('{');
     json.Key("classes");
     json.Open('[');
@@ -375,7 +393,7 @@ QByteArray TGenerationRecord::SnapshotJson(const TProjectModel &model, const QSt
     json.Key("time"), json.String(time);
     json.Key("version"), json.Int(version);
     json.Close('}');
-    return json.bytes;
+    return QByteArray(json.bytes.data(), qsizetype(json.bytes.size()));
 }
 
 void TGenerationRecord::SaveNext(const QHash<QString, TRecordedFile> &files,

@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QList>
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -101,18 +102,19 @@ const TParsed &parsed(const char *utf8Template)
     return *it;
 }
 
-void fill(QString &out, const char *utf8Template, const TVars &vars)
+template <typename Out>
+void fill(Out &out, const char *utf8Template, const TVars &vars)
 {
     for (const TPiece &piece : parsed(utf8Template)) {
         if (!piece.placeholder) {
-            out += piece.text;
+            out.Append(piece.text);
             continue;
         }
         const QString *value = vars.Find(piece.name);
         if (!value)
             throw std::logic_error("template placeholder without a value: {"
                                    + std::string(piece.name.data(), size_t(piece.name.size())) + "}");
-        out += *value;
+        out.Append(*value);
     }
 }
 
@@ -120,14 +122,42 @@ void fill(QString &out, const char *utf8Template, const TVars &vars)
 
 void TTextBuilder::Emit(const char *utf8Template, const TVars &vars)
 {
-    if (text_.isEmpty())
-        text_.reserve(8192);
-    fill(text_, utf8Template, vars);
+    fill(*this, utf8Template, vars);
 }
+
+void TTextBuilder::Append(QStringView text)
+{
+    // Copied straight into room made ahead: a file is built from thousands of short pieces,
+    // and QString::append's checks per piece cost more than the copying.
+    const qsizetype n = text.size();
+    if (n == 0)
+        return;
+    if (size_ + n > text_.size())
+        text_.resize(std::max(size_ + n, 2 * text_.size() + 8192));
+    std::memcpy(text_.data() + size_, text.data(), size_t(n) * sizeof(QChar));
+    size_ += n;
+}
+
+const QString &TTextBuilder::Text() const
+{
+    if (text_.size() != size_)
+        text_.truncate(size_);
+    return text_;
+}
+
+namespace {
+
+// FillTemplate's output: a plain string.
+struct TStringOut {
+    QString text;
+    void Append(QStringView piece) { text.append(piece); }
+};
+
+} // namespace
 
 QString FillTemplate(const char *utf8Template, const TVars &vars)
 {
-    QString out;
+    TStringOut out;
     fill(out, utf8Template, vars);
-    return out;
+    return std::move(out.text);
 }
