@@ -28,11 +28,13 @@ TOutputStaging::TOutputStaging(const QString &outputDir, bool dryRun)
 
 void TOutputStaging::Begin()
 {
-    if (dryRun_ || TFileOperate::Exists(outputDir_))
+    if (dryRun_)
         return;
+    // Left by a run killed before its rename, or one whose rename failed.
     if (TFileOperate::Exists(stagingDir_))
         TFileOperate::RemoveTree(stagingDir_);
-    staged_ = TFileOperate::TryCreateFolder(stagingDir_);
+    if (!TFileOperate::Exists(outputDir_))
+        staged_ = TFileOperate::TryCreateFolder(stagingDir_);
 }
 
 void TOutputStaging::Publish()

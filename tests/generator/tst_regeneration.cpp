@@ -283,6 +283,10 @@ void TestRegeneration::newFolderAppearsWholeAfterAKilledRun()
         if (!name.startsWith(QStringLiteral(".velmora/")))
             QCOMPARE(ReadFile(output(name)), ReadFile(made + name));
     }
+    // One left beside a folder that exists by now (its rename failed) goes as well.
+    WriteFile(hidden + QStringLiteral("/phpbean/Clazz.class.php"), "<?php half");
+    generate(dir_->path());
+    QVERIFY(!QFileInfo::exists(hidden));
 }
 
 QTEST_MAIN(TestRegeneration)
