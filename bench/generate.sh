@@ -2,7 +2,9 @@
 # Generation benchmark: builds a model of 300 classes x 20 members (a third references),
 # generates it with velmora-cli, then copies the output tree with cp -r, then generates it again
 # into the same folder with nothing changed, and prints the times and two ratios:
-# generation / copy (close to 1 is the goal) and regeneration / generation (at most 1.2).
+# generation / copy (the goal is at most 2) and regeneration / generation (at most 1.2), each
+# from the medians of runs that take the three steps in turn. Use BENCH_TMPDIR=/dev/shm to
+# measure the program rather than the disk.
 #
 #   bench/generate.sh [build folder, default build] [classes] [members] [runs]
 set -euo pipefail
@@ -10,7 +12,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$(cd "${1:-$root/build}" && pwd)"
 classes="${2:-300}"
 members="${3:-20}"
-runs="${4:-5}"
+runs="${4:-11}"
 
 for tool in velmora-cli velmora-bench-model; do
   [[ -x "$build/$tool" ]] || { echo "missing $build/$tool: build it first" >&2; exit 2; }
@@ -24,7 +26,8 @@ trap 'rm -rf "$work"' EXIT
 # Each run gets a program folder of its own, so that no deletion happens between the timed
 # steps (ext4 slows down the creation of files right after many deletions).
 now() { date +%s.%N; }
-best_gen="" best_copy="" best_regen=""
+median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END{print a[int((NR+1)/2)]}'; }
+gens=() copies=() regens=()
 for ((i = 1; i <= runs; i++)); do
   home="$work/run$i"
   mkdir "$home"
@@ -42,17 +45,18 @@ for ((i = 1; i <= runs; i++)); do
   gen=$(awk "BEGIN{print $t1 - $t0}")
   copy=$(awk "BEGIN{print $t2 - $t1}")
   regen=$(awk "BEGIN{print $t3 - $t2}")
-  [[ -z "$best_regen" || $(awk "BEGIN{print ($regen < $best_regen)}") == 1 ]] && best_regen=$regen
-  [[ -z "$best_gen" || $(awk "BEGIN{print ($gen < $best_gen)}") == 1 ]] && best_gen=$gen
-  [[ -z "$best_copy" || $(awk "BEGIN{print ($copy < $best_copy)}") == 1 ]] && best_copy=$copy
+  gens+=("$gen") copies+=("$copy") regens+=("$regen")
 done
+gen_time=$(median "${gens[@]}")
+copy_time=$(median "${copies[@]}")
+regen_time=$(median "${regens[@]}")
 
 lines=$(wc -l < "$work/log.txt")
 files=$(find "$work/run1/projects/bench" -type f | wc -l)
 size=$(du -sh "$work/run1/projects/bench" | cut -f1)
 printf 'model:      %d classes x %d members, %d log lines, %d files, %s\n' "$classes" "$members" "$lines" "$files" "$size"
-printf 'generate:   %.3f s (best of %d)\n' "$best_gen" "$runs"
-printf 'cp -r:      %.3f s (best of %d)\n' "$best_copy" "$runs"
-printf 'regenerate: %.3f s (best of %d, nothing changed)\n' "$best_regen" "$runs"
-printf 'ratio:      %.2f\n' "$(awk "BEGIN{print $best_gen / $best_copy}")"
-printf 'regen ratio: %.2f (regenerate / generate)\n' "$(awk "BEGIN{print $best_regen / $best_gen}")"
+printf 'generate:   %.3f s (median of %d)\n' "$gen_time" "$runs"
+printf 'cp -r:      %.3f s (median of %d)\n' "$copy_time" "$runs"
+printf 'regenerate: %.3f s (median of %d, nothing changed)\n' "$regen_time" "$runs"
+printf 'ratio:      %.2f\n' "$(awk "BEGIN{print $gen_time / $copy_time}")"
+printf 'regen ratio: %.2f (regenerate / generate)\n' "$(awk "BEGIN{print $regen_time / $gen_time}")"

@@ -27,6 +27,8 @@
 #ifdef Q_OS_WIN
 #include <fcntl.h>
 #include <io.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace {
@@ -82,11 +84,27 @@ QString helpText()
     return text.insert(at, QString::fromUtf8(ModelCommands::Usage));
 }
 
+bool isTerminal(std::FILE *stream)
+{
+#ifdef Q_OS_WIN
+    return _isatty(_fileno(stream));
+#else
+    return isatty(fileno(stream));
+#endif
+}
+
+// A terminal sees every line at once. Into a file or a pipe the lines go in blocks (a write
+// per line was a good part of a large generation's time); whatever goes to stderr still comes
+// after the lines before it.
 void writeOut(const QString &text, std::FILE *stream)
 {
+    static const bool lineByLine = isTerminal(stdout);
     const QByteArray bytes = text.toUtf8();
+    if (stream != stdout)
+        std::fflush(stdout);
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
+    if (stream != stdout || lineByLine)
+        std::fflush(stream);
 }
 
 int fail(const QString &message, int code)
@@ -211,6 +229,7 @@ public:
     {
         TConsoleListener::Progress(line);
         if (killAfter_ > 0 && ++lines_ == killAfter_) {
+            std::fflush(stdout);
 #ifdef SIGKILL
             std::raise(SIGKILL);
 #endif

@@ -9,6 +9,7 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStringDecoder>
+#include <QStringEncoder>
 
 #include <cerrno>
 #include <cstring>
@@ -256,7 +257,63 @@ void TFileOperate::CopyFile(const QString &source, const QString &destination)
 
 QByteArray TFileOperate::Utf8WithBom(const QString &text)
 {
-    return QByteArray(utf8Bom, 3) + text.toUtf8();
+    // Encoded once into a buffer of its final size, behind the mark.
+    QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+    QByteArray bytes(3 + encoder.requiredSpace(text.size()), Qt::Uninitialized);
+    std::memcpy(bytes.data(), utf8Bom, 3);
+    char *end = encoder.appendToBuffer(bytes.data() + 3, text);
+    // A lone surrogate becomes "?" as QString::toUtf8 writes it, not the encoder's U+FFFD.
+    if (encoder.hasError())
+        return QByteArray(utf8Bom, 3) + text.toUtf8();
+    bytes.truncate(end - bytes.constData());
+    return bytes;
+}
+
+void TFileOperate::WriteNewFile(const QString &directory, const QString &fileName,
+                                const QByteArray &bytes, bool createDirectory)
+{
+    if (createDirectory)
+        makeFolder(directory);
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+        throw TGenerationError(QStringLiteral("无法创建文件 \"%1\": %2")
+                                   .arg(shown(fileName), file.errorString()));
+    const char *data = bytes.constData();
+    qint64 size = bytes.size();
+    while (size > 0) {
+        errno = 0;
+        const qint64 written = file.write(data, size);
+        if (written <= 0) {
+            const QString reason = errno ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString();
+            throw TGenerationError(QStringLiteral("无法写入文件 \"%1\": %2").arg(shown(fileName), reason));
+        }
+        data += written;
+        size -= written;
+    }
+    file.close();
+}
+
+bool TFileOperate::TryCreateFolder(const QString &path)
+{
+    return QDir().mkpath(path);
+}
+
+void TFileOperate::RenameFolder(const QString &from, const QString &to)
+{
+    std::error_code error;
+    std::filesystem::rename(fsPath(from), fsPath(to), error);
+    if (error)
+        throw TGenerationError(QStringLiteral("无法把文件夹 \"%1\" 改名为 \"%2\": %3")
+                                   .arg(shown(from), shown(to), QString::fromLocal8Bit(error.message())));
+}
+
+void TFileOperate::RemoveTree(const QString &path)
+{
+    std::error_code error;
+    std::filesystem::remove_all(fsPath(path), error);
+    if (error)
+        throw TGenerationError(QStringLiteral("无法删除文件夹 \"%1\": %2")
+                                   .arg(shown(path), QString::fromLocal8Bit(error.message())));
 }
 
 void TFileOperate::SaveBytes(const QString &directory, const QString &fileName,

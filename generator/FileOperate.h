@@ -56,6 +56,17 @@ public:
     static QStringList FolderNames(const QString &directory);
     // Removes a file; one already gone is no failure.
     static void RemoveFile(const QString &fileName);
+    // Writes a file that must not exist yet, straight under its name: for a folder that nobody
+    // sees before it is complete (a staged output folder), where a temporary name per file only
+    // costs time. Creates directory first unless createDirectory is false.
+    static void WriteNewFile(const QString &directory, const QString &fileName,
+                             const QByteArray &bytes, bool createDirectory = true);
+    // Creates a folder with every missing parent; false when it cannot.
+    static bool TryCreateFolder(const QString &path);
+    // Renames a folder in one step; throws naming both when it cannot.
+    static void RenameFolder(const QString &from, const QString &to);
+    // Removes a folder and everything below it; one already gone is no failure.
+    static void RemoveTree(const QString &path);
     // Removes, below directory, the temporary files of writes that never committed, as a
     // killed run leaves them. Returns how many were removed.
     static int RemoveTemporaryFiles(const QString &directory);

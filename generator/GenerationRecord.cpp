@@ -3,13 +3,17 @@
 #include "FileOperate.h"
 #include "ProjectModel.h"
 
-#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRandomGenerator>
 #include <QSet>
 
+#include <openssl/evp.h>
+
 #include <algorithm>
+#include <charconv>
+#include <string>
+#include <stdexcept>
 
 namespace {
 
@@ -59,6 +63,19 @@ QString newContentsDir(const QString &outputDir)
     for (int i = 0; i < 4; ++i)
         key += QStringLiteral("%1").arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0'));
     return outputDir + QLatin1Char('/') + TGenerationRecord::FolderName() + QLatin1Char('/') + key;
+}
+
+// Where the server ignores .htaccess, an empty index keeps the record's folders from being listed.
+void writeListingGuards(const QString &folder, const QString &contents, const QString &bases,
+                        const QString &models, bool newFolder)
+{
+    for (const QString &listed : {folder, contents, bases, models}) {
+        const QString index = listed + QStringLiteral("/index.html");
+        if (newFolder)
+            TFileOperate::WriteNewFile(listed, index, QByteArray());
+        else if (!TFileOperate::Exists(index))
+            TFileOperate::SaveBytes(listed, index, QByteArray());
+    }
 }
 
 QJsonObject memberSnapshot(const TMember &m)
@@ -116,6 +133,100 @@ TMember memberFromSnapshot(const QJsonObject &o, int projectId, int classId)
     }
     return m;
 }
+
+// Compact JSON written straight into bytes, as QJsonDocument::toJson writes it: a model of
+// thousands of members costs several times more as QJsonObjects. Members go in the order
+// QJsonObject sorts its keys.
+class TJsonText {
+public:
+    std::string bytes;
+
+    void Key(const char *key)
+    {
+        Separate();
+        bytes += '"';
+        bytes += key;
+        bytes += "\":";
+        first_ = true; // the value follows without a comma
+        afterKey_ = true;
+    }
+    void Int(int value)
+    {
+        Separate();
+        char digits[16];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        bytes.append(digits, size_t(end - digits));
+    }
+    void String(const QString &value)
+    {
+        Separate();
+        bytes += '"';
+        // Names and types are mostly plain ASCII: those go over as they are.
+        const size_t start = bytes.size();
+        for (const QChar c : value) {
+            const char16_t u = c.unicode();
+            if (u < 0x20 || u >= 0x80 || u == '"' || u == '\\') {
+                bytes.resize(start);
+                Escaped(value.toUtf8());
+                break;
+            }
+            bytes += char(u);
+        }
+        bytes += '"';
+    }
+    void Open(char bracket)
+    {
+        Separate();
+        bytes += bracket;
+        first_ = true;
+    }
+    void Close(char bracket)
+    {
+        bytes += bracket;
+        first_ = false;
+    }
+
+private:
+    void Escaped(const QByteArray &utf8)
+    {
+        qsizetype plain = 0; // start of the run of characters copied as they are
+        for (qsizetype i = 0; i < utf8.size(); ++i) {
+            const char c = utf8.at(i);
+            const uchar u = uchar(c);
+            if (u >= 0x20 && c != '"' && c != '\\')
+                continue;
+            bytes.append(utf8.constData() + plain, size_t(i - plain));
+            plain = i + 1;
+            bytes += '\\';
+            switch (c) {
+            case '"': bytes += '"'; break;
+            case '\\': bytes += '\\'; break;
+            case '\b': bytes += 'b'; break;
+            case '\f': bytes += 'f'; break;
+            case '\n': bytes += 'n'; break;
+            case '\r': bytes += 'r'; break;
+            case '\t': bytes += 't'; break;
+            default:
+                bytes += "u00";
+                bytes += "0123456789abcdef"[u >> 4];
+                bytes += "0123456789abcdef"[u & 15];
+            }
+        }
+        bytes.append(utf8.constData() + plain, size_t(utf8.size() - plain));
+    }
+
+    void Separate()
+    {
+        if (afterKey_)
+            afterKey_ = false;
+        else if (!first_)
+            bytes += ',';
+        first_ = false;
+    }
+
+    bool first_ = true;
+    bool afterKey_ = false;
+};
 
 QString snapshotPath(const QString &outputDir, int version)
 {
@@ -189,7 +300,13 @@ TProjectModel TGenerationRecord::SnapshotModel(const QJsonObject &snapshot)
 
 QByteArray TGenerationRecord::Hash(const QByteArray &bytes)
 {
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+    // OpenSSL uses the processor's SHA instructions; hashing every generated file twice over
+    // (new output and stored base) was most of a regeneration's time with a portable SHA-256.
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    if (!EVP_Digest(bytes.constData(), size_t(bytes.size()), digest, &size, EVP_sha256(), nullptr))
+        throw std::runtime_error("SHA-256 is not available");
+    return QByteArray::fromRawData(reinterpret_cast<const char *>(digest), int(size)).toHex();
 }
 
 TGenerationRecord TGenerationRecord::Load(const QString &outputDir)
@@ -216,6 +333,20 @@ TGenerationRecord TGenerationRecord::Load(const QString &outputDir)
         file.userAtPending = entry.value(QStringLiteral("user")).toString().toLatin1();
         record.files_.insert(it.key(), file);
     }
+    return record;
+}
+
+QString TGenerationRecord::BasesFolder() const
+{
+    return below(contentsDir_, basesFolder);
+}
+
+TGenerationRecord TGenerationRecord::ForNewFolder(const QString &outputDir)
+{
+    TGenerationRecord record;
+    record.outputDir_ = outputDir;
+    record.contentsDir_ = newContentsDir(outputDir);
+    record.newFolder_ = true;
     return record;
 }
 
@@ -265,9 +396,55 @@ QJsonObject TGenerationRecord::Snapshot(const TProjectModel &model, const QStrin
                        {QStringLiteral("classes"), classes}};
 }
 
+QByteArray TGenerationRecord::SnapshotJson(const TProjectModel &model, const QString &projectName,
+                                           const QString &tablePrefix, int version,
+                                           const QString &time)
+{
+    TJsonText json;
+    json.bytes.reserve(256 + 400 * size_t(model.Classes().size()) * 20);
+    json.Open('{');
+    json.Key("classes");
+    json.Open('[');
+    for (const TClassModel &cls : model.Classes()) {
+        json.Open('{');
+        json.Key("classId"), json.Int(cls.classId);
+        json.Key("className"), json.String(cls.className);
+        json.Key("friendName"), json.String(cls.friendName);
+        json.Key("members");
+        json.Open('[');
+        for (const TMember &m : cls.members) {
+            json.Open('{');
+            json.Key("memberComment"), json.String(m.memberComment());
+            json.Key("memberId"), json.Int(m.memberId());
+            json.Key("memberIsDisplay"), json.Int(m.memberIsDisplay());
+            json.Key("memberIsFloat"), json.Int(m.memberIsFloat());
+            json.Key("memberIsInteger"), json.Int(m.memberIsInteger());
+            json.Key("memberIsMust"), json.Int(m.memberIsMust());
+            json.Key("memberIsPri"), json.Int(m.memberIsPri());
+            json.Key("memberLength"), json.Int(m.memberLength());
+            json.Key("memberName"), json.String(m.memberName());
+            json.Key("memberQueryDisplay"), json.Int(m.memberQueryDisplay());
+            json.Key("memberType"), json.String(m.memberType());
+            json.Key("queryFlag"), json.Int(m.queryFlag());
+            json.Close('}');
+        }
+        json.Close(']');
+        json.Close('}');
+    }
+    json.Close(']');
+    json.Key("projectId"), json.Int(model.ProjectId());
+    json.Key("projectName"), json.String(projectName);
+    json.Key("tablePrefix"), json.String(tablePrefix);
+    json.Key("time"), json.String(time);
+    json.Key("version"), json.Int(version);
+    json.Close('}');
+    return QByteArray(json.bytes.data(), qsizetype(json.bytes.size()));
+}
+
 void TGenerationRecord::SaveNext(const QHash<QString, TRecordedFile> &files,
                                  const QHash<QByteArray, QByteArray> &newBytes,
-                                 QJsonObject snapshot) const
+                                 const TProjectModel &model, const QString &projectName,
+                                 const QString &tablePrefix) const
 {
     const QString folder = outputDir_ + QLatin1Char('/') + FolderName();
     const QString contents = contentsDir_.isEmpty() ? newContentsDir(outputDir_) : contentsDir_;
@@ -276,22 +453,25 @@ void TGenerationRecord::SaveNext(const QHash<QString, TRecordedFile> &files,
     const int version = version_ + 1;
     const QString time = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
 
-    if (!TFileOperate::Exists(below(folder, ".htaccess")))
-        TFileOperate::SaveBytes(folder, below(folder, ".htaccess"), QByteArray(folderAccess));
-    // Where the server ignores .htaccess, an empty index keeps the folders from being listed.
-    for (const QString &listed : {folder, contents, bases, models}) {
-        if (!TFileOperate::Exists(listed + QStringLiteral("/index.html")))
-            TFileOperate::SaveBytes(listed, listed + QStringLiteral("/index.html"), QByteArray());
+    if (newFolder_) {
+        // Nothing is there yet, and nobody sees the folder before it is complete.
+        TFileOperate::WriteNewFile(folder, below(folder, ".htaccess"), QByteArray(folderAccess));
+        writeListingGuards(folder, contents, bases, models, true);
+        bool first = true;
+        for (auto it = newBytes.begin(); it != newBytes.end(); ++it, first = false)
+            TFileOperate::WriteNewFile(bases, below(bases, it.key().constData()), it.value(), first);
+    } else {
+        if (!TFileOperate::Exists(below(folder, ".htaccess")))
+            TFileOperate::SaveBytes(folder, below(folder, ".htaccess"), QByteArray(folderAccess));
+        writeListingGuards(folder, contents, bases, models, false);
+        for (auto it = newBytes.begin(); it != newBytes.end(); ++it) {
+            const QString path = below(bases, it.key().constData());
+            if (!TFileOperate::Exists(path))
+                TFileOperate::SaveBytes(bases, path, it.value());
+        }
     }
-    for (auto it = newBytes.begin(); it != newBytes.end(); ++it) {
-        const QString path = below(bases, it.key().constData());
-        if (!TFileOperate::Exists(path))
-            TFileOperate::SaveBytes(bases, path, it.value());
-    }
-    snapshot.insert(QStringLiteral("version"), version);
-    snapshot.insert(QStringLiteral("time"), time);
     TFileOperate::SaveBytes(models, models + QStringLiteral("/%1.json").arg(version),
-                            QJsonDocument(snapshot).toJson(QJsonDocument::Compact));
+                            SnapshotJson(model, projectName, tablePrefix, version, time));
 
     QJsonObject entries;
     QSet<QString> used;
@@ -317,6 +497,8 @@ void TGenerationRecord::SaveNext(const QHash<QString, TRecordedFile> &files,
     TFileOperate::SaveBytes(contents, below(contents, recordFile),
                             QJsonDocument(root).toJson(QJsonDocument::Indented));
 
+    if (newFolder_)
+        return;
     for (const QString &name : TFileOperate::FileNames(bases)) {
         if (isHash(name) && !used.contains(name))
             TFileOperate::RemoveFile(bases + QLatin1Char('/') + name);

@@ -46,6 +46,12 @@ public:
     // The record of outputDir; an empty one (version 0) when there is none or it is unreadable,
     // so that every file differing from the new output is treated as of unknown origin.
     static TGenerationRecord Load(const QString &outputDir);
+    // The empty record of a folder that is being built and holds nothing yet: saving it
+    // writes its files straight under their names.
+    static TGenerationRecord ForNewFolder(const QString &outputDir);
+
+    // The folder of this record's stored bases.
+    QString BasesFolder() const;
 
     int Version() const { return version_; }
     QDateTime Time() const { return time_; }
@@ -58,6 +64,10 @@ public:
     // with their ids, names, types, lengths, flags and comments.
     static QJsonObject Snapshot(const TProjectModel &model, const QString &projectName,
                                 const QString &tablePrefix);
+    // The bytes of the snapshot file of a version: Snapshot() with the version and its time,
+    // as compact JSON.
+    static QByteArray SnapshotJson(const TProjectModel &model, const QString &projectName,
+                                   const QString &tablePrefix, int version, const QString &time);
 
     // The versions whose model snapshot outputDir keeps, oldest first, by file name alone.
     static QList<int> VersionNumbers(const QString &outputDir);
@@ -68,15 +78,17 @@ public:
     // The model a snapshot holds, with its classes and members in their recorded order.
     static TProjectModel SnapshotModel(const QJsonObject &snapshot);
 
-    // Writes version Version()+1: new bytes (hash -> bytes), the snapshot, then record.json;
-    // stored bytes no file refers to any more are removed afterwards.
+    // Writes version Version()+1: new bytes (hash -> bytes), the model's snapshot, then
+    // record.json; stored bytes no file refers to any more are removed afterwards.
     void SaveNext(const QHash<QString, TRecordedFile> &files,
-                  const QHash<QByteArray, QByteArray> &newBytes, QJsonObject snapshot) const;
+                  const QHash<QByteArray, QByteArray> &newBytes, const TProjectModel &model,
+                  const QString &projectName, const QString &tablePrefix) const;
 
 private:
     QString outputDir_;
     QString contentsDir_; // .velmora/<key>; empty until a record exists
     int version_ = 0;
+    bool newFolder_ = false;
     QDateTime time_;
     QHash<QString, TRecordedFile> files_;
 };

@@ -5,6 +5,7 @@
 #include "GenerationError.h"
 #include "ManagePage.h"
 #include "ModelChecker.h"
+#include "OutputStaging.h"
 #include "PHPBean.h"
 #include "ProjectModel.h"
 #include "ReadSnapshot.h"
@@ -115,7 +116,21 @@ std::optional<TProjectModel> TGenerationRun::ReadCheckedModel(TRunListener &list
 
 TGenerationRun::TOutcome TGenerationRun::Execute(TRunListener &listener) const
 {
-    const auto fail = [&listener](const QString &reason) {
+    std::optional<TOutputStaging> staging;
+    // A run that ends early leaves the files written so far where the user looks for them.
+    const auto publish = [&staging]() -> QString {
+        try {
+            if (staging)
+                staging->PublishIncomplete(TGenerationRecord::FolderName());
+        } catch (const TGenerationError &error) {
+            return error.message();
+        }
+        return QString();
+    };
+    const auto fail = [&listener, &staging, &publish](QString reason) {
+        if (staging)
+            reason = staging->Shown(reason);
+        publish();
         listener.Progress(RunMessages::GenerationFailed(reason));
         listener.GenerationFailed(reason);
         return TOutcome::Failed;
@@ -142,7 +157,11 @@ TGenerationRun::TOutcome TGenerationRun::Execute(TRunListener &listener) const
         target.outputRoot = programDir_;
         target.sink = &sink;
         target.stopRequested = stopRequested_;
-        TRegeneration regeneration(target.OutputDir(), target.RelativeOutputDir(), dryRun_);
+        staging.emplace(target.OutputDir(), dryRun_);
+        staging->Begin();
+        target.writeDir = staging->WriteDir();
+        TRegeneration regeneration(target.WriteDir(), target.RelativeOutputDir(), dryRun_);
+        regeneration.SetNewFolder(staging->Staged());
         regeneration.SetKeepPlan(dryRun_);
         regeneration.Begin();
         target.placer = &regeneration;
@@ -160,11 +179,15 @@ TGenerationRun::TOutcome TGenerationRun::Execute(TRunListener &listener) const
             for (const QString &line : orphans)
                 target.Report(line);
         }
-        regeneration.Finish(TGenerationRecord::Snapshot(model, projectName_, tablePrefix_));
+        regeneration.Finish(model, projectName_, tablePrefix_);
+        staging->Publish();
         if (!dryRun_)
             listener.Progress(regeneration.Counts().Summary());
         listener.FilesPlaced(regeneration.Counts(), regeneration.Plan());
     } catch (const TGenerationStopped &) {
+        const QString unpublished = publish();
+        if (!unpublished.isEmpty())
+            return fail(unpublished);
         return TOutcome::Stopped;
     } catch (const TGenerationError &error) {
         return fail(error.message());
@@ -211,7 +234,7 @@ QString TGenerationRun::FindUnreadableResource(const QString &bakDir)
 
 void TGenerationRun::CopyResources(const TGenerationTarget &target, const QString &bakDir)
 {
-    const QString output = target.OutputDir() + QLatin1Char('/');
+    const QString output = target.WriteDir() + QLatin1Char('/');
     const QString logPrefix = QStringLiteral("移动") + target.RelativeOutputDir();
     target.Report(QStringLiteral("正在移动资源文件。。。"));
     for (const TResource &folder : resourceFolders) {

@@ -34,6 +34,10 @@ void TGenerationTarget::WriteSupportFile(const QString &folder, const QString &f
     CheckStop();
     if (dryRun)
         return;
+    if (placer) {
+        placer->PlaceSupport(folder + QLatin1Char('/') + fileName, TFileOperate::Utf8WithBom(text));
+        return;
+    }
     const QString directory = OutputDir() + QLatin1Char('/') + folder;
     TFileOperate::SaveFile(directory, directory + QLatin1Char('/') + fileName, text);
 }

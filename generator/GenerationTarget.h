@@ -18,6 +18,8 @@ public:
     virtual ~TFilePlacer();
     // path is below the output folder ("controller/StudentAction.php"); bytes are the whole file.
     virtual QString Place(const QString &path, const QByteArray &bytes) = 0;
+    // Writes a file the generated application reads and nobody edits, replacing what is there.
+    virtual void PlaceSupport(const QString &path, const QByteArray &bytes) = 0;
 };
 
 // Thrown between two files when the caller asked the generation to stop.
@@ -37,10 +39,14 @@ struct TGenerationTarget {
     TFilePlacer *placer = nullptr;
     // A preview: the placer decides without writing, and support files are not written.
     bool dryRun = false;
+    // Where the output folder's files go on the disk when not OutputDir() itself (a new
+    // folder built under another name); empty: OutputDir().
+    QString writeDir;
 
     // "projects/<projectName>", the prefix of every progress line's path.
     QString RelativeOutputDir() const { return QStringLiteral("projects/") + projectName; }
     QString OutputDir() const { return outputRoot + QLatin1Char('/') + RelativeOutputDir(); }
+    QString WriteDir() const { return writeDir.isEmpty() ? OutputDir() : writeDir; }
     void Report(const QString &line) const
     {
         if (sink)

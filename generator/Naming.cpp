@@ -1,5 +1,20 @@
 #include "Naming.h"
 
+namespace {
+
+// Whether text holds any of the characters; most names and comments hold none, and then the
+// replacements below, each a search of its own, are skipped.
+bool holdsAny(const QString &text, QLatin1StringView characters)
+{
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80 && characters.contains(QLatin1Char(char(c.unicode()))))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 namespace Naming {
 
 QString LowerFirst(const QString &name)
@@ -20,6 +35,8 @@ QString UpperFirst(const QString &name)
 
 QString PhpCommentText(const QString &text)
 {
+    if (!holdsAny(text, QLatin1StringView("\r\n*?")))
+        return text;
     QString result = text;
     result.replace(QLatin1String("\r\n"), QLatin1String(" "));
     result.replace(QLatin1Char('\r'), QLatin1Char(' '));
@@ -31,6 +48,8 @@ QString PhpCommentText(const QString &text)
 
 QString PhpStringText(const QString &text)
 {
+    if (!holdsAny(text, QLatin1StringView("\\'")))
+        return text;
     QString result = text;
     result.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
     result.replace(QLatin1Char('\''), QLatin1String("\\'"));
@@ -39,6 +58,8 @@ QString PhpStringText(const QString &text)
 
 QString HtmlText(const QString &text)
 {
+    if (!holdsAny(text, QLatin1StringView("&<>\"'\r\n")))
+        return text;
     QString result = text.toHtmlEscaped(); // & < > "
     result.replace(QLatin1Char('\''), QLatin1String("&#039;"));
     result.replace(QLatin1String("\r\n"), QLatin1String(" "));

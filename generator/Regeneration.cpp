@@ -60,6 +60,10 @@ TRegeneration::TRegeneration(const QString &outputDir, const QString &shownDir, 
 
 void TRegeneration::Begin()
 {
+    if (newFolder_) {
+        record_ = TGenerationRecord::ForNewFolder(outputDir_);
+        return;
+    }
     if (!dryRun_ && TFileOperate::Exists(outputDir_))
         TFileOperate::RemoveTemporaryFiles(outputDir_);
     record_ = TGenerationRecord::Load(outputDir_);
@@ -75,9 +79,18 @@ std::optional<QByteArray> TRegeneration::BaseFor(const TRecordedFile &entry,
     return std::nullopt;
 }
 
-void TRegeneration::Remember(const QString &path, const QByteArray &bytes, TRecordedFile entry)
+void TRegeneration::Remember(const QString &path, const QByteArray &bytes,
+                             const QByteArray &hash, TRecordedFile entry)
 {
-    newBytes_.insert(TGenerationRecord::Hash(bytes), bytes);
+    if (newFolder_ && !dryRun_) {
+        if (!basesQueued_.contains(hash)) {
+            basesQueued_.insert(hash);
+            const QString bases = record_.BasesFolder();
+            baseWriter_.WriteNew(bases, bases + QLatin1Char('/') + QString::fromLatin1(hash), bytes);
+        }
+    } else {
+        newBytes_.insert(hash, bytes);
+    }
     files_.insert(path, entry);
 }
 
@@ -87,7 +100,8 @@ QString TRegeneration::Place(const QString &path, const QByteArray &bytes)
     const QByteArray newHash = TGenerationRecord::Hash(bytes);
     TPlannedFile file;
     file.path = path;
-    const std::optional<QByteArray> disk = TFileOperate::ReadBytes(full);
+    const std::optional<QByteArray> disk =
+        newFolder_ ? std::nullopt : TFileOperate::ReadBytes(full);
     if (disk)
         file.onDisk = *disk;
 
@@ -131,14 +145,32 @@ QString TRegeneration::Place(const QString &path, const QByteArray &bytes)
     }
 
     if (!dryRun_ && !file.result.isEmpty()) {
-        const QString target = outputDir_ + QLatin1Char('/')
-            + (file.besidePath.isEmpty() ? path : file.besidePath);
-        TFileOperate::SaveBytes(folderOf(target), target, file.result);
+        Write(file.besidePath.isEmpty() ? path : file.besidePath, file.result);
     }
-    Remember(path, bytes, entry);
+    Remember(path, bytes, newHash, entry);
     const QString line = LogLine(file);
     Note(std::move(file));
     return dryRun_ ? QString() : line;
+}
+
+void TRegeneration::PlaceSupport(const QString &path, const QByteArray &bytes)
+{
+    if (!dryRun_)
+        Write(path, bytes);
+}
+
+void TRegeneration::Write(const QString &path, const QByteArray &bytes)
+{
+    const QString target = outputDir_ + QLatin1Char('/') + path;
+    const QString folder = folderOf(target);
+    if (!newFolder_) {
+        TFileOperate::SaveBytes(folder, target, bytes);
+        return;
+    }
+    const bool made = madeFolders_.contains(folder);
+    TFileOperate::WriteNewFile(folder, target, bytes, !made);
+    if (!made)
+        madeFolders_.insert(folder);
 }
 
 QStringList TRegeneration::ListOrphans()
@@ -158,10 +190,13 @@ QStringList TRegeneration::ListOrphans()
     return lines;
 }
 
-void TRegeneration::Finish(const QJsonObject &snapshot)
+void TRegeneration::Finish(const TProjectModel &model, const QString &projectName,
+                           const QString &tablePrefix)
 {
-    if (!dryRun_)
-        record_.SaveNext(files_, newBytes_, snapshot);
+    if (dryRun_)
+        return;
+    baseWriter_.Finish();
+    record_.SaveNext(files_, newBytes_, model, projectName, tablePrefix);
 }
 
 void TRegeneration::Note(TPlannedFile file)

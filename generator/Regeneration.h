@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BackgroundWriter.h"
 #include "GenerationRecord.h"
 #include "GenerationTarget.h"
 
@@ -52,12 +53,16 @@ public:
 
     // Reads the record and, unless a dry run, removes the temporary files of killed runs.
     void Begin();
+    // The output folder is new (being built under another name): nothing there to read or
+    // to protect, so every file is written straight under its name.
+    void SetNewFolder(bool newFolder) { newFolder_ = newFolder; }
     QString Place(const QString &path, const QByteArray &bytes) override;
+    void PlaceSupport(const QString &path, const QByteArray &bytes) override;
     // Files of the last record this run did not produce that are still there, one log line
     // each.
     QStringList ListOrphans();
     // Records this run's files and the model (a dry run records nothing).
-    void Finish(const QJsonObject &snapshot);
+    void Finish(const TProjectModel &model, const QString &projectName, const QString &tablePrefix);
 
     const TRegenerationCounts &Counts() const { return counts_; }
     // Every decision so far, in order; kept only when asked for, as they hold whole files.
@@ -70,12 +75,21 @@ private:
     // The bytes the user's file grew from: the last written, or the output that waited beside
     // it once the user has changed it since.
     std::optional<QByteArray> BaseFor(const TRecordedFile &entry, const QByteArray &diskHash) const;
-    void Remember(const QString &path, const QByteArray &bytes, TRecordedFile entry);
+    // Writes a file below the output folder: straight in a new folder, else through a
+    // temporary name.
+    void Write(const QString &path, const QByteArray &bytes);
+    void Remember(const QString &path, const QByteArray &bytes, const QByteArray &hash,
+                  TRecordedFile entry);
 
     QString outputDir_;
     QString shownDir_;
     bool dryRun_;
     bool keepPlan_ = false;
+    bool newFolder_ = false;
+    QSet<QString> madeFolders_; // in a new folder, the ones already created
+    // In a new folder the stored bases are written while the run goes on.
+    TBackgroundWriter baseWriter_;
+    QSet<QByteArray> basesQueued_;
     TGenerationRecord record_;
     QHash<QString, TRecordedFile> files_;
     QHash<QByteArray, QByteArray> newBytes_;

@@ -3,6 +3,8 @@
 #include <QHash>
 #include <QList>
 
+#include <algorithm>
+#include <cstring>
 #include <stdexcept>
 
 TVars::TVars(std::initializer_list<std::pair<const char *, QString>> values)
@@ -18,11 +20,13 @@ TVars TVars::With(std::initializer_list<std::pair<const char *, QString>> values
     return result;
 }
 
-const QString *TVars::Find(QStringView name) const
+const QString *TVars::Find(QLatin1StringView name) const
 {
+    // Names are short ASCII: comparing their bytes is all it takes.
     for (const TVars *vars = this; vars; vars = vars->parent_) {
         for (const auto &value : vars->values_) {
-            if (value.first == name)
+            if (value.first.size() == name.size()
+                && std::memcmp(value.first.data(), name.data(), size_t(name.size())) == 0)
                 return &value.second;
         }
     }
@@ -33,7 +37,8 @@ namespace {
 
 // A template cut into literal text (line ends already CR LF) and placeholder names.
 struct TPiece {
-    QString text;
+    QString text;             // literal text
+    QLatin1StringView name;   // a placeholder's name, in the template itself
     bool placeholder = false;
 };
 using TParsed = QList<TPiece>;
@@ -42,6 +47,13 @@ bool isAsciiLetter(QChar c)
 {
     return (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
         || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+}
+
+// The bytes of tmpl[from, to) (ASCII letters) where they stand in the UTF-8 template.
+QLatin1StringView nameIn(const char *utf8, const QString &tmpl, qsizetype from, qsizetype to)
+{
+    const qsizetype offset = QStringView(tmpl).left(from).toUtf8().size();
+    return QLatin1StringView(utf8 + offset, to - from);
 }
 
 TParsed parse(const char *utf8Template)
@@ -66,8 +78,8 @@ TParsed parse(const char *utf8Template)
                 ++end;
             if (end > i + 1 && end < n && tmpl.at(end) == QLatin1Char('}')) {
                 if (!literal.isEmpty())
-                    pieces.append({std::exchange(literal, QString()), false});
-                pieces.append({tmpl.mid(i + 1, end - i - 1), true});
+                    pieces.append({std::exchange(literal, QString()), {}, false});
+                pieces.append({QString(), nameIn(utf8Template, tmpl, i + 1, end), true});
                 i = end + 1;
                 continue;
             }
@@ -76,7 +88,7 @@ TParsed parse(const char *utf8Template)
         ++i;
     }
     if (!literal.isEmpty())
-        pieces.append({literal, false});
+        pieces.append({literal, {}, false});
     return pieces;
 }
 
@@ -90,18 +102,19 @@ const TParsed &parsed(const char *utf8Template)
     return *it;
 }
 
-void fill(QString &out, const char *utf8Template, const TVars &vars)
+template <typename Out>
+void fill(Out &out, const char *utf8Template, const TVars &vars)
 {
     for (const TPiece &piece : parsed(utf8Template)) {
         if (!piece.placeholder) {
-            out += piece.text;
+            out.Append(piece.text);
             continue;
         }
-        const QString *value = vars.Find(piece.text);
+        const QString *value = vars.Find(piece.name);
         if (!value)
             throw std::logic_error("template placeholder without a value: {"
-                                   + piece.text.toStdString() + "}");
-        out += *value;
+                                   + std::string(piece.name.data(), size_t(piece.name.size())) + "}");
+        out.Append(*value);
     }
 }
 
@@ -109,14 +122,42 @@ void fill(QString &out, const char *utf8Template, const TVars &vars)
 
 void TTextBuilder::Emit(const char *utf8Template, const TVars &vars)
 {
-    if (text_.isEmpty())
-        text_.reserve(8192);
-    fill(text_, utf8Template, vars);
+    fill(*this, utf8Template, vars);
 }
+
+void TTextBuilder::Append(QStringView text)
+{
+    // Copied straight into room made ahead: a file is built from thousands of short pieces,
+    // and QString::append's checks per piece cost more than the copying.
+    const qsizetype n = text.size();
+    if (n == 0)
+        return;
+    if (size_ + n > text_.size())
+        text_.resize(std::max(size_ + n, 2 * text_.size() + 8192));
+    std::memcpy(text_.data() + size_, text.data(), size_t(n) * sizeof(QChar));
+    size_ += n;
+}
+
+const QString &TTextBuilder::Text() const
+{
+    if (text_.size() != size_)
+        text_.truncate(size_);
+    return text_;
+}
+
+namespace {
+
+// FillTemplate's output: a plain string.
+struct TStringOut {
+    QString text;
+    void Append(QStringView piece) { text.append(piece); }
+};
+
+} // namespace
 
 QString FillTemplate(const char *utf8Template, const TVars &vars)
 {
-    QString out;
+    TStringOut out;
     fill(out, utf8Template, vars);
-    return out;
+    return std::move(out.text);
 }

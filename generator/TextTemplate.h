@@ -19,7 +19,7 @@ public:
 
     // This set and more values; a name given again hides the earlier value.
     TVars With(std::initializer_list<std::pair<const char *, QString>> values) const;
-    const QString *Find(QStringView name) const;
+    const QString *Find(QLatin1StringView name) const;
 
 private:
     const TVars *parent_ = nullptr;
@@ -38,10 +38,14 @@ private:
 class TTextBuilder {
 public:
     void Emit(const char *utf8Template, const TVars &vars = {});
-    const QString &Text() const { return text_; }
+    const QString &Text() const;
+    // Appends text as it stands.
+    void Append(QStringView text);
 
 private:
-    QString text_;
+    // text_ grows ahead in steps; its first size_ characters are the text.
+    mutable QString text_;
+    qsizetype size_ = 0;
 };
 
 // Fills one template into a string; for pieces of a line.

@@ -1,10 +1,12 @@
 #include "Artwork.h"
+#include "ArtworkSizes.h"
 
 #include <QFont>
 #include <QGuiApplication>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QResource>
 
 namespace {
 
@@ -99,6 +101,24 @@ QPixmap Banner(const QSize &size, qreal devicePixelRatio)
     p.drawText(area.adjusted(0, 0, -area.height() * 0.2, -area.height() * 0.1),
                Qt::AlignRight | Qt::AlignBottom, QStringLiteral("点击查看使用帮助 ›"));
     return pixmap;
+}
+
+QPixmap ShippedBanner(const QSize &size, qreal devicePixelRatio)
+{
+    const int ratio = qRound(devicePixelRatio);
+    if (ratio >= 1 && qFuzzyCompare(devicePixelRatio, qreal(ratio))) {
+        const QResource shipped(QStringLiteral(":/art/") + ShippedBannerName(size, ratio));
+        const QSize pixels = size * ratio;
+        if (shipped.isValid() && shipped.compressionAlgorithm() == QResource::NoCompression
+            && shipped.size() == qint64(pixels.width()) * pixels.height() * 4) {
+            const QImage image(shipped.data(), pixels.width(), pixels.height(), pixels.width() * 4,
+                               QImage::Format_ARGB32_Premultiplied);
+            QPixmap pixmap = QPixmap::fromImage(image);
+            pixmap.setDevicePixelRatio(ratio);
+            return pixmap;
+        }
+    }
+    return Banner(size, devicePixelRatio);
 }
 
 QIcon WindowIcon()

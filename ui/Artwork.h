@@ -11,6 +11,8 @@ namespace Artwork {
 // The strip across the top of the main window: the program's name, what it does, and a hint
 // that a click opens the help page.
 QPixmap Banner(const QSize &size, qreal devicePixelRatio = 1.0);
+// The banner as the build rendered it when it has that size and ratio, else drawn now.
+QPixmap ShippedBanner(const QSize &size, qreal devicePixelRatio = 1.0);
 
 // The window icon at the usual sizes.
 QIcon WindowIcon();

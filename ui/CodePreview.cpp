@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include <functional>
 #include <iterator>
@@ -53,19 +54,39 @@ TCodePreview::TCodePreview(QWidget *parent) : QTabWidget(parent), coalesce_(new 
     setObjectName(QStringLiteral("CodePreview"));
     coalesce_->setSingleShot(true);
     coalesce_->setInterval(0);
-    connect(coalesce_, &QTimer::timeout, this, &TCodePreview::Rebuild);
+    // The panel may have been folded away since the timer started (the window places its
+    // dividers after the first resize): a hidden preview stays stale until it is seen.
+    connect(coalesce_, &QTimer::timeout, this, [this] {
+        if (CanBeSeen())
+            Rebuild();
+    });
+    // The text views come with the first text to show: the pane starts folded away, and
+    // they cost the window's start more than all its other controls together.
+    for (const TPreviewFile &file : previewFiles) {
+        auto *page = new QWidget(this);
+        auto *layout = new QVBoxLayout(page);
+        layout->setContentsMargins(0, 0, 0, 0);
+        addTab(page, QString::fromUtf8(file.caption));
+    }
+    sources_.resize(qsizetype(std::size(previewFiles)));
+}
+
+void TCodePreview::MakeViews()
+{
+    if (!views_.isEmpty())
+        return;
     const QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     for (const TPreviewFile &file : previewFiles) {
-        auto *view = new QPlainTextEdit(this);
+        QWidget *page = widget(int(views_.size()));
+        auto *view = new QPlainTextEdit(page);
         view->setObjectName(QStringLiteral("Preview_%1").arg(views_.size()));
         view->setReadOnly(true);
         view->setLineWrapMode(QPlainTextEdit::NoWrap);
         view->setFont(mono);
         new TCodeHighlighter(view->document(), file.syntax);
-        addTab(view, QString::fromUtf8(file.caption));
+        page->layout()->addWidget(view);
         views_.append(view);
     }
-    sources_.resize(views_.size());
 }
 
 void TCodePreview::ShowClass(int projectId, int classId, const QString &tablePrefix)
@@ -153,6 +174,7 @@ void TCodePreview::Rebuild()
 
 void TCodePreview::Show(const QStringList &texts, const QString &notice)
 {
+    MakeViews();
     for (qsizetype i = 0; i < views_.size(); ++i) {
         sources_[i] = texts.value(i);
         QString shown = texts.isEmpty() ? notice : texts.at(i);

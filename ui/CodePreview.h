@@ -33,6 +33,7 @@ private:
     void Rebuild();
     bool CanBeSeen() const;
     void Show(const QStringList &texts, const QString &notice);
+    void MakeViews();
 
     int projectId_ = 0;
     int classId_ = -1;

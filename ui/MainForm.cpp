@@ -1,14 +1,17 @@
 #include "MainForm.h"
 
 #include "Artwork.h"
+#include "ArtworkSizes.h"
 #include "CheckModelForm.h"
 #include "CodePreview.h"
+#include "ColumnFit.h"
 #include "DataBaseSqlForm.h"
 #include "FormAddClass.h"
 #include "FormAddMember.h"
 #include "FormCommon.h"
 #include "FormUpdateClass.h"
 #include "FormUpdateMember.h"
+#include "MemberTableModel.h"
 #include "ModelTransferMenu.h"
 #include "NameRules.h"
 #include "ProjectSettings.h"
@@ -40,7 +43,7 @@
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -51,18 +54,10 @@ namespace {
 
 const QString caption = QStringLiteral("VelmoraPHP基于MVC三层模式代码生成器2.0版");
 
-struct TColumn {
-    const char *caption;
-    int width;
-};
 // 编号 carries the member id that the member commands read back; it is never shown.
 // 注释 stretches over whatever width the table has left.
-const TColumn memberColumns[] = {
-    {"编号", 1},     {"成员名称", 90}, {"成员类型", 70},   {"长度", 50},     {"主键", 50},
-    {"必填", 50},    {"查询", 50},     {"下拉框显示", 75}, {"界面显示", 60}, {"注释", 80},
-};
-constexpr int idColumn = 0;
-constexpr int commentColumn = int(std::size(memberColumns)) - 1;
+constexpr int idColumn = TMemberTableModel::Id;
+constexpr int commentColumn = TMemberTableModel::Comment;
 // The class list keeps the class name beside the text it shows.
 constexpr int classNameRole = Qt::UserRole + 1;
 
@@ -78,14 +73,10 @@ QString classEntryText(const QString &className, const QString &friendName)
                                 : QStringLiteral("%1 (%2)").arg(className, friendName);
 }
 
-QString yesNo(int flag)
-{
-    return flag == 1 ? QStringLiteral("是") : QStringLiteral("否");
-}
-
 } // namespace
 
-TFormMain::TFormMain(TUserInteraction &ui, const QString &programDir, QWidget *parent)
+TFormMain::TFormMain(TUserInteraction &ui, const QString &programDir, QWidget *parent,
+                     TListLoading loading)
     : QMainWindow(parent),
       ui_(ui),
       programDir_(QDir(programDir).absolutePath())
@@ -109,7 +100,10 @@ TFormMain::TFormMain(TUserInteraction &ui, const QString &programDir, QWidget *p
     connect(Timer1, &QTimer::timeout, this, &TFormMain::Timer1Timer);
     Timer1->start();
 
-    Run([this] { LoadProjects(); });
+    if (loading == TListLoading::AfterFirstPaint)
+        listsPending_ = true;
+    else
+        Run([this] { LoadProjects(); });
 }
 
 TFormMain::~TFormMain()
@@ -177,7 +171,7 @@ void TFormMain::BuildControls()
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setFixedHeight(89);
     Image1->setMinimumWidth(1);
-    Image1->setPixmap(Artwork::Banner(QSize(defaultClient.width(), 89), devicePixelRatioF()));
+    Image1->setPixmap(Artwork::ShippedBanner(Artwork::bannerSize, devicePixelRatioF()));
     Image1->setScaledContents(true);
     Image1->setCursor(Qt::PointingHandCursor);
     Image1->setToolTip(QStringLiteral("打开使用帮助"));
@@ -231,7 +225,9 @@ void TFormMain::BuildControls()
     LB_Object->installEventFilter(this);
     classLayout->addWidget(LB_Object, 1);
 
-    LV_Member = new QTableWidget(0, int(std::size(memberColumns)), SP_Work);
+    LV_Member = new QTableView(SP_Work);
+    members_ = new TMemberTableModel(LV_Member);
+    LV_Member->setModel(members_);
     LV_Member->setObjectName(QStringLiteral("LV_Member"));
     LV_Member->setShowGrid(true);
     LV_Member->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -244,11 +240,8 @@ void TFormMain::BuildControls()
     header->setHighlightSections(false);
     header->setSectionsClickable(false);
     // The comment takes whatever width the other columns leave (see FitColumns).
-    for (int column = 0; column < int(std::size(memberColumns)); ++column) {
-        LV_Member->setHorizontalHeaderItem(
-            column, new QTableWidgetItem(QString::fromUtf8(memberColumns[column].caption)));
-        LV_Member->setColumnWidth(column, memberColumns[column].width);
-    }
+    for (int column = 0; column < TMemberTableModel::Count; ++column)
+        LV_Member->setColumnWidth(column, TMemberTableModel::DefaultWidth(column));
     header->setSectionResizeMode(commentColumn, QHeaderView::Stretch);
     LV_Member->setColumnHidden(idColumn, true);
     LV_Member->viewport()->installEventFilter(this);
@@ -331,6 +324,17 @@ void TFormMain::showEvent(QShowEvent *event)
     Preview1->setChecked(SP_Work->sizes().value(2) > 0);
 }
 
+void TFormMain::paintEvent(QPaintEvent *event)
+{
+    QMainWindow::paintEvent(event);
+    if (!listsPending_)
+        return;
+    listsPending_ = false;
+    // Queued: the rest of the window finishes its first paint before the lists are read.
+    QMetaObject::invokeMethod(this, [this] { Run([this] { LoadProjects(); }); },
+                              Qt::QueuedConnection);
+}
+
 void TFormMain::FitSplitters()
 {
     const int height = SP_Main->height() - SP_Main->handleWidth();
@@ -342,11 +346,8 @@ void TFormMain::FitSplitters()
 void TFormMain::FitColumns()
 {
     // As wide as the caption or the widest cell, never narrower than the column was drawn.
-    for (int column = 1; column < commentColumn; ++column) {
-        LV_Member->resizeColumnToContents(column);
-        LV_Member->setColumnWidth(column, std::max(memberColumns[column].width,
-                                                   LV_Member->columnWidth(column)));
-    }
+    for (int column = 1; column < commentColumn; ++column)
+        FitColumnToContents(LV_Member, column, TMemberTableModel::DefaultWidth(column));
 }
 
 void TFormMain::RestoreWindowState()
@@ -435,35 +436,14 @@ void TFormMain::LoadClasses(int projectId)
 
 void TFormMain::LoadMembers(int classId)
 {
-    const QList<TMember> members = TMemberDAO().GetMembers(classId);
-    LV_Member->clearContents();
-    LV_Member->setRowCount(int(members.size()));
-    int row = 0;
-    for (const TMember &m : members) {
-        const QString cells[] = {
-            QString::number(m.memberId()), m.memberName(), m.memberType(),
-            QString::number(m.memberLength()), yesNo(m.memberIsPri()), yesNo(m.memberIsMust()),
-            yesNo(m.queryFlag()), yesNo(m.memberIsDisplay()), yesNo(m.memberQueryDisplay()),
-            m.memberComment(),
-        };
-        for (int column = 0; column < int(std::size(cells)); ++column) {
-            auto *item = new QTableWidgetItem(cells[column]);
-            item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-            LV_Member->setItem(row, column, item);
-        }
-        // Long names and comments are cut short in their columns; the tip shows them whole.
-        LV_Member->item(row, 1)->setToolTip(m.memberName());
-        LV_Member->item(row, int(std::size(cells)) - 1)->setToolTip(m.memberComment());
-        ++row;
-    }
+    members_->SetMembers(TMemberDAO().GetMembers(classId));
     FitColumns();
     RefreshPreview();
 }
 
 void TFormMain::ClearMembers()
 {
-    LV_Member->clearContents();
-    LV_Member->setRowCount(0);
+    members_->SetMembers({});
     RefreshPreview();
 }
 
@@ -511,12 +491,10 @@ void TFormMain::SelectClassAndMember(int classId, int memberId)
         LB_Object->setCurrentItem(item);
         item->setSelected(true);
         LV_Member->clearSelection();
-        for (int member = 0; memberId != 0 && member < LV_Member->rowCount(); ++member) {
-            const QTableWidgetItem *id = LV_Member->item(member, idColumn);
-            if (id && id->text().toInt() == memberId) {
-                LV_Member->selectRow(member);
-                LV_Member->scrollToItem(id);
-            }
+        const int member = memberId != 0 ? members_->RowOf(memberId) : -1;
+        if (member != -1) {
+            LV_Member->selectRow(member);
+            LV_Member->scrollTo(members_->index(member, idColumn));
         }
         return;
     }
@@ -527,8 +505,7 @@ int TFormMain::SelectedMemberId() const
     const QModelIndexList selected = LV_Member->selectionModel()->selectedIndexes();
     if (selected.isEmpty())
         return -1;
-    const QTableWidgetItem *id = LV_Member->item(selected.first().row(), idColumn);
-    return id ? id->text().toInt() : -1;
+    return members_->MemberId(selected.first().row());
 }
 
 // ---- 项目操作 ----

@@ -20,7 +20,8 @@ class QMenu;
 class QKeyEvent;
 class QPlainTextEdit;
 class QSplitter;
-class QTableWidget;
+class QTableView;
+class TMemberTableModel;
 class QTimer;
 class TAutoCode;
 class TCodePreview;
@@ -35,8 +36,11 @@ public:
     // ui answers every box and opens folders and pages; programDir holds doc/, bak/ and
     // template/ and receives projects/. The model database must already be chosen
     // (TDbHelper::SetDefaultDatabaseFile). Loads the project list; a failure to do so is shown
-    // and leaves the lists empty.
-    TFormMain(TUserInteraction &ui, const QString &programDir, QWidget *parent = nullptr);
+    // and leaves the lists empty. The program loads it right after the window's first paint
+    // instead, so that the window shows as soon as it can.
+    enum class TListLoading { Now, AfterFirstPaint };
+    TFormMain(TUserInteraction &ui, const QString &programDir, QWidget *parent = nullptr,
+              TListLoading loading = TListLoading::Now);
     ~TFormMain() override;
 
     // Refill the project selector (and through LoadClasses the class list), the class list
@@ -106,6 +110,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -166,7 +171,8 @@ private:
     QComboBox *CB_Project = nullptr;
     QLabel *Label2 = nullptr;
     QListWidget *LB_Object = nullptr;
-    QTableWidget *LV_Member = nullptr;
+    QTableView *LV_Member = nullptr;
+    TMemberTableModel *members_ = nullptr;
     QGroupBox *GroupBox2 = nullptr;
     QPlainTextEdit *Memo_State = nullptr;
     QSplitter *SP_Main = nullptr; // the work area above, the log below
@@ -175,5 +181,6 @@ private:
     QAction *Success1 = nullptr;
     QAction *Preview1 = nullptr;
     bool splittersPlaced_ = false;
+    bool listsPending_ = false; // to load after the first paint
     QTimer *Timer1 = nullptr;
 };

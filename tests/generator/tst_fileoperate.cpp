@@ -30,6 +30,8 @@ private slots:
     void cleanup();
 
     void writtenFilesCarryTheMarkAndReplaceOldContent();
+    void utf8WithBomEncodesAsToUtf8_data();
+    void utf8WithBomEncodesAsToUtf8();
     void loadDropsThreeBytesAndRefusesBrokenUtf8();
     void missingFilesAreReportedByName();
     void saveFileCreatesEveryMissingFolder();
@@ -74,6 +76,22 @@ void TestFileOperate::writtenFilesCarryTheMarkAndReplaceOldContent()
     QCOMPARE(TFileOperate::LoadUtf8File(file), text);
     // Nothing is left beside the file once it is committed.
     QCOMPARE(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("a.txt")});
+}
+
+void TestFileOperate::utf8WithBomEncodesAsToUtf8_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("ascii and CR LF") << QStringLiteral("<?php\r\n?>\r\n");
+    QTest::newRow("chinese") << QStringLiteral("学生管理");
+    QTest::newRow("outside the BMP") << QStringLiteral("😀 表情");
+    QTest::newRow("lone surrogate") << (QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b"));
+}
+
+void TestFileOperate::utf8WithBomEncodesAsToUtf8()
+{
+    QFETCH(QString, text);
+    QCOMPARE(TFileOperate::Utf8WithBom(text), bom + text.toUtf8());
 }
 
 void TestFileOperate::loadDropsThreeBytesAndRefusesBrokenUtf8()

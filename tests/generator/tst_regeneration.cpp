@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "generator/GenerationRecord.h"
 #include "generator/GenerationRun.h"
 #include "model/DbHelper.h"
 
@@ -53,6 +54,9 @@ private slots:
     void eachFileMeetsTheNewOutput_data();
     void eachFileMeetsTheNewOutput();
     void recordKeepsEveryVersionOutsideWhatPhpRuns();
+    void snapshotFileIsTheSnapshotAsCompactJson_data();
+    void snapshotFileIsTheSnapshotAsCompactJson();
+    void newFolderAppearsWholeAfterAKilledRun();
 
 private:
     TRecorder generate(const QString &programDir, bool dryRun = false) const;
@@ -223,6 +227,74 @@ void TestRegeneration::recordKeepsEveryVersionOutsideWhatPhpRuns()
     // No stored name a web server could hand to PHP.
     for (const QString &stored : FilesBelow(record))
         QVERIFY2(!stored.contains(QStringLiteral(".php")) && !stored.contains(QStringLiteral(".ph")), qPrintable(stored));
+}
+
+void TestRegeneration::snapshotFileIsTheSnapshotAsCompactJson_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("plain") << QStringLiteral("name");
+    QTest::newRow("quotes and backslashes") << QStringLiteral("say \"a\\b\" /");
+    QTest::newRow("control characters") << QStringLiteral("a\tb\r\nc\bd\fe") + QChar(0x01) + QChar(0x1f);
+    QTest::newRow("chinese and beyond the BMP") << QStringLiteral("学号😀");
+    QTest::newRow("empty") << QString();
+}
+
+// The snapshot file is written by hand for speed; Qt's JSON writer is the reference.
+void TestRegeneration::snapshotFileIsTheSnapshotAsCompactJson()
+{
+    QFETCH(QString, text);
+    TMember member;
+    member.setMemberId(7);
+    member.setMemberName(text);
+    member.setMemberComment(text);
+    member.setMemberType(QStringLiteral("字符串"));
+    member.setMemberLength(-3);
+    member.setMemberQueryDisplay(1);
+    TClassModel cls;
+    cls.classId = 2;
+    cls.className = QStringLiteral("Clazz");
+    cls.friendName = text;
+    cls.members = {member, member};
+    const TProjectModel model = TProjectModel::FromClasses(1, {cls, TClassModel()});
+    const QString time = QStringLiteral("2024-01-02T03:04:05.678Z");
+
+    QJsonObject reference = TGenerationRecord::Snapshot(model, text, QStringLiteral("app_"));
+    reference.insert(QStringLiteral("version"), 12);
+    reference.insert(QStringLiteral("time"), time);
+    QCOMPARE(TGenerationRecord::SnapshotJson(model, text, QStringLiteral("app_"), 12, time),
+             QJsonDocument(reference).toJson(QJsonDocument::Compact));
+}
+
+// A new output folder is built under a hidden name and moved in at the end; what a killed run
+// left under that name is cleared and never reaches the output.
+void TestRegeneration::newFolderAppearsWholeAfterAKilledRun()
+{
+    QTemporaryDir uninterrupted;
+    MakeSkeleton(uninterrupted.path());
+    generate(uninterrupted.path());
+    const QString hidden = dir_->filePath(QStringLiteral("projects/.velmora-new-campus"));
+    WriteFile(hidden + QStringLiteral("/phpbean/Clazz.class.php"), "<?php half");
+
+    generate(dir_->path());
+    QVERIFY(!QFileInfo::exists(hidden));
+    QCOMPARE(QDir(dir_->filePath(QStringLiteral("projects"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("campus")});
+    const QString made = uninterrupted.filePath(QStringLiteral("projects/campus/"));
+    // The record's folder has a random name of its own in each output folder.
+    const auto keyless = [](QStringList names) {
+        return names.replaceInStrings(QRegularExpression(QStringLiteral("^\\.velmora/[0-9a-f]{32}/")),
+                                      QStringLiteral(".velmora/key/"));
+    };
+    const QStringList files = FilesBelow(made);
+    QCOMPARE(keyless(FilesBelow(output(QString()))), keyless(files));
+    for (const QString &name : files) {
+        if (!name.startsWith(QStringLiteral(".velmora/")))
+            QCOMPARE(ReadFile(output(name)), ReadFile(made + name));
+    }
+    // One left beside a folder that exists by now (its rename failed) goes as well.
+    WriteFile(hidden + QStringLiteral("/phpbean/Clazz.class.php"), "<?php half");
+    generate(dir_->path());
+    QVERIFY(!QFileInfo::exists(hidden));
 }
 
 QTEST_MAIN(TestRegeneration)

@@ -8,7 +8,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QPlainTextEdit>
-#include <QTableWidget>
+#include <QTableView>
 
 // Reads the main window's lists the way a user sees them.
 struct TMainFormProbe {
@@ -16,7 +16,15 @@ struct TMainFormProbe {
 
     QComboBox *projects() const { return Find<QComboBox>(window, "CB_Project"); }
     QListWidget *classes() const { return Find<QListWidget>(window, "LB_Object"); }
-    QTableWidget *members() const { return Find<QTableWidget>(window, "LV_Member"); }
+    QTableView *members() const { return Find<QTableView>(window, "LV_Member"); }
+    QString memberCell(int row, int column, int role = Qt::DisplayRole) const
+    {
+        return members()->model()->index(row, column).data(role).toString();
+    }
+    QString memberCaption(int column) const
+    {
+        return members()->model()->headerData(column, Qt::Horizontal).toString();
+    }
     QPlainTextEdit *log() const { return Find<QPlainTextEdit>(window, "Memo_State"); }
 
     QStringList projectNames() const
@@ -47,10 +55,10 @@ struct TMainFormProbe {
     QStringList memberRows() const
     {
         QStringList rows;
-        for (int r = 0; r < members()->rowCount(); ++r) {
+        for (int r = 0; r < members()->model()->rowCount(); ++r) {
             QStringList cells;
-            for (int c = 1; c < members()->columnCount(); ++c)
-                cells.append(members()->item(r, c)->text());
+            for (int c = 1; c < members()->model()->columnCount(); ++c)
+                cells.append(memberCell(r, c));
             rows.append(cells.join(QLatin1Char('|')));
         }
         return rows;
@@ -58,8 +66,8 @@ struct TMainFormProbe {
     QStringList memberNames() const
     {
         QStringList names;
-        for (int r = 0; r < members()->rowCount(); ++r)
-            names.append(members()->item(r, 1)->text());
+        for (int r = 0; r < members()->model()->rowCount(); ++r)
+            names.append(memberCell(r, 1));
         return names;
     }
     void selectProject(int index) const { projects()->setCurrentIndex(index); }

@@ -2,6 +2,9 @@
 // With VELMORA_SCREENSHOT_DIR set, each window is also saved there as a PNG.
 #include "MainFormProbe.h"
 
+#include "ui/Artwork.h"
+#include "ui/ArtworkSizes.h"
+#include "ui/ColumnFit.h"
 #include "ui/DataBaseSqlForm.h"
 #include "ui/FormAddClass.h"
 #include "ui/FormAddMember.h"
@@ -15,7 +18,9 @@
 #include <QProcessEnvironment>
 #include <QSplitter>
 #include <QStyle>
+#include <QStandardItemModel>
 #include <QStyleOptionGroupBox>
+#include <QTableView>
 
 namespace {
 
@@ -160,7 +165,7 @@ private slots:
         TMainFormProbe probe{window.get()};
         QHeaderView *header = probe.members()->horizontalHeader();
         for (int c = 1; c < header->count(); ++c) {
-            const QString caption = probe.members()->horizontalHeaderItem(c)->text();
+            const QString caption = probe.memberCaption(c);
             QVERIFY2(header->fontMetrics().horizontalAdvance(caption) + 8 <= header->sectionSize(c),
                      qPrintable(caption));
         }
@@ -233,6 +238,48 @@ private slots:
         QCOMPARE(geometryOf(&add, "Label5").topLeft(), QPoint(216, 133));
         save(&add, QStringLiteral("add_member"));
         save(&update, QStringLiteral("update_member"));
+    }
+
+    // The banner the build renders is the banner the program would draw.
+    void shippedBannerIsTheDrawnOne()
+    {
+        const QString shipped = QStringLiteral(":/art/") + Artwork::ShippedBannerName(Artwork::bannerSize, 1);
+        QVERIFY2(QFile::exists(shipped), qPrintable(shipped));
+        QCOMPARE(Artwork::ShippedBanner(Artwork::bannerSize, 1).toImage(),
+                 Artwork::Banner(Artwork::bannerSize, 1).toImage());
+    }
+
+    // The member table's quick column fit gives the widths Qt's own fit gives.
+    void columnFitMatchesTheTablesOwn_data()
+    {
+        QTest::addColumn<QStringList>("cells");
+        QTest::newRow("names of every length") << QStringList{"id", "studentNumber", "x", "dateOfBirth"};
+        QTest::newRow("alike but for kerning") << QStringList{"AVAVAVAV", "WAWAWAWA", "VAVAVAVA", "llllllll"};
+        QTest::newRow("chinese and mixed") << QStringList{"学号", "出生日期ABC", "是", "否"};
+        QTest::newRow("caption wider than cells") << QStringList{"是", "否"};
+        QTest::newRow("no rows") << QStringList{};
+        QStringList many;
+        for (int i = 0; i < 300; ++i)
+            many << QStringLiteral("field%1").arg(i, 4, 10, QLatin1Char('0'));
+        many << QStringLiteral("field00099");
+        QTest::newRow("hundreds ranked alike") << many;
+    }
+    void columnFitMatchesTheTablesOwn()
+    {
+        QFETCH(QStringList, cells);
+        QStandardItemModel model(int(cells.size()), 1);
+        model.setHorizontalHeaderLabels({QStringLiteral("下拉框显示")});
+        for (int row = 0; row < cells.size(); ++row)
+            model.setItem(row, 0, new QStandardItem(cells.at(row)));
+        QTableView view;
+        view.setModel(&model);
+        view.resizeColumnToContents(0);
+        const int qt = view.columnWidth(0);
+        view.setColumnWidth(0, 1);
+        FitColumnToContents(&view, 0, 1);
+        QCOMPARE(view.columnWidth(0), qt);
+        FitColumnToContents(&view, 0, qt + 5);
+        QCOMPARE(view.columnWidth(0), qt + 5);
     }
 
     void scriptWindow()

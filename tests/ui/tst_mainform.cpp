@@ -90,9 +90,10 @@ private slots:
                            "Success1=显示操作成功提示(&S),Preview1=显示代码预览(&V)"),
         }));
         QStringList columns;
-        QTableWidget *table = TMainFormProbe{window.get()}.members();
-        for (int c = 0; c < table->columnCount(); ++c)
-            columns.append(table->horizontalHeaderItem(c)->text());
+        const TMainFormProbe probe{window.get()};
+        QTableView *table = probe.members();
+        for (int c = 0; c < table->model()->columnCount(); ++c)
+            columns.append(probe.memberCaption(c));
         QCOMPARE(columns, QStringList({"编号", "成员名称", "成员类型", "长度", "主键", "必填", "查询",
                                        "下拉框显示", "界面显示", "注释"}));
         QVERIFY(table->isColumnHidden(0));
@@ -310,6 +311,19 @@ private slots:
         QCOMPARE(window->SelectedProjectId(), -1);
     }
 
+    // The program paints its window first and reads the lists right after.
+    void listsLoadAfterTheFirstPaint()
+    {
+        buildSchool();
+        TFormMain window(*user, program->Dir(), nullptr, TFormMain::TListLoading::AfterFirstPaint);
+        TMainFormProbe probe{&window};
+        QVERIFY(probe.projectNames().isEmpty());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_COMPARE(probe.projectNames(), QStringList({"school", "shop"}));
+        QCOMPARE(probe.memberNames(), QStringList({"id", "name"}));
+    }
+
     void listsFollowTheSelection()
     {
         buildSchool();
@@ -323,6 +337,11 @@ private slots:
             QStringLiteral("id|整型|0|是|是|否|否|是|"),
             QStringLiteral("name|字符串|20|否|是|否|是|是|姓名"),
         }));
+        // Names and comments, which columns cut short, show whole as tips; no other cell has one.
+        QStringList tips;
+        for (int c = 0; c < probe.members()->model()->columnCount(); ++c)
+            tips << probe.memberCell(1, c, Qt::ToolTipRole);
+        QCOMPARE(tips.join(QLatin1Char('|')), QStringLiteral("|name||||||||姓名"));
 
         probe.selectClass(1);
         QCOMPARE(probe.memberNames(), QStringList{"student"});

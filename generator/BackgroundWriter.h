@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+// Writes new files on a thread of its own while the run goes on building text, for files
+// nobody sees before the run ends (the stored bases of a new output folder). The first
+// failure is kept and thrown by Finish; later files are then skipped. Destroyed before
+// Finish, it drops the files still queued.
+class TBackgroundWriter {
+public:
+    TBackgroundWriter() = default;
+    ~TBackgroundWriter();
+    TBackgroundWriter(const TBackgroundWriter &) = delete;
+    TBackgroundWriter &operator=(const TBackgroundWriter &) = delete;
+
+    // Queues a file that does not exist yet (TFileOperate::WriteNewFile); the folder is
+    // created with the first file written into it.
+    void WriteNew(const QString &directory, const QString &fileName, const QByteArray &bytes);
+    // Waits until every queued file is written; throws the first failure.
+    void Finish();
+
+private:
+    struct TJob {
+        QString directory;
+        QString fileName;
+        QByteArray bytes;
+    };
+    void Run();
+    void Stop();
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable idle_;
+    std::deque<TJob> jobs_;
+    bool busy_ = false;
+    bool stopping_ = false;
+    bool sleeping_ = false; // the worker waits for work
+    std::optional<QString> failure_;
+    QString lastFolder_; // the worker's own: the folder it created last
+    std::thread thread_;
+};

@@ -1,0 +1,22 @@
+#include "AppStart.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+namespace AppStart {
+
+void Prepare(QApplication &app)
+{
+    QApplication::setApplicationName(QStringLiteral("VelmoraPHP"));
+    QApplication::setApplicationDisplayName(QStringLiteral("VelmoraPHP"));
+    QApplication::setApplicationVersion(QStringLiteral("2.0"));
+
+    auto *qtTexts = new QTranslator(&app);
+    if (qtTexts->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                      QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(qtTexts);
+}
+
+} // namespace AppStart
