@@ -61,27 +61,26 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-echo "== generating the school project"
-home="$scratch/home"
-mkdir -p "$home"
-ln -s "$build_dir/bak" "$home/bak"
-ln -s "$build_dir/template" "$home/template"
-"$cli" --home "$home" init >/dev/null
-sqlite3 "$home/projects.mdb" < "$here/school_model.sql"
-"$cli" --home "$home" generate school --prefix t_ > "$scratch/generate.log" || { cat "$scratch/generate.log"; fail "generate failed"; }
-"$cli" --home "$home" sql school --prefix t_ > "$scratch/school.sql" || fail "sql failed"
-project="$home/projects/school"
+# generate_project NAME PREFIX MODEL_SQL: a program folder of its own below the scratch folder,
+# the project generated into it and its table script beside; prints the project folder.
+generate_project() {
+  local name="$1" prefix="$2" model="$3" home="$scratch/home-$1"
+  mkdir -p "$home"
+  ln -s "$build_dir/bak" "$home/bak"
+  ln -s "$build_dir/template" "$home/template"
+  "$cli" --home "$home" init >/dev/null
+  sqlite3 "$home/projects.mdb" < "$model"
+  "$cli" --home "$home" generate "$name" --prefix "$prefix" > "$scratch/generate-$name.log" \
+    || { cat "$scratch/generate-$name.log" >&2; fail "generate $name failed"; }
+  "$cli" --home "$home" sql "$name" --prefix "$prefix" > "$scratch/$name.sql" || fail "sql $name failed"
+  echo "$home/projects/$name"
+}
+
+echo "== generating the school and shop projects"
+project="$(generate_project school t_ "$here/school_model.sql")"
 [ -f "$project/controller/StudentAction.php" ] || fail "no controller was generated"
 [ -f "$project/Student/studentManage.php" ] || fail "no management page was generated"
-shop_home="$scratch/shop-home"
-mkdir -p "$shop_home"
-ln -s "$build_dir/bak" "$shop_home/bak"
-ln -s "$build_dir/template" "$shop_home/template"
-"$cli" --home "$shop_home" init >/dev/null
-sqlite3 "$shop_home/projects.mdb" < "$here/shop_model.sql"
-"$cli" --home "$shop_home" generate shop --prefix s_ > "$scratch/generate-shop.log" || { cat "$scratch/generate-shop.log"; fail "generate shop failed"; }
-"$cli" --home "$shop_home" sql shop --prefix s_ > "$scratch/shop.sql" || fail "sql shop failed"
-shop="$shop_home/projects/shop"
+shop="$(generate_project shop s_ "$here/shop_model.sql")"
 
 echo "== starting MariaDB"
 private_mariadb_start
