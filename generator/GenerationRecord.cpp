@@ -78,24 +78,6 @@ void writeListingGuards(const QString &folder, const QString &contents, const QS
     }
 }
 
-QJsonObject memberSnapshot(const TMember &m)
-{
-    return QJsonObject{
-        {QStringLiteral("memberId"), m.memberId()},
-        {QStringLiteral("memberName"), m.memberName()},
-        {QStringLiteral("memberType"), m.memberType()},
-        {QStringLiteral("memberLength"), m.memberLength()},
-        {QStringLiteral("memberIsPri"), m.memberIsPri()},
-        {QStringLiteral("memberComment"), m.memberComment()},
-        {QStringLiteral("memberIsMust"), m.memberIsMust()},
-        {QStringLiteral("memberIsInteger"), m.memberIsInteger()},
-        {QStringLiteral("memberIsFloat"), m.memberIsFloat()},
-        {QStringLiteral("queryFlag"), m.queryFlag()},
-        {QStringLiteral("memberIsDisplay"), m.memberIsDisplay()},
-        {QStringLiteral("memberQueryDisplay"), m.memberQueryDisplay()},
-    };
-}
-
 // One pass over the fields: a snapshot holds thousands of members, and looking each field up by
 // name costs a search per field.
 TMember memberFromSnapshot(const QJsonObject &o, int projectId, int classId)
@@ -375,25 +357,6 @@ std::optional<QByteArray> TGenerationRecord::Bytes(const QByteArray &hash) const
     if (bytes && Hash(*bytes) != hash)
         return std::nullopt;
     return bytes;
-}
-
-QJsonObject TGenerationRecord::Snapshot(const TProjectModel &model, const QString &projectName,
-                                        const QString &tablePrefix)
-{
-    QJsonArray classes;
-    for (const TClassModel &cls : model.Classes()) {
-        QJsonArray members;
-        for (const TMember &member : cls.members)
-            members.append(memberSnapshot(member));
-        classes.append(QJsonObject{{QStringLiteral("classId"), cls.classId},
-                                   {QStringLiteral("className"), cls.className},
-                                   {QStringLiteral("friendName"), cls.friendName},
-                                   {QStringLiteral("members"), members}});
-    }
-    return QJsonObject{{QStringLiteral("projectId"), model.ProjectId()},
-                       {QStringLiteral("projectName"), projectName},
-                       {QStringLiteral("tablePrefix"), tablePrefix},
-                       {QStringLiteral("classes"), classes}};
 }
 
 QByteArray TGenerationRecord::SnapshotJson(const TProjectModel &model, const QString &projectName,

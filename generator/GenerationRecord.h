@@ -60,12 +60,9 @@ public:
     // The stored bytes of a hash; nothing when they are missing.
     std::optional<QByteArray> Bytes(const QByteArray &hash) const;
 
-    // The model as the snapshot of a version holds it: the prefix, and the classes and members
-    // with their ids, names, types, lengths, flags and comments.
-    static QJsonObject Snapshot(const TProjectModel &model, const QString &projectName,
-                                const QString &tablePrefix);
-    // The bytes of the snapshot file of a version: Snapshot() with the version and its time,
-    // as compact JSON.
+    // The bytes of the snapshot file of a version, as compact JSON: the project's id and name,
+    // the prefix, the classes and their members with ids, names, types, lengths, flags and
+    // comments, then the version and its time.
     static QByteArray SnapshotJson(const TProjectModel &model, const QString &projectName,
                                    const QString &tablePrefix, int version, const QString &time);
 

@@ -5,10 +5,11 @@
 #include "model/DbHelper.h"
 
 #include <QDir>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTemporaryDir>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace TestSupport;
@@ -239,6 +240,48 @@ void TestRegeneration::snapshotFileIsTheSnapshotAsCompactJson_data()
     QTest::newRow("empty") << QString();
 }
 
+namespace {
+
+// The snapshot as Qt's JSON classes build it, the reference for the file written by hand.
+QJsonObject referenceMember(const TMember &m)
+{
+    return QJsonObject{
+        {QStringLiteral("memberId"), m.memberId()},
+        {QStringLiteral("memberName"), m.memberName()},
+        {QStringLiteral("memberType"), m.memberType()},
+        {QStringLiteral("memberLength"), m.memberLength()},
+        {QStringLiteral("memberIsPri"), m.memberIsPri()},
+        {QStringLiteral("memberComment"), m.memberComment()},
+        {QStringLiteral("memberIsMust"), m.memberIsMust()},
+        {QStringLiteral("memberIsInteger"), m.memberIsInteger()},
+        {QStringLiteral("memberIsFloat"), m.memberIsFloat()},
+        {QStringLiteral("queryFlag"), m.queryFlag()},
+        {QStringLiteral("memberIsDisplay"), m.memberIsDisplay()},
+        {QStringLiteral("memberQueryDisplay"), m.memberQueryDisplay()},
+    };
+}
+
+QJsonObject referenceSnapshot(const TProjectModel &model, const QString &projectName,
+                              const QString &tablePrefix)
+{
+    QJsonArray classes;
+    for (const TClassModel &cls : model.Classes()) {
+        QJsonArray members;
+        for (const TMember &member : cls.members)
+            members.append(referenceMember(member));
+        classes.append(QJsonObject{{QStringLiteral("classId"), cls.classId},
+                                   {QStringLiteral("className"), cls.className},
+                                   {QStringLiteral("friendName"), cls.friendName},
+                                   {QStringLiteral("members"), members}});
+    }
+    return QJsonObject{{QStringLiteral("projectId"), model.ProjectId()},
+                       {QStringLiteral("projectName"), projectName},
+                       {QStringLiteral("tablePrefix"), tablePrefix},
+                       {QStringLiteral("classes"), classes}};
+}
+
+} // namespace
+
 // The snapshot file is written by hand for speed; Qt's JSON writer is the reference.
 void TestRegeneration::snapshotFileIsTheSnapshotAsCompactJson()
 {
@@ -258,7 +301,7 @@ void TestRegeneration::snapshotFileIsTheSnapshotAsCompactJson()
     const TProjectModel model = TProjectModel::FromClasses(1, {cls, TClassModel()});
     const QString time = QStringLiteral("2024-01-02T03:04:05.678Z");
 
-    QJsonObject reference = TGenerationRecord::Snapshot(model, text, QStringLiteral("app_"));
+    QJsonObject reference = referenceSnapshot(model, text, QStringLiteral("app_"));
     reference.insert(QStringLiteral("version"), 12);
     reference.insert(QStringLiteral("time"), time);
     QCOMPARE(TGenerationRecord::SnapshotJson(model, text, QStringLiteral("app_"), 12, time),
