@@ -49,7 +49,7 @@ function velmora_config(): array
         $defaults = [
             'host' => '127.0.0.1', 'port' => 3306, 'socket' => '', 'user' => 'root',
             'password' => '', 'database' => 'velmora', 'charset' => 'utf8mb4',
-            'table_prefix' => null, 'sql_mode' => '', 'trusted_origins' => [],
+            'table_prefix' => null, 'sql_mode' => '', 'trusted_origins' => [], 'trusted_proxies' => [],
             'session_idle' => 7200, 'login_lock' => 2, 'app_title' => '', 'debug' => false,
         ];
         $file = __DIR__ . '/../database/config.php';
@@ -384,12 +384,34 @@ function velmora_refuse(int $status, string $message): void
     exit();
 }
 
+/*
+ * 请求是否经 HTTPS 到达：直接的 HTTPS，或设置 trusted_proxies 中列出的反向代理转来的
+ * X-Forwarded-Proto: https。别的来源可以随意填写这个头，不予理会。
+ */
+function velmora_request_https(): bool
+{
+    if (!empty($_SERVER['HTTPS']) && $_SERVER['HTTPS'] !== 'off') {
+        return true;
+    }
+    $forwarded = strtolower(trim(explode(',', (string)($_SERVER['HTTP_X_FORWARDED_PROTO'] ?? ''))[0]));
+    if ($forwarded !== 'https') {
+        return false;
+    }
+    $peer = @inet_pton((string)($_SERVER['REMOTE_ADDR'] ?? ''));
+    foreach ((array)velmora_config()['trusted_proxies'] as $proxy) {
+        if ($peer !== false && @inet_pton(trim((string)$proxy)) === $peer) {
+            return true;
+        }
+    }
+    return false;
+}
+
 function velmora_session_start(): void
 {
     if (session_status() === PHP_SESSION_ACTIVE) {
         return;
     }
-    $https = (!empty($_SERVER['HTTPS']) && $_SERVER['HTTPS'] !== 'off');
+    $https = velmora_request_https();
     ini_set('session.use_strict_mode', '1');
     ini_set('session.use_only_cookies', '1');
     session_name('VELMORASESSID');
@@ -411,7 +433,7 @@ function velmora_logged_in(): bool
 /* 本站的来源（scheme://host[:port]），加上设置中信任的来源。 */
 function velmora_own_origins(): array
 {
-    $https = (!empty($_SERVER['HTTPS']) && $_SERVER['HTTPS'] !== 'off');
+    $https = velmora_request_https();
     $origins = [];
     if (!empty($_SERVER['HTTP_HOST'])) {
         $own = velmora_normalize_origin(($https ? 'https' : 'http') . '://' . $_SERVER['HTTP_HOST']);
@@ -646,9 +668,8 @@ function velmora_reference_exists(array $field, string $value): bool
         return true;
     }
     $rows = $db->query_prepared('SELECT 1 AS found FROM `' . $table . '` WHERE `' . $column . '` = ? LIMIT 1', [$value]);
-    $failed = $db->error !== '';
     $db->close_connect();
-    return $failed || count($rows) > 0;
+    return $rows === null || count($rows) > 0;
 }
 
 /* 按字段说明检查添加、修改的表单；有问题时指出字段并拒绝，什么也不写入。 */
