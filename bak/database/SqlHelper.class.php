@@ -22,7 +22,7 @@ class SqlHelper
 
     public function __construct()
     {
-        // 连接设置与字符集检查见 util/guard.php 中的 velmora_connect()。
+        // 连接设置与字符集检查见 util/settings.php 中的 velmora_connect()。
         $conn = velmora_connect($reason, $detail);
         if ($conn === null) {
             $this->fail((string)$reason, (string)$detail, false);

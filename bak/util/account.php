@@ -1,8 +1,7 @@
 <?php
 /*
- * 管理员账号的安全：登录失败的退避、密码规则、修改密码后其他会话失效。
- *
- * 登录失败的退避见 throttle.php，它所需的表结构见 account_schema.php。
+ * 管理员账号的安全：密码规则；登录失败的退避见 throttle.php，它所需的表结构见 account_schema.php，
+ * 修改密码后其他会话失效见 session.php。
  */
 require_once __DIR__ . '/guard.php';
 require_once __DIR__ . '/throttle.php';
@@ -43,32 +42,4 @@ function velmora_password_problems(string $new, string $username): array
         $problems[] = '新密码太常见，很容易被猜到，请换一个。';
     }
     return $problems;
-}
-
-/*
- * 当前会话是否仍然有效：账号还在，且会话记下的版本与管理员表中的一致（修改密码后加一）。
- * 数据库暂时连不上或还没有 sessionVersion 列时按有效处理。
- */
-function velmora_session_current(): bool
-{
-    $id = (int)($_SESSION['velmora_admin_id'] ?? 0);
-    $conn = velmora_connect();
-    if ($conn === null) {
-        return true;
-    }
-    try {
-        $stmt = $conn->prepare('SELECT sessionVersion FROM ' . velmora_admin_table() . ' WHERE adminId = ?');
-        if ($stmt === false) {
-            return true;
-        }
-        $stmt->bind_param('i', $id);
-        $stmt->execute();
-        $row = $stmt->get_result()->fetch_row();
-        $stmt->close();
-        return $row !== null && (int)$row[0] === (int)($_SESSION['velmora_session_version'] ?? 0);
-    } catch (Throwable $e) {
-        return true;
-    } finally {
-        $conn->close();
-    }
 }

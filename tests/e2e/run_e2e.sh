@@ -157,7 +157,8 @@ echo "== the generation record and hidden files are refused"
 record_key="$(basename "$(ls -d "$project"/.velmora/*/ | head -n 1)")"
 [[ "$record_key" =~ ^[0-9a-f]{32}$ ]] || fail "the generation record's folder has no random name"
 [ -f "$project/.velmora/$record_key/record.json" ] || fail "no generation record was written"
-for path in "/.velmora/$record_key/record.json" /.velmora/ /.htaccess /controller/.user.ini /Student/student.fields.json; do
+for path in "/.velmora/$record_key/record.json" /.velmora/ /.htaccess /controller/.user.ini /Student/student.fields.json \
+    /util/guard.php /util/settings.php; do
   code="$(php -r '$c = stream_context_create(["http" => ["ignore_errors" => true]]);
     @file_get_contents($argv[1], false, $c); echo explode(" ", $http_response_header[0] ?? "- 0")[1];' \
     "http://127.0.0.1:$web_port$path")"

@@ -132,8 +132,8 @@ check('post_max_size units', [velmora_ini_bytes('8M'), velmora_ini_bytes('1G'), 
     [8388608, 1073741824, 524288]);
 
 // ------------------------------------------------------------------ account, log and request hygiene
-require $project . '/util/account.php';
-require $project . '/util/pictures.php';
+require_once $project . '/util/account.php';
+require_once $project . '/util/pictures.php';
 foreach ([
     ['1234567', 'admin', ['新密码至少需要 8 个字符。']], ['Administrator', 'administrator', ['新密码不能与用户名相同。']],
     ['PassWord1', 'admin', ['新密码太常见，很容易被猜到，请换一个。']], ['zzzzzzzzz', 'admin', ['新密码太常见，很容易被猜到，请换一个。']],
