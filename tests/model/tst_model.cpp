@@ -26,6 +26,7 @@ private slots:
     void deleteProjectKeepsItsMembers();
     void classChangesAreAllOrNothing();
     void renameRewritesExactReferencesInItsOwnProjectOnly();
+    void copyRefersToItselfWhereTheSourceDid();
     void checksStopAtTheFirstFailingClass();
     void deletedIdsAreNeverReused();
     void textIsStoredAsTyped();
@@ -253,6 +254,30 @@ void TestModel::renameRewritesExactReferencesInItsOwnProjectOnly()
     classes.UpdateClass(p3, loan, QStringLiteral("Volume"), QStringLiteral("借阅"));
     QCOMPARE(classes.CountByName(p3, QStringLiteral("Volume")), 2);
     QCOMPARE(members.GetMember(ref)->memberType(), QStringLiteral("Volume"));
+}
+
+void TestModel::copyRefersToItselfWhereTheSourceDid()
+{
+    const int p = addProject(QStringLiteral("tree"));
+    const int node = addClass(p, QStringLiteral("Node"));
+    const int leaf = addClass(p, QStringLiteral("Leaf"));
+    addMember(p, node, QStringLiteral("id"), MemberType::Integer, 1);
+    addMember(p, node, QStringLiteral("parent"), QStringLiteral("Node"));
+    addMember(p, node, QStringLiteral("first"), QStringLiteral("Leaf"));
+    addMember(p, node, QStringLiteral("alias"), QStringLiteral("Nodes"));
+    const int leafRef = addMember(p, leaf, QStringLiteral("node"), QStringLiteral("Node"));
+
+    const int copy = TClassDAO(db_).CopyClass(p, node, QStringLiteral("Branch"), QStringLiteral("枝"));
+    const auto types = [&](int classId) {
+        QStringList all;
+        for (const TMember &m : TMemberDAO(db_).GetMembers(classId))
+            all.append(m.memberName() + QLatin1Char(':') + m.memberType());
+        return all;
+    };
+    QCOMPARE(types(copy), QStringList({"id:整型", "parent:Branch", "first:Leaf", "alias:Nodes"}));
+    // The source and the other classes still refer to the source.
+    QCOMPARE(types(node), QStringList({"id:整型", "parent:Node", "first:Leaf", "alias:Nodes"}));
+    QCOMPARE(TMemberDAO(db_).GetMember(leafRef)->memberType(), QStringLiteral("Node"));
 }
 
 void TestModel::checksStopAtTheFirstFailingClass()
