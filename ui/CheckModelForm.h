@@ -1,7 +1,7 @@
 #pragma once
 
 #include "FormCommon.h"
-#include "generator/ModelChecker.h"
+#include "generator/check/ModelChecker.h"
 
 class QListWidget;
 class TFormMain;

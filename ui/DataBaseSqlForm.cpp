@@ -1,9 +1,9 @@
 #include "DataBaseSqlForm.h"
 
-#include "generator/DataBaseSql.h"
-#include "generator/GenerationError.h"
-#include "generator/GenerationRecord.h"
-#include "generator/UpgradeSql.h"
+#include "generator/emit/DataBaseSql.h"
+#include "generator/run/GenerationError.h"
+#include "generator/record/GenerationRecord.h"
+#include "generator/emit/UpgradeSql.h"
 #include "model/DbHelper.h"
 
 #include <QCheckBox>

@@ -2,8 +2,8 @@
 
 #include "NameRules.h"
 #include "UserInteraction.h"
-#include "generator/GenerationError.h"
-#include "generator/ModelChecker.h"
+#include "generator/run/GenerationError.h"
+#include "generator/check/ModelChecker.h"
 #include "model/ClassDAO.h"
 #include "model/DbHelper.h"
 

@@ -2,7 +2,7 @@
 
 #include "FormCommon.h"
 
-#include "generator/Regeneration.h"
+#include "generator/record/Regeneration.h"
 
 class QLabel;
 class QPlainTextEdit;

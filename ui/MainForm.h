@@ -2,7 +2,7 @@
 
 #include "UserInteraction.h"
 
-#include "generator/Regeneration.h"
+#include "generator/record/Regeneration.h"
 
 #include <QMainWindow>
 #include <QPointer>

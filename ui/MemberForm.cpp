@@ -3,7 +3,7 @@
 #include "MainForm.h"
 #include "NameRules.h"
 #include "UserInteraction.h"
-#include "generator/ModelChecker.h"
+#include "generator/check/ModelChecker.h"
 #include "model/ClassDAO.h"
 #include "model/MemberDAO.h"
 

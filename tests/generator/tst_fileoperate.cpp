@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
-#include "generator/FileOperate.h"
-#include "generator/GenerationError.h"
+#include "generator/run/FileOperate.h"
+#include "generator/run/GenerationError.h"
 
 #include <QDir>
 #include <QFileInfo>

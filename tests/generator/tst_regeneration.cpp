@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
-#include "generator/GenerationRecord.h"
-#include "generator/GenerationRun.h"
+#include "generator/record/GenerationRecord.h"
+#include "generator/run/GenerationRun.h"
 #include "model/DbHelper.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
-#include "generator/AutoCode.h"
-#include "generator/GenerationRun.h"
+#include "generator/run/AutoCode.h"
+#include "generator/run/GenerationRun.h"
 #include "model/DbHelper.h"
 
 #include <QDir>

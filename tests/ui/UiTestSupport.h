@@ -5,7 +5,7 @@
 #include "model/MemberDAO.h"
 #include "model/ProjectDAO.h"
 #include "ui/MainForm.h"
-#include "generator/Regeneration.h"
+#include "generator/record/Regeneration.h"
 #include "ui/UserInteraction.h"
 
 #include <QApplication>

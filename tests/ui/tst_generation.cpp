@@ -2,8 +2,8 @@
 // thread, and the table-script window.
 #include "MainFormProbe.h"
 
-#include "generator/DataBaseSql.h"
-#include "generator/ProjectModel.h"
+#include "generator/emit/DataBaseSql.h"
+#include "generator/check/ProjectModel.h"
 #include "ui/CheckModelForm.h"
 #include "ui/CodePreview.h"
 #include "ui/DataBaseSqlForm.h"
