@@ -72,7 +72,9 @@ private slots:
     void newFolderAppearsWholeAfterAKilledRun();
     void damagedBaseIsNoBase_data();
     void damagedBaseIsNoBase();
-    void firstRecordCutShortLeavesNone();
+    void runCutShortByAFullDiskLeavesOnlyWholeFiles_data();
+    void runCutShortByAFullDiskLeavesOnlyWholeFiles();
+    void secondRunOfAFolderWaitsThenRefuses();
     void unfinishedRecordFolderIsPassedOverAndRemoved();
     void unreadableOutputIsAnError_data();
     void unreadableOutputIsAnError();
@@ -421,22 +423,65 @@ void TestRegeneration::damagedBaseIsNoBase()
     }
 }
 
-// The first record of a folder is cut short by a full disk: no record folder stays, and the
-// next run writes a whole one.
-void TestRegeneration::firstRecordCutShortLeavesNone()
+void TestRegeneration::runCutShortByAFullDiskLeavesOnlyWholeFiles_data()
 {
-    generate(dir_->path());
-    QVERIFY(QDir(output(QStringLiteral(".velmora"))).removeRecursively());
+    QTest::addColumn<bool>("existing"); // generated before records were kept
+    QTest::addColumn<QString>("failing");
+    QTest::newRow("new folder") << false << QStringLiteral("controller/ClazzAction.php");
+    QTest::newRow("first record of a folder") << true << QStringLiteral(".velmora/");
+}
+
+// The disk fills up once the model is read. The files completed before stay, whole; the one
+// whose write failed is not there; a run that did not end leaves no record folder.
+void TestRegeneration::runCutShortByAFullDiskLeavesOnlyWholeFiles()
+{
+    QFETCH(bool, existing);
+    QFETCH(QString, failing);
+    if (existing) {
+        generate(dir_->path());
+        QVERIFY(QDir(output(QStringLiteral(".velmora"))).removeRecursively());
+    }
     std::optional<TFileSizeLimit> full;
     const TRecorder failed = attempt([&full] { full.emplace(1500); });
     full.reset();
-    QVERIFY2(failed.failure.startsWith(QStringLiteral("无法写入文件 \"%1")
-                                           .arg(QDir::toNativeSeparators(output(QStringLiteral(".velmora/"))))),
+    QVERIFY2(failed.failure.startsWith(QStringLiteral("无法写入文件 \"%1").arg(QDir::toNativeSeparators(output(failing)))),
              qPrintable(failed.failure));
-    QVERIFY(!QFileInfo::exists(output(QStringLiteral(".velmora"))));
+    const QString golden = FixtureDir(QStringLiteral("branches")) + QStringLiteral("/expected/projects/campus/");
+    const QStringList files = FilesBelow(output(QString()));
+    QVERIFY(files.contains(QStringLiteral("phpbean/Student.class.php")));
+    for (const QString &name : files) {
+        // Each file as the golden case or the skeleton has it.
+        const QString whole = QFile::exists(golden + name) ? golden + name : dir_->filePath(QStringLiteral("bak/") + name);
+        QVERIFY2(QFile::exists(whole) && ReadFile(output(name)) == ReadFile(whole), qPrintable(name));
+    }
+    QCOMPARE(QDir(dir_->filePath(QStringLiteral("projects"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("campus")});
+}
 
-    QVERIFY(attempt().failure.isEmpty());
-    QVERIFY(!recordedBase(file).isEmpty());
+// A second run of the same project while the first is under way (here: in its first progress
+// line) waits, then refuses; the first run's half-built folder is left alone.
+void TestRegeneration::secondRunOfAFolderWaitsThenRefuses()
+{
+    TRecorder second;
+    QByteArray staged;
+    const QString staging = dir_->filePath(QStringLiteral("projects/.velmora-new-campus/") + file);
+    const TRecorder first = attempt([&] {
+        TGenerationRun other(1, QStringLiteral("campus"), QStringLiteral("app_"), dir_->path());
+        other.SetLockWait(300);
+        QCOMPARE(other.Execute(second), TGenerationRun::TOutcome::Failed);
+        staged = ReadFile(staging);
+    });
+
+    const QString busy = QStringLiteral("输出文件夹 \"%1\" 正在被另一个生成使用(进程%2)，")
+                             .arg(QDir::toNativeSeparators(dir_->filePath(QStringLiteral("projects/campus"))))
+                             .arg(QCoreApplication::applicationPid());
+    QCOMPARE(second.lines, (QStringList{busy + QStringLiteral("等待它结束。。。"),
+                                        QStringLiteral("代码生成失败: ") + busy + QStringLiteral("请等它结束后再生成")}));
+    QVERIFY(first.failure.isEmpty());
+    const QString golden = FixtureDir(QStringLiteral("branches")) + QStringLiteral("/expected/projects/campus/");
+    QCOMPARE(staged, ReadFile(golden + file));
+    for (const QString &name : FilesBelow(golden))
+        QCOMPARE(ReadFile(output(name)), ReadFile(golden + name));
 }
 
 // A record folder a killed run began beside the complete one is passed over, then removed.

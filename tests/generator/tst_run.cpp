@@ -1,15 +1,12 @@
 #include "TestSupport.h"
 
 #include "generator/run/AutoCode.h"
-#include "generator/run/GenerationRun.h"
 #include "model/DbHelper.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <optional>
 
 #ifndef Q_OS_WIN
 #include <sys/stat.h>
@@ -50,24 +47,6 @@ public:
     }
 };
 
-// Hears a run started on the test's own thread.
-class TLines : public TRunListener {
-public:
-    QStringList lines;
-    QString failure;
-    void Progress(const QString &line) override { lines << line; }
-    void KeyMemberError(int) override { failure = QStringLiteral("key"); }
-    void DisplayMemberError(int) override { failure = QStringLiteral("display"); }
-    void ModelError(const QString &m) override { failure = m; }
-    void GenerationFailed(const QString &r) override { failure = r; }
-    void GenerationDone() override {}
-};
-
-QString native(const QString &path)
-{
-    return QDir::toNativeSeparators(path);
-}
-
 } // namespace
 
 class TestRun : public QObject {
@@ -85,8 +64,6 @@ private slots:
     void unreadableSkeletonIsReportedBeforeWriting();
     void unwritableOutputIsReported();
     void stopRequestEndsTheRunBetweenFiles();
-    void failedWriteLeavesOnlyWholeFiles();
-    void secondRunOfAFolderWaitsThenRefuses();
 
 private:
     // Runs a generation of the fixture's project to its end, as the window would.
@@ -313,60 +290,6 @@ void TestRun::stopRequestEndsTheRunBetweenFiles()
                                    [](TAutoCode &generation) { generation.RequestStop(); });
     QCOMPARE(events, QStringList{QStringLiteral("log:projects/campus/phpbean/Clazz.class.php生成完毕!")});
     QCOMPARE(FilesBelow(output()), QStringList{QStringLiteral("phpbean/Clazz.class.php")});
-}
-
-// The disk fills up once the model is read. The files completed before stay, whole; the one
-// whose write failed is not there; a run that did not end leaves no record.
-void TestRun::failedWriteLeavesOnlyWholeFiles()
-{
-    std::optional<TFileSizeLimit> full;
-    const QStringList events = run(QStringLiteral("campus"), QStringLiteral("app_"),
-                                   [&full](TAutoCode &) { full.emplace(1500); });
-    full.reset();
-    const QString failed = native(output(QStringLiteral("controller/ClazzAction.php")));
-    QVERIFY2(events.constLast().startsWith(QStringLiteral("failed:无法写入文件 \"%1\"").arg(failed)),
-             qPrintable(events.constLast()));
-
-    const QString golden = FixtureDir(QStringLiteral("branches")) + QStringLiteral("/expected/projects/campus/");
-    const QStringList files = FilesBelow(output());
-    QVERIFY(files.contains(QStringLiteral("phpbean/Student.class.php")));
-    for (const QString &file : files)
-        QVERIFY2(ReadFile(output(file)) == ReadFile(golden + file), qPrintable(file));
-    QVERIFY(!QFileInfo::exists(output(QStringLiteral(".velmora"))));
-    QCOMPARE(QDir(dir_->filePath(QStringLiteral("projects"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList{QStringLiteral("campus")});
-}
-
-// A second run of the same project while the first is under way (here: blocked in its first
-// progress line) waits, then refuses; the first run's half-built folder is left alone.
-void TestRun::secondRunOfAFolderWaitsThenRefuses()
-{
-    TLines second;
-    TGenerationRun::TOutcome outcome = TGenerationRun::TOutcome::Done;
-    QByteArray staged;
-    const QString staging = dir_->filePath(QStringLiteral("projects/.velmora-new-campus/phpbean/Clazz.class.php"));
-    const QStringList events = run(QStringLiteral("campus"), QStringLiteral("app_"), [&](TAutoCode &) {
-        TGenerationRun other(1, QStringLiteral("campus"), QStringLiteral("app_"), dir_->path());
-        other.SetLockWait(300);
-        outcome = other.Execute(second);
-        staged = ReadFile(staging);
-    });
-
-    QCOMPARE(outcome, TGenerationRun::TOutcome::Failed);
-    const QString busy = QStringLiteral("输出文件夹 \"%1\" 正在被另一个生成使用(进程%2)，")
-                             .arg(native(dir_->filePath(QStringLiteral("projects/campus"))))
-                             .arg(QCoreApplication::applicationPid());
-    QCOMPARE(second.lines, (QStringList{busy + QStringLiteral("等待它结束。。。"),
-                                        QStringLiteral("代码生成失败: ") + busy + QStringLiteral("请等它结束后再生成")}));
-    QCOMPARE(second.failure, busy + QStringLiteral("请等它结束后再生成"));
-    const QString golden = FixtureDir(QStringLiteral("branches")) + QStringLiteral("/expected/projects/campus/");
-    QCOMPARE(staged, ReadFile(golden + QStringLiteral("phpbean/Clazz.class.php")));
-
-    QCOMPARE(events.constLast(), QStringLiteral("done"));
-    for (const QString &file : FilesBelow(golden))
-        QCOMPARE(ReadFile(output(file)), ReadFile(golden + file));
-    QCOMPARE(QDir(dir_->filePath(QStringLiteral("projects"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList{QStringLiteral("campus")});
 }
 
 QTEST_MAIN(TestRun)
