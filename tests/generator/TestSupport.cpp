@@ -168,9 +168,14 @@ bool RanUnprivileged()
     child.setProcessChannelMode(QProcess::ForwardedChannels);
     child.start(setpriv, {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
                           QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(), test});
-    const bool passed = child.waitForFinished(120000) && child.exitStatus() == QProcess::NormalExit
-        && child.exitCode() == 0;
-    QTest::qVerify(passed, "the test run as the user nobody", qPrintable(test), __FILE__, __LINE__);
+    const bool ended = child.waitForFinished(120000) && child.exitStatus() == QProcess::NormalExit;
+    // setpriv's own codes when it cannot start the program (a build below a private folder).
+    if (ended && (child.exitCode() == 126 || child.exitCode() == 127)) {
+        QTest::qSkip("the user nobody cannot start this test program where it is built", __FILE__, __LINE__);
+        return true;
+    }
+    QTest::qVerify(ended && child.exitCode() == 0, "the test run as the user nobody", qPrintable(test),
+                   __FILE__, __LINE__);
     return true;
 #endif
 }
