@@ -2,9 +2,9 @@
 // thread, and the table-script window.
 #include "MainFormProbe.h"
 
-#include "generator/DataBaseSql.h"
-#include "generator/FileOperate.h"
-#include "generator/ProjectModel.h"
+#include "generator/emit/DataBaseSql.h"
+#include "generator/run/FileOperate.h"
+#include "generator/check/ProjectModel.h"
 #include "ui/dialogs/CheckModelForm.h"
 #include "ui/panels/CodePreview.h"
 #include "ui/dialogs/DataBaseSqlForm.h"

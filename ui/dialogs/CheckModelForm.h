@@ -1,6 +1,6 @@
 #pragma once
 
-#include "generator/ModelChecker.h"
+#include "generator/check/ModelChecker.h"
 #include "ui/dialogs/FormDialog.h"
 
 class QListWidget;

@@ -1,6 +1,6 @@
 #include "ui/dialogs/MemberForm.h"
 
-#include "generator/ModelChecker.h"
+#include "generator/check/ModelChecker.h"
 #include "model/ClassDAO.h"
 #include "model/MemberDAO.h"
 #include "ui/CommandRun.h"

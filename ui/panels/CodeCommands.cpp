@@ -1,9 +1,9 @@
 #include "ui/panels/CodeCommands.h"
 
-#include "generator/GenerationTarget.h"
-#include "generator/ModelChecker.h"
-#include "generator/ProjectModel.h"
-#include "generator/ReadSnapshot.h"
+#include "generator/run/GenerationTarget.h"
+#include "generator/check/ModelChecker.h"
+#include "generator/check/ProjectModel.h"
+#include "generator/record/ReadSnapshot.h"
 #include "ui/CommandRun.h"
 #include "ui/Feedback.h"
 #include "ui/dialogs/CheckModelForm.h"
