@@ -21,10 +21,11 @@ public:
     int GetClassId(int projectId, const QString &className) const;
     int CountByName(int projectId, const QString &className) const;
     void AddClass(int projectId, const QString &className, const QString &friendName) const;
-    // A new class with a copy of every member of the source class, in their order, all or
-    // nothing. References to the source class stay as they are. Returns the new class's id.
+    // A new class with a copy of every member and index of the source class, in their order,
+    // all or nothing. References to the source class stay as they are. Returns the new class's id.
     int CopyClass(int projectId, int sourceClassId, const QString &className,
                   const QString &friendName) const;
+    // Removes the class with its members and indexes.
     void DeleteClass(int classId) const;
     void UpdateClass(int projectId, int classId, const QString &className,
                      const QString &friendName) const;
