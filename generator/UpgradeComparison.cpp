@@ -61,7 +61,7 @@ QString TUpgradeComparison::LossWarning(const TUpgradeColumn &from, const TUpgra
 const QString &TUpgradeColumn::Definition() const
 {
     if (definition_.isEmpty()) {
-        definition_ = TDataBaseSql::ColumnDefinition(*model, *member, asKey);
+        definition_ = TDataBaseSql::ColumnDefinition(*model, *table, *member, asKey);
         // The table script puts the prefix in wherever a comment says $dbprefix.
         definition_.replace(QStringLiteral("$dbprefix"), prefix);
     }
@@ -133,6 +133,7 @@ TUpgradeSchema TUpgradeSchema::Describe(const TProjectModel &model, const QStrin
             column.memberId = member.memberId();
             column.name = member.memberName();
             column.model = &model;
+            column.table = &cls;
             column.member = &member;
             column.asKey = asKey;
             column.prefix = prefix;

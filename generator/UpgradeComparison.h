@@ -23,6 +23,7 @@ struct TUpgradeColumn {
     int memberId = 0;
     QString name;
     const TProjectModel *model = nullptr;
+    const TClassModel *table = nullptr; // the member's class
     const TMember *member = nullptr;
     const TMember *refKey = nullptr; // the referenced key of a reference column
     bool asKey = false;
