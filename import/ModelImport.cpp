@@ -37,6 +37,7 @@ TCheckedModel checkedModel(const TModelDocument &document)
         cls.classId = c + 1;
         cls.className = source.className;
         cls.friendName = source.friendName;
+        cls.tableName = source.tableName;
         cls.indexes = source.indexes;
         for (int m = 0; m < source.members.size(); ++m) {
             TMember member = source.members.at(m);
@@ -91,7 +92,7 @@ TModelDocument TModelImport::ReadProject(int projectId, const QString &projectNa
     document.projectName = projectName;
     document.tableCharset = model.Charset();
     for (const TClassModel &cls : model.Classes())
-        document.classes.append({cls.className, cls.friendName, cls.members, cls.indexes});
+        document.classes.append({cls.className, cls.friendName, cls.members, cls.indexes, cls.tableName});
     return document;
 }
 

@@ -37,6 +37,10 @@ const QString selectOtherClasses = QStringLiteral(
     "select classId,className from t_class where classId<>? and projectId=? order by classId");
 const QString selectFriendNames =
     QStringLiteral("select classId,friendName from t_class where projectId=?");
+const QString selectTableName = QStringLiteral("select tableName from t_class where classId=?");
+const QString updateTableName = QStringLiteral("update t_class set tableName=? where classId=?");
+const QString selectTableNames =
+    QStringLiteral("select classId,tableName from t_class where projectId=? and tableName<>''");
 const QString countKeyMembers =
     QStringLiteral("select count(*) from t_member where classId=? and memberIsPri=1");
 const QString countDisplayMembers =
@@ -106,6 +110,25 @@ QHash<int, QString> TClassDAO::GetFriendNames(int projectId) const
 {
     QHash<int, QString> names;
     QSqlQuery query = db_.OpenQuery(selectFriendNames, {projectId});
+    while (query.next())
+        names.insert(query.value(0).toInt(), query.value(1).toString());
+    return names;
+}
+
+QString TClassDAO::GetTableName(int classId) const
+{
+    return db_.QueryString(selectTableName, {classId});
+}
+
+void TClassDAO::SetTableName(int classId, const QString &tableName) const
+{
+    db_.ExecuteSql(updateTableName, {tableName, classId});
+}
+
+QHash<int, QString> TClassDAO::GetTableNames(int projectId) const
+{
+    QHash<int, QString> names;
+    QSqlQuery query = db_.OpenQuery(selectTableNames, {projectId});
     while (query.next())
         names.insert(query.value(0).toInt(), query.value(1).toString());
     return names;

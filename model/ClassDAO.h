@@ -34,6 +34,11 @@ public:
     TClassList GetOtherClasses(int projectId, int classId) const;
     // classId -> friendName for every class of the project, in one query.
     QHash<int, QString> GetFriendNames(int projectId) const;
+    // The table's own name in the database; empty when it is the prefix and the class name.
+    QString GetTableName(int classId) const;
+    void SetTableName(int classId, const QString &tableName) const;
+    // classId -> table name for every class of the project that has one, in one query.
+    QHash<int, QString> GetTableNames(int projectId) const;
 
     // Each class must have exactly one key member / exactly one display member. Stops at the
     // first failing class in list order and reports it through onFailure.

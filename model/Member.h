@@ -93,6 +93,9 @@ public:
     // The allowed values of an 枚举型, in order.
     QStringList memberEnumValues() const { return memberEnumValues_; }
     void setMemberEnumValues(const QStringList &v) { memberEnumValues_ = v; }
+    // The column's name in the database; empty for the member name itself.
+    QString memberColumnName() const { return memberColumnName_; }
+    void setMemberColumnName(const QString &v) { memberColumnName_ = v; }
 
 private:
     int memberId_ = 0;
@@ -116,4 +119,5 @@ private:
     QString memberOnDelete_ = ForeignKeyRule::Restrict;
     QString memberOnUpdate_ = ForeignKeyRule::Restrict;
     QStringList memberEnumValues_;
+    QString memberColumnName_;
 };

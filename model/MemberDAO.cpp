@@ -15,7 +15,7 @@ const char *const storedColumns[] = {
     "memberName", "memberType", "memberLength", "memberIsPri", "memberComment", "memberIsMust",
     "memberIsInteger", "memberIsFloat", "queryFlag", "memberIsDisplay", "memberQueryDisplay",
     "memberScale", "memberIsUnsigned", "memberIsNullable", "memberOnDelete", "memberOnUpdate",
-    "memberEnumValues"};
+    "memberEnumValues", "memberColumnName"};
 
 // "a,b,c", or with a suffix on each name ("a=?,b=?,c=?").
 QString columnList(const char *suffix = "")
@@ -92,13 +92,15 @@ struct TMemberColumns {
           memberIsNullable(record.indexOf(QLatin1String("memberIsNullable"))),
           memberOnDelete(record.indexOf(QLatin1String("memberOnDelete"))),
           memberOnUpdate(record.indexOf(QLatin1String("memberOnUpdate"))),
-          memberEnumValues(record.indexOf(QLatin1String("memberEnumValues")))
+          memberEnumValues(record.indexOf(QLatin1String("memberEnumValues"))),
+          memberColumnName(record.indexOf(QLatin1String("memberColumnName")))
     {
     }
     int memberId, projectId, classId, memberName, memberType, memberLength, memberIsPri,
         memberComment, memberIsMust, memberIsInteger, memberIsFloat, queryFlag,
         memberIsDisplay, memberQueryDisplay, memberOrder, memberScale, memberIsUnsigned,
-        memberIsNullable, memberOnDelete, memberOnUpdate, memberEnumValues;
+        memberIsNullable, memberOnDelete, memberOnUpdate, memberEnumValues,
+        memberColumnName;
 };
 
 TMember memberFromRow(const QSqlQuery &row, const TMemberColumns &c)
@@ -133,6 +135,7 @@ TMember memberFromRow(const QSqlQuery &row, const TMemberColumns &c)
     member.setMemberOnDelete(text(c.memberOnDelete));
     member.setMemberOnUpdate(text(c.memberOnUpdate));
     member.setMemberEnumValues(enumValues(text(c.memberEnumValues)));
+    member.setMemberColumnName(text(c.memberColumnName));
     return member;
 }
 } // namespace
@@ -156,7 +159,7 @@ QVariantList TMemberDAO::StoredValues(const TMember &m)
             m.memberComment(), m.memberIsMust(), m.memberIsInteger(), m.memberIsFloat(),
             m.queryFlag(), m.memberIsDisplay(), m.memberQueryDisplay(), m.memberScale(),
             m.memberIsUnsigned(), m.memberIsNullable(), m.memberOnDelete(), m.memberOnUpdate(),
-            enumText(m.memberEnumValues())};
+            enumText(m.memberEnumValues()), m.memberColumnName()};
 }
 
 void TMemberDAO::AddMember(const TMember &m) const

@@ -15,6 +15,7 @@ struct TModelClass {
     QString friendName;
     QList<TMember> members;
     TClassIndexes indexes;
+    QString tableName; // the table's own name; empty for the prefix and the class name
 };
 
 // A whole project outside the model database. A reference member's type names a class of it.

@@ -18,6 +18,7 @@ const QString classesKey = QStringLiteral("classes");
 const QString classNameKey = QStringLiteral("className");
 const QString friendNameKey = QStringLiteral("friendName");
 const QString membersKey = QStringLiteral("members");
+const QString tableNameKey = QStringLiteral("tableName");
 const QString indexesKey = QStringLiteral("indexes");
 const QString charsetKey = QStringLiteral("tableCharset");
 const QString indexNameKey = QStringLiteral("indexName");
@@ -56,6 +57,7 @@ const TMemberField memberFields[] = {
     {"memberOnDelete", TFieldKind::Rule, false, &TMember::memberOnDelete, &TMember::setMemberOnDelete, nullptr, nullptr},
     {"memberOnUpdate", TFieldKind::Rule, false, &TMember::memberOnUpdate, &TMember::setMemberOnUpdate, nullptr, nullptr},
     {"memberEnumValues", TFieldKind::TextList, false, nullptr, nullptr, nullptr, nullptr, &TMember::memberEnumValues, &TMember::setMemberEnumValues},
+    {"memberColumnName", TFieldKind::Text, false, &TMember::memberColumnName, &TMember::setMemberColumnName, nullptr, nullptr},
 };
 
 QJsonObject memberToJson(const TMember &member)
@@ -63,6 +65,9 @@ QJsonObject memberToJson(const TMember &member)
     QJsonObject object;
     for (const TMemberField &field : memberFields) {
         const QString key = QString::fromLatin1(field.key);
+        // An own column name is written only when set, so older files keep their shape.
+        if (field.text == &TMember::memberColumnName && member.memberColumnName().isEmpty())
+            continue;
         if (field.kind == TFieldKind::Text || field.kind == TFieldKind::Rule)
             object.insert(key, (member.*field.text)());
         else if (field.kind == TFieldKind::TextList)
@@ -255,6 +260,7 @@ TModelClass readClass(const QJsonObject &object, int classIndex, QStringList &pr
     TModelClass cls;
     cls.className = reader.Text(classNameKey, true);
     cls.friendName = reader.Text(friendNameKey, false);
+    cls.tableName = reader.Text(tableNameKey, false);
     const QJsonArray members = reader.Array(membersKey);
     for (qsizetype m = 0; m < members.size(); ++m) {
         const QString path = TModelFile::MemberPath(classIndex, int(m));
@@ -309,10 +315,13 @@ QByteArray TModelFile::ToJson(const TModelDocument &document)
         QJsonArray members;
         for (const TMember &member : cls.members)
             members.append(memberToJson(member));
-        classes.append(QJsonObject{{classNameKey, cls.className},
-                                   {friendNameKey, cls.friendName},
-                                   {membersKey, members},
-                                   {indexesKey, indexesToJson(cls.indexes)}});
+        QJsonObject object{{classNameKey, cls.className},
+                           {friendNameKey, cls.friendName},
+                           {membersKey, members},
+                           {indexesKey, indexesToJson(cls.indexes)}};
+        if (!cls.tableName.isEmpty())
+            object.insert(tableNameKey, cls.tableName);
+        classes.append(object);
     }
     const QJsonObject root{{formatKey, FormatName},
                            {versionKey, FormatVersion},

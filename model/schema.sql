@@ -11,7 +11,9 @@ CREATE TABLE t_class (
     classId    INTEGER PRIMARY KEY AUTOINCREMENT,
     projectId  INTEGER NOT NULL DEFAULT 0,
     className  TEXT NOT NULL DEFAULT '',
-    friendName TEXT NOT NULL DEFAULT ''
+    friendName TEXT NOT NULL DEFAULT '',
+    -- The table's own name in the database; empty when it is the prefix and the class name.
+    tableName  TEXT NOT NULL DEFAULT ''
 );
 
 CREATE TABLE t_member (
@@ -38,7 +40,9 @@ CREATE TABLE t_member (
     memberOnDelete     TEXT NOT NULL DEFAULT 'RESTRICT',
     memberOnUpdate     TEXT NOT NULL DEFAULT 'RESTRICT',
     -- The values of an enumeration as a JSON array of texts; empty for the other types.
-    memberEnumValues   TEXT NOT NULL DEFAULT ''
+    memberEnumValues   TEXT NOT NULL DEFAULT '',
+    -- The column's own name in the database; empty when it is the member's name.
+    memberColumnName   TEXT NOT NULL DEFAULT ''
 );
 
 -- The indexes of each class's table, in the order of their ids.

@@ -1,5 +1,9 @@
 #include "Naming.h"
 
+#include "ReservedWords.h"
+
+#include <algorithm>
+
 namespace {
 
 // Whether text holds any of the characters; most names and comments hold none, and then the
@@ -76,6 +80,32 @@ TValueStyle ValueStyle(const TMember &member, const TMember *refKey)
     if (!MemberType::IsReference(type))
         return TValueStyle::Quoted;
     return IsIntegerKey(refKey) ? TValueStyle::Bare : TValueStyle::Quoted;
+}
+
+QString SqlName(const QString &name)
+{
+    const bool plain = !name.isEmpty() && std::all_of(name.cbegin(), name.cend(), [](QChar c) {
+        return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('_');
+    });
+    return plain && !ReservedWords::IsSqlReserved(name) ? name : BackQuoted(name);
+}
+
+QString BackQuoted(const QString &name)
+{
+    QString quoted = name;
+    quoted.replace(QLatin1Char('`'), QStringLiteral("``"));
+    return QLatin1Char('`') + quoted + QLatin1Char('`');
+}
+
+QString TableName(const QString &prefix, const QString &className, const QString &ownName)
+{
+    return ownName.isEmpty() ? prefix + className : ownName;
+}
+
+QString ColumnName(const TMember &member)
+{
+    return member.memberColumnName().isEmpty() ? member.memberName() : member.memberColumnName();
 }
 
 } // namespace Naming

@@ -41,4 +41,23 @@ inline QString Quote(TValueStyle style)
 
 using TypeRules::IsIntegerKey;
 
+// A table or column name as SQL text: back-quoted only where it needs it (a reserved word, or
+// a character outside [A-Za-z0-9_]), so plain names are written bare.
+QString SqlName(const QString &name);
+// A name between back quotes, a back quote inside it doubled.
+QString BackQuoted(const QString &name);
+// The table's name in the database: its own name when it has one, otherwise prefix + class.
+QString TableName(const QString &prefix, const QString &className, const QString &ownName);
+// The column's name in the database: its own name when it has one, otherwise the member name.
+QString ColumnName(const TMember &member);
+// Both as SQL text.
+inline QString SqlTable(const QString &prefix, const QString &className, const QString &ownName)
+{
+    return SqlName(TableName(prefix, className, ownName));
+}
+inline QString SqlColumn(const TMember &member)
+{
+    return SqlName(ColumnName(member));
+}
+
 } // namespace Naming

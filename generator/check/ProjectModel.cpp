@@ -80,6 +80,7 @@ TProjectModel TProjectModel::Load(int projectId, const TClassList &classes)
     QHash<int, QList<TMember>> membersByClass;
     for (const TMember &member : memberDao.GetProjectMembers(projectId))
         membersByClass[member.classId()].append(member);
+    const QHash<int, QString> tableNames = classDao.GetTableNames(projectId);
     const QHash<int, TClassIndexes> indexesByClass = indexDao.GetProjectIndexes(projectId);
 
     TProjectModel model;
@@ -92,6 +93,7 @@ TProjectModel TProjectModel::Load(int projectId, const TClassList &classes)
         cls.className = entry.name;
         const bool inProject = friendNames.contains(entry.id);
         cls.friendName = inProject ? friendNames.value(entry.id) : classDao.GetFriendName(entry.id);
+        cls.tableName = inProject ? tableNames.value(entry.id) : classDao.GetTableName(entry.id);
         cls.members = inProject ? membersByClass.value(entry.id) : memberDao.GetMembers(entry.id);
         cls.indexes = inProject ? indexesByClass.value(entry.id) : indexDao.GetIndexes(entry.id);
         model.classes_.append(std::move(cls));
@@ -140,6 +142,12 @@ const TMember *TProjectModel::ProjectKeyMember(const QString &className) const
     if (it == keyByClassName_.cend() || it->second < 0)
         return nullptr;
     return &classes_.at(it->first).members.at(it->second);
+}
+
+const TClassModel *TProjectModel::FindClass(const QString &className) const
+{
+    const auto it = keyByClassName_.constFind(className);
+    return it == keyByClassName_.cend() ? nullptr : &classes_.at(it->first);
 }
 
 Naming::TValueStyle TProjectModel::ValueStyle(const TMember &member) const

@@ -21,6 +21,7 @@ struct TClassModel {
     QString friendName;
     QList<TMember> members; // all members, in the store's order
     TClassIndexes indexes;  // in order, each naming its members
+    QString tableName;      // the table's own name; empty for the prefix and the class name
 
     // The first member flagged as key / as display member; null when there is none.
     const TMember *KeyMember() const;
@@ -54,6 +55,8 @@ public:
     // The key member of the project's class named className, as the member store's
     // GetProjectKeyMember finds it; null when no such class or it has no key member.
     const TMember *ProjectKeyMember(const QString &className) const;
+    // The first class named className; null when there is none.
+    const TClassModel *FindClass(const QString &className) const;
     // The value style of a member of this project (Naming::ValueStyle with its reference resolved).
     Naming::TValueStyle ValueStyle(const TMember &member) const;
 

@@ -18,7 +18,7 @@
 namespace {
 
 const char tableHeader[] = R"sql(
-CREATE TABLE IF NOT EXISTS `{prefix}{Class}` (
+CREATE TABLE IF NOT EXISTS {table} (
 )sql";
 
 // Column definitions, as a CREATE TABLE line writes them between its indentation and comma;
@@ -29,10 +29,10 @@ const char columnLine[] = R"sql(
 
 // {type} from TypeRules::SqlType; {collation} " COLLATE x" for a column holding text;
 // {null} " NOT NULL" or " NULL"; {increment} " AUTO_INCREMENT" on an integer key.
-const char columnDefinition[] = "`{name}` {type}{collation}{null}{increment} COMMENT '{comment}'";
+const char columnDefinition[] = "{name} {type}{collation}{null}{increment} COMMENT '{comment}'";
 
 const char primaryKeyLine[] = R"sql(
-  PRIMARY KEY (`{key}`){more}
+  PRIMARY KEY ({key}){more}
 )sql";
 
 const char indexLine[] = R"sql(
@@ -55,7 +55,7 @@ const char textKeyFooter[] = R"sql(
 
 // Table names as the CREATE statements write them; {rules} only for rules other than RESTRICT.
 const char foreignKey[] = R"sql(
-ALTER TABLE {prefix}{Class} ADD CONSTRAINT FOREIGN KEY ({name}) REFERENCES {prefix}{Ref}({refKey}){rules};
+ALTER TABLE {table} ADD CONSTRAINT FOREIGN KEY ({name}) REFERENCES {refTable}({refKey}){rules};
 )sql";
 
 // Refuses a model whose script would not load, or the checker refuses anywhere else. A broken
@@ -124,7 +124,7 @@ QString TDataBaseSql::ColumnDefinition(const TProjectModel &model, const TClassM
     const bool text = TypeRules::HoldsText(member, refKey, asKey);
     return FillTemplate(
         columnDefinition,
-        {{"name", member.memberName()},
+        {{"name", Naming::BackQuoted(Naming::ColumnName(member))},
          {"type", TypeRules::SqlType(member, refKey, asKey)},
          {"collation", text ? QStringLiteral(" COLLATE ") + ColumnCollation(model, cls, member, asKey) : QString()},
          {"null", TypeRules::TakesNull(member, asKey) ? QStringLiteral(" NULL") : QStringLiteral(" NOT NULL")},
@@ -155,12 +155,12 @@ void TDataBaseSql::EmitTable(TTextBuilder &out, const TProjectModel &model, cons
                              const QString &tablePrefix)
 {
     const TMember &key = *cls.KeyMember();
-    out.Emit(tableHeader, {{"prefix", tablePrefix}, {"Class", cls.className}});
+    out.Emit(tableHeader, {{"table", Naming::BackQuoted(Naming::TableName(tablePrefix, cls.className, cls.tableName))}});
     out.Emit(columnLine, {{"column", ColumnDefinition(model, cls, key, true)}});
     for (const TMember &member : cls.NonKeyMembers())
         out.Emit(columnLine, {{"column", ColumnDefinition(model, cls, member, false)}});
     const auto more = [](bool last) { return last ? QString() : QStringLiteral(","); };
-    out.Emit(primaryKeyLine, {{"key", key.memberName()}, {"more", more(cls.indexes.isEmpty())}});
+    out.Emit(primaryKeyLine, {{"key", Naming::BackQuoted(Naming::ColumnName(key))}, {"more", more(cls.indexes.isEmpty())}});
     for (qsizetype i = 0; i < cls.indexes.size(); ++i)
         out.Emit(indexLine, {{"index", IndexDefinition(cls.indexes.at(i))},
                              {"more", more(i + 1 == cls.indexes.size())}});
@@ -195,11 +195,12 @@ void TDataBaseSql::EmitClass(const TProjectModel &model, const TClassModel &cls,
         if (!MemberType::IsReference(member.memberType()))
             continue;
         const TMember *refKey = model.ProjectKeyMember(member.memberType());
-        keys.Emit(foreignKey, {{"prefix", tablePrefix},
-                               {"Class", cls.className},
-                               {"name", member.memberName()},
-                               {"Ref", member.memberType()},
-                               {"refKey", refKey->memberName()},
+        const TClassModel *ref = model.FindClass(member.memberType());
+        keys.Emit(foreignKey, {{"table", Naming::SqlTable(tablePrefix, cls.className, cls.tableName)},
+                               {"name", Naming::SqlColumn(member)},
+                               {"refTable", Naming::SqlTable(tablePrefix, member.memberType(),
+                                                             ref ? ref->tableName : QString())},
+                               {"refKey", Naming::SqlColumn(*refKey)},
                                {"rules", ForeignKeyRules(member)}});
     }
 }

@@ -143,6 +143,8 @@ TMember memberFromSnapshot(const QJsonObject &o, int projectId, int classId)
             m.setMemberOnUpdate(value.toString());
         else if (key == QLatin1String("memberEnumValues"))
             m.setMemberEnumValues(textList(value));
+        else if (key == QLatin1String("memberColumnName"))
+            m.setMemberColumnName(value.toString());
     }
     return m;
 }
@@ -321,6 +323,7 @@ TProjectModel TGenerationRecord::SnapshotModel(const QJsonObject &snapshot)
         cls.classId = o.value(QStringLiteral("classId")).toInt();
         cls.className = o.value(QStringLiteral("className")).toString();
         cls.friendName = o.value(QStringLiteral("friendName")).toString();
+        cls.tableName = o.value(QStringLiteral("tableName")).toString();
         const QJsonArray members = o.value(QStringLiteral("members")).toArray();
         cls.members.reserve(members.size());
         for (const QJsonValue &member : members)
@@ -454,6 +457,9 @@ QByteArray TGenerationRecord::SnapshotJson(const TProjectModel &model, const QSt
         json.Open('[');
         for (const TMember &m : cls.members) {
             json.Open('{');
+            // Written only when set, so a record of a model without own names stays as it was.
+            if (!m.memberColumnName().isEmpty())
+                json.Key("memberColumnName"), json.String(m.memberColumnName());
             json.Key("memberComment"), json.String(m.memberComment());
             json.Key("memberEnumValues"), json.Strings(m.memberEnumValues());
             json.Key("memberId"), json.Int(m.memberId());
@@ -475,6 +481,9 @@ QByteArray TGenerationRecord::SnapshotJson(const TProjectModel &model, const QSt
             json.Close('}');
         }
         json.Close(']');
+        // Written only when set, so a record of a model without own names stays as it was.
+        if (!cls.tableName.isEmpty())
+            json.Key("tableName"), json.String(cls.tableName);
         json.Close('}');
     }
     json.Close(']');
