@@ -111,6 +111,7 @@ private slots:
     void acceptedModelsGiveValidPhp();
     void emptyProjectWritesAndReportsNothing();
     void namingRulesTouchOnlyAsciiLetters();
+    void sqlNamesQuotedOnlyWhereNeeded();
     void pageTextsAreEscapedForTheirPlace_data();
     void pageTextsAreEscapedForTheirPlace();
     void templatesInsertValuesVerbatim();
@@ -221,6 +222,15 @@ void TestGenerators::namingRulesTouchOnlyAsciiLetters()
     }
     QCOMPARE(Naming::LowerFirst(QStringLiteral("student")), QStringLiteral("student"));
     QCOMPARE(Naming::UpperFirst(QStringLiteral("URL")), QStringLiteral("URL"));
+}
+
+void TestGenerators::sqlNamesQuotedOnlyWhereNeeded()
+{
+    const std::pair<const char *, const char *> rows[] = {
+        {"user_name2", "user_name2"}, {"system", "`system`"}, {"Groups", "`Groups`"},
+        {"reply-to", "`reply-to`"},   {"a`b", "`a``b`"},      {"名字", "`名字`"}};
+    for (const auto &[name, sql] : rows)
+        QCOMPARE(Naming::SqlName(QString::fromUtf8(name)), QString::fromUtf8(sql));
 }
 
 void TestGenerators::pageTextsAreEscapedForTheirPlace_data()
