@@ -2,7 +2,7 @@
 
 #include "generator/emit/Controller.h"
 #include "generator/emit/DataBaseSql.h"
-#include "generator/run/GenerationError.h"
+#include "generator/output/GenerationError.h"
 #include "generator/emit/ManagePage.h"
 #include "generator/check/ModelChecker.h"
 #include "generator/check/Naming.h"

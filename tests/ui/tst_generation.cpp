@@ -3,7 +3,7 @@
 #include "MainFormProbe.h"
 
 #include "generator/emit/DataBaseSql.h"
-#include "generator/run/FileOperate.h"
+#include "generator/output/FileOperate.h"
 #include "generator/check/ProjectModel.h"
 #include "ui/dialogs/CheckModelForm.h"
 #include "ui/panels/CodePreview.h"
