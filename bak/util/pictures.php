@@ -35,7 +35,7 @@ function velmora_picture_file(string $value): ?string
 
 /*
  * 在控制器运行前记下修改或删除会替换掉的图片，并安排请求结束时的清理。
- * 修改时只记下选择了新文件的图片项，删除时记下该记录的全部图片。
+ * 只记下修改时选择了新文件的图片项；删除的记录进入回收站，它的图片留着以便恢复。
  */
 function velmora_watch_pictures(string $class, string $action): void
 {
@@ -57,7 +57,7 @@ function velmora_watch_pictures(string $class, string $action): void
             continue;
         }
         $chosen = is_string($_FILES[$name]['name'] ?? null) && $_FILES[$name]['name'] !== '';
-        if ($action === 'del' || $chosen) {
+        if ($chosen) {
             $columns[] = $name;
         }
     }

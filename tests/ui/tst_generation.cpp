@@ -27,7 +27,7 @@
 namespace {
 
 const QStringList bakFolders = {".settings", "controller", "css", "database", "images",
-                                "js", "opennew", "service", "upload", "util"};
+                                "js", "manage", "opennew", "service", "upload", "util"};
 const QStringList bakFiles = {".buildpath", ".project", "about.html", "changePassword.php", "desk.php",
                               "error.php", "index.php", "login.php", "logout.php", "ok.php", ".htaccess"};
 

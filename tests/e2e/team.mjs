@@ -1,0 +1,193 @@
+// A team on the generated school project (run_team.sh serves it twice over one MariaDB):
+// rights per class and action, only-own rows, privilege escalation, history, trash, shared sessions.
+import { chromium, request as http } from 'playwright-core';
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+
+const BASE = process.env.E2E_BASE_URL;
+const OTHER = process.env.E2E_OTHER_URL;
+const PASSWORD = 'Team#Pass2026';
+const RIGHTS = ['view', 'add', 'edit', 'delete', 'export'];
+
+const sql = (query) => execFileSync('mariadb', ['--socket', process.env.E2E_DB_SOCKET, '-uroot',
+  '--default-character-set=utf8mb4', '-N', '-B', 'school', '-e', query], { encoding: 'utf8' }).trim();
+const phpLogs = () => process.env.E2E_PHP_LOGS.split(':').map((f) => (fs.existsSync(f) ? fs.readFileSync(f, 'utf8') : '')).join('\n');
+const userId = (name) => sql(`SELECT adminId FROM t_admin WHERE adminName = '${name}'`);
+const student = (id) => sql(`SELECT studentName, age, remark FROM t_Student WHERE studentId = ${id}`);
+
+function check(condition, message) {
+  if (!condition) throw new Error(message);
+}
+let failed = 0;
+async function step(name, body) {
+  try {
+    await body();
+    console.log(`ok - team: ${name}`);
+  } catch (err) {
+    failed++;
+    console.log(`not ok - team: ${name}\n  ${String(err && err.stack || err).split('\n').join('\n  ')}`);
+  }
+}
+
+// A logged-in client (cookies kept) on one server; its requests carry this site as their origin.
+async function login(name, base = BASE) {
+  const client = await http.newContext({ baseURL: base, extraHTTPHeaders: { Origin: base, Referer: `${base}/index.php` } });
+  const res = await client.post('/login.php', { form: { username: name, password: PASSWORD }, maxRedirects: 0 });
+  check(res.status() === 302 && res.headers().location === '/index.php', `${name} could not log in: ${res.status()} ${await res.text()}`);
+  return client;
+}
+const status = async (promise) => (await promise).status();
+const form = (fields) => Object.fromEntries(Object.entries(fields).map(([k, v]) => [`student[${k}]`, String(v)]));
+const newStudent = (name, extra = {}) => form({ studentId: 0, studentName: name, age: 20, score: 90, birthday: '2005-01-02',
+  grade: 1, department: 'CS', remark: '', ...extra });
+const addStudent = (client, name) => client.post('/controller/StudentAction.php', { form: { action: 'add', ...newStudent(name) }, maxRedirects: 0 });
+const editStudent = (client, id, fields) => client.post('/controller/StudentAction.php',
+  { form: { action: 'update', ...newStudent('x', { studentId: id, ...fields }) }, maxRedirects: 0 });
+const deleteStudent = (client, id) => client.post(`/controller/StudentAction.php?action=del&studentId=${id}`, { form: { action: 'del' }, maxRedirects: 0 });
+const insertStudent = (name) => sql(`INSERT INTO t_Student (studentName, age, score, birthday, photo, grade, department, remark)
+  VALUES ('${name}', 20, 80, '2005-01-01', '', 1, 'CS', ''); SELECT LAST_INSERT_ID();`);
+
+const admin = await login('admin');
+// A role through the role page; returns its id. $rights: { Class: ['view', ..., 'own'] }.
+async function role(name, rights, isAdmin = false) {
+  let id = sql(`SELECT roleId FROM t_role WHERE roleName = '${name}'`);
+  if (!id) {
+    await admin.post('/manage/roles.php', { form: { op: 'add', roleName: name } });
+    id = sql(`SELECT roleId FROM t_role WHERE roleName = '${name}'`);
+  }
+  const fields = { op: 'save', id };
+  if (isAdmin) fields.isAdmin = '1';
+  for (const [cls, list] of Object.entries(rights)) for (const r of list) fields[`rights[${cls}][${r}]`] = '1';
+  await admin.post('/manage/roles.php', { form: fields });
+  return id;
+}
+async function giveRoles(user, roles) {
+  const fields = new URLSearchParams({ op: 'roles', id: userId(user) });
+  for (const r of roles) fields.append('roles[]', r);
+  await admin.post('/manage/users.php', { data: fields.toString(), headers: { 'Content-Type': 'application/x-www-form-urlencoded' } });
+}
+
+const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', headless: true,
+  args: ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run'] });
+// What a user sees: the menu's classes and the buttons of the student list.
+async function seen(name) {
+  const context = await browser.newContext();
+  const page = await context.newPage();
+  await page.goto(`${BASE}/login.php`);
+  await page.fill('#username', name);
+  await page.fill('#password', PASSWORD);
+  await Promise.all([page.waitForURL(/\/index\.php$/), page.click('button[type=submit]')]);
+  const menu = await page.$$eval('#menu a[data-class]', (links) => links.map((a) => a.dataset.class));
+  const admin = await page.$$eval('#menu-users, #menu-roles', (links) => links.length);
+  let buttons = null;
+  if (menu.includes('Student')) {
+    await page.goto(`${BASE}/controller/StudentAction.php?action=query`, { waitUntil: 'load' });
+    buttons = {
+      add: await page.locator('#add').count() > 0, export: await page.locator('#export').count() > 0,
+      edit: await page.locator('a.edit').count() > 0, delete: await page.locator('button.delete').count() > 0,
+      view: await page.locator('a.view').count() > 0,
+    };
+  }
+  await context.close();
+  return { menu, admin, buttons };
+}
+
+try {
+  const visible = insertStudent('公共学生');
+  await step('the first administrator sees every class and the administration pages', async () => {
+    const { menu, admin: links, buttons } = await seen('admin');
+    check(JSON.stringify(menu) === '["Department","Grade","Student"]' && links === 2, `menu ${menu}, admin links ${links}`);
+    check(RIGHTS.every((r) => buttons[r]), `buttons ${JSON.stringify(buttons)}`);
+  });
+
+  // Each right taken away in turn: the menu, the buttons, and the refusal by direct URL and forged POST.
+  const refusals = {
+    view: (c) => [c.get('/controller/StudentAction.php?action=query'), c.get(`/controller/StudentAction.php?action=query&view=detail&studentId=${visible}`)],
+    add: (c) => [c.get('/controller/StudentAction.php?action=query&view=add'), addStudent(c, '伪造添加')],
+    edit: (c) => [c.get(`/controller/StudentAction.php?action=query&view=edit&studentId=${visible}`), editStudent(c, visible, { studentName: '伪造修改' })],
+    delete: (c) => [deleteStudent(c, visible)],
+    export: (c) => [c.get('/controller/StudentAction.php?action=query&export=csv')],
+  };
+  const alice = await login('alice');
+  for (const missing of RIGHTS) {
+    await step(`a role without ${missing} on students`, async () => {
+      const id = await role(`无${missing}`, { Student: RIGHTS.filter((r) => r !== missing), Grade: ['view'] });
+      await giveRoles('alice', [id]);
+      const before = [student(visible), sql('SELECT COUNT(*) FROM t_Student')];
+      for (const res of await Promise.all(refusals[missing](alice))) {
+        check(res.status() === 403 && (await res.text()).includes('你没有权限进行这项操作'), `${missing}: ${res.url()} answered ${res.status()}`);
+      }
+      check(JSON.stringify([student(visible), sql('SELECT COUNT(*) FROM t_Student')]) === JSON.stringify(before), 'the rows are unchanged');
+      const { menu, admin: links, buttons } = await seen('alice');
+      const expected = missing === 'view' ? ['Grade'] : ['Grade', 'Student'];
+      check(JSON.stringify(menu) === JSON.stringify(expected) && links === 0, `menu ${menu}, admin links ${links}`);
+      if (missing !== 'view') {
+        for (const r of RIGHTS) check(buttons[r] === (r !== missing), `${r} button shown: ${buttons[r]}`);
+      }
+      check(phpLogs().includes('用户 alice 没有权限：Student'), 'the refusal is logged');
+    });
+  }
+
+  const own = await role('本人', { Student: [...RIGHTS, 'own'] });
+  await giveRoles('alice', [own]);
+  await giveRoles('bob', [own]);
+  const bob = await login('bob');
+  await step('only-own rows: lists, counts, exports, details, edits and deletes', async () => {
+    for (const [client, name] of [[alice, '爱丽丝的学生'], [bob, '鲍勃的学生']]) {
+      const res = await addStudent(client, name);
+      check(res.headers().location === '/ok.php', `${name} not added: ${res.status()} ${res.headers().location}`);
+    }
+    const mine = sql("SELECT studentId FROM t_Student WHERE studentName = '爱丽丝的学生'");
+    const theirs = sql("SELECT studentId FROM t_Student WHERE studentName = '鲍勃的学生'");
+    const list = await (await alice.get('/controller/StudentAction.php?action=query&pageSize=50')).text();
+    check(list.includes('爱丽丝的学生') && !list.includes('鲍勃的学生') && !list.includes('公共学生'), 'the list holds only her rows');
+    const csv = await (await alice.get('/controller/StudentAction.php?action=query&export=csv')).text();
+    check(csv.includes('爱丽丝的学生') && csv.split('\n').filter((l) => l.trim()).length === 2, `the export holds only her row: ${csv}`);
+    const found = await (await alice.get('/controller/StudentAction.php?action=query&studentName=学生')).text();
+    check(!found.includes('鲍勃的学生') && found.includes('爱丽丝的学生'), 'a search finds only her rows');
+    // Guessing keys: every other row is refused, hers answers.
+    const max = Number(sql('SELECT MAX(studentId) FROM t_Student'));
+    for (let id = 1; id <= max; id++) {
+      const code = await status(alice.get(`/controller/StudentAction.php?action=query&view=detail&studentId=${id}`));
+      check(code === (String(id) === mine ? 200 : 403), `detail of ${id}: ${code}`);
+    }
+    const before = student(theirs);
+    for (const res of [await editStudent(alice, theirs, { studentName: '改掉' }), await deleteStudent(alice, theirs),
+      await alice.get(`/controller/StudentAction.php?action=query&view=edit&studentId=${theirs}`)]) {
+      check(res.status() === 403, `another's row: ${res.url()} answered ${res.status()}`);
+    }
+    check(student(theirs) === before, 'her attempts left his row as it was');
+    check((await editStudent(alice, mine, { studentName: '爱丽丝改过' })).headers().location === '/ok.php', 'she edits her own row');
+  });
+
+  await step('privilege escalation: the administration pages and a forged role change are refused', async () => {
+    const adminRole = await role('管理员', {}, true);
+    for (const path of ['/manage/users.php', '/manage/roles.php']) {
+      check(await status(alice.get(path)) === 403, `${path} reached`);
+    }
+    const forged = await alice.post('/manage/users.php', { form: { op: 'roles', id: userId('alice'), 'roles[]': adminRole }, maxRedirects: 0 });
+    const forgedRole = await alice.post('/manage/roles.php', { form: { op: 'save', id: own, isAdmin: '1' }, maxRedirects: 0 });
+    check(forged.status() === 403 && forgedRole.status() === 403, `forged: ${forged.status()} ${forgedRole.status()}`);
+    check(sql(`SELECT GROUP_CONCAT(roleId) FROM t_user_role WHERE adminId = ${userId('alice')}`) === own, 'her roles are unchanged');
+    check(sql(`SELECT isAdmin FROM t_role WHERE roleId = ${own}`) === '0', 'the role is unchanged');
+  });
+
+  await step('the first administrator cannot be disabled; a disabled user is logged out and refused', async () => {
+    await admin.post('/manage/users.php', { form: { op: 'disable', id: userId('admin') } });
+    check(sql("SELECT disabled FROM t_admin WHERE adminName = 'admin'") === '0', 'the first administrator was disabled');
+    await admin.post('/manage/users.php', { form: { op: 'disable', id: userId('bob') } });
+    check((await bob.get('/desk.php', { maxRedirects: 0 })).headers().location === '/login.php', "bob's session lives on");
+    const res = await (await http.newContext({ baseURL: BASE })).post('/login.php',
+      { form: { username: 'bob', password: PASSWORD }, headers: { Origin: BASE }, maxRedirects: 0 });
+    check(res.status() === 200 && (await res.text()).includes('该账号已停用'), 'bob logged in again');
+    await admin.post('/manage/users.php', { form: { op: 'enable', id: userId('bob') } });
+  });
+} finally {
+  await browser.close();
+}
+const bad = phpLogs().split('\n').filter((l) => /\[SqlHelper\]|PHP (Fatal|Warning|Notice|Deprecated)|Uncaught/.test(l));
+if (bad.length) {
+  failed++;
+  console.log(`not ok - team: errors in the PHP log:\n  ${bad.slice(0, 5).join('\n  ')}`);
+}
+process.exit(failed ? 1 : 0);
