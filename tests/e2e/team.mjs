@@ -162,7 +162,7 @@ try {
 
   await step('privilege escalation: the administration pages and a forged role change are refused', async () => {
     const adminRole = await role('管理员', {}, true);
-    for (const path of ['/manage/users.php', '/manage/roles.php']) {
+    for (const path of ['/manage/users.php', '/manage/roles.php', '/manage/changes.php']) {
       check(await status(alice.get(path)) === 403, `${path} reached`);
     }
     const forged = await alice.post('/manage/users.php', { form: { op: 'roles', id: userId('alice'), 'roles[]': adminRole }, maxRedirects: 0 });
@@ -181,6 +181,27 @@ try {
       { form: { username: 'bob', password: PASSWORD }, headers: { Origin: BASE }, maxRedirects: 0 });
     check(res.status() === 200 && (await res.text()).includes('该账号已停用'), 'bob logged in again');
     await admin.post('/manage/users.php', { form: { op: 'enable', id: userId('bob') } });
+  });
+
+  await step('history: add, edit and delete recorded with before and after values, on the row and on the overall page', async () => {
+    check((await addStudent(admin, '记录学生')).headers().location === '/ok.php', 'not added');
+    const id = sql("SELECT studentId FROM t_Student WHERE studentName = '记录学生'");
+    check((await editStudent(admin, id, { studentName: '记录学生', age: 21 })).headers().location === '/ok.php', 'not edited');
+    const detail = await (await admin.get(`/controller/StudentAction.php?action=query&view=detail&studentId=${id}`)).text();
+    check(detail.includes('id="history"') && (detail.match(/data-action="(add|update)"/g) || []).length === 2, 'the detail view shows two changes');
+    check((await deleteStudent(admin, id)).headers().location === '/ok.php', 'not deleted');
+    const rows = sql(`SELECT action, adminName, JSON_VALUE(beforeValues, '$.age'), JSON_VALUE(afterValues, '$.age')
+      FROM t_change_log WHERE className = 'Student' AND rowKey = '${id}' ORDER BY changeId`).split('\n');
+    check(JSON.stringify(rows) === JSON.stringify(['add\tadmin\tNULL\t20', 'update\tadmin\t20\t21', 'delete\tadmin\t21\tNULL']),
+      `history rows: ${JSON.stringify(rows)}`);
+    const today = sql('SELECT CURDATE()');
+    const page = await (await admin.get(`/manage/changes.php?user=admin&class=Student&from=${today}&to=${today}`)).text();
+    check((page.match(/data-action="/g) || []).length === 3 && !page.includes('爱丽丝的学生'), 'the overall page filtered by user, class and date');
+    const none = await (await admin.get('/manage/changes.php?user=admin&from=2000-01-01&to=2000-01-02')).text();
+    check(none.includes('没有操作记录'), 'a date range without changes');
+    const csv = await (await admin.get('/manage/changes.php?user=admin&class=Student&export=csv')).text();
+    check(csv.split('\r\n').filter((l) => l).length === 4 && csv.includes('"{""studentId"":'), `the CSV export: ${csv.slice(0, 200)}`);
+    check(await status(alice.get('/manage/changes.php')) === 403, 'a user reached the history page');
   });
 } finally {
   await browser.close();
