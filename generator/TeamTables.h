@@ -1,10 +1,10 @@
 #pragma once
 
-// The generated application's own tables of users, roles, row owners, history and trash, as the
+// The generated application's own tables of users, roles, row owners, history, trash and sessions, as the
 // table script's skeleton part makes them under the prefix {prefix}.
 // Without foreign keys, so that a new prefix only renames them; an upgrade of a database that has
 // not yet met them creates them first, as it does the throttle.
-inline constexpr const char *teamTables[] = {"role", "role_right", "user_role", "row_owner", "change_log", "trash"};
+inline constexpr const char *teamTables[] = {"role", "role_right", "user_role", "row_owner", "change_log", "trash", "session"};
 inline constexpr char createTeamTables[] = R"sql(
 CREATE TABLE IF NOT EXISTS `{prefix}role` (
   `roleId` int NOT NULL AUTO_INCREMENT,
@@ -62,5 +62,12 @@ CREATE TABLE IF NOT EXISTS `{prefix}trash` (
   `deletedAt` datetime NOT NULL,
   PRIMARY KEY (`trashId`),
   KEY `className` (`className`)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin ;
+CREATE TABLE IF NOT EXISTS `{prefix}session` (
+  `id` varchar(128) NOT NULL,
+  `data` mediumblob NOT NULL,
+  `lastSeen` bigint NOT NULL COMMENT '最后使用的时间（Unix 秒）',
+  PRIMARY KEY (`id`),
+  KEY `lastSeen` (`lastSeen`)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin ;
 )sql";

@@ -17,9 +17,10 @@ namespace {
 
 const QString driverName = QStringLiteral("QMYSQL");
 
-// The generated application's tables of users, roles, row owners, history and trash.
+// The generated application's tables of users, roles, row owners, history, trash and sessions.
 const QStringList teamTables = {QStringLiteral("role"), QStringLiteral("role_right"), QStringLiteral("user_role"),
-                                QStringLiteral("row_owner"), QStringLiteral("change_log"), QStringLiteral("trash")};
+                                QStringLiteral("row_owner"), QStringLiteral("change_log"), QStringLiteral("trash"),
+                                QStringLiteral("session")};
 
 const QString selectTables = QStringLiteral(
     "select TABLE_NAME, TABLE_COMMENT from information_schema.TABLES "

@@ -43,6 +43,7 @@ require_once __DIR__ . '/service_profile.php';
 require_once __DIR__ . '/validation.php';
 require_once __DIR__ . '/pictures.php';
 require_once __DIR__ . '/team_schema.php';
+require_once __DIR__ . '/session_store.php';
 require_once __DIR__ . '/rights.php';
 require_once __DIR__ . '/request_guard.php';
 

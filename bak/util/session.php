@@ -46,6 +46,8 @@ function velmora_session_start(): void
         // 没有输出缓冲时 BOM 已经发出，会话 Cookie 无法设置；这属于部署问题，写入日志。
         velmora_log('输出已开始，无法启动会话；请在 php.ini 中开启 output_buffering');
     }
+    // 会话保存在数据库中，几台服务器共用（见 session_store.php）。
+    session_set_save_handler(new VelmoraSessionStore(), true);
     @session_start();
 }
 

@@ -10,7 +10,7 @@ if (!defined('VELMORA_GUARD_LOADED')) {
     exit;
 }
 
-/* 多用户表的表名（已加反引号）：role、role_right、user_role、row_owner、change_log、trash。 */
+/* 多用户表的表名（已加反引号）：role、role_right、user_role、row_owner、change_log、trash、session。 */
 function velmora_team_table(string $name): string
 {
     return '`' . velmora_table_prefix() . $name . '`';
@@ -72,6 +72,8 @@ function velmora_team_tables(): array
             . ' `rowKey` varchar(255) NOT NULL, `rowValues` longtext NOT NULL, `ownerId` int NULL,'
             . ' `deletedBy` int NOT NULL, `deletedByName` varchar(50) NOT NULL, `deletedAt` datetime NOT NULL,'
             . ' PRIMARY KEY (`trashId`), KEY `className` (`className`)' . $tail,
+        'session' => ' (`id` varchar(128) NOT NULL, `data` mediumblob NOT NULL, `lastSeen` bigint NOT NULL COMMENT \'最后使用的时间（Unix 秒）\','
+            . ' PRIMARY KEY (`id`), KEY `lastSeen` (`lastSeen`)' . $tail,
     ];
 }
 

@@ -46,7 +46,7 @@ CREATE TABLE IF NOT EXISTS `$dbprefixlogin_throttle` (
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin ;
 
 -- ------------------------------------------------------
--- 多用户：角色与每个类的权限、用户的角色、记录的创建者、操作记录、回收站
+-- 多用户：角色与每个类的权限、用户的角色、记录的创建者、操作记录、回收站、会话
 -- ------------------------------------------------------
 
 CREATE TABLE IF NOT EXISTS `$dbprefixrole` (
@@ -110,6 +110,16 @@ CREATE TABLE IF NOT EXISTS `$dbprefixtrash` (
   `deletedAt` datetime NOT NULL,
   PRIMARY KEY (`trashId`),
   KEY `className` (`className`)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin ;
+
+-- 会话：几台 Web 服务器共用
+
+CREATE TABLE IF NOT EXISTS `$dbprefixsession` (
+  `id` varchar(128) NOT NULL,
+  `data` mediumblob NOT NULL,
+  `lastSeen` bigint NOT NULL COMMENT '最后使用的时间（Unix 秒）',
+  PRIMARY KEY (`id`),
+  KEY `lastSeen` (`lastSeen`)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin ;
 
 -- ------------------------------------------------------

@@ -61,7 +61,7 @@ db_password="team-$RANDOM$RANDOM"
   GRANT ALL PRIVILEGES ON school.* TO 'velmora'@'127.0.0.1';"
 "${sql_root[@]}" school < "$scratch/school.sql"
 tables="$("${sql_root[@]}" -N -B school -e "SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA='school'")"
-[ "$tables" = 11 ] || fail "expected 11 tables (3 classes, admin, login throttle, 6 for the team) after loading the script, found $tables"
+[ "$tables" = 12 ] || fail "expected 12 tables (3 classes, admin, login throttle, 7 for the team) after loading the script, found $tables"
 # Known passwords, no forced change: the administrator and two users without roles yet.
 hash="$(php -r 'echo password_hash("Team#Pass2026", PASSWORD_DEFAULT);')"
 "${sql_root[@]}" school -e "UPDATE t_admin SET adminPassword = '$hash', mustChangePassword = 0;
@@ -97,3 +97,5 @@ E2E_DB_SOCKET="$db_socket" E2E_PROJECT_DIR="$site" \
 E2E_BASE_URL="http://127.0.0.1:${ports[0]}" E2E_OTHER_URL="http://127.0.0.1:${ports[1]}" \
 E2E_PHP_LOGS="$scratch/php-one.log:$scratch/php-two.log" \
   node "$here/team.mjs"
+# Sessions live in the database: neither server wrote a session file.
+[ -z "$(find "$scratch/sessions-one" "$scratch/sessions-two" -type f)" ] || fail "a server wrote session files"

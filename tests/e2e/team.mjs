@@ -246,6 +246,36 @@ try {
     check(refused.headers().location === '/error.php' && sql('SELECT COUNT(*) FROM t_Grade WHERE gradeId = 1') === '1'
       && sql("SELECT COUNT(*) FROM t_trash WHERE className = 'Grade'") === '0', 'a referenced grade was deleted');
   });
+
+  // Cookies are kept per host, not per port: one client carries its session to both servers.
+  await step('two servers over one database: sessions, password changes, the back-off and the forced change are shared', async () => {
+    const carol = await http.newContext({ baseURL: BASE, extraHTTPHeaders: { Origin: BASE, Referer: `${BASE}/index.php` } });
+    await admin.post('/manage/users.php', { form: { op: 'add', username: 'carol', password: 'First#Pass2026' } });
+    await giveRoles('carol', [own]);
+    const first = await carol.post('/login.php', { form: { username: 'carol', password: 'First#Pass2026' }, maxRedirects: 0 });
+    check(first.headers().location === '/changePassword.php', `a new user is not sent to change the password: ${first.headers().location}`);
+    check((await carol.get(`${OTHER}/desk.php`, { maxRedirects: 0 })).headers().location === '/changePassword.php',
+      'the other server does not know the forced change');
+    const changed = await carol.post(`${OTHER}/changePassword.php`, { headers: { Origin: OTHER, Referer: `${OTHER}/changePassword.php` },
+      form: { oldPassword: 'First#Pass2026', newPassword: PASSWORD, confirmPassword: PASSWORD } });
+    check((await changed.text()).includes('密码修改成功'), 'the password was not changed on the other server');
+    const list = await carol.get('/controller/StudentAction.php?action=query', { maxRedirects: 0 });
+    check(list.status() === 200 && (await list.text()).includes('学生管理'), `logged in on one, working on the other: ${list.status()}`);
+    check(sql("SELECT COUNT(*) FROM t_session WHERE data LIKE '%carol%'") === '1', 'the session is not in the database');
+
+    // A second session of carol's on the other server ends when the password changes on this one.
+    const elsewhere = await login('carol', OTHER);
+    check(await status(elsewhere.get('/desk.php', { maxRedirects: 0 })) === 200, 'the second session is not alive');
+    await carol.post('/changePassword.php', { form: { oldPassword: PASSWORD, newPassword: 'Second#Pass2026', confirmPassword: 'Second#Pass2026' } });
+    check((await elsewhere.get('/desk.php', { maxRedirects: 0 })).headers().location === '/login.php', 'the other session lives on');
+
+    // Failed logins count on both servers: the account locks after five, wherever they came from.
+    const attempt = async (base, pass) => (await (await http.newContext()).post(`${base}/login.php`,
+      { form: { username: 'alice', password: pass }, headers: { Origin: base }, maxRedirects: 0 })).text();
+    for (const base of [BASE, OTHER, BASE, OTHER, BASE]) await attempt(base, 'wrong-password');
+    check(sql("SELECT failures FROM t_login_throttle WHERE subject = 'user:alice'") === '5', 'failures not counted across servers');
+    check((await attempt(OTHER, PASSWORD)).includes('登录失败的次数过多'), 'the other server does not hold the lock');
+  });
 } finally {
   await browser.close();
 }
