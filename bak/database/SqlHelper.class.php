@@ -106,10 +106,11 @@ class SqlHelper
     /*
      * 执行查询，返回全部记录，每条记录是以列名为键的数组；失败时返回空数组。
      * 请求生成的页面时，失败则转到 /error.php 显示原因，页面不会当作没有记录继续下去。
+     * 只能看本人记录的用户，下拉框的数据也只包括这些记录（见 velmora_own_lookup）。
      */
     public function execute_dql2($sql)
     {
-        $rows = $this->fetch_rows($sql);
+        $rows = $this->fetch_rows(velmora_own_lookup((string)$sql));
         if ($rows === null) {
             if (PHP_SAPI !== 'cli' && !defined('VELMORA_OWN_PAGE')) {
                 velmora_fail($this->error !== '' ? $this->error : '数据库查询失败。');

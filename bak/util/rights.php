@@ -138,6 +138,25 @@ function velmora_own_condition(string $class): ?string
         . " WHERE tableName = '" . $info['table'] . "' AND adminId = " . velmora_user_id() . ')';
 }
 
+/*
+ * 下拉框的数据（select 主键,显示列 from 表）：用户对那个类只能看本人的记录时，也只包括这些记录；
+ * 对那个类没有任何权限时照常列出，否则无法选择引用的记录。
+ */
+function velmora_own_lookup(string $sql): string
+{
+    if (PHP_SAPI === 'cli' || !velmora_logged_in() || velmora_controller_class() === null
+        || !preg_match('/^\s*select\s+[A-Za-z0-9_$]+\s*,\s*[A-Za-z0-9_$]+\s+from\s+`?([A-Za-z0-9_$]+)`?\s*$/i', $sql, $m)) {
+        return $sql;
+    }
+    foreach (velmora_entities() as $class => $info) {
+        if ($info['table'] === $m[1] && isset(velmora_rights()['classes'][$class])) {
+            $own = velmora_own_condition($class);
+            return $own === null ? $sql . ' where 0=1' : $sql . ' where 1=1' . $own;
+        }
+    }
+    return $sql;
+}
+
 /* 记录是否由当前用户创建。 */
 function velmora_owns(string $class, string $key): bool
 {
@@ -153,11 +172,14 @@ function velmora_owns(string $class, string $key): bool
     return $rows !== [] && (int)$rows[0]['adminId'] === velmora_user_id();
 }
 
-/* 控制器请求所需的权限。 */
+/* 控制器请求所需的权限。管理页面先在 POST、再在 GET 中找 view 与 export，先处理导出，这里也一样。 */
 function velmora_requested_right(): string
 {
     $action = is_string($_REQUEST['action'] ?? null) ? $_REQUEST['action'] : '';
-    $view = is_string($_GET['view'] ?? null) ? $_GET['view'] : '';
+    $page = function (string $name): string {
+        $value = array_key_exists($name, $_POST) ? $_POST[$name] : ($_GET[$name] ?? '');
+        return is_scalar($value) ? (string)$value : '';
+    };
     switch ($action) {
         case 'add':
             return 'add';
@@ -166,10 +188,11 @@ function velmora_requested_right(): string
         case 'del':
             return 'delete';
     }
-    if ($view === 'add' || $view === 'edit') {
-        return $view;
+    if ($page('export') === 'csv') {
+        return 'export';
     }
-    return ($_GET['export'] ?? '') === 'csv' ? 'export' : 'view';
+    $view = $page('view');
+    return $view === 'add' || $view === 'edit' ? $view : 'view';
 }
 
 /* 请求所指的那条记录的主键（查看、修改表单、修改、删除）；没有时返回 null。 */
@@ -202,7 +225,8 @@ function velmora_guard_rights(): void
         return;
     }
     $right = velmora_requested_right();
-    if (!velmora_may($class, $right)) {
+    // 导出的是列表，也需要查看的权限。
+    if (!velmora_may($class, $right) || ($right === 'export' && !velmora_may($class, 'view'))) {
         velmora_forbid($class . ' ' . VELMORA_RIGHTS[$right]);
     }
     if ($right === 'add' || !velmora_own_only($class)) {

@@ -48,7 +48,9 @@ function velmora_session_start(): void
     }
     // 会话保存在数据库中，几台服务器共用（见 session_store.php）。
     session_set_save_handler(new VelmoraSessionStore(), true);
-    @session_start();
+    if (!@session_start() && !headers_sent()) {
+        velmora_refuse(503, '无法连接数据库，会话无法建立，请稍后再试或检查 database/config.php 中的连接设置。');
+    }
 }
 
 function velmora_logged_in(): bool

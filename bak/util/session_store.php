@@ -29,7 +29,7 @@ class VelmoraSessionStore implements SessionHandlerInterface, SessionUpdateTimes
     public function open($path, $name): bool
     {
         if ($this->conn === null) {
-            $this->conn = velmora_connect($reason, $detail);
+            $this->conn = velmora_connect($reason, $detail, true);
             if ($this->conn === null) {
                 error_log(velmora_log_text('[velmora] 会话无法连接数据库：' . $detail));
                 return false;

@@ -105,9 +105,11 @@ try {
   const refusals = {
     view: (c) => [c.get('/controller/StudentAction.php?action=query'), c.get(`/controller/StudentAction.php?action=query&view=detail&studentId=${visible}`)],
     add: (c) => [c.get('/controller/StudentAction.php?action=query&view=add'), addStudent(c, '伪造添加')],
-    edit: (c) => [c.get(`/controller/StudentAction.php?action=query&view=edit&studentId=${visible}`), editStudent(c, visible, { studentName: '伪造修改' })],
+    edit: (c) => [c.get(`/controller/StudentAction.php?action=query&view=edit&studentId=${visible}`), editStudent(c, visible, { studentName: '伪造修改' }),
+      c.post(`/controller/StudentAction.php?studentId=${visible}`, { form: { action: 'query', view: 'edit' } })],
     delete: (c) => [deleteStudent(c, visible)],
-    export: (c) => [c.get('/controller/StudentAction.php?action=query&export=csv')],
+    export: (c) => [c.get('/controller/StudentAction.php?action=query&export=csv'),
+      c.post('/controller/StudentAction.php?view=detail', { form: { action: 'query', export: 'csv' } })],
   };
   const alice = await login('alice');
   for (const missing of RIGHTS) {
@@ -129,7 +131,7 @@ try {
     });
   }
 
-  const own = await role('本人', { Student: [...RIGHTS, 'own'] });
+  const own = await role('本人', { Student: [...RIGHTS, 'own'], Grade: ['view', 'add', 'own'] });
   await giveRoles('alice', [own]);
   await giveRoles('bob', [own]);
   const bob = await login('bob');
@@ -158,6 +160,11 @@ try {
       check(res.status() === 403, `another's row: ${res.url()} answered ${res.status()}`);
     }
     check(student(theirs) === before, 'her attempts left his row as it was');
+    // Lookups: the grades she may choose from are hers only.
+    const grade = await alice.post('/controller/GradeAction.php', { form: { action: 'add', 'grade[gradeId]': '0', 'grade[gradeName]': '爱丽丝年级' }, maxRedirects: 0 });
+    check(grade.headers().location === '/ok.php', `her grade not added: ${grade.headers().location}`);
+    const choices = await (await alice.get('/controller/StudentAction.php?action=query&view=add')).text();
+    check(choices.includes('爱丽丝年级') && !choices.includes('一年级'), 'the grade lookup holds only her grade');
     check((await editStudent(alice, mine, { studentName: '爱丽丝改过' })).headers().location === '/ok.php', 'she edits her own row');
   });
 
@@ -206,9 +213,9 @@ try {
   });
 
   await step('trash: delete keeps the row and its picture; restore is refused while the key is taken or a reference is gone', async () => {
-    sql("INSERT INTO t_Grade (gradeId, gradeName) VALUES (2, '二年级')");
+    sql("INSERT INTO t_Grade (gradeId, gradeName) VALUES (20, '二年级')");
     const added = await admin.post('/controller/StudentAction.php', { maxRedirects: 0,
-      multipart: { action: 'add', ...newStudent('回收学生', { grade: 2 }), photo: { name: 'p.png', mimeType: 'image/png', buffer: PNG } } });
+      multipart: { action: 'add', ...newStudent('回收学生', { grade: 20 }), photo: { name: 'p.png', mimeType: 'image/png', buffer: PNG } } });
     check(added.headers().location === '/ok.php', `not added: ${added.headers().location}`);
     const [id, photo] = sql("SELECT studentId, photo FROM t_Student WHERE studentName = '回收学生'").split('\t');
     const file = `${process.env.E2E_PROJECT_DIR}${photo}`;
@@ -224,10 +231,10 @@ try {
       VALUES (${id}, '占用', 1, 1, '2005-01-01', '', 1, 'CS', '')`);
     const taken = await restore();
     check(taken.includes('已经存在') && student(id).startsWith('占用'), `key taken: ${taken}`);
-    sql(`DELETE FROM t_Student WHERE studentId = ${id}; DELETE FROM t_Grade WHERE gradeId = 2`);
+    sql(`DELETE FROM t_Student WHERE studentId = ${id}; DELETE FROM t_Grade WHERE gradeId = 20`);
     const gone = await restore();
-    check(gone.includes('年级“2”已不存在') && student(id) === '', `reference gone: ${gone}`);
-    sql("INSERT INTO t_Grade (gradeId, gradeName) VALUES (2, '二年级')");
+    check(gone.includes('年级“20”已不存在') && student(id) === '', `reference gone: ${gone}`);
+    sql("INSERT INTO t_Grade (gradeId, gradeName) VALUES (20, '二年级')");
     check((await restore()) === '记录已恢复。', 'not restored');
     check(sql(`SELECT photo FROM t_Student WHERE studentId = ${id}`) === photo && fs.existsSync(file), 'the picture is back');
     check(sql(`SELECT COUNT(*) FROM t_trash WHERE trashId = ${trashId}`) === '0', 'the trash row is left');
