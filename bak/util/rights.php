@@ -22,7 +22,7 @@ function velmora_guard_conn(): mysqli
         $conn = velmora_connect($reason, $detail);
         if ($conn === null) {
             error_log(velmora_log_text('[velmora] ' . $detail));
-            velmora_refuse(500, (string)$reason);
+            velmora_fail((string)$reason);
         }
     }
     return $conn;
@@ -38,7 +38,7 @@ function velmora_first_admin_id(mysqli $conn): int
 {
     $rows = velmora_rows($conn, 'SELECT MIN(adminId) AS id FROM ' . velmora_admin_table());
     if ($rows === null) {
-        velmora_refuse(500, '无法读取用户的权限，请稍后再试。');
+        velmora_fail('无法读取用户的权限，请稍后再试。');
     }
     return (int)$rows[0]['id'];
 }
@@ -52,7 +52,7 @@ function velmora_rights(): array
     }
     $conn = velmora_guard_conn();
     if (!velmora_team_schema($conn)) {
-        velmora_refuse(500, '多用户所需的数据表无法建立，请导入建表脚本或给数据库用户建表的权限。');
+        velmora_fail('多用户所需的数据表无法建立，请导入建表脚本或给数据库用户建表的权限。');
     }
     $id = velmora_user_id();
     if ($id > 0 && $id === velmora_first_admin_id($conn)) {
@@ -62,7 +62,7 @@ function velmora_rights(): array
         . ' JOIN ' . velmora_team_table('role') . ' r ON r.roleId = ur.roleId'
         . ' LEFT JOIN ' . velmora_team_table('role_right') . ' rr ON rr.roleId = r.roleId WHERE ur.adminId = ?', [$id]);
     if ($rows === null) {
-        velmora_refuse(500, '无法读取用户的权限，请稍后再试。');
+        velmora_fail('无法读取用户的权限，请稍后再试。');
     }
     $rights = ['admin' => false, 'classes' => []];
     $unlimited = [];
@@ -167,7 +167,7 @@ function velmora_owns(string $class, string $key): bool
     $rows = velmora_rows(velmora_guard_conn(), 'SELECT adminId FROM ' . velmora_team_table('row_owner')
         . ' WHERE tableName = ? AND rowKey = ?', [$info['table'], $key]);
     if ($rows === null) {
-        velmora_refuse(500, '无法读取记录的创建者，请稍后再试。');
+        velmora_fail('无法读取记录的创建者，请稍后再试。');
     }
     return $rows !== [] && (int)$rows[0]['adminId'] === velmora_user_id();
 }
