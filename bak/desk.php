@@ -8,12 +8,13 @@ $db = new SqlHelper();
 $dbError = $db->error;
 $cards = [];
 foreach (velmora_entities() as $class => $info) {
-    if (!is_file(__DIR__ . '/controller/' . $class . 'Action.php')) {
+    if (!is_file(__DIR__ . '/controller/' . $class . 'Action.php') || !velmora_may($class, 'view')) {
         continue;
     }
     $count = null;
     if (preg_match('/^[A-Za-z0-9_]+$/', $info['table'])) {
-        $rows = $db->query_prepared('SELECT COUNT(*) AS n FROM `' . $info['table'] . '`');
+        $own = velmora_own_condition($class);
+        $rows = $own === null ? null : $db->query_prepared('SELECT COUNT(*) AS n FROM `' . $info['table'] . '` WHERE 1=1' . $own);
         $count = $rows ? (int)$rows[0]['n'] : null;
         if ($rows === null && $dbError === '') {
             $dbError = $db->error;

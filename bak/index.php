@@ -1,7 +1,7 @@
 <?php
 /*
  * 系统框架页：顶部标题栏、左侧菜单、右侧内容区。
- * 菜单在运行时生成：controller 目录中每个 {Class}Action.php 一项，
+ * 菜单在运行时生成：controller 目录中当前用户可以查看的每个 {Class}Action.php 一项，
  * 名称取 phpbean/{Class}.class.php 头注释中的中文名称，链接到该类的查询。
  */
 define('VELMORA_OWN_PAGE', true);
@@ -16,6 +16,9 @@ foreach ($controllers as $file) {
         continue;
     }
     $class = $m[1];
+    if (!velmora_may($class, 'view')) {
+        continue;
+    }
     $menu[] = [
         'label' => $entities[$class]['friend'] ?? $class,
         'url' => '/controller/' . rawurlencode($class) . 'Action.php?action=query',
@@ -38,6 +41,12 @@ page_begin($title, 'frame-body');
   <nav class="sidebar" id="menu">
     <h3>系统</h3>
     <a href="/desk.php" target="main" class="active">首页</a>
+    <?php if (velmora_is_admin()): ?>
+    <a href="/manage/users.php" target="main" id="menu-users">用户管理</a>
+    <a href="/manage/roles.php" target="main" id="menu-roles">角色管理</a>
+    <a href="/manage/changes.php" target="main" id="menu-changes">操作记录</a>
+    <a href="/manage/trash.php" target="main" id="menu-trash">回收站</a>
+    <?php endif; ?>
     <h3>数据管理</h3>
     <?php if (!$menu): ?><div class="empty">还没有生成任何模块</div><?php endif; ?>
     <?php foreach ($menu as $item): ?>

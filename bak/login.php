@@ -35,6 +35,10 @@ function velmora_try_login(SqlHelper $db, LoginThrottle $throttle, string $usern
     if (!$throttle->succeeded()) {
         return velmora_db_failure($db);
     }
+    if (!empty($admin['disabled'])) {
+        velmora_log('已停用的账号试图登录：' . $username);
+        return '该账号已停用，请联系管理员。';
+    }
     session_regenerate_id(true);
     $_SESSION['velmora_admin_id'] = (int)$admin['adminId'];
     $_SESSION['velmora_admin_name'] = (string)$admin['adminName'];

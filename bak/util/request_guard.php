@@ -196,6 +196,9 @@ function velmora_guard_request(): void
         && !empty($_SESSION['velmora_must_change'])) {
         velmora_redirect('/changePassword.php');
     }
+    if (!defined('VELMORA_PUBLIC_PAGE') && !defined('VELMORA_PASSWORD_PAGE')) {
+        velmora_guard_rights();
+    }
 
     // 3. 修改数据的请求只接受本站页面提交的。
     $action = $_REQUEST['action'] ?? '';

@@ -7,6 +7,7 @@
  * 并且所有输出都经过 h() 转义。
  */
 require_once __DIR__ . '/guard.php';
+require_once __DIR__ . '/history.php';
 
 if (!function_exists('h')) {
     /* HTML 转义 */

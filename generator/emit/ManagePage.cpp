@@ -71,6 +71,7 @@ const char detailPicture[] = R"php(
 
 const char detailFooter[] = R"php(
   </dl>
+  <?= row_history('{Class}', (string)${class}->get{key}()) ?>
 <?php endif; ?>
 </div>
 <?php
@@ -146,7 +147,7 @@ page_begin('{FriendPhp}管理', 'manage', ['data-reload-url' => $fenyePage->page
 ?>
 <div class="page" id="{class}-list">
   <div class="page-title"><h2>{Friend}管理</h2>
-    <span class="actions"><a class="btn plain" id="export" href="<?= h($fenyePage->exportUrl()) ?>">导出</a> <a class="btn" id="add" href="{Class}Action.php?action=query&amp;view=add" data-dialog="添加{Friend}">添加{Friend}</a></span></div>
+    <span class="actions"><?php if (velmora_may('{Class}', 'export')): ?><a class="btn plain" id="export" href="<?= h($fenyePage->exportUrl()) ?>">导出</a><?php endif; ?> <?php if (velmora_may('{Class}', 'add')): ?><a class="btn" id="add" href="{Class}Action.php?action=query&amp;view=add" data-dialog="添加{Friend}">添加{Friend}</a><?php endif; ?></span></div>
   <form class="panel search-form" method="get" action="{Class}Action.php" id="search">
     <input type="hidden" name="action" value="query">
     <?= $fenyePage->sortFields() ?>
@@ -200,8 +201,8 @@ const char cellPicture[] = R"php(
 const char listFooter[] = R"php(
       <td class="ops">
         <a class="view" href="{Class}Action.php?action=query&amp;view=detail&amp;{key}=<?= h(rawurlencode((string)$row['{key}'])) ?>" data-dialog="查看{Friend}">查看</a>
-        <a class="edit" href="{Class}Action.php?action=query&amp;view=edit&amp;{key}=<?= h(rawurlencode((string)$row['{key}'])) ?>" data-dialog="修改{Friend}">修改</a>
-        <form class="inline" method="post" action="{Class}Action.php?action=del&amp;{key}=<?= h(rawurlencode((string)$row['{key}'])) ?>" data-confirm="<?= h('确定要删除{FriendPhp}“' . {rowName} . '”吗？') ?>"><input type="hidden" name="action" value="del"><button type="submit" class="link delete">删除</button></form>
+        <?php if (velmora_may('{Class}', 'edit')): ?><a class="edit" href="{Class}Action.php?action=query&amp;view=edit&amp;{key}=<?= h(rawurlencode((string)$row['{key}'])) ?>" data-dialog="修改{Friend}">修改</a><?php endif; ?>
+        <?php if (velmora_may('{Class}', 'delete')): ?><form class="inline" method="post" action="{Class}Action.php?action=del&amp;{key}=<?= h(rawurlencode((string)$row['{key}'])) ?>" data-confirm="<?= h('确定要删除{FriendPhp}“' . {rowName} . '”吗？') ?>"><input type="hidden" name="action" value="del"><button type="submit" class="link delete">删除</button></form><?php endif; ?>
       </td>
     </tr>
     <?php endforeach; ?>

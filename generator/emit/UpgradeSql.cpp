@@ -6,6 +6,7 @@
 #include "GenerationRecord.h"
 #include "ProjectModel.h"
 #include "ReadSnapshot.h"
+#include "TeamTables.h"
 #include "TextTemplate.h"
 
 #include <QHash>
@@ -490,12 +491,15 @@ public:
                 pendingRenames.append({before->name, table.name});
         }
         if (from_.prefix != to_.prefix) {
-            for (const char *own : {adminTable, throttleTable}) {
-                const QString name = QString::fromUtf8(own);
+            QList<const char *> own = {adminTable, throttleTable};
+            own.append(QList<const char *>(std::begin(teamTables), std::end(teamTables)));
+            for (const char *table : own) {
+                const QString name = QString::fromUtf8(table);
                 taken.insert(lower(from_.prefix + name));
                 pendingRenames.append({from_.prefix + name, to_.prefix + name});
             }
             renames.Text().Emit(createThrottle, {{"table", from_.prefix + QString::fromUtf8(throttleTable)}});
+            renames.Text().Emit(createTeamTables, {{"prefix", from_.prefix}});
         }
         TStatement rename((QString::fromUtf8(renameHead)));
         for (const auto &pair : orderRenames(pendingRenames, taken))
