@@ -37,6 +37,7 @@ TCheckedModel checkedModel(const TModelDocument &document)
         cls.classId = c + 1;
         cls.className = source.className;
         cls.friendName = source.friendName;
+        cls.indexes = source.indexes;
         for (int m = 0; m < source.members.size(); ++m) {
             TMember member = source.members.at(m);
             member.setMemberId(++memberId);
@@ -48,7 +49,7 @@ TCheckedModel checkedModel(const TModelDocument &document)
         result.classIndex.insert(cls.classId, c);
         classes.append(std::move(cls));
     }
-    result.model = TProjectModel::FromClasses(projectId, std::move(classes));
+    result.model = TProjectModel::FromClasses(projectId, std::move(classes), document.tableCharset);
     return result;
 }
 
@@ -88,8 +89,9 @@ TModelDocument TModelImport::ReadProject(int projectId, const QString &projectNa
     }();
     TModelDocument document;
     document.projectName = projectName;
+    document.tableCharset = model.Charset();
     for (const TClassModel &cls : model.Classes())
-        document.classes.append({cls.className, cls.friendName, cls.members});
+        document.classes.append({cls.className, cls.friendName, cls.members, cls.indexes});
     return document;
 }
 

@@ -21,11 +21,12 @@ public:
     int GetClassId(int projectId, const QString &className) const;
     int CountByName(int projectId, const QString &className) const;
     void AddClass(int projectId, const QString &className, const QString &friendName) const;
-    // A new class with a copy of every member of the source class, in their order, all or
-    // nothing. The copy's references to the source class itself become references to the
-    // copy; other classes' references to the source stay. Returns the new class's id.
+    // A new class with a copy of every member and index of the source class, in their order,
+    // all or nothing. The copy's references to the source class itself become references to
+    // the copy; other classes' references to the source stay. Returns the new class's id.
     int CopyClass(int projectId, int sourceClassId, const QString &className,
                   const QString &friendName) const;
+    // Removes the class with its members and indexes.
     void DeleteClass(int classId) const;
     void UpdateClass(int projectId, int classId, const QString &className,
                      const QString &friendName) const;

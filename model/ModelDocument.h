@@ -1,6 +1,8 @@
 #pragma once
 
+#include "ClassIndex.h"
 #include "Member.h"
+#include "TableCharset.h"
 
 #include <QList>
 #include <QString>
@@ -12,10 +14,12 @@ struct TModelClass {
     QString className;
     QString friendName;
     QList<TMember> members;
+    TClassIndexes indexes;
 };
 
 // A whole project outside the model database. A reference member's type names a class of it.
 struct TModelDocument {
     QString projectName;
     QList<TModelClass> classes;
+    QString tableCharset = TableCharset::Utf8;
 };

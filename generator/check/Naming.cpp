@@ -71,7 +71,7 @@ QString HtmlText(const QString &text)
 TValueStyle ValueStyle(const TMember &member, const TMember *refKey)
 {
     const QString type = member.memberType();
-    if (type == MemberType::Integer || type == MemberType::Float)
+    if (TypeRules::IsBare(type))
         return TValueStyle::Bare;
     if (!MemberType::IsReference(type))
         return TValueStyle::Quoted;

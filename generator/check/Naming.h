@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TypeRules.h"
+
 #include "model/Member.h"
 
 #include <QString>
@@ -26,7 +28,7 @@ QString HtmlText(const QString &text);
 // How a member's value is written into PHP or SQL text.
 enum class TValueStyle { Quoted, Bare };
 
-// Text, date and picture members are quoted, integer and float members bare. A reference
+// Numbers and 是否型 are bare (TypeRules::IsBare), the other built-in types quoted. A reference
 // member follows the key member of the class it names (refKey): bare for an integer key,
 // quoted otherwise, and quoted when that class or its key does not exist.
 TValueStyle ValueStyle(const TMember &member, const TMember *refKey);
@@ -37,11 +39,6 @@ inline QString Quote(TValueStyle style)
     return style == TValueStyle::Quoted ? QStringLiteral("'") : QString();
 }
 
-// Whether a key member makes an integer key (auto-increment, compared bare). A class
-// without a key member is treated as having a text key.
-inline bool IsIntegerKey(const TMember *key)
-{
-    return key && key->memberIsInteger() == 1;
-}
+using TypeRules::IsIntegerKey;
 
 } // namespace Naming
