@@ -106,6 +106,11 @@ const char queryParamNumber[] = R"php(
 		${name} = !empty($_POST['{name}'])?$_POST['{name}']:0;
 )php";
 
+// A "0" chosen in a search list is a value, not "any".
+const char queryParamChoice[] = R"php(
+		${name} = isset($_POST['{name}']) ? $_POST['{name}'] : "";
+)php";
+
 const char queryPage[] = R"php(
 		//创建{Class}Service实例
 		${class}Service = new {Class}Service();
@@ -253,7 +258,10 @@ private:
             // A reference to an integer key defaults to 0, every other search field to "".
             const bool number = MemberType::IsReference(member.memberType())
                 && model_.ValueStyle(member) == Naming::TValueStyle::Bare;
-            out_.Emit(number ? queryParamNumber : queryParamText, MemberVars(member));
+            const char *param = number ? queryParamNumber : queryParamText;
+            if (member.memberType() == MemberType::Boolean)
+                param = queryParamChoice;
+            out_.Emit(param, MemberVars(member));
             params += QStringLiteral(",$") + member.memberName();
         }
         out_.Emit(queryPage, vars_.With({{"params", params}}));
