@@ -39,7 +39,9 @@ require_once __DIR__ . '/respond.php';
 require_once __DIR__ . '/session.php';
 require_once __DIR__ . '/origin.php';
 require_once __DIR__ . '/service_profile.php';
+require_once __DIR__ . '/field_types.php';
 require_once __DIR__ . '/validation.php';
+require_once __DIR__ . '/unique_keys.php';
 require_once __DIR__ . '/pictures.php';
 require_once __DIR__ . '/request_guard.php';
 

@@ -89,6 +89,10 @@ function velmora_guard_controller(string $class, bool $beforeEscape): void
     }
     if (isset($_POST[$form]) && is_array($_POST[$form])) {
         foreach ($profile['bare_nested'] as $f) {
+            // 允许空的成员留空时保存为 NULL。
+            if (velmora_empty_nullable($class, $f, $_POST[$form][$f] ?? null)) {
+                continue;
+            }
             if (array_key_exists($f, $_POST[$form]) && !velmora_is_number($_POST[$form][$f])) {
                 velmora_log('表单项 ' . $form . '[' . $f . '] 不是数字，已拒绝');
                 velmora_fail('“' . $label($f) . '”必须填写数字。');
