@@ -2,6 +2,7 @@
 
 #include "model/MemberDAO.h"
 #include "ui/UserInteraction.h"
+#include "ui/dialogs/MemberTypeFields.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -61,6 +62,7 @@ bool TUpdateMemberForm::FormCreate()
     CB_MemberIsDisplay->setChecked(member->memberIsDisplay() == 1);
     CB_MemberQueryDisplay->setChecked(member->memberQueryDisplay() == 1);
     Edt_MemberComment->setText(member->memberComment());
+    typeFields_->Load(*member);
     return true;
 }
 

@@ -1,16 +1,19 @@
 #include "ui/dialogs/MemberForm.h"
 
 #include "generator/ModelChecker.h"
+#include "generator/TypeRules.h"
 #include "model/ClassDAO.h"
 #include "model/MemberDAO.h"
 #include "ui/CommandRun.h"
 #include "ui/NameRules.h"
 #include "ui/UserInteraction.h"
+#include "ui/dialogs/MemberTypeFields.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 #include <algorithm>
@@ -70,11 +73,23 @@ bool isWholeNumberAboveZero(const QString &text, int *value)
     return ok && *value > 0;
 }
 
+// The type-specific fields stand in a column right of the original layout.
+constexpr int typeFieldsWidth = 236;
+
+// Types whose column always holds a value without the required flag: text (empty text),
+// pictures (the default picture) and 是否型 (0).
+bool holdsValueUnasked(const QString &type)
+{
+    return type == MemberType::Text || type == MemberType::Picture || type == MemberType::LongText
+        || type == MemberType::Boolean;
+}
+
 } // namespace
 
 TMemberForm::TMemberForm(QWidget *parent, TUserInteraction &ui, int projectId, int classId,
                          const TLayout &layout, bool keyTypeRule)
-    : TFormDialog(parent, layout.caption, layout.client.width(), layout.client.height()),
+    : TFormDialog(parent, layout.caption, layout.client.width() + typeFieldsWidth + 12,
+                  layout.client.height()),
       ui_(ui),
       projectId_(projectId),
       classId_(classId),
@@ -103,12 +118,19 @@ TMemberForm::TMemberForm(QWidget *parent, TUserInteraction &ui, int projectId, i
     CB_MemberQueryDisplay = checkBox(this, "CB_MemberQueryDisplay",
                                      QStringLiteral("查询界面是否显示"), layout.queryDisplay);
 
+    typeFields_ = new TMemberTypeFields(this);
+    typeFields_->setGeometry(layout.client.width(), 12, typeFieldsWidth, layout.client.height() - 24);
+    connect(CB_MemberType, &QComboBox::currentTextChanged, this, &TMemberForm::TypeChanged);
+    connect(CB_MemberIsPri, &QCheckBox::toggled, typeFields_, &TMemberTypeFields::SetKey);
+
     Button1->setDefault(true);
-    // Top to bottom, left to right, as the controls stand.
+    // Top to bottom, left to right, as the controls stand; the type fields before the buttons.
     const QList<QWidget *> tabOrder = {
         Edt_MemberName,     CB_MemberType,         Edt_MemberLength, CB_MemberIsPri,
         CB_MemberIsMust,    CB_QueryFlag,          CB_MemberIsDisplay, CB_MemberQueryDisplay,
-        Edt_MemberComment,  Button1,               Button2,
+        Edt_MemberComment,  typeFields_->Edt_MemberScale, typeFields_->CB_MemberIsUnsigned,
+        typeFields_->CB_MemberIsNullable, typeFields_->Edt_EnumValues, typeFields_->CB_OnDelete,
+        typeFields_->CB_OnUpdate, Button1, Button2,
     };
     for (int i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder.at(i - 1), tabOrder.at(i));
@@ -116,6 +138,12 @@ TMemberForm::TMemberForm(QWidget *parent, TUserInteraction &ui, int projectId, i
 
     connect(Button1, &QPushButton::clicked, this, &TMemberForm::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TMemberForm::Button2Click);
+}
+
+void TMemberForm::TypeChanged(const QString &type)
+{
+    Edt_MemberLength->setEnabled(TypeRules::UsesLength(type));
+    typeFields_->SetType(type);
 }
 
 void TMemberForm::FillTypeChoices()
@@ -142,10 +170,12 @@ void TMemberForm::Button1Click()
             return refuse(QStringLiteral("成员名称输入不能为空!"), Edt_MemberName);
         if (!NameRules::StartsWithAsciiLower(name))
             return refuse(QStringLiteral("成员属性首个字母必须小写"));
-        if (type != MemberType::Text && type != MemberType::Picture && !CB_MemberIsMust->isChecked())
+        // A NOT NULL column needs a value from the form, unless it may stay empty.
+        const bool nullable = !CB_MemberIsPri->isChecked() && typeFields_->CB_MemberIsNullable->isChecked();
+        if (!holdsValueUnasked(type) && !nullable && !CB_MemberIsMust->isChecked())
             return refuse(type + QStringLiteral("必须勾选是否必填标志!"));
-        // Only 字符串 and 整型 can be keys: the generated tables and pages expect no other.
-        if (keyTypeRule_ && CB_MemberIsPri->isChecked() && CB_MemberType->currentIndex() >= 2)
+        // Only 字符串 and the integers can be keys: the generated tables and pages expect no other.
+        if (keyTypeRule_ && CB_MemberIsPri->isChecked() && !TypeRules::CanBeKey(type))
             return refuse(QStringLiteral("主键字段必须是整型或字符串型!"));
         if (CB_QueryFlag->isChecked()
             && (type == MemberType::Integer || type == MemberType::Float
@@ -154,6 +184,18 @@ void TMemberForm::Button1Click()
         int length = 0;
         if (type == MemberType::Text && !isWholeNumberAboveZero(Edt_MemberLength->text(), &length))
             return refuse(QStringLiteral("长度必须是大于0的整数!"), Edt_MemberLength);
+        if (type == MemberType::Decimal
+            && (!isWholeNumberAboveZero(Edt_MemberLength->text(), &length) || length > 65))
+            return refuse(QStringLiteral("定点数的长度(总位数)必须是1到65之间的整数!"), Edt_MemberLength);
+        if (type == MemberType::LongText) {
+            bool ok = false;
+            length = Edt_MemberLength->text().trimmed().toInt(&ok);
+            if (!ok || length < 0)
+                return refuse(QStringLiteral("长文本的长度必须是不小于0的整数(0为不限)!"), Edt_MemberLength);
+        }
+        QWidget *typeFocus = nullptr;
+        if (const QString refusal = typeFields_->Refusal(length, &typeFocus); !refusal.isEmpty())
+            return refuse(refusal, typeFocus);
         if (const QString refusal = NameRules::MemberNameRefusal(name); !refusal.isEmpty())
             return refuse(refusal, Edt_MemberName);
         if (MemberNameTaken(name))
@@ -172,7 +214,7 @@ void TMemberForm::Button1Click()
         member.setClassId(classId_);
         member.setMemberName(name);
         member.setMemberType(type);
-        member.setMemberLength(type == MemberType::Text ? length : 0);
+        member.setMemberLength(TypeRules::UsesLength(type) ? length : 0);
         member.setMemberIsPri(CB_MemberIsPri->isChecked() ? 1 : 0);
         member.setMemberIsInteger(type == MemberType::Integer ? 1 : 0);
         member.setMemberIsFloat(type == MemberType::Float ? 1 : 0);
@@ -181,6 +223,7 @@ void TMemberForm::Button1Click()
         member.setMemberIsDisplay(CB_MemberIsDisplay->isChecked() ? 1 : 0);
         member.setMemberQueryDisplay(CB_MemberQueryDisplay->isChecked() ? 1 : 0);
         member.setMemberComment(Edt_MemberComment->text());
+        typeFields_->ApplyTo(member);
 
         Save(member);
         accept();

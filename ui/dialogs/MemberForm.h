@@ -10,6 +10,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class TMemberTypeFields;
 class TUserInteraction;
 
 // What the add and update member dialogs share: the controls, the type choices, the rules
@@ -65,10 +66,12 @@ protected:
     QLineEdit *Edt_MemberLength;
     QCheckBox *CB_MemberIsDisplay;
     QCheckBox *CB_MemberQueryDisplay;
+    // Beside the fields above, the ones only some types read.
+    TMemberTypeFields *typeFields_;
 
 private:
-    // The first rule the controls break, with its message; empty when all hold.
-    QString BrokenRule() const;
+    // The length field applies to the types that read a length.
+    void TypeChanged(const QString &type);
     // Whether another member of the class has the name, whatever its case.
     bool MemberNameTaken(const QString &name) const;
 
