@@ -255,9 +255,11 @@ private:
         out_.Emit(queryHeader, vars_);
         QString params;
         for (const TMember &member : queryMembers) {
-            // A reference to an integer key defaults to 0, every other search field to "".
+            // A reference to an integer key defaults to 0, every other search field to "";
+            // so does a nullable one, whose empty search adds no condition.
             const bool number = MemberType::IsReference(member.memberType())
-                && model_.ValueStyle(member) == Naming::TValueStyle::Bare;
+                && model_.ValueStyle(member) == Naming::TValueStyle::Bare
+                && member.memberIsNullable() != 1;
             const char *param = number ? queryParamNumber : queryParamText;
             if (member.memberType() == MemberType::Boolean)
                 param = queryParamChoice;

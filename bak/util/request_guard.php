@@ -119,6 +119,12 @@ function velmora_guard_controller(string $class, bool $beforeEscape): void
         foreach ($profile['bare_search'] as $f) {
             $v = $_POST[$f] ?? '';
             if ($v === '' || $v === '0' || $v === null) {
+                // 允许空的成员中有 NULL，“字段=字段”对它不成立：留空，生成的代码不加这个条件。
+                if (velmora_nullable_member($class, $f)) {
+                    $_POST[$f] = '';
+                    $_REQUEST[$f] = '';
+                    continue;
+                }
                 $_POST[$f] = $f;
                 $_REQUEST[$f] = $f;
             }

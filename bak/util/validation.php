@@ -92,18 +92,21 @@ function velmora_whole_number_member(string $class, string $member): bool
     return false;
 }
 
-/* 值为空、且字段说明中标为允许空的成员（保存为 NULL）。 */
-function velmora_empty_nullable(string $class, string $member, $value): bool
+/* 字段说明中标为允许空的成员：留空时保存为 NULL。 */
+function velmora_nullable_member(string $class, string $member): bool
 {
-    if (!is_string($value) || trim($value) !== '') {
-        return false;
-    }
     foreach (velmora_class_fields($class)['fields'] ?? [] as $field) {
         if (is_array($field) && ($field['name'] ?? null) === $member) {
             return !empty($field['nullable']);
         }
     }
     return false;
+}
+
+/* 值为空、且允许空的成员。 */
+function velmora_empty_nullable(string $class, string $member, $value): bool
+{
+    return is_string($value) && trim($value) === '' && velmora_nullable_member($class, $member);
 }
 
 /* 不加引号的值的问题（%s 处填字段名称）：不是数字，或该成员只接受整数而值带小数。 */
