@@ -111,6 +111,15 @@ bool HoldsText(const TMember &member, const TMember *refKey, bool asKey)
         || type == MemberType::Enum;
 }
 
+bool TakesNull(const TMember &member, bool asKey)
+{
+    if (asKey)
+        return false;
+    if (member.memberIsNullable() == 1)
+        return true;
+    return member.memberType() == MemberType::Text && member.memberIsMust() != 1;
+}
+
 QString SqlStringText(const QString &text)
 {
     QString result = text;

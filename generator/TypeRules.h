@@ -37,6 +37,9 @@ bool IsIntegerKey(const TMember *key);
 QString SqlType(const TMember &member, const TMember *refKey, bool asKey);
 // Whether that column holds text in a character set: varchar, text and enum.
 bool HoldsText(const TMember &member, const TMember *refKey, bool asKey);
+// Whether the column takes NULL: a nullable member, and (as always) a 字符串 not required;
+// never the key.
+bool TakesNull(const TMember &member, bool asKey);
 
 // A text as the content of a single-quoted MySQL string: backslash and quote doubled.
 QString SqlStringText(const QString &text);

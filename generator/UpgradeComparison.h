@@ -8,6 +8,7 @@
 class TProjectModel;
 class TMember;
 struct TClassModel;
+struct TClassIndex;
 
 // One side of an upgrade: a model, the prefix its tables carry, and the version it was
 // generated as (0 for the current model).
@@ -23,6 +24,7 @@ struct TUpgradeColumn {
     int memberId = 0;
     QString name;
     const TProjectModel *model = nullptr;
+    const TClassModel *table = nullptr; // the member's class
     const TMember *member = nullptr;
     const TMember *refKey = nullptr; // the referenced key of a reference column
     bool asKey = false;
@@ -30,6 +32,8 @@ struct TUpgradeColumn {
 
     // As the table script writes it, with the prefix in place of $dbprefix.
     const QString &Definition() const;
+    // Its type as the definition writes it ("int(10) unsigned").
+    QString SqlType() const;
     // Whether the definitions of two columns differ; compares what they are made of first.
     bool Differs(const TUpgradeColumn &other) const;
 
@@ -37,7 +41,8 @@ private:
     mutable QString definition_;
 };
 
-// A foreign key as the table script adds it; its index carries the column's name.
+// A foreign key as the table script adds it. Unless an index of the class starts with its
+// column, the server gives it an index of its own named after the column.
 struct TUpgradeForeignKey {
     int memberId = 0;
     QString column;
@@ -45,6 +50,17 @@ struct TUpgradeForeignKey {
     int refClassId = 0;
     int refKeyId = 0;
     QString refKey;
+    QString rules; // " ON DELETE ..." as the script writes them
+    bool ownIndex = true;
+};
+
+// An index of a class, its members by id so that a renamed member keeps it.
+struct TUpgradeIndex {
+    const TClassIndex *index = nullptr;
+    QList<int> memberIds;
+
+    QString Name() const;
+    bool SameAs(const TUpgradeIndex &other) const;
 };
 
 struct TUpgradeTable {
@@ -56,15 +72,18 @@ struct TUpgradeTable {
     QHash<int, qsizetype> columnAt;
     QList<TUpgradeForeignKey> keys;
     QHash<int, qsizetype> keyAt;
+    QList<TUpgradeIndex> indexes;
 
     int ClassId() const;
     const TUpgradeColumn *Column(int memberId) const;
     const TUpgradeForeignKey *Key(int memberId) const;
+    const TUpgradeIndex *Index(const QString &name) const; // without regard to case, as MySQL
     bool HasColumnNamed(const QString &name) const;
 };
 
 // The tables the table script makes of a model, keyed by class id.
 struct TUpgradeSchema {
+    QString charset;
     QList<TUpgradeTable> tables;
     QHash<int, qsizetype> tableAt;
 
@@ -82,14 +101,19 @@ public:
     const TUpgradeSchema &Old() const { return old_; }
     const TUpgradeSchema &New() const { return new_; }
 
-    // Whether a kept column gets a CHANGE COLUMN: renamed, retyped or moved among the columns
-    // both versions have.
+    // Whether a kept column gets a CHANGE COLUMN: renamed, retyped, its NULL, character set or
+    // collation changed, or moved among the columns both versions have.
     bool ColumnChanged(int classId, int memberId) const;
     // Whether a kept table's key is another member.
     bool KeyChanged(int classId) const;
+    // Whether an index of a kept table, by name, is dropped (gone or changed) / added (new or
+    // changed).
+    bool IndexDropped(int classId, const QString &name) const;
+    bool IndexAdded(int classId, const QString &name) const;
     // Whether a foreign key of the new model stands as it is in the old database: its table,
-    // number, column and referenced key all untouched.
+    // number, column, referenced key, rules and index all untouched.
     bool ForeignKeyKept(int classId, int memberId) const;
+    bool CharsetChanged() const { return old_.charset != new_.charset; }
 
     // Why changing a column from one definition to another may lose data; empty when it cannot.
     static QString LossWarning(const TUpgradeColumn &from, const TUpgradeColumn &to);
@@ -103,4 +127,6 @@ private:
     QHash<int, QSet<int>> changed_; // class id -> member ids that get a CHANGE COLUMN
     QSet<int> keyChanged_;          // class ids whose key is another member
     QSet<std::pair<int, int>> keptKeys_; // (class id, member id) of foreign keys that stay
+    QHash<int, QSet<QString>> droppedIndexes_; // class id -> lower-cased names
+    QHash<int, QSet<QString>> addedIndexes_;
 };

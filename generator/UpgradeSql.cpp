@@ -83,8 +83,10 @@ const char keepColumn[] = "CHANGE COLUMN `{old}` {definition}";
 const char addColumn[] = "ADD COLUMN {definition} {position}";
 const char addPrimaryKey[] = "ADD PRIMARY KEY (`{key}`)";
 const char addIndex[] = "ADD INDEX `{column}` (`{column}`)";
+const char addClassIndex[] = "ADD {index}";
 const char addForeignKey[] =
-    "ADD CONSTRAINT `{name}` FOREIGN KEY (`{column}`) REFERENCES `{refTable}` (`{refKey}`)";
+    "ADD CONSTRAINT `{name}` FOREIGN KEY (`{column}`) REFERENCES `{refTable}` (`{refKey}`){rules}";
+const char tableCharset[] = "DEFAULT CHARSET={charset} COLLATE={collation}";
 const char afterColumn[] = "AFTER `{name}`";
 
 // The application's own tables, which the script template creates under the prefix.
@@ -116,9 +118,11 @@ QString keptDefinition(const TUpgradeColumn &column, const QString &name)
 {
     QString definition = column.Definition();
     definition.replace(0, column.name.size() + 2, QLatin1Char('`') + name + QLatin1Char('`'));
-    const qsizetype comment = definition.indexOf(QStringLiteral(" COMMENT '"));
+    // After the type, which may hold any text (an enumeration's values).
+    const qsizetype typeEnd = name.size() + 3 + column.SqlType().size();
+    const qsizetype comment = definition.indexOf(QStringLiteral(" COMMENT '"), typeEnd);
     for (const QLatin1String notNull : {QLatin1String(" NOT NULL AUTO_INCREMENT"), QLatin1String(" NOT NULL")}) {
-        const qsizetype at = definition.indexOf(notNull);
+        const qsizetype at = definition.indexOf(notNull, typeEnd);
         if (at >= 0 && at < comment) {
             definition.replace(at, notNull.size(), QStringLiteral(" NULL"));
             break;
@@ -257,9 +261,10 @@ public:
             for (const TUpgradeForeignKey &key : table.keys) {
                 if (diff_.ForeignKeyKept(table.ClassId(), key.memberId))
                     continue;
-                // The index goes too: the server would not take it over for the key added later.
                 drop.Add(FillTemplate(dropForeignKey, {{"name", foreignKeyName(table.name, key.ordinal)}}));
-                drop.Add(FillTemplate(dropIndex, {{"name", key.column}}));
+                // Its own index goes too: the server would not take it over for the key added later.
+                if (key.ownIndex)
+                    drop.Add(FillTemplate(dropIndex, {{"name", key.column}}));
             }
             dropKeys.Add(drop);
         }
@@ -318,11 +323,13 @@ public:
                 if (diff_.ForeignKeyKept(table.ClassId(), key.memberId))
                     continue;
                 // Named as the table script's unnamed key names it: after its column.
-                add.Add(FillTemplate(addIndex, {{"column", key.column}}));
+                if (key.ownIndex)
+                    add.Add(FillTemplate(addIndex, {{"column", key.column}}));
                 add.Add(FillTemplate(addForeignKey, {{"name", foreignKeyName(table.name, key.ordinal)},
                                                      {"column", key.column},
                                                      {"refTable", new_.Table(key.refClassId)->name},
-                                                     {"refKey", key.refKey}}));
+                                                     {"refKey", key.refKey},
+                                                     {"rules", key.rules}}));
             }
             addKeys.Add(add);
         }
@@ -355,6 +362,10 @@ private:
             alter.Add(QString::fromUtf8(dropPrimaryKey),
                       QStringLiteral("警告: 主键由 `%1` 改为 `%2`, 已有各行的 `%2` 必须互不相同")
                           .arg(before.keyName, after.keyName));
+        }
+        for (const TUpgradeIndex &index : before.indexes) {
+            if (diff_.IndexDropped(after.ClassId(), index.Name()))
+                alter.Add(FillTemplate(dropIndex, {{"name", index.Name()}}));
         }
         for (const TUpgradeColumn &column : before.columns) {
             if (after.Column(column.memberId))
@@ -391,6 +402,23 @@ private:
         }
         if (keyChanged)
             alter.Add(FillTemplate(addPrimaryKey, {{"key", after.keyName}}));
+        for (const TUpgradeIndex &index : after.indexes) {
+            if (!diff_.IndexAdded(after.ClassId(), index.Name()))
+                continue;
+            const QString definition = TDataBaseSql::IndexDefinition(*index.index);
+            alter.Add(FillTemplate(addClassIndex, {{"index", definition}}),
+                      index.index->indexIsUnique == 1
+                          ? QStringLiteral("警告: 已有各行的 %1 必须互不相同").arg(definition.section(QLatin1Char(' '), 3))
+                          : QString());
+        }
+        if (diff_.CharsetChanged()) {
+            const QString &charset = new_.charset;
+            alter.Add(FillTemplate(tableCharset, {{"charset", charset},
+                                                  {"collation", TDataBaseSql::TableCollation(charset)}}),
+                      charset == TableCharset::Utf8
+                          ? QStringLiteral("警告: 改为utf8字符集, 表情符号等4字节字符将无法保存")
+                          : QString());
+        }
         return alter;
     }
 

@@ -107,7 +107,7 @@ void TestCli::helpDescribesEveryCommand()
     for (const char *word : {"init", "projects", "generate NAME", "sql NAME", "--home DIR", "--prefix P", "t_",
                              "--dry-run", "--diff", "  3  ",
                              "export NAME [-o FILE]", "import FILE [--as NAME]", "import-db --database D", "--password-file F",
-                             "history NAME", "upgrade-sql NAME", "--from N", "--destructive"})
+                             "history NAME", "upgrade-sql NAME", "--from N", "--destructive", "charset NAME [CHARSET]"})
         QVERIFY2(help.out.contains(word), word);
 
     const TResult bare = cli({});
@@ -228,6 +228,8 @@ void TestCli::badCallsGetOneLineAndExitTwo_data()
     row("version not a number", "model", {"upgrade-sql", "campus", "--from", "x"}, "版本号必须是正整数: x");
     row("from for sql", "model", {"sql", "campus", "--from", "1"}, "只用于 upgrade-sql 命令");
     row("destructive for generate", "model", {"generate", "campus", "--destructive"}, "只用于 upgrade-sql 命令");
+    row("unknown charset", "model", {"charset", "campus", "latin1"}, "字符集只能是 utf8mb4 或 utf8");
+    row("charset of nobody", "model", {"charset", "nobody"}, "找不到名为\"nobody\"的项目");
 }
 
 void TestCli::badCallsGetOneLineAndExitTwo()
@@ -265,6 +267,15 @@ void TestCli::sqlPrintsTheScriptWithoutMark()
     QCOMPARE(prefixed.exitCode, 0);
     QVERIFY(prefixed.out.startsWith("-- x_\r\nCREATE TABLE IF NOT EXISTS `x_Student` (\r\n"));
     QVERIFY(prefixed.out.contains("ALTER TABLE x_Score ADD CONSTRAINT FOREIGN KEY (student) REFERENCES x_Student(id);"));
+
+    // A project without the setting has utf8 tables; set to utf8mb4, its script follows.
+    const QStringList charset{QStringLiteral("--home"), home(), QStringLiteral("charset"), QStringLiteral("school")};
+    QCOMPARE(cli(charset).out, QByteArray("utf8\n"));
+    QCOMPARE(cli(charset + QStringList{QStringLiteral("utf8mb4")}).exitCode, 0);
+    QCOMPARE(cli(charset).out, QByteArray("utf8mb4\n"));
+    const TResult mb4 = cli({QStringLiteral("--home"), home(), QStringLiteral("sql"), QStringLiteral("school")});
+    QVERIFY(mb4.out.contains("`name` varchar(20) COLLATE utf8mb4_unicode_ci NOT NULL"));
+    QVERIFY(mb4.out.contains(") ENGINE=InnoDB  DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_unicode_ci AUTO_INCREMENT=1 ;"));
 }
 
 void TestCli::sqlRefusesModelsWithoutScript()

@@ -82,7 +82,7 @@ project="$(generate_project school t_ "$here/school_model.sql")"
 [ -f "$project/controller/StudentAction.php" ] || fail "no controller was generated"
 [ -f "$project/Student/studentManage.php" ] || fail "no management page was generated"
 shop="$(generate_project shop s_ "$here/shop_model.sql")"
-store="$(generate_project store t_ "$here/../fixtures/types/model.sql")"
+store="$(generate_project store t_ "$here/../fixtures/store/model.sql")"
 
 echo "== starting MariaDB"
 private_mariadb_start

@@ -1,4 +1,4 @@
-// The store project (tests/fixtures/types), whose product uses every later member type: a row
+// The store project (tests/fixtures/store), whose product uses every later member type: a row
 // is added with a nullable reference and nullable numbers left empty, listed, edited and
 // searched; each step is checked in MariaDB; a duplicate unique value is refused naming its
 // field. Started by run_e2e.sh.

@@ -1,4 +1,4 @@
--- The tables of the store project (tests/fixtures/types) as its model describes them: every
+-- The tables of the store project (tests/fixtures/store) as its model describes them: every
 -- later member type, nullable columns, unique and plain indexes and foreign-key rules.
 -- Written out here so that the page test stands on its own; run_e2e.sh loads it after the
 -- generated script's own tables (administrators, login throttle).
