@@ -107,9 +107,7 @@ admins="$("${sql_root[@]}" -N -B school -e "SELECT COUNT(*) FROM t_admin WHERE a
 [ "$fks" = 2 ] || fail "expected 2 foreign keys after loading the script, found $fks"
 [ "$admins" = 1 ] || fail "the default administrator is missing"
 "${sql_root[@]}" shop < "$scratch/shop.sql"
-# The store's own tables come from types_tables.sql; the generated script gives the rest.
-sed '/^CREATE TABLE IF NOT EXISTS `t_Category`/,$d' "$scratch/store.sql" | "${sql_root[@]}" store
-"${sql_root[@]}" store < "$here/types_tables.sql"
+"${sql_root[@]}" store < "$scratch/store.sql"
 "${sql_root[@]}" school_apache < "$scratch/school.sql"
 # The same project as generated, for Apache (before any run changes it).
 mkdir -p "$scratch/apache-site"
