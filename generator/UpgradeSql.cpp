@@ -405,10 +405,9 @@ private:
         for (const TUpgradeIndex &index : after.indexes) {
             if (!diff_.IndexAdded(after.ClassId(), index.Name()))
                 continue;
-            const QString definition = TDataBaseSql::IndexDefinition(*index.index);
-            alter.Add(FillTemplate(addClassIndex, {{"index", definition}}),
+            alter.Add(FillTemplate(addClassIndex, {{"index", TDataBaseSql::IndexDefinition(*index.index)}}),
                       index.index->indexIsUnique == 1
-                          ? QStringLiteral("警告: 已有各行的 %1 必须互不相同").arg(definition.section(QLatin1Char(' '), 3))
+                          ? QStringLiteral("警告: 已有各行的 (%1) 必须互不相同").arg(TDataBaseSql::IndexColumns(*index.index))
                           : QString());
         }
         if (diff_.CharsetChanged()) {
