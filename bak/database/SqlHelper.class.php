@@ -428,7 +428,11 @@ class SqlHelper
             1146 => '数据表不存在，请先导入建表脚本。',
             1054 => '数据表的结构与程序不一致，请重新导入建表脚本。',
         ];
-        $this->fail($reasons[$errno] ?? '数据库操作失败。',
+        $reason = $reasons[$errno] ?? '数据库操作失败。';
+        if ($errno === 1062) {
+            $reason = velmora_duplicate_reason((string)$this->conn->error) ?? $reason;
+        }
+        $this->fail($reason,
             $errno . ' ' . $this->conn->error . ' SQL: ' . $this->short($sql), $forUser);
     }
 

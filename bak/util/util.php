@@ -83,6 +83,15 @@ function format_date($value, string $format = 'Y-m-d'): string
     return $ts === false ? '' : date($format, $ts);
 }
 
+/* 是否型的显示：1 为“是”，0 为“否”，空值（NULL）为空字符串。 */
+function format_yes_no($value): string
+{
+    if ($value === null || $value === '') {
+        return '';
+    }
+    return (string)$value === '0' ? '否' : '是';
+}
+
 /* 图片地址：空值，以及不是本站路径的值（例如 javascript: 或其他网站的地址）时使用默认图片。 */
 function picture_url($path): string
 {
