@@ -18,7 +18,7 @@ try {
   // Every address a page names, resolved: all must lie below the subfolder.
   const outside = () => page.evaluate((app) => [...document.querySelectorAll('[href],[src],form[action]')]
     .map((el) => new URL(el.getAttribute(el.tagName === 'FORM' ? 'action' : (el.hasAttribute('href') ? 'href' : 'src')), location.href))
-    .filter((u) => u.origin === location.origin && !u.pathname.startsWith(`${app}/`)).map((u) => u.pathname), app);
+    .filter((u) => u.origin === location.origin && !u.pathname.startsWith(`${app}/`)).map((u) => u.pathname), APP);
 
   await page.goto(`${BASE}/`);
   check(new URL(page.url()).pathname === `${APP}/login.php`, `the subfolder opens the login page, got ${page.url()}`);
