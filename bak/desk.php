@@ -26,15 +26,13 @@ foreach (velmora_entities() as $class => $info) {
             $dbError = $db->error;
         }
     }
-    $fields = velmora_class_fields($class);
     $cards[] = ['class' => $class, 'label' => $info['friend'], 'count' => $count, 'monthly' => $monthly,
-        'order' => is_int($fields['order'] ?? null) ? $fields['order'] : PHP_INT_MAX,
         'dateLabel' => $date['label'] ?? ''];
 }
 $db->close_connect();
 // 与菜单相同，按模型中类的顺序
 usort($cards, function (array $a, array $b): int {
-    return [$a['order'], $a['class']] <=> [$b['order'], $b['class']];
+    return [velmora_class_order($a['class']), $a['class']] <=> [velmora_class_order($b['class']), $b['class']];
 });
 page_begin('首页');
 ?>

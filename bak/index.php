@@ -22,13 +22,8 @@ foreach ($controllers as $file) {
         'class' => $class,
     ];
 }
-// 菜单按模型中类的顺序（生成时写在字段说明中），没有顺序的排在后面
-$order = function (array $item): int {
-    $fields = velmora_class_fields($item['class']);
-    return is_int($fields['order'] ?? null) ? $fields['order'] : PHP_INT_MAX;
-};
-usort($menu, function (array $a, array $b) use ($order): int {
-    return [$order($a), $a['class']] <=> [$order($b), $b['class']];
+usort($menu, function (array $a, array $b): int {
+    return [velmora_class_order($a['class']), $a['class']] <=> [velmora_class_order($b['class']), $b['class']];
 });
 $title = velmora_app_title();
 page_begin($title, 'frame-body');
