@@ -158,10 +158,7 @@ class SqlHelper
                 $sql2 = 'select 0';
             }
         }
-        $pageSize = max(1, (int)$fenyePage->pageSize);
-        if (method_exists($fenyePage, 'requestedPageSize') && $fenyePage->requestedPageSize() !== null) {
-            $pageSize = $fenyePage->requestedPageSize();
-        }
+        $pageSize = method_exists($fenyePage, 'chosenPageSize') ? $fenyePage->chosenPageSize() : max(1, (int)$fenyePage->pageSize);
         $exporting = method_exists($fenyePage, 'exporting') && $fenyePage->exporting();
         $pageNow = max(1, (int)$fenyePage->pageNow);
         $count = 0;
@@ -449,7 +446,7 @@ class SqlHelper
     private function remember_failure(): void
     {
         if ($this->error !== '' && session_status() === PHP_SESSION_ACTIVE) {
-            $_SESSION['velmora_reason'] = $this->error;
+            velmora_remember_reason($this->error);
         }
     }
 

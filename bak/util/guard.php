@@ -34,6 +34,7 @@ if (defined('VELMORA_GUARD_LOADED')) {
 define('VELMORA_GUARD_LOADED', true);
 
 require_once __DIR__ . '/settings.php';
+require_once __DIR__ . '/base_path.php';
 require_once __DIR__ . '/escaping.php';
 require_once __DIR__ . '/log.php';
 require_once __DIR__ . '/respond.php';
@@ -51,5 +52,6 @@ require_once __DIR__ . '/request_guard.php';
 
 // 命令行下（维护脚本、检查脚本）只加载上面的函数，没有要处理的请求。
 if (PHP_SAPI !== 'cli') {
+    velmora_prefix_redirects();
     velmora_guard_request();
 }

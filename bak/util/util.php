@@ -97,9 +97,9 @@ function picture_url($path): string
 {
     $path = trim((string)$path);
     if ($path === '' || $path[0] !== '/' || strncmp($path, '//', 2) === 0 || strpos($path, '\\') !== false) {
-        return '/upload/NoImage.jpg';
+        return velmora_url('/upload/NoImage.jpg');
     }
-    return $path;
+    return velmora_located($path, velmora_base());
 }
 
 /* CSV 中的一格：电子表格会把以 = + - @ 开头的文字当作公式，这类文字前加一个单引号（数字除外）。 */
@@ -150,11 +150,11 @@ function page_begin(string $title, string $bodyClass = '', array $bodyAttrs = []
     echo '<!DOCTYPE html>' . "\n" . '<html lang="zh-CN"><head><meta charset="UTF-8">'
         . '<meta name="viewport" content="width=device-width, initial-scale=1">'
         . '<title>' . h($title) . '</title>'
-        . '<link rel="icon" href="/images/favicon.svg" type="image/svg+xml">'
-        . '<link rel="stylesheet" href="/css/style.css">'
-        . '<link rel="stylesheet" href="/opennew/opennew.css">'
-        . '<script src="/js/app.js"></script>'
-        . '<script src="/opennew/opennew.js"></script>'
+        . '<link rel="icon" href="' . h(velmora_url('/images/favicon.svg')) . '" type="image/svg+xml">'
+        . '<link rel="stylesheet" href="' . h(velmora_url('/css/style.css')) . '">'
+        . '<link rel="stylesheet" href="' . h(velmora_url('/opennew/opennew.css')) . '">'
+        . '<script src="' . h(velmora_url('/js/app.js')) . '"></script>'
+        . '<script src="' . h(velmora_url('/opennew/opennew.js')) . '"></script>'
         . '</head><body' . $attrs . '>' . "\n";
 }
 

@@ -67,7 +67,7 @@ const char detailItem[] = R"php(
 )php";
 
 const char detailPicture[] = R"php(
-    <dt>{label}</dt><dd data-col="{name}"><a href="<?= h(picture_url({value})) ?>" target="_blank"><img class="thumb large" src="<?= h(picture_url({value})) ?>" alt=""></a></dd>
+    <dt>{label}</dt><dd data-col="{name}"><a href="<?= h(picture_url({value})) ?>" target="_blank"><img class="thumb large" src="<?= h(picture_url({value})) ?>" alt="{label}（查看原图）"></a></dd>
 )php";
 
 const char detailFooter[] = R"php(
@@ -192,7 +192,7 @@ const char listTableHeader[] = R"php(
   <?php if ($fenyePage->error !== ''): ?><div class="alert error"><?= h($fenyePage->error) ?></div><?php endif; ?>
   <div class="grid-wrap">
   <table class="grid">
-    <tr>
+    <thead><tr>
 )php";
 
 const char columnHeading[] = R"php(
@@ -201,7 +201,8 @@ const char columnHeading[] = R"php(
 
 const char listRowsHeader[] = R"php(
       <th>操作</th>
-    </tr>
+    </tr></thead>
+    <tbody>
     <?php foreach ($fenyePage->res_array as $row): ?>
     <tr>
 )php";
@@ -211,7 +212,7 @@ const char cellText[] = R"php(
 )php";
 
 const char cellPicture[] = R"php(
-      <td data-col="{name}"><a href="<?= h(picture_url({value})) ?>" target="_blank"><img class="thumb" src="<?= h(picture_url({value})) ?>" alt=""></a></td>
+      <td data-col="{name}"><a href="<?= h(picture_url({value})) ?>" target="_blank"><img class="thumb" src="<?= h(picture_url({value})) ?>" alt="{label}（查看原图）"></a></td>
 )php";
 
 const char listFooter[] = R"php(
@@ -223,6 +224,7 @@ const char listFooter[] = R"php(
     </tr>
     <?php endforeach; ?>
     <?php if (!$fenyePage->res_array): ?><tr class="empty-row"><td colspan="{columns}">没有符合条件的记录</td></tr><?php endif; ?>
+    </tbody>
   </table>
   </div>
   <?= $fenyePage->navigate ?>
@@ -235,8 +237,8 @@ const char listFooter[] = R"php(
 const char folderIndex[] = R"html(
 <!DOCTYPE html>
 <!-- 本目录没有可以浏览的内容：放一个首页文件，服务器就不会列出目录中的文件（不依赖服务器的设置）。 -->
-<html lang="zh-CN"><head><meta charset="UTF-8"><meta http-equiv="refresh" content="0; url=/index.php"><title>请从首页进入</title></head>
-<body><p><a href="/index.php">请从首页进入</a></p></body></html>
+<html lang="zh-CN"><head><meta charset="UTF-8"><meta http-equiv="refresh" content="0; url=../index.php"><title>请从首页进入</title></head>
+<body><p><a href="../index.php">请从首页进入</a></p></body></html>
 )html";
 
 bool isType(const TMember &member, const QString &type) { return member.memberType() == type; }

@@ -11,6 +11,7 @@ const char fieldsHeader[] = R"json(
 {
   "project": "{project}",
   "class": "{Class}",
+  "order": {order},
   "friend": "{friend}",
   "table": "{table}",
   "key": "{key}",
@@ -109,7 +110,7 @@ namespace PageFields {
 QString Label(const TMember &member)
 {
     const QString comment = member.memberComment().trimmed();
-    return comment.isEmpty() ? member.memberName() : comment;
+    return comment.isEmpty() ? Naming::ReadableName(member.memberName()) : comment;
 }
 
 QString OneLine(QString text)
@@ -142,10 +143,15 @@ QString BuildFieldsJson(const TProjectModel &model, const TClassModel &cls,
                         const QString &projectName, const QString &tablePrefix)
 {
     const TMember *key = cls.KeyMember();
+    // The class's place in the model: the menu lists the classes in this order.
+    qsizetype order = 0;
+    while (order < model.Classes().size() && model.Classes().at(order).className != cls.className)
+        ++order;
     TTextBuilder out;
     out.Emit(fieldsHeader,
              {{"project", jsonText(projectName)},
               {"Class", jsonText(cls.className)},
+              {"order", QString::number(order + 1)},
               {"friend", jsonText(cls.friendName.isEmpty() ? cls.className : cls.friendName)},
               {"table", jsonText(tablePrefix + cls.className)},
               {"key", jsonText(key ? key->memberName() : QString())},

@@ -38,6 +38,7 @@ rm -f "$out"/*.png "$out"/*.log
 scratch="$(mktemp -d "${TMPDIR:-/tmp}/velmora-e2e.XXXXXX")"
 source "$here/../lib/private_mariadb.sh"
 php_pid=""
+sub_pid=""
 other_pid=""
 shop_pid=""
 store_pid=""
@@ -45,11 +46,11 @@ apache_pid=""
 cleanup() {
   local rc=$?
   set +e
-  for pid in $php_pid $other_pid $shop_pid $store_pid $apache_pid; do
+  for pid in $php_pid $sub_pid $other_pid $shop_pid $store_pid $apache_pid; do
     kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
   done
   private_mariadb_stop
-  for log in mariadb.err php-server.log php-error.log php-shop-error.log php-store-error.log apache/error.log php-apache-error.log; do
+  for log in mariadb.err php-server.log php-error.log php-sub-error.log php-shop-error.log php-store-error.log apache/error.log php-apache-error.log; do
     [ -f "$scratch/$log" ] && cp "$scratch/$log" "$out/${log//\//-}"
   done
   if [ "${VELMORA_E2E_KEEP:-0}" = 1 ]; then
@@ -218,6 +219,8 @@ DirectoryIndex index.html index.cgi index.pl index.php index.xhtml index.htm
   Require all denied
 </Directory>
 DocumentRoot "$apache_site"
+# The same site from a subfolder too, as when it is copied to /var/www/html/school/.
+Alias /school "$apache_site"
 <Directory "$apache_site">
   Options Indexes FollowSymLinks
   AllowOverride None
@@ -258,16 +261,30 @@ export E2E_OUTPUT="$out"
 export E2E_SCRATCH="$scratch"
 export E2E_PHP_ERROR_LOG="$scratch/php-error.log"
 node "$here/e2e.mjs"
+node "$here/pages.mjs"
 E2E_BASE_URL="http://127.0.0.1:$shop_port" E2E_PROJECT_DIR="$shop" E2E_PHP_ERROR_LOG="$scratch/php-shop-error.log" \
   node "$here/shop.mjs"
 E2E_BASE_URL="http://127.0.0.1:$store_port" E2E_PROJECT_DIR="$store" E2E_PHP_ERROR_LOG="$scratch/php-store-error.log" \
   node "$here/types.mjs"
 
-echo "== the school flow and the attack checks on Apache"
-export E2E_BASE_URL="http://127.0.0.1:$apache_port"
+echo "== php -S serving the Apache copy from its parent folder, as /school/"
+sub_port="$(free_port)"
+php -d display_errors=0 -d log_errors=1 -d error_log="$scratch/php-sub-error.log" \
+  -S "127.0.0.1:$sub_port" -t "$scratch/apache-site" "$apache_site/util/router.php" > "$scratch/php-sub-server.log" 2>&1 &
+sub_pid=$!
+for _ in $(seq 1 50); do
+  php -r 'exit(@fsockopen("127.0.0.1", (int)$argv[1]) ? 0 : 1);' "$sub_port" && break
+  sleep 0.2
+done
+E2E_BASE_URL="http://127.0.0.1:$sub_port/school" node "$here/subfolder.mjs"
+{ kill "$sub_pid"; wait "$sub_pid"; } 2>/dev/null || true
+sub_pid=""
+
+echo "== the school flow from /school/ and the attack checks on Apache"
 export E2E_PROJECT_DIR="$apache_site"
 export E2E_PHP_ERROR_LOG="$scratch/php-apache-error.log"
 export E2E_DB_NAME=school_apache
 export E2E_SHOT_PREFIX=apache-
-node "$here/e2e.mjs"
+E2E_BASE_URL="http://127.0.0.1:$apache_port/school" node "$here/e2e.mjs"
+export E2E_BASE_URL="http://127.0.0.1:$apache_port"
 node "$here/hardening.mjs"

@@ -103,7 +103,7 @@ for ($i = 2; $i <= 12; $i++) {
     $db->execute_dml("insert into t_check(id,v) values ($i,'r$i')");
 }
 $page = new FenyePage();
-$page->pageSize = 5;
+$page->defaultPageSize = 5; // the page size the controller writes gives way to this default
 $page->pageNow = 9;
 $page->gotoUrl = 'CheckAction.php';
 $db->execute_dql_fenye('select * from t_check where 1=1 limit 40,5', 'select count(id) from t_check where 1=1', $page);
@@ -182,6 +182,26 @@ foreach (["for key 'PRIMARY'", "for key 't_Student.PRIMARY'"] as $said) {
 }
 check('an unknown key is left to the general message', velmora_duplicate_reason("Duplicate entry 'x' for key 'other'"), null);
 unset($_SERVER['SCRIPT_FILENAME']);
+
+// ------------------------------------------------------------------ the application's path
+$root = realpath($project);
+foreach ([
+    ['/school/controller/StudentAction.php', "$root/controller/StudentAction.php", '/school'],
+    ['/login.php', "$root/login.php", ''],
+    ['/a/b/login.php', "$root/login.php", '/a/b'],
+    ['/other/login.php', "$root/index.php", ''],
+    ['/x"y/login.php', "$root/login.php", ''],
+    ['/school/login.php', '/tmp/login.php', ''],
+] as [$name, $file, $base]) {
+    check("base of $name", velmora_base_from($name, $file, $project), $base);
+}
+foreach ([
+    ['/ok.php', '/school', '/school/ok.php'], ['/school/ok.php', '/school', '/school/ok.php'],
+    ['/schools/x.php', '/school', '/school/schools/x.php'], ['//evil.example/', '/school', '//evil.example/'],
+    ['http://h/ok.php', '/school', 'http://h/ok.php'], ['/ok.php', '', '/ok.php'], ['ok.php', '/school', 'ok.php'],
+] as [$location, $base, $expected]) {
+    check("redirect $location under '$base'", velmora_located($location, $base), $expected);
+}
 
 echo "skeleton: $passed passed, $failed failed\n";
 exit($failed === 0 ? 0 : 1);

@@ -111,6 +111,7 @@ private slots:
     void acceptedModelsGiveValidPhp();
     void emptyProjectWritesAndReportsNothing();
     void namingRulesTouchOnlyAsciiLetters();
+    void memberNamesReadAsLabels();
     void pageTextsAreEscapedForTheirPlace_data();
     void pageTextsAreEscapedForTheirPlace();
     void templatesInsertValuesVerbatim();
@@ -221,6 +222,23 @@ void TestGenerators::namingRulesTouchOnlyAsciiLetters()
     }
     QCOMPARE(Naming::LowerFirst(QStringLiteral("student")), QStringLiteral("student"));
     QCOMPARE(Naming::UpperFirst(QStringLiteral("URL")), QStringLiteral("URL"));
+}
+
+void TestGenerators::memberNamesReadAsLabels()
+{
+    const QList<QPair<QString, QString>> rows = {
+        {QStringLiteral("studentId"), QStringLiteral("Student Id")},
+        {QStringLiteral("birthday"), QStringLiteral("Birthday")},
+        {QStringLiteral("HTMLCode"), QStringLiteral("HTML Code")},
+        {QStringLiteral("userID"), QStringLiteral("User ID")},
+        {QStringLiteral("first_name"), QStringLiteral("First Name")},
+        {QStringLiteral("_x__y_"), QStringLiteral("X Y")},
+        {QStringLiteral("address2Line"), QStringLiteral("Address2 Line")},
+        {QStringLiteral("学号"), QStringLiteral("学号")},
+        {QString(), QString()},
+    };
+    for (const auto &[name, readable] : rows)
+        QCOMPARE(Naming::ReadableName(name), readable);
 }
 
 void TestGenerators::pageTextsAreEscapedForTheirPlace_data()

@@ -105,6 +105,13 @@ TMemberForm::TMemberForm(QWidget *parent, TUserInteraction &ui, int projectId, i
     Button1 = button(this, "Button1", QStringLiteral("确定"), layout.button1);
     Button2 = button(this, "Button2", QStringLiteral("取消"), layout.button2);
     Edt_MemberComment = edit(this, "Edt_MemberComment", layout.comment);
+    // The comment is what the generated pages show as the member's label.
+    Edt_MemberComment->setPlaceholderText(QStringLiteral("页面上的标签，不填时用成员名称"));
+    const QString commentHint = QStringLiteral(
+        "成员注释是生成的页面上显示的标签（表头、表单、查询条件、导出的列名）；"
+        "不填时用成员名称的易读形式，例如 studentId 显示为 Student Id");
+    Edt_MemberComment->setToolTip(commentHint);
+    Label4->setToolTip(commentHint);
     CB_QueryFlag = checkBox(this, "CB_QueryFlag", QStringLiteral("是否参与查询"), layout.queryFlag);
     CB_MemberIsPri = checkBox(this, "CB_MemberIsPri", QStringLiteral("是否主键"), layout.isPri);
     Edt_MemberLength = edit(this, "Edt_MemberLength", layout.length);
