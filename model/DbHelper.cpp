@@ -141,11 +141,6 @@ void execPlain(const QSqlDatabase &db, const QString &sql)
 
 } // namespace
 
-TDbError::TDbError(const QString &message)
-    : std::runtime_error(message.toStdString()), message_(message)
-{
-}
-
 TDbHelper::TDbHelper(QString databaseFile) : databaseFile_(std::move(databaseFile)) {}
 
 QString TDbHelper::DefaultDatabaseFile()
