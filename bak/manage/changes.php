@@ -57,8 +57,8 @@ page_begin('操作记录');
 ?>
 <div class="page" id="change-list">
   <div class="page-title"><h2>操作记录</h2>
-    <span class="actions"><a class="btn plain" id="export" href="/manage/changes.php?<?= h(http_build_query(['user' => $user, 'class' => $class, 'from' => $from, 'to' => $to, 'export' => 'csv'])) ?>">导出</a></span></div>
-  <form class="panel search-form" method="get" action="/manage/changes.php" id="search">
+    <span class="actions"><a class="btn plain" id="export" href="<?= h(velmora_base()) ?>/manage/changes.php?<?= h(http_build_query(['user' => $user, 'class' => $class, 'from' => $from, 'to' => $to, 'export' => 'csv'])) ?>">导出</a></span></div>
+  <form class="panel search-form" method="get" action="<?= h(velmora_base()) ?>/manage/changes.php" id="search">
     <label>用户 <select name="user"><?= $options($names, $user) ?></select></label>
     <label>类 <select name="class"><?= $options($classes, $class) ?></select></label>
     <label>从 <input type="date" name="from" value="<?= h($from) ?>"></label>

@@ -87,18 +87,18 @@ page_begin('角色管理');
   <div class="page-title"><h2>角色管理</h2></div>
   <?php if ($error !== ''): ?><div class="alert error"><?= h($error) ?></div><?php endif; ?>
   <?php if ($flash !== ''): ?><div class="alert <?= $flash[0] === '!' ? 'error' : 'ok' ?>" id="flash"><?= h(ltrim($flash, '!')) ?></div><?php endif; ?>
-  <form class="panel search-form" method="post" action="/manage/roles.php" id="add-role">
+  <form class="panel search-form" method="post" action="<?= h(velmora_base()) ?>/manage/roles.php" id="add-role">
     <input type="hidden" name="op" value="add">
     <label>角色名称 <input type="text" name="roleName" maxlength="50" required></label>
     <label><input type="checkbox" name="isAdmin" value="1"> 管理员角色</label>
     <button type="submit">添加角色</button>
   </form>
   <?php foreach ($roles as $role): $id = (int)$role['roleId']; ?>
-  <form class="panel role" method="post" action="/manage/roles.php" data-role="<?= h($role['roleName']) ?>">
+  <form class="panel role" method="post" action="<?= h(velmora_base()) ?>/manage/roles.php" data-role="<?= h($role['roleName']) ?>">
     <input type="hidden" name="op" value="save"><input type="hidden" name="id" value="<?= $id ?>">
     <h3><?= h($role['roleName']) ?> <label class="hint"><input type="checkbox" name="isAdmin" value="1"<?= (int)$role['isAdmin'] === 1 ? ' checked' : '' ?>> 管理员角色（全部权限）</label></h3>
     <table class="grid">
-      <tr><th>类</th><?php foreach ($labels as $label): ?><th><?= h($label) ?></th><?php endforeach; ?></tr>
+      <thead><tr><th>类</th><?php foreach ($labels as $label): ?><th><?= h($label) ?></th><?php endforeach; ?></tr></thead><tbody>
       <?php foreach (velmora_entities() as $class => $info): $row = $granted[$id][$class] ?? []; ?>
       <tr data-class="<?= h($class) ?>"><td><?= h($info['friend']) ?></td>
         <?php foreach (VELMORA_ROLE_COLUMNS as $right => $column): ?>
@@ -106,10 +106,10 @@ page_begin('角色管理');
         <?php endforeach; ?>
       </tr>
       <?php endforeach; ?>
-    </table>
+    </tbody></table>
     <div class="form-actions"><button type="submit">保存权限</button></div>
   </form>
-  <form method="post" action="/manage/roles.php" class="inline" data-confirm="<?= h('确定要删除角色“' . $role['roleName'] . '”吗？') ?>"><input type="hidden" name="op" value="delete"><input type="hidden" name="id" value="<?= $id ?>"><button type="submit" class="danger small">删除角色“<?= h($role['roleName']) ?>”</button></form>
+  <form method="post" action="<?= h(velmora_base()) ?>/manage/roles.php" class="inline" data-confirm="<?= h('确定要删除角色“' . $role['roleName'] . '”吗？') ?>"><input type="hidden" name="op" value="delete"><input type="hidden" name="id" value="<?= $id ?>"><button type="submit" class="danger small">删除角色“<?= h($role['roleName']) ?>”</button></form>
   <?php endforeach; ?>
 </div>
 <?php page_end();

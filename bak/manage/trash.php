@@ -30,14 +30,14 @@ page_begin('回收站');
   <div class="page-title"><h2>回收站</h2></div>
   <?php if ($error !== ''): ?><div class="alert error"><?= h($error) ?></div><?php endif; ?>
   <?php if ($flash !== ''): ?><div class="alert <?= $flash[0] === '!' ? 'error' : 'ok' ?>" id="flash"><?= h(ltrim($flash, '!')) ?></div><?php endif; ?>
-  <form class="panel search-form" method="get" action="/manage/trash.php">
+  <form class="panel search-form" method="get" action="<?= h(velmora_base()) ?>/manage/trash.php">
     <label>类 <select name="class" data-submit><option value="">全部</option>
       <?php foreach ($entities as $name => $info): ?><option value="<?= h($name) ?>"<?= $name === $class ? ' selected' : '' ?>><?= h($info['friend']) ?></option><?php endforeach; ?>
     </select></label>
     <button type="submit">查询</button>
   </form>
   <table class="grid">
-    <tr><th>类</th><th>主键</th><th>内容</th><th>删除人</th><th>删除时间</th><th>操作</th></tr>
+    <thead><tr><th>类</th><th>主键</th><th>内容</th><th>删除人</th><th>删除时间</th><th>操作</th></tr></thead><tbody>
     <?php foreach ($rows ?? [] as $row): ?>
     <tr data-trash="<?= (int)$row['trashId'] ?>">
       <td><?= h($entities[$row['className']]['friend'] ?? $row['className']) ?></td>
@@ -46,12 +46,12 @@ page_begin('回收站');
       <td><?= h($row['deletedByName']) ?></td>
       <td><?= h($row['deletedAt']) ?></td>
       <td class="ops">
-        <form class="inline" method="post" action="/manage/trash.php?class=<?= h(rawurlencode($class)) ?>"><input type="hidden" name="op" value="restore"><input type="hidden" name="id" value="<?= (int)$row['trashId'] ?>"><button type="submit" class="link restore">恢复</button></form>
-        <form class="inline" method="post" action="/manage/trash.php?class=<?= h(rawurlencode($class)) ?>" data-confirm="彻底删除后不能再恢复，确定吗？"><input type="hidden" name="op" value="purge"><input type="hidden" name="id" value="<?= (int)$row['trashId'] ?>"><button type="submit" class="link delete">彻底删除</button></form>
+        <form class="inline" method="post" action="<?= h(velmora_base()) ?>/manage/trash.php?class=<?= h(rawurlencode($class)) ?>"><input type="hidden" name="op" value="restore"><input type="hidden" name="id" value="<?= (int)$row['trashId'] ?>"><button type="submit" class="link restore">恢复</button></form>
+        <form class="inline" method="post" action="<?= h(velmora_base()) ?>/manage/trash.php?class=<?= h(rawurlencode($class)) ?>" data-confirm="彻底删除后不能再恢复，确定吗？"><input type="hidden" name="op" value="purge"><input type="hidden" name="id" value="<?= (int)$row['trashId'] ?>"><button type="submit" class="link delete">彻底删除</button></form>
       </td>
     </tr>
     <?php endforeach; ?>
     <?php if (!$rows): ?><tr class="empty-row"><td colspan="6">回收站是空的</td></tr><?php endif; ?>
-  </table>
+  </tbody></table>
 </div>
 <?php page_end();

@@ -95,7 +95,7 @@ page_begin('用户管理');
   <div class="page-title"><h2>用户管理</h2></div>
   <?php if ($error !== ''): ?><div class="alert error"><?= h($error) ?></div><?php endif; ?>
   <?php if ($flash !== ''): ?><div class="alert <?= $flash[0] === '!' ? 'error' : 'ok' ?>" id="flash"><?= h(ltrim($flash, '!')) ?></div><?php endif; ?>
-  <form class="panel search-form" method="post" action="/manage/users.php" id="add-user" autocomplete="off">
+  <form class="panel search-form" method="post" action="<?= h(velmora_base()) ?>/manage/users.php" id="add-user" autocomplete="off">
     <input type="hidden" name="op" value="add">
     <label>用户名 <input type="text" name="username" maxlength="50" required></label>
     <label>初始密码 <input type="password" name="password" maxlength="72" required></label>
@@ -103,7 +103,7 @@ page_begin('用户管理');
     <span class="hint">新用户第一次登录时必须修改密码</span>
   </form>
   <table class="grid">
-    <tr><th>用户名</th><th>状态</th><th>最后登录</th><th>角色</th><th>操作</th></tr>
+    <thead><tr><th>用户名</th><th>状态</th><th>最后登录</th><th>角色</th><th>操作</th></tr></thead><tbody>
     <?php foreach ($users as $u): $id = (int)$u['adminId']; ?>
     <tr data-user="<?= h($u['adminName']) ?>">
       <td><?= h($u['adminName']) ?></td>
@@ -111,7 +111,7 @@ page_begin('用户管理');
       <td><?= h((string)$u['lastLoginTime']) ?></td>
       <td>
         <?php if ($id === $first): ?>全部权限<?php else: ?>
-        <form method="post" action="/manage/users.php" class="inline roles">
+        <form method="post" action="<?= h(velmora_base()) ?>/manage/users.php" class="inline roles">
           <input type="hidden" name="op" value="roles"><input type="hidden" name="id" value="<?= $id ?>">
           <?php foreach ($roles as $r): ?>
           <label><input type="checkbox" name="roles[]" value="<?= (int)$r['roleId'] ?>"<?= isset($held[$id][(int)$r['roleId']]) ? ' checked' : '' ?>> <?= h($r['roleName']) ?></label>
@@ -122,12 +122,12 @@ page_begin('用户管理');
       </td>
       <td class="ops">
         <?php if ($id !== $first): ?>
-        <form method="post" action="/manage/users.php" class="inline"><input type="hidden" name="op" value="<?= (int)$u['disabled'] === 1 ? 'enable' : 'disable' ?>"><input type="hidden" name="id" value="<?= $id ?>"><button type="submit" class="link toggle"><?= (int)$u['disabled'] === 1 ? '启用' : '停用' ?></button></form>
+        <form method="post" action="<?= h(velmora_base()) ?>/manage/users.php" class="inline"><input type="hidden" name="op" value="<?= (int)$u['disabled'] === 1 ? 'enable' : 'disable' ?>"><input type="hidden" name="id" value="<?= $id ?>"><button type="submit" class="link toggle"><?= (int)$u['disabled'] === 1 ? '启用' : '停用' ?></button></form>
         <?php endif; ?>
-        <form method="post" action="/manage/users.php" class="inline reset" autocomplete="off"><input type="hidden" name="op" value="reset"><input type="hidden" name="id" value="<?= $id ?>"><input type="password" name="password" maxlength="72" placeholder="新密码" required> <button type="submit" class="small">重置密码</button></form>
+        <form method="post" action="<?= h(velmora_base()) ?>/manage/users.php" class="inline reset" autocomplete="off"><input type="hidden" name="op" value="reset"><input type="hidden" name="id" value="<?= $id ?>"><input type="password" name="password" maxlength="72" placeholder="新密码" required> <button type="submit" class="small">重置密码</button></form>
       </td>
     </tr>
     <?php endforeach; ?>
-  </table>
+  </tbody></table>
 </div>
 <?php page_end();

@@ -28,8 +28,8 @@ const VELMORA_CHANGE_ACTIONS = ['add' => '添加', 'update' => '修改', 'delete
 function history_table(array $rows, bool $withRow): string
 {
     $entities = velmora_entities();
-    $out = '<table class="grid history"><tr><th>时间</th><th>用户</th>' . ($withRow ? '<th>类</th><th>主键</th>' : '')
-        . '<th>操作</th><th>修改前 → 修改后</th></tr>';
+    $out = '<table class="grid history"><thead><tr><th>时间</th><th>用户</th>' . ($withRow ? '<th>类</th><th>主键</th>' : '')
+        . '<th>操作</th><th>修改前 → 修改后</th></tr></thead><tbody>';
     foreach ($rows as $row) {
         $out .= '<tr data-action="' . h($row['action']) . '"><td>' . h($row['changedAt']) . '</td><td>' . h($row['adminName']) . '</td>'
             . ($withRow ? '<td>' . h($entities[$row['className']]['friend'] ?? $row['className']) . '</td><td>' . h($row['rowKey']) . '</td>' : '')
@@ -39,7 +39,7 @@ function history_table(array $rows, bool $withRow): string
     if (!$rows) {
         $out .= '<tr class="empty-row"><td colspan="' . ($withRow ? 6 : 4) . '">没有操作记录</td></tr>';
     }
-    return $out . '</table>';
+    return $out . '</tbody></table>';
 }
 
 /* 记录查看页中的“操作记录”：这条记录的全部添加、修改、删除与恢复。 */
