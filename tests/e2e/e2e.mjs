@@ -214,7 +214,7 @@ try {
     await page.fill('#username', 'admin');
     await page.fill('#password', 'admin');
     await navigates(page, () => page.click('button[type=submit]'));
-    equal(new URL(page.url()).pathname, '/changePassword.php', 'page after the first login');
+    equal(new URL(page.url()).pathname, `${APP}/changePassword.php`, 'page after the first login');
     check((await page.locator('.alert.info').textContent()).includes('初始密码'), 'no first-login notice');
     await page.goto(`${BASE}/index.php`);
     await page.waitForURL(/\/changePassword\.php$/);
@@ -237,7 +237,7 @@ try {
     await page.fill('#confirmPassword', NEW_PASSWORD);
     await navigates(page, () => page.click('button[type=submit]'));
     await navigates(page, () => page.locator('#enter').click());
-    equal(new URL(page.url()).pathname, '/index.php', 'page after the password change');
+    equal(new URL(page.url()).pathname, `${APP}/index.php`, 'page after the password change');
     equal(sql("SELECT mustChangePassword FROM t_admin WHERE adminName='admin'"), '0', 'flag after change');
     const hash = sql("SELECT adminPassword FROM t_admin WHERE adminName='admin'");
     const ok = execFileSync('php', ['-r', 'echo password_verify($argv[1], $argv[2]) ? "yes" : "no";', NEW_PASSWORD, hash], { encoding: 'utf8' });
