@@ -23,6 +23,11 @@ namespace {
 
 const QString driverName = QStringLiteral("QMYSQL");
 
+// The generated application's tables of users, roles, row owners, history, trash and sessions.
+const QStringList teamTables = {QStringLiteral("role"), QStringLiteral("role_right"), QStringLiteral("user_role"),
+                                QStringLiteral("row_owner"), QStringLiteral("change_log"), QStringLiteral("trash"),
+                                QStringLiteral("session")};
+
 const QString selectTables = QStringLiteral(
     "select TABLE_NAME, TABLE_COMMENT, TABLE_COLLATION from information_schema.TABLES "
     "where TABLE_SCHEMA=? and TABLE_TYPE='BASE TABLE'");
@@ -266,6 +271,8 @@ private:
                 Warn(QStringLiteral("表 %1 是生成的程序自带的管理员表，不作为类导入").arg(table.name));
             } else if (className.compare(QLatin1String("login_throttle"), Qt::CaseInsensitive) == 0) {
                 Warn(QStringLiteral("表 %1 是生成的程序自带的登录退避表，不作为类导入").arg(table.name));
+            } else if (teamTables.contains(className.toLower())) {
+                Warn(QStringLiteral("表 %1 是生成的程序自带的用户与权限表，不作为类导入").arg(table.name));
             } else if (table.keys.isEmpty()) {
                 Warn(QStringLiteral("表 %1 没有主键，未导入: 每个类需要一个主键成员").arg(table.name));
             } else if (table.keys.size() > 1) {

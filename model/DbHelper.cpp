@@ -77,6 +77,12 @@ enum : int { sqliteIoError = 10, sqliteFull = 13, sqliteCantOpen = 14, sqliteNot
 // Below this much room, an I/O error of the database is the disk's being full.
 constexpr qint64 nearlyFull = 1024 * 1024;
 
+bool nearlyFullVolume(const QString &path)
+{
+    const QStorageInfo volume(QFileInfo(path).absolutePath());
+    return volume.isValid() && volume.bytesAvailable() < nearlyFull;
+}
+
 // SQLite says "database or disk is full" for a write that found no room. Where it must first
 // grow its shared-memory or journal file it says "disk I/O error" or, on opening, may take the
 // file for no database at all; on a disk with next to no room left, those mean the same.
@@ -87,8 +93,7 @@ bool isDiskFull(const QString &path, const QSqlError &error)
         return true;
     if (code != sqliteIoError && code != sqliteCantOpen && code != sqliteNotADatabase)
         return false;
-    const QStorageInfo volume(QFileInfo(path).absolutePath());
-    return volume.isValid() && volume.bytesAvailable() < nearlyFull;
+    return nearlyFullVolume(path);
 }
 
 TDbError diskFullError(const QString &path)
@@ -135,11 +140,6 @@ void execPlain(const QSqlDatabase &db, const QString &sql)
 }
 
 } // namespace
-
-TDbError::TDbError(const QString &message)
-    : std::runtime_error(message.toStdString()), message_(message)
-{
-}
 
 TDbHelper::TDbHelper(QString databaseFile) : databaseFile_(std::move(databaseFile)) {}
 
@@ -208,6 +208,9 @@ QSqlDatabase TDbHelper::GetConnection() const
         missing = schema.Missing(db);
     } catch (const TDbError &) {
         db.close();
+        // Bringing the file up to date writes; on a full disk that is the reason to name.
+        if (nearlyFullVolume(key))
+            throw diskFullError(key);
         throw;
     }
     if (!missing.isEmpty()) {

@@ -1,10 +1,11 @@
 #include "IndexDAO.h"
 
-#include "MemberDAO.h"
 
 #include <QSet>
 
 namespace {
+
+const QString memberNamesOfClass = QStringLiteral("select memberName from t_member where classId=?");
 // Each index with its members in order; an index whose members are all gone comes as one row
 // without a member name.
 const QString selectIndexes = QStringLiteral(
@@ -69,8 +70,9 @@ QHash<int, TClassIndexes> TIndexDAO::Select(const QString &where, int id) const
 void TIndexDAO::SetIndexes(int projectId, int classId, const TClassIndexes &indexes) const
 {
     QSet<QString> names;
-    for (const TMember &member : TMemberDAO(db_).GetMembers(classId))
-        names.insert(member.memberName());
+    QSqlQuery members = db_.OpenQuery(memberNamesOfClass, {classId});
+    while (members.next())
+        names.insert(members.value(0).toString());
     QList<TSqlStatement> statements = DeleteOfClass(classId);
     for (const TClassIndex &index : indexes) {
         statements.append({insertIndex, {projectId, classId, index.indexName, index.indexIsUnique}});

@@ -1,7 +1,5 @@
 #include "MemberDAO.h"
 
-#include "ClassDAO.h"
-
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSqlRecord>
@@ -67,7 +65,10 @@ const QString byProjectClasses =
 const QString byId = QStringLiteral("memberId=?");
 const QString keyByClass = QStringLiteral("memberIsPri=1 and classId=?");
 const QString displayByClass = QStringLiteral("memberIsDisplay=1 and classId=?");
-const QString keyByProjectClass = QStringLiteral("memberIsPri=1 and projectId=? and classId=?");
+// The key member of the first class of the project with the given name.
+const QString keyByProjectClass = QStringLiteral(
+    "memberIsPri=1 and projectId=? and classId=(select classId from t_class where projectId=? "
+    "and className=? order by classId limit 1)");
 
 // The position of each column in the rows of "select * from t_member", found once per query.
 struct TMemberColumns {
@@ -254,8 +255,7 @@ std::optional<TMember> TMemberDAO::GetDisplayMember(int classId) const
 
 std::optional<TMember> TMemberDAO::GetProjectKeyMember(int projectId, const QString &className) const
 {
-    const int classId = TClassDAO(db_).GetClassId(projectId, className);
-    return First(keyByProjectClass, {projectId, classId});
+    return First(keyByProjectClass, {projectId, projectId, className});
 }
 
 QList<TMember> TMemberDAO::Select(const QString &where, const QVariantList &values) const

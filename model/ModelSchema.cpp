@@ -1,6 +1,6 @@
 #include "ModelSchema.h"
 
-#include "DbHelper.h"
+#include "DbError.h"
 
 #include <QFile>
 #include <QHash>

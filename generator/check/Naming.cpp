@@ -2,6 +2,8 @@
 
 #include "ReservedWords.h"
 
+#include <QStringList>
+
 #include <algorithm>
 
 namespace {
@@ -58,6 +60,36 @@ QString PhpStringText(const QString &text)
     result.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
     result.replace(QLatin1Char('\''), QLatin1String("\\'"));
     return result;
+}
+
+QString ReadableName(const QString &name)
+{
+    QStringList words;
+    QString word;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar c = name.at(i);
+        if (c == QLatin1Char('_') || c.isSpace()) {
+            if (!word.isEmpty())
+                words << word;
+            word.clear();
+            continue;
+        }
+        // A new word starts at a capital after a small letter or digit, and at the last
+        // capital of a run that a small letter follows ("HTMLCode": "HTML" "Code").
+        const bool capital = c.isUpper();
+        const QChar before = i > 0 ? name.at(i - 1) : QChar();
+        const bool smallNext = i + 1 < name.size() && name.at(i + 1).isLower();
+        if (!word.isEmpty() && capital && (before.isLower() || before.isDigit() || (before.isUpper() && smallNext))) {
+            words << word;
+            word.clear();
+        }
+        word += c;
+    }
+    if (!word.isEmpty())
+        words << word;
+    for (QString &w : words)
+        w[0] = w.at(0).toUpper();
+    return words.join(QLatin1Char(' '));
 }
 
 QString HtmlText(const QString &text)

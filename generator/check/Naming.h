@@ -14,6 +14,10 @@ QString LowerFirst(const QString &name);
 // {Name}: the first character raised when it is an ASCII small letter a-z, the rest unchanged.
 QString UpperFirst(const QString &name);
 
+// A member name as a label people read: words split at case changes and underscores, each
+// word's first letter raised ("studentId" -> "Student Id", "HTMLCode" -> "HTML Code").
+QString ReadableName(const QString &name);
+
 // A friendly name or comment as written inside a PHP comment. Text that would end the
 // comment ("*/", a line break) or leave PHP mode ("?>") is broken apart; any other text,
 // which is nearly all text, is unchanged.

@@ -132,13 +132,18 @@ QString TDataBaseSql::ColumnDefinition(const TProjectModel &model, const TClassM
          {"comment", TypeRules::SqlStringText(member.memberComment())}});
 }
 
-QString TDataBaseSql::IndexDefinition(const TClassIndex &index)
+QString TDataBaseSql::IndexColumns(const TClassIndex &index)
 {
     QStringList columns;
     for (const QString &member : index.indexMembers)
         columns.append(QLatin1Char('`') + member + QLatin1Char('`'));
+    return columns.join(QLatin1Char(','));
+}
+
+QString TDataBaseSql::IndexDefinition(const TClassIndex &index)
+{
     return FillTemplate(index.indexIsUnique == 1 ? uniqueIndex : plainIndex,
-                        {{"name", index.indexName}, {"columns", columns.join(QLatin1Char(','))}});
+                        {{"name", index.indexName}, {"columns", IndexColumns(index)}});
 }
 
 QString TDataBaseSql::ForeignKeyRules(const TMember &member)

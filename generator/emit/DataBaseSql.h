@@ -45,6 +45,8 @@ public:
                                    const TMember &member, bool asKey);
     // A table's default collation in the character set.
     static QString TableCollation(const QString &charset);
+    // "`a`,`b`": an index's columns as its definition lists them.
+    static QString IndexColumns(const TClassIndex &index);
     // "UNIQUE KEY `name` (`a`,`b`)" or "KEY `name` (`a`)".
     static QString IndexDefinition(const TClassIndex &index);
     // " ON DELETE ..." and " ON UPDATE ..." of a reference, for the rules other than RESTRICT.

@@ -28,6 +28,11 @@ const char readMember[] = R"php(
 		${class}_{name} = ${class}->get{Name}();
 )php";
 
+// A nullable member's value as SQL text: NULL when nothing was entered.
+const char nullableValue[] = R"php(
+		${class}_{name}_sql = ${class}_{name} === null || trim((string)${class}_{name}) === '' ? "NULL" : "{q}${class}_{name}{q}";
+)php";
+
 const char addFooter[] = R"php(
 
 		// 构建sql语句
@@ -55,6 +60,10 @@ const char updateItem[] = R"php(
 )php";
 
 // The line after "new SqlHelper ();" ends with a blank.
+const char updateNullable[] = R"php(
+		$sql = $sql."{sep}{column}=${class}_{name}_sql";
+)php";
+
 const char updateFooter[] = R"php(
 		$sql = $sql." where {keyColumn}={q}${class}_{key}{q}";
 		//调用数据层执行更新操作
@@ -167,6 +176,12 @@ QString selectList(const TClassModel &cls)
     return columns.join(QLatin1Char(','));
 }
 
+// Searched by exact value: the page offers these as a list.
+bool ChosenFromList(const QString &type)
+{
+    return type == MemberType::Enum || type == MemberType::Boolean;
+}
+
 class TServiceWriter {
 public:
     TServiceWriter(const TProjectModel &model, const TClassModel &cls, const QString &prefix)
@@ -212,6 +227,20 @@ private:
 
     QString Quote(const TMember &member) const { return Naming::Quote(model_.ValueStyle(member)); }
 
+    // The key is never nullable: it names the row.
+    static bool Nullable(const TMember &member)
+    {
+        return member.memberIsNullable() == 1 && member.memberIsPri() != 1;
+    }
+
+    void EmitNullableValues(const QList<TMember> &members)
+    {
+        for (const TMember &member : members) {
+            if (Nullable(member))
+                out_.Emit(nullableValue, MemberVars(member).With({{"q", Quote(member)}}));
+        }
+    }
+
     void Add()
     {
         out_.Emit(addHeader, vars_);
@@ -219,6 +248,7 @@ private:
             out_.Emit(readKey, vars_);
         for (const TMember &member : nonKey_)
             out_.Emit(readMember, MemberVars(member));
+        EmitNullableValues(nonKey_);
 
         // A text key leads both lists; an integer key is left to the database.
         const QString cls = Naming::LowerFirst(cls_.className);
@@ -231,9 +261,10 @@ private:
         bool first = integerKey_;
         for (const TMember &member : nonKey_) {
             const QString sep = first ? QString() : QStringLiteral(",");
-            const QString q = Quote(member);
+            const QString q = Nullable(member) ? QString() : Quote(member);
+            const QString sql = Nullable(member) ? QStringLiteral("_sql") : QString();
             columns += sep + Naming::SqlColumn(member);
-            values += sep + q + QLatin1Char('$') + cls + QLatin1Char('_') + member.memberName() + q;
+            values += sep + q + QLatin1Char('$') + cls + QLatin1Char('_') + member.memberName() + sql + q;
             first = false;
         }
         out_.Emit(addFooter, vars_.With({{"columns", columns}, {"values", values}}));
@@ -244,10 +275,11 @@ private:
         out_.Emit(updateHeader, vars_);
         for (const TMember &member : cls_.members)
             out_.Emit(readMember, MemberVars(member));
+        EmitNullableValues(nonKey_);
         out_.Emit(updateSet, vars_);
         bool first = true;
         for (const TMember &member : nonKey_) {
-            out_.Emit(updateItem, MemberVars(member).With({
+            out_.Emit(Nullable(member) ? updateNullable : updateItem, MemberVars(member).With({
                 {"sep", first ? QString() : QStringLiteral(",")}, {"q", Quote(member)}}));
             first = false;
         }
@@ -273,6 +305,8 @@ private:
             const QString type = member.memberType();
             if (type == MemberType::Date || MemberType::IsReference(type))
                 out_.Emit(conditionEqual, MemberVars(member).With({{"q", Quote(member)}}));
+            else if (ChosenFromList(type)) // quoted: the guard reads a bare "0" as "any"
+                out_.Emit(conditionEqual, MemberVars(member).With({{"q", QStringLiteral("'")}}));
             else
                 out_.Emit(conditionLike, MemberVars(member));
         }

@@ -6,6 +6,7 @@
 #include "GenerationRecord.h"
 #include "ProjectModel.h"
 #include "ReadSnapshot.h"
+#include "TeamTables.h"
 #include "TextTemplate.h"
 
 #include <QHash>
@@ -295,12 +296,15 @@ public:
                 pendingRenames.append({before->name, table.name});
         }
         if (from_.prefix != to_.prefix) {
-            for (const char *own : {adminTable, throttleTable}) {
-                const QString name = QString::fromUtf8(own);
+            QList<const char *> own = {adminTable, throttleTable};
+            own.append(QList<const char *>(std::begin(teamTables), std::end(teamTables)));
+            for (const char *table : own) {
+                const QString name = QString::fromUtf8(table);
                 taken.insert(lower(from_.prefix + name));
                 pendingRenames.append({from_.prefix + name, to_.prefix + name});
             }
             renames.Text().Emit(createThrottle, {{"table", from_.prefix + QString::fromUtf8(throttleTable)}});
+            renames.Text().Emit(createTeamTables, {{"prefix", from_.prefix}});
         }
         TStatement rename((QString::fromUtf8(renameHead)));
         for (const auto &pair : orderRenames(pendingRenames, taken))
@@ -405,10 +409,9 @@ private:
         for (const TUpgradeIndex &index : after.indexes) {
             if (!diff_.IndexAdded(after.ClassId(), index.Name()))
                 continue;
-            const QString definition = TDataBaseSql::IndexDefinition(*index.index);
-            alter.Add(FillTemplate(addClassIndex, {{"index", definition}}),
+            alter.Add(FillTemplate(addClassIndex, {{"index", TDataBaseSql::IndexDefinition(*index.index)}}),
                       index.index->indexIsUnique == 1
-                          ? QStringLiteral("警告: 已有各行的 %1 必须互不相同").arg(definition.section(QLatin1Char(' '), 3))
+                          ? QStringLiteral("警告: 已有各行的 (%1) 必须互不相同").arg(TDataBaseSql::IndexColumns(*index.index))
                           : QString());
         }
         if (diff_.CharsetChanged()) {

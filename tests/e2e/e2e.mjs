@@ -7,6 +7,8 @@ import path from 'node:path';
 import { makePng, makeBigJpeg } from './pictures.mjs';
 
 const BASE = process.env.E2E_BASE_URL;
+// The application's own path when it is served from a subfolder ("/school"), else empty.
+const APP = new URL(BASE).pathname.replace(/\/$/, '');
 const OTHER = `http://127.0.0.1:${process.env.E2E_OTHER_PORT}`;
 const OTHER_ROOT = process.env.E2E_OTHER_ROOT;
 const SOCKET = process.env.E2E_DB_SOCKET;
@@ -82,7 +84,8 @@ const browser = await chromium.launch({
     '--disable-background-networking', '--disable-component-update', '--disable-sync', '--lang=zh-CN'],
 });
 const context = await browser.newContext({ viewport: { width: 1280, height: 800 }, locale: 'zh-CN' });
-context.setDefaultTimeout(15000);
+// Generous: on a loaded machine a page may take seconds, and a timeout only delays a real failure.
+context.setDefaultTimeout(60000);
 const page = await context.newPage();
 const confirmations = [];
 page.on('dialog', (dialog) => { confirmations.push(dialog.message()); dialog.accept(); });
@@ -90,13 +93,22 @@ page.on('dialog', (dialog) => { confirmations.push(dialog.message()); dialog.acc
 const main = page.frameLocator('#main');
 const mainFrame = () => page.frame({ name: 'main' });
 const dialog = main.frameLocator('iframe.vo-frame');
+const dialogFrame = () => page.frame({ name: 'vo-frame' });
+
+// Runs the action (a click or a submit) and waits until the page it leads to has loaded in the
+// given page or frame, so that nothing is read from the page before it. Returns the response.
+async function navigates(frame, action) {
+  const [response] = await Promise.all([frame.waitForNavigation({ waitUntil: 'load' }), action()]);
+  return response;
+}
 
 async function shot(name) {
   await page.screenshot({ path: path.join(OUT, SHOT_PREFIX + name), fullPage: true });
 }
 
 async function openMenu(cls, title) {
-  await page.locator(`#menu a[data-class="${cls}"]`).click();
+  // The list may already be showing: wait for its reload, not for the heading of the old one.
+  await navigates(mainFrame(), () => page.locator(`#menu a[data-class="${cls}"]`).click());
   await main.locator('h2', { hasText: title }).waitFor();
 }
 
@@ -106,9 +118,7 @@ async function saveInDialog(opener, fill, screenshot = '') {
   await dialog.locator('form').waitFor();
   await fill(dialog);
   if (screenshot) await shot(screenshot);
-  const reloaded = mainFrame().waitForNavigation({ waitUntil: 'load' });
-  await dialog.locator('button[type=submit]').click();
-  await reloaded;
+  await navigates(mainFrame(), () => dialog.locator('button[type=submit]').click());
   await main.locator('.vo-mask').waitFor({ state: 'detached' });
 }
 
@@ -117,7 +127,8 @@ async function refusedInDialog(opener, fill, screenshot = '') {
   await opener.click();
   await dialog.locator('form').waitFor();
   await fill(dialog);
-  await dialog.locator('button[type=submit]').click();
+  // Loaded, not only parsed: the error page's script turns 回到首页 into closing the overlay.
+  await navigates(dialogFrame(), () => dialog.locator('button[type=submit]').click());
   const reason = (await dialog.locator('#reason').textContent()).trim();
   if (screenshot) await shot(screenshot);
   await dialog.locator('#home').click();
@@ -146,22 +157,18 @@ async function search(fields) {
       await field.fill(value);
     }
   }
-  const loaded = mainFrame().waitForNavigation({ waitUntil: 'load' });
-  await form.locator('button[type=submit]').click();
-  await loaded;
+  await navigates(mainFrame(), () => form.locator('button[type=submit]').click());
 }
 
 const listedNames = () => main.locator('.grid td[data-col=studentName]').allTextContents();
 const summary = async () => (await main.locator('.pager .summary').textContent()).trim();
 
 async function gotoPager(text) {
-  const loaded = mainFrame().waitForNavigation({ waitUntil: 'load' });
-  await main.locator('.pager a', { hasText: text }).first().click();
-  await loaded;
+  await navigates(mainFrame(), () => main.locator('.pager a', { hasText: text }).first().click());
 }
 
 // A request from the application's own pages, made outside the forms (same cookies).
-const own = { Origin: BASE, Referer: `${BASE}/index.php` };
+const own = { Origin: new URL(BASE).origin, Referer: `${BASE}/index.php` };
 
 // ---------------------------------------------------------------- the run
 
@@ -184,16 +191,16 @@ try {
       ['post', '/controller/GradeAction.php', { action: 'add', 'grade[gradeName]': '匿名' }],
       ['post', '/changePassword.php', { oldPassword: 'admin', newPassword: 'x123456', confirmPassword: 'x123456' }],
     ]) {
-      const res = await anon[method](url, { form, headers: own, maxRedirects: 0 });
+      const res = await anon[method](BASE + url, { form, headers: own, maxRedirects: 0 });
       equal(res.status(), 302, `${method} ${url} status`);
-      equal(new URL(res.headers().location, BASE).pathname, '/login.php', `${method} ${url} redirect`);
+      equal(new URL(res.headers().location, BASE).pathname, `${APP}/login.php`, `${method} ${url} redirect`);
     }
     await anon.dispose();
     equal(count('t_Grade'), 0, 'grades after anonymous add');
     equal(sql("SELECT mustChangePassword FROM t_admin WHERE adminName='admin'"), '1', 'password flag');
 
     await page.goto(`${BASE}/controller/StudentAction.php?action=query`);
-    equal(new URL(page.url()).pathname, '/login.php', 'browser lands on');
+    equal(new URL(page.url()).pathname, `${APP}/login.php`, 'browser lands on');
     await page.locator('#username').waitFor();
     await shot('01-login.png');
   });
@@ -201,26 +208,26 @@ try {
   await step('login: a wrong password is refused, the default account must set a new password', async () => {
     await page.fill('#username', 'admin');
     await page.fill('#password', 'wrong');
-    await page.click('button[type=submit]');
+    await navigates(page, () => page.click('button[type=submit]'));
     check((await page.locator('.alert.error').textContent()).includes('用户名或密码不正确'), 'no wrong-password message');
 
     await page.fill('#username', 'admin');
     await page.fill('#password', 'admin');
-    await page.click('button[type=submit]');
-    await page.waitForURL(/\/changePassword\.php$/);
+    await navigates(page, () => page.click('button[type=submit]'));
+    equal(new URL(page.url()).pathname, `${APP}/changePassword.php`, 'page after the first login');
     check((await page.locator('.alert.info').textContent()).includes('初始密码'), 'no first-login notice');
     await page.goto(`${BASE}/index.php`);
     await page.waitForURL(/\/changePassword\.php$/);
     await page.goto(`${BASE}/controller/GradeAction.php?action=query`);
     await page.waitForURL(/\/changePassword\.php$/);
 
-    await page.locator('form[action="/changePassword.php"]').evaluate((form) => { form.noValidate = true; }); // the server's own check
+    await page.locator(`form[action="${APP}/changePassword.php"]`).evaluate((form) => { form.noValidate = true; }); // the server's own check
     await page.fill('#oldPassword', 'admin');
     for (const [weak, reason] of [['1234567', '至少需要 8 个字符'], ['password', '太常见'], ['88888888', '太常见']]) {
       await page.fill('#oldPassword', 'admin');
       await page.fill('#newPassword', weak);
       await page.fill('#confirmPassword', weak);
-      await page.click('button[type=submit]');
+      await navigates(page, () => page.click('button[type=submit]'));
       check((await page.locator('.alert.error').allTextContents()).some((t) => t.includes(reason)), `weak password ${weak} accepted`);
     }
     equal(sql("SELECT mustChangePassword FROM t_admin WHERE adminName='admin'"), '1', 'flag after weak passwords');
@@ -228,9 +235,9 @@ try {
     await page.fill('#oldPassword', 'admin');
     await page.fill('#newPassword', NEW_PASSWORD);
     await page.fill('#confirmPassword', NEW_PASSWORD);
-    await page.click('button[type=submit]');
-    await page.locator('#enter').click();
-    await page.waitForURL(/\/index\.php$/);
+    await navigates(page, () => page.click('button[type=submit]'));
+    await navigates(page, () => page.locator('#enter').click());
+    equal(new URL(page.url()).pathname, `${APP}/index.php`, 'page after the password change');
     equal(sql("SELECT mustChangePassword FROM t_admin WHERE adminName='admin'"), '0', 'flag after change');
     const hash = sql("SELECT adminPassword FROM t_admin WHERE adminName='admin'");
     const ok = execFileSync('php', ['-r', 'echo password_verify($argv[1], $argv[2]) ? "yes" : "no";', NEW_PASSWORD, hash], { encoding: 'utf8' });
@@ -241,9 +248,9 @@ try {
   await step('the start page shows the menu built from the generated classes', async () => {
     equal((await page.locator('.topbar .title').textContent()).trim(), 'school', 'header shows the project name');
     equal((await page.locator('#menu a[data-class]').allTextContents()).map((t) => t.trim()),
-      ['院系管理', '年级管理', '学生管理'], 'menu entries');
+      ["年级管理", "院系管理", "学生管理"], 'menu entries');
     await main.locator('.cards .card').first().waitFor();
-    equal(await main.locator('.cards .card .name').allTextContents(), ['院系', '年级', '学生'], 'overview cards');
+    equal(await main.locator('.cards .card .name').allTextContents(), ['年级', '院系', '学生'], 'overview cards');
     await shot('02-start.png');
   });
 
@@ -304,6 +311,10 @@ try {
 
   await step('the list pages through the rows and keeps the search across pages', async () => {
     await search({ studentName: '', grade: '', department: '', birthday: '' });
+    // Five a page (the session keeps the choice) so that seven rows make two pages.
+    const five = mainFrame().waitForNavigation({ waitUntil: 'load' });
+    await main.locator('#search select[name=pageSize]').selectOption('5');
+    await five;
     equal(await summary(), '共 7 条记录，第 1/2 页', 'unfiltered summary');
     equal((await listedNames()).length, 5, 'rows on page 1');
     // The generated files start with a byte-order mark; none may reach the page (it would force quirks mode).
@@ -338,17 +349,13 @@ try {
     const byScore = (desc) => students.map((s) => s).sort((a, b) => desc ? b.score - a.score : a.score - b.score).map((s) => s.name);
     const heading = () => main.locator('.grid th a[data-sort=score]');
     for (const desc of [false, true]) {
-      const loaded = mainFrame().waitForNavigation({ waitUntil: 'load' });
-      await heading().click();
-      await loaded;
+      await navigates(mainFrame(), () => heading().click());
       equal(await listedNames(), byScore(desc).slice(0, 5), `page 1 by score ${desc ? 'desc' : 'asc'}`);
       await gotoPager('下一页');
       equal(await listedNames(), byScore(desc).slice(5), `page 2 by score ${desc ? 'desc' : 'asc'}`);
       await gotoPager('首页');
     }
-    const sized = mainFrame().waitForNavigation({ waitUntil: 'load' });
-    await main.locator('#search select[name=pageSize]').selectOption('10');
-    await sized;
+    await navigates(mainFrame(), () => main.locator('#search select[name=pageSize]').selectOption('10'));
     equal(await summary(), '共 7 条记录，第 1/1 页', 'ten a page');
     equal(await listedNames(), byScore(true), 'sort kept with the page size');
     await search({ department: '数学系' });
@@ -358,7 +365,7 @@ try {
     for (const bad of ['score desc, (select sleep(3))', 'nosuch', '`score`']) {
       const res = await page.request.get(`${BASE}/controller/StudentAction.php?action=query&sort=${encodeURIComponent(bad)}&pageSize=7`);
       const html = await res.text();
-      check(html.includes('共 7 条记录，第 1/2 页') && !html.includes('alert error'), `sort ${bad} ignored`);
+      check(html.includes('共 7 条记录，第 1/1 页') && !html.includes('alert error'), `sort ${bad} ignored`);
     }
     await search({ department: '' });
   });
@@ -415,7 +422,7 @@ try {
 
     // Changing or deleting a row that is gone is reported as a failure, not as success.
     const reasonAfter = async (res) => {
-      equal(res.headers().location, '/error.php', 'redirect');
+      equal(res.headers().location, `${APP}/error.php`, 'redirect');
       const page2 = await page.request.get(`${BASE}/error.php`);
       return (await page2.text()).match(/<p id="reason">([^<]*)/)[1];
     };
@@ -448,14 +455,14 @@ try {
         <input name="action" value="add"><input name="grade[gradeName]" value="伪造的年级"></form>
       <a id="del" href="${BASE}/controller/StudentAction.php?action=del&studentId=${target}">click</a>`);
     await page.goto(`${OTHER}/forge.html`);
-    const [post] = await Promise.all([page.waitForResponse(`${BASE}/controller/GradeAction.php`), page.evaluate(() => document.getElementById('f').submit())]);
-    equal(post.status(), 403, 'forged POST status');
+    const post = await navigates(page, () => page.evaluate(() => document.getElementById('f').submit()));
+    equal([post.url(), post.status()], [`${BASE}/controller/GradeAction.php`, 403], 'forged POST');
     check((await page.locator('h1').textContent()).includes('请求被拒绝'), 'refusal page');
     equal(count('t_Grade', "gradeName='伪造的年级'"), 0, 'forged grade stored');
 
     await page.goto(`${OTHER}/forge.html`);
-    const [del] = await Promise.all([page.waitForResponse(/action=del/), page.click('#del')]);
-    equal(del.status(), 403, 'forged delete status');
+    const del = await navigates(page, () => page.click('#del'));
+    equal([/action=del/.test(del.url()), del.status()], [true, 403], 'forged delete');
     check(student('李四'), 'forged delete removed the row');
 
     // Without Origin and Referer a data-changing request is refused as well.
@@ -508,26 +515,26 @@ try {
 
     const res = await page.request.post(`${BASE}/controller/StudentAction.php`,
       { form: { action: 'query', grade: '1 OR 1=1' }, headers: own, maxRedirects: 0 });
-    equal([res.status(), res.headers().location], [302, '/error.php'], 'SQL in a numeric search field');
+    equal([res.status(), res.headers().location], [302, `${APP}/error.php`], 'SQL in a numeric search field');
     await page.goto(`${BASE}/error.php`);
     check((await page.locator('#reason').textContent()).includes('必须是数字'), 'numeric refusal reason');
 
     const del = await page.request.post(`${BASE}/controller/StudentAction.php?action=del&studentId=${encodeURIComponent('1 OR 1=1')}`,
       { form: { action: 'del' }, headers: own, maxRedirects: 0 });
-    equal(del.headers().location, '/error.php', 'SQL in the delete key');
+    equal(del.headers().location, `${APP}/error.php`, 'SQL in the delete key');
     const add = await page.request.post(`${BASE}/controller/StudentAction.php`, {
       multipart: { action: 'add', 'student[studentName]': 'x', 'student[age]': '1); DROP TABLE t_Grade; --',
         'student[score]': '1', 'student[birthday]': '2006-01-01', 'student[grade]': '1', 'student[department]': 'CS' },
       headers: own, maxRedirects: 0 });
-    equal(add.headers().location, '/error.php', 'SQL in a numeric form field');
-    const paged = await page.request.get(`${BASE}/controller/StudentAction.php?action=query&pageNow=${encodeURIComponent('2;DROP TABLE t_Student')}`);
+    equal(add.headers().location, `${APP}/error.php`, 'SQL in a numeric form field');
+    const paged = await page.request.get(`${BASE}/controller/StudentAction.php?action=query&pageSize=5&pageNow=${encodeURIComponent('2;DROP TABLE t_Student')}`);
     check((await paged.text()).includes('第 1/2 页'), 'bad page number falls back to page 1');
-    const far = await page.request.get(`${BASE}/controller/StudentAction.php?action=query&pageNow=99`);
+    const far = await page.request.get(`${BASE}/controller/StudentAction.php?action=query&pageSize=5&pageNow=99`);
     check((await far.text()).includes('第 2/2 页'), 'page number past the end shows the last page');
 
     equal(count('t_Student'), rows, 'students after the attempts');
     equal(count('t_Grade'), 2, 'grades after the attempts');
-    equal(sql("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA='school' AND TABLE_NAME <> 't_login_throttle'"), '4', 'tables');
+    equal(sql("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA='school' AND TABLE_NAME IN ('t_Student', 't_Grade', 't_Department', 't_admin')"), '4', 'tables');
   });
 
   await step('a required field left empty is refused in the browser and on the server; bad values are refused by name', async () => {
@@ -556,7 +563,7 @@ try {
     ]) {
       const res = await page.request.post(`${BASE}/controller/StudentAction.php`,
         { multipart: { ...good, [field]: value }, headers: own, maxRedirects: 0 });
-      equal(res.headers().location, '/error.php', `${field}=${value} redirect`);
+      equal(res.headers().location, `${APP}/error.php`, `${field}=${value} redirect`);
       const text = await (await page.request.get(`${BASE}/error.php`)).text();
       check(text.includes(reason), `${field}=${value}: expected ${reason}`);
     }
@@ -582,12 +589,12 @@ try {
     await search({ grade: '' });
   });
 
-  await step('usable at 390 px: the list scrolls sideways, the form fields stack', async () => {
+  await step('usable at 390 px: the list fits as cards, the form fields stack', async () => {
     await page.setViewportSize({ width: 390, height: 844 });
     await page.goto(`${BASE}/index.php`);
     await openMenu('Student', '学生管理');
     const widths = await mainFrame().evaluate(() => [document.documentElement.scrollWidth, document.querySelector('.grid-wrap').scrollWidth > document.querySelector('.grid-wrap').clientWidth]);
-    check(widths[0] <= 390 && widths[1], `page width ${widths[0]}, list scrolls ${widths[1]}`);
+    check(widths[0] <= 390 && !widths[1], `page width ${widths[0]}, list scrolls ${widths[1]}`);
     await shot('08-narrow-list.png');
     await main.locator('#add').click();
     await dialog.locator('form').waitFor();

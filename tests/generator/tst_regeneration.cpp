@@ -380,6 +380,20 @@ void TestRegeneration::snapshotFileIsTheSnapshotAsCompactJson()
     QCOMPARE(back.Charset(), QStringLiteral("utf8mb4"));
     QCOMPARE(back.Classes().first().indexes, cls.indexes);
     QCOMPARE(referenceMember(back.Classes().first().members.last()), referenceMember(other));
+    // One written before the later fields: utf8 tables, no indexes, the members' defaults.
+    QJsonObject older = QJsonDocument(referenceSnapshot(TProjectModel::FromClasses(1, {cls}), text, QString())).object();
+    older.remove(QStringLiteral("tableCharset"));
+    QJsonObject olderClass = older.value(QStringLiteral("classes")).toArray().first().toObject();
+    olderClass.remove(QStringLiteral("indexes"));
+    QJsonObject olderMember = olderClass.value(QStringLiteral("members")).toArray().last().toObject();
+    for (const char *key : {"memberScale", "memberIsUnsigned", "memberIsNullable", "memberOnDelete", "memberEnumValues"})
+        olderMember.remove(QLatin1String(key));
+    olderClass.insert(QStringLiteral("members"), QJsonArray{olderMember});
+    older.insert(QStringLiteral("classes"), QJsonArray{olderClass});
+    const TProjectModel before = TGenerationRecord::SnapshotModel(older);
+    QCOMPARE(before.Charset(), QStringLiteral("utf8"));
+    QVERIFY(before.Classes().first().indexes.isEmpty());
+    QCOMPARE(referenceMember(before.Classes().first().members.first()), referenceMember(member));
 }
 
 // A new output folder is built under a hidden name and moved in at the end; what a killed run

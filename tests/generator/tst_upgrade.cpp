@@ -1,4 +1,4 @@
-#include "generator/run/GenerationError.h"
+#include "generator/output/GenerationError.h"
 #include "generator/check/ProjectModel.h"
 #include "generator/emit/UpgradeSql.h"
 

@@ -1,6 +1,6 @@
 #include "ui/panels/CodeCommands.h"
 
-#include "generator/run/GenerationTarget.h"
+#include "generator/output/GenerationTarget.h"
 #include "generator/check/ModelChecker.h"
 #include "generator/check/ProjectModel.h"
 #include "generator/record/ReadSnapshot.h"
