@@ -152,7 +152,8 @@ class CsvImportPlan
         }
     }
 
-    private function label_of(string $name): string
+    /* 成员的标题。 */
+    public function label_of(string $name): string
     {
         foreach ((array)$this->fields['fields'] as $field) {
             if (is_array($field) && ($field['name'] ?? null) === $name) {

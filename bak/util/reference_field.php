@@ -1,14 +1,14 @@
 <?php
 /*
  * 管理页面中的引用字段：记录不多时是下拉框；引用的表记录很多时（控制器得到 LookupRows）
- * 是查找框，输入文字后由 lookup.php 按显示列查找（js/lookup.js，可以只用键盘操作）。
+ * 是查找框，输入文字后由 manage/lookup.php 按显示列查找（js/lookup.js，可以只用键盘操作）。
  * 查找框里显示的是记录的显示文字，随表单提交的是隐藏项中的主键。
  */
 
 /* 查找框给出候选记录的地址。 */
 function reference_lookup_url(string $class, string $member): string
 {
-    return velmora_url('/lookup.php') . '?' . http_build_query(['class' => $class, 'field' => $member], '', '&', PHP_QUERY_RFC3986);
+    return velmora_url('/manage/lookup.php') . '?' . http_build_query(['class' => $class, 'field' => $member], '', '&', PHP_QUERY_RFC3986);
 }
 
 /* 查找框：文字框（combobox）、带名字的隐藏项和候选列表。 */

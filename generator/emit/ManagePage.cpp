@@ -173,7 +173,7 @@ page_begin('{FriendPhp}管理', 'manage', ['data-reload-url' => $fenyePage->page
 ?>
 <div class="page" id="{class}-list">
   <div class="page-title"><h2>{Friend}管理</h2>
-    <span class="actions"><?php if (velmora_may('{Class}', 'export')): ?><a class="btn plain" id="export" href="<?= h($fenyePage->exportUrl()) ?>">导出</a><?php endif; ?> <?php if (velmora_may('{Class}', 'add') || velmora_may('{Class}', 'edit')): ?><a class="btn plain" id="import" href="<?= h(velmora_url('/import.php?class={Class}')) ?>">导入</a><?php endif; ?> <?php if (velmora_may('{Class}', 'add')): ?><a class="btn" id="add" href="{Class}Action.php?action=query&amp;view=add" data-dialog="添加{Friend}">添加{Friend}</a><?php endif; ?></span></div>
+    <span class="actions"><?php if (velmora_may('{Class}', 'export')): ?><a class="btn plain" id="export" href="<?= h($fenyePage->exportUrl()) ?>">导出</a><?php endif; ?> <?php if (velmora_may('{Class}', 'add') || velmora_may('{Class}', 'edit')): ?><a class="btn plain" id="import" href="<?= h(velmora_url('/manage/import.php?class={Class}')) ?>">导入</a><?php endif; ?> <?php if (velmora_may('{Class}', 'add')): ?><a class="btn" id="add" href="{Class}Action.php?action=query&amp;view=add" data-dialog="添加{Friend}">添加{Friend}</a><?php endif; ?></span></div>
   <form class="panel search-form" method="get" action="{Class}Action.php" id="search">
     <input type="hidden" name="action" value="query">
     <?= $fenyePage->sortFields() ?>

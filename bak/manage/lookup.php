@@ -1,12 +1,12 @@
 <?php
 /*
- * 查找框的候选记录（JSON）：lookup.php?class=类&field=引用型成员&q=文字
+ * 查找框的候选记录（JSON）：manage/lookup.php?class=类&field=引用型成员&q=文字
  * 按所引用的类的显示列查找，先是以这段文字开头的，不够时再加上包含它的，最多 LOOKUP_LIMIT 条：
  * {"items": [{"value": 主键, "text": 显示文字}, ...], "more": 是否还有更多}
  * 需要对该类的查看、添加或修改权限；只能看本人记录的用户只得到这些记录（与下拉框相同）。
  */
 define('VELMORA_OWN_PAGE', true);
-require_once __DIR__ . '/database/SqlHelper.class.php';
+require_once __DIR__ . '/../database/SqlHelper.class.php';
 
 const LOOKUP_LIMIT = 20;
 
