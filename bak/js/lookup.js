@@ -1,7 +1,7 @@
 /*
  * 查找框（引用的表记录很多时代替下拉框）：
  * <div class="lookup" data-lookup="地址"><input role="combobox" ...><input type="hidden" name=...>
- * <div role="listbox" hidden></div><div aria-live="polite"></div></div>
+ * <div aria-live="polite"></div></div>；候选列表（role=listbox）在第一次用到时加上。
  * 输入文字后向 data-lookup 的地址（加上 &q=文字）取候选记录；↑↓ 选择，回车确定，Esc 关闭。
  * 选定的记录的主键写进隐藏项随表单提交；改动文字后必须重新选择。
  */
@@ -12,11 +12,22 @@
 
   function parts(input) {
     var box = input.closest('.lookup');
+    var list = box.querySelector('[role=listbox]');
+    if (!list) {
+      list = document.createElement('div');
+      list.id = input.id + '-list';
+      list.className = 'lookup-list';
+      list.setAttribute('role', 'listbox');
+      list.setAttribute('aria-label', '候选记录');
+      list.hidden = true;
+      box.insertBefore(list, input.nextSibling);
+      input.setAttribute('aria-controls', list.id);
+    }
     return {
       box: box,
       input: input,
       hidden: box.querySelector('input[type=hidden]'),
-      list: box.querySelector('[role=listbox]'),
+      list: list,
       status: box.querySelector('[aria-live]')
     };
   }

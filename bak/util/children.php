@@ -148,6 +148,6 @@ function parent_filter_note(string $class): string
     if (!$parts) {
         return '';
     }
-    return '<div class="alert info parent-filter">只显示' . h(implode('、', $parts)) . '的记录。 <a href="'
+    return '<div class="alert info parent-filter">只显示' . h(implode('、', $parts)) . '的记录。 <a class="btn plain" href="'
         . h(velmora_url('/controller/' . rawurlencode($class) . 'Action.php') . '?action=query') . '">显示全部记录</a></div>';
 }

@@ -11,17 +11,16 @@ function reference_lookup_url(string $class, string $member): string
     return velmora_url('/manage/lookup.php') . '?' . http_build_query(['class' => $class, 'field' => $member], '', '&', PHP_QUERY_RFC3986);
 }
 
-/* 查找框：文字框（combobox）、带名字的隐藏项和候选列表。 */
+/* 查找框：文字框（combobox）与带名字的隐藏项；候选列表由脚本在第一次查找时加上。 */
 function reference_combobox(LookupRows $rows, string $id, string $name, string $value, bool $required,
     string $class, string $member, string $placeholder): string
 {
     $text = $value === '' ? '' : ($rows->display($value) ?? $value);
     return '<div class="lookup" data-lookup="' . h(reference_lookup_url($class, $member)) . '">'
         . '<input type="text" id="' . h($id) . '" role="combobox" aria-autocomplete="list" aria-expanded="false"'
-        . ' aria-controls="' . h($id) . '-list" autocomplete="off" placeholder="' . h($placeholder) . '"'
+        . ' autocomplete="off" placeholder="' . h($placeholder) . '"'
         . ' value="' . h($text) . '"' . ($required ? ' required' : '') . '>'
         . '<input type="hidden" name="' . h($name) . '" value="' . h($value) . '">'
-        . '<div id="' . h($id) . '-list" class="lookup-list" role="listbox" aria-label="候选记录" hidden></div>'
         . '<div class="visually-hidden" aria-live="polite"></div>'
         . '</div>';
 }
