@@ -131,6 +131,7 @@ void TestModelFile::badFilesAreRefusedByPlace_data()
         "classes[0].members[1].memberLength: 应为整数");
     row("fraction", "classes/0/members/1/memberLength", 20.5, "classes[0].members[1].memberLength: 应为整数");
     row("flag beyond 1", "classes/2/members/0/memberIsPri", 2, "classes[2].members[0].memberIsPri: 应为0或1");
+    row("flag below 0", "classes/2/members/1/queryFlag", -1, "classes[2].members[1].queryFlag: 应为0或1");
     row("misspelt key", "classes/1/members/0/memberIsMandatory", 1,
         "classes[1].members[0].memberIsMandatory: 未知的字段");
     row("missing name", "classes/1/members/1/memberName", QJsonValue(QJsonValue::Undefined),
