@@ -5,6 +5,7 @@
 #include "generator/ModelChecker.h"
 #include "generator/ProjectModel.h"
 #include "generator/ReadSnapshot.h"
+#include "model/ClassDAO.h"
 #include "model/DbHelper.h"
 #include "model/ModelFile.h"
 #include "model/ModelStore.h"
@@ -82,14 +83,20 @@ void writeWhole(const QString &path, const QByteArray &bytes)
 
 TModelDocument TModelImport::ReadProject(int projectId, const QString &projectName)
 {
-    const TProjectModel model = [projectId] {
+    TProjectModel model;
+    QHash<int, QPoint> positions;
+    {
         const TReadSnapshot snapshot;
-        return TProjectModel::Load(projectId);
-    }();
+        model = TProjectModel::Load(projectId);
+        positions = TClassDAO().GetDiagramPositions(projectId);
+    }
     TModelDocument document;
     document.projectName = projectName;
-    for (const TClassModel &cls : model.Classes())
-        document.classes.append({cls.className, cls.friendName, cls.members});
+    for (const TClassModel &cls : model.Classes()) {
+        document.classes.append({cls.className, cls.friendName, cls.members, std::nullopt});
+        if (positions.contains(cls.classId))
+            document.classes.last().diagramPosition = positions.value(cls.classId);
+    }
     return document;
 }
 

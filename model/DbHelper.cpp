@@ -81,7 +81,7 @@ struct TRequiredTable {
 };
 const TRequiredTable requiredTables[] = {
     {"t_project", "projectId projectName"},
-    {"t_class", "classId projectId className friendName"},
+    {"t_class", "classId projectId className friendName diagramX diagramY"},
     {"t_member", "memberId projectId classId memberName memberType memberLength memberIsPri "
                  "memberComment memberIsMust memberIsInteger memberIsFloat queryFlag "
                  "memberIsDisplay memberQueryDisplay memberOrder"},
@@ -99,34 +99,55 @@ QStringList columnsOf(const QSqlDatabase &db, const QString &table)
     return present;
 }
 
-// A database written before members could be reordered has no t_member.memberOrder. It gets
-// the column, filled from the id: the order those members have always been listed in.
-// Another connection may be doing the same, so the check is repeated under the write lock.
-void addMemberOrder(const QSqlDatabase &db, const QString &path)
+// Columns added since the first model databases, each with the two statements that give an
+// older file the column.
+struct TColumnUpgrade {
+    const char *table;
+    const char *column;
+    const char *purpose; // named when the upgrade fails
+    const char *statements[2];
+};
+const TColumnUpgrade columnUpgrades[] = {
+    // Before members could be reordered: the order those members have always been listed in.
+    {"t_member", "memberorder", "增加成员顺序列",
+     {"ALTER TABLE t_member ADD COLUMN memberOrder INTEGER NOT NULL DEFAULT 0",
+      "UPDATE t_member SET memberOrder=memberId"}},
+    // Before the model diagram: every box placed by the diagram itself.
+    {"t_class", "diagramx", "增加模型图位置列",
+     {"ALTER TABLE t_class ADD COLUMN diagramX INTEGER",
+      "ALTER TABLE t_class ADD COLUMN diagramY INTEGER"}},
+};
+
+// Gives an older database the columns it lacks. Another connection may be doing the same, so
+// the check is repeated under the write lock.
+void addMissingColumns(const QSqlDatabase &db, const QString &path)
 {
-    const auto lacksColumn = [&] {
-        const QStringList columns = columnsOf(db, QStringLiteral("t_member"));
-        return !columns.isEmpty() && !columns.contains(QLatin1String("memberorder"));
-    };
-    if (!lacksColumn())
-        return;
-    const char *const steps[] = {
-        "BEGIN IMMEDIATE",
-        "ALTER TABLE t_member ADD COLUMN memberOrder INTEGER NOT NULL DEFAULT 0",
-        "UPDATE t_member SET memberOrder=memberId",
-        "COMMIT",
-    };
-    QSqlQuery query(db);
-    for (const char *step : steps) {
-        if (!query.exec(QString::fromLatin1(step))) {
+    for (const TColumnUpgrade &upgrade : columnUpgrades) {
+        const auto lacksColumn = [&] {
+            const QStringList columns = columnsOf(db, QString::fromLatin1(upgrade.table));
+            return !columns.isEmpty() && !columns.contains(QLatin1String(upgrade.column));
+        };
+        if (!lacksColumn())
+            continue;
+        QSqlQuery query(db);
+        const auto failed = [&] {
             const QString reason = query.lastError().text();
             QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-            throw TDbError(QStringLiteral("无法升级模型数据库 %1 (增加成员顺序列): %2").arg(path, reason));
-        }
-        if (qstrcmp(step, "BEGIN IMMEDIATE") == 0 && !lacksColumn()) {
+            return TDbError(QStringLiteral("无法升级模型数据库 %1 (%2): %3")
+                                .arg(path, QString::fromUtf8(upgrade.purpose), reason));
+        };
+        if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
+            throw failed();
+        if (!lacksColumn()) {
             QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-            return;
+            continue;
         }
+        for (const char *statement : upgrade.statements) {
+            if (!query.exec(QString::fromLatin1(statement)))
+                throw failed();
+        }
+        if (!query.exec(QStringLiteral("COMMIT")))
+            throw failed();
     }
 }
 
@@ -248,7 +269,7 @@ QSqlDatabase TDbHelper::GetConnection() const
     // tables and columns the stores read.
     QString missing;
     try {
-        addMemberOrder(db, key);
+        addMissingColumns(db, key);
         missing = findMissingSchema(db);
     } catch (const TDbError &) {
         db.close();

@@ -3,7 +3,10 @@
 #include "Member.h"
 
 #include <QList>
+#include <QPoint>
 #include <QString>
+
+#include <optional>
 
 // One class of a model outside the model database: as a model file holds it, or as it was
 // read from another database. Members keep their order; ids and the project/class ids of the
@@ -12,6 +15,9 @@ struct TModelClass {
     QString className;
     QString friendName;
     QList<TMember> members;
+    // Where the class's box was dragged to in the model diagram; none while the diagram
+    // places it itself.
+    std::optional<QPoint> diagramPosition;
 };
 
 // A whole project outside the model database. A reference member's type names a class of it.

@@ -18,6 +18,10 @@ const QString classesKey = QStringLiteral("classes");
 const QString classNameKey = QStringLiteral("className");
 const QString friendNameKey = QStringLiteral("friendName");
 const QString membersKey = QStringLiteral("members");
+// Written only for a class whose diagram box was dragged, so other models keep their bytes.
+const QString diagramKey = QStringLiteral("diagram");
+const QString xKey = QStringLiteral("x");
+const QString yKey = QStringLiteral("y");
 
 // Every stored field of a member but its ids, with how the file holds it.
 enum class TFieldKind { Text, Number, Flag };
@@ -207,6 +211,16 @@ TModelClass readClass(const QJsonObject &object, int classIndex, QStringList &pr
         }
         cls.members.append(readMember(members.at(m).toObject(), path, problems));
     }
+    const QJsonValue diagram = reader.Take(diagramKey, false);
+    if (diagram.isObject()) {
+        TObjectReader corner(diagram.toObject(), TModelFile::ClassPath(classIndex) + QLatin1Char('.') + diagramKey, problems);
+        const int x = corner.Number(xKey, true, 0, false);
+        const int y = corner.Number(yKey, true, 0, false);
+        corner.RefuseUnknownKeys();
+        cls.diagramPosition = QPoint(x, y);
+    } else if (!diagram.isUndefined()) {
+        reader.Problem(diagramKey, QStringLiteral("应为对象"));
+    }
     reader.RefuseUnknownKeys();
     return cls;
 }
@@ -237,9 +251,12 @@ QByteArray TModelFile::ToJson(const TModelDocument &document)
         QJsonArray members;
         for (const TMember &member : cls.members)
             members.append(memberToJson(member));
-        classes.append(QJsonObject{{classNameKey, cls.className},
-                                   {friendNameKey, cls.friendName},
-                                   {membersKey, members}});
+        QJsonObject object{{classNameKey, cls.className},
+                           {friendNameKey, cls.friendName},
+                           {membersKey, members}};
+        if (cls.diagramPosition)
+            object.insert(diagramKey, QJsonObject{{xKey, cls.diagramPosition->x()}, {yKey, cls.diagramPosition->y()}});
+        classes.append(object);
     }
     const QJsonObject root{{formatKey, FormatName},
                            {versionKey, FormatVersion},

@@ -5,8 +5,8 @@ const QString insertProject = QStringLiteral("insert into t_project(projectName)
 // Ids are never reused (AUTOINCREMENT) and the batch holds the write lock, so the largest id is
 // the row this batch has just added.
 const QString insertClass = QStringLiteral(
-    "insert into t_class(projectId,className,friendName) "
-    "values ((select max(projectId) from t_project),?,?)");
+    "insert into t_class(projectId,className,friendName,diagramX,diagramY) "
+    "values ((select max(projectId) from t_project),?,?,?,?)");
 const QString insertMember = QStringLiteral(
     "insert into t_member(projectId,classId,memberName,memberType,memberLength,memberIsPri,"
     "memberComment,memberIsMust,memberIsInteger,memberIsFloat,queryFlag,memberIsDisplay,"
@@ -20,7 +20,10 @@ int TModelStore::AddProject(const TModelDocument &document, const QString &proje
 {
     QList<TSqlStatement> statements{{insertProject, {projectName}}};
     for (const TModelClass &cls : document.classes) {
-        statements.append({insertClass, {cls.className, cls.friendName}});
+        // No position binds NULL: the diagram places the box itself.
+        const QVariant x = cls.diagramPosition ? QVariant(cls.diagramPosition->x()) : QVariant();
+        const QVariant y = cls.diagramPosition ? QVariant(cls.diagramPosition->y()) : QVariant();
+        statements.append({insertClass, {cls.className, cls.friendName, x, y}});
         for (const TMember &m : cls.members) {
             statements.append({insertMember,
                                {m.memberName(), m.memberType(), m.memberLength(), m.memberIsPri(),

@@ -9,7 +9,11 @@ CREATE TABLE t_class (
     classId    INTEGER PRIMARY KEY AUTOINCREMENT,
     projectId  INTEGER NOT NULL DEFAULT 0,
     className  TEXT NOT NULL DEFAULT '',
-    friendName TEXT NOT NULL DEFAULT ''
+    friendName TEXT NOT NULL DEFAULT '',
+    -- Where the class's box was dragged to in the model diagram (its top-left corner); NULL
+    -- while the diagram places the box itself.
+    diagramX   INTEGER,
+    diagramY   INTEGER
 );
 
 CREATE TABLE t_member (

@@ -34,6 +34,7 @@ private slots:
     void moveMember_data();
     void moveMember();
     void olderDatabaseGainsTheOrderAndKeepsIt();
+    void diagramPlacesStayWithTheirClass();
 
 private:
     int addProject(const QString &name);
@@ -517,6 +518,31 @@ void TestModel::olderDatabaseGainsTheOrderAndKeepsIt()
     members.AddMember(d);
     QVERIFY(members.MoveMember(helper.QueryInteger(QStringLiteral("select max(memberId) from t_member")), -1));
     QCOMPARE(names(), QStringLiteral("a b d c"));
+
+    // The diagram places its boxes itself until one is dragged.
+    const TClassDAO classes(helper);
+    QVERIFY(classes.GetDiagramPositions(1).isEmpty());
+    classes.SetDiagramPositions({{1, QPoint(5, -7)}});
+    QCOMPARE(classes.GetDiagramPositions(1), (QHash<int, QPoint>{{1, QPoint(5, -7)}}));
+}
+
+void TestModel::diagramPlacesStayWithTheirClass()
+{
+    const TClassDAO classes(db_);
+    const int p = addProject(QStringLiteral("p"));
+    const int other = addProject(QStringLiteral("other"));
+    const int a = addClass(p, QStringLiteral("A"));
+    const int b = addClass(p, QStringLiteral("B"));
+    const int c = addClass(other, QStringLiteral("C"));
+    classes.SetDiagramPositions({{a, QPoint(10, 20)}, {c, QPoint(1, 2)}});
+    classes.SetDiagramPositions({{b, QPoint(-30, 0)}});
+    QCOMPARE(classes.GetDiagramPositions(p), (QHash<int, QPoint>{{a, QPoint(10, 20)}, {b, QPoint(-30, 0)}}));
+    // A copy is placed by the diagram, not on top of its source.
+    const int copy = classes.CopyClass(p, a, QStringLiteral("ACopy"), QString());
+    QVERIFY(!classes.GetDiagramPositions(p).contains(copy));
+    classes.ClearDiagramPositions(p);
+    QVERIFY(classes.GetDiagramPositions(p).isEmpty());
+    QCOMPARE(classes.GetDiagramPositions(other), (QHash<int, QPoint>{{c, QPoint(1, 2)}}));
 }
 
 QTEST_GUILESS_MAIN(TestModel)
