@@ -82,7 +82,8 @@ const browser = await chromium.launch({
     '--disable-background-networking', '--disable-component-update', '--disable-sync', '--lang=zh-CN'],
 });
 const context = await browser.newContext({ viewport: { width: 1280, height: 800 }, locale: 'zh-CN' });
-context.setDefaultTimeout(15000);
+// Generous: on a loaded machine a page may take seconds, and a timeout only delays a real failure.
+context.setDefaultTimeout(60000);
 const page = await context.newPage();
 const confirmations = [];
 page.on('dialog', (dialog) => { confirmations.push(dialog.message()); dialog.accept(); });
@@ -90,13 +91,22 @@ page.on('dialog', (dialog) => { confirmations.push(dialog.message()); dialog.acc
 const main = page.frameLocator('#main');
 const mainFrame = () => page.frame({ name: 'main' });
 const dialog = main.frameLocator('iframe.vo-frame');
+const dialogFrame = () => page.frame({ name: 'vo-frame' });
+
+// Runs the action (a click or a submit) and waits until the page it leads to has loaded in the
+// given page or frame, so that nothing is read from the page before it. Returns the response.
+async function navigates(frame, action) {
+  const [response] = await Promise.all([frame.waitForNavigation({ waitUntil: 'load' }), action()]);
+  return response;
+}
 
 async function shot(name) {
   await page.screenshot({ path: path.join(OUT, SHOT_PREFIX + name), fullPage: true });
 }
 
 async function openMenu(cls, title) {
-  await page.locator(`#menu a[data-class="${cls}"]`).click();
+  // The list may already be showing: wait for its reload, not for the heading of the old one.
+  await navigates(mainFrame(), () => page.locator(`#menu a[data-class="${cls}"]`).click());
   await main.locator('h2', { hasText: title }).waitFor();
 }
 
@@ -106,9 +116,7 @@ async function saveInDialog(opener, fill, screenshot = '') {
   await dialog.locator('form').waitFor();
   await fill(dialog);
   if (screenshot) await shot(screenshot);
-  const reloaded = mainFrame().waitForNavigation({ waitUntil: 'load' });
-  await dialog.locator('button[type=submit]').click();
-  await reloaded;
+  await navigates(mainFrame(), () => dialog.locator('button[type=submit]').click());
   await main.locator('.vo-mask').waitFor({ state: 'detached' });
 }
 
@@ -117,7 +125,8 @@ async function refusedInDialog(opener, fill, screenshot = '') {
   await opener.click();
   await dialog.locator('form').waitFor();
   await fill(dialog);
-  await dialog.locator('button[type=submit]').click();
+  // Loaded, not only parsed: the error page's script turns 回到首页 into closing the overlay.
+  await navigates(dialogFrame(), () => dialog.locator('button[type=submit]').click());
   const reason = (await dialog.locator('#reason').textContent()).trim();
   if (screenshot) await shot(screenshot);
   await dialog.locator('#home').click();
@@ -146,18 +155,14 @@ async function search(fields) {
       await field.fill(value);
     }
   }
-  const loaded = mainFrame().waitForNavigation({ waitUntil: 'load' });
-  await form.locator('button[type=submit]').click();
-  await loaded;
+  await navigates(mainFrame(), () => form.locator('button[type=submit]').click());
 }
 
 const listedNames = () => main.locator('.grid td[data-col=studentName]').allTextContents();
 const summary = async () => (await main.locator('.pager .summary').textContent()).trim();
 
 async function gotoPager(text) {
-  const loaded = mainFrame().waitForNavigation({ waitUntil: 'load' });
-  await main.locator('.pager a', { hasText: text }).first().click();
-  await loaded;
+  await navigates(mainFrame(), () => main.locator('.pager a', { hasText: text }).first().click());
 }
 
 // A request from the application's own pages, made outside the forms (same cookies).
@@ -201,13 +206,13 @@ try {
   await step('login: a wrong password is refused, the default account must set a new password', async () => {
     await page.fill('#username', 'admin');
     await page.fill('#password', 'wrong');
-    await page.click('button[type=submit]');
+    await navigates(page, () => page.click('button[type=submit]'));
     check((await page.locator('.alert.error').textContent()).includes('用户名或密码不正确'), 'no wrong-password message');
 
     await page.fill('#username', 'admin');
     await page.fill('#password', 'admin');
-    await page.click('button[type=submit]');
-    await page.waitForURL(/\/changePassword\.php$/);
+    await navigates(page, () => page.click('button[type=submit]'));
+    equal(new URL(page.url()).pathname, '/changePassword.php', 'page after the first login');
     check((await page.locator('.alert.info').textContent()).includes('初始密码'), 'no first-login notice');
     await page.goto(`${BASE}/index.php`);
     await page.waitForURL(/\/changePassword\.php$/);
@@ -220,7 +225,7 @@ try {
       await page.fill('#oldPassword', 'admin');
       await page.fill('#newPassword', weak);
       await page.fill('#confirmPassword', weak);
-      await page.click('button[type=submit]');
+      await navigates(page, () => page.click('button[type=submit]'));
       check((await page.locator('.alert.error').allTextContents()).some((t) => t.includes(reason)), `weak password ${weak} accepted`);
     }
     equal(sql("SELECT mustChangePassword FROM t_admin WHERE adminName='admin'"), '1', 'flag after weak passwords');
@@ -228,9 +233,9 @@ try {
     await page.fill('#oldPassword', 'admin');
     await page.fill('#newPassword', NEW_PASSWORD);
     await page.fill('#confirmPassword', NEW_PASSWORD);
-    await page.click('button[type=submit]');
-    await page.locator('#enter').click();
-    await page.waitForURL(/\/index\.php$/);
+    await navigates(page, () => page.click('button[type=submit]'));
+    await navigates(page, () => page.locator('#enter').click());
+    equal(new URL(page.url()).pathname, '/index.php', 'page after the password change');
     equal(sql("SELECT mustChangePassword FROM t_admin WHERE adminName='admin'"), '0', 'flag after change');
     const hash = sql("SELECT adminPassword FROM t_admin WHERE adminName='admin'");
     const ok = execFileSync('php', ['-r', 'echo password_verify($argv[1], $argv[2]) ? "yes" : "no";', NEW_PASSWORD, hash], { encoding: 'utf8' });
@@ -338,17 +343,13 @@ try {
     const byScore = (desc) => students.map((s) => s).sort((a, b) => desc ? b.score - a.score : a.score - b.score).map((s) => s.name);
     const heading = () => main.locator('.grid th a[data-sort=score]');
     for (const desc of [false, true]) {
-      const loaded = mainFrame().waitForNavigation({ waitUntil: 'load' });
-      await heading().click();
-      await loaded;
+      await navigates(mainFrame(), () => heading().click());
       equal(await listedNames(), byScore(desc).slice(0, 5), `page 1 by score ${desc ? 'desc' : 'asc'}`);
       await gotoPager('下一页');
       equal(await listedNames(), byScore(desc).slice(5), `page 2 by score ${desc ? 'desc' : 'asc'}`);
       await gotoPager('首页');
     }
-    const sized = mainFrame().waitForNavigation({ waitUntil: 'load' });
-    await main.locator('#search select[name=pageSize]').selectOption('10');
-    await sized;
+    await navigates(mainFrame(), () => main.locator('#search select[name=pageSize]').selectOption('10'));
     equal(await summary(), '共 7 条记录，第 1/1 页', 'ten a page');
     equal(await listedNames(), byScore(true), 'sort kept with the page size');
     await search({ department: '数学系' });
@@ -448,14 +449,14 @@ try {
         <input name="action" value="add"><input name="grade[gradeName]" value="伪造的年级"></form>
       <a id="del" href="${BASE}/controller/StudentAction.php?action=del&studentId=${target}">click</a>`);
     await page.goto(`${OTHER}/forge.html`);
-    const [post] = await Promise.all([page.waitForResponse(`${BASE}/controller/GradeAction.php`), page.evaluate(() => document.getElementById('f').submit())]);
-    equal(post.status(), 403, 'forged POST status');
+    const post = await navigates(page, () => page.evaluate(() => document.getElementById('f').submit()));
+    equal([post.url(), post.status()], [`${BASE}/controller/GradeAction.php`, 403], 'forged POST');
     check((await page.locator('h1').textContent()).includes('请求被拒绝'), 'refusal page');
     equal(count('t_Grade', "gradeName='伪造的年级'"), 0, 'forged grade stored');
 
     await page.goto(`${OTHER}/forge.html`);
-    const [del] = await Promise.all([page.waitForResponse(/action=del/), page.click('#del')]);
-    equal(del.status(), 403, 'forged delete status');
+    const del = await navigates(page, () => page.click('#del'));
+    equal([/action=del/.test(del.url()), del.status()], [true, 403], 'forged delete');
     check(student('李四'), 'forged delete removed the row');
 
     // Without Origin and Referer a data-changing request is refused as well.

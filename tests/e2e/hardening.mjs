@@ -77,12 +77,12 @@ try {
 
   await step('a GET logout and a cross-origin logout leave the session alive', async () => {
     const context = await browser.newContext();
+    context.setDefaultTimeout(60000); // a loaded machine may take seconds for a page
     const page = await context.newPage();
     await page.goto(`${BASE}/login.php`);
     await page.fill('#username', 'admin');
     await page.fill('#password', password);
-    await page.click('button[type=submit]');
-    await page.waitForURL(/\/index\.php$/);
+    await Promise.all([page.waitForURL(/\/index\.php$/), page.click('button[type=submit]')]);
     fs.writeFileSync(path.join(OTHER_ROOT, 'logout.html'), `<!DOCTYPE html><meta charset="UTF-8">
       <img src="${BASE}/logout.php"><form id="f" method="post" action="${BASE}/logout.php"></form>`);
     await page.goto(`${OTHER}/logout.html`, { waitUntil: 'load' });

@@ -146,12 +146,9 @@ shop_pid=$!
 # A second site on another port: the origin of the forged requests.
 php -S "127.0.0.1:$other_port" -t "$scratch/other" > "$scratch/other-server.log" 2>&1 &
 other_pid=$!
-for port in "$web_port" "$other_port" "$shop_port"; do
-  for _ in $(seq 1 50); do
-    php -r 'exit(@fsockopen("127.0.0.1", (int)$argv[1]) ? 0 : 1);' "$port" && break
-    sleep 0.2
-  done
-done
+wait_for_port "$web_port" "$php_pid" "$scratch/php-server.log"
+wait_for_port "$shop_port" "$shop_pid" "$scratch/php-shop-server.log"
+wait_for_port "$other_port" "$other_pid" "$scratch/other-server.log"
 
 echo "== the generation record and hidden files are refused"
 record_key="$(basename "$(ls -d "$project"/.velmora/*/ | head -n 1)")"
@@ -232,11 +229,7 @@ CONF
 # In a session of its own: stopping Apache signals its whole process group, which must not be this script.
 setsid apache2 -f "$apache_dir/apache2.conf" -DFOREGROUND > "$apache_dir/apache.out" 2>&1 &
 apache_pid=$!
-for _ in $(seq 1 50); do
-  php -r 'exit(@fsockopen("127.0.0.1", (int)$argv[1]) ? 0 : 1);' "$apache_port" && break
-  kill -0 "$apache_pid" 2>/dev/null || { cat "$apache_dir/apache.out" "$apache_dir/error.log" 2>/dev/null; fail "Apache did not start"; }
-  sleep 0.2
-done
+wait_for_port "$apache_port" "$apache_pid" "$apache_dir/apache.out"
 
 echo "== driving the application in Chromium"
 export E2E_BASE_URL="http://127.0.0.1:$web_port"

@@ -14,10 +14,16 @@ const browser = await chromium.launch({
   args: ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run', '--lang=zh-CN'],
 });
 const page = await browser.newPage({ viewport: { width: 1280, height: 800 }, locale: 'zh-CN' });
-page.setDefaultTimeout(15000);
+page.setDefaultTimeout(60000); // a loaded machine may take seconds for a page
 page.on('dialog', (d) => d.accept());
 const main = page.frameLocator('#main');
 const dialog = main.frameLocator('iframe.vo-frame');
+const mainFrame = () => page.frame({ name: 'main' });
+
+// Runs the action and waits until the page it leads to has loaded in the given page or frame.
+async function navigates(frame, action) {
+  await Promise.all([frame.waitForNavigation({ waitUntil: 'load' }), action()]);
+}
 
 // Each class: its menu entry, the form filled for one new row, and the row's text in the list.
 const classes = [
@@ -48,20 +54,20 @@ try {
     await page.goto(`${BASE}/login.php`);
     await page.fill('#username', 'admin');
     await page.fill('#password', 'admin');
-    await page.click('button[type=submit]');
-    await page.waitForURL(/changePassword\.php$/);
+    await navigates(page, () => page.click('button[type=submit]'));
+    if (!page.url().endsWith('/changePassword.php')) throw new Error(`page after the first login: ${page.url()}`);
     for (const id of ['#oldPassword', '#newPassword', '#confirmPassword'])
       await page.fill(id, id === '#oldPassword' ? 'admin' : 'Shop#2026');
-    await page.click('button[type=submit]');
-    await page.locator('#enter').click();
-    await page.waitForURL(/\/index\.php$/);
+    await navigates(page, () => page.click('button[type=submit]'));
+    await navigates(page, () => page.locator('#enter').click());
+    if (!page.url().endsWith('/index.php')) throw new Error(`page after the password change: ${page.url()}`);
     const title = (await page.locator('.topbar .title').textContent()).trim();
     if (title !== 'shop') throw new Error(`header title: ${title}`);
   });
 
   for (const c of classes) {
     await step(`${c.cls}: the page loads, a row is added and listed`, async () => {
-      await page.locator(`#menu a[data-class="${c.cls}"]`).click();
+      await navigates(mainFrame(), () => page.locator(`#menu a[data-class="${c.cls}"]`).click());
       await main.locator('h2', { hasText: c.title }).waitFor();
       await main.locator('#add').click();
       await dialog.locator('form').waitFor();
@@ -70,9 +76,7 @@ try {
         if (await field.evaluate((el) => el.tagName) === 'SELECT') await field.selectOption({ label: value });
         else await field.fill(value);
       }
-      const reloaded = page.frame({ name: 'main' }).waitForNavigation({ waitUntil: 'load' });
-      await dialog.locator('button[type=submit]').click();
-      await reloaded;
+      await navigates(mainFrame(), () => dialog.locator('button[type=submit]').click());
       const cells = await main.locator('.grid td').allTextContents();
       if (!cells.some((t) => t.trim() === c.listed)) throw new Error(`${c.listed} not listed: ${cells.join('|')}`);
       await page.screenshot({ path: path.join(OUT, `shop-${c.cls}.png`), fullPage: true });

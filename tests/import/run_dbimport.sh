@@ -122,10 +122,7 @@ web_port="$(free_port)"
 php -d output_buffering=4096 -d display_errors=0 -d log_errors=1 -d error_log="$scratch/php-error.log" \
   -S "127.0.0.1:$web_port" -t "$project" "$project/util/router.php" > "$scratch/php-server.log" 2>&1 &
 php_pid=$!
-for _ in $(seq 1 50); do
-  php -r 'exit(@fsockopen("127.0.0.1", (int)$argv[1]) ? 0 : 1);' "$web_port" && break
-  sleep 0.2
-done
+wait_for_port "$web_port" "$php_pid" "$scratch/php-server.log"
 php "$here/manage_pages.php" "http://127.0.0.1:$web_port" "$scratch/shop.json" || fail "a management page did not load"
 if grep -E 'PHP (Warning|Notice|Deprecated|Fatal error|Parse error)|Uncaught' "$scratch/php-error.log" 2>/dev/null; then
   fail "PHP logged the problems above"

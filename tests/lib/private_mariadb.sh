@@ -1,7 +1,8 @@
 # A private MariaDB server for one test script: its own data folder and socket below the
 # script's scratch folder, listening only on a free loopback port. Source this file after
 # setting $scratch and defining fail(); call private_mariadb_stop from the EXIT trap.
-# Sets db_pid, db_port and db_socket.
+# Sets db_pid, db_port and db_socket. Also the helpers free_port and wait_for_port for the
+# script's other servers.
 
 # mariadbd and mariadb-install-db live in sbin, which a user's PATH may lack.
 PATH="$PATH:/usr/sbin:/sbin"
@@ -9,6 +10,20 @@ db_pid=""
 
 free_port() {
   php -r '$s = stream_socket_server("tcp://127.0.0.1:0"); $n = stream_socket_get_name($s, false); echo substr($n, strrpos($n, ":") + 1);'
+}
+
+# wait_for_port PORT PID LOG: waits until the server PID listens on the loopback PORT. A server
+# that exits first (for example because another program took the port) or stays silent for a
+# minute fails the script with its log.
+wait_for_port() {
+  local port="$1" pid="$2" log="$3"
+  for _ in $(seq 1 300); do
+    php -r 'exit(@fsockopen("127.0.0.1", (int)$argv[1]) ? 0 : 1);' "$port" && return 0
+    kill -0 "$pid" 2>/dev/null || { cat "$log" >&2; fail "the server on port $port exited"; }
+    sleep 0.2
+  done
+  cat "$log" >&2
+  fail "nothing listened on port $port within a minute"
 }
 
 private_mariadb_start() {
