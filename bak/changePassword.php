@@ -31,27 +31,31 @@ if (($_SERVER['REQUEST_METHOD'] ?? 'GET') === 'POST') {
         $table = velmora_admin_table();
         $id = (int)$_SESSION['velmora_admin_id'];
         $rows = $db->query_prepared('SELECT adminPassword FROM ' . $table . ' WHERE adminId = ?', [$id]);
-        if (!$rows) {
-            $errors[] = $db->error !== '' ? $db->error : '当前账号已不存在，请重新登录。';
+        if ($rows === null) {
+            $errors[] = $db->error !== '' ? $db->error : '数据库操作失败。';
+        } elseif (!$rows) {
+            $errors[] = '当前账号已不存在，请重新登录。';
         } elseif (!password_verify($old, (string)$rows[0]['adminPassword'])) {
             $errors[] = '原密码不正确。';
             usleep(400000);
         } else {
             // 会话版本加一：这个账号在其他地方的会话随之失效，本会话记下新的版本。
+            $hash = password_hash($new, PASSWORD_DEFAULT);
             $n = $db->execute_prepared(
                 'UPDATE ' . $table . ' SET adminPassword = ?, mustChangePassword = 0, sessionVersion = sessionVersion + 1 WHERE adminId = ?',
-                [password_hash($new, PASSWORD_DEFAULT), $id]
+                [$hash, $id]
             );
-            if ($n < 0) {
-                $db->error = '';
+            if ($n < 0 && $db->errno === 1054) {
+                // 较早的数据库还没有 sessionVersion 列，而数据库用户又无权补上它。
                 $n = $db->execute_prepared(
                     'UPDATE ' . $table . ' SET adminPassword = ?, mustChangePassword = 0 WHERE adminId = ?',
-                    [password_hash($new, PASSWORD_DEFAULT), $id]
+                    [$hash, $id]
                 );
             }
             if ($n < 0) {
                 $errors[] = $db->error !== '' ? $db->error : '保存新密码失败。';
             } else {
+                // 读不到新的版本时本会话也随之结束，用新密码重新登录即可。
                 $version = $db->query_prepared('SELECT * FROM ' . $table . ' WHERE adminId = ?', [$id]);
                 $_SESSION['velmora_session_version'] = (int)($version[0]['sessionVersion'] ?? 0);
                 velmora_log('账号 ' . ($_SESSION['velmora_admin_name'] ?? '') . ' 修改了密码，其他会话随之结束');

@@ -5,6 +5,7 @@ require_once __DIR__ . '/database/SqlHelper.class.php';
 require_once __DIR__ . '/util/util.php';
 
 $db = new SqlHelper();
+$dbError = $db->error;
 $cards = [];
 foreach (velmora_entities() as $class => $info) {
     if (!is_file(__DIR__ . '/controller/' . $class . 'Action.php')) {
@@ -14,10 +15,12 @@ foreach (velmora_entities() as $class => $info) {
     if (preg_match('/^[A-Za-z0-9_]+$/', $info['table'])) {
         $rows = $db->query_prepared('SELECT COUNT(*) AS n FROM `' . $info['table'] . '`');
         $count = $rows ? (int)$rows[0]['n'] : null;
+        if ($rows === null && $dbError === '') {
+            $dbError = $db->error;
+        }
     }
     $cards[] = ['class' => $class, 'label' => $info['friend'], 'count' => $count];
 }
-$dbError = $db->error;
 $db->close_connect();
 page_begin('首页');
 ?>

@@ -87,8 +87,21 @@ const char addForeignKey[] =
     "ADD CONSTRAINT `{name}` FOREIGN KEY (`{column}`) REFERENCES `{refTable}` (`{refKey}`)";
 const char afterColumn[] = "AFTER `{name}`";
 
-// The application's own table, which the script template creates under the prefix.
+// The application's own tables, which the script template creates under the prefix.
 const char adminTable[] = "admin";
+const char throttleTable[] = "login_throttle";
+
+// A database made by an older script has the throttle table only once someone has logged in;
+// made here under the old prefix, it can be renamed with the others.
+const char createThrottle[] = R"sql(
+CREATE TABLE IF NOT EXISTS `{table}` (
+  `subject` varchar(200) COLLATE utf8mb4_bin NOT NULL COMMENT 'user:用户名 或 addr:地址',
+  `failures` int NOT NULL DEFAULT 0 COMMENT '连续失败次数',
+  `lastFailure` bigint NOT NULL DEFAULT 0 COMMENT '最后一次失败的时间（Unix 秒）',
+  `lockedUntil` bigint NOT NULL DEFAULT 0 COMMENT '暂停登录到（Unix 秒）',
+  PRIMARY KEY (`subject`)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin ;
+)sql";
 
 // The name the server gives the n-th unnamed foreign key of a table, which is what the table
 // script leaves; an upgrade writes it explicitly so the next upgrade can find it again.
@@ -477,9 +490,12 @@ public:
                 pendingRenames.append({before->name, table.name});
         }
         if (from_.prefix != to_.prefix) {
-            const QString admin = QString::fromUtf8(adminTable);
-            taken.insert(lower(from_.prefix + admin));
-            pendingRenames.append({from_.prefix + admin, to_.prefix + admin});
+            for (const char *own : {adminTable, throttleTable}) {
+                const QString name = QString::fromUtf8(own);
+                taken.insert(lower(from_.prefix + name));
+                pendingRenames.append({from_.prefix + name, to_.prefix + name});
+            }
+            renames.Text().Emit(createThrottle, {{"table", from_.prefix + QString::fromUtf8(throttleTable)}});
         }
         TStatement rename((QString::fromUtf8(renameHead)));
         for (const auto &pair : orderRenames(pendingRenames, taken))

@@ -209,6 +209,8 @@ private:
                 Warn(QStringLiteral("表 %1 去掉前缀后没有名称，未导入").arg(table.name));
             } else if (className.compare(QLatin1String("admin"), Qt::CaseInsensitive) == 0) {
                 Warn(QStringLiteral("表 %1 是生成的程序自带的管理员表，不作为类导入").arg(table.name));
+            } else if (className.compare(QLatin1String("login_throttle"), Qt::CaseInsensitive) == 0) {
+                Warn(QStringLiteral("表 %1 是生成的程序自带的登录退避表，不作为类导入").arg(table.name));
             } else if (table.keys.isEmpty()) {
                 Warn(QStringLiteral("表 %1 没有主键，未导入: 每个类需要一个主键成员").arg(table.name));
             } else if (table.keys.size() > 1) {

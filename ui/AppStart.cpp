@@ -1,4 +1,4 @@
-#include "AppStart.h"
+#include "ui/AppStart.h"
 
 #include <QApplication>
 #include <QLibraryInfo>

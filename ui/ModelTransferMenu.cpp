@@ -1,7 +1,7 @@
-#include "ModelTransferMenu.h"
+#include "ui/ModelTransferMenu.h"
 
-#include "FormImportDatabase.h"
-#include "UserInteraction.h"
+#include "ui/dialogs/FormImportDatabase.h"
+#include "ui/UserInteraction.h"
 
 #include "import/ImportError.h"
 #include "import/ModelImport.h"

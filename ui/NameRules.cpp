@@ -1,4 +1,4 @@
-#include "NameRules.h"
+#include "ui/NameRules.h"
 
 #include "generator/ModelChecker.h"
 

@@ -1,4 +1,4 @@
-#include "ProjectSettings.h"
+#include "ui/ProjectSettings.h"
 
 #include <QDir>
 #include <QSettings>

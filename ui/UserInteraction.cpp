@@ -1,6 +1,6 @@
-#include "UserInteraction.h"
+#include "ui/UserInteraction.h"
 
-#include "FormRegenerationPreview.h"
+#include "ui/dialogs/FormRegenerationPreview.h"
 
 #include <QDesktopServices>
 #include <QFileDialog>

@@ -1,6 +1,6 @@
-#include "AppStart.h"
-#include "MainForm.h"
-#include "UserInteraction.h"
+#include "ui/AppStart.h"
+#include "ui/MainForm.h"
+#include "ui/UserInteraction.h"
 #include "model/DbHelper.h"
 
 #include <QApplication>

@@ -4,7 +4,8 @@
  *
  * 加载本文件时先运行请求守卫（util/guard.php），见该文件的说明。
  * 数据库错误不会以 PHP 异常的形式抛出：失败的操作返回失败值，原因写入 PHP 错误日志，
- * 修改数据失败时还会把简短的中文原因交给 /error.php 显示。
+ * 修改数据失败时还会把简短的中文原因交给 /error.php 显示。生成的页面分不清“查询失败”与
+ * “没有记录”，所以它们的查询（execute_dql2）失败时直接转到 /error.php。
  */
 require_once __DIR__ . '/../util/guard.php';
 
@@ -16,10 +17,12 @@ class SqlHelper
     public $conn = null;
     /** 最近一次失败的原因（中文），成功时为空 */
     public $error = '';
+    /** 最近一次失败的服务器错误号，不是服务器报告的失败时为 0 */
+    public $errno = 0;
 
     public function __construct()
     {
-        // 连接设置与字符集检查见 util/guard.php 中的 velmora_connect()。
+        // 连接设置与字符集检查见 util/settings.php 中的 velmora_connect()。
         $conn = velmora_connect($reason, $detail);
         if ($conn === null) {
             $this->fail((string)$reason, (string)$detail, false);
@@ -87,12 +90,31 @@ class SqlHelper
         }
     }
 
-    /* 执行查询，返回全部记录，每条记录是以列名为键的数组；失败时返回空数组。 */
+    /*
+     * 执行查询，返回全部记录，每条记录是以列名为键的数组；失败时返回空数组。
+     * 请求生成的页面时，失败则转到 /error.php 显示原因，页面不会当作没有记录继续下去。
+     */
     public function execute_dql2($sql)
+    {
+        $rows = $this->fetch_rows($sql);
+        if ($rows === null) {
+            if (PHP_SAPI !== 'cli' && !defined('VELMORA_OWN_PAGE')) {
+                velmora_fail($this->error !== '' ? $this->error : '数据库查询失败。');
+            }
+            return [];
+        }
+        return $rows;
+    }
+
+    /* 执行查询并取出全部记录；失败时返回 null。 */
+    private function fetch_rows($sql): ?array
     {
         $res = $this->execute_dql($sql);
         if (!($res instanceof mysqli_result)) {
-            return [];
+            if ($this->error === '') {
+                $this->error = '数据库查询失败。';
+            }
+            return null;
         }
         $rows = $res->fetch_all(MYSQLI_ASSOC);
         $res->free();
@@ -115,11 +137,9 @@ class SqlHelper
         $exporting = method_exists($fenyePage, 'exporting') && $fenyePage->exporting();
         $pageNow = max(1, (int)$fenyePage->pageNow);
         $count = 0;
-        $res = $this->execute_dql($sql2);
-        if ($res instanceof mysqli_result) {
-            $row = $res->fetch_row();
-            $count = $row ? (int)$row[0] : 0;
-            $res->free();
+        $counted = $this->fetch_rows($sql2);
+        if ($counted !== null) {
+            $count = $counted ? (int)reset($counted[0]) : 0;
         } else {
             $fenyePage->error = $this->error;
         }
@@ -133,8 +153,9 @@ class SqlHelper
             $sql1 = preg_replace($limit, '', (string)$sql1) . $order
                 . ($exporting ? '' : ' limit ' . (($pageNow - 1) * $pageSize) . ',' . $pageSize);
         }
-        $rows = $count > 0 ? $this->execute_dql2($sql1) : [];
-        if ($this->error !== '') {
+        $rows = $count > 0 ? $this->fetch_rows($sql1) : [];
+        if ($rows === null) {
+            $rows = [];
             $fenyePage->error = $this->error;
         }
         $fenyePage->pageNow = $pageNow;
@@ -147,14 +168,17 @@ class SqlHelper
         }
     }
 
-    /* 表的列名（按表中顺序）与主键列；表名只接受字母、数字和下划线。 */
-    public function table_columns(string $table): array
+    /* 表的列名（按表中顺序）与主键列；表名只接受字母、数字和下划线。查询失败时返回 null。 */
+    public function table_columns(string $table): ?array
     {
         if (!preg_match('/^[A-Za-z0-9_$]+$/', $table)) {
             return ['columns' => [], 'key' => []];
         }
         $rows = $this->query_prepared('SELECT COLUMN_NAME, COLUMN_KEY FROM information_schema.COLUMNS'
             . ' WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = ? ORDER BY ORDINAL_POSITION', [$table]);
+        if ($rows === null) {
+            return null;
+        }
         $columns = [];
         $key = [];
         foreach ($rows as $row) {
@@ -174,6 +198,10 @@ class SqlHelper
             return '';
         }
         $table = $this->table_columns($m[1]);
+        if ($table === null) {
+            $fenyePage->error = $this->error;
+            return '';
+        }
         if (!in_array($sort['column'], $table['columns'], true)) {
             return '';
         }
@@ -192,17 +220,31 @@ class SqlHelper
         return $order;
     }
 
-    /* 框架自带页面使用的预处理查询：参数按顺序绑定为字符串。返回全部记录。 */
-    public function query_prepared(string $sql, array $params = []): array
+    /*
+     * 框架自带页面使用的预处理查询：参数按顺序绑定为字符串。返回全部记录；
+     * 任何一步（准备、绑定、执行、取结果）失败时返回 null，原因在 error 与 errno 中，并写入日志。
+     */
+    public function query_prepared(string $sql, array $params = []): ?array
     {
         $stmt = $this->run_prepared($sql, $params);
         if ($stmt === null) {
-            return [];
+            return null;
         }
-        $res = $stmt->get_result();
-        $rows = $res instanceof mysqli_result ? $res->fetch_all(MYSQLI_ASSOC) : [];
-        $stmt->close();
-        return $rows;
+        try {
+            // 死锁等错误可能在取结果时才报告。
+            $res = $stmt->get_result();
+            if (!($res instanceof mysqli_result)) {
+                $this->fail_statement($stmt, $sql);
+                return null;
+            }
+            $rows = $res->fetch_all(MYSQLI_ASSOC);
+            $res->free();
+            $stmt->close();
+            return $rows;
+        } catch (Throwable $e) {
+            $this->fail_thrown($e, $sql);
+            return null;
+        }
     }
 
     /* 预处理的修改语句，返回受影响的行数；失败时返回 -1。 */
@@ -215,6 +257,27 @@ class SqlHelper
         $n = (int)$stmt->affected_rows;
         $stmt->close();
         return $n;
+    }
+
+    /*
+     * 在一个事务中运行 $work($this)：它返回 null 表示数据库操作失败，其他值原样返回。
+     * 因死锁或等锁超时而失败时整个事务重来，最多 $attempts 次；失败时回滚并返回 null。
+     */
+    public function in_transaction(callable $work, int $attempts = 4)
+    {
+        for ($attempt = 1; ; $attempt++) {
+            $result = $this->run_control('START TRANSACTION') ? $work($this) : null;
+            if ($result !== null && $this->run_control('COMMIT')) {
+                return $result;
+            }
+            $failure = [$this->error, $this->errno];
+            $this->run_control('ROLLBACK');
+            [$this->error, $this->errno] = $failure;
+            if ($attempt >= $attempts || !in_array($this->errno, [1213, 1205], true)) {
+                return null;
+            }
+            usleep(random_int(5000, 30000) * $attempt);
+        }
     }
 
     public function close_connect()
@@ -231,9 +294,10 @@ class SqlHelper
 
     private function run_prepared(string $sql, array $params): ?mysqli_stmt
     {
-        if ($this->conn === null) {
+        if (!$this->start_call()) {
             return null;
         }
+        $stmt = null;
         try {
             $stmt = $this->conn->prepare($sql);
             if ($stmt === false) {
@@ -244,23 +308,83 @@ class SqlHelper
                 $values = array_map(function ($v) {
                     return $v === null ? null : (string)$v;
                 }, array_values($params));
-                $stmt->bind_param(str_repeat('s', count($values)), ...$values);
+                if (!$stmt->bind_param(str_repeat('s', count($values)), ...$values)) {
+                    $this->fail_statement($stmt, $sql);
+                    return null;
+                }
             }
             if (!$stmt->execute()) {
-                $this->fail('数据库操作失败。', $stmt->errno . ' ' . $stmt->error . ' SQL: ' . $this->short($sql), false);
-                $stmt->close();
+                $this->fail_statement($stmt, $sql);
                 return null;
             }
             return $stmt;
         } catch (Throwable $e) {
-            $this->fail('数据库操作失败。', $e->getMessage() . ' SQL: ' . $this->short($sql), false);
+            if ($stmt instanceof mysqli_stmt) {
+                try {
+                    $stmt->close();
+                } catch (Throwable $ignored) {
+                    // 已经关闭
+                }
+            }
+            $this->fail_thrown($e, $sql);
             return null;
         }
+    }
+
+    /* 事务控制语句（START TRANSACTION、COMMIT、ROLLBACK）；失败时返回 false。 */
+    private function run_control(string $sql): bool
+    {
+        if (!$this->start_call()) {
+            return false;
+        }
+        try {
+            if ($this->conn->query($sql) === false) {
+                $this->fail_from_server($sql, false);
+                return false;
+            }
+            return true;
+        } catch (Throwable $e) {
+            $this->fail_thrown($e, $sql);
+            return false;
+        }
+    }
+
+    /* 每次预处理调用之前：清除上一次的失败；没有连接时记下原因并返回 false。 */
+    private function start_call(): bool
+    {
+        if ($this->conn === null) {
+            if ($this->error === '') {
+                $this->fail('数据库没有连接。', 'no connection', false);
+            }
+            return false;
+        }
+        $this->error = '';
+        $this->errno = 0;
+        return true;
+    }
+
+    private function fail_statement(mysqli_stmt $stmt, string $sql): void
+    {
+        $this->errno = (int)$stmt->errno;
+        $detail = $stmt->errno ? $stmt->errno . ' ' . $stmt->error : 'no result';
+        try {
+            $stmt->close();
+        } catch (Throwable $ignored) {
+            // 已经关闭
+        }
+        $this->fail('数据库操作失败。', $detail . ' SQL: ' . $this->short($sql), false);
+    }
+
+    private function fail_thrown(Throwable $e, string $sql): void
+    {
+        $this->errno = $e instanceof mysqli_sql_exception ? (int)$e->getCode() : 0;
+        $this->fail('数据库操作失败。', $e->getMessage() . ' SQL: ' . $this->short($sql), false);
     }
 
     private function fail_from_server(string $sql, bool $forUser = true): void
     {
         $errno = (int)$this->conn->errno;
+        $this->errno = $errno;
         $reasons = [
             1062 => '已经存在相同编号（或唯一值）的记录。',
             1451 => '这条记录正被其他数据引用，不能删除或修改它的编号。',

@@ -13,6 +13,9 @@
  *    设为空字符串表示沿用服务器的设置。
  *  - trusted_origins：除本站地址以外，还允许提交修改数据请求的来源，
  *    例如经反向代理访问时的外部地址 "https://example.com"。
+ *  - trusted_proxies：转发请求的反向代理的地址（它连到本服务器时的 IP 地址），例如 ['127.0.0.1']。
+ *    只有来自这些地址、带有 X-Forwarded-Proto: https 的请求才算作 HTTPS 请求，
+ *    会话 Cookie 随之加上 Secure 标记。代理在 HTTPS 之后以 HTTP 转发时请填写。
  *  - session_idle：登录后无操作多少秒自动退出。
  *  - login_lock：同一账号连续登录失败 5 次（同一地址 20 次）后暂停登录的秒数，
  *    之后每次失败翻倍，最长 15 分钟。
@@ -32,6 +35,7 @@ return [
     'table_prefix'    => null,
     'sql_mode'        => 'STRICT_TRANS_TABLES,NO_ZERO_IN_DATE,NO_ZERO_DATE,ERROR_FOR_DIVISION_BY_ZERO,NO_ENGINE_SUBSTITUTION',
     'trusted_origins' => [],
+    'trusted_proxies' => [],
     'session_idle'    => 7200,
     'login_lock'      => 2,
     'app_title'       => '',

@@ -7,8 +7,12 @@
  *  - 修改时被新图片替换的旧图片、删除记录时它的图片：请求成功（转到 /ok.php）后删除，
  *    表中仍有其他记录使用它时保留。
  * 只删除上传类起的名字（日期加随机十六进制）的文件，默认图片和其他文件从不删除。
+ * 请求守卫的一部分，由 guard.php 加载；直接请求本文件时回答 403。
  */
-require_once __DIR__ . '/guard.php';
+if (!defined('VELMORA_GUARD_LOADED')) {
+    http_response_code(403);
+    exit;
+}
 
 /* 上传类保存的文件名 */
 const VELMORA_PICTURE_NAME = '/^\d{8}[0-9a-f]{24}\.(jpg|png|gif|bmp|webp)$/';

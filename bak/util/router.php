@@ -3,17 +3,17 @@
  * PHP 内置服务器的路由脚本：php -S 地址:端口 -t 项目文件夹 util/router.php
  *
  * 拒绝路径中任何以 "." 开头的部分（生成记录 .velmora/、.htaccess、.settings/ 等）、
- * 合并时写在旁边的文件以及管理页面的字段说明 (*.fields.json)，其余请求交回内置服务器照常处理。
- * Apache 下由 .htaccess 做同样的拒绝。
+ * 合并时写在旁边的文件、管理页面的字段说明 (*.fields.json) 以及只由页面加载的 util/ 目录，
+ * 其余请求交回内置服务器照常处理。Apache 下由 .htaccess 做同样的拒绝。
  */
-$velmora_path = rawurldecode((string)parse_url($_SERVER['REQUEST_URI'] ?? '/', PHP_URL_PATH));
-foreach (explode('/', str_replace('\\', '/', $velmora_path)) as $velmora_segment) {
+$velmora_path = str_replace('\\', '/', rawurldecode((string)parse_url($_SERVER['REQUEST_URI'] ?? '/', PHP_URL_PATH)));
+foreach (explode('/', $velmora_path) as $velmora_segment) {
     if ($velmora_segment !== '' && $velmora_segment[0] === '.') {
         http_response_code(403);
         exit;
     }
 }
-if (preg_match('/\.(merge\.txt|new\.txt|fields\.json)$/i', $velmora_path)) {
+if (preg_match('/\.(merge\.txt|new\.txt|fields\.json)$/i', $velmora_path) || preg_match('#^/+util(/|$)#i', $velmora_path)) {
     http_response_code(403);
     exit;
 }

@@ -24,12 +24,25 @@ CREATE TABLE IF NOT EXISTS `$dbprefixadmin` (
   `adminPassword` varchar(255) COLLATE utf8mb4_bin NOT NULL COMMENT '密码（password_hash 的结果）',
   `mustChangePassword` tinyint(1) NOT NULL DEFAULT 1 COMMENT '下次登录时必须修改密码',
   `lastLoginTime` datetime NULL DEFAULT NULL COMMENT '最后登录时间',
+  `sessionVersion` int NOT NULL DEFAULT 0 COMMENT '修改密码时加一，之前的会话随之失效',
   PRIMARY KEY (`adminId`),
   UNIQUE KEY `adminName` (`adminName`)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin AUTO_INCREMENT=1 ;
 
 INSERT IGNORE INTO `$dbprefixadmin` (`adminName`, `adminPassword`, `mustChangePassword`) VALUES
 ('admin', '$2y$10$D5zN3ysndzgVN4Et.f9hUe6KftyZmD7T.qRaQm1ANPtSWoBfmO4Wu', 1);
+
+-- ------------------------------------------------------
+-- 登录失败的退避：按账号（user:用户名）和按来源地址（addr:地址）记录连续失败
+-- ------------------------------------------------------
+
+CREATE TABLE IF NOT EXISTS `$dbprefixlogin_throttle` (
+  `subject` varchar(200) COLLATE utf8mb4_bin NOT NULL COMMENT 'user:用户名 或 addr:地址',
+  `failures` int NOT NULL DEFAULT 0 COMMENT '连续失败次数',
+  `lastFailure` bigint NOT NULL DEFAULT 0 COMMENT '最后一次失败的时间（Unix 秒）',
+  `lockedUntil` bigint NOT NULL DEFAULT 0 COMMENT '暂停登录到（Unix 秒）',
+  PRIMARY KEY (`subject`)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin ;
 
 -- ------------------------------------------------------
 -- 数据表

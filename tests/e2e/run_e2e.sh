@@ -99,7 +99,7 @@ echo "== loading the table script"
 tables="$("${sql_root[@]}" -N -B school -e "SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA='school'")"
 fks="$("${sql_root[@]}" -N -B school -e "SELECT COUNT(*) FROM information_schema.REFERENTIAL_CONSTRAINTS WHERE CONSTRAINT_SCHEMA='school'")"
 admins="$("${sql_root[@]}" -N -B school -e "SELECT COUNT(*) FROM t_admin WHERE adminName='admin' AND mustChangePassword=1")"
-[ "$tables" = 4 ] || fail "expected 4 tables after loading the script, found $tables"
+[ "$tables" = 5 ] || fail "expected 5 tables (3 classes, admin, login throttle) after loading the script, found $tables"
 [ "$fks" = 2 ] || fail "expected 2 foreign keys after loading the script, found $fks"
 [ "$admins" = 1 ] || fail "the default administrator is missing"
 "${sql_root[@]}" shop < "$scratch/shop.sql"
@@ -154,7 +154,8 @@ echo "== the generation record and hidden files are refused"
 record_key="$(basename "$(ls -d "$project"/.velmora/*/ | head -n 1)")"
 [[ "$record_key" =~ ^[0-9a-f]{32}$ ]] || fail "the generation record's folder has no random name"
 [ -f "$project/.velmora/$record_key/record.json" ] || fail "no generation record was written"
-for path in "/.velmora/$record_key/record.json" /.velmora/ /.htaccess /controller/.user.ini /Student/student.fields.json; do
+for path in "/.velmora/$record_key/record.json" /.velmora/ /.htaccess /controller/.user.ini /Student/student.fields.json \
+    /util/guard.php /util/settings.php; do
   code="$(php -r '$c = stream_context_create(["http" => ["ignore_errors" => true]]);
     @file_get_contents($argv[1], false, $c); echo explode(" ", $http_response_header[0] ?? "- 0")[1];' \
     "http://127.0.0.1:$web_port$path")"

@@ -80,6 +80,22 @@ $bad = new SqlHelper();
 $bad->conn = null;
 check('no connection: 0 and no rows', [$bad->execute_dml('delete from t_check'), $bad->execute_dql2('select 1')], [0, []]);
 mysqli_report(MYSQLI_REPORT_OFF);
+check('a failed prepared query: null, the reason and the server error number',
+    [$db->query_prepared('SELECT * FROM no_such_table WHERE id = ?', [1]), $db->error, $db->errno], [null, '数据表不存在，请先导入建表脚本。', 1146]);
+check('... and the next call starts clean', [$db->execute_prepared('SET @velmora_check = ?', ['x']), $db->error, $db->errno], [0, '', 0]);
+// A transaction is tried again after a deadlock or a lock wait timeout, a bounded number of times.
+foreach ([[[1213], 'done', 2], [[1205, 1213], 'done', 3], [[1062], null, 1], [[1213, 1213, 1213, 1213, 1213], null, 4]] as [$errors, $result, $tries]) {
+    $calls = 0;
+    $got = $db->in_transaction(function (SqlHelper $db) use (&$calls, $errors) {
+        $failure = $errors[$calls++] ?? 0;
+        if ($failure === 0) {
+            return 'done';
+        }
+        $db->errno = $failure;
+        return null;
+    });
+    check('transaction after errors ' . implode(',', $errors), [$got, $calls], [$result, $tries]);
+}
 check('prepared statements take raw values',
     $db->query_prepared('SELECT ? AS v', ["x'\\y"])[0]['v'] ?? null, "x'\\y");
 
@@ -116,8 +132,8 @@ check('post_max_size units', [velmora_ini_bytes('8M'), velmora_ini_bytes('1G'), 
     [8388608, 1073741824, 524288]);
 
 // ------------------------------------------------------------------ account, log and request hygiene
-require $project . '/util/account.php';
-require $project . '/util/pictures.php';
+require_once $project . '/util/account.php';
+require_once $project . '/util/pictures.php';
 foreach ([
     ['1234567', 'admin', ['新密码至少需要 8 个字符。']], ['Administrator', 'administrator', ['新密码不能与用户名相同。']],
     ['PassWord1', 'admin', ['新密码太常见，很容易被猜到，请换一个。']], ['zzzzzzzzz', 'admin', ['新密码太常见，很容易被猜到，请换一个。']],

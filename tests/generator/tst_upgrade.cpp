@@ -94,14 +94,15 @@ const TEditCase cases[] = {
          std::swap(c[0].className, c[1].className);
          c[0].members[2].setMemberType(QStringLiteral("A"));
      }, "x_", false,
-     {"RENAME TABLE", "`t_A` TO `x_B`", "`t_admin` TO `x_admin`"},
+     {"CREATE TABLE IF NOT EXISTS `t_login_throttle`", "RENAME TABLE", "`t_A` TO `x_B`", "`t_admin` TO `x_admin`",
+      "`t_login_throttle` TO `x_login_throttle`"},
      {"velmora_rename", "DROP FOREIGN KEY"}},
     {"two tables swap names under one prefix", [](QList<TClassModel> &c) {
          std::swap(c[0].className, c[1].className);
          c[0].members[2].setMemberType(QStringLiteral("A"));
      }, "t_", false,
      {"`t_A` TO `velmora_rename_1`", "`t_B` TO `t_A`", "`velmora_rename_1` TO `t_B`"},
-     {"admin", "DROP FOREIGN KEY"}},
+     {"admin", "login_throttle", "DROP FOREIGN KEY"}},
 };
 
 } // namespace

@@ -50,7 +50,7 @@ struct TMainFormProbe {
             entries.append(classes()->item(i)->text());
         return entries;
     }
-    QString selectedClass() const { return window->SelectedClassText(); }
+    QString selectedClass() const { return window->Projects().SelectedClassText(); }
     // One "name|type|length|key|must|query|display|queryDisplay|comment" per row.
     QStringList memberRows() const
     {

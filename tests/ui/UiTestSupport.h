@@ -5,6 +5,9 @@
 #include "model/MemberDAO.h"
 #include "model/ProjectDAO.h"
 #include "ui/MainForm.h"
+#include "ui/panels/GenerationCommand.h"
+#include "ui/panels/MemberPanel.h"
+#include "ui/panels/ProjectPanel.h"
 #include "generator/Regeneration.h"
 #include "ui/UserInteraction.h"
 

@@ -1,8 +1,8 @@
 // The add-class and update-class dialogs: their rules in order, and what a save changes.
 #include "MainFormProbe.h"
 
-#include "ui/FormAddClass.h"
-#include "ui/FormUpdateClass.h"
+#include "ui/dialogs/FormAddClass.h"
+#include "ui/dialogs/FormUpdateClass.h"
 
 class TestClassForms : public QObject {
     Q_OBJECT

@@ -4,10 +4,10 @@
 
 #include "generator/DataBaseSql.h"
 #include "generator/ProjectModel.h"
-#include "ui/CheckModelForm.h"
-#include "ui/CodePreview.h"
-#include "ui/DataBaseSqlForm.h"
-#include "ui/FormRegenerationPreview.h"
+#include "ui/dialogs/CheckModelForm.h"
+#include "ui/panels/CodePreview.h"
+#include "ui/dialogs/DataBaseSqlForm.h"
+#include "ui/dialogs/FormRegenerationPreview.h"
 
 #include <QPlainTextEdit>
 #include <QTreeWidget>
@@ -78,7 +78,7 @@ private:
     {
         QSignalSpy finished(window.get(), &TFormMain::GenerationFinished);
         Trigger(window.get(), "A1");
-        if (!window->IsGenerating())
+        if (!window->Generation().IsGenerating())
             return false;
         return finished.wait(60000);
     }
@@ -123,7 +123,7 @@ private slots:
         probe.selectMember(1);
         QTest::keyClick(probe.members(), Qt::Key_Up, Qt::ControlModifier);
         QCOMPARE(probe.memberNames(), QStringList({"name", "id"}));
-        QCOMPARE(window->SelectedMemberId(), TMemberDAO().GetMembers(student).first().memberId());
+        QCOMPARE(window->Members().SelectedMemberId(), TMemberDAO().GetMembers(student).first().memberId());
         preview->Flush();
         QVERIFY(generate());
         const char *files[] = {"phpbean/Student.class.php", "controller/StudentAction.php",
@@ -138,7 +138,7 @@ private slots:
         QVERIFY(statements.contains(preview->SourceText(4)));
         // A class the generators cannot take yet shows why instead of code.
         TMemberDAO().DeleteMember(TMemberDAO().GetKeyMember(student)->memberId());
-        window->LoadMembers(student);
+        window->Members().LoadMembers(student);
         preview->Flush();
         QVERIFY(preview->SourceText(0).isEmpty());
         QVERIFY(Find<QPlainTextEdit>(preview, "Preview_0")->toPlainText().contains(QStringLiteral("主键")));
@@ -192,7 +192,7 @@ private slots:
             QVERIFY2(files.contains(QString::fromUtf8(generated)), generated);
         // Per class: a page, its field description and its folder's index; one index in phpbean/.
         QCOMPARE(files.size(), 6 + 2 * 3 + 1 + bakFolders.size() + 1 + bakFiles.size());
-        QVERIFY(!window->IsGenerating());
+        QVERIFY(!window->Generation().IsGenerating());
     }
 
     void secondStartIsRefused()
@@ -201,7 +201,7 @@ private slots:
         openWindow();
         QSignalSpy finished(window.get(), &TFormMain::GenerationFinished);
         Trigger(window.get(), "A1");
-        QVERIFY(window->IsGenerating());
+        QVERIFY(window->Generation().IsGenerating());
         // The run cannot end before this thread has taken its lines, so it is still going.
         Trigger(window.get(), "A1");
         QCOMPARE(user->texts(), QStringList({"代码正在生成中，请等待当前任务完成!"}));
@@ -230,7 +230,7 @@ private slots:
         QCOMPARE(user->takeTexts(),
                  QStringList({keyProblem ? "Score表主键设置错误，每个类只能设置一个主键!"
                                          : "Student表显示成员设置错误，每个类有且只能设置一个显示成员!"}));
-        QCOMPARE(window->ErrorClassId(), keyProblem ? score : student);
+        QCOMPARE(window->Generation().ErrorClassId(), keyProblem ? score : student);
         QVERIFY(log().isEmpty());
         QVERIFY(!QFileInfo::exists(output()));
         QVERIFY(user->opened.isEmpty());
@@ -274,8 +274,8 @@ private slots:
                  }),
                  1);
         QCOMPARE(listed, QStringList({twice, reserved}));
-        QCOMPARE(window->SelectedClassId(), student);
-        QCOMPARE(window->SelectedMemberId(), TMemberDAO().GetMembers(student).last().memberId());
+        QCOMPARE(window->Projects().SelectedClassId(), student);
+        QCOMPARE(window->Members().SelectedMemberId(), TMemberDAO().GetMembers(student).last().memberId());
 
         // The run: the first in a box, the rest in the log; nothing written.
         QVERIFY(generate());
@@ -308,7 +308,7 @@ private slots:
         openWindow();
         QSignalSpy finished(window.get(), &TFormMain::GenerationFinished);
         Trigger(window.get(), "A1");
-        QVERIFY(window->IsGenerating());
+        QVERIFY(window->Generation().IsGenerating());
         QVERIFY(!window->close());
         QVERIFY(window->isVisible());
         QVERIFY(finished.wait(60000));
@@ -324,7 +324,7 @@ private slots:
         giveBak();
         openWindow();
         Trigger(window.get(), "A1");
-        QVERIFY(window->IsGenerating());
+        QVERIFY(window->Generation().IsGenerating());
         window.reset();
         // A later window on the same folder works as usual.
         user->shown.clear();

@@ -2,14 +2,14 @@
 // With VELMORA_SCREENSHOT_DIR set, each window is also saved there as a PNG.
 #include "MainFormProbe.h"
 
-#include "ui/Artwork.h"
-#include "ui/ArtworkSizes.h"
-#include "ui/ColumnFit.h"
-#include "ui/DataBaseSqlForm.h"
-#include "ui/FormAddClass.h"
-#include "ui/FormAddMember.h"
-#include "ui/FormUpdateClass.h"
-#include "ui/FormUpdateMember.h"
+#include "ui/art/Artwork.h"
+#include "ui/art/ArtworkSizes.h"
+#include "ui/panels/ColumnFit.h"
+#include "ui/dialogs/DataBaseSqlForm.h"
+#include "ui/dialogs/FormAddClass.h"
+#include "ui/dialogs/FormAddMember.h"
+#include "ui/dialogs/FormUpdateClass.h"
+#include "ui/dialogs/FormUpdateMember.h"
 
 #include <QDir>
 #include <QGroupBox>
@@ -197,9 +197,10 @@ private slots:
 
     void classDialogs()
     {
-        TAddClassForm add(window.get());
-        TUpdateClassForm update(window.get());
-        update.CurrentClassId = window->SelectedClassId();
+        const TProjectPanel &projects = window->Projects();
+        TAddClassForm add(window.get(), *user, projects.SelectedProjectId());
+        TUpdateClassForm update(window.get(), *user, projects.SelectedProjectId(), projects.SelectedClassId(),
+                                projects.SelectedClassText());
         update.FormShow();
         for (TFormDialog *d : {static_cast<TFormDialog *>(&add), static_cast<TFormDialog *>(&update)}) {
             d->show();
@@ -222,9 +223,11 @@ private slots:
     void memberDialogs()
     {
         TMainFormProbe{window.get()}.selectMember(1);
-        TAddMemberForm add(window.get());
+        const int projectId = window->Projects().SelectedProjectId();
+        const int classId = window->Projects().SelectedClassId();
+        TAddMemberForm add(window.get(), *user, projectId, classId);
         add.FormCreate();
-        TUpdateMemberForm update(window.get(), window->SelectedMemberId());
+        TUpdateMemberForm update(window.get(), *user, projectId, classId, window->Members().SelectedMemberId());
         QVERIFY(update.FormCreate());
         for (TFormDialog *d : {static_cast<TFormDialog *>(&add), static_cast<TFormDialog *>(&update)}) {
             d->show();
@@ -285,7 +288,7 @@ private slots:
     void scriptWindow()
     {
         TDataBaseSqlForm form(window.get());
-        form.SetProjectId(window->SelectedProjectId());
+        form.SetProjectId(window->Projects().SelectedProjectId());
         form.SetTablePrefix(QStringLiteral("t_"));
         form.FormShow(program->Dir());
         form.show();

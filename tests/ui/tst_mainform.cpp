@@ -12,10 +12,10 @@
 #include <QSplitter>
 #include <QStatusBar>
 
-#include "ui/FormAddClass.h"
-#include "ui/FormAddMember.h"
-#include "ui/FormUpdateClass.h"
-#include "ui/FormUpdateMember.h"
+#include "ui/dialogs/FormAddClass.h"
+#include "ui/dialogs/FormAddMember.h"
+#include "ui/dialogs/FormUpdateClass.h"
+#include "ui/dialogs/FormUpdateMember.h"
 
 class TestMainForm : public QObject {
     Q_OBJECT
@@ -99,8 +99,8 @@ private slots:
         QVERIFY(table->isColumnHidden(0));
         QCOMPARE(Find<QGroupBox>(window.get(), "GroupBox1")->title(), QStringLiteral("项目操作区"));
         QCOMPARE(Find<QGroupBox>(window.get(), "GroupBox2")->title(), QStringLiteral("生成进度"));
-        QCOMPARE(window->TablePrefix(), QStringLiteral("t_"));
-        QCOMPARE(window->ErrorClassId(), 0);
+        QCOMPARE(window->Projects().TablePrefix(), QStringLiteral("t_"));
+        QCOMPARE(window->Generation().ErrorClassId(), 0);
     }
 
     void missingDatabaseShowsErrorAndEmptyLists()
@@ -238,7 +238,7 @@ private slots:
             TClassDAO().DeleteClass(TClassDAO().GetClassId(other, name));
 
         program->AddClass(other, QStringLiteral("Plain"));
-        window->LoadClasses(other);
+        window->Projects().LoadClasses(other);
         probe.selectClass(probe.classNames().indexOf(QStringLiteral("Plain")));
         QCOMPARE(DriveDialog<TUpdateClassForm>([&] { Trigger(window.get(), "N2"); },
                                                [&](TUpdateClassForm &d) { fill(d, name); }),
@@ -308,7 +308,7 @@ private slots:
         user->confirmAnswers = {true};
         Trigger(window.get(), "D1");
         QVERIFY(probe.projectNames().isEmpty());
-        QCOMPARE(window->SelectedProjectId(), -1);
+        QCOMPARE(window->Projects().SelectedProjectId(), -1);
     }
 
     // The program paints its window first and reads the lists right after.
@@ -350,14 +350,14 @@ private slots:
         probe.selectProject(1);
         QVERIFY(probe.classNames().isEmpty());
         QVERIFY(probe.memberNames().isEmpty());
-        QCOMPARE(window->SelectedClassId(), -1);
+        QCOMPARE(window->Projects().SelectedClassId(), -1);
         probe.selectProject(0);
         QCOMPARE(probe.selectedClass(), QStringLiteral("Student"));
         QCOMPARE(probe.memberNames(), QStringList({"id", "name"}));
 
         // The hidden first column carries the member id.
         probe.selectMember(1);
-        QCOMPARE(window->SelectedMemberId(), TMemberDAO().GetMembers(window->SelectedClassId()).at(1).memberId());
+        QCOMPARE(window->Members().SelectedMemberId(), TMemberDAO().GetMembers(window->Projects().SelectedClassId()).at(1).memberId());
     }
 
     void deleteClassEmptiesTheMemberTable()
@@ -365,7 +365,7 @@ private slots:
         buildSchool();
         auto window = openWindow();
         TMainFormProbe probe{window.get()};
-        const int studentId = window->SelectedClassId();
+        const int studentId = window->Projects().SelectedClassId();
 
         user->confirmAnswers = {false, true};
         Trigger(window.get(), "S1");
@@ -378,7 +378,7 @@ private slots:
         QCOMPARE(user->takeTexts(), QStringList{"类对象删除成功!"});
         QCOMPARE(probe.classNames(), QStringList{"Score"});
         QVERIFY(probe.memberNames().isEmpty());
-        QCOMPARE(window->SelectedClassId(), -1);
+        QCOMPARE(window->Projects().SelectedClassId(), -1);
         QVERIFY(TMemberDAO().GetMembers(studentId).isEmpty());
         QCOMPARE(TClassDAO().GetClassName(studentId), QString());
 
@@ -476,7 +476,7 @@ private slots:
         QCOMPARE(user->questions.last(), QStringLiteral("删除提示|确定删除当前成员属性?"));
         QCOMPARE(user->takeTexts(), QStringList{"成员属性删除成功"});
         QCOMPARE(probe.memberNames(), QStringList{"name"});
-        QCOMPARE(TMemberDAO().GetMembers(window->SelectedClassId()).size(), 1);
+        QCOMPARE(TMemberDAO().GetMembers(window->Projects().SelectedClassId()).size(), 1);
     }
 
     void tablePrefix()
@@ -485,13 +485,13 @@ private slots:
         user->inputAnswers = {std::nullopt, QString(), QStringLiteral("app_")};
         Trigger(window.get(), "N4");
         QVERIFY(user->shown.isEmpty());
-        QCOMPARE(window->TablePrefix(), QStringLiteral("t_"));
+        QCOMPARE(window->Projects().TablePrefix(), QStringLiteral("t_"));
         Trigger(window.get(), "N4");
         QCOMPARE(user->takeTexts(), QStringList{"前缀输入不能为空!"});
-        QCOMPARE(window->TablePrefix(), QStringLiteral("t_"));
+        QCOMPARE(window->Projects().TablePrefix(), QStringLiteral("t_"));
         Trigger(window.get(), "N4");
         QVERIFY(user->shown.isEmpty());
-        QCOMPARE(window->TablePrefix(), QStringLiteral("app_"));
+        QCOMPARE(window->Projects().TablePrefix(), QStringLiteral("app_"));
         QCOMPARE(user->prompts.first().caption, QStringLiteral("表前缀输入框"));
         QCOMPARE(user->prompts.first().prompt, QStringLiteral("请输入一个表名前缀如:           "));
         QCOMPARE(user->prompts.first().defaultText, QStringLiteral("t_"));
@@ -509,15 +509,15 @@ private slots:
             Trigger(window.get(), "N4");
         QCOMPARE(user->takeTexts(), QStringList({"表名前缀\"a'b\"只能包含字母、数字和下划线!",
                                                  "表名前缀\"x*/\"只能包含字母、数字和下划线!"}));
-        QCOMPARE(window->TablePrefix(), QStringLiteral("one_"));
+        QCOMPARE(window->Projects().TablePrefix(), QStringLiteral("one_"));
         probe.selectProject(1);
-        QCOMPARE(window->TablePrefix(), QStringLiteral("t_"));
+        QCOMPARE(window->Projects().TablePrefix(), QStringLiteral("t_"));
 
         // A restart finds each project's prefix again.
         window.reset();
         window = openWindow();
-        QCOMPARE(window->SelectedProjectId(), one);
-        QCOMPARE(window->TablePrefix(), QStringLiteral("one_"));
+        QCOMPARE(window->Projects().SelectedProjectId(), one);
+        QCOMPARE(window->Projects().TablePrefix(), QStringLiteral("one_"));
     }
 
     void doubleClicks()
@@ -553,7 +553,7 @@ private slots:
                      [&] { DoubleClick(memberView, empty); },
                      [&](TAddMemberForm &) {}),
                  1);
-        QCOMPARE(window->SelectedMemberId(), -1);
+        QCOMPARE(window->Members().SelectedMemberId(), -1);
 
         // No class and no member: the edit-member command refuses.
         probe.selectProject(1);

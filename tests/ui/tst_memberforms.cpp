@@ -2,8 +2,8 @@
 // they store.
 #include "MainFormProbe.h"
 
-#include "ui/FormAddMember.h"
-#include "ui/FormUpdateMember.h"
+#include "ui/dialogs/FormAddMember.h"
+#include "ui/dialogs/FormUpdateMember.h"
 
 namespace {
 
@@ -301,7 +301,7 @@ private slots:
         m.setMemberQueryDisplay(0);
         m.setMemberComment(QStringLiteral("说明"));
         TMemberDAO().AddMember(m);
-        window->LoadMembers(score);
+        window->Members().LoadMembers(score);
         TMainFormProbe{window.get()}.selectMember(1);
 
         QStringList state;
@@ -323,7 +323,7 @@ private slots:
         TMember m = *TMemberDAO().GetMember(title);
         m.setMemberLength(50);
         TMemberDAO().UpdateMember(m);
-        window->LoadMembers(score);
+        window->Members().LoadMembers(score);
         TMainFormProbe{window.get()}.selectMember(1);
         DriveDialog<TUpdateMemberForm>([&] { Trigger(window.get(), "N3"); }, [&](TUpdateMemberForm &d) {
             QCOMPARE(Find<QLineEdit>(&d, "Edt_MemberLength")->text(), QStringLiteral("50"));
@@ -342,7 +342,7 @@ private slots:
         TMember m = *TMemberDAO().GetMember(markId);
         m.setMemberType(QStringLiteral("Ghost"));
         TMemberDAO().UpdateMember(m);
-        window->LoadMembers(score);
+        window->Members().LoadMembers(score);
         TMainFormProbe{window.get()}.selectMember(0);
         QStringList types;
         DriveDialog<TUpdateMemberForm>([&] { Trigger(window.get(), "N3"); }, [&](TUpdateMemberForm &d) {

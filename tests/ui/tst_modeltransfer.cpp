@@ -1,7 +1,7 @@
 // 导出模型…, 导入模型… and 从数据库导入… in the project menu.
 #include "MainFormProbe.h"
 
-#include "ui/FormImportDatabase.h"
+#include "ui/dialogs/FormImportDatabase.h"
 
 #include <QRadioButton>
 

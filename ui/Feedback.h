@@ -1,0 +1,28 @@
+#pragma once
+
+#include "ui/UserInteraction.h"
+
+class QStatusBar;
+
+// How the window's commands speak to the user: questions and errors through the interaction,
+// successes in a box or, when the user turned 显示操作成功提示 off, in the status bar only.
+class TFeedback {
+public:
+    TFeedback(TUserInteraction &ui, QStatusBar *statusBar) : ui_(ui), statusBar_(statusBar) {}
+
+    TUserInteraction &Ui() const { return ui_; }
+
+    // A command's success. Errors and questions never come here.
+    void Success(QWidget *parent, const QString &text, TMessageKind kind = TMessageKind::Plain,
+                 const QString &caption = {}) const;
+    // A passing word in the status bar.
+    void Status(const QString &text) const;
+
+    bool ShowsSuccessBoxes() const { return showSuccessBoxes_; }
+    void SetShowSuccessBoxes(bool show) { showSuccessBoxes_ = show; }
+
+private:
+    TUserInteraction &ui_;
+    QStatusBar *statusBar_;
+    bool showSuccessBoxes_ = true;
+};

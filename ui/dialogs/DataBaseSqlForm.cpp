@@ -1,0 +1,92 @@
+#include "ui/dialogs/DataBaseSqlForm.h"
+
+#include "generator/DataBaseSql.h"
+#include "generator/GenerationError.h"
+#include "generator/GenerationRecord.h"
+#include "generator/UpgradeSql.h"
+#include "model/DbHelper.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+TDataBaseSqlForm::TDataBaseSqlForm(QWidget *parent)
+    : TFormDialog(parent, QStringLiteral("数据库建表sql语句"), 766, 551)
+{
+    setObjectName(QStringLiteral("DataBaseSqlForm"));
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    // Editable, so that the user can adjust the script before copying it; Ctrl+A selects
+    // all of it.
+    Memo_Sql = new QPlainTextEdit(this);
+    Memo_Sql->setObjectName(QStringLiteral("Memo_Sql"));
+    Memo_Sql->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Memo_Sql->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    layout->addWidget(Memo_Sql);
+}
+
+void TDataBaseSqlForm::FormShow(const QString &programDir)
+{
+    QString script = TDataBaseSql::Build(projectId_, tablePrefix_, programDir);
+    // The text area keeps lines apart by itself; a copy gets the desktop's line ends.
+    script.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    Memo_Sql->setPlainText(script);
+}
+
+void TDataBaseSqlForm::FormShowUpgrade(const QString &programDir, const QString &outputDir)
+{
+    const QList<TModelVersion> versions = TGenerationRecord::Versions(outputDir);
+    if (versions.isEmpty())
+        throw TGenerationError(TUpgradeSql::NoRecordMessage());
+    programDir_ = programDir;
+    outputDir_ = outputDir;
+    setWindowTitle(QStringLiteral("数据库升级sql语句"));
+
+    auto *row = new QHBoxLayout;
+    row->setContentsMargins(8, 6, 8, 6);
+    auto *label = new QLabel(QStringLiteral("由哪一版的数据库升级:"), this);
+    CB_Version = new QComboBox(this);
+    CB_Version->setObjectName(QStringLiteral("CB_Version"));
+    for (auto it = versions.crbegin(); it != versions.crend(); ++it) {
+        CB_Version->addItem(QStringLiteral("第 %1 版  %2")
+                                .arg(it->version)
+                                .arg(it->time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))),
+                            it->version);
+    }
+    label->setBuddy(CB_Version);
+    CK_Destructive = new QCheckBox(QStringLiteral("写出删除语句 (删除已移除的表和列及其数据)"), this);
+    CK_Destructive->setObjectName(QStringLiteral("CK_Destructive"));
+    row->addWidget(label);
+    row->addWidget(CB_Version);
+    row->addSpacing(16);
+    row->addWidget(CK_Destructive);
+    row->addStretch();
+    static_cast<QVBoxLayout *>(layout())->insertLayout(0, row);
+
+    // The first script fails as FormShow does; later ones show their failure in the text.
+    Memo_Sql->setPlainText(QString());
+    QString script = TUpgradeSql::Build(projectId_, outputDir_, CB_Version->currentData().toInt(),
+                                        tablePrefix_, false, programDir_);
+    script.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    Memo_Sql->setPlainText(script);
+    connect(CB_Version, &QComboBox::currentIndexChanged, this, &TDataBaseSqlForm::ShowUpgrade);
+    connect(CK_Destructive, &QCheckBox::toggled, this, &TDataBaseSqlForm::ShowUpgrade);
+}
+
+void TDataBaseSqlForm::ShowUpgrade()
+{
+    QString script;
+    try {
+        script = TUpgradeSql::Build(projectId_, outputDir_, CB_Version->currentData().toInt(), tablePrefix_,
+                                    CK_Destructive->isChecked(), programDir_);
+    } catch (const TGenerationError &error) {
+        script = QStringLiteral("-- ") + error.message();
+    } catch (const TDbError &error) {
+        script = QStringLiteral("-- ") + error.message();
+    }
+    script.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    Memo_Sql->setPlainText(script);
+}

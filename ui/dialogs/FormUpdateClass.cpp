@@ -1,0 +1,74 @@
+#include "ui/dialogs/FormUpdateClass.h"
+
+#include "model/ClassDAO.h"
+#include "ui/CommandRun.h"
+#include "ui/NameRules.h"
+#include "ui/UserInteraction.h"
+#include "ui/dialogs/ClassFormLayout.h"
+#include "ui/dialogs/ClassRules.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+TUpdateClassForm::TUpdateClassForm(QWidget *parent, TUserInteraction &ui, int projectId, int classId,
+                                   const QString &className)
+    : TFormDialog(parent, QStringLiteral("类更新"), 271, 214),
+      CurrentClassId(classId),
+      ui_(ui),
+      projectId_(projectId),
+      listedName_(className)
+{
+    setObjectName(QStringLiteral("UpdateClassForm"));
+    const TClassFormControls c = BuildClassFormControls(this, 20, 15);
+    Label1 = c.label1;
+    Label2 = c.label2;
+    Edt_ClassName = c.className;
+    Edt_FriendName = c.friendName;
+    Button1 = c.button1;
+    Button2 = c.button2;
+    connect(Button1, &QPushButton::clicked, this, &TUpdateClassForm::Button1Click);
+}
+
+void TUpdateClassForm::FormShow()
+{
+    Edt_FriendName->setText(TClassDAO().GetFriendName(CurrentClassId));
+    Edt_ClassName->setText(listedName_);
+}
+
+QString TUpdateClassForm::ClassName() const
+{
+    return Edt_ClassName->text();
+}
+
+void TUpdateClassForm::Button1Click()
+{
+    RunCommand(ui_, this, [&] {
+        const QString className = Edt_ClassName->text();
+        const QString friendName = Edt_FriendName->text();
+        if (className.isEmpty()) {
+            ui_.message(this, QStringLiteral("类名称不能为空"));
+            return;
+        }
+        if (!NameRules::IsSafeFileName(className)) {
+            ui_.message(this, QStringLiteral("类名称不能包含路径或特殊字符!"));
+            return;
+        }
+        if (!NameRules::StartsWithAsciiUpper(className)) {
+            ui_.message(this, QStringLiteral("类名首个字母必须大写"));
+            return;
+        }
+        if (friendName.isEmpty()) {
+            ui_.message(this, QStringLiteral("友好名称不能为空"));
+            return;
+        }
+        // Two classes of one name would write one entity file over the other.
+        if (const QString refusal = ClassRules::Refusal(projectId_, CurrentClassId, className, friendName);
+            !refusal.isEmpty()) {
+            ui_.message(this, refusal);
+            return;
+        }
+        TClassDAO().UpdateClass(projectId_, CurrentClassId, className, friendName);
+        accept();
+    });
+}

@@ -1,0 +1,203 @@
+#include "ui/dialogs/MemberForm.h"
+
+#include "generator/ModelChecker.h"
+#include "model/ClassDAO.h"
+#include "model/MemberDAO.h"
+#include "ui/CommandRun.h"
+#include "ui/NameRules.h"
+#include "ui/UserInteraction.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <algorithm>
+
+namespace {
+
+template <typename T>
+T *named(T *widget, const char *name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+QLabel *label(QWidget *parent, const char *name, const QString &text, const QRect &at)
+{
+    auto *l = named(new QLabel(text, parent), name);
+    l->move(at.topLeft());
+    l->adjustSize();
+    return l;
+}
+
+// Puts a control on its rectangle; a control that needs more height than the rectangle gives
+// grows evenly above and below, so that nothing of it is cut off.
+void place(QWidget *widget, const QRect &at)
+{
+    const int height = std::max(at.height(), widget->sizeHint().height());
+    widget->setGeometry(at.left(), at.top() - (height - at.height()) / 2, at.width(), height);
+}
+
+QCheckBox *checkBox(QWidget *parent, const char *name, const QString &text, const QRect &at)
+{
+    auto *box = named(new QCheckBox(text, parent), name);
+    place(box, at);
+    return box;
+}
+
+QLineEdit *edit(QWidget *parent, const char *name, const QRect &at)
+{
+    auto *e = named(new QLineEdit(parent), name);
+    place(e, at);
+    return e;
+}
+
+QPushButton *button(QWidget *parent, const char *name, const QString &text, const QRect &at)
+{
+    auto *b = named(new QPushButton(text, parent), name);
+    // Enter presses the button that has the focus, or else the default one (确定).
+    b->setAutoDefault(true);
+    place(b, at);
+    return b;
+}
+
+bool isWholeNumberAboveZero(const QString &text, int *value)
+{
+    bool ok = false;
+    *value = text.trimmed().toInt(&ok);
+    return ok && *value > 0;
+}
+
+} // namespace
+
+TMemberForm::TMemberForm(QWidget *parent, TUserInteraction &ui, int projectId, int classId,
+                         const TLayout &layout, bool keyTypeRule)
+    : TFormDialog(parent, layout.caption, layout.client.width(), layout.client.height()),
+      ui_(ui),
+      projectId_(projectId),
+      classId_(classId),
+      keyTypeRule_(keyTypeRule)
+{
+    Label1 = label(this, "Label1", QStringLiteral("成员名称："), layout.label1);
+    Label2 = label(this, "Label2", QStringLiteral("成员类型："), layout.label2);
+    Label3 = label(this, "Label3", QStringLiteral("长度： "), layout.label3);
+    Label5 = label(this, "Label5", QStringLiteral("(字符串类型有效)     "), layout.label5);
+    Label4 = label(this, "Label4", QStringLiteral("成员注释："), layout.label4);
+
+    Edt_MemberName = edit(this, "Edt_MemberName", layout.memberName);
+    CB_MemberType = named(new QComboBox(this), "CB_MemberType");
+    CB_MemberType->setEditable(false);
+    place(CB_MemberType, layout.memberType);
+    CB_MemberIsMust = checkBox(this, "CB_MemberIsMust", QStringLiteral("是否必填"), layout.isMust);
+    Button1 = button(this, "Button1", QStringLiteral("确定"), layout.button1);
+    Button2 = button(this, "Button2", QStringLiteral("取消"), layout.button2);
+    Edt_MemberComment = edit(this, "Edt_MemberComment", layout.comment);
+    CB_QueryFlag = checkBox(this, "CB_QueryFlag", QStringLiteral("是否参与查询"), layout.queryFlag);
+    CB_MemberIsPri = checkBox(this, "CB_MemberIsPri", QStringLiteral("是否主键"), layout.isPri);
+    Edt_MemberLength = edit(this, "Edt_MemberLength", layout.length);
+    Edt_MemberLength->setText(QStringLiteral("20"));
+    CB_MemberIsDisplay =
+        checkBox(this, "CB_MemberIsDisplay", QStringLiteral("下拉框显示字段"), layout.isDisplay);
+    CB_MemberQueryDisplay = checkBox(this, "CB_MemberQueryDisplay",
+                                     QStringLiteral("查询界面是否显示"), layout.queryDisplay);
+
+    Button1->setDefault(true);
+    // Top to bottom, left to right, as the controls stand.
+    const QList<QWidget *> tabOrder = {
+        Edt_MemberName,     CB_MemberType,         Edt_MemberLength, CB_MemberIsPri,
+        CB_MemberIsMust,    CB_QueryFlag,          CB_MemberIsDisplay, CB_MemberQueryDisplay,
+        Edt_MemberComment,  Button1,               Button2,
+    };
+    for (int i = 1; i < tabOrder.size(); ++i)
+        setTabOrder(tabOrder.at(i - 1), tabOrder.at(i));
+    Edt_MemberName->setFocus();
+
+    connect(Button1, &QPushButton::clicked, this, &TMemberForm::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TMemberForm::Button2Click);
+}
+
+void TMemberForm::FillTypeChoices()
+{
+    const TClassList others = TClassDAO().GetOtherClasses(projectId_, classId_);
+    CB_MemberType->clear();
+    CB_MemberType->addItems(MemberType::BuiltIn());
+    for (const TListEntry &entry : others)
+        CB_MemberType->addItem(entry.name);
+}
+
+void TMemberForm::Button1Click()
+{
+    RunCommand(ui_, this, [&] {
+        const QString name = Edt_MemberName->text();
+        const QString type = CB_MemberType->currentText();
+        const auto refuse = [&](const QString &text, QWidget *focus = nullptr) {
+            ui_.message(this, text);
+            if (focus)
+                focus->setFocus();
+        };
+
+        if (name.isEmpty())
+            return refuse(QStringLiteral("成员名称输入不能为空!"), Edt_MemberName);
+        if (!NameRules::StartsWithAsciiLower(name))
+            return refuse(QStringLiteral("成员属性首个字母必须小写"));
+        if (type != MemberType::Text && type != MemberType::Picture && !CB_MemberIsMust->isChecked())
+            return refuse(type + QStringLiteral("必须勾选是否必填标志!"));
+        // Only 字符串 and 整型 can be keys: the generated tables and pages expect no other.
+        if (keyTypeRule_ && CB_MemberIsPri->isChecked() && CB_MemberType->currentIndex() >= 2)
+            return refuse(QStringLiteral("主键字段必须是整型或字符串型!"));
+        if (CB_QueryFlag->isChecked()
+            && (type == MemberType::Integer || type == MemberType::Float
+                || type == MemberType::Picture))
+            return refuse(QStringLiteral("参与查询的字段不能是") + type);
+        int length = 0;
+        if (type == MemberType::Text && !isWholeNumberAboveZero(Edt_MemberLength->text(), &length))
+            return refuse(QStringLiteral("长度必须是大于0的整数!"), Edt_MemberLength);
+        if (const QString refusal = NameRules::MemberNameRefusal(name); !refusal.isEmpty())
+            return refuse(refusal, Edt_MemberName);
+        if (MemberNameTaken(name))
+            return refuse(QStringLiteral("该成员名称已经存在!"), Edt_MemberName);
+        if (type == MemberType::Text && length > TModelChecker::MaxTextLength)
+            return refuse(QStringLiteral("长度不能超过%1!").arg(TModelChecker::MaxTextLength), Edt_MemberLength);
+        if (type == MemberType::Text && CB_MemberIsPri->isChecked() && length > TModelChecker::MaxTextKeyLength)
+            return refuse(QStringLiteral("主键字段的长度不能超过%1!").arg(TModelChecker::MaxTextKeyLength),
+                          Edt_MemberLength);
+        if (const QString refusal = NameRules::TextRefusal(QStringLiteral("成员注释"), Edt_MemberComment->text());
+            !refusal.isEmpty())
+            return refuse(refusal, Edt_MemberComment);
+
+        TMember member;
+        member.setProjectId(projectId_);
+        member.setClassId(classId_);
+        member.setMemberName(name);
+        member.setMemberType(type);
+        member.setMemberLength(type == MemberType::Text ? length : 0);
+        member.setMemberIsPri(CB_MemberIsPri->isChecked() ? 1 : 0);
+        member.setMemberIsInteger(type == MemberType::Integer ? 1 : 0);
+        member.setMemberIsFloat(type == MemberType::Float ? 1 : 0);
+        member.setMemberIsMust(CB_MemberIsMust->isChecked() ? 1 : 0);
+        member.setQueryFlag(CB_QueryFlag->isChecked() ? 1 : 0);
+        member.setMemberIsDisplay(CB_MemberIsDisplay->isChecked() ? 1 : 0);
+        member.setMemberQueryDisplay(CB_MemberQueryDisplay->isChecked() ? 1 : 0);
+        member.setMemberComment(Edt_MemberComment->text());
+
+        Save(member);
+        accept();
+    });
+}
+
+bool TMemberForm::MemberNameTaken(const QString &name) const
+{
+    // Compared without regard to case: the generated getters and setters raise the first letter.
+    for (const TMember &member : TMemberDAO().GetMembers(classId_)) {
+        if (member.memberId() != EditedMemberId() && TModelChecker::SameName(member.memberName(), name))
+            return true;
+    }
+    return false;
+}
+
+void TMemberForm::Button2Click()
+{
+    reject();
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "model/Member.h"
+#include "ui/dialogs/FormDialog.h"
+
+#include <QRect>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class TUserInteraction;
+
+// What the add and update member dialogs share: the controls, the type choices, the rules
+// of the OK button and the member they build, for one class of one project. The two differ in
+// their layout, in whether a key member must be of a key type, and in how they save. Accepted
+// once the member is stored; the caller then reloads its table and says so.
+class TMemberForm : public TFormDialog {
+    Q_OBJECT
+public:
+    // Control rectangles, left, top, width and height, of one of the two layouts.
+    struct TLayout {
+        QString caption;
+        QSize client;
+        QRect label1, label2, label3, label5, label4;
+        QRect memberName, memberType, isMust, button1, button2, comment, queryFlag, isPri,
+            length, isDisplay, queryDisplay;
+    };
+
+    // What to say once the member is stored.
+    virtual QString SavedMessage() const = 0;
+
+public slots:
+    void Button1Click();
+    void Button2Click();
+
+protected:
+    TMemberForm(QWidget *parent, TUserInteraction &ui, int projectId, int classId,
+                const TLayout &layout, bool keyTypeRule);
+
+    // The five built-in types, then the other classes of the project.
+    void FillTypeChoices();
+    // Saves the member built from the controls; memberId is 0 for a new member.
+    virtual void Save(const TMember &member) = 0;
+    // The member being changed; 0 while adding one.
+    virtual int EditedMemberId() const { return 0; }
+
+    TUserInteraction &ui_;
+    const int projectId_;
+    const int classId_;
+    QLabel *Label1;
+    QLabel *Label2;
+    QLabel *Label3;
+    QLabel *Label5;
+    QLabel *Label4;
+    QLineEdit *Edt_MemberName;
+    QComboBox *CB_MemberType;
+    QCheckBox *CB_MemberIsMust;
+    QPushButton *Button1;
+    QPushButton *Button2;
+    QLineEdit *Edt_MemberComment;
+    QCheckBox *CB_QueryFlag;
+    QCheckBox *CB_MemberIsPri;
+    QLineEdit *Edt_MemberLength;
+    QCheckBox *CB_MemberIsDisplay;
+    QCheckBox *CB_MemberQueryDisplay;
+
+private:
+    // The first rule the controls break, with its message; empty when all hold.
+    QString BrokenRule() const;
+    // Whether another member of the class has the name, whatever its case.
+    bool MemberNameTaken(const QString &name) const;
+
+    bool keyTypeRule_;
+};
