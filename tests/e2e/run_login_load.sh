@@ -84,10 +84,7 @@ serve() {
     -d error_log="$scratch/php-$1.log" -d session.save_path="$scratch/sessions" \
     -S "127.0.0.1:$port" -t "$site" "$site/util/router.php" > "$scratch/server-$1.log" 2>&1 &
   server_pids+=($!)
-  for _ in $(seq 1 50); do
-    php -r 'exit(@fsockopen("127.0.0.1", (int)$argv[1]) ? 0 : 1);' "$port" && break
-    sleep 0.2
-  done
+  wait_for_port "$port" "$!" "$scratch/server-$1.log"
 }
 
 echo "== starting php -S with $workers workers per site"
