@@ -1,6 +1,7 @@
 #include "DiagramLayout.h"
 
 #include <QHash>
+#include <QLineF>
 
 #include <algorithm>
 #include <cmath>
@@ -13,6 +14,8 @@ constexpr double rowGap = 72;    // between rows, room for the arrows
 constexpr double narrowest = 120;
 constexpr double margin = 24;
 constexpr double loopReach = 24; // how far a reference of a class to itself reaches out
+constexpr double arrowLength = 10;
+constexpr double arrowHalfWidth = 4.5;
 
 // Characters a monospaced font draws a full font size wide: CJK and other East Asian wide and
 // full-width forms.
@@ -268,6 +271,18 @@ TDiagram TDiagramLayout::LayOut(const QList<TModelClass> &classes)
     }
     Route(diagram);
     return diagram;
+}
+
+QList<QPointF> TDiagramLayout::ArrowHead(const QList<QPointF> &points)
+{
+    const QPointF tip = points.last();
+    QLineF back(tip, points.size() > 1 ? points.at(points.size() - 2) : tip);
+    if (back.length() < 1e-6)
+        back = QLineF(tip, tip + QPointF(0, -1));
+    const QPointF unit = back.unitVector().p2() - tip;
+    const QPointF base = tip + unit * arrowLength;
+    const QPointF across(-unit.y() * arrowHalfWidth, unit.x() * arrowHalfWidth);
+    return {tip, base + across, base - across};
 }
 
 void TDiagramLayout::Route(TDiagram &diagram)

@@ -34,6 +34,13 @@ struct TDiagramArrow {
     QList<QPointF> points; // at least two; the last one lies on the border of the box referred to
 };
 
+// The colours of the drawing, the same in the picture files and in the window.
+namespace DiagramColour {
+inline constexpr char Line[] = "#51627a";
+inline constexpr char Border[] = "#34455c";
+inline constexpr char Heading[] = "#dde7f3";
+} // namespace DiagramColour
+
 struct TDiagram {
     QList<TDiagramBox> boxes;
     QList<TDiagramArrow> arrows;
@@ -59,4 +66,6 @@ public:
     // The arrows again, after boxes were moved.
     static void Route(TDiagram &diagram);
     static double TextWidth(const QString &text);
+    // The three corners of the arrowhead at the end of an arrow's last segment, tip first.
+    static QList<QPointF> ArrowHead(const QList<QPointF> &points);
 };

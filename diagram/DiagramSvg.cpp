@@ -1,16 +1,8 @@
 #include "DiagramSvg.h"
 
-#include <QLineF>
-
 #include <cmath>
 
 namespace {
-
-const char lineColour[] = "#51627a";
-const char borderColour[] = "#34455c";
-const char headingColour[] = "#dde7f3";
-constexpr double arrowLength = 10;
-constexpr double arrowHalfWidth = 4.5;
 
 // A coordinate with at most one decimal, without a trailing ".0".
 QString number(double value)
@@ -46,19 +38,6 @@ QString rect(const QRectF &r, const QString &attributes)
         .arg(number(r.x()), number(r.y()), number(r.width()), number(r.height()), attributes);
 }
 
-// The arrowhead at the end of the last segment, pointing along it.
-QList<QPointF> arrowhead(const QList<QPointF> &line)
-{
-    const QPointF tip = line.last();
-    QLineF back(tip, line.at(line.size() - 2));
-    if (back.length() < 1e-6)
-        back = QLineF(tip, tip + QPointF(0, -1));
-    const QPointF unit = back.unitVector().p2() - tip;
-    const QPointF base = tip + unit * arrowLength;
-    const QPointF across(-unit.y() * arrowHalfWidth, unit.x() * arrowHalfWidth);
-    return {tip, base + across, base - across};
-}
-
 QString arrow(const TDiagram &diagram, const TDiagramArrow &a)
 {
     return QStringLiteral("<g class=\"reference\" data-from=\"%1\" data-member=\"%2\" data-to=\"%3\">\n"
@@ -66,8 +45,8 @@ QString arrow(const TDiagram &diagram, const TDiagramArrow &a)
                           "<polygon points=\"%5\" fill=\"%6\"/>\n"
                           "</g>\n")
         .arg(xmlText(diagram.boxes.at(a.from).className), xmlText(a.memberName),
-             xmlText(diagram.boxes.at(a.to).className), points(a.points), points(arrowhead(a.points)),
-             QLatin1String(lineColour));
+             xmlText(diagram.boxes.at(a.to).className), points(a.points), points(TDiagramLayout::ArrowHead(a.points)),
+             QLatin1String(DiagramColour::Line));
 }
 
 QString text(double x, double middle, const QString &content, bool bold)
@@ -83,10 +62,10 @@ QString box(const TDiagramBox &b)
     const double x = r.left() + TDiagramLayout::Padding;
     QString out = QStringLiteral("<g class=\"class\" data-class=\"%1\">\n").arg(xmlText(b.className));
     out += rect(r, QStringLiteral("class=\"box\" fill=\"#ffffff\" stroke=\"%1\" stroke-width=\"1.5\"")
-                       .arg(QLatin1String(borderColour)));
+                       .arg(QLatin1String(DiagramColour::Border)));
     out += rect(QRectF(r.left(), r.top(), r.width(), TDiagramLayout::HeadingHeight),
                 QStringLiteral("fill=\"%1\" stroke=\"%2\" stroke-width=\"1.5\"")
-                    .arg(QLatin1String(headingColour), QLatin1String(borderColour)));
+                    .arg(QLatin1String(DiagramColour::Heading), QLatin1String(DiagramColour::Border)));
     out += text(x, r.top() + TDiagramLayout::HeadingHeight / 2, b.heading, true);
     for (qsizetype l = 0; l < b.lines.size(); ++l)
         out += text(x, b.LineMiddle(l), b.lines.at(l).text, b.lines.at(l).key);

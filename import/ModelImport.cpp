@@ -81,7 +81,7 @@ void writeWhole(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-TModelDocument TModelImport::ReadProject(int projectId, const QString &projectName)
+TModelDocument TModelImport::ReadProject(int projectId, const QString &projectName, QList<int> *classIds)
 {
     TProjectModel model;
     QHash<int, QPoint> positions;
@@ -96,6 +96,8 @@ TModelDocument TModelImport::ReadProject(int projectId, const QString &projectNa
         document.classes.append({cls.className, cls.friendName, cls.members, std::nullopt});
         if (positions.contains(cls.classId))
             document.classes.last().diagramPosition = positions.value(cls.classId);
+        if (classIds)
+            classIds->append(cls.classId);
     }
     return document;
 }
