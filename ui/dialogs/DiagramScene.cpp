@@ -1,7 +1,7 @@
 #include "ui/dialogs/DiagramScene.h"
 
 #include <QCursor>
-#include <QFontDatabase>
+#include <QFont>
 #include <QGraphicsItem>
 #include <QPainter>
 #include <QPainterPath>
@@ -25,7 +25,9 @@ public:
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *, QWidget *) override
     {
         const QRectF r = boundingRect();
-        QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        // The face the picture files name, so that the layout's widths hold here too.
+        QFont font(QStringLiteral("monospace"));
+        font.setStyleHint(QFont::TypeWriter);
         font.setPixelSize(int(TDiagramLayout::FontSize));
         QFont bold = font;
         bold.setBold(true);
