@@ -238,7 +238,9 @@ int drawDiagram(const TCall &call)
 
 bool NeedsFonts(const QStringList &args)
 {
-    return parse(args).command == QLatin1String("diagram");
+    const TCall call = parse(args);
+    return call.command == QLatin1String("diagram")
+        && call.options.value(QStringLiteral("-o")).endsWith(QLatin1String(".png"), Qt::CaseInsensitive);
 }
 
 std::optional<int> Run(const QStringList &args)

@@ -12,7 +12,8 @@ namespace ModelCommands {
 // call one of these commands; nothing when they call another command or ask for help.
 std::optional<int> Run(const QStringList &args);
 
-// Whether args call a command that draws text into a picture, which needs a QGuiApplication.
+// Whether args call for a picture with text drawn into it (a PNG diagram), which needs a
+// QGuiApplication.
 // It may be asked before any application exists.
 bool NeedsFonts(const QStringList &args);
 

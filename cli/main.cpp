@@ -410,8 +410,8 @@ int run(const TArguments &args)
 
 int main(int argc, char *argv[])
 {
-    // Only a picture of the model needs fonts, and with them a QGuiApplication: off screen, since
-    // this program never shows a window.
+    // Only a PNG picture of the model needs fonts, and with them a QGuiApplication: off screen,
+    // since this program never shows a window.
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
