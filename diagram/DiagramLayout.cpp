@@ -142,6 +142,8 @@ TDiagramBox makeBox(const TModelClass &cls)
 // itself when `outside` is in rect too.
 QPointF leave(const QRectF &rect, QPointF inside, QPointF outside)
 {
+    if (rect.contains(outside))
+        return inside;
     const double dx = outside.x() - inside.x();
     const double dy = outside.y() - inside.y();
     double t = 1;
@@ -153,8 +155,6 @@ QPointF leave(const QRectF &rect, QPointF inside, QPointF outside)
         t = std::min(t, (rect.bottom() - inside.y()) / dy);
     else if (dy < 0)
         t = std::min(t, (rect.top() - inside.y()) / dy);
-    if (rect.contains(outside))
-        return inside;
     return QPointF(inside.x() + t * dx, inside.y() + t * dy);
 }
 
