@@ -2,9 +2,9 @@
 
 #include "ImportError.h"
 
-#include "generator/ModelChecker.h"
-#include "generator/ProjectModel.h"
-#include "generator/ReadSnapshot.h"
+#include "generator/check/ModelChecker.h"
+#include "generator/check/ProjectModel.h"
+#include "generator/record/ReadSnapshot.h"
 #include "model/ClassDAO.h"
 #include "model/DbHelper.h"
 #include "model/ModelFile.h"

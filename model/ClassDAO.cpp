@@ -9,13 +9,16 @@ const QString countByName =
     QStringLiteral("select count(*) from t_class where projectId=? and className=?");
 const QString insertClass =
     QStringLiteral("insert into t_class(projectId,className,friendName) values (?,?,?)");
-// The members of one class under the class just added by name, in their order.
+// The members of one class under the class just added by name, in their order. A member
+// that refers to the class it belongs to (a parent, say) refers to the copy in the copy.
 const QString copyMembers = QStringLiteral(
     "insert into t_member(projectId,classId,memberName,memberType,memberLength,memberIsPri,"
     "memberComment,memberIsMust,memberIsInteger,memberIsFloat,queryFlag,memberIsDisplay,"
     "memberQueryDisplay,memberOrder) "
     "select ?,(select max(classId) from t_class where projectId=? and className=?),memberName,"
-    "memberType,memberLength,memberIsPri,memberComment,memberIsMust,memberIsInteger,"
+    "case when memberType=(select className from t_class where classId=?) then ? "
+    "else memberType end,"
+    "memberLength,memberIsPri,memberComment,memberIsMust,memberIsInteger,"
     "memberIsFloat,queryFlag,memberIsDisplay,memberQueryDisplay,memberOrder "
     "from t_member where classId=? order by memberOrder, memberId");
 const QString newestClassId =
@@ -74,7 +77,8 @@ int TClassDAO::CopyClass(int projectId, int sourceClassId, const QString &classN
                          const QString &friendName) const
 {
     db_.ExecuteBatch({{insertClass, {projectId, className, friendName}},
-                      {copyMembers, {projectId, projectId, className, sourceClassId}}});
+                      {copyMembers, {projectId, projectId, className, sourceClassId, className,
+                                     sourceClassId}}});
     return db_.QueryInteger(newestClassId, {projectId, className});
 }
 

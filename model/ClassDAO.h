@@ -23,7 +23,8 @@ public:
     int CountByName(int projectId, const QString &className) const;
     void AddClass(int projectId, const QString &className, const QString &friendName) const;
     // A new class with a copy of every member of the source class, in their order, all or
-    // nothing. References to the source class stay as they are. Returns the new class's id.
+    // nothing. The copy's references to the source class itself become references to the
+    // copy; other classes' references to the source stay. Returns the new class's id.
     int CopyClass(int projectId, int sourceClassId, const QString &className,
                   const QString &friendName) const;
     void DeleteClass(int classId) const;

@@ -2,10 +2,12 @@
 
 #include <QAtomicInt>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSqlError>
+#include <QStorageInfo>
 #include <QStringList>
 #include <QThreadStorage>
 #include <QUrl>
@@ -73,6 +75,44 @@ TDbError foreignFileError(const QString &path)
                         .arg(access ? QStringLiteral("(这是旧的Access格式文件)") : QString(), path));
 }
 
+// Result codes of SQLite (the low byte of an extended code).
+enum : int { sqliteIoError = 10, sqliteFull = 13, sqliteCantOpen = 14, sqliteNotADatabase = 26 };
+
+// Below this much room, an I/O error of the database is the disk's being full.
+constexpr qint64 nearlyFull = 1024 * 1024;
+
+// SQLite says "database or disk is full" for a write that found no room. Where it must first
+// grow its shared-memory or journal file it says "disk I/O error" or, on opening, may take the
+// file for no database at all; on a disk with next to no room left, those mean the same.
+bool isDiskFull(const QString &path, const QSqlError &error)
+{
+    const int code = error.nativeErrorCode().toInt() & 0xff;
+    if (code == sqliteFull)
+        return true;
+    if (code != sqliteIoError && code != sqliteCantOpen && code != sqliteNotADatabase)
+        return false;
+    const QStorageInfo volume(QFileInfo(path).absolutePath());
+    return volume.isValid() && volume.bytesAvailable() < nearlyFull;
+}
+
+TDbError diskFullError(const QString &path)
+{
+    return TDbError(QStringLiteral("磁盘已满，模型数据库 %1 无法写入，没有做任何修改。请腾出磁盘空间后再试。")
+                        .arg(QDir::toNativeSeparators(path)));
+}
+
+QString databasePath(const QSqlDatabase &db)
+{
+    return QUrl(db.databaseName()).toLocalFile();
+}
+
+QString sqlFailure(const QSqlDatabase &db, const QSqlError &error)
+{
+    if (isDiskFull(databasePath(db), error))
+        return diskFullError(databasePath(db)).message();
+    return QStringLiteral("模型数据库操作失败: %1").arg(error.text());
+}
+
 // The tables and columns the stores read. A file made by another program or an older one
 // may lack some; reading it would give 0 or empty text where the column should be.
 struct TRequiredTable {
@@ -92,7 +132,7 @@ QStringList columnsOf(const QSqlDatabase &db, const QString &table)
 {
     QSqlQuery query(db);
     if (!query.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table)))
-        throw TDbError(QStringLiteral("模型数据库操作失败: %1").arg(query.lastError().text()));
+        throw TDbError(sqlFailure(db, query.lastError()));
     QStringList present;
     while (query.next())
         present.append(query.value(1).toString().toLower());
@@ -131,10 +171,12 @@ void addMissingColumns(const QSqlDatabase &db, const QString &path)
             continue;
         QSqlQuery query(db);
         const auto failed = [&] {
-            const QString reason = query.lastError().text();
+            const QSqlError error = query.lastError();
             QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+            if (isDiskFull(path, error))
+                return diskFullError(path);
             return TDbError(QStringLiteral("无法升级模型数据库 %1 (%2): %3")
-                                .arg(path, QString::fromUtf8(upgrade.purpose), reason));
+                                .arg(path, QString::fromUtf8(upgrade.purpose), error.text()));
         };
         if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
             throw failed();
@@ -174,17 +216,12 @@ QString findMissingSchema(const QSqlDatabase &db)
     return missing.join(QStringLiteral("; "));
 }
 
-QString sqlFailure(const QSqlError &error)
-{
-    return QStringLiteral("模型数据库操作失败: %1").arg(error.text());
-}
-
 QSqlQuery prepared(const QSqlDatabase &db, const QString &sql, const QVariantList &values)
 {
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.prepare(sql))
-        throw TDbError(sqlFailure(query.lastError()));
+        throw TDbError(sqlFailure(db, query.lastError()));
     for (const QVariant &value : values) {
         // A null QString would bind as SQL NULL; the model stores empty text instead.
         if (value.typeId() == QMetaType::QString && value.toString().isNull())
@@ -193,7 +230,7 @@ QSqlQuery prepared(const QSqlDatabase &db, const QString &sql, const QVariantLis
             query.addBindValue(value);
     }
     if (!query.exec())
-        throw TDbError(sqlFailure(query.lastError()));
+        throw TDbError(sqlFailure(db, query.lastError()));
     return query;
 }
 
@@ -201,7 +238,7 @@ void execPlain(const QSqlDatabase &db, const QString &sql)
 {
     QSqlQuery query(db);
     if (!query.exec(sql))
-        throw TDbError(sqlFailure(query.lastError()));
+        throw TDbError(sqlFailure(db, query.lastError()));
 }
 
 } // namespace
@@ -250,18 +287,22 @@ QSqlDatabase TDbHelper::GetConnection() const
     db.setDatabaseName(QUrl::fromLocalFile(key).toString(QUrl::FullyEncoded)
                        + QStringLiteral("?mode=rw"));
     db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=10000"));
-    if (!db.open())
+    if (!db.open()) {
+        if (isDiskFull(key, db.lastError()))
+            throw diskFullError(key);
         throw TDbError(QStringLiteral("无法打开模型数据库 %1: %2").arg(key, db.lastError().text()));
+    }
     // The first statement reads the file's header, so a foreign file fails here.
     QSqlQuery journal(db);
     if (!journal.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) {
         const QSqlError error = journal.lastError();
         journal = QSqlQuery();
         db.close();
-        static const QString notADatabase = QString::number(26); // SQLITE_NOTADB
-        if (error.nativeErrorCode() == notADatabase)
+        if (isDiskFull(key, error))
+            throw diskFullError(key);
+        if (error.nativeErrorCode().toInt() == sqliteNotADatabase)
             throw foreignFileError(key);
-        throw TDbError(QStringLiteral("无法打开模型数据库 %1: %2").arg(key, sqlFailure(error)));
+        throw TDbError(QStringLiteral("无法打开模型数据库 %1: 模型数据库操作失败: %2").arg(key, error.text()));
     }
     // A statement left active would keep the upgrade below from committing.
     journal.finish();

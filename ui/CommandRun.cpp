@@ -1,6 +1,6 @@
 #include "ui/CommandRun.h"
 
-#include "generator/GenerationError.h"
+#include "generator/run/GenerationError.h"
 #include "model/DbHelper.h"
 #include "ui/UserInteraction.h"
 

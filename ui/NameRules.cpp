@@ -1,6 +1,6 @@
 #include "ui/NameRules.h"
 
-#include "generator/ModelChecker.h"
+#include "generator/check/ModelChecker.h"
 
 namespace NameRules {
 

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -39,6 +40,7 @@ private slots:
     void generateRefusalsExitOneAndWriteNothing_data();
     void generateRefusalsExitOneAndWriteNothing();
     void generateFailuresExitTwo();
+    void generateWaitsForAnotherRunThenExitsTwo();
     void badCallsGetOneLineAndExitTwo_data();
     void badCallsGetOneLineAndExitTwo();
     void sqlPrintsTheScriptWithoutMark();
@@ -198,6 +200,33 @@ void TestCli::generateFailuresExitTwo()
     QVERIFY2(run.err.startsWith("代码生成失败: 找不到模板资源"), run.err.constData());
     QCOMPARE(run.err.count('\n'), 1);
     QVERIFY(!QFileInfo::exists(home(QStringLiteral("projects"))));
+}
+
+// Another run (here: this test) holds the project's output folder: the run waits a few seconds,
+// saying so, then refuses, leaving the other run's half-built folder alone.
+void TestCli::generateWaitsForAnotherRunThenExitsTwo()
+{
+    loadCase(QStringLiteral("branches"));
+    MakeSkeleton(home());
+    WriteFile(home(QStringLiteral("projects/.velmora-new-campus/phpbean/Clazz.class.php")), "half");
+    QLockFile other(home(QStringLiteral("projects/.velmora-lock-campus")));
+    QVERIFY(other.tryLock(0));
+
+    const TResult refused = generate(home());
+    QCOMPARE(refused.exitCode, 2);
+    const QString busy = QStringLiteral("输出文件夹 \"%1\" 正在被另一个生成使用(进程%2)，")
+                             .arg(QDir::toNativeSeparators(home(QStringLiteral("projects/campus"))))
+                             .arg(QCoreApplication::applicationPid());
+    const QString failed = QStringLiteral("代码生成失败: ") + busy + QStringLiteral("请等它结束后再生成\n");
+    QCOMPARE(QString::fromUtf8(refused.out), busy + QStringLiteral("等待它结束。。。\n") + failed);
+    QCOMPARE(QString::fromUtf8(refused.err), failed);
+    QCOMPARE(ReadFile(home(QStringLiteral("projects/.velmora-new-campus/phpbean/Clazz.class.php"))), QByteArray("half"));
+
+    // Once the other run is over, the folder it left half-built is cleared.
+    other.unlock();
+    QCOMPARE(generate(home()).exitCode, 0);
+    QCOMPARE(QDir(home(QStringLiteral("projects"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("campus")});
 }
 
 void TestCli::badCallsGetOneLineAndExitTwo_data()

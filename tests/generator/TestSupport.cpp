@@ -6,8 +6,17 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QtTest>
 
 #include <stdexcept>
+
+#ifndef Q_OS_WIN
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 namespace TestSupport {
 
@@ -137,6 +146,64 @@ void MakeSkeleton(const QString &programDir)
                              "desk.php", "error.php", "index.php", "login.php", "logout.php",
                              "ok.php", ".htaccess"})
         WriteFile(bak + QString::fromLatin1(file), file);
+}
+
+bool RanUnprivileged()
+{
+#ifdef Q_OS_WIN
+    return false;
+#else
+    if (geteuid() != 0)
+        return false;
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (setpriv.isEmpty()) {
+        QTest::qSkip("the superuser reads every file, and setpriv is missing to run as another user",
+                     __FILE__, __LINE__);
+        return true;
+    }
+    QString test = QString::fromLatin1(QTest::currentTestFunction());
+    if (QTest::currentDataTag())
+        test += QLatin1Char(':') + QString::fromUtf8(QTest::currentDataTag());
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(setpriv, {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                          QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(), test});
+    const bool ended = child.waitForFinished(120000) && child.exitStatus() == QProcess::NormalExit;
+    // setpriv's own codes when it cannot start the program (a build below a private folder).
+    if (ended && (child.exitCode() == 126 || child.exitCode() == 127)) {
+        QTest::qSkip("the user nobody cannot start this test program where it is built", __FILE__, __LINE__);
+        return true;
+    }
+    QTest::qVerify(ended && child.exitCode() == 0, "the test run as the user nobody", qPrintable(test),
+                   __FILE__, __LINE__);
+    return true;
+#endif
+}
+
+TFileSizeLimit::TFileSizeLimit(qint64 bytes)
+{
+#ifndef Q_OS_WIN
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    saved_ = qint64(limit.rlim_cur);
+    limit.rlim_cur = rlim_t(bytes);
+    // A write past the limit fails with EFBIG instead of ending the process.
+    signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &limit);
+#else
+    Q_UNUSED(bytes);
+#endif
+}
+
+TFileSizeLimit::~TFileSizeLimit()
+{
+#ifndef Q_OS_WIN
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = rlim_t(saved_);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    signal(SIGXFSZ, SIG_DFL);
+#endif
 }
 
 } // namespace TestSupport

@@ -39,4 +39,23 @@ void WriteFile(const QString &path, const QByteArray &bytes);
 // file, and controller/ with a sub-folder) and the ten files, each holding its own name.
 void MakeSkeleton(const QString &programDir);
 
+// The superuser reads every file, so a test of a file that cannot be read must not run as
+// the superuser. As root, runs the current test function and row again in a child process as
+// the user nobody and records whether it passed; returns true then, and the caller returns.
+// Otherwise returns false and the test goes on in this process.
+bool RanUnprivileged();
+
+// Writes that would make a file larger than bytes fail ("File too large") while this lives:
+// a disk that fills up, file by file, for the whole process.
+class TFileSizeLimit {
+public:
+    explicit TFileSizeLimit(qint64 bytes);
+    ~TFileSizeLimit();
+    TFileSizeLimit(const TFileSizeLimit &) = delete;
+    TFileSizeLimit &operator=(const TFileSizeLimit &) = delete;
+
+private:
+    qint64 saved_ = -1;
+};
+
 } // namespace TestSupport

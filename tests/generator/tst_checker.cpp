@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
-#include "generator/ModelChecker.h"
-#include "generator/ProjectModel.h"
+#include "generator/check/ModelChecker.h"
+#include "generator/check/ProjectModel.h"
 #include "model/DbHelper.h"
 
 #include <QTemporaryDir>

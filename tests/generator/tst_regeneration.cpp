@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
-#include "generator/GenerationRecord.h"
-#include "generator/GenerationRun.h"
+#include "generator/record/GenerationRecord.h"
+#include "generator/run/GenerationRun.h"
 #include "model/DbHelper.h"
 
 #include <QDir>
@@ -11,6 +11,12 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <optional>
+
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
 
 using namespace TestSupport;
 
@@ -22,7 +28,13 @@ public:
     QString failure;
     TRegenerationCounts counts;
     QList<TPlannedFile> plan;
-    void Progress(const QString &line) override { lines << line; }
+    std::function<void()> onFirstLine; // called with the first progress line, if set
+    void Progress(const QString &line) override
+    {
+        lines << line;
+        if (onFirstLine)
+            std::exchange(onFirstLine, nullptr)();
+    }
     void KeyMemberError(int) override { failure = QStringLiteral("key"); }
     void DisplayMemberError(int) override { failure = QStringLiteral("display"); }
     void ModelError(const QString &m) override { failure = m; }
@@ -58,9 +70,23 @@ private slots:
     void snapshotFileIsTheSnapshotAsCompactJson_data();
     void snapshotFileIsTheSnapshotAsCompactJson();
     void newFolderAppearsWholeAfterAKilledRun();
+    void damagedBaseIsNoBase_data();
+    void damagedBaseIsNoBase();
+    void runCutShortByAFullDiskLeavesOnlyWholeFiles_data();
+    void runCutShortByAFullDiskLeavesOnlyWholeFiles();
+    void secondRunOfAFolderWaitsThenRefuses();
+    void unfinishedRecordFolderIsPassedOverAndRemoved();
+    void unreadableOutputIsAnError_data();
+    void unreadableOutputIsAnError();
 
 private:
     TRecorder generate(const QString &programDir, bool dryRun = false) const;
+    // A run of the project in the test's folder that may fail.
+    TRecorder attempt(std::function<void()> onFirstLine = {}) const;
+    // The hash of file in the record, as stored.
+    QString recordedBase(const QString &path) const;
+    // Edits the first line of the class in file by hand; the file as edited.
+    QByteArray editByHand() const;
     QString output(const QString &relative) const
     {
         return dir_->filePath(QStringLiteral("projects/campus/") + relative);
@@ -88,6 +114,29 @@ TRecorder TestRegeneration::generate(const QString &programDir, bool dryRun) con
     if (!recorder.failure.isEmpty())
         qFatal("generation failed: %s", qPrintable(recorder.failure));
     return recorder;
+}
+
+TRecorder TestRegeneration::attempt(std::function<void()> onFirstLine) const
+{
+    TRecorder recorder;
+    recorder.onFirstLine = std::move(onFirstLine);
+    TGenerationRun(1, QStringLiteral("campus"), QStringLiteral("app_"), dir_->path()).Execute(recorder);
+    return recorder;
+}
+
+QString TestRegeneration::recordedBase(const QString &path) const
+{
+    const QJsonObject record = QJsonDocument::fromJson(
+        ReadFile(output(RecordFolder(output(QString())) + QStringLiteral("record.json")))).object();
+    return record.value(QStringLiteral("files")).toObject().value(path).toObject()
+        .value(QStringLiteral("base")).toString();
+}
+
+QByteArray TestRegeneration::editByHand() const
+{
+    QByteArray mine = ReadFile(output(file));
+    WriteFile(output(file), mine.replace(header, "class Clazz { // 手工修改\r\n"));
+    return mine;
 }
 
 void TestRegeneration::eachFileMeetsTheNewOutput_data()
@@ -338,6 +387,151 @@ void TestRegeneration::newFolderAppearsWholeAfterAKilledRun()
     WriteFile(hidden + QStringLiteral("/phpbean/Clazz.class.php"), "<?php half");
     generate(dir_->path());
     QVERIFY(!QFileInfo::exists(hidden));
+}
+
+void TestRegeneration::damagedBaseIsNoBase_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::newRow("model unchanged") << QString();
+    QTest::newRow("model changed") << QString::fromUtf8(addMember);
+}
+
+// A stored base cut short (a write killed part-way) is no base to merge from: the edited file
+// is treated as one without a record, the log says why, and the base is stored whole again.
+void TestRegeneration::damagedBaseIsNoBase()
+{
+    QFETCH(QString, change);
+    generate(dir_->path());
+    const QByteArray mine = editByHand();
+    const QString bases = output(RecordFolder(output(QString())) + QStringLiteral("bases/"));
+    const QString base = bases + recordedBase(file);
+    WriteFile(base, ReadFile(base).left(100));
+    if (!change.isEmpty())
+        RunSql(database_, change);
+
+    const TRecorder run = generate(dir_->path());
+    const QString shown = QStringLiteral("projects/campus/") + file;
+    const qsizetype note = run.lines.indexOf(shown + QStringLiteral("在生成记录中保存的上次生成的内容已损坏，按没有生成记录的文件处理!"));
+    QVERIFY(note >= 0);
+    QVERIFY(run.lines.value(note + 1).startsWith(shown + QStringLiteral("不是上次生成的内容")));
+    QCOMPARE(run.counts.beside, 1);
+    QCOMPARE(ReadFile(output(file)), mine);
+    QVERIFY(QFile::exists(output(file + QStringLiteral(".new.txt"))));
+    for (const QString &name : QDir(bases).entryList(QDir::Files)) {
+        if (name != QLatin1String("index.html"))
+            QCOMPARE(TGenerationRecord::Hash(ReadFile(bases + name)), name.toLatin1());
+    }
+}
+
+void TestRegeneration::runCutShortByAFullDiskLeavesOnlyWholeFiles_data()
+{
+    QTest::addColumn<bool>("existing"); // generated before records were kept
+    QTest::addColumn<QString>("failing");
+    QTest::newRow("new folder") << false << QStringLiteral("controller/ClazzAction.php");
+    QTest::newRow("first record of a folder") << true << QStringLiteral(".velmora/");
+}
+
+// The disk fills up once the model is read. The files completed before stay, whole; the one
+// whose write failed is not there; a run that did not end leaves no record folder.
+void TestRegeneration::runCutShortByAFullDiskLeavesOnlyWholeFiles()
+{
+    QFETCH(bool, existing);
+    QFETCH(QString, failing);
+    if (existing) {
+        generate(dir_->path());
+        QVERIFY(QDir(output(QStringLiteral(".velmora"))).removeRecursively());
+    }
+    std::optional<TFileSizeLimit> full;
+    const TRecorder failed = attempt([&full] { full.emplace(1500); });
+    full.reset();
+    QVERIFY2(failed.failure.startsWith(QStringLiteral("无法写入文件 \"%1").arg(QDir::toNativeSeparators(output(failing)))),
+             qPrintable(failed.failure));
+    const QString golden = FixtureDir(QStringLiteral("branches")) + QStringLiteral("/expected/projects/campus/");
+    const QStringList files = FilesBelow(output(QString()));
+    QVERIFY(files.contains(QStringLiteral("phpbean/Student.class.php")));
+    for (const QString &name : files) {
+        // Each file as the golden case or the skeleton has it.
+        const QString whole = QFile::exists(golden + name) ? golden + name : dir_->filePath(QStringLiteral("bak/") + name);
+        QVERIFY2(QFile::exists(whole) && ReadFile(output(name)) == ReadFile(whole), qPrintable(name));
+    }
+    QCOMPARE(QDir(dir_->filePath(QStringLiteral("projects"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("campus")});
+}
+
+// A second run of the same project while the first is under way (here: in its first progress
+// line) waits, then refuses; the first run's half-built folder is left alone.
+void TestRegeneration::secondRunOfAFolderWaitsThenRefuses()
+{
+    TRecorder second;
+    QByteArray staged;
+    const QString staging = dir_->filePath(QStringLiteral("projects/.velmora-new-campus/") + file);
+    const TRecorder first = attempt([&] {
+        TGenerationRun other(1, QStringLiteral("campus"), QStringLiteral("app_"), dir_->path());
+        other.SetLockWait(300);
+        QCOMPARE(other.Execute(second), TGenerationRun::TOutcome::Failed);
+        staged = ReadFile(staging);
+    });
+
+    const QString busy = QStringLiteral("输出文件夹 \"%1\" 正在被另一个生成使用(进程%2)，")
+                             .arg(QDir::toNativeSeparators(dir_->filePath(QStringLiteral("projects/campus"))))
+                             .arg(QCoreApplication::applicationPid());
+    QCOMPARE(second.lines, (QStringList{busy + QStringLiteral("等待它结束。。。"),
+                                        QStringLiteral("代码生成失败: ") + busy + QStringLiteral("请等它结束后再生成")}));
+    QVERIFY(first.failure.isEmpty());
+    const QString golden = FixtureDir(QStringLiteral("branches")) + QStringLiteral("/expected/projects/campus/");
+    QCOMPARE(staged, ReadFile(golden + file));
+    for (const QString &name : FilesBelow(golden))
+        QCOMPARE(ReadFile(output(name)), ReadFile(golden + name));
+}
+
+// A record folder a killed run began beside the complete one is passed over, then removed.
+void TestRegeneration::unfinishedRecordFolderIsPassedOverAndRemoved()
+{
+    generate(dir_->path());
+    const QString record = RecordFolder(output(QString()));
+    const QString unfinished = output(QStringLiteral(".velmora/") + QString(32, QLatin1Char('0')));
+    for (const char *guard : {"/index.html", "/bases/index.html", "/models/index.html"})
+        WriteFile(unfinished + QLatin1String(guard), QByteArray());
+    editByHand();
+
+    const TRecorder run = generate(dir_->path());
+    QCOMPARE(run.counts.kept, 1);
+    QVERIFY(!QFileInfo::exists(unfinished));
+    QCOMPARE(RecordFolder(output(QString())), record);
+}
+
+void TestRegeneration::unreadableOutputIsAnError_data()
+{
+    QTest::addColumn<QString>("path"); // below the output folder; {record} its record folder
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("folder at a generated file") << QStringLiteral("phpbean/Tag.class.php") << "folder";
+    QTest::newRow("pipe at a generated file") << QStringLiteral("phpbean/Tag.class.php") << "pipe";
+    QTest::newRow("record.json a folder") << QStringLiteral("{record}record.json") << "folder";
+}
+
+// An existing file that cannot be read is an error naming it, never a missing file to write
+// over: it stays as it is, the user's edit stays and nothing goes beside any file.
+void TestRegeneration::unreadableOutputIsAnError()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, kind);
+    generate(dir_->path());
+    const QString full = output(path.replace(QStringLiteral("{record}"), RecordFolder(output(QString()))));
+    QVERIFY(QFile::remove(full));
+    if (kind == QLatin1String("folder"))
+        WriteFile(full + QStringLiteral("/inner.txt"), "inner");
+    else
+        QCOMPARE(mkfifo(QFile::encodeName(full).constData(), 0600), 0);
+    editByHand();
+    RunSql(database_, QString::fromUtf8(addMember));
+    const QStringList before = FilesBelow(output(QString()));
+
+    const TRecorder run = attempt();
+    QVERIFY2(run.failure.startsWith(QStringLiteral("无法读取文件 \"%1\"").arg(QDir::toNativeSeparators(full))),
+             qPrintable(run.failure));
+    QCOMPARE(FilesBelow(output(QString())), before);
+    QVERIFY(ReadFile(output(file)).contains("// 手工修改"));
+    QCOMPARE(QFileInfo(full).isDir(), kind == QLatin1String("folder"));
 }
 
 QTEST_MAIN(TestRegeneration)

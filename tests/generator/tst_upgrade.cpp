@@ -1,6 +1,6 @@
-#include "generator/GenerationError.h"
-#include "generator/ProjectModel.h"
-#include "generator/UpgradeSql.h"
+#include "generator/run/GenerationError.h"
+#include "generator/check/ProjectModel.h"
+#include "generator/emit/UpgradeSql.h"
 
 #include <QtTest>
 

@@ -3,7 +3,10 @@
 #include "model/MemberDAO.h"
 #include "model/ProjectDAO.h"
 
+#include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -23,9 +26,12 @@ private slots:
     void emptyDatabaseIsNeverOverwritten();
     void lookupsWithoutRowsGiveMinusOneOrEmpty();
     void failedBatchRollsBackAndReachesTheCaller();
+    void fullDiskIsNamedAndChangesNothing_data();
+    void fullDiskIsNamedAndChangesNothing();
     void deleteProjectKeepsItsMembers();
     void classChangesAreAllOrNothing();
     void renameRewritesExactReferencesInItsOwnProjectOnly();
+    void copyRefersToItselfWhereTheSourceDid();
     void checksStopAtTheFirstFailingClass();
     void deletedIdsAreNeverReused();
     void textIsStoredAsTyped();
@@ -189,6 +195,64 @@ void TestModel::failedBatchRollsBackAndReachesTheCaller()
     QCOMPARE(TClassDAO(db_).GetClasses(p).size(), 1);
 }
 
+void TestModel::fullDiskIsNamedAndChangesNothing_data()
+{
+    QTest::addColumn<bool>("smallFileSystem");
+    // SQLite's own size limit fails the write as a full disk does.
+    QTest::newRow("database at its size limit") << false;
+    // A file system with no room: SQLite cannot even set up its shared memory.
+    QTest::newRow("file system full") << true;
+}
+
+void TestModel::fullDiskIsNamedAndChangesNothing()
+{
+    QFETCH(bool, smallFileSystem);
+    QString file = file_;
+    const QString small = dir_->filePath(QStringLiteral("small"));
+    bool mounted = false;
+    const auto unmount = qScopeGuard([&] {
+        if (mounted)
+            QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), small});
+    });
+    if (smallFileSystem) {
+        QVERIFY(QDir().mkpath(small));
+        if (QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"),
+                                                        QStringLiteral("-o"), QStringLiteral("size=1m"),
+                                                        QStringLiteral("tmpfs"), small}) != 0)
+            QSKIP("mounting a small file system needs the superuser");
+        mounted = true;
+        file = small + QStringLiteral("/projects.mdb");
+        TDbHelper::CreateEmptyDatabase(file);
+        {
+            // In WAL mode, as a database the program has used: opening it needs room.
+            QSqlDatabase wal = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("wal"));
+            wal.setDatabaseName(file);
+            QVERIFY(wal.open() && QSqlQuery(wal).exec(QStringLiteral("PRAGMA journal_mode=WAL")));
+            wal.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("wal"));
+        QFile fill(small + QStringLiteral("/fill"));
+        QVERIFY(fill.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(4096, 'x');
+        while (fill.write(block) == block.size()) {
+        }
+    } else {
+        const int pages = db_.QueryInteger(QStringLiteral("PRAGMA page_count"));
+        db_.ExecuteSql(QStringLiteral("PRAGMA max_page_count = %1").arg(pages));
+    }
+    const TProjectDAO projects{TDbHelper(file)};
+    QString message;
+    try {
+        projects.AddProject(QString(20000, QLatin1Char('x')));
+    } catch (const TDbError &error) {
+        message = error.message();
+    }
+    QVERIFY2(message.startsWith(QStringLiteral("磁盘已满，模型数据库 %1 ").arg(QDir::toNativeSeparators(file))),
+             qPrintable(message));
+    QFile::remove(small + QStringLiteral("/fill"));
+    QVERIFY(projects.GetProjects().isEmpty());
+}
+
 void TestModel::deleteProjectKeepsItsMembers()
 {
     const int p = addProject(QStringLiteral("school"));
@@ -254,6 +318,30 @@ void TestModel::renameRewritesExactReferencesInItsOwnProjectOnly()
     classes.UpdateClass(p3, loan, QStringLiteral("Volume"), QStringLiteral("借阅"));
     QCOMPARE(classes.CountByName(p3, QStringLiteral("Volume")), 2);
     QCOMPARE(members.GetMember(ref)->memberType(), QStringLiteral("Volume"));
+}
+
+void TestModel::copyRefersToItselfWhereTheSourceDid()
+{
+    const int p = addProject(QStringLiteral("tree"));
+    const int node = addClass(p, QStringLiteral("Node"));
+    const int leaf = addClass(p, QStringLiteral("Leaf"));
+    addMember(p, node, QStringLiteral("id"), MemberType::Integer, 1);
+    addMember(p, node, QStringLiteral("parent"), QStringLiteral("Node"));
+    addMember(p, node, QStringLiteral("first"), QStringLiteral("Leaf"));
+    addMember(p, node, QStringLiteral("alias"), QStringLiteral("Nodes"));
+    const int leafRef = addMember(p, leaf, QStringLiteral("node"), QStringLiteral("Node"));
+
+    const int copy = TClassDAO(db_).CopyClass(p, node, QStringLiteral("Branch"), QStringLiteral("枝"));
+    const auto types = [&](int classId) {
+        QStringList all;
+        for (const TMember &m : TMemberDAO(db_).GetMembers(classId))
+            all.append(m.memberName() + QLatin1Char(':') + m.memberType());
+        return all;
+    };
+    QCOMPARE(types(copy), QStringList({"id:整型", "parent:Branch", "first:Leaf", "alias:Nodes"}));
+    // The source and the other classes still refer to the source.
+    QCOMPARE(types(node), QStringList({"id:整型", "parent:Node", "first:Leaf", "alias:Nodes"}));
+    QCOMPARE(TMemberDAO(db_).GetMember(leafRef)->memberType(), QStringLiteral("Node"));
 }
 
 void TestModel::checksStopAtTheFirstFailingClass()

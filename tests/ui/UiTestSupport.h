@@ -8,7 +8,7 @@
 #include "ui/panels/GenerationCommand.h"
 #include "ui/panels/MemberPanel.h"
 #include "ui/panels/ProjectPanel.h"
-#include "generator/Regeneration.h"
+#include "generator/record/Regeneration.h"
 #include "ui/UserInteraction.h"
 
 #include <QApplication>

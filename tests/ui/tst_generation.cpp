@@ -2,8 +2,9 @@
 // thread, and the table-script window.
 #include "MainFormProbe.h"
 
-#include "generator/DataBaseSql.h"
-#include "generator/ProjectModel.h"
+#include "generator/emit/DataBaseSql.h"
+#include "generator/run/FileOperate.h"
+#include "generator/check/ProjectModel.h"
 #include "ui/dialogs/CheckModelForm.h"
 #include "ui/panels/CodePreview.h"
 #include "ui/dialogs/DataBaseSqlForm.h"
@@ -17,8 +18,10 @@
 
 #include "TestSupport.h"
 
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QListWidget>
 #include <QSignalSpy>
 
@@ -288,6 +291,21 @@ private slots:
         QCOMPARE(user->takeTexts(), QStringList{twice + QLatin1Char('\n') + reserved});
     }
 
+    void cleanModelStillOpensTheList()
+    {
+        openWindow();
+        QString said;
+        int rows = -1;
+        QCOMPARE(DriveDialog<TCheckModelForm>([&] { Trigger(window.get(), "Check1"); }, [&](TCheckModelForm &form) {
+                     said = Find<QLabel>(&form, "Label1")->text();
+                     rows = Find<QListWidget>(&form, "LB_Findings")->count();
+                 }),
+                 1);
+        QCOMPARE(said, QStringLiteral("没有发现问题"));
+        QCOMPARE(rows, 0);
+        QVERIFY(user->shown.isEmpty());
+    }
+
     void missingSkeletonIsReported()
     {
         openWindow();
@@ -389,9 +407,17 @@ private slots:
         QString shown;
         bool selectsAll = false;
         bool typesWithoutCtrl = false;
+        const QString saved = program->Dir() + QStringLiteral("/school.sql");
+        // Saved, cancelled, and into a folder that is not there.
+        user->fileAnswers = {saved, QString(), program->Dir() + QStringLiteral("/none/x.sql")};
         QCOMPARE(DriveDialog<TDataBaseSqlForm>([&] { Trigger(window.get(), "sql1"); }, [&](TDataBaseSqlForm &form) {
                      auto *memo = Find<QPlainTextEdit>(&form, "Memo_Sql");
                      shown = memo->toPlainText();
+                     QApplication::clipboard()->clear();
+                     Find<QPushButton>(&form, "Btn_Copy")->click();
+                     QCOMPARE(QApplication::clipboard()->text(), shown);
+                     for (int i = 0; i < 3; ++i)
+                         Find<QPushButton>(&form, "Btn_Save")->click();
                      QTest::keyClick(memo, Qt::Key_A, Qt::ControlModifier);
                      selectsAll = memo->textCursor().selectedText().size() == shown.size();
                      // Without Ctrl the key types over the selection.
@@ -399,9 +425,16 @@ private slots:
                      typesWithoutCtrl = memo->toPlainText() == QStringLiteral("a");
                  }),
                  1);
-        QVERIFY(user->shown.isEmpty());
+        QCOMPARE(user->fileCaptions, QStringList(3, QStringLiteral("保存为")));
+        QCOMPARE(user->shown.size(), 2);
+        QCOMPARE(user->shown.at(0).text, QStringLiteral("已保存到 ") + QDir::toNativeSeparators(saved));
+        QCOMPARE(user->shown.at(1).kind, TMessageKind::Error);
+        QVERIFY(!QFileInfo::exists(program->Dir() + QStringLiteral("/none")));
         QVERIFY(selectsAll);
         QVERIFY(typesWithoutCtrl);
+        // The file holds the script as generated: byte-order mark, CR LF.
+        QCOMPARE(TestSupport::ReadFile(saved),
+                 TFileOperate::Utf8WithBom(TDataBaseSql::Build(school, QStringLiteral("app_"), program->Dir())));
         QString built = TDataBaseSql::Build(school, QStringLiteral("app_"), program->Dir());
         built.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         QCOMPARE(shown, built);

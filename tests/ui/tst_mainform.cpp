@@ -421,6 +421,40 @@ private slots:
         QVERIFY(user->shown.isEmpty());
     }
 
+    // The status bar names the list that has the focus, which is the list Insert adds to.
+    void focusedListIsNamed_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("named");
+        QTest::addColumn<QString>("insertOpens"); // empty: Insert does nothing there
+        QTest::newRow("classes") << "LB_Object" << "类列表: Insert 添加类" << "TAddClassForm";
+        QTest::newRow("members") << "LV_Member" << "成员列表: Insert 添加成员" << "TAddMemberForm";
+        QTest::newRow("project selector") << "CB_Project" << "" << "";
+    }
+    void focusedListIsNamed()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, named);
+        QFETCH(QString, insertOpens);
+        buildSchool();
+        auto window = openWindow();
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        auto *hint = Find<QLabel>(window.get(), "Label_FocusedList");
+        // From the other list, so that the name is seen to change.
+        Find<QWidget>(window.get(), control == "LB_Object" ? "LV_Member" : "LB_Object")->setFocus();
+        QTRY_VERIFY(!hint->text().isEmpty());
+        Find<QWidget>(window.get(), qPrintable(control))->setFocus();
+        QTRY_COMPARE(hint->text(), named);
+        QString opened;
+        DriveDialog<QDialog>([&] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Insert); },
+                             [&](QDialog &d) { opened = QLatin1String(d.metaObject()->className()); });
+        QCOMPARE(opened, insertOpens);
+        // A dialog over the window leaves the name as it was.
+        QCOMPARE(hint->text(), named);
+    }
+
     void successesCanGoToTheStatusBar()
     {
         buildSchool();

@@ -130,7 +130,7 @@ private slots:
     void addDialogStartsEmpty()
     {
         QStringList types;
-        QString caption, name, length, type;
+        QString caption, name, length, type, lengthHint;
         bool queryDisplay = false, anyOtherTicked = true;
         DriveDialog<TAddMemberForm>([&] { Trigger(window.get(), "M1"); }, [&](TAddMemberForm &d) {
             caption = d.windowTitle();
@@ -140,6 +140,7 @@ private slots:
             type = box->currentText();
             name = Find<QLineEdit>(&d, "Edt_MemberName")->text();
             length = Find<QLineEdit>(&d, "Edt_MemberLength")->text();
+            lengthHint = Find<QLineEdit>(&d, "Edt_MemberLength")->toolTip();
             queryDisplay = Find<QCheckBox>(&d, "CB_MemberQueryDisplay")->isChecked();
             anyOtherTicked = false;
             for (const char *box : {"CB_MemberIsMust", "CB_QueryFlag", "CB_MemberIsPri", "CB_MemberIsDisplay"})
@@ -150,7 +151,8 @@ private slots:
         QCOMPARE(types, QStringList({"字符串", "整型", "浮点型", "日期型", "图片型", "Student", "Teacher"}));
         QCOMPARE(type, QStringLiteral("字符串"));
         QCOMPARE(name, QString());
-        QCOMPARE(length, QStringLiteral("20"));
+        QCOMPARE(length, QStringLiteral("50"));
+        QVERIFY2(lengthHint.contains(QStringLiteral("21844")), qPrintable(lengthHint));
         QVERIFY(queryDisplay);
         QVERIFY(!anyOtherTicked);
         QVERIFY(user->shown.isEmpty());
@@ -251,8 +253,81 @@ private slots:
         QCOMPARE(saved.memberIsFloat(), type == MemberType::Float ? 1 : 0);
         QCOMPARE(saved.projectId(), school);
         QCOMPARE(saved.classId(), score);
-        // The member table shows the class as saved.
+        // The member table shows the class as saved, a new member selected.
         QCOMPARE(TMainFormProbe{window.get()}.memberNames().size(), members.size());
+        if (!update)
+            QCOMPARE(window->Members().SelectedMemberId(), saved.memberId());
+    }
+
+    // What a type allows shows in the dialog; a box a type held gets the user's tick back when
+    // another type sets it free; and 确定 then saves with no rule left to break.
+    void typeDecidesTheFields_data()
+    {
+        QTest::addColumn<bool>("update");
+        QTest::addColumn<QString>("type");
+        // Length, then 必填, 主键, 查询: L/- the length box on or off; x/o a free box ticked or
+        // not; F/- a box held ticked or held clear.
+        QTest::addColumn<QString>("fields");
+        QTest::newRow("add text") << false << "字符串" << "L o x x";
+        QTest::newRow("add integer") << false << "整型" << "- F x -";
+        QTest::newRow("add float") << false << "浮点型" << "- F - -";
+        QTest::newRow("add date") << false << "日期型" << "- F - x";
+        QTest::newRow("add picture") << false << "图片型" << "- o - -";
+        QTest::newRow("add reference") << false << "Student" << "- F - x";
+        // The update dialog keeps a key of any type.
+        QTest::newRow("update float") << true << "浮点型" << "- F x -";
+        QTest::newRow("update reference") << true << "Student" << "- F x x";
+    }
+    void typeDecidesTheFields()
+    {
+        QFETCH(bool, update);
+        QFETCH(QString, type);
+        QFETCH(QString, fields);
+        const auto box = [](QDialog &d, const char *name) {
+            const QCheckBox *b = Find<QCheckBox>(&d, name);
+            if (!b->isEnabled())
+                return QString(b->isChecked() ? "F" : "-");
+            return QString(b->isChecked() ? "x" : "o");
+        };
+        const auto shown = [&](QDialog &d) {
+            return QStringList({Find<QLineEdit>(&d, "Edt_MemberLength")->isEnabled() ? "L" : "-",
+                                box(d, "CB_MemberIsMust"), box(d, "CB_MemberIsPri"), box(d, "CB_QueryFlag")})
+                .join(QLatin1Char(' '));
+        };
+        QString asTyped, backToText, textLength;
+        const auto drive = [&](QDialog &d) {
+            QComboBox *types = Find<QComboBox>(&d, "CB_MemberType");
+            const auto choose = [&](const QString &t) { types->setCurrentIndex(types->findText(t)); };
+            Find<QLineEdit>(&d, "Edt_MemberName")->setText(QStringLiteral("a"));
+            choose(MemberType::Text);
+            Find<QCheckBox>(&d, "CB_MemberIsMust")->setChecked(false);
+            Find<QCheckBox>(&d, "CB_MemberIsPri")->setChecked(true);
+            Find<QCheckBox>(&d, "CB_QueryFlag")->setChecked(true);
+            choose(type);
+            asTyped = shown(d);
+            choose(MemberType::Text);
+            backToText = shown(d);
+            textLength = Find<QLineEdit>(&d, "Edt_MemberLength")->text();
+            choose(type);
+            Find<QPushButton>(&d, "Button1")->click();
+        };
+        if (update) {
+            TMainFormProbe{window.get()}.selectMember(0);
+            QCOMPARE(DriveDialog<TUpdateMemberForm>([&] { Trigger(window.get(), "N3"); }, drive), 1);
+        } else {
+            QCOMPARE(DriveDialog<TAddMemberForm>([&] { Trigger(window.get(), "M1"); }, drive), 1);
+        }
+        QCOMPARE(asTyped, fields);
+        QCOMPARE(backToText, QStringLiteral("L o x x"));
+        QCOMPARE(textLength, QStringLiteral("50"));
+        QCOMPARE(user->takeTexts().size(), 1); // the success, no refusal
+        const TMember saved = TMemberDAO().GetMembers(score).last();
+        const QStringList flags = fields.split(QLatin1Char(' '));
+        QCOMPARE(saved.memberType(), type);
+        QCOMPARE(saved.memberLength(), type == MemberType::Text ? 50 : 0);
+        QCOMPARE(saved.memberIsMust(), flags.at(1) == QLatin1String("F") ? 1 : 0);
+        QCOMPARE(saved.memberIsPri(), flags.at(2) == QLatin1String("x") ? 1 : 0);
+        QCOMPARE(saved.queryFlag(), flags.at(3) == QLatin1String("x") ? 1 : 0);
     }
 
     void addStoresEveryField()
@@ -381,6 +456,9 @@ private slots:
         TMainFormProbe{window.get()}.selectMember(0);
         QStringList visited;
         QCOMPARE(DriveDialog<QDialog>([&] { Trigger(window.get(), command.toLatin1().constData()); }, [&](QDialog &d) {
+                     // A text member uses every field.
+                     QComboBox *types = Find<QComboBox>(&d, "CB_MemberType");
+                     types->setCurrentIndex(types->findText(MemberType::Text));
                      // The chain Tab walks: every visible control that takes focus by Tab.
                      QWidget *w = Find<QWidget>(&d, "Edt_MemberName");
                      do {

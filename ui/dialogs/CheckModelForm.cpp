@@ -9,8 +9,11 @@ TCheckModelForm::TCheckModelForm(QWidget *parent, const TModelFindings &findings
 {
     setObjectName(QStringLiteral("CheckModelForm"));
     auto *layout = new QVBoxLayout(this);
-    auto *label = new QLabel(QStringLiteral("共发现%1个问题，双击一行可选中相应的类和成员:")
-                                 .arg(findings.size()), this);
+    // A clean model gets its list too, so the check always ends in the same place.
+    auto *label = new QLabel(findings.isEmpty()
+                                 ? QStringLiteral("没有发现问题")
+                                 : QStringLiteral("共发现%1个问题，双击一行可选中相应的类和成员:").arg(findings.size()),
+                             this);
     label->setObjectName(QStringLiteral("Label1"));
     layout->addWidget(label);
     LB_Findings = new QListWidget(this);

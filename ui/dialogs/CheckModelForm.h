@@ -1,12 +1,13 @@
 #pragma once
 
-#include "generator/ModelChecker.h"
+#include "generator/check/ModelChecker.h"
 #include "ui/dialogs/FormDialog.h"
 
 class QListWidget;
 
-// Every finding of the model checker on a project, one a line. Double-clicking one (or Enter)
-// chooses it and closes the list; the caller then goes to its class and member.
+// Every finding of the model checker on a project, one a line, or that there is none.
+// Double-clicking one (or Enter) chooses it and closes the list; the caller then goes to its
+// class and member.
 class TCheckModelForm : public TFormDialog {
     Q_OBJECT
 public:

@@ -1,6 +1,6 @@
 #include "ui/dialogs/ClassRules.h"
 
-#include "generator/ModelChecker.h"
+#include "generator/check/ModelChecker.h"
 #include "model/ClassDAO.h"
 #include "ui/NameRules.h"
 

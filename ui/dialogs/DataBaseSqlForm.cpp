@@ -1,20 +1,27 @@
 #include "ui/dialogs/DataBaseSqlForm.h"
 
-#include "generator/DataBaseSql.h"
-#include "generator/GenerationError.h"
-#include "generator/GenerationRecord.h"
-#include "generator/UpgradeSql.h"
+#include "generator/emit/DataBaseSql.h"
+#include "generator/run/GenerationError.h"
+#include "generator/record/GenerationRecord.h"
+#include "generator/emit/UpgradeSql.h"
+#include "generator/run/FileOperate.h"
 #include "model/DbHelper.h"
+#include "ui/CommandRun.h"
+#include "ui/UserInteraction.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QDir>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
-TDataBaseSqlForm::TDataBaseSqlForm(QWidget *parent)
-    : TFormDialog(parent, QStringLiteral("数据库建表sql语句"), 766, 551)
+TDataBaseSqlForm::TDataBaseSqlForm(QWidget *parent, TUserInteraction &ui, const QString &fileName)
+    : TFormDialog(parent, QStringLiteral("数据库建表sql语句"), 766, 551), ui_(ui), fileName_(fileName)
 {
     setObjectName(QStringLiteral("DataBaseSqlForm"));
     auto *layout = new QVBoxLayout(this);
@@ -26,6 +33,43 @@ TDataBaseSqlForm::TDataBaseSqlForm(QWidget *parent)
     Memo_Sql->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Memo_Sql->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     layout->addWidget(Memo_Sql);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->setContentsMargins(8, 6, 8, 8);
+    buttons->addStretch();
+    Btn_Copy = new QPushButton(QStringLiteral("复制"), this);
+    Btn_Copy->setObjectName(QStringLiteral("Btn_Copy"));
+    Btn_Copy->setToolTip(QStringLiteral("把整个脚本复制到剪贴板"));
+    Btn_Save = new QPushButton(QStringLiteral("保存为…"), this);
+    Btn_Save->setObjectName(QStringLiteral("Btn_Save"));
+    // Enter stays with the text; neither button is pressed by it.
+    for (QPushButton *button : {Btn_Copy, Btn_Save}) {
+        button->setAutoDefault(false);
+        buttons->addWidget(button);
+    }
+    layout->addLayout(buttons);
+    connect(Btn_Copy, &QPushButton::clicked, this, &TDataBaseSqlForm::CopyClick);
+    connect(Btn_Save, &QPushButton::clicked, this, &TDataBaseSqlForm::SaveClick);
+}
+
+void TDataBaseSqlForm::CopyClick()
+{
+    QGuiApplication::clipboard()->setText(Memo_Sql->toPlainText());
+}
+
+void TDataBaseSqlForm::SaveClick()
+{
+    RunCommand(ui_, this, [this] {
+        const QString path = ui_.chooseFile(this, true, QStringLiteral("保存为"), fileName_,
+                                            QStringLiteral("SQL脚本 (*.sql);;所有文件 (*)"));
+        if (path.isEmpty())
+            return;
+        QString text = Memo_Sql->toPlainText();
+        text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+        TFileOperate::WriteUtf8File(text, path);
+        ui_.message(this, QStringLiteral("已保存到 %1").arg(QDir::toNativeSeparators(path)),
+                    TMessageKind::Information);
+    });
 }
 
 void TDataBaseSqlForm::FormShow(const QString &programDir)

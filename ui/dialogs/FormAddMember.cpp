@@ -41,11 +41,18 @@ void TAddMemberForm::FormCreate()
     Edt_MemberName->clear();
     FillTypeChoices();
     CB_MemberType->setCurrentIndex(0);
+    ApplyTypeRules();
 }
 
 void TAddMemberForm::Save(const TMember &member)
 {
-    TMemberDAO().AddMember(member);
+    const TMemberDAO members;
+    members.AddMember(member);
+    // A new member comes last in its class, and no other member there has its name.
+    for (const TMember &stored : members.GetMembers(member.classId())) {
+        if (stored.memberName() == member.memberName())
+            addedMemberId_ = stored.memberId();
+    }
 }
 
 QString TAddMemberForm::SavedMessage() const

@@ -10,9 +10,14 @@ public:
 
     // Fills the type choices. Throws TDbError.
     void FormCreate();
+    // The member stored by 确定; 0 before.
+    int AddedMemberId() const { return addedMemberId_; }
 
     QString SavedMessage() const override;
 
 protected:
     void Save(const TMember &member) override;
+
+private:
+    int addedMemberId_ = 0;
 };

@@ -1,7 +1,7 @@
 #include "ui/dialogs/FormRegenerationPreview.h"
 
-#include "generator/GenerationError.h"
-#include "generator/Merge.h"
+#include "generator/run/GenerationError.h"
+#include "generator/record/Merge.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>

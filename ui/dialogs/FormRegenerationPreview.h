@@ -2,7 +2,7 @@
 
 #include "ui/dialogs/FormDialog.h"
 
-#include "generator/Regeneration.h"
+#include "generator/record/Regeneration.h"
 
 class QLabel;
 class QPlainTextEdit;

@@ -46,6 +46,14 @@ bool TUpdateMemberForm::FormCreate()
         return false;
     }
     Edt_MemberName->setText(member->memberName());
+    Edt_MemberLength->setText(QString::number(member->memberLength()));
+    CB_MemberIsMust->setChecked(member->memberIsMust() == 1);
+    CB_QueryFlag->setChecked(member->queryFlag() == 1);
+    CB_MemberIsPri->setChecked(member->memberIsPri() == 1);
+    CB_MemberIsDisplay->setChecked(member->memberIsDisplay() == 1);
+    CB_MemberQueryDisplay->setChecked(member->memberQueryDisplay() == 1);
+    Edt_MemberComment->setText(member->memberComment());
+    // The type last, so that what it holds fixed is shown over the stored flags.
     int type = CB_MemberType->findText(member->memberType(), Qt::MatchFixedString | Qt::MatchCaseSensitive);
     if (type < 0) {
         // The type names a class that has since been deleted: offer it as it is, so that the
@@ -54,13 +62,7 @@ bool TUpdateMemberForm::FormCreate()
         type = CB_MemberType->count() - 1;
     }
     CB_MemberType->setCurrentIndex(type);
-    Edt_MemberLength->setText(QString::number(member->memberLength()));
-    CB_MemberIsMust->setChecked(member->memberIsMust() == 1);
-    CB_QueryFlag->setChecked(member->queryFlag() == 1);
-    CB_MemberIsPri->setChecked(member->memberIsPri() == 1);
-    CB_MemberIsDisplay->setChecked(member->memberIsDisplay() == 1);
-    CB_MemberQueryDisplay->setChecked(member->memberQueryDisplay() == 1);
-    Edt_MemberComment->setText(member->memberComment());
+    ApplyTypeRules();
     return true;
 }
 

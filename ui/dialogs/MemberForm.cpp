@@ -1,11 +1,12 @@
 #include "ui/dialogs/MemberForm.h"
 
-#include "generator/ModelChecker.h"
+#include "generator/check/ModelChecker.h"
 #include "model/ClassDAO.h"
 #include "model/MemberDAO.h"
 #include "ui/CommandRun.h"
 #include "ui/NameRules.h"
 #include "ui/UserInteraction.h"
+#include "ui/dialogs/MemberFieldRules.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -63,6 +64,9 @@ QPushButton *button(QWidget *parent, const char *name, const QString &text, cons
     return b;
 }
 
+// Long enough for an e-mail address or a title.
+const QString defaultTextLength = QStringLiteral("50");
+
 bool isWholeNumberAboveZero(const QString &text, int *value)
 {
     bool ok = false;
@@ -97,7 +101,12 @@ TMemberForm::TMemberForm(QWidget *parent, TUserInteraction &ui, int projectId, i
     CB_QueryFlag = checkBox(this, "CB_QueryFlag", QStringLiteral("是否参与查询"), layout.queryFlag);
     CB_MemberIsPri = checkBox(this, "CB_MemberIsPri", QStringLiteral("是否主键"), layout.isPri);
     Edt_MemberLength = edit(this, "Edt_MemberLength", layout.length);
-    Edt_MemberLength->setText(QStringLiteral("20"));
+    Edt_MemberLength->setText(defaultTextLength);
+    const QString lengthHint = QStringLiteral("字符串的最大长度: 1到%1个字符，作主键时最长%2")
+                                   .arg(TModelChecker::MaxTextLength)
+                                   .arg(TModelChecker::MaxTextKeyLength);
+    Edt_MemberLength->setToolTip(lengthHint);
+    Label5->setToolTip(lengthHint);
     CB_MemberIsDisplay =
         checkBox(this, "CB_MemberIsDisplay", QStringLiteral("下拉框显示字段"), layout.isDisplay);
     CB_MemberQueryDisplay = checkBox(this, "CB_MemberQueryDisplay",
@@ -116,6 +125,31 @@ TMemberForm::TMemberForm(QWidget *parent, TUserInteraction &ui, int projectId, i
 
     connect(Button1, &QPushButton::clicked, this, &TMemberForm::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TMemberForm::Button2Click);
+    connect(CB_MemberType, &QComboBox::currentIndexChanged, this, &TMemberForm::ApplyTypeRules);
+}
+
+void TMemberForm::ApplyTypeRules()
+{
+    const TMemberFieldRules rules = MemberFieldRules(CB_MemberType->currentText());
+    Edt_MemberLength->setEnabled(rules.hasLength);
+    int length = 0;
+    if (rules.hasLength && !isWholeNumberAboveZero(Edt_MemberLength->text(), &length))
+        Edt_MemberLength->setText(defaultTextLength);
+    Hold(CB_MemberIsMust, !rules.mustBeRequired, true, mustChoice_);
+    Hold(CB_MemberIsPri, !keyTypeRule_ || rules.canBeKey, false, keyChoice_);
+    Hold(CB_QueryFlag, rules.canBeSearched, false, queryChoice_);
+}
+
+void TMemberForm::Hold(QCheckBox *box, bool free, bool heldAt, bool &choice)
+{
+    if (!free) {
+        if (box->isEnabled())
+            choice = box->isChecked();
+        box->setChecked(heldAt);
+    } else if (!box->isEnabled()) {
+        box->setChecked(choice);
+    }
+    box->setEnabled(free);
 }
 
 void TMemberForm::FillTypeChoices()
@@ -142,25 +176,24 @@ void TMemberForm::Button1Click()
             return refuse(QStringLiteral("成员名称输入不能为空!"), Edt_MemberName);
         if (!NameRules::StartsWithAsciiLower(name))
             return refuse(QStringLiteral("成员属性首个字母必须小写"));
-        if (type != MemberType::Text && type != MemberType::Picture && !CB_MemberIsMust->isChecked())
+        // The dialog already shows these rules; they hold here whatever the boxes say.
+        const TMemberFieldRules rules = MemberFieldRules(type);
+        if (rules.mustBeRequired && !CB_MemberIsMust->isChecked())
             return refuse(type + QStringLiteral("必须勾选是否必填标志!"));
-        // Only 字符串 and 整型 can be keys: the generated tables and pages expect no other.
-        if (keyTypeRule_ && CB_MemberIsPri->isChecked() && CB_MemberType->currentIndex() >= 2)
+        if (keyTypeRule_ && CB_MemberIsPri->isChecked() && !rules.canBeKey)
             return refuse(QStringLiteral("主键字段必须是整型或字符串型!"));
-        if (CB_QueryFlag->isChecked()
-            && (type == MemberType::Integer || type == MemberType::Float
-                || type == MemberType::Picture))
+        if (CB_QueryFlag->isChecked() && !rules.canBeSearched)
             return refuse(QStringLiteral("参与查询的字段不能是") + type);
         int length = 0;
-        if (type == MemberType::Text && !isWholeNumberAboveZero(Edt_MemberLength->text(), &length))
+        if (rules.hasLength && !isWholeNumberAboveZero(Edt_MemberLength->text(), &length))
             return refuse(QStringLiteral("长度必须是大于0的整数!"), Edt_MemberLength);
         if (const QString refusal = NameRules::MemberNameRefusal(name); !refusal.isEmpty())
             return refuse(refusal, Edt_MemberName);
         if (MemberNameTaken(name))
             return refuse(QStringLiteral("该成员名称已经存在!"), Edt_MemberName);
-        if (type == MemberType::Text && length > TModelChecker::MaxTextLength)
+        if (rules.hasLength && length > TModelChecker::MaxTextLength)
             return refuse(QStringLiteral("长度不能超过%1!").arg(TModelChecker::MaxTextLength), Edt_MemberLength);
-        if (type == MemberType::Text && CB_MemberIsPri->isChecked() && length > TModelChecker::MaxTextKeyLength)
+        if (rules.hasLength && CB_MemberIsPri->isChecked() && length > TModelChecker::MaxTextKeyLength)
             return refuse(QStringLiteral("主键字段的长度不能超过%1!").arg(TModelChecker::MaxTextKeyLength),
                           Edt_MemberLength);
         if (const QString refusal = NameRules::TextRefusal(QStringLiteral("成员注释"), Edt_MemberComment->text());
@@ -172,7 +205,7 @@ void TMemberForm::Button1Click()
         member.setClassId(classId_);
         member.setMemberName(name);
         member.setMemberType(type);
-        member.setMemberLength(type == MemberType::Text ? length : 0);
+        member.setMemberLength(rules.hasLength ? length : 0);
         member.setMemberIsPri(CB_MemberIsPri->isChecked() ? 1 : 0);
         member.setMemberIsInteger(type == MemberType::Integer ? 1 : 0);
         member.setMemberIsFloat(type == MemberType::Float ? 1 : 0);

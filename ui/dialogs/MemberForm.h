@@ -66,11 +66,17 @@ protected:
     QCheckBox *CB_MemberIsDisplay;
     QCheckBox *CB_MemberQueryDisplay;
 
+    // Shows what the selected type allows: fields it does not use disabled, 必填 held ticked
+    // where it must be; a box set free again gets back what the user had chosen.
+    void ApplyTypeRules();
+
 private:
-    // The first rule the controls break, with its message; empty when all hold.
-    QString BrokenRule() const;
+    void Hold(QCheckBox *box, bool free, bool heldAt, bool &choice);
     // Whether another member of the class has the name, whatever its case.
     bool MemberNameTaken(const QString &name) const;
 
     bool keyTypeRule_;
+    bool mustChoice_ = false;
+    bool keyChoice_ = false;
+    bool queryChoice_ = false;
 };

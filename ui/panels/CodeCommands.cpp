@@ -1,9 +1,9 @@
 #include "ui/panels/CodeCommands.h"
 
-#include "generator/GenerationTarget.h"
-#include "generator/ModelChecker.h"
-#include "generator/ProjectModel.h"
-#include "generator/ReadSnapshot.h"
+#include "generator/check/ModelChecker.h"
+#include "generator/check/ProjectModel.h"
+#include "generator/record/ReadSnapshot.h"
+#include "generator/run/GenerationTarget.h"
 #include "import/ModelImport.h"
 #include "model/ClassDAO.h"
 #include "ui/CommandRun.h"
@@ -50,7 +50,7 @@ void TCodeCommands::OnProject(const std::function<void(int projectId)> &command)
 void TCodeCommands::sql1Click()
 {
     OnProject([this](int projectId) {
-        TDataBaseSqlForm form(window_);
+        TDataBaseSqlForm form(window_, feedback_.Ui(), projects_.SelectedProjectName() + QStringLiteral(".sql"));
         form.SetProjectId(projectId);
         form.SetTablePrefix(projects_.TablePrefix());
         // A model without a script, or a missing template, stops here with its message.
@@ -65,7 +65,7 @@ void TCodeCommands::upgrade1Click()
         TGenerationTarget target;
         target.outputRoot = programDir_;
         target.projectName = projects_.SelectedProjectName();
-        TDataBaseSqlForm form(window_);
+        TDataBaseSqlForm form(window_, feedback_.Ui(), target.projectName + QStringLiteral("_upgrade.sql"));
         form.SetProjectId(projectId);
         // The prefix the next generation writes into the code, which the database must follow.
         form.SetTablePrefix(projects_.TablePrefix());
@@ -84,11 +84,6 @@ void TCodeCommands::Check1Click()
         }();
         const TModelFindings findings =
             TModelChecker::Check(model, projects_.SelectedProjectName(), projects_.TablePrefix());
-        if (findings.isEmpty()) {
-            feedback_.Success(window_, QStringLiteral("模型检查通过，没有发现问题。"), TMessageKind::Information,
-                              QStringLiteral("检查模型"));
-            return;
-        }
         TCheckModelForm form(window_, findings);
         if (form.exec() != QDialog::Accepted)
             return;

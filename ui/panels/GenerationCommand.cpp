@@ -1,6 +1,6 @@
 #include "ui/panels/GenerationCommand.h"
 
-#include "generator/AutoCode.h"
+#include "generator/run/AutoCode.h"
 #include "model/ClassDAO.h"
 #include "ui/CommandRun.h"
 #include "ui/Feedback.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "generator/Regeneration.h"
+#include "generator/record/Regeneration.h"
 #include "ui/UserInteraction.h"
 
 #include <QObject>

@@ -136,6 +136,7 @@ void TMemberPanel::M1Click()
         if (dialog.exec() != QDialog::Accepted)
             return;
         LoadMembers(classId);
+        SelectMember(dialog.AddedMemberId());
         feedback_.Success(window(), dialog.SavedMessage());
     });
 }
@@ -234,6 +235,8 @@ bool TMemberPanel::ListKey(const QKeyEvent *key)
 
 bool TMemberPanel::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == LV_Member)
+        feedback_.FollowListFocus(event, QStringLiteral("成员列表: Insert 添加成员"));
     if (watched == LV_Member && event->type() == QEvent::KeyPress
         && ListKey(static_cast<QKeyEvent *>(event)))
         return true;

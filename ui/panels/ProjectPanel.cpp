@@ -306,11 +306,7 @@ void TProjectPanel::A2Click()
             feedback_.Ui().message(window(), QStringLiteral("当前未有任何项目被选中!"));
             return;
         }
-        TAddClassForm dialog(window(), feedback_.Ui(), projectId);
-        if (dialog.exec() != QDialog::Accepted)
-            return;
-        LoadClasses(projectId);
-        feedback_.Success(window(), QStringLiteral("类名称添加成功！"));
+        AddClass(projectId, 0, QStringLiteral("类名称添加成功！"));
     });
 }
 
@@ -322,14 +318,19 @@ void TProjectPanel::Copy1Click()
             feedback_.Ui().message(window(), QStringLiteral("没有类被选中!"));
             return;
         }
-        const int projectId = SelectedProjectId();
-        TAddClassForm dialog(window(), feedback_.Ui(), projectId, classId);
-        if (dialog.exec() != QDialog::Accepted)
-            return;
-        LoadClasses(projectId);
-        SelectClass(dialog.AddedClassId());
-        feedback_.Success(window(), QStringLiteral("类复制成功!"));
+        AddClass(SelectedProjectId(), classId, QStringLiteral("类复制成功!"));
     });
+}
+
+void TProjectPanel::AddClass(int projectId, int copyFromClassId, const QString &saved)
+{
+    TAddClassForm dialog(window(), feedback_.Ui(), projectId, copyFromClassId);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    LoadClasses(projectId);
+    // The new class is where the user's work goes on.
+    SelectClass(dialog.AddedClassId());
+    feedback_.Success(window(), saved);
 }
 
 void TProjectPanel::N2Click()
@@ -434,6 +435,8 @@ bool TProjectPanel::ListKey(const QKeyEvent *key)
 
 bool TProjectPanel::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == LB_Object)
+        feedback_.FollowListFocus(event, QStringLiteral("类列表: Insert 添加类"));
     if (watched == LB_Object && event->type() == QEvent::KeyPress
         && ListKey(static_cast<QKeyEvent *>(event)))
         return true;

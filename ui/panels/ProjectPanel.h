@@ -73,6 +73,8 @@ private:
     QAction *AddCommand(const char *name, const QString &caption, void (TProjectPanel::*handler)());
     bool Run(const std::function<void()> &command);
     void ShowClass(int classId);
+    // Adds a class, or a copy of one, through the add-class dialog and selects it.
+    void AddClass(int projectId, int copyFromClassId, const QString &saved);
     // Delete, F2, Enter and Insert in the class list; true when the key was a command.
     bool ListKey(const QKeyEvent *key);
 

@@ -5,6 +5,7 @@
 #include "GenerationError.h"
 #include "ManagePage.h"
 #include "ModelChecker.h"
+#include "OutputLock.h"
 #include "OutputStaging.h"
 #include "PHPBean.h"
 #include "ProjectModel.h"
@@ -116,6 +117,8 @@ std::optional<TProjectModel> TGenerationRun::ReadCheckedModel(TRunListener &list
 
 TGenerationRun::TOutcome TGenerationRun::Execute(TRunListener &listener) const
 {
+    // Held until the run has published what it will: another run waits for it.
+    std::optional<TOutputLock> lock;
     std::optional<TOutputStaging> staging;
     // A run that ends early leaves the files written so far where the user looks for them.
     const auto publish = [&staging]() -> QString {
@@ -157,12 +160,17 @@ TGenerationRun::TOutcome TGenerationRun::Execute(TRunListener &listener) const
         target.outputRoot = programDir_;
         target.sink = &sink;
         target.stopRequested = stopRequested_;
+        if (!dryRun_) {
+            lock.emplace(target.OutputDir());
+            lock->Acquire(lockWaitMs_, [&listener](const QString &line) { listener.Progress(line); });
+        }
         staging.emplace(target.OutputDir(), dryRun_);
         staging->Begin();
         target.writeDir = staging->WriteDir();
         TRegeneration regeneration(target.WriteDir(), target.RelativeOutputDir(), dryRun_);
         regeneration.SetNewFolder(staging->Staged());
         regeneration.SetKeepPlan(dryRun_);
+        regeneration.SetSink(&sink);
         regeneration.Begin();
         target.placer = &regeneration;
         target.dryRun = dryRun_;

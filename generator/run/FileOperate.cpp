@@ -202,6 +202,9 @@ QString TFileOperate::FindUnreadable(const QString &path)
         }
         return QString();
     }
+    // A pipe, socket or device would hold the run up at its opening, or never end.
+    if (!info.isFile())
+        return shown(path);
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? QString() : shown(path);
 }
@@ -278,19 +281,42 @@ void TFileOperate::WriteNewFile(const QString &directory, const QString &fileNam
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
         throw TGenerationError(QStringLiteral("无法创建文件 \"%1\": %2")
                                    .arg(shown(fileName), file.errorString()));
+    // A file cut short is removed again: whatever is published of a failed run holds only
+    // whole files.
+    const auto fail = [&file, &fileName](int code) {
+        const QString reason = code ? QString::fromLocal8Bit(std::strerror(code)) : file.errorString();
+        file.close();
+        file.remove();
+        throw TGenerationError(QStringLiteral("无法写入文件 \"%1\": %2").arg(shown(fileName), reason));
+    };
     const char *data = bytes.constData();
     qint64 size = bytes.size();
     while (size > 0) {
         errno = 0;
         const qint64 written = file.write(data, size);
-        if (written <= 0) {
-            const QString reason = errno ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString();
-            throw TGenerationError(QStringLiteral("无法写入文件 \"%1\": %2").arg(shown(fileName), reason));
-        }
+        if (written <= 0)
+            fail(errno);
         data += written;
         size -= written;
     }
+    errno = 0;
     file.close();
+    if (file.error() != QFileDevice::NoError)
+        fail(errno);
+}
+
+void TFileOperate::WriteNewFileThroughTemporary(const QString &directory, const QString &fileName,
+                                                const QByteArray &bytes, bool createDirectory)
+{
+    const QString temporary = temporaryName(fileName);
+    WriteNewFile(directory, temporary, bytes, createDirectory);
+    std::error_code error;
+    std::filesystem::rename(fsPath(temporary), fsPath(fileName), error);
+    if (error) {
+        QFile::remove(temporary);
+        throw TGenerationError(QStringLiteral("无法写入文件 \"%1\": %2")
+                                   .arg(shown(fileName), QString::fromLocal8Bit(error.message())));
+    }
 }
 
 bool TFileOperate::TryCreateFolder(const QString &path)
@@ -331,6 +357,10 @@ std::optional<QByteArray> TFileOperate::ReadBytes(const QString &fileName)
     QFile file(fileName);
     if (!file.exists())
         return std::nullopt;
+    // Opening a pipe waits for a writer that never comes.
+    const QFileInfo info(fileName);
+    if (!info.isFile() && !info.isDir())
+        throw TGenerationError(QStringLiteral("无法读取文件 \"%1\": 不是普通文件").arg(shown(fileName)));
     if (!file.open(QIODevice::ReadOnly))
         throw TGenerationError(QStringLiteral("无法读取文件 \"%1\": %2")
                                    .arg(shown(fileName), file.errorString()));

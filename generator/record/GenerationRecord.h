@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QJsonObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -57,8 +58,15 @@ public:
     QDateTime Time() const { return time_; }
     QStringList Paths() const;
     std::optional<TRecordedFile> File(const QString &path) const;
-    // The stored bytes of a hash; nothing when they are missing.
+    // The stored bytes of a hash; nothing when they are missing, or damaged: bytes that no
+    // longer match their hash are never a base to merge from.
     std::optional<QByteArray> Bytes(const QByteArray &hash) const;
+    // Whether Bytes found the stored bytes of hash damaged. The next save writes them again.
+    bool IsDamaged(const QByteArray &hash) const;
+
+    // Removes the record folders of outputDir that a failed or killed run began and never
+    // completed (no record.json). Only while no other run can be writing there.
+    static void RemoveIncomplete(const QString &outputDir);
 
     // The bytes of the snapshot file of a version, as compact JSON: the project's id and name,
     // the prefix, the classes and their members with ids, names, types, lengths, flags and
@@ -76,16 +84,22 @@ public:
     static TProjectModel SnapshotModel(const QJsonObject &snapshot);
 
     // Writes version Version()+1: new bytes (hash -> bytes), the model's snapshot, then
-    // record.json; stored bytes no file refers to any more are removed afterwards.
+    // record.json; stored bytes no file refers to any more are removed afterwards. When it
+    // fails, a record folder it began is removed again.
     void SaveNext(const QHash<QString, TRecordedFile> &files,
                   const QHash<QByteArray, QByteArray> &newBytes, const TProjectModel &model,
                   const QString &projectName, const QString &tablePrefix) const;
 
 private:
+    void SaveInto(const QString &contents, const QHash<QString, TRecordedFile> &files,
+                  const QHash<QByteArray, QByteArray> &newBytes, const TProjectModel &model,
+                  const QString &projectName, const QString &tablePrefix) const;
+
     QString outputDir_;
     QString contentsDir_; // .velmora/<key>; empty until a record exists
     int version_ = 0;
     bool newFolder_ = false;
     QDateTime time_;
     QHash<QString, TRecordedFile> files_;
+    mutable QSet<QByteArray> damaged_; // stored bytes Bytes found not to match their hash
 };

@@ -46,15 +46,26 @@ bool isHash(const QString &name)
     return isHex(name, 64);
 }
 
-// The record's own folder below .velmora/: the one named by 32 hex digits; empty when none.
-QString contentsDir(const QString &outputDir)
+// The folders below .velmora/ named by 32 hex digits, with or without their record.json.
+QStringList recordFolders(const QString &outputDir, bool complete)
 {
     const QString folder = outputDir + QLatin1Char('/') + TGenerationRecord::FolderName();
+    QStringList found;
     for (const QString &name : TFileOperate::FolderNames(folder)) {
-        if (isHex(name, 32))
-            return folder + QLatin1Char('/') + name;
+        const QString path = folder + QLatin1Char('/') + name;
+        // Anything under the name counts: a record.json that cannot be read is an error to
+        // report, not a record to start again.
+        if (isHex(name, 32) && TFileOperate::Exists(below(path, recordFile)) == complete)
+            found.append(path);
     }
-    return QString();
+    return found;
+}
+
+// The record's own folder: the one holding its record.json; empty when none. A folder a failed
+// or killed run began and never completed is passed over.
+QString contentsDir(const QString &outputDir)
+{
+    return recordFolders(outputDir, true).value(0);
 }
 
 QString newContentsDir(const QString &outputDir)
@@ -354,9 +365,22 @@ std::optional<QByteArray> TGenerationRecord::Bytes(const QByteArray &hash) const
     std::optional<QByteArray> bytes =
         TFileOperate::ReadBytes(below(below(contentsDir_, basesFolder), hash.constData()));
     // Stored bytes damaged on the disk are no base to merge from.
-    if (bytes && Hash(*bytes) != hash)
+    if (bytes && Hash(*bytes) != hash) {
+        damaged_.insert(hash);
         return std::nullopt;
+    }
     return bytes;
+}
+
+bool TGenerationRecord::IsDamaged(const QByteArray &hash) const
+{
+    return damaged_.contains(hash);
+}
+
+void TGenerationRecord::RemoveIncomplete(const QString &outputDir)
+{
+    for (const QString &folder : recordFolders(outputDir, false))
+        TFileOperate::RemoveTree(folder);
 }
 
 QByteArray TGenerationRecord::SnapshotJson(const TProjectModel &model, const QString &projectName,
@@ -409,8 +433,33 @@ void TGenerationRecord::SaveNext(const QHash<QString, TRecordedFile> &files,
                                  const TProjectModel &model, const QString &projectName,
                                  const QString &tablePrefix) const
 {
+    if (!contentsDir_.isEmpty()) {
+        // Until its record.json is replaced, the previous record stands whole.
+        SaveInto(contentsDir_, files, newBytes, model, projectName, tablePrefix);
+        return;
+    }
+    // The first record of a folder: a failure part-way leaves no record folder behind.
+    const QString contents = newContentsDir(outputDir_);
     const QString folder = outputDir_ + QLatin1Char('/') + FolderName();
-    const QString contents = contentsDir_.isEmpty() ? newContentsDir(outputDir_) : contentsDir_;
+    const bool hadFolder = TFileOperate::Exists(folder);
+    try {
+        SaveInto(contents, files, newBytes, model, projectName, tablePrefix);
+    } catch (...) {
+        try {
+            TFileOperate::RemoveTree(hadFolder ? contents : folder);
+        } catch (const std::exception &) {
+            // The later run passes over a folder without its record.json and removes it.
+        }
+        throw;
+    }
+}
+
+void TGenerationRecord::SaveInto(const QString &contents, const QHash<QString, TRecordedFile> &files,
+                                 const QHash<QByteArray, QByteArray> &newBytes,
+                                 const TProjectModel &model, const QString &projectName,
+                                 const QString &tablePrefix) const
+{
+    const QString folder = outputDir_ + QLatin1Char('/') + FolderName();
     const QString bases = below(contents, basesFolder);
     const QString models = below(contents, modelsFolder);
     const int version = version_ + 1;
@@ -429,7 +478,7 @@ void TGenerationRecord::SaveNext(const QHash<QString, TRecordedFile> &files,
         writeListingGuards(folder, contents, bases, models, false);
         for (auto it = newBytes.begin(); it != newBytes.end(); ++it) {
             const QString path = below(bases, it.key().constData());
-            if (!TFileOperate::Exists(path))
+            if (!TFileOperate::Exists(path) || damaged_.contains(it.key()))
                 TFileOperate::SaveBytes(bases, path, it.value());
         }
     }

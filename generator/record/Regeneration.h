@@ -51,8 +51,11 @@ public:
     // ("projects/<project>").
     TRegeneration(const QString &outputDir, const QString &shownDir, bool dryRun);
 
-    // Reads the record and, unless a dry run, removes the temporary files of killed runs.
+    // Reads the record and, unless a dry run, removes the temporary files and unfinished
+    // record folders of failed or killed runs.
     void Begin();
+    // Where lines other than a file's own go (a damaged record); none in a dry run.
+    void SetSink(TProgressSink *sink) { sink_ = sink; }
     // The output folder is new (being built under another name): nothing there to read or
     // to protect, so every file is written straight under its name.
     void SetNewFolder(bool newFolder) { newFolder_ = newFolder; }
@@ -73,8 +76,9 @@ private:
     QString LogLine(const TPlannedFile &file) const;
     void Note(TPlannedFile file);
     // The bytes the user's file grew from: the last written, or the output that waited beside
-    // it once the user has changed it since.
-    std::optional<QByteArray> BaseFor(const TRecordedFile &entry, const QByteArray &diskHash) const;
+    // it once the user has changed it since. Stored bytes found damaged are none, and said so.
+    std::optional<QByteArray> BaseFor(const QString &path, const TRecordedFile &entry,
+                                      const QByteArray &diskHash) const;
     // Writes a file below the output folder: straight in a new folder, else through a
     // temporary name.
     void Write(const QString &path, const QByteArray &bytes);
@@ -86,6 +90,7 @@ private:
     bool dryRun_;
     bool keepPlan_ = false;
     bool newFolder_ = false;
+    TProgressSink *sink_ = nullptr;
     QSet<QString> madeFolders_; // in a new folder, the ones already created
     // In a new folder the stored bases are written while the run goes on.
     TBackgroundWriter baseWriter_;

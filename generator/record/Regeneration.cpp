@@ -64,19 +64,26 @@ void TRegeneration::Begin()
         record_ = TGenerationRecord::ForNewFolder(outputDir_);
         return;
     }
-    if (!dryRun_ && TFileOperate::Exists(outputDir_))
+    if (!dryRun_ && TFileOperate::Exists(outputDir_)) {
         TFileOperate::RemoveTemporaryFiles(outputDir_);
+        TGenerationRecord::RemoveIncomplete(outputDir_);
+    }
     record_ = TGenerationRecord::Load(outputDir_);
 }
 
-std::optional<QByteArray> TRegeneration::BaseFor(const TRecordedFile &entry,
+std::optional<QByteArray> TRegeneration::BaseFor(const QString &path, const TRecordedFile &entry,
                                                  const QByteArray &diskHash) const
 {
+    QByteArray hash = entry.base;
     if (!entry.pending.isEmpty() && entry.userAtPending != diskHash)
-        return record_.Bytes(entry.pending);
-    if (!entry.base.isEmpty())
-        return record_.Bytes(entry.base);
-    return std::nullopt;
+        hash = entry.pending;
+    if (hash.isEmpty())
+        return std::nullopt;
+    std::optional<QByteArray> base = record_.Bytes(hash);
+    if (!base && record_.IsDamaged(hash) && sink_ && !dryRun_)
+        sink_->Progress(shownDir_ + QLatin1Char('/') + path
+                        + QStringLiteral("在生成记录中保存的上次生成的内容已损坏，按没有生成记录的文件处理!"));
+    return base;
 }
 
 void TRegeneration::Remember(const QString &path, const QByteArray &bytes,
@@ -115,7 +122,7 @@ QString TRegeneration::Place(const QString &path, const QByteArray &bytes)
     } else {
         const QByteArray diskHash = TGenerationRecord::Hash(*disk);
         const std::optional<TRecordedFile> recorded = record_.File(path);
-        const std::optional<QByteArray> base = recorded ? BaseFor(*recorded, diskHash) : std::nullopt;
+        const std::optional<QByteArray> base = recorded ? BaseFor(path, *recorded, diskHash) : std::nullopt;
         if (!base) {
             file.action = TFileAction::Beside;
             file.besidePath = path + QLatin1String(newSuffix);

@@ -13,6 +13,7 @@ public:
     TOutputStaging(const QString &outputDir, bool dryRun);
 
     // Clears what a killed run left and creates the hidden folder when the output is new.
+    // Only under the output folder's lock: the hidden folder may be another run's.
     // When that folder cannot be made, the run writes in place as for an existing folder.
     void Begin();
     bool Staged() const { return staged_; }

@@ -31,7 +31,8 @@ public:
 // then the application skeleton copied from <programDir>/bak. A model the checks refuse
 // writes nothing; a missing or unreadable skeleton is found before anything is written; any
 // other failure ends the run where it happens and is reported (a log line naming the reason,
-// then GenerationFailed).
+// then GenerationFailed). The files completed before a failure stay; one whose write failed
+// never appears under its name. Only one run at a time writes an output folder (TOutputLock).
 // Files already in the output folder meet the new output through TRegeneration, and only a
 // complete run updates the generation record.
 class TGenerationRun {
@@ -45,6 +46,8 @@ public:
     void SetStopRequested(std::function<bool()> stopRequested);
     // Decides every file as a run would and writes nothing: no log lines, no skeleton, no record.
     void SetDryRun(bool dryRun) { dryRun_ = dryRun; }
+    // How long a run waits for another one writing the same output folder before it refuses.
+    void SetLockWait(int milliseconds) { lockWaitMs_ = milliseconds; }
 
     TOutcome Execute(TRunListener &listener) const;
 
@@ -69,4 +72,5 @@ private:
     QString programDir_;
     std::function<bool()> stopRequested_;
     bool dryRun_ = false;
+    int lockWaitMs_ = 5000;
 };

@@ -28,7 +28,8 @@ public:
     static QString ReadUtf8Text(const QString &fileName);
 
     // The first folder below path (path included) that cannot be listed, or file that cannot
-    // be opened for reading, shown for the user; empty text when all of it can be read.
+    // be opened for reading or is no plain file (a pipe, a device), shown for the user; empty
+    // text when all of it can be read.
     static QString FindUnreadable(const QString &path);
 
     // Copies the tree below source into destination, creating destination when missing.
@@ -48,7 +49,8 @@ public:
     static QByteArray Utf8WithBom(const QString &text);
     // Like SaveFile, with the bytes written as they are.
     static void SaveBytes(const QString &directory, const QString &fileName, const QByteArray &bytes);
-    // The whole file; nothing when it does not exist. Throws when it exists but cannot be read.
+    // The whole file; nothing when it does not exist. Throws when it exists but cannot be read
+    // (a folder, a pipe, no permission): such a file is never taken for a missing one.
     static std::optional<QByteArray> ReadBytes(const QString &fileName);
     // The names of the plain files directly in directory; none when it does not exist.
     static QStringList FileNames(const QString &directory);
@@ -58,9 +60,14 @@ public:
     static void RemoveFile(const QString &fileName);
     // Writes a file that must not exist yet, straight under its name: for a folder that nobody
     // sees before it is complete (a staged output folder), where a temporary name per file only
-    // costs time. Creates directory first unless createDirectory is false.
+    // costs time. A write that fails removes the file again. Creates directory first unless
+    // createDirectory is false.
     static void WriteNewFile(const QString &directory, const QString &fileName,
                              const QByteArray &bytes, bool createDirectory = true);
+    // Like WriteNewFile, but under a temporary name renamed into place once the file is whole,
+    // so that no file under its own name is ever cut short.
+    static void WriteNewFileThroughTemporary(const QString &directory, const QString &fileName,
+                                             const QByteArray &bytes, bool createDirectory = true);
     // Creates a folder with every missing parent; false when it cannot.
     static bool TryCreateFolder(const QString &path);
     // Renames a folder in one step; throws naming both when it cannot.
