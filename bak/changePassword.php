@@ -73,25 +73,25 @@ page_begin('修改密码', $forced || $done ? 'message-page' : '');
 <div class="message-box ok">
   <h1>密码修改成功</h1>
   <p>以后请使用新密码登录。</p>
-  <p class="actions"><a class="btn" href="/index.php" target="_top" id="enter">进入系统</a></p>
+  <p class="actions"><a class="btn" href="<?= h(velmora_url('/index.php')) ?>" target="_top" id="enter">进入系统</a></p>
 </div>
 <?php else: ?>
 <div class="<?= $forced ? 'message-box left' : 'page' ?>">
   <h2>修改密码</h2>
   <?php if ($forced): ?><div class="alert info">您正在使用初始密码登录，请先设置新密码。</div><?php endif; ?>
   <?php foreach ($errors as $e): ?><div class="alert error"><?= h($e) ?></div><?php endforeach; ?>
-  <form method="post" action="/changePassword.php" class="<?= $forced ? '' : 'panel' ?>" autocomplete="off">
-    <table class="form-table">
+  <form method="post" action="<?= h(velmora_url('/changePassword.php')) ?>" class="<?= $forced ? '' : 'panel' ?>" autocomplete="off">
+    <table class="form-table"><tbody>
       <tr><th>用户名</th><td><?= h($_SESSION['velmora_admin_name'] ?? '') ?></td></tr>
-      <tr><th><label for="oldPassword">原密码</label></th><td><input type="password" id="oldPassword" name="oldPassword" required></td></tr>
-      <tr><th><label for="newPassword">新密码</label></th><td><input type="password" id="newPassword" name="newPassword" minlength="8" maxlength="72" required><div class="hint">至少 8 个字符，不能与用户名相同，也不能是常见的密码</div></td></tr>
-      <tr><th><label for="confirmPassword">确认新密码</label></th><td><input type="password" id="confirmPassword" name="confirmPassword" maxlength="72" required></td></tr>
-    </table>
+      <tr><th><label for="oldPassword">原密码</label></th><td><input type="password" id="oldPassword" name="oldPassword" autocomplete="current-password" required></td></tr>
+      <tr><th><label for="newPassword">新密码</label></th><td><input type="password" id="newPassword" name="newPassword" autocomplete="new-password" minlength="8" maxlength="72" required><div class="hint">至少 8 个字符，不能与用户名相同，也不能是常见的密码</div></td></tr>
+      <tr><th><label for="confirmPassword">确认新密码</label></th><td><input type="password" id="confirmPassword" name="confirmPassword" autocomplete="new-password" maxlength="72" required></td></tr>
+    </tbody></table>
     <div class="form-actions">
       <button type="submit">保存</button>
     </div>
   </form>
-  <?php if ($forced): ?><form class="logout" method="post" action="/logout.php" target="_top"><button type="submit" class="plain">退出登录</button></form><?php endif; ?>
+  <?php if ($forced): ?><form class="logout" method="post" action="<?= h(velmora_url('/logout.php')) ?>" target="_top"><button type="submit" class="plain">退出登录</button></form><?php endif; ?>
 </div>
 <?php endif; ?>
 <?php page_end();

@@ -6,7 +6,8 @@ define('VELMORA_PASSWORD_PAGE', true);
 require_once __DIR__ . '/util/util.php';
 
 $reason = $_SESSION['velmora_reason'] ?? '';
-unset($_SESSION['velmora_reason']);
+$deleting = ($_SESSION['velmora_reason_action'] ?? '') === 'del';
+unset($_SESSION['velmora_reason'], $_SESSION['velmora_reason_action']);
 if (!is_string($reason) || $reason === '') {
     $reason = '操作没有完成，请检查填写的内容后重试。';
 }
@@ -16,8 +17,8 @@ page_begin('操作失败', 'message-page');
   <h1>操作失败</h1>
   <p id="reason"><?= h($reason) ?></p>
   <p class="actions">
-    <a class="btn" href="/index.php" id="back" data-history-back>返回修改</a>
-    <a class="btn plain" href="/index.php" target="_top" id="home">回到首页</a>
+    <a class="btn" href="<?= h(velmora_url('/index.php')) ?>" id="back" data-history-back><?= $deleting ? '返回' : '返回修改' ?></a>
+    <a class="btn plain" href="<?= h(velmora_url('/index.php')) ?>" target="_top" id="home">回到首页</a>
   </p>
 </div>
 <?php page_end();

@@ -35,6 +35,10 @@ function velmora_try_login(SqlHelper $db, LoginThrottle $throttle, string $usern
     if (!$throttle->succeeded()) {
         return velmora_db_failure($db);
     }
+    if (!empty($admin['disabled'])) {
+        velmora_log('已停用的账号试图登录：' . $username);
+        return '该账号已停用，请联系管理员。';
+    }
     session_regenerate_id(true);
     $_SESSION['velmora_admin_id'] = (int)$admin['adminId'];
     $_SESSION['velmora_admin_name'] = (string)$admin['adminName'];
@@ -93,17 +97,17 @@ if (($_SERVER['REQUEST_METHOD'] ?? 'GET') === 'POST') {
 $title = velmora_app_title();
 page_begin('登录 - ' . $title, 'login-body');
 ?>
-<form class="login-box" method="post" action="/login.php" autocomplete="off">
+<form class="login-box" method="post" action="<?= h(velmora_url('/login.php')) ?>" autocomplete="off">
   <div class="brand">
-    <img src="/images/logo.svg" alt="">
+    <img src="<?= h(velmora_url('/images/logo.svg')) ?>" alt="">
     <h1><?= h($title) ?></h1>
   </div>
   <?php if ($message !== ''): ?><div class="alert error"><?= h($message) ?></div><?php endif; ?>
   <label for="username">用户名</label>
-  <input type="text" id="username" name="username" value="<?= h($username) ?>" maxlength="50" autofocus required>
+  <input type="text" id="username" name="username" autocomplete="username" value="<?= h($username) ?>" maxlength="50" autofocus required>
   <label for="password">密码</label>
-  <input type="password" id="password" name="password" maxlength="72" required>
+  <input type="password" id="password" name="password" autocomplete="current-password" maxlength="72" required>
   <button type="submit">登 录</button>
-  <div class="foot"><a href="/about.html">关于本系统</a></div>
+  <div class="foot"><a href="<?= h(velmora_url('/about.html')) ?>">关于本系统</a></div>
 </form>
 <?php page_end();

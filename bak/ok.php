@@ -3,7 +3,7 @@
 define('VELMORA_OWN_PAGE', true);
 require_once __DIR__ . '/util/util.php';
 
-unset($_SESSION['velmora_reason']);
+unset($_SESSION['velmora_reason'], $_SESSION['velmora_reason_action']);
 // 返回发起操作的页面（只接受本站地址，且不重复执行修改操作）
 $back = '';
 $referer = $_SERVER['HTTP_REFERER'] ?? '';
@@ -23,7 +23,7 @@ page_begin('操作成功', 'message-page');
   <p id="countdown">数据已保存。</p>
   <p class="actions">
     <?php if ($back !== ''): ?><a class="btn" id="back" href="<?= h($back) ?>">返回</a><?php endif; ?>
-    <a class="btn plain" href="/index.php" target="_top">回到首页</a>
+    <a class="btn plain" href="<?= h(velmora_url('/index.php')) ?>" target="_top">回到首页</a>
   </p>
 </div>
 <?php page_end();

@@ -3,17 +3,18 @@
 #include "ModelCommands.h"
 
 #include "generator/emit/DataBaseSql.h"
-#include "generator/run/GenerationError.h"
+#include "generator/output/GenerationError.h"
 #include "generator/record/GenerationRecord.h"
 #include "generator/run/GenerationRun.h"
 #include "generator/check/ModelChecker.h"
 #include "generator/record/ReadSnapshot.h"
 #include "generator/record/Merge.h"
-#include "generator/run/RunMessages.h"
+#include "generator/output/RunMessages.h"
 #include "generator/emit/UpgradeSql.h"
 #include "model/ClassDAO.h"
 #include "model/DbHelper.h"
 #include "model/ProjectDAO.h"
+#include "model/TableCharset.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -46,6 +47,8 @@ const char usage[] = R"(用法:
               [--dry-run [--diff]]                     已经生成过时保留你对生成文件的修改 (见下)
   velmora-cli [--home DIR] sql NAME [--prefix P]       输出该项目的建表sql语句 (UTF-8, 无BOM)
   velmora-cli [--home DIR] check NAME [--prefix P]     检查该项目的模型, 每行输出一个问题
+  velmora-cli [--home DIR] charset NAME [CHARSET]      输出该项目数据表的字符集; 给出 utf8mb4 或 utf8 时改为该字符集
+                                                       (之后用 upgrade-sql 得到转换已有数据表的脚本)
   velmora-cli [--home DIR] history NAME                列出该项目每次生成记录的模型版本: 每行一个, 版本号、制表符、生成时间
   velmora-cli [--home DIR] upgrade-sql NAME            输出数据库升级脚本 (UTF-8, 无BOM): 把由第 N 版生成的数据库
               [--from N] [--prefix P] [--destructive]  升级为当前模型的数据库, 保留表中的数据
@@ -347,9 +350,35 @@ int printUpgrade(const QString &home, const QString &projectName, const TArgumen
     }
 }
 
+// The project's table character set, printed, or set when one is given.
+int projectCharset(const QString &projectName, const QStringList &values)
+{
+    const int projectId = findProject(projectName);
+    if (projectId < 0)
+        return fail(QStringLiteral("找不到名为\"%1\"的项目").arg(projectName), ExitFailed);
+    if (values.isEmpty()) {
+        writeOut(TProjectDAO().GetTableCharset(projectId) + QLatin1Char('\n'), stdout);
+        return ExitOk;
+    }
+    if (values.size() > 1 || !TableCharset::All().contains(values.first()))
+        return fail(QStringLiteral("字符集只能是 %1").arg(TableCharset::All().join(QStringLiteral(" 或 "))), ExitFailed);
+    TProjectDAO().SetTableCharset(projectId, values.first());
+    return ExitOk;
+}
+
 int run(const TArguments &args)
 {
     const QString command = args.positional.value(0);
+    if (command == QLatin1String("charset")) {
+        if (args.positional.size() < 2 || args.prefix || args.dryRun || args.diff || args.from || args.destructive)
+            return fail(QStringLiteral("命令 charset 需要一个项目名称和可选的字符集, 不带选项 (见 --help)"), ExitFailed);
+        TDbHelper::SetDefaultDatabaseFile(QDir(QDir(args.home).absolutePath()).absoluteFilePath(QStringLiteral("projects.mdb")));
+        try {
+            return projectCharset(args.positional.at(1), args.positional.mid(2));
+        } catch (const TDbError &error) {
+            return fail(error.message(), ExitFailed);
+        }
+    }
     const bool upgrade = command == QLatin1String("upgrade-sql");
     const bool withProject = command == QLatin1String("generate") || command == QLatin1String("sql")
         || command == QLatin1String("check") || command == QLatin1String("history") || upgrade;

@@ -1,9 +1,15 @@
 #include "DatabaseImport.h"
 
+#include "ColumnMapping.h"
 #include "ImportError.h"
+
+#include "generator/check/TableRules.h"
+#include "generator/check/TypeRules.h"
+#include "model/TableCharset.h"
 
 #include <QAtomicInt>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -17,80 +23,93 @@ namespace {
 
 const QString driverName = QStringLiteral("QMYSQL");
 
+// The generated application's tables of users, roles, row owners, history, trash and sessions.
+const QStringList teamTables = {QStringLiteral("role"), QStringLiteral("role_right"), QStringLiteral("user_role"),
+                                QStringLiteral("row_owner"), QStringLiteral("change_log"), QStringLiteral("trash"),
+                                QStringLiteral("session")};
+
 const QString selectTables = QStringLiteral(
-    "select TABLE_NAME, TABLE_COMMENT from information_schema.TABLES "
+    "select TABLE_NAME, TABLE_COMMENT, TABLE_COLLATION from information_schema.TABLES "
     "where TABLE_SCHEMA=? and TABLE_TYPE='BASE TABLE'");
 const QString selectColumns = QStringLiteral(
     "select TABLE_NAME, COLUMN_NAME, DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, IS_NULLABLE, "
-    "COLUMN_COMMENT from information_schema.COLUMNS where TABLE_SCHEMA=? "
-    "order by TABLE_NAME, ORDINAL_POSITION");
+    "COLUMN_COMMENT, COLUMN_TYPE, NUMERIC_PRECISION, NUMERIC_SCALE from information_schema.COLUMNS "
+    "where TABLE_SCHEMA=? order by TABLE_NAME, ORDINAL_POSITION");
 const QString selectPrimaryKeys = QStringLiteral(
     "select TABLE_NAME, COLUMN_NAME from information_schema.KEY_COLUMN_USAGE "
     "where TABLE_SCHEMA=? and CONSTRAINT_NAME='PRIMARY' order by TABLE_NAME, ORDINAL_POSITION");
 const QString selectForeignKeys = QStringLiteral(
-    "select TABLE_NAME, COLUMN_NAME, CONSTRAINT_NAME, REFERENCED_TABLE_SCHEMA, "
-    "REFERENCED_TABLE_NAME, REFERENCED_COLUMN_NAME from information_schema.KEY_COLUMN_USAGE "
-    "where TABLE_SCHEMA=? and REFERENCED_TABLE_NAME is not null");
+    "select k.TABLE_NAME, k.COLUMN_NAME, k.CONSTRAINT_NAME, k.REFERENCED_TABLE_SCHEMA, "
+    "k.REFERENCED_TABLE_NAME, k.REFERENCED_COLUMN_NAME, r.DELETE_RULE, r.UPDATE_RULE "
+    "from information_schema.KEY_COLUMN_USAGE k left join information_schema.REFERENTIAL_CONSTRAINTS r "
+    "on r.CONSTRAINT_SCHEMA=k.CONSTRAINT_SCHEMA and r.TABLE_NAME=k.TABLE_NAME "
+    "and r.CONSTRAINT_NAME=k.CONSTRAINT_NAME "
+    "where k.TABLE_SCHEMA=? and k.REFERENCED_TABLE_NAME is not null");
+const QString selectIndexes = QStringLiteral(
+    "select TABLE_NAME, INDEX_NAME, NON_UNIQUE, COLUMN_NAME, SUB_PART, INDEX_TYPE "
+    "from information_schema.STATISTICS where TABLE_SCHEMA=? and INDEX_NAME<>'PRIMARY' "
+    "order by TABLE_NAME, INDEX_NAME, SEQ_IN_INDEX");
 
-struct TColumn {
+struct TIndexColumn {
     QString name;
-    QString dataType;
-    qlonglong length = 0;
-    bool nullable = true;
-    QString comment;
+    bool prefixOnly = false; // SUB_PART: only the first characters are indexed
+};
+
+struct TIndex {
+    QString name;
+    bool unique = false;
+    QString indexType;
+    QList<TIndexColumn> columns;
 };
 
 struct TTable {
     QString name;
     QString comment;
-    QList<TColumn> columns;
+    QString charset; // of its default collation: "utf8mb4", "utf8mb3", "latin1", ...
+    QList<TColumnInfo> columns;
     QStringList keys;
+    QList<TIndex> indexes;
 };
 
 struct TForeignKey {
+    QString table;
+    QString constraint;
     QString refSchema;
     QString refTable;
     QString refColumn;
+    QString onDelete;
+    QString onUpdate;
     int columnCount = 0;
 };
 
-// The member type a column type maps to, and what is lost on the way.
-struct TMappedType {
-    QString type;
-    int length = 0;
-    QString loss;
-};
-
-std::optional<TMappedType> mapType(const TColumn &column)
+// NO ACTION is RESTRICT to InnoDB; SET DEFAULT it does not carry out.
+QString ruleOf(const QString &rule)
 {
-    static const QSet<QString> texts{QStringLiteral("char"), QStringLiteral("varchar")};
-    static const QSet<QString> longTexts{QStringLiteral("tinytext"), QStringLiteral("text"),
-                                         QStringLiteral("mediumtext"), QStringLiteral("longtext")};
-    static const QSet<QString> integers{QStringLiteral("tinyint"), QStringLiteral("smallint"),
-                                        QStringLiteral("mediumint"), QStringLiteral("int"),
-                                        QStringLiteral("integer"), QStringLiteral("bigint")};
-    static const QSet<QString> floats{QStringLiteral("float"), QStringLiteral("double"),
-                                      QStringLiteral("decimal"), QStringLiteral("real"),
-                                      QStringLiteral("numeric")};
-    static const QSet<QString> dateTimes{QStringLiteral("datetime"), QStringLiteral("timestamp")};
-    const QString type = column.dataType.toLower();
-    if (texts.contains(type))
-        return TMappedType{MemberType::Text, int(std::min<qlonglong>(column.length, INT_MAX)), {}};
-    if (longTexts.contains(type)) {
-        if (column.length <= TDatabaseImport::TextLength)
-            return TMappedType{MemberType::Text, int(column.length), {}};
-        return TMappedType{MemberType::Text, TDatabaseImport::TextLength,
-                           QStringLiteral("按长度%1的字符串导入").arg(TDatabaseImport::TextLength)};
+    return rule == ForeignKeyRule::Cascade || rule == ForeignKeyRule::SetNull ? rule : ForeignKeyRule::Restrict;
+}
+
+// The ON DELETE and ON UPDATE rules of each foreign key (by constraint name) in the text of
+// SHOW CREATE TABLE, which a user who may only read the table is shown; information_schema
+// shows such a user no rules.
+QHash<QString, std::pair<QString, QString>> rulesInCreateTable(const QString &createTable)
+{
+    static const QRegularExpression constraint(QStringLiteral("^\\s*CONSTRAINT `((?:[^`]|``)+)` FOREIGN KEY"));
+    static const QRegularExpression onDelete(QStringLiteral(" ON DELETE (CASCADE|SET NULL|RESTRICT|NO ACTION|SET DEFAULT)"));
+    static const QRegularExpression onUpdate(QStringLiteral(" ON UPDATE (CASCADE|SET NULL|RESTRICT|NO ACTION|SET DEFAULT)"));
+    QHash<QString, std::pair<QString, QString>> rules;
+    for (const QString &line : createTable.split(QLatin1Char('\n'))) {
+        const QRegularExpressionMatch name = constraint.match(line);
+        if (!name.hasMatch())
+            continue;
+        rules.insert(name.captured(1).replace(QLatin1String("``"), QLatin1String("`")),
+                     {ruleOf(onDelete.match(line).captured(1)), ruleOf(onUpdate.match(line).captured(1))});
     }
-    if (integers.contains(type))
-        return TMappedType{MemberType::Integer, 0, {}};
-    if (floats.contains(type))
-        return TMappedType{MemberType::Float, 0, {}};
-    if (type == QLatin1String("date"))
-        return TMappedType{MemberType::Date, 0, {}};
-    if (dateTimes.contains(type))
-        return TMappedType{MemberType::Date, 0, QStringLiteral("按日期型导入，时间部分不会保留")};
-    return std::nullopt;
+    return rules;
+}
+
+bool isUtf8(const QString &charset)
+{
+    return charset == QLatin1String("utf8") || charset == QLatin1String("utf8mb3");
 }
 
 // Why the server turned the connection down, in the user's words.
@@ -138,6 +157,7 @@ public:
     {
         Load(db);
         ChooseClasses();
+        ChooseCharset();
         for (const TTable &table : std::as_const(tables_)) {
             if (classNames_.contains(table.name))
                 reading_.document.classes.append(MapTable(table));
@@ -152,7 +172,8 @@ private:
         QSqlQuery tables = run(db, selectTables, schema);
         QHash<QString, qsizetype> index;
         while (tables.next()) {
-            tables_.append({tables.value(0).toString(), tables.value(1).toString(), {}, {}});
+            tables_.append({tables.value(0).toString(), tables.value(1).toString(),
+                            tables.value(2).toString().section(QLatin1Char('_'), 0, 0), {}, {}, {}});
         }
         // A database keeps no order of its tables; the name order is one the user can predict.
         std::sort(tables_.begin(), tables_.end(), [](const TTable &a, const TTable &b) {
@@ -167,12 +188,16 @@ private:
             const auto it = index.constFind(columns.value(0).toString());
             if (it == index.cend())
                 continue; // a view's columns
-            TColumn column;
+            TColumnInfo column;
             column.name = columns.value(1).toString();
             column.dataType = columns.value(2).toString();
             column.length = columns.value(3).toLongLong();
             column.nullable = columns.value(4).toString() != QLatin1String("NO");
             column.comment = columns.value(5).toString();
+            column.columnType = columns.value(6).toString();
+            column.precision = columns.value(7).toInt();
+            column.scale = columns.value(8).toInt();
+            column.hasScale = !columns.value(8).isNull();
             tables_[*it].columns.append(column);
         }
         QSqlQuery keys = run(db, selectPrimaryKeys, schema);
@@ -184,17 +209,52 @@ private:
         QSqlQuery foreign = run(db, selectForeignKeys, schema);
         QHash<QString, int> constraintColumns;
         QList<std::pair<QString, QString>> constraintOf; // (table.column, table.constraint)
+        QSet<QString> rulesHidden; // tables whose rules information_schema did not show
         while (foreign.next()) {
             const QString table = foreign.value(0).toString();
+            if (foreign.value(6).isNull())
+                rulesHidden.insert(table);
             const QString column = table + QLatin1Char('.') + foreign.value(1).toString();
             const QString constraint = table + QLatin1Char('.') + foreign.value(2).toString();
-            foreignKeys_.insert(column, {foreign.value(3).toString(), foreign.value(4).toString(),
-                                         foreign.value(5).toString(), 0});
+            foreignKeys_.insert(column, {table, foreign.value(2).toString(), foreign.value(3).toString(),
+                                         foreign.value(4).toString(), foreign.value(5).toString(),
+                                         ruleOf(foreign.value(6).toString()),
+                                         ruleOf(foreign.value(7).toString()), 0});
             ++constraintColumns[constraint];
             constraintOf.append({column, constraint});
         }
         for (const auto &[column, constraint] : std::as_const(constraintOf))
             foreignKeys_[column].columnCount = constraintColumns.value(constraint);
+        LoadHiddenRules(db, rulesHidden);
+        QSqlQuery indexes = run(db, selectIndexes, schema);
+        while (indexes.next()) {
+            const auto it = index.constFind(indexes.value(0).toString());
+            if (it == index.cend())
+                continue;
+            QList<TIndex> &ofTable = tables_[*it].indexes;
+            const QString name = indexes.value(1).toString();
+            if (ofTable.isEmpty() || ofTable.last().name != name)
+                ofTable.append({name, indexes.value(2).toInt() == 0, indexes.value(5).toString(), {}});
+            ofTable.last().columns.append({indexes.value(3).toString(), !indexes.value(4).isNull()});
+        }
+    }
+
+    void LoadHiddenRules(const QSqlDatabase &db, const QSet<QString> &tables)
+    {
+        for (const QString &table : tables) {
+            QSqlQuery query(db);
+            QString quoted = table;
+            quoted.replace(QLatin1Char('`'), QLatin1String("``"));
+            if (!query.exec(QStringLiteral("SHOW CREATE TABLE `%1`").arg(quoted)) || !query.next()) {
+                Warn(QStringLiteral("表 %1 的外键规则读不到(%2)，按RESTRICT导入").arg(table, query.lastError().text()));
+                continue;
+            }
+            const auto rules = rulesInCreateTable(query.value(1).toString());
+            for (auto it = foreignKeys_.begin(); it != foreignKeys_.end(); ++it) {
+                if (it->table == table && rules.contains(it->constraint))
+                    std::tie(it->onDelete, it->onUpdate) = rules.value(it->constraint);
+            }
+        }
     }
 
     void ChooseClasses()
@@ -211,6 +271,8 @@ private:
                 Warn(QStringLiteral("表 %1 是生成的程序自带的管理员表，不作为类导入").arg(table.name));
             } else if (className.compare(QLatin1String("login_throttle"), Qt::CaseInsensitive) == 0) {
                 Warn(QStringLiteral("表 %1 是生成的程序自带的登录退避表，不作为类导入").arg(table.name));
+            } else if (teamTables.contains(className.toLower())) {
+                Warn(QStringLiteral("表 %1 是生成的程序自带的用户与权限表，不作为类导入").arg(table.name));
             } else if (table.keys.isEmpty()) {
                 Warn(QStringLiteral("表 %1 没有主键，未导入: 每个类需要一个主键成员").arg(table.name));
             } else if (table.keys.size() > 1) {
@@ -224,11 +286,27 @@ private:
         }
     }
 
-    static bool KeyColumnMaps(const TTable &table)
+    // utf8 when every imported table is utf8, otherwise utf8mb4, which holds what the others hold.
+    void ChooseCharset()
     {
-        for (const TColumn &column : table.columns) {
-            if (column.name == table.keys.first())
-                return mapType(column).has_value();
+        bool allUtf8 = !classNames_.isEmpty();
+        for (const TTable &table : std::as_const(tables_))
+            allUtf8 = allUtf8 && (!classNames_.contains(table.name) || isUtf8(table.charset));
+        charset_ = allUtf8 ? TableCharset::Utf8 : TableCharset::Utf8mb4;
+        reading_.document.tableCharset = charset_;
+        for (const TTable &table : std::as_const(tables_)) {
+            if (classNames_.contains(table.name) && !allUtf8 && table.charset != TableCharset::Utf8mb4)
+                Warn(QStringLiteral("表 %1 的字符集 %2 按 utf8mb4 导入").arg(table.name, table.charset));
+        }
+    }
+
+    bool KeyColumnMaps(const TTable &table) const
+    {
+        for (const TColumnInfo &column : table.columns) {
+            if (column.name == table.keys.first()) {
+                const std::optional<TMappedType> mapped = MapColumnType(column, TableCharset::Utf8mb4);
+                return mapped && TypeRules::CanBeKey(mapped->type);
+            }
         }
         return false;
     }
@@ -238,21 +316,22 @@ private:
         TModelClass cls;
         cls.className = classNames_.value(table.name);
         cls.friendName = table.comment.isEmpty() ? cls.className : table.comment;
-        for (const TColumn &column : table.columns) {
+        for (const TColumnInfo &column : table.columns) {
             if (std::optional<TMember> member = MapColumn(table, column))
                 cls.members.append(*member);
         }
         ChooseDisplayMember(cls);
+        for (const TIndex &index : table.indexes)
+            MapIndex(table, index, cls);
         return cls;
     }
 
-    std::optional<TMember> MapColumn(const TTable &table, const TColumn &column)
+    std::optional<TMember> MapColumn(const TTable &table, const TColumnInfo &column)
     {
         const QString where = QStringLiteral("列 %1.%2").arg(table.name, column.name);
-        const std::optional<TMappedType> mapped = mapType(column);
+        const std::optional<TMappedType> mapped = MapColumnType(column, charset_);
         if (!mapped) {
-            Warn(where + QStringLiteral(" 的类型 %1 不能映射为成员类型(只支持字符串、整数、浮点数和日期)，未导入")
-                             .arg(column.dataType));
+            Warn(where + QStringLiteral(" 的类型 %1 不能映射为成员类型，未导入").arg(column.columnType));
             return std::nullopt;
         }
         const bool key = column.name == table.keys.first();
@@ -261,32 +340,42 @@ private:
         member.setMemberComment(column.comment);
         member.setMemberIsPri(key ? 1 : 0);
         member.setMemberIsMust(key || !column.nullable ? 1 : 0);
+        member.setMemberIsNullable(!key && column.nullable ? 1 : 0);
         member.setMemberType(mapped->type);
         member.setMemberLength(mapped->length);
-        const QString reference = key ? QString() : ReferencedClass(table, column, where, mapped->type);
-        if (!reference.isEmpty()) {
-            member.setMemberType(reference);
+        member.setMemberScale(mapped->scale);
+        member.setMemberIsUnsigned(mapped->isUnsigned);
+        member.setMemberEnumValues(mapped->enumValues);
+        const TForeignKey *reference = key ? nullptr : ReferencedClass(table, column, where, mapped->type);
+        if (reference) {
+            // The column takes the type of the key it refers to.
+            member.setMemberType(classNames_.value(reference->refTable));
             member.setMemberLength(0);
+            member.setMemberScale(0);
+            member.setMemberIsUnsigned(0);
+            member.setMemberOnDelete(reference->onDelete);
+            member.setMemberOnUpdate(reference->onUpdate);
         } else if (!mapped->loss.isEmpty()) {
-            Warn(where + QStringLiteral(" 的类型 %1 ").arg(column.dataType) + mapped->loss);
+            Warn(where + QStringLiteral(" 的类型 %1 ").arg(column.columnType) + mapped->loss);
         }
         member.setMemberIsInteger(member.memberType() == MemberType::Integer ? 1 : 0);
         member.setMemberIsFloat(member.memberType() == MemberType::Float ? 1 : 0);
         return member;
     }
 
-    // The class a foreign key column refers to; empty, with a warning, when it cannot be one.
-    QString ReferencedClass(const TTable &table, const TColumn &column, const QString &where,
-                            const QString &plainType)
+    // The foreign key a column refers through to an imported class; null, with a warning, when
+    // it cannot be one.
+    const TForeignKey *ReferencedClass(const TTable &table, const TColumnInfo &column,
+                                       const QString &where, const QString &plainType)
     {
         const auto it = foreignKeys_.constFind(table.name + QLatin1Char('.') + column.name);
         if (it == foreignKeys_.cend())
-            return QString();
+            return nullptr;
         const TForeignKey &fk = *it;
         const QString asPlain = QStringLiteral("，按%1导入，不作为引用").arg(plainType);
         if (fk.columnCount > 1) {
             Warn(where + QStringLiteral(" 属于多列外键") + asPlain);
-            return QString();
+            return nullptr;
         }
         const TTable *target = nullptr;
         for (const TTable &t : std::as_const(tables_)) {
@@ -295,13 +384,59 @@ private:
         }
         if (fk.refSchema != source_.database || !target || !classNames_.contains(fk.refTable)) {
             Warn(where + QStringLiteral(" 的外键引用的表 %1 不在导入范围内").arg(fk.refTable) + asPlain);
-            return QString();
+            return nullptr;
         }
         if (target->keys.first() != fk.refColumn) {
             Warn(where + QStringLiteral(" 的外键引用的不是表 %1 的主键").arg(fk.refTable) + asPlain);
-            return QString();
+            return nullptr;
         }
-        return classNames_.value(fk.refTable);
+        return &fk;
+    }
+
+    // An index of the table as one of the class's, unless the server made it for a foreign key
+    // (the table script's key makes it again) or the model cannot hold it.
+    void MapIndex(const TTable &table, const TIndex &index, TModelClass &cls)
+    {
+        const QString where = QStringLiteral("表 %1 的索引 %2").arg(table.name, index.name);
+        if (index.columns.size() == 1) {
+            const auto fk = foreignKeys_.constFind(table.name + QLatin1Char('.') + index.columns.first().name);
+            const auto member = std::find_if(cls.members.cbegin(), cls.members.cend(), [&](const TMember &m) {
+                return m.memberName() == index.columns.first().name;
+            });
+            if (fk != foreignKeys_.cend() && member != cls.members.cend()
+                && MemberType::IsReference(member->memberType())
+                && (index.name == index.columns.first().name || index.name == fk->constraint))
+                return;
+        }
+        if (index.indexType != QLatin1String("BTREE") && index.indexType != QLatin1String("HASH")) {
+            Warn(where + QStringLiteral(" 是 %1 索引，未导入").arg(index.indexType));
+            return;
+        }
+        TClassIndex mapped{index.name, {}, index.unique ? 1 : 0};
+        qint64 bytes = 0;
+        for (const TIndexColumn &column : index.columns) {
+            const auto member = std::find_if(cls.members.cbegin(), cls.members.cend(),
+                                             [&](const TMember &m) { return m.memberName() == column.name; });
+            if (member == cls.members.cend()) {
+                Warn(where + QStringLiteral(" 含有未导入的列 %1，未导入").arg(column.name));
+                return;
+            }
+            if (member->memberType() == MemberType::LongText) {
+                Warn(where + QStringLiteral(" 只索引了长文本列 %1 的前一部分，未导入").arg(column.name));
+                return;
+            }
+            if (column.prefixOnly)
+                Warn(where + QStringLiteral(" 只索引了列 %1 的前一部分，按整列导入").arg(column.name));
+            bytes += member->memberType() == MemberType::Text
+                ? qint64(member->memberLength()) * TableRules::BytesPerCharacter(charset_)
+                : 8;
+            mapped.indexMembers.append(column.name);
+        }
+        if (bytes > 3072) {
+            Warn(where + QStringLiteral(" 按整列超过索引最多3072字节的限制，未导入"));
+            return;
+        }
+        cls.indexes.append(mapped);
     }
 
     // The first text member after the key shows a row in drop-down lists; else the key itself.
@@ -323,6 +458,7 @@ private:
     QList<TTable> tables_;
     QHash<QString, QString> classNames_; // table -> class, for the tables imported
     QHash<QString, TForeignKey> foreignKeys_; // "table.column" -> what it refers to
+    QString charset_ = TableCharset::Utf8mb4;
     TDatabaseReading reading_;
 };
 

@@ -23,21 +23,18 @@ struct TDatabaseReading {
 };
 
 // Reads the tables of a live database (through information_schema) as a model. Each table
-// becomes a class named after it, its comment the friendly name; each column a member:
-//   char, varchar, text   -> 字符串 with its length (text types get TextLength)
-//   the int family        -> 整型
-//   float, double, decimal-> 浮点型
-//   date, datetime, timestamp -> 日期型 (the time of day is dropped, and said so)
-//   a one-column foreign key to the key of an imported table -> a reference to its class.
-// The primary key is the key member; NOT NULL is required; the column comment the member's.
+// becomes a class named after it, its comment the friendly name; each column a member of the
+// type ColumnMapping gives it, with its length, scale, 无符号 and enumeration values; a one-column
+// foreign key to the key of an imported table becomes a reference to its class, with its
+// ON DELETE / ON UPDATE rules; the other indexes become the class's indexes.
+// The primary key is the key member; NOT NULL is required, NULL 允许空; the column comment the
+// member's. The project's tables are utf8 when every imported table is, else utf8mb4.
 // The display member is the first text member after the key, the key when there is none.
-// Tables with no or a composite key, columns of other types and references to tables left out
-// are skipped or taken as plain columns, each with a warning saying which and why.
-// Classes come in table-name order: a database keeps no order of its tables.
+// Tables with no or a composite key, columns of other types, references to tables left out and
+// indexes the model cannot hold are skipped or taken as plain columns, each with a warning
+// saying which and why. Classes come in table-name order: a database keeps no order of its tables.
 class TDatabaseImport {
 public:
-    static constexpr int TextLength = 1000;
-
     // Throws TImportError (not refused) when the server cannot be reached or read.
     static TDatabaseReading Read(const TDatabaseSource &source);
 };

@@ -38,6 +38,8 @@ TCheckedModel checkedModel(const TModelDocument &document)
         cls.classId = c + 1;
         cls.className = source.className;
         cls.friendName = source.friendName;
+        cls.tableName = source.tableName;
+        cls.indexes = source.indexes;
         for (int m = 0; m < source.members.size(); ++m) {
             TMember member = source.members.at(m);
             member.setMemberId(++memberId);
@@ -49,7 +51,7 @@ TCheckedModel checkedModel(const TModelDocument &document)
         result.classIndex.insert(cls.classId, c);
         classes.append(std::move(cls));
     }
-    result.model = TProjectModel::FromClasses(projectId, std::move(classes));
+    result.model = TProjectModel::FromClasses(projectId, std::move(classes), document.tableCharset);
     return result;
 }
 
@@ -92,8 +94,9 @@ TModelDocument TModelImport::ReadProject(int projectId, const QString &projectNa
     }
     TModelDocument document;
     document.projectName = projectName;
+    document.tableCharset = model.Charset();
     for (const TClassModel &cls : model.Classes()) {
-        document.classes.append({cls.className, cls.friendName, cls.members, std::nullopt});
+        document.classes.append({cls.className, cls.friendName, cls.members, cls.indexes, cls.tableName, std::nullopt});
         if (positions.contains(cls.classId))
             document.classes.last().diagramPosition = positions.value(cls.classId);
         if (classIds)

@@ -1,5 +1,8 @@
 #include "ClassDAO.h"
 
+#include "IndexDAO.h"
+#include "MemberDAO.h"
+
 namespace {
 const QString selectClassName = QStringLiteral("select className from t_class where classId=?");
 const QString selectFriendName = QStringLiteral("select friendName from t_class where classId=?");
@@ -11,16 +14,15 @@ const QString insertClass =
     QStringLiteral("insert into t_class(projectId,className,friendName) values (?,?,?)");
 // The members of one class under the class just added by name, in their order. A member
 // that refers to the class it belongs to (a parent, say) refers to the copy in the copy.
-const QString copyMembers = QStringLiteral(
-    "insert into t_member(projectId,classId,memberName,memberType,memberLength,memberIsPri,"
-    "memberComment,memberIsMust,memberIsInteger,memberIsFloat,queryFlag,memberIsDisplay,"
-    "memberQueryDisplay,memberOrder) "
-    "select ?,(select max(classId) from t_class where projectId=? and className=?),memberName,"
-    "case when memberType=(select className from t_class where classId=?) then ? "
-    "else memberType end,"
-    "memberLength,memberIsPri,memberComment,memberIsMust,memberIsInteger,"
-    "memberIsFloat,queryFlag,memberIsDisplay,memberQueryDisplay,memberOrder "
-    "from t_member where classId=? order by memberOrder, memberId");
+const QString copyMembers =
+    QStringLiteral("insert into t_member(projectId,classId,%1,memberOrder) "
+                   "select ?,(select max(classId) from t_class where projectId=? and className=?),%2,"
+                   "memberOrder from t_member where classId=? order by memberOrder, memberId")
+        .arg(TMemberDAO::StoredColumns(),
+             TMemberDAO::StoredColumns().replace(
+                 QStringLiteral("memberType"),
+                 QStringLiteral("case when memberType=(select className from t_class where classId=?) "
+                                "then ? else memberType end")));
 const QString newestClassId =
     QStringLiteral("select max(classId) from t_class where projectId=? and className=?");
 const QString deleteClass = QStringLiteral("delete from t_class where classId=?");
@@ -35,6 +37,10 @@ const QString selectOtherClasses = QStringLiteral(
     "select classId,className from t_class where classId<>? and projectId=? order by classId");
 const QString selectFriendNames =
     QStringLiteral("select classId,friendName from t_class where projectId=?");
+const QString selectTableName = QStringLiteral("select tableName from t_class where classId=?");
+const QString updateTableName = QStringLiteral("update t_class set tableName=? where classId=?");
+const QString selectTableNames =
+    QStringLiteral("select classId,tableName from t_class where projectId=? and tableName<>''");
 const QString selectDiagramPositions = QStringLiteral(
     "select classId,diagramX,diagramY from t_class where projectId=? and diagramX is not null "
     "and diagramY is not null");
@@ -76,15 +82,17 @@ void TClassDAO::AddClass(int projectId, const QString &className, const QString 
 int TClassDAO::CopyClass(int projectId, int sourceClassId, const QString &className,
                          const QString &friendName) const
 {
-    db_.ExecuteBatch({{insertClass, {projectId, className, friendName}},
-                      {copyMembers, {projectId, projectId, className, sourceClassId, className,
-                                     sourceClassId}}});
+    db_.ExecuteBatch(QList<TSqlStatement>{{insertClass, {projectId, className, friendName}},
+                                          {copyMembers, {projectId, projectId, className, sourceClassId,
+                                                         className, sourceClassId}}}
+                     + TIndexDAO::AddToNewestClass(TIndexDAO(db_).GetIndexes(sourceClassId)));
     return db_.QueryInteger(newestClassId, {projectId, className});
 }
 
 void TClassDAO::DeleteClass(int classId) const
 {
-    db_.ExecuteBatch({{deleteClass, {classId}}, {deleteClassMembers, {classId}}});
+    db_.ExecuteBatch(TIndexDAO::DeleteOfClass(classId)
+                     + QList<TSqlStatement>{{deleteClass, {classId}}, {deleteClassMembers, {classId}}});
 }
 
 void TClassDAO::UpdateClass(int projectId, int classId, const QString &className,
@@ -109,6 +117,25 @@ QHash<int, QString> TClassDAO::GetFriendNames(int projectId) const
 {
     QHash<int, QString> names;
     QSqlQuery query = db_.OpenQuery(selectFriendNames, {projectId});
+    while (query.next())
+        names.insert(query.value(0).toInt(), query.value(1).toString());
+    return names;
+}
+
+QString TClassDAO::GetTableName(int classId) const
+{
+    return db_.QueryString(selectTableName, {classId});
+}
+
+void TClassDAO::SetTableName(int classId, const QString &tableName) const
+{
+    db_.ExecuteSql(updateTableName, {tableName, classId});
+}
+
+QHash<int, QString> TClassDAO::GetTableNames(int projectId) const
+{
+    QHash<int, QString> names;
+    QSqlQuery query = db_.OpenQuery(selectTableNames, {projectId});
     while (query.next())
         names.insert(query.value(0).toInt(), query.value(1).toString());
     return names;

@@ -22,11 +22,12 @@ public:
     int GetClassId(int projectId, const QString &className) const;
     int CountByName(int projectId, const QString &className) const;
     void AddClass(int projectId, const QString &className, const QString &friendName) const;
-    // A new class with a copy of every member of the source class, in their order, all or
-    // nothing. The copy's references to the source class itself become references to the
-    // copy; other classes' references to the source stay. Returns the new class's id.
+    // A new class with a copy of every member and index of the source class, in their order,
+    // all or nothing. The copy's references to the source class itself become references to
+    // the copy; other classes' references to the source stay. Returns the new class's id.
     int CopyClass(int projectId, int sourceClassId, const QString &className,
                   const QString &friendName) const;
+    // Removes the class with its members and indexes.
     void DeleteClass(int classId) const;
     void UpdateClass(int projectId, int classId, const QString &className,
                      const QString &friendName) const;
@@ -34,6 +35,11 @@ public:
     TClassList GetOtherClasses(int projectId, int classId) const;
     // classId -> friendName for every class of the project, in one query.
     QHash<int, QString> GetFriendNames(int projectId) const;
+    // The table's own name in the database; empty when it is the prefix and the class name.
+    QString GetTableName(int classId) const;
+    void SetTableName(int classId, const QString &tableName) const;
+    // classId -> table name for every class of the project that has one, in one query.
+    QHash<int, QString> GetTableNames(int projectId) const;
 
     // classId -> where its box was dragged to in the model diagram (the top-left corner), for
     // the classes of the project that have been dragged; the diagram places the others itself.

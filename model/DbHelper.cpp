@@ -1,5 +1,7 @@
 #include "DbHelper.h"
 
+#include "ModelSchema.h"
+
 #include <QAtomicInt>
 #include <QCoreApplication>
 #include <QDir>
@@ -11,12 +13,6 @@
 #include <QStringList>
 #include <QThreadStorage>
 #include <QUrl>
-
-// The schema is compiled into this static library; its resources need registering by hand.
-static void initModelResources()
-{
-    Q_INIT_RESOURCE(model);
-}
 
 namespace {
 
@@ -81,6 +77,12 @@ enum : int { sqliteIoError = 10, sqliteFull = 13, sqliteCantOpen = 14, sqliteNot
 // Below this much room, an I/O error of the database is the disk's being full.
 constexpr qint64 nearlyFull = 1024 * 1024;
 
+bool nearlyFullVolume(const QString &path)
+{
+    const QStorageInfo volume(QFileInfo(path).absolutePath());
+    return volume.isValid() && volume.bytesAvailable() < nearlyFull;
+}
+
 // SQLite says "database or disk is full" for a write that found no room. Where it must first
 // grow its shared-memory or journal file it says "disk I/O error" or, on opening, may take the
 // file for no database at all; on a disk with next to no room left, those mean the same.
@@ -91,8 +93,7 @@ bool isDiskFull(const QString &path, const QSqlError &error)
         return true;
     if (code != sqliteIoError && code != sqliteCantOpen && code != sqliteNotADatabase)
         return false;
-    const QStorageInfo volume(QFileInfo(path).absolutePath());
-    return volume.isValid() && volume.bytesAvailable() < nearlyFull;
+    return nearlyFullVolume(path);
 }
 
 TDbError diskFullError(const QString &path)
@@ -111,109 +112,6 @@ QString sqlFailure(const QSqlDatabase &db, const QSqlError &error)
     if (isDiskFull(databasePath(db), error))
         return diskFullError(databasePath(db)).message();
     return QStringLiteral("模型数据库操作失败: %1").arg(error.text());
-}
-
-// The tables and columns the stores read. A file made by another program or an older one
-// may lack some; reading it would give 0 or empty text where the column should be.
-struct TRequiredTable {
-    const char *table;
-    const char *columns;
-};
-const TRequiredTable requiredTables[] = {
-    {"t_project", "projectId projectName"},
-    {"t_class", "classId projectId className friendName diagramX diagramY"},
-    {"t_member", "memberId projectId classId memberName memberType memberLength memberIsPri "
-                 "memberComment memberIsMust memberIsInteger memberIsFloat queryFlag "
-                 "memberIsDisplay memberQueryDisplay memberOrder"},
-};
-
-// The lower-cased column names of a table; empty when there is no such table.
-QStringList columnsOf(const QSqlDatabase &db, const QString &table)
-{
-    QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table)))
-        throw TDbError(sqlFailure(db, query.lastError()));
-    QStringList present;
-    while (query.next())
-        present.append(query.value(1).toString().toLower());
-    return present;
-}
-
-// Columns added since the first model databases, each with the two statements that give an
-// older file the column.
-struct TColumnUpgrade {
-    const char *table;
-    const char *column;
-    const char *purpose; // named when the upgrade fails
-    const char *statements[2];
-};
-const TColumnUpgrade columnUpgrades[] = {
-    // Before members could be reordered: the order those members have always been listed in.
-    {"t_member", "memberorder", "增加成员顺序列",
-     {"ALTER TABLE t_member ADD COLUMN memberOrder INTEGER NOT NULL DEFAULT 0",
-      "UPDATE t_member SET memberOrder=memberId"}},
-    // Before the model diagram: every box placed by the diagram itself.
-    {"t_class", "diagramx", "增加模型图位置列",
-     {"ALTER TABLE t_class ADD COLUMN diagramX INTEGER",
-      "ALTER TABLE t_class ADD COLUMN diagramY INTEGER"}},
-};
-
-// Gives an older database the columns it lacks. Another connection may be doing the same, so
-// the check is repeated under the write lock.
-void addMissingColumns(const QSqlDatabase &db, const QString &path)
-{
-    for (const TColumnUpgrade &upgrade : columnUpgrades) {
-        const auto lacksColumn = [&] {
-            const QStringList columns = columnsOf(db, QString::fromLatin1(upgrade.table));
-            return !columns.isEmpty() && !columns.contains(QLatin1String(upgrade.column));
-        };
-        if (!lacksColumn())
-            continue;
-        QSqlQuery query(db);
-        const auto failed = [&] {
-            const QSqlError error = query.lastError();
-            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-            if (isDiskFull(path, error))
-                return diskFullError(path);
-            return TDbError(QStringLiteral("无法升级模型数据库 %1 (%2): %3")
-                                .arg(path, QString::fromUtf8(upgrade.purpose), error.text()));
-        };
-        if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
-            throw failed();
-        if (!lacksColumn()) {
-            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-            continue;
-        }
-        for (const char *statement : upgrade.statements) {
-            if (!query.exec(QString::fromLatin1(statement)))
-                throw failed();
-        }
-        if (!query.exec(QStringLiteral("COMMIT")))
-            throw failed();
-    }
-}
-
-// What of the required tables and columns the open database lacks, worded for the user;
-// empty when it has them all.
-QString findMissingSchema(const QSqlDatabase &db)
-{
-    QStringList missing;
-    for (const TRequiredTable &required : requiredTables) {
-        const QString table = QString::fromLatin1(required.table);
-        const QStringList present = columnsOf(db, table);
-        if (present.isEmpty()) {
-            missing.append(QStringLiteral("表 %1").arg(table));
-            continue;
-        }
-        QStringList columns;
-        for (const QString &column : QString::fromLatin1(required.columns).split(QLatin1Char(' '))) {
-            if (!present.contains(column.toLower()))
-                columns.append(column);
-        }
-        if (!columns.isEmpty())
-            missing.append(QStringLiteral("表 %1 的列 %2").arg(table, columns.join(QStringLiteral(", "))));
-    }
-    return missing.join(QStringLiteral("; "));
 }
 
 QSqlQuery prepared(const QSqlDatabase &db, const QString &sql, const QVariantList &values)
@@ -242,11 +140,6 @@ void execPlain(const QSqlDatabase &db, const QString &sql)
 }
 
 } // namespace
-
-TDbError::TDbError(const QString &message)
-    : std::runtime_error(message.toStdString()), message_(message)
-{
-}
 
 TDbHelper::TDbHelper(QString databaseFile) : databaseFile_(std::move(databaseFile)) {}
 
@@ -310,10 +203,14 @@ QSqlDatabase TDbHelper::GetConnection() const
     // tables and columns the stores read.
     QString missing;
     try {
-        addMissingColumns(db, key);
-        missing = findMissingSchema(db);
+        const TModelSchema &schema = TModelSchema::Current();
+        schema.BringUpToDate(db, key);
+        missing = schema.Missing(db);
     } catch (const TDbError &) {
         db.close();
+        // Bringing the file up to date writes; on a full disk that is the reason to name.
+        if (nearlyFullVolume(key))
+            throw diskFullError(key);
         throw;
     }
     if (!missing.isEmpty()) {
@@ -370,11 +267,7 @@ void TDbHelper::CreateEmptyDatabase(const QString &path)
     if (info.exists())
         throw TDbError(QStringLiteral("模型数据库文件已经存在，不会覆盖: %1").arg(info.absoluteFilePath()));
 
-    initModelResources();
-    QFile schemaFile(QStringLiteral(":/model/schema.sql"));
-    if (!schemaFile.open(QIODevice::ReadOnly))
-        throw TDbError(QStringLiteral("缺少模型数据库结构定义"));
-    const QString schema = QString::fromUtf8(schemaFile.readAll());
+    const QStringList statements = TModelSchema::Current().Statements();
 
     // Build under a temporary name and rename at the end, so a failure leaves no half-made file.
     const QString target = info.absoluteFilePath();
@@ -389,18 +282,10 @@ void TDbHelper::CreateEmptyDatabase(const QString &path)
             failure = db.lastError().text();
         } else {
             QSqlQuery query(db);
-            // Statements are separated by ";" at line ends; comments start with "--".
-            QString statement;
-            for (const QString &line : schema.split(QLatin1Char('\n'))) {
-                if (line.trimmed().startsWith(QLatin1String("--")))
-                    continue;
-                statement += line + QLatin1Char('\n');
-                if (line.trimmed().endsWith(QLatin1Char(';'))) {
-                    if (!query.exec(statement)) {
-                        failure = query.lastError().text();
-                        break;
-                    }
-                    statement.clear();
+            for (const QString &statement : statements) {
+                if (!query.exec(statement)) {
+                    failure = query.lastError().text();
+                    break;
                 }
             }
             db.close();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DbError.h"
+
 #include <QList>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -7,16 +9,6 @@
 #include <QVariant>
 
 #include <stdexcept>
-
-// A failure of the model database, worded for the user (Chinese, naming the file or the reason).
-class TDbError : public std::runtime_error {
-public:
-    explicit TDbError(const QString &message);
-    QString message() const { return message_; }
-
-private:
-    QString message_;
-};
 
 // One statement with the values bound to its "?" placeholders, in order.
 struct TSqlStatement {

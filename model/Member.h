@@ -3,19 +3,44 @@
 #include <QString>
 #include <QStringList>
 
-// The five built-in member types. Any other type text names a class of the same project and
-// makes the member a reference to it.
+// The built-in member types. Any other type text names a class of the same project and makes
+// the member a reference to it.
 namespace MemberType {
 inline const QString Text = QStringLiteral("字符串");
 inline const QString Integer = QStringLiteral("整型");
 inline const QString Float = QStringLiteral("浮点型");
 inline const QString Date = QStringLiteral("日期型");
 inline const QString Picture = QStringLiteral("图片型");
+inline const QString BigInt = QStringLiteral("长整型");
+inline const QString Decimal = QStringLiteral("定点数");     // length: precision, scale: 小数位
+inline const QString DateTime = QStringLiteral("日期时间型");
+inline const QString Time = QStringLiteral("时间型");
+inline const QString LongText = QStringLiteral("长文本");    // length: most characters, 0: no limit of its own
+inline const QString Boolean = QStringLiteral("是否型");
+inline const QString Enum = QStringLiteral("枚举型");       // values: memberEnumValues
 
-// In the order the member dialogs offer them.
-inline QStringList BuiltIn() { return {Text, Integer, Float, Date, Picture}; }
+// In the order the member dialogs offer them: the first five, then the later ones.
+inline const QStringList &BuiltIn()
+{
+    static const QStringList types{Text,   Integer,  Float, Date,     Picture, BigInt,
+                                   Decimal, DateTime, Time,  LongText, Boolean, Enum};
+    return types;
+}
 inline bool IsReference(const QString &type) { return !BuiltIn().contains(type); }
 } // namespace MemberType
+
+// What the database does to a reference when the row it refers to is deleted or its key changed.
+namespace ForeignKeyRule {
+inline const QString Restrict = QStringLiteral("RESTRICT"); // refused; the default
+inline const QString Cascade = QStringLiteral("CASCADE");
+inline const QString SetNull = QStringLiteral("SET NULL"); // needs a nullable reference
+
+inline const QStringList &All()
+{
+    static const QStringList rules{Restrict, Cascade, SetNull};
+    return rules;
+}
+} // namespace ForeignKeyRule
 
 // One row of t_member.
 class TMember {
@@ -51,6 +76,26 @@ public:
     // Where the member stands in its class; the store assigns it and changes it on a move.
     int memberOrder() const { return memberOrder_; }
     void setMemberOrder(int v) { memberOrder_ = v; }
+    // 小数位: the scale of a 定点数 (its length is the precision).
+    int memberScale() const { return memberScale_; }
+    void setMemberScale(int v) { memberScale_ = v; }
+    // 无符号: a 整型 or 长整型 without negative values.
+    int memberIsUnsigned() const { return memberIsUnsigned_; }
+    void setMemberIsUnsigned(int v) { memberIsUnsigned_ = v; }
+    // 允许空: the column takes NULL, and an empty value is stored as NULL. Never on the key.
+    int memberIsNullable() const { return memberIsNullable_; }
+    void setMemberIsNullable(int v) { memberIsNullable_ = v; }
+    // 删除时 / 更新时 of a reference: one of ForeignKeyRule.
+    QString memberOnDelete() const { return memberOnDelete_; }
+    void setMemberOnDelete(const QString &v) { memberOnDelete_ = v; }
+    QString memberOnUpdate() const { return memberOnUpdate_; }
+    void setMemberOnUpdate(const QString &v) { memberOnUpdate_ = v; }
+    // The allowed values of an 枚举型, in order.
+    QStringList memberEnumValues() const { return memberEnumValues_; }
+    void setMemberEnumValues(const QStringList &v) { memberEnumValues_ = v; }
+    // The column's name in the database; empty for the member name itself.
+    QString memberColumnName() const { return memberColumnName_; }
+    void setMemberColumnName(const QString &v) { memberColumnName_ = v; }
 
 private:
     int memberId_ = 0;
@@ -68,4 +113,11 @@ private:
     int memberIsDisplay_ = 0;
     int memberQueryDisplay_ = 1;
     int memberOrder_ = 0;
+    int memberScale_ = 0;
+    int memberIsUnsigned_ = 0;
+    int memberIsNullable_ = 0;
+    QString memberOnDelete_ = ForeignKeyRule::Restrict;
+    QString memberOnUpdate_ = ForeignKeyRule::Restrict;
+    QStringList memberEnumValues_;
+    QString memberColumnName_;
 };

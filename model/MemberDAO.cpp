@@ -1,23 +1,53 @@
 #include "MemberDAO.h"
 
-#include "ClassDAO.h"
-
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QSqlRecord>
 
 #include <algorithm>
 #include <limits>
 
 namespace {
-const QString insertMember = QStringLiteral(
-    "insert into t_member(projectId,classId,memberName,memberType,memberLength,memberIsPri,"
-    "memberComment,memberIsMust,memberIsInteger,memberIsFloat,queryFlag,memberIsDisplay,"
-    "memberQueryDisplay,memberOrder) values (?,?,?,?,?,?,?,?,?,?,?,?,?,"
-    "(select coalesce(max(memberOrder),0)+1 from t_member where classId=?))");
-const QString updateMember = QStringLiteral(
-    "update t_member set memberName=?,memberType=?,memberLength=?,memberIsPri=?,"
-    "memberComment=?,memberIsMust=?,memberIsInteger=?,memberIsFloat=?,queryFlag=?,"
-    "memberIsDisplay=?,memberQueryDisplay=? where memberId=?");
+// The columns of a member's own fields, in the order of TMemberDAO::StoredValues.
+const char *const storedColumns[] = {
+    "memberName", "memberType", "memberLength", "memberIsPri", "memberComment", "memberIsMust",
+    "memberIsInteger", "memberIsFloat", "queryFlag", "memberIsDisplay", "memberQueryDisplay",
+    "memberScale", "memberIsUnsigned", "memberIsNullable", "memberOnDelete", "memberOnUpdate",
+    "memberEnumValues", "memberColumnName"};
+
+// "a,b,c", or with a suffix on each name ("a=?,b=?,c=?").
+QString columnList(const char *suffix = "")
+{
+    QStringList names;
+    for (const char *column : storedColumns)
+        names.append(QString::fromLatin1(column) + QString::fromLatin1(suffix));
+    return names.join(QLatin1Char(','));
+}
+
+const QString insertMember =
+    QStringLiteral("insert into t_member(projectId,classId,%1,memberOrder) values (?,?,%2,"
+                   "(select coalesce(max(memberOrder),0)+1 from t_member where classId=?))")
+        .arg(columnList(), TMemberDAO::StoredPlaceholders());
+const QString updateMember =
+    QStringLiteral("update t_member set %1 where memberId=?").arg(columnList("=?"));
 const QString deleteMember = QStringLiteral("delete from t_member where memberId=?");
+const QString deleteFromIndexes = QStringLiteral("delete from t_index_member where memberId=?");
+
+// An enumeration's values as one text: a JSON array, or nothing for no values.
+QString enumText(const QStringList &values)
+{
+    if (values.isEmpty())
+        return QString(QLatin1String(""));
+    return QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(values)).toJson(QJsonDocument::Compact));
+}
+
+QStringList enumValues(const QString &text)
+{
+    QStringList values;
+    for (const QJsonValue &value : QJsonDocument::fromJson(text.toUtf8()).array())
+        values.append(value.toString());
+    return values;
+}
 const QString setOrder = QStringLiteral("update t_member set memberOrder=? where memberId=?");
 // A member's place in its class; ties (rows written without an order) fall back to the id,
 // which is the order members were added in.
@@ -25,9 +55,9 @@ const QString memberSequence = QStringLiteral("memberOrder, memberId");
 
 const QString byClass = QStringLiteral("classId=?");
 const QString pictureByClass = QStringLiteral("memberType=? and classId=?");
-const QString referenceByClass = QStringLiteral(
-    "memberType<>? and memberType<>? and memberType<>? and memberType<>? and memberType<>? "
-    "and classId=?");
+const QString referenceByClass =
+    QStringLiteral("memberType not in (%1) and classId=?")
+        .arg(QStringList(MemberType::BuiltIn().size(), QStringLiteral("?")).join(QLatin1Char(',')));
 const QString queryByClass = QStringLiteral("queryFlag = 1 and classId=?");
 const QString nonKeyByClass = QStringLiteral("memberIsPri=0 and classId=?");
 const QString byProjectClasses =
@@ -35,7 +65,10 @@ const QString byProjectClasses =
 const QString byId = QStringLiteral("memberId=?");
 const QString keyByClass = QStringLiteral("memberIsPri=1 and classId=?");
 const QString displayByClass = QStringLiteral("memberIsDisplay=1 and classId=?");
-const QString keyByProjectClass = QStringLiteral("memberIsPri=1 and projectId=? and classId=?");
+// The key member of the first class of the project with the given name.
+const QString keyByProjectClass = QStringLiteral(
+    "memberIsPri=1 and projectId=? and classId=(select classId from t_class where projectId=? "
+    "and className=? order by classId limit 1)");
 
 // The position of each column in the rows of "select * from t_member", found once per query.
 struct TMemberColumns {
@@ -54,12 +87,21 @@ struct TMemberColumns {
           queryFlag(record.indexOf(QLatin1String("queryFlag"))),
           memberIsDisplay(record.indexOf(QLatin1String("memberIsDisplay"))),
           memberQueryDisplay(record.indexOf(QLatin1String("memberQueryDisplay"))),
-          memberOrder(record.indexOf(QLatin1String("memberOrder")))
+          memberOrder(record.indexOf(QLatin1String("memberOrder"))),
+          memberScale(record.indexOf(QLatin1String("memberScale"))),
+          memberIsUnsigned(record.indexOf(QLatin1String("memberIsUnsigned"))),
+          memberIsNullable(record.indexOf(QLatin1String("memberIsNullable"))),
+          memberOnDelete(record.indexOf(QLatin1String("memberOnDelete"))),
+          memberOnUpdate(record.indexOf(QLatin1String("memberOnUpdate"))),
+          memberEnumValues(record.indexOf(QLatin1String("memberEnumValues"))),
+          memberColumnName(record.indexOf(QLatin1String("memberColumnName")))
     {
     }
     int memberId, projectId, classId, memberName, memberType, memberLength, memberIsPri,
         memberComment, memberIsMust, memberIsInteger, memberIsFloat, queryFlag,
-        memberIsDisplay, memberQueryDisplay, memberOrder;
+        memberIsDisplay, memberQueryDisplay, memberOrder, memberScale, memberIsUnsigned,
+        memberIsNullable, memberOnDelete, memberOnUpdate, memberEnumValues,
+        memberColumnName;
 };
 
 TMember memberFromRow(const QSqlQuery &row, const TMemberColumns &c)
@@ -88,30 +130,54 @@ TMember memberFromRow(const QSqlQuery &row, const TMemberColumns &c)
     member.setMemberIsDisplay(number(c.memberIsDisplay));
     member.setMemberQueryDisplay(number(c.memberQueryDisplay));
     member.setMemberOrder(number(c.memberOrder));
+    member.setMemberScale(number(c.memberScale));
+    member.setMemberIsUnsigned(number(c.memberIsUnsigned));
+    member.setMemberIsNullable(number(c.memberIsNullable));
+    member.setMemberOnDelete(text(c.memberOnDelete));
+    member.setMemberOnUpdate(text(c.memberOnUpdate));
+    member.setMemberEnumValues(enumValues(text(c.memberEnumValues)));
+    member.setMemberColumnName(text(c.memberColumnName));
     return member;
 }
 } // namespace
 
+QString TMemberDAO::StoredColumns()
+{
+    static const QString columns = columnList();
+    return columns;
+}
+
+QString TMemberDAO::StoredPlaceholders()
+{
+    static const QString placeholders = QStringList(int(std::size(storedColumns)), QStringLiteral("?"))
+                                            .join(QLatin1Char(','));
+    return placeholders;
+}
+
+QVariantList TMemberDAO::StoredValues(const TMember &m)
+{
+    return {m.memberName(), m.memberType(), m.memberLength(), m.memberIsPri(),
+            m.memberComment(), m.memberIsMust(), m.memberIsInteger(), m.memberIsFloat(),
+            m.queryFlag(), m.memberIsDisplay(), m.memberQueryDisplay(), m.memberScale(),
+            m.memberIsUnsigned(), m.memberIsNullable(), m.memberOnDelete(), m.memberOnUpdate(),
+            enumText(m.memberEnumValues()), m.memberColumnName()};
+}
+
 void TMemberDAO::AddMember(const TMember &m) const
 {
-    db_.ExecuteSql(insertMember,
-                   {m.projectId(), m.classId(), m.memberName(), m.memberType(), m.memberLength(),
-                    m.memberIsPri(), m.memberComment(), m.memberIsMust(), m.memberIsInteger(),
-                    m.memberIsFloat(), m.queryFlag(), m.memberIsDisplay(), m.memberQueryDisplay(),
-                    m.classId()});
+    db_.ExecuteSql(insertMember, QVariantList{m.projectId(), m.classId()} + StoredValues(m)
+                                     + QVariantList{m.classId()});
 }
 
 void TMemberDAO::UpdateMember(const TMember &m) const
 {
-    db_.ExecuteSql(updateMember,
-                   {m.memberName(), m.memberType(), m.memberLength(), m.memberIsPri(),
-                    m.memberComment(), m.memberIsMust(), m.memberIsInteger(), m.memberIsFloat(),
-                    m.queryFlag(), m.memberIsDisplay(), m.memberQueryDisplay(), m.memberId()});
+    db_.ExecuteSql(updateMember, StoredValues(m) + QVariantList{m.memberId()});
 }
 
 void TMemberDAO::DeleteMember(int memberId) const
 {
-    db_.ExecuteSql(deleteMember, {memberId});
+    // Its place in the class's indexes goes with it.
+    db_.ExecuteBatch({{deleteMember, {memberId}}, {deleteFromIndexes, {memberId}}});
 }
 
 bool TMemberDAO::MoveMember(int memberId, int steps) const
@@ -189,8 +255,7 @@ std::optional<TMember> TMemberDAO::GetDisplayMember(int classId) const
 
 std::optional<TMember> TMemberDAO::GetProjectKeyMember(int projectId, const QString &className) const
 {
-    const int classId = TClassDAO(db_).GetClassId(projectId, className);
-    return First(keyByProjectClass, {projectId, classId});
+    return First(keyByProjectClass, {projectId, projectId, className});
 }
 
 QList<TMember> TMemberDAO::Select(const QString &where, const QVariantList &values) const

@@ -14,8 +14,9 @@ public:
 
     // The new member goes last in its class; the record's memberOrder is not read.
     void AddMember(const TMember &member) const;
-    // Writes every field but projectId and classId: an update never moves a member.
+    // Writes every field but projectId, classId and the order: an update never moves a member.
     void UpdateMember(const TMember &member) const;
+    // Removes the member from its class's indexes too.
     void DeleteMember(int memberId) const;
     // Moves the member steps places within its class (negative: up). False, and nothing
     // changed, when it is not there or would leave the class's list.
@@ -36,6 +37,12 @@ public:
     std::optional<TMember> GetDisplayMember(int classId) const;
     // The key member of the project's class named className (a reference member's type).
     std::optional<TMember> GetProjectKeyMember(int projectId, const QString &className) const;
+
+    // The t_member columns of a member's own fields ("memberName,memberType,..."), as many "?"
+    // as there are, and the fields' values in that order: ids and the order are not among them.
+    static QString StoredColumns();
+    static QString StoredPlaceholders();
+    static QVariantList StoredValues(const TMember &member);
 
 private:
     QList<TMember> Select(const QString &where, const QVariantList &values) const;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "ClassIndex.h"
 #include "Member.h"
+#include "TableCharset.h"
 
 #include <QList>
 #include <QPoint>
@@ -15,6 +17,8 @@ struct TModelClass {
     QString className;
     QString friendName;
     QList<TMember> members;
+    TClassIndexes indexes;
+    QString tableName; // the table's own name; empty for the prefix and the class name
     // Where the class's box was dragged to in the model diagram; none while the diagram
     // places it itself.
     std::optional<QPoint> diagramPosition;
@@ -24,4 +28,5 @@ struct TModelClass {
 struct TModelDocument {
     QString projectName;
     QList<TModelClass> classes;
+    QString tableCharset = TableCharset::Utf8;
 };

@@ -18,13 +18,19 @@ const QString classesKey = QStringLiteral("classes");
 const QString classNameKey = QStringLiteral("className");
 const QString friendNameKey = QStringLiteral("friendName");
 const QString membersKey = QStringLiteral("members");
+const QString tableNameKey = QStringLiteral("tableName");
+const QString indexesKey = QStringLiteral("indexes");
+const QString charsetKey = QStringLiteral("tableCharset");
+const QString indexNameKey = QStringLiteral("indexName");
+const QString indexMembersKey = QStringLiteral("indexMembers");
+const QString indexIsUniqueKey = QStringLiteral("indexIsUnique");
 // Written only for a class whose diagram box was dragged, so other models keep their bytes.
 const QString diagramKey = QStringLiteral("diagram");
 const QString xKey = QStringLiteral("x");
 const QString yKey = QStringLiteral("y");
 
 // Every stored field of a member but its ids, with how the file holds it.
-enum class TFieldKind { Text, Number, Flag };
+enum class TFieldKind { Text, Number, Flag, Rule, TextList };
 struct TMemberField {
     const char *key;
     TFieldKind kind;
@@ -33,6 +39,8 @@ struct TMemberField {
     void (TMember::*setText)(const QString &);
     int (TMember::*number)() const;
     void (TMember::*setNumber)(int);
+    QStringList (TMember::*list)() const = nullptr;
+    void (TMember::*setList)(const QStringList &) = nullptr;
 };
 
 const TMemberField memberFields[] = {
@@ -47,6 +55,13 @@ const TMemberField memberFields[] = {
     {"queryFlag", TFieldKind::Flag, false, nullptr, nullptr, &TMember::queryFlag, &TMember::setQueryFlag},
     {"memberIsDisplay", TFieldKind::Flag, false, nullptr, nullptr, &TMember::memberIsDisplay, &TMember::setMemberIsDisplay},
     {"memberQueryDisplay", TFieldKind::Flag, false, nullptr, nullptr, &TMember::memberQueryDisplay, &TMember::setMemberQueryDisplay},
+    {"memberScale", TFieldKind::Number, false, nullptr, nullptr, &TMember::memberScale, &TMember::setMemberScale},
+    {"memberIsUnsigned", TFieldKind::Flag, false, nullptr, nullptr, &TMember::memberIsUnsigned, &TMember::setMemberIsUnsigned},
+    {"memberIsNullable", TFieldKind::Flag, false, nullptr, nullptr, &TMember::memberIsNullable, &TMember::setMemberIsNullable},
+    {"memberOnDelete", TFieldKind::Rule, false, &TMember::memberOnDelete, &TMember::setMemberOnDelete, nullptr, nullptr},
+    {"memberOnUpdate", TFieldKind::Rule, false, &TMember::memberOnUpdate, &TMember::setMemberOnUpdate, nullptr, nullptr},
+    {"memberEnumValues", TFieldKind::TextList, false, nullptr, nullptr, nullptr, nullptr, &TMember::memberEnumValues, &TMember::setMemberEnumValues},
+    {"memberColumnName", TFieldKind::Text, false, &TMember::memberColumnName, &TMember::setMemberColumnName, nullptr, nullptr},
 };
 
 QJsonObject memberToJson(const TMember &member)
@@ -54,12 +69,28 @@ QJsonObject memberToJson(const TMember &member)
     QJsonObject object;
     for (const TMemberField &field : memberFields) {
         const QString key = QString::fromLatin1(field.key);
-        if (field.kind == TFieldKind::Text)
+        // An own column name is written only when set, so older files keep their shape.
+        if (field.text == &TMember::memberColumnName && member.memberColumnName().isEmpty())
+            continue;
+        if (field.kind == TFieldKind::Text || field.kind == TFieldKind::Rule)
             object.insert(key, (member.*field.text)());
+        else if (field.kind == TFieldKind::TextList)
+            object.insert(key, QJsonArray::fromStringList((member.*field.list)()));
         else
             object.insert(key, (member.*field.number)());
     }
     return object;
+}
+
+QJsonArray indexesToJson(const TClassIndexes &indexes)
+{
+    QJsonArray array;
+    for (const TClassIndex &index : indexes) {
+        array.append(QJsonObject{{indexNameKey, index.indexName},
+                                 {indexMembersKey, QJsonArray::fromStringList(index.indexMembers)},
+                                 {indexIsUniqueKey, index.indexIsUnique}});
+    }
+    return array;
 }
 
 // The line and column (both from 1, the column in characters) of a byte offset.
@@ -142,12 +173,39 @@ public:
         return int(number);
     }
 
-    QJsonArray Array(const QString &key)
+    // A text that must be one of the choices; fallback when absent or not one of them.
+    QString Choice(const QString &key, const QStringList &choices, const QString &fallback)
     {
-        const QJsonValue value = Take(key, true);
+        const QJsonValue value = Take(key, false);
+        if (value.isUndefined())
+            return fallback;
+        if (!choices.contains(value.toString())) {
+            Problem(key, QStringLiteral("应为%1之一").arg(choices.join(QStringLiteral("、"))));
+            return fallback;
+        }
+        return value.toString();
+    }
+
+    QJsonArray Array(const QString &key, bool required = true)
+    {
+        const QJsonValue value = Take(key, required);
         if (!value.isUndefined() && !value.isArray())
             Problem(key, QStringLiteral("应为数组"));
         return value.toArray();
+    }
+
+    QStringList TextList(const QString &key, bool required)
+    {
+        const QJsonArray array = Array(key, required);
+        QStringList texts;
+        for (const QJsonValue &value : array) {
+            if (!value.isString()) {
+                Problem(key, QStringLiteral("应为字符串的数组"));
+                return {};
+            }
+            texts.append(value.toString());
+        }
+        return texts;
     }
 
     QJsonValue Take(const QString &key, bool required)
@@ -188,6 +246,10 @@ TMember readMember(const QJsonObject &object, const QString &path, QStringList &
         const QString key = QString::fromLatin1(field.key);
         if (field.kind == TFieldKind::Text)
             (member.*field.setText)(reader.Text(key, field.required));
+        else if (field.kind == TFieldKind::Rule)
+            (member.*field.setText)(reader.Choice(key, ForeignKeyRule::All(), (member.*field.text)()));
+        else if (field.kind == TFieldKind::TextList)
+            (member.*field.setList)(reader.TextList(key, field.required));
         else
             (member.*field.setNumber)(reader.Number(key, field.required, (member.*field.number)(),
                                                     field.kind == TFieldKind::Flag));
@@ -202,6 +264,7 @@ TModelClass readClass(const QJsonObject &object, int classIndex, QStringList &pr
     TModelClass cls;
     cls.className = reader.Text(classNameKey, true);
     cls.friendName = reader.Text(friendNameKey, false);
+    cls.tableName = reader.Text(tableNameKey, false);
     const QJsonArray members = reader.Array(membersKey);
     for (qsizetype m = 0; m < members.size(); ++m) {
         const QString path = TModelFile::MemberPath(classIndex, int(m));
@@ -210,6 +273,21 @@ TModelClass readClass(const QJsonObject &object, int classIndex, QStringList &pr
             continue;
         }
         cls.members.append(readMember(members.at(m).toObject(), path, problems));
+    }
+    const QJsonArray indexes = reader.Array(indexesKey, false);
+    for (qsizetype i = 0; i < indexes.size(); ++i) {
+        const QString path = TModelFile::ClassPath(classIndex) + QStringLiteral(".indexes[%1]").arg(i);
+        if (!indexes.at(i).isObject()) {
+            problems.append(path + QStringLiteral(": 应为对象"));
+            continue;
+        }
+        TObjectReader indexReader(indexes.at(i).toObject(), path, problems);
+        TClassIndex index;
+        index.indexName = indexReader.Text(indexNameKey, true);
+        index.indexMembers = indexReader.TextList(indexMembersKey, true);
+        index.indexIsUnique = indexReader.Number(indexIsUniqueKey, false, 0, true);
+        indexReader.RefuseUnknownKeys();
+        cls.indexes.append(index);
     }
     const QJsonValue diagram = reader.Take(diagramKey, false);
     if (diagram.isObject()) {
@@ -253,7 +331,10 @@ QByteArray TModelFile::ToJson(const TModelDocument &document)
             members.append(memberToJson(member));
         QJsonObject object{{classNameKey, cls.className},
                            {friendNameKey, cls.friendName},
-                           {membersKey, members}};
+                           {membersKey, members},
+                           {indexesKey, indexesToJson(cls.indexes)}};
+        if (!cls.tableName.isEmpty())
+            object.insert(tableNameKey, cls.tableName);
         if (cls.diagramPosition)
             object.insert(diagramKey, QJsonObject{{xKey, cls.diagramPosition->x()}, {yKey, cls.diagramPosition->y()}});
         classes.append(object);
@@ -261,6 +342,7 @@ QByteArray TModelFile::ToJson(const TModelDocument &document)
     const QJsonObject root{{formatKey, FormatName},
                            {versionKey, FormatVersion},
                            {projectKey, document.projectName},
+                           {charsetKey, document.tableCharset},
                            {classesKey, classes}};
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
@@ -289,6 +371,7 @@ TModelDocument TModelFile::FromJson(const QByteArray &bytes)
 
     TModelDocument document;
     document.projectName = reader.Text(projectKey, true);
+    document.tableCharset = reader.Choice(charsetKey, TableCharset::All(), TableCharset::Utf8);
     const QJsonArray classes = reader.Array(classesKey);
     for (qsizetype c = 0; c < classes.size(); ++c) {
         if (!classes.at(c).isObject()) {

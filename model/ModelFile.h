@@ -18,8 +18,9 @@ private:
     QStringList problems_;
 };
 
-// A project as a JSON document: a format name and version, the project name, then the
-// classes and their members in order, every field written. Keys are sorted and the layout
+// A project as a JSON document: a format name and version, the project name and its tables'
+// character set, then the classes with their members and indexes in order, every field
+// written. A file written before a field existed reads as if it held the field's default. Keys are sorted and the layout
 // fixed, so the same model always gives the same bytes and a change shows as a small diff.
 class TModelFile {
 public:

@@ -1,11 +1,17 @@
 #include "ProjectDAO.h"
 
+#include "IndexDAO.h"
+#include "TableCharset.h"
+
 namespace {
 const QString countByName = QStringLiteral("select count(*) from t_project where projectName=?");
-const QString insertProject = QStringLiteral("insert into t_project(projectName) values (?)");
+const QString insertProject =
+    QStringLiteral("insert into t_project(projectName,tableCharset) values (?,?)");
 const QString renameProject = QStringLiteral("update t_project set projectName=? where projectId=?");
 const QString deleteProject = QStringLiteral("delete from t_project where projectId=?");
 const QString deleteProjectClasses = QStringLiteral("delete from t_class where projectId=?");
+const QString selectCharset = QStringLiteral("select tableCharset from t_project where projectId=?");
+const QString updateCharset = QStringLiteral("update t_project set tableCharset=? where projectId=?");
 const QString selectProjects =
     QStringLiteral("select projectId,projectName from t_project order by projectId");
 } // namespace
@@ -17,7 +23,7 @@ int TProjectDAO::CountByName(const QString &projectName) const
 
 void TProjectDAO::AddProject(const QString &projectName) const
 {
-    db_.ExecuteSql(insertProject, {projectName});
+    db_.ExecuteSql(insertProject, {projectName, TableCharset::Utf8mb4});
 }
 
 void TProjectDAO::RenameProject(int projectId, const QString &newName) const
@@ -27,7 +33,21 @@ void TProjectDAO::RenameProject(int projectId, const QString &newName) const
 
 void TProjectDAO::DeleteProject(int projectId) const
 {
-    db_.ExecuteBatch({{deleteProject, {projectId}}, {deleteProjectClasses, {projectId}}});
+    db_.ExecuteBatch(TIndexDAO::DeleteOfProject(projectId)
+                     + QList<TSqlStatement>{{deleteProject, {projectId}}, {deleteProjectClasses, {projectId}}});
+}
+
+QString TProjectDAO::GetTableCharset(int projectId) const
+{
+    const QString charset = db_.QueryString(selectCharset, {projectId});
+    return TableCharset::All().contains(charset) ? charset : TableCharset::Utf8;
+}
+
+void TProjectDAO::SetTableCharset(int projectId, const QString &charset) const
+{
+    if (!TableCharset::All().contains(charset))
+        throw TDbError(QStringLiteral("未知的表字符集: %1").arg(charset));
+    db_.ExecuteSql(updateCharset, {charset, projectId});
 }
 
 TProjectList TProjectDAO::GetProjects() const

@@ -1,8 +1,10 @@
 -- The model database: projects, their classes, and the members of each class.
 -- AUTOINCREMENT keeps a deleted id from ever being given out again.
 CREATE TABLE t_project (
-    projectId   INTEGER PRIMARY KEY AUTOINCREMENT,
-    projectName TEXT NOT NULL DEFAULT ''
+    projectId    INTEGER PRIMARY KEY AUTOINCREMENT,
+    projectName  TEXT NOT NULL DEFAULT '',
+    -- The character set of the project's tables; a new project is given utf8mb4.
+    tableCharset TEXT NOT NULL DEFAULT 'utf8'
 );
 
 CREATE TABLE t_class (
@@ -10,6 +12,8 @@ CREATE TABLE t_class (
     projectId  INTEGER NOT NULL DEFAULT 0,
     className  TEXT NOT NULL DEFAULT '',
     friendName TEXT NOT NULL DEFAULT '',
+    -- The table's own name in the database; empty when it is the prefix and the class name.
+    tableName  TEXT NOT NULL DEFAULT '',
     -- Where the class's box was dragged to in the model diagram (its top-left corner); NULL
     -- while the diagram places the box itself.
     diagramX   INTEGER,
@@ -33,9 +37,36 @@ CREATE TABLE t_member (
     memberQueryDisplay INTEGER NOT NULL DEFAULT 1,
     -- Position of the member in its class. Unique over the table, so a project's members
     -- sorted by it keep each class's order; a new member goes last.
-    memberOrder        INTEGER NOT NULL DEFAULT 0
+    memberOrder        INTEGER NOT NULL DEFAULT 0,
+    memberScale        INTEGER NOT NULL DEFAULT 0,
+    memberIsUnsigned   INTEGER NOT NULL DEFAULT 0,
+    memberIsNullable   INTEGER NOT NULL DEFAULT 0,
+    memberOnDelete     TEXT NOT NULL DEFAULT 'RESTRICT',
+    memberOnUpdate     TEXT NOT NULL DEFAULT 'RESTRICT',
+    -- The values of an enumeration as a JSON array of texts; empty for the other types.
+    memberEnumValues   TEXT NOT NULL DEFAULT '',
+    -- The column's own name in the database; empty when it is the member's name.
+    memberColumnName   TEXT NOT NULL DEFAULT ''
+);
+
+-- The indexes of each class's table, in the order of their ids.
+CREATE TABLE t_index (
+    indexId       INTEGER PRIMARY KEY AUTOINCREMENT,
+    projectId     INTEGER NOT NULL DEFAULT 0,
+    classId       INTEGER NOT NULL DEFAULT 0,
+    indexName     TEXT NOT NULL DEFAULT '',
+    indexIsUnique INTEGER NOT NULL DEFAULT 0
+);
+
+-- The members of each index by id, so that renaming a member keeps its indexes.
+CREATE TABLE t_index_member (
+    indexId         INTEGER NOT NULL,
+    memberId        INTEGER NOT NULL,
+    indexMemberSeq  INTEGER NOT NULL DEFAULT 0
 );
 
 CREATE INDEX t_class_project ON t_class(projectId);
 CREATE INDEX t_member_class ON t_member(classId);
 CREATE INDEX t_member_project_type ON t_member(projectId, memberType);
+CREATE INDEX t_index_class ON t_index(classId);
+CREATE INDEX t_index_member_index ON t_index_member(indexId);

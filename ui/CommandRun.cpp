@@ -1,6 +1,6 @@
 #include "ui/CommandRun.h"
 
-#include "generator/run/GenerationError.h"
+#include "generator/output/GenerationError.h"
 #include "model/DbHelper.h"
 #include "ui/UserInteraction.h"
 

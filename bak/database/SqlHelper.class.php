@@ -8,6 +8,7 @@
  * “没有记录”，所以它们的查询（execute_dql2）失败时直接转到 /error.php。
  */
 require_once __DIR__ . '/../util/guard.php';
+require_once __DIR__ . '/RowChange.class.php';
 
 mysqli_report(MYSQLI_REPORT_OFF);
 
@@ -41,8 +42,20 @@ class SqlHelper
      * 返回 0：失败（包括 update 没有找到要修改的记录）；
      *      1：有记录被改变；
      *      2：语句执行成功但没有改变任何记录（例如修改后的值与原值相同，或删除的记录不存在）。
+     * 控制器的添加、修改、删除连同操作记录、创建者与回收站在一个事务中完成（见 RowChange）。
      */
     public function execute_dml($sql)
+    {
+        $change = $this->conn !== null ? RowChange::for_statement((string)$sql) : null;
+        if ($change !== null) {
+            return $change->run($this, function () use ($sql) {
+                return $this->run_dml($sql);
+            });
+        }
+        return $this->run_dml($sql);
+    }
+
+    private function run_dml($sql): int
     {
         if ($this->conn === null) {
             $this->remember_failure();
@@ -93,10 +106,11 @@ class SqlHelper
     /*
      * 执行查询，返回全部记录，每条记录是以列名为键的数组；失败时返回空数组。
      * 请求生成的页面时，失败则转到 /error.php 显示原因，页面不会当作没有记录继续下去。
+     * 只能看本人记录的用户，下拉框的数据也只包括这些记录（见 velmora_own_lookup）。
      */
     public function execute_dql2($sql)
     {
-        $rows = $this->fetch_rows($sql);
+        $rows = $this->fetch_rows(velmora_own_lookup((string)$sql));
         if ($rows === null) {
             if (PHP_SAPI !== 'cli' && !defined('VELMORA_OWN_PAGE')) {
                 velmora_fail($this->error !== '' ? $this->error : '数据库查询失败。');
@@ -130,10 +144,21 @@ class SqlHelper
      */
     public function execute_dql_fenye($sql1, $sql2, $fenyePage)
     {
-        $pageSize = max(1, (int)$fenyePage->pageSize);
-        if (method_exists($fenyePage, 'requestedPageSize') && $fenyePage->requestedPageSize() !== null) {
-            $pageSize = $fenyePage->requestedPageSize();
+        // 只能看本人创建的记录时，列表、记录数和导出都只包括这些记录。
+        $class = PHP_SAPI === 'cli' ? null : velmora_controller_class();
+        $own = $class !== null ? velmora_own_condition($class) : '';
+        if ($own !== '') {
+            $info = velmora_class_table($class);
+            $where = '/(\bfrom\s+`?' . preg_quote((string)($info['table'] ?? ''), '/') . '`?\s+where\s+1=1)/i';
+            $sql1 = $own !== null ? preg_replace($where, '$1' . str_replace('$', '\\$', $own), (string)$sql1, 1, $found1) : '';
+            $sql2 = $own !== null ? preg_replace($where, '$1' . str_replace('$', '\\$', $own), (string)$sql2, 1, $found2) : '';
+            if ($own === null || !$found1 || !$found2) {
+                // 无法加上条件时宁可不显示任何记录。
+                $sql1 = 'select 1 from dual where 0=1';
+                $sql2 = 'select 0';
+            }
         }
+        $pageSize = method_exists($fenyePage, 'chosenPageSize') ? $fenyePage->chosenPageSize() : max(1, (int)$fenyePage->pageSize);
         $exporting = method_exists($fenyePage, 'exporting') && $fenyePage->exporting();
         $pageNow = max(1, (int)$fenyePage->pageNow);
         $count = 0;
@@ -400,7 +425,11 @@ class SqlHelper
             1146 => '数据表不存在，请先导入建表脚本。',
             1054 => '数据表的结构与程序不一致，请重新导入建表脚本。',
         ];
-        $this->fail($reasons[$errno] ?? '数据库操作失败。',
+        $reason = $reasons[$errno] ?? '数据库操作失败。';
+        if ($errno === 1062) {
+            $reason = velmora_duplicate_reason((string)$this->conn->error) ?? $reason;
+        }
+        $this->fail($reason,
             $errno . ' ' . $this->conn->error . ' SQL: ' . $this->short($sql), $forUser);
     }
 
@@ -417,7 +446,7 @@ class SqlHelper
     private function remember_failure(): void
     {
         if ($this->error !== '' && session_status() === PHP_SESSION_ACTIVE) {
-            $_SESSION['velmora_reason'] = $this->error;
+            velmora_remember_reason($this->error);
         }
     }
 

@@ -2,6 +2,13 @@
 (function () {
   'use strict';
 
+  /* 应用的网址前缀（应用可以放在子目录中）：本脚本位于 {前缀}/js/app.js */
+  var appBase = (function () {
+    var me = document.currentScript;
+    var path = me ? new URL(me.src, location.href).pathname : '/js/app.js';
+    return path.replace(/\/js\/app\.js$/, '');
+  })();
+
   /* 删除前确认：<a href="..." data-confirm="确定要删除吗？">，或 <form data-confirm="..."> 中的按钮 */
   document.addEventListener('click', function (e) {
     var el = e.target.closest ? e.target.closest('[data-confirm]') : null;
@@ -52,12 +59,30 @@
    *  - 操作失败的页面在浮动窗口中时，“回到首页”改为关闭窗口；
    *  - 操作成功的页面在浮动窗口中时关闭窗口并刷新列表，否则稍后返回发起操作的页面。
    */
+  /* 窄屏时列表每行显示成卡片：每格带上它的列名（取自表头） */
+  function labelGridCells() {
+    Array.prototype.forEach.call(document.querySelectorAll('table.grid'), function (table) {
+      var head = table.querySelector('tr');
+      if (!head || !head.querySelector('th')) { return; }
+      var names = Array.prototype.map.call(head.cells, function (th) { return th.textContent.trim(); });
+      Array.prototype.forEach.call(table.querySelectorAll('tr'), function (tr) {
+        if (tr === head) { return; }
+        Array.prototype.forEach.call(tr.cells, function (td, i) {
+          if (names[i] && !td.classList.contains('ops') && tr.cells.length === names.length) {
+            td.setAttribute('data-label', names[i]);
+          }
+        });
+      });
+    });
+  }
+
   document.addEventListener('DOMContentLoaded', function () {
+    labelGridCells();
     var body = document.body;
     var p = window.parent;
     var inDialog = p && p !== window && p.VelmoraOpen && p.VelmoraOpen.isOpen();
     if (body.classList.contains('login-body') && window.top !== window.self) {
-      window.top.location.href = '/login.php';
+      window.top.location.href = appBase + '/login.php';
       return;
     }
     var home = document.getElementById('home');

@@ -33,6 +33,8 @@ class FenyePage
     public $pageWindow = 10;
     /** 可以选择的每页条数 */
     public $pageSizes = [5, 10, 20, 50];
+    /** 用户还没有选择每页条数时的条数 */
+    public $defaultPageSize = 10;
     /** 当前排序的列（已确认是表中的列），空字符串表示不排序 */
     public $sortColumn = '';
     /** 是否倒序 */
@@ -55,6 +57,23 @@ class FenyePage
             }
         }
         return null;
+    }
+
+    /*
+     * 本次查询的每页条数：请求中选择的条数（记在会话中，同一列表在本次登录中沿用），
+     * 否则会话中记下的条数，否则默认条数。
+     */
+    public function chosenPageSize(): int
+    {
+        $size = $this->requestedPageSize();
+        if ($size !== null) {
+            if (session_status() === PHP_SESSION_ACTIVE) {
+                $_SESSION['velmora_page_size'][$this->gotoUrl] = $size;
+            }
+            return $size;
+        }
+        $kept = $_SESSION['velmora_page_size'][$this->gotoUrl] ?? null;
+        return in_array($kept, $this->pageSizes, true) ? $kept : $this->defaultPageSize;
     }
 
     /* 请求中的排序列与方向；列名尚未确认，只能交给 SqlHelper 对照表结构检查。 */

@@ -9,6 +9,7 @@
  *  1. 输出缓冲：去掉 UTF-8 文件开头的 BOM，保证之后仍可发送跳转和 Cookie；
  *  2. 会话与登录检查：除登录页外，未登录的请求一律转到 /login.php；
  *     使用默认密码首次登录的管理员必须先修改密码；
+ *     之后按用户的角色检查权限（见 rights.php），没有权限的请求回答 403 并写入日志；
  *  3. 来源检查：修改数据的请求（POST，以及 action 为 add、update、del 的请求）
  *     只接受来自本站页面的提交（检查 Origin 或 Referer 头），拒绝时记入错误日志；
  *  4. 请求值转义：$_GET、$_POST、$_REQUEST、$_COOKIE 中的每个值（逐层递归）
@@ -33,17 +34,24 @@ if (defined('VELMORA_GUARD_LOADED')) {
 define('VELMORA_GUARD_LOADED', true);
 
 require_once __DIR__ . '/settings.php';
+require_once __DIR__ . '/base_path.php';
 require_once __DIR__ . '/escaping.php';
 require_once __DIR__ . '/log.php';
 require_once __DIR__ . '/respond.php';
 require_once __DIR__ . '/session.php';
 require_once __DIR__ . '/origin.php';
 require_once __DIR__ . '/service_profile.php';
+require_once __DIR__ . '/field_types.php';
 require_once __DIR__ . '/validation.php';
+require_once __DIR__ . '/unique_keys.php';
 require_once __DIR__ . '/pictures.php';
+require_once __DIR__ . '/team_schema.php';
+require_once __DIR__ . '/session_store.php';
+require_once __DIR__ . '/rights.php';
 require_once __DIR__ . '/request_guard.php';
 
 // 命令行下（维护脚本、检查脚本）只加载上面的函数，没有要处理的请求。
 if (PHP_SAPI !== 'cli') {
+    velmora_prefix_redirects();
     velmora_guard_request();
 }

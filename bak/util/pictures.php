@@ -4,8 +4,8 @@
  *
  *  - 本次请求保存的图片（upFiles::upload() 登记）：请求以失败结束（转到 /error.php 或被拒绝）时删除，
  *    例如添加记录失败、第二张图片不合格；
- *  - 修改时被新图片替换的旧图片、删除记录时它的图片：请求成功（转到 /ok.php）后删除，
- *    表中仍有其他记录使用它时保留。
+ *  - 修改时被新图片替换的旧图片：请求成功（转到 /ok.php）后删除，表中仍有其他记录使用它时保留；
+ *    删除的记录进入回收站，它的图片留着，彻底删除时才删除。
  * 只删除上传类起的名字（日期加随机十六进制）的文件，默认图片和其他文件从不删除。
  * 请求守卫的一部分，由 guard.php 加载；直接请求本文件时回答 403。
  */
@@ -35,7 +35,7 @@ function velmora_picture_file(string $value): ?string
 
 /*
  * 在控制器运行前记下修改或删除会替换掉的图片，并安排请求结束时的清理。
- * 修改时只记下选择了新文件的图片项，删除时记下该记录的全部图片。
+ * 只记下修改时选择了新文件的图片项；删除的记录进入回收站，它的图片留着以便恢复。
  */
 function velmora_watch_pictures(string $class, string $action): void
 {
@@ -57,7 +57,7 @@ function velmora_watch_pictures(string $class, string $action): void
             continue;
         }
         $chosen = is_string($_FILES[$name]['name'] ?? null) && $_FILES[$name]['name'] !== '';
-        if ($action === 'del' || $chosen) {
+        if ($chosen) {
             $columns[] = $name;
         }
     }

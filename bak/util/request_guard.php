@@ -89,6 +89,10 @@ function velmora_guard_controller(string $class, bool $beforeEscape): void
     }
     if (isset($_POST[$form]) && is_array($_POST[$form])) {
         foreach ($profile['bare_nested'] as $f) {
+            // 允许空的成员留空时保存为 NULL。
+            if (velmora_empty_nullable($class, $f, $_POST[$form][$f] ?? null)) {
+                continue;
+            }
             if (array_key_exists($f, $_POST[$form]) && !velmora_is_number($_POST[$form][$f])) {
                 velmora_log('表单项 ' . $form . '[' . $f . '] 不是数字，已拒绝');
                 velmora_fail('“' . $label($f) . '”必须填写数字。');
@@ -115,6 +119,12 @@ function velmora_guard_controller(string $class, bool $beforeEscape): void
         foreach ($profile['bare_search'] as $f) {
             $v = $_POST[$f] ?? '';
             if ($v === '' || $v === '0' || $v === null) {
+                // 允许空的成员中有 NULL，“字段=字段”对它不成立：留空，生成的代码不加这个条件。
+                if (velmora_nullable_member($class, $f)) {
+                    $_POST[$f] = '';
+                    $_REQUEST[$f] = '';
+                    continue;
+                }
                 $_POST[$f] = $f;
                 $_REQUEST[$f] = $f;
             }
@@ -195,6 +205,9 @@ function velmora_guard_request(): void
     if (!defined('VELMORA_PUBLIC_PAGE') && !defined('VELMORA_PASSWORD_PAGE')
         && !empty($_SESSION['velmora_must_change'])) {
         velmora_redirect('/changePassword.php');
+    }
+    if (!defined('VELMORA_PUBLIC_PAGE') && !defined('VELMORA_PASSWORD_PAGE')) {
+        velmora_guard_rights();
     }
 
     // 3. 修改数据的请求只接受本站页面提交的。

@@ -1,6 +1,7 @@
 <?php
 /*
- * PHP 内置服务器的路由脚本：php -S 地址:端口 -t 项目文件夹 util/router.php
+ * PHP 内置服务器的路由脚本：php -S 地址:端口 -t 网站目录 项目文件夹/util/router.php
+ * 网站目录可以就是项目文件夹，也可以是它的上级目录（应用在子目录中，例如 /school/）。
  *
  * 拒绝路径中任何以 "." 开头的部分（生成记录 .velmora/、.htaccess、.settings/ 等）、
  * 合并时写在旁边的文件、管理页面的字段说明 (*.fields.json) 以及只由页面加载的 util/ 目录，
@@ -13,7 +14,15 @@ foreach (explode('/', $velmora_path) as $velmora_segment) {
         exit;
     }
 }
-if (preg_match('/\.(merge\.txt|new\.txt|fields\.json)$/i', $velmora_path) || preg_match('#^/+util(/|$)#i', $velmora_path)) {
+// 应用在网站目录中的位置：项目文件夹相对网站目录的路径
+$velmora_docroot = realpath((string)($_SERVER['DOCUMENT_ROOT'] ?? ''));
+$velmora_app = realpath(dirname(__DIR__));
+$velmora_prefix = '';
+if ($velmora_docroot !== false && $velmora_app !== false && strpos($velmora_app . '/', rtrim($velmora_docroot, '/') . '/') === 0) {
+    $velmora_prefix = substr($velmora_app, strlen(rtrim($velmora_docroot, '/')));
+}
+if (preg_match('/\.(merge\.txt|new\.txt|fields\.json)$/i', $velmora_path)
+    || preg_match('#^/*' . preg_quote(ltrim($velmora_prefix, '/'), '#') . '/+util(/|$)#i', $velmora_path)) {
     http_response_code(403);
     exit;
 }

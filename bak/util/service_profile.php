@@ -109,6 +109,13 @@ function velmora_class_fields(string $class): ?array
     return $cache[$class];
 }
 
+/* 类在模型中的位置（从 1 起，生成时写在字段说明中）；菜单与首页按它排列，没有时排在最后。 */
+function velmora_class_order(string $class): int
+{
+    $order = velmora_class_fields($class)['order'] ?? null;
+    return is_int($order) ? $order : PHP_INT_MAX;
+}
+
 /* 当前控制器的查询条件参数名（供分页导航保留查询条件）。 */
 function velmora_search_fields(): ?array
 {

@@ -46,7 +46,11 @@ function velmora_session_start(): void
         // 没有输出缓冲时 BOM 已经发出，会话 Cookie 无法设置；这属于部署问题，写入日志。
         velmora_log('输出已开始，无法启动会话；请在 php.ini 中开启 output_buffering');
     }
-    @session_start();
+    // 会话保存在数据库中，几台服务器共用（见 session_store.php）。
+    session_set_save_handler(new VelmoraSessionStore(), true);
+    if (!@session_start() && !headers_sent()) {
+        velmora_refuse(503, '无法连接数据库，会话无法建立，请稍后再试或检查 database/config.php 中的连接设置。');
+    }
 }
 
 function velmora_logged_in(): bool
@@ -55,18 +59,19 @@ function velmora_logged_in(): bool
 }
 
 /*
- * 当前会话是否仍然有效：账号还在，且会话记下的版本与管理员表中的一致（修改密码后加一）。
- * 数据库暂时连不上（之后的页面会报告）或还没有 sessionVersion 列时按有效处理；其他失败写入日志。
+ * 当前会话是否仍然有效：账号还在、没有停用，且会话记下的版本与管理员表中的一致（修改密码后加一）。
+ * 数据库暂时连不上（之后的页面会报告）时按有效处理；其他失败写入日志。
  */
 function velmora_session_current(): bool
 {
     $id = (int)($_SESSION['velmora_admin_id'] ?? 0);
-    $row = velmora_lookup('SELECT sessionVersion FROM ' . velmora_admin_table() . ' WHERE adminId = ?', [$id], $errno, $error);
+    $row = velmora_lookup('SELECT * FROM ' . velmora_admin_table() . ' WHERE adminId = ?', [$id], $errno, $error);
     if ($row === null) {
-        if ($errno > 0 && $errno !== 1054) { // 1054：较早的数据库还没有 sessionVersion 列
+        if ($errno > 0) {
             velmora_log('无法检查会话是否仍然有效：' . $errno . ' ' . $error);
         }
         return true;
     }
-    return $row !== [] && (int)$row['sessionVersion'] === (int)($_SESSION['velmora_session_version'] ?? 0);
+    return $row !== [] && empty($row['disabled'])
+        && (int)($row['sessionVersion'] ?? 0) === (int)($_SESSION['velmora_session_version'] ?? 0);
 }

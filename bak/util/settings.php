@@ -123,13 +123,14 @@ function velmora_admin_table(): string
 /*
  * 按 database/config.php 连接数据库。连接字符集只能是 utf8mb4：请求值的转义只对它可靠，
  * 设置了其他字符集（例如 gbk）时拒绝连接。失败时返回 null，$reason 为给用户看的原因，
- * $detail 为写入日志的细节（由调用者记录）。
+ * $detail 为写入日志的细节（由调用者记录）。只用预处理语句的会话存储不受字符集设置的限制
+ * （$anyCharset，连接总是使用 utf8mb4），这样错误页面仍能显示原因。
  */
-function velmora_connect(?string &$reason = null, ?string &$detail = null): ?mysqli
+function velmora_connect(?string &$reason = null, ?string &$detail = null, bool $anyCharset = false): ?mysqli
 {
     $c = velmora_config();
     $charset = trim((string)$c['charset']);
-    if ($charset !== '' && strtolower($charset) !== 'utf8mb4') {
+    if (!$anyCharset && $charset !== '' && strtolower($charset) !== 'utf8mb4') {
         $reason = '数据库连接字符集只能是 utf8mb4，请把 database/config.php 中的 charset 改为 utf8mb4。';
         $detail = 'charset "' . $charset . '" refused: the request escaping is safe only for utf8mb4';
         return null;

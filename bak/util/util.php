@@ -7,6 +7,7 @@
  * 并且所有输出都经过 h() 转义。
  */
 require_once __DIR__ . '/guard.php';
+require_once __DIR__ . '/history.php';
 
 if (!function_exists('h')) {
     /* HTML 转义 */
@@ -82,14 +83,23 @@ function format_date($value, string $format = 'Y-m-d'): string
     return $ts === false ? '' : date($format, $ts);
 }
 
+/* 是否型的显示：1 为“是”，0 为“否”，空值（NULL）为空字符串。 */
+function format_yes_no($value): string
+{
+    if ($value === null || $value === '') {
+        return '';
+    }
+    return (string)$value === '0' ? '否' : '是';
+}
+
 /* 图片地址：空值，以及不是本站路径的值（例如 javascript: 或其他网站的地址）时使用默认图片。 */
 function picture_url($path): string
 {
     $path = trim((string)$path);
     if ($path === '' || $path[0] !== '/' || strncmp($path, '//', 2) === 0 || strpos($path, '\\') !== false) {
-        return '/upload/NoImage.jpg';
+        return velmora_url('/upload/NoImage.jpg');
     }
-    return $path;
+    return velmora_located($path, velmora_base());
 }
 
 /* CSV 中的一格：电子表格会把以 = + - @ 开头的文字当作公式，这类文字前加一个单引号（数字除外）。 */
@@ -140,11 +150,11 @@ function page_begin(string $title, string $bodyClass = '', array $bodyAttrs = []
     echo '<!DOCTYPE html>' . "\n" . '<html lang="zh-CN"><head><meta charset="UTF-8">'
         . '<meta name="viewport" content="width=device-width, initial-scale=1">'
         . '<title>' . h($title) . '</title>'
-        . '<link rel="icon" href="/images/favicon.svg" type="image/svg+xml">'
-        . '<link rel="stylesheet" href="/css/style.css">'
-        . '<link rel="stylesheet" href="/opennew/opennew.css">'
-        . '<script src="/js/app.js"></script>'
-        . '<script src="/opennew/opennew.js"></script>'
+        . '<link rel="icon" href="' . h(velmora_url('/images/favicon.svg')) . '" type="image/svg+xml">'
+        . '<link rel="stylesheet" href="' . h(velmora_url('/css/style.css')) . '">'
+        . '<link rel="stylesheet" href="' . h(velmora_url('/opennew/opennew.css')) . '">'
+        . '<script src="' . h(velmora_url('/js/app.js')) . '"></script>'
+        . '<script src="' . h(velmora_url('/opennew/opennew.js')) . '"></script>'
         . '</head><body' . $attrs . '>' . "\n";
 }
 

@@ -86,10 +86,27 @@ function velmora_whole_number_member(string $class, string $member): bool
     $fields = velmora_class_fields($class);
     foreach ($fields['fields'] ?? [] as $field) {
         if (is_array($field) && ($field['name'] ?? null) === $member) {
-            return in_array($field['type'] ?? '', ['int', 'ref'], true) || (!empty($field['key']) && !empty($fields['integerKey']));
+            return in_array($field['type'] ?? '', ['int', 'bigint', 'bool', 'ref'], true) || (!empty($field['key']) && !empty($fields['integerKey']));
         }
     }
     return false;
+}
+
+/* 字段说明中标为允许空的成员：留空时保存为 NULL。 */
+function velmora_nullable_member(string $class, string $member): bool
+{
+    foreach (velmora_class_fields($class)['fields'] ?? [] as $field) {
+        if (is_array($field) && ($field['name'] ?? null) === $member) {
+            return !empty($field['nullable']);
+        }
+    }
+    return false;
+}
+
+/* 值为空、且允许空的成员。 */
+function velmora_empty_nullable(string $class, string $member, $value): bool
+{
+    return is_string($value) && trim($value) === '' && velmora_nullable_member($class, $member);
 }
 
 /* 不加引号的值的问题（%s 处填字段名称）：不是数字，或该成员只接受整数而值带小数。 */
@@ -124,6 +141,10 @@ function velmora_field_problem(array $field, $value, bool $adding, bool $integer
     if ($text === '') {
         return $required ? '%s不能为空。' : null;
     }
+    $typed = velmora_typed_problem($field, $type, $text, (string)$value);
+    if ($typed !== false) {
+        return $typed;
+    }
     switch ($type) {
         case 'text':
             // 长度按字符计算，与数据库的 varchar(N) 一致（不依赖 mbstring 扩展）。
@@ -136,11 +157,6 @@ function velmora_field_problem(array $field, $value, bool $adding, bool $integer
                 return '%s不能超过 ' . $length . ' 个字符。';
             }
             return null;
-        case 'int':
-            if (!preg_match('/^[-+]?\d+$/', $text)) {
-                return '%s必须是整数。';
-            }
-            return (float)$text > 2147483647 || (float)$text < -2147483648 ? '%s超出了允许的范围。' : null;
         case 'float':
             return velmora_is_number($text) && is_finite((float)$text) ? null : '%s必须是数字。';
         case 'date':
@@ -191,6 +207,13 @@ function velmora_validate_form(string $class, string $action): void
             $label = is_string($field['label'] ?? null) && $field['label'] !== '' ? $field['label'] : $name;
             velmora_log('表单项 ' . $name . ' 未通过检查，已拒绝');
             velmora_fail(sprintf($problem, '“' . $label . '”'));
+        }
+        // 没有勾选的是否型不随表单提交，按“否”保存；其余的值按数据库接受的写法保存。
+        $value = $form[$name] ?? null;
+        if (($field['type'] ?? '') === 'bool' && ($value === null || trim((string)$value) === '')) {
+            $_POST[velmora_lcfirst($class)][$name] = '0';
+        } elseif (is_string($value) && trim($value) !== '' && array_key_exists($name, $form)) {
+            $_POST[velmora_lcfirst($class)][$name] = velmora_field_value($field, $value);
         }
     }
 }

@@ -4,6 +4,7 @@
 #include "ProjectModel.h"
 #include "ReservedWords.h"
 #include "RunMessages.h"
+#include "TableRules.h"
 
 #include <QHash>
 
@@ -54,13 +55,6 @@ bool usableAsFileName(const QString &name)
     return true;
 }
 
-// The bytes a column takes of MariaDB's 65535-byte row.
-int varcharBytes(int length)
-{
-    const int bytes = 3 * length;
-    return bytes + (bytes > 255 ? 2 : 1);
-}
-
 class TCheck {
 public:
     TCheck(const TProjectModel &model, const std::optional<QString> &projectName,
@@ -86,11 +80,11 @@ public:
 
 private:
     void Add(TKind kind, const TClassModel *cls, const TMember *member, const QString &message,
-             const char *field = nullptr)
+             const QString &field = QString())
     {
         TModelFinding finding;
         finding.kind = kind;
-        finding.field = QString::fromLatin1(field);
+        finding.field = field;
         if (cls) {
             finding.classId = cls->classId;
             finding.className = cls->className;
@@ -157,14 +151,19 @@ private:
                 break;
             }
         }
-        if (!TModelChecker::IsStorableText(cls.friendName))
+        if (!TableRules::IsStorableText(cls.friendName, model_.Charset()))
             Add(TKind::Other, &cls, nullptr,
-                cls.className + QStringLiteral("类的友好名称") + unstorable(), "friendName");
+                cls.className + QStringLiteral("类的友好名称") + TableRules::UnstorableText(model_.Charset()),
+                "friendName");
 
         QHash<QString, const TMember *> seen;
         for (const TMember &member : cls.members)
             MemberRules(cls, member, seen);
-        RowSize(cls);
+        for (const TableRules::TProblem &problem : TableRules::IndexProblems(model_, cls))
+            Add(TKind::Other, &cls, nullptr, problem.message, problem.field);
+        const QString rowSize = TableRules::RowSizeProblem(model_, cls);
+        if (!rowSize.isEmpty())
+            Add(TKind::Other, &cls, nullptr, rowSize);
     }
 
     void MemberRules(const TClassModel &cls, const TMember &member,
@@ -193,81 +192,16 @@ private:
         } else {
             seen.insert(folded, &member);
         }
-        // A key that is not an integer key becomes a varchar column of its length, whatever its type.
-        const bool textKey = &member == cls.KeyMember() && !Naming::IsIntegerKey(&member);
-        if (member.memberType() == MemberType::Text || textKey) {
-            const int length = member.memberLength();
-            if (length < 1 || length > TModelChecker::MaxTextLength)
-                Add(TKind::Other, &cls, &member,
-                    where + QStringLiteral("的长度%1不在1到%2之间(utf8字符串的最大长度)，请修改长度!")
-                                .arg(length).arg(TModelChecker::MaxTextLength), "memberLength");
-            else if (textKey && length > TModelChecker::MaxTextKeyLength)
-                Add(TKind::Other, &cls, &member,
-                    where + QStringLiteral("是主键，长度%1超过%2(utf8字符串主键的最大长度)，请修改长度!")
-                                .arg(length).arg(TModelChecker::MaxTextKeyLength), "memberLength");
-        }
-        if (!TModelChecker::IsStorableText(member.memberComment()))
-            Add(TKind::Other, &cls, &member, where + QStringLiteral("的注释") + unstorable(), "memberComment");
-    }
-
-    // MariaDB refuses a table whose columns need more than 65535 bytes of a row, counted as
-    // the script declares them; checked only when every length is itself in range.
-    void RowSize(const TClassModel &cls)
-    {
-        const TMember *key = cls.KeyMember();
-        if (!key)
-            return;
-        int nullable = 0;
-        qint64 bytes = 0;
-        const auto column = [&](const TMember &m, const TMember *refKey) -> bool {
-            const QString type = m.memberType();
-            const int length = m.memberLength();
-            if (type == MemberType::Text || (refKey && !Naming::IsIntegerKey(refKey))) {
-                const int chars = type == MemberType::Text ? length : refKey->memberLength();
-                if (chars < 1 || chars > TModelChecker::MaxTextLength)
-                    return false;
-                bytes += varcharBytes(chars);
-                if (type == MemberType::Text && m.memberIsPri() != 1 && m.memberIsMust() != 1)
-                    ++nullable;
-            } else if (type == MemberType::Date) {
-                bytes += 3;
-            } else if (type == MemberType::Picture) {
-                bytes += 10;
-            } else {
-                bytes += 4; // int, float, a reference to an integer key
-            }
-            return true;
-        };
-        if (Naming::IsIntegerKey(key))
-            bytes += 4;
-        else if (key->memberLength() < 1 || key->memberLength() > TModelChecker::MaxTextLength)
-            return;
-        else
-            bytes += varcharBytes(key->memberLength());
-        for (const TMember &m : cls.NonKeyMembers()) {
-            const bool reference = MemberType::IsReference(m.memberType());
-            const TMember *refKey = reference ? model_.ProjectKeyMember(m.memberType()) : nullptr;
-            if (reference && !refKey)
-                continue;
-            if (!column(m, refKey))
-                return;
-        }
-        bytes += (nullable + 7) / 8;
-        if (bytes > 65535)
-            Add(TKind::Other, &cls, nullptr,
-                cls.className + QStringLiteral("类的成员合计需要%1字节，超过MariaDB一行最多65535字节的限制"
-                                               "(utf8字符串每个字符占3字节)，请减小字符串成员的长度!")
-                                    .arg(bytes));
+        for (const TableRules::TProblem &problem : TableRules::MemberProblems(model_, cls, member, where))
+            Add(TKind::Other, &cls, &member, problem.message, problem.field);
+        if (!TableRules::IsStorableText(member.memberComment(), model_.Charset()))
+            Add(TKind::Other, &cls, &member,
+                where + QStringLiteral("的注释") + TableRules::UnstorableText(model_.Charset()), "memberComment");
     }
 
     static QString notIdentifier()
     {
         return QStringLiteral("不是合法的PHP标识符(只能由字母、数字和下划线组成，且不能以数字开头)");
-    }
-
-    static QString unstorable()
-    {
-        return QStringLiteral("含有控制字符或表情符号等4字节字符，建表脚本的表是utf8字符集，不能保存这些字符，请修改!");
     }
 
     static QString ClassNameMessage(const QString &name, TNameProblem problem)
@@ -345,11 +279,7 @@ bool TModelChecker::IsValidPrefix(const QString &prefix)
 
 bool TModelChecker::IsStorableText(const QString &text)
 {
-    for (const QChar c : text) {
-        if (c.category() == QChar::Other_Control || c.isSurrogate())
-            return false;
-    }
-    return true;
+    return TableRules::IsStorableText(text, TableCharset::Utf8);
 }
 
 bool TModelChecker::SameName(const QString &a, const QString &b)

@@ -31,6 +31,7 @@ class TModelChecker {
 public:
     // The largest varchar length a utf8 column takes (MariaDB: 65535 bytes, 3 bytes a
     // character, 2 bytes of length), and the largest a utf8 key takes (3072 key bytes).
+    // TableRules gives both for a project's own character set.
     static constexpr int MaxTextLength = 21844;
     static constexpr int MaxTextKeyLength = 1024;
     // MySQL's limit on a table or column name.

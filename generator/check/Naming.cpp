@@ -1,5 +1,11 @@
 #include "Naming.h"
 
+#include "ReservedWords.h"
+
+#include <QStringList>
+
+#include <algorithm>
+
 namespace {
 
 // Whether text holds any of the characters; most names and comments hold none, and then the
@@ -56,6 +62,36 @@ QString PhpStringText(const QString &text)
     return result;
 }
 
+QString ReadableName(const QString &name)
+{
+    QStringList words;
+    QString word;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar c = name.at(i);
+        if (c == QLatin1Char('_') || c.isSpace()) {
+            if (!word.isEmpty())
+                words << word;
+            word.clear();
+            continue;
+        }
+        // A new word starts at a capital after a small letter or digit, and at the last
+        // capital of a run that a small letter follows ("HTMLCode": "HTML" "Code").
+        const bool capital = c.isUpper();
+        const QChar before = i > 0 ? name.at(i - 1) : QChar();
+        const bool smallNext = i + 1 < name.size() && name.at(i + 1).isLower();
+        if (!word.isEmpty() && capital && (before.isLower() || before.isDigit() || (before.isUpper() && smallNext))) {
+            words << word;
+            word.clear();
+        }
+        word += c;
+    }
+    if (!word.isEmpty())
+        words << word;
+    for (QString &w : words)
+        w[0] = w.at(0).toUpper();
+    return words.join(QLatin1Char(' '));
+}
+
 QString HtmlText(const QString &text)
 {
     if (!holdsAny(text, QLatin1StringView("&<>\"'\r\n")))
@@ -71,11 +107,37 @@ QString HtmlText(const QString &text)
 TValueStyle ValueStyle(const TMember &member, const TMember *refKey)
 {
     const QString type = member.memberType();
-    if (type == MemberType::Integer || type == MemberType::Float)
+    if (TypeRules::IsBare(type))
         return TValueStyle::Bare;
     if (!MemberType::IsReference(type))
         return TValueStyle::Quoted;
     return IsIntegerKey(refKey) ? TValueStyle::Bare : TValueStyle::Quoted;
+}
+
+QString SqlName(const QString &name)
+{
+    const bool plain = !name.isEmpty() && std::all_of(name.cbegin(), name.cend(), [](QChar c) {
+        return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('_');
+    });
+    return plain && !ReservedWords::IsSqlReserved(name) ? name : BackQuoted(name);
+}
+
+QString BackQuoted(const QString &name)
+{
+    QString quoted = name;
+    quoted.replace(QLatin1Char('`'), QStringLiteral("``"));
+    return QLatin1Char('`') + quoted + QLatin1Char('`');
+}
+
+QString TableName(const QString &prefix, const QString &className, const QString &ownName)
+{
+    return ownName.isEmpty() ? prefix + className : ownName;
+}
+
+QString ColumnName(const TMember &member)
+{
+    return member.memberColumnName().isEmpty() ? member.memberName() : member.memberColumnName();
 }
 
 } // namespace Naming

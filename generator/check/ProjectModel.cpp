@@ -1,8 +1,9 @@
 #include "ProjectModel.h"
 
-
 #include "model/ClassDAO.h"
+#include "model/IndexDAO.h"
 #include "model/MemberDAO.h"
+#include "model/ProjectDAO.h"
 
 namespace {
 
@@ -60,18 +61,31 @@ QList<TMember> TClassModel::ReferenceMembers() const
                   [](const TMember &m) { return MemberType::IsReference(m.memberType()); });
 }
 
+bool TClassModel::InUniqueIndex(const QString &memberName) const
+{
+    for (const TClassIndex &index : indexes) {
+        if (index.indexIsUnique == 1 && index.indexMembers.contains(memberName))
+            return true;
+    }
+    return false;
+}
+
 TProjectModel TProjectModel::Load(int projectId, const TClassList &classes)
 {
-    // Two queries for the whole project rather than two per class.
+    // A few queries for the whole project rather than a few per class.
     const TClassDAO classDao;
     const TMemberDAO memberDao;
+    const TIndexDAO indexDao;
     const QHash<int, QString> friendNames = classDao.GetFriendNames(projectId);
     QHash<int, QList<TMember>> membersByClass;
     for (const TMember &member : memberDao.GetProjectMembers(projectId))
         membersByClass[member.classId()].append(member);
+    const QHash<int, QString> tableNames = classDao.GetTableNames(projectId);
+    const QHash<int, TClassIndexes> indexesByClass = indexDao.GetProjectIndexes(projectId);
 
     TProjectModel model;
     model.projectId_ = projectId;
+    model.tableCharset_ = TProjectDAO().GetTableCharset(projectId);
     model.classes_.reserve(classes.size());
     for (const TListEntry &entry : classes) {
         TClassModel cls;
@@ -79,17 +93,21 @@ TProjectModel TProjectModel::Load(int projectId, const TClassList &classes)
         cls.className = entry.name;
         const bool inProject = friendNames.contains(entry.id);
         cls.friendName = inProject ? friendNames.value(entry.id) : classDao.GetFriendName(entry.id);
+        cls.tableName = inProject ? tableNames.value(entry.id) : classDao.GetTableName(entry.id);
         cls.members = inProject ? membersByClass.value(entry.id) : memberDao.GetMembers(entry.id);
+        cls.indexes = inProject ? indexesByClass.value(entry.id) : indexDao.GetIndexes(entry.id);
         model.classes_.append(std::move(cls));
     }
     model.IndexKeyMembers();
     return model;
 }
 
-TProjectModel TProjectModel::FromClasses(int projectId, QList<TClassModel> classes)
+TProjectModel TProjectModel::FromClasses(int projectId, QList<TClassModel> classes,
+                                         QString tableCharset)
 {
     TProjectModel model;
     model.projectId_ = projectId;
+    model.tableCharset_ = std::move(tableCharset);
     model.classes_ = std::move(classes);
     model.IndexKeyMembers();
     return model;
@@ -124,6 +142,12 @@ const TMember *TProjectModel::ProjectKeyMember(const QString &className) const
     if (it == keyByClassName_.cend() || it->second < 0)
         return nullptr;
     return &classes_.at(it->first).members.at(it->second);
+}
+
+const TClassModel *TProjectModel::FindClass(const QString &className) const
+{
+    const auto it = keyByClassName_.constFind(className);
+    return it == keyByClassName_.cend() ? nullptr : &classes_.at(it->first);
 }
 
 Naming::TValueStyle TProjectModel::ValueStyle(const TMember &member) const

@@ -2,8 +2,10 @@
 
 #include "Naming.h"
 
+#include "model/ClassIndex.h"
 #include "model/ListEntry.h"
 #include "model/Member.h"
+#include "model/TableCharset.h"
 
 #include <QHash>
 #include <QList>
@@ -18,6 +20,8 @@ struct TClassModel {
     QString className;
     QString friendName;
     QList<TMember> members; // all members, in the store's order
+    TClassIndexes indexes;  // in order, each naming its members
+    QString tableName;      // the table's own name; empty for the prefix and the class name
 
     // The first member flagged as key / as display member; null when there is none.
     const TMember *KeyMember() const;
@@ -26,6 +30,8 @@ struct TClassModel {
     QList<TMember> QueryMembers() const;    // queryFlag 1
     QList<TMember> PictureMembers() const;  // type 图片型
     QList<TMember> ReferenceMembers() const; // type names a class
+    // Whether the member named so is in one of the class's unique indexes.
+    bool InUniqueIndex(const QString &memberName) const;
 };
 
 // The classes of one project as the generators see them: read from the model database once,
@@ -38,14 +44,19 @@ public:
     static TProjectModel Load(int projectId);
     // A model held in memory (a model file, a generation's snapshot), read as if stored under
     // projectId: members count as the project's own when their projectId is projectId.
-    static TProjectModel FromClasses(int projectId, QList<TClassModel> classes);
+    static TProjectModel FromClasses(int projectId, QList<TClassModel> classes,
+                                     QString tableCharset = TableCharset::Utf8);
 
     int ProjectId() const { return projectId_; }
+    // The character set of the project's tables, one of TableCharset.
+    const QString &Charset() const { return tableCharset_; }
     const QList<TClassModel> &Classes() const { return classes_; }
 
     // The key member of the project's class named className, as the member store's
     // GetProjectKeyMember finds it; null when no such class or it has no key member.
     const TMember *ProjectKeyMember(const QString &className) const;
+    // The first class named className; null when there is none.
+    const TClassModel *FindClass(const QString &className) const;
     // The value style of a member of this project (Naming::ValueStyle with its reference resolved).
     Naming::TValueStyle ValueStyle(const TMember &member) const;
 
@@ -53,6 +64,7 @@ private:
     void IndexKeyMembers();
 
     int projectId_ = 0;
+    QString tableCharset_ = TableCharset::Utf8;
     QList<TClassModel> classes_;
     // Class name -> (class index, member index) of the key member the store finds for it;
     // member index -1 when the class has none.

@@ -106,6 +106,11 @@ const char queryParamNumber[] = R"php(
 		${name} = !empty($_POST['{name}'])?$_POST['{name}']:0;
 )php";
 
+// A "0" chosen in a search list is a value, not "any".
+const char queryParamChoice[] = R"php(
+		${name} = isset($_POST['{name}']) ? $_POST['{name}'] : "";
+)php";
+
 const char queryPage[] = R"php(
 		//创建{Class}Service实例
 		${class}Service = new {Class}Service();
@@ -250,10 +255,15 @@ private:
         out_.Emit(queryHeader, vars_);
         QString params;
         for (const TMember &member : queryMembers) {
-            // A reference to an integer key defaults to 0, every other search field to "".
+            // A reference to an integer key defaults to 0, every other search field to "";
+            // so does a nullable one, whose empty search adds no condition.
             const bool number = MemberType::IsReference(member.memberType())
-                && model_.ValueStyle(member) == Naming::TValueStyle::Bare;
-            out_.Emit(number ? queryParamNumber : queryParamText, MemberVars(member));
+                && model_.ValueStyle(member) == Naming::TValueStyle::Bare
+                && member.memberIsNullable() != 1;
+            const char *param = number ? queryParamNumber : queryParamText;
+            if (member.memberType() == MemberType::Boolean)
+                param = queryParamChoice;
+            out_.Emit(param, MemberVars(member));
             params += QStringLiteral(",$") + member.memberName();
         }
         out_.Emit(queryPage, vars_.With({{"params", params}}));

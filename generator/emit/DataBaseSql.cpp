@@ -8,6 +8,7 @@
 #include "ReadSnapshot.h"
 #include "RunMessages.h"
 #include "TextTemplate.h"
+#include "TypeRules.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -17,7 +18,7 @@
 namespace {
 
 const char tableHeader[] = R"sql(
-CREATE TABLE IF NOT EXISTS `{prefix}{Class}` (
+CREATE TABLE IF NOT EXISTS {table} (
 )sql";
 
 // Column definitions, as a CREATE TABLE line writes them between its indentation and comma;
@@ -26,65 +27,36 @@ const char columnLine[] = R"sql(
   {column},
 )sql";
 
-const char integerKeyColumn[] = "`{name}` int(11) NOT NULL AUTO_INCREMENT COMMENT '{comment}'";
+// {type} from TypeRules::SqlType; {collation} " COLLATE x" for a column holding text;
+// {null} " NOT NULL" or " NULL"; {increment} " AUTO_INCREMENT" on an integer key.
+const char columnDefinition[] = "{name} {type}{collation}{null}{increment} COMMENT '{comment}'";
 
-const char textColumnRequired[] = "`{name}` varchar({length}) COLLATE utf8_bin NOT NULL COMMENT '{comment}'";
+const char primaryKeyLine[] = R"sql(
+  PRIMARY KEY ({key}){more}
+)sql";
 
-const char textColumnOptional[] = "`{name}` varchar({length}) COLLATE utf8_bin NULL COMMENT '{comment}'";
+const char indexLine[] = R"sql(
+  {index}{more}
+)sql";
 
-const char integerColumn[] = "`{name}` int(11) NOT NULL COMMENT '{comment}'";
-
-const char floatColumn[] = "`{name}` float NOT NULL COMMENT '{comment}'";
-
-const char dateColumn[] = "`{name}` date NOT NULL COMMENT '{comment}'";
-
-const char pictureColumn[] = "`{name}` text COLLATE utf8_bin NOT NULL COMMENT '{comment}'";
-
-// A reference column takes the type of the referenced key, without auto-increment.
-const char textReferenceColumn[] = "`{name}` varchar({refLength}) COLLATE utf8_bin NOT NULL COMMENT '{comment}'";
+const char uniqueIndex[] = "UNIQUE KEY `{name}` ({columns})";
+const char plainIndex[] = "KEY `{name}` ({columns})";
 
 // The integer-key form has two blanks before DEFAULT and one before the semicolon.
 const char integerKeyFooter[] = R"sql(
-  PRIMARY KEY (`{key}`)
-) ENGINE=InnoDB  DEFAULT CHARSET=utf8 COLLATE=utf8_bin AUTO_INCREMENT=1 ;
+) ENGINE=InnoDB  DEFAULT CHARSET={charset} COLLATE={collation} AUTO_INCREMENT=1 ;
 
 )sql";
 
 const char textKeyFooter[] = R"sql(
-  PRIMARY KEY (`{key}`)
-) ENGINE=InnoDB DEFAULT CHARSET=utf8 COLLATE=utf8_bin;
+) ENGINE=InnoDB DEFAULT CHARSET={charset} COLLATE={collation};
 
 )sql";
 
-// Table names as the CREATE statements write them.
+// Table names as the CREATE statements write them; {rules} only for rules other than RESTRICT.
 const char foreignKey[] = R"sql(
-ALTER TABLE {prefix}{Class} ADD CONSTRAINT FOREIGN KEY ({name}) REFERENCES {prefix}{Ref}({refKey});
+ALTER TABLE {table} ADD CONSTRAINT FOREIGN KEY ({name}) REFERENCES {refTable}({refKey}){rules};
 )sql";
-
-// Text inside COMMENT '...': MySQL string syntax, backslash and quote doubled.
-QString sqlString(const QString &text)
-{
-    QString result = text;
-    result.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-    result.replace(QLatin1Char('\''), QLatin1String("''"));
-    return result;
-}
-
-const char *columnTemplate(const TMember &member, const TMember *refKey)
-{
-    const QString type = member.memberType();
-    if (type == MemberType::Text)
-        return member.memberIsMust() == 1 ? textColumnRequired : textColumnOptional;
-    if (type == MemberType::Integer)
-        return integerColumn;
-    if (type == MemberType::Float)
-        return floatColumn;
-    if (type == MemberType::Date)
-        return dateColumn;
-    if (type == MemberType::Picture)
-        return pictureColumn;
-    return Naming::IsIntegerKey(refKey) ? integerColumn : textReferenceColumn;
-}
 
 // Refuses a model whose script would not load, or the checker refuses anywhere else. A broken
 // reference leads, as it always has for the script; the other findings follow in their order.
@@ -127,30 +99,78 @@ void TDataBaseSql::CheckModel(const TProjectModel &model, const QString &tablePr
     checkModel(model, tablePrefix);
 }
 
-QString TDataBaseSql::ColumnDefinition(const TProjectModel &model, const TMember &member,
-                                       bool asKey)
+QString TDataBaseSql::TableCollation(const QString &charset)
+{
+    return charset == TableCharset::Utf8mb4 ? QStringLiteral("utf8mb4_unicode_ci")
+                                            : QStringLiteral("utf8_bin");
+}
+
+QString TDataBaseSql::ColumnCollation(const TProjectModel &model, const TClassModel &cls,
+                                      const TMember &member, bool asKey)
+{
+    if (model.Charset() != TableCharset::Utf8mb4)
+        return QStringLiteral("utf8_bin");
+    // Values that identify a row compare exactly, and a reference as the key it refers to.
+    const bool exact = asKey || MemberType::IsReference(member.memberType())
+        || cls.InUniqueIndex(member.memberName());
+    return exact ? QStringLiteral("utf8mb4_bin") : TableCollation(model.Charset());
+}
+
+QString TDataBaseSql::ColumnDefinition(const TProjectModel &model, const TClassModel &cls,
+                                       const TMember &member, bool asKey)
 {
     const bool reference = !asKey && MemberType::IsReference(member.memberType());
     const TMember *refKey = reference ? model.ProjectKeyMember(member.memberType()) : nullptr;
-    const TVars vars{{"name", member.memberName()},
-                     {"comment", sqlString(member.memberComment())},
-                     {"length", QString::number(member.memberLength())},
-                     {"refLength", refKey ? QString::number(refKey->memberLength()) : QString()}};
-    if (asKey)
-        return FillTemplate(Naming::IsIntegerKey(&member) ? integerKeyColumn : textColumnRequired, vars);
-    return FillTemplate(columnTemplate(member, refKey), vars);
+    const bool text = TypeRules::HoldsText(member, refKey, asKey);
+    return FillTemplate(
+        columnDefinition,
+        {{"name", Naming::BackQuoted(Naming::ColumnName(member))},
+         {"type", TypeRules::SqlType(member, refKey, asKey)},
+         {"collation", text ? QStringLiteral(" COLLATE ") + ColumnCollation(model, cls, member, asKey) : QString()},
+         {"null", TypeRules::TakesNull(member, asKey) ? QStringLiteral(" NULL") : QStringLiteral(" NOT NULL")},
+         {"increment", asKey && Naming::IsIntegerKey(&member) ? QStringLiteral(" AUTO_INCREMENT") : QString()},
+         {"comment", TypeRules::SqlStringText(member.memberComment())}});
+}
+
+QString TDataBaseSql::IndexColumns(const TClassIndex &index)
+{
+    QStringList columns;
+    for (const QString &member : index.indexMembers)
+        columns.append(QLatin1Char('`') + member + QLatin1Char('`'));
+    return columns.join(QLatin1Char(','));
+}
+
+QString TDataBaseSql::IndexDefinition(const TClassIndex &index)
+{
+    return FillTemplate(index.indexIsUnique == 1 ? uniqueIndex : plainIndex,
+                        {{"name", index.indexName}, {"columns", IndexColumns(index)}});
+}
+
+QString TDataBaseSql::ForeignKeyRules(const TMember &member)
+{
+    QString clauses;
+    if (member.memberOnDelete() != ForeignKeyRule::Restrict)
+        clauses += QStringLiteral(" ON DELETE ") + member.memberOnDelete();
+    if (member.memberOnUpdate() != ForeignKeyRule::Restrict)
+        clauses += QStringLiteral(" ON UPDATE ") + member.memberOnUpdate();
+    return clauses;
 }
 
 void TDataBaseSql::EmitTable(TTextBuilder &out, const TProjectModel &model, const TClassModel &cls,
                              const QString &tablePrefix)
 {
     const TMember &key = *cls.KeyMember();
-    const TVars vars{{"prefix", tablePrefix}, {"Class", cls.className}, {"key", key.memberName()}};
-    out.Emit(tableHeader, vars);
-    out.Emit(columnLine, {{"column", ColumnDefinition(model, key, true)}});
+    out.Emit(tableHeader, {{"table", Naming::BackQuoted(Naming::TableName(tablePrefix, cls.className, cls.tableName))}});
+    out.Emit(columnLine, {{"column", ColumnDefinition(model, cls, key, true)}});
     for (const TMember &member : cls.NonKeyMembers())
-        out.Emit(columnLine, {{"column", ColumnDefinition(model, member, false)}});
-    out.Emit(Naming::IsIntegerKey(&key) ? integerKeyFooter : textKeyFooter, vars);
+        out.Emit(columnLine, {{"column", ColumnDefinition(model, cls, member, false)}});
+    const auto more = [](bool last) { return last ? QString() : QStringLiteral(","); };
+    out.Emit(primaryKeyLine, {{"key", Naming::BackQuoted(Naming::ColumnName(key))}, {"more", more(cls.indexes.isEmpty())}});
+    for (qsizetype i = 0; i < cls.indexes.size(); ++i)
+        out.Emit(indexLine, {{"index", IndexDefinition(cls.indexes.at(i))},
+                             {"more", more(i + 1 == cls.indexes.size())}});
+    out.Emit(Naming::IsIntegerKey(&key) ? integerKeyFooter : textKeyFooter,
+             {{"charset", model.Charset()}, {"collation", TableCollation(model.Charset())}});
 }
 
 QString TDataBaseSql::BuildStatements(const TProjectModel &model, const QString &tablePrefix)
@@ -180,11 +200,13 @@ void TDataBaseSql::EmitClass(const TProjectModel &model, const TClassModel &cls,
         if (!MemberType::IsReference(member.memberType()))
             continue;
         const TMember *refKey = model.ProjectKeyMember(member.memberType());
-        keys.Emit(foreignKey, {{"prefix", tablePrefix},
-                               {"Class", cls.className},
-                               {"name", member.memberName()},
-                               {"Ref", member.memberType()},
-                               {"refKey", refKey->memberName()}});
+        const TClassModel *ref = model.FindClass(member.memberType());
+        keys.Emit(foreignKey, {{"table", Naming::SqlTable(tablePrefix, cls.className, cls.tableName)},
+                               {"name", Naming::SqlColumn(member)},
+                               {"refTable", Naming::SqlTable(tablePrefix, member.memberType(),
+                                                             ref ? ref->tableName : QString())},
+                               {"refKey", Naming::SqlColumn(*refKey)},
+                               {"rules", ForeignKeyRules(member)}});
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/ClassIndex.h"
+
 #include <QString>
 
 class TProjectModel;
@@ -34,7 +36,21 @@ public:
 
     // One column as its CREATE TABLE line writes it, without indentation and comma:
     // "`name` type ... COMMENT '...'". asKey gives the key column's form.
-    static QString ColumnDefinition(const TProjectModel &model, const TMember &member, bool asKey);
+    static QString ColumnDefinition(const TProjectModel &model, const TClassModel &cls,
+                                    const TMember &member, bool asKey);
+    // The collation of a column holding text: utf8_bin in utf8 tables; in utf8mb4 tables
+    // utf8mb4_bin for the key, unique members and references, utf8mb4_unicode_ci for the rest,
+    // so that a search ignores case.
+    static QString ColumnCollation(const TProjectModel &model, const TClassModel &cls,
+                                   const TMember &member, bool asKey);
+    // A table's default collation in the character set.
+    static QString TableCollation(const QString &charset);
+    // "`a`,`b`": an index's columns as its definition lists them.
+    static QString IndexColumns(const TClassIndex &index);
+    // "UNIQUE KEY `name` (`a`,`b`)" or "KEY `name` (`a`)".
+    static QString IndexDefinition(const TClassIndex &index);
+    // " ON DELETE ..." and " ON UPDATE ..." of a reference, for the rules other than RESTRICT.
+    static QString ForeignKeyRules(const TMember &member);
     // The CREATE TABLE block of one class (which has a key member), closed by an empty line.
     static void EmitTable(TTextBuilder &out, const TProjectModel &model, const TClassModel &cls,
                           const QString &tablePrefix);

@@ -1,6 +1,7 @@
 #include "ManagePage.h"
 
 #include "Naming.h"
+#include "PageFields.h"
 #include "TextTemplate.h"
 
 #include <optional>
@@ -66,11 +67,12 @@ const char detailItem[] = R"php(
 )php";
 
 const char detailPicture[] = R"php(
-    <dt>{label}</dt><dd data-col="{name}"><a href="<?= h(picture_url({value})) ?>" target="_blank"><img class="thumb large" src="<?= h(picture_url({value})) ?>" alt=""></a></dd>
+    <dt>{label}</dt><dd data-col="{name}"><a href="<?= h(picture_url({value})) ?>" target="_blank"><img class="thumb large" src="<?= h(picture_url({value})) ?>" alt="{label}（查看原图）"></a></dd>
 )php";
 
 const char detailFooter[] = R"php(
   </dl>
+  <?= row_history('{Class}', (string)${class}->get{key}()) ?>
 <?php endif; ?>
 </div>
 <?php
@@ -128,9 +130,20 @@ const char inputText[] =
 const char inputTextarea[] =
     R"php(<textarea id="f-{name}" name="{class}[{name}]" rows="4"{maxlength}{required}><?= h({value}) ?></textarea>)php";
 const char inputInteger[] =
-    R"php(<input type="number" step="1" id="f-{name}" name="{class}[{name}]"{required} value="<?= h({value}) ?>">)php";
+    R"php(<input type="number" step="1"{min} id="f-{name}" name="{class}[{name}]"{required} value="<?= h({value}) ?>">)php";
 const char inputFloat[] =
     R"php(<input type="number" step="any" id="f-{name}" name="{class}[{name}]"{required} value="<?= h({value}) ?>">)php";
+const char inputDecimal[] =
+    R"php(<input type="number" step="{step}" min="-{max}" max="{max}" id="f-{name}" name="{class}[{name}]"{required} value="<?= h({value}) ?>">)php";
+const char inputDateTime[] =
+    R"php(<input type="datetime-local" step="1" id="f-{name}" name="{class}[{name}]"{required} value="<?= h(format_date({value}, 'Y-m-d\TH:i:s')) ?>">)php";
+const char inputTime[] =
+    R"php(<input type="time" step="1" id="f-{name}" name="{class}[{name}]"{required} value="<?= h({value}) ?>">)php";
+// An unticked box sends nothing: the hidden 0 before it stands in.
+const char inputBoolean[] =
+    R"php(<input type="hidden" name="{class}[{name}]" value="0"><input type="checkbox" id="f-{name}" name="{class}[{name}]" value="1"<?= {value} ? ' checked' : '' ?>>)php";
+const char inputEnum[] =
+    R"php(<select id="f-{name}" name="{class}[{name}]"{required}><?= select_options({values}, {value}, '请选择') ?></select>)php";
 const char inputDate[] =
     R"php(<input type="date" id="f-{name}" name="{class}[{name}]"{required} value="<?= h(format_date({value})) ?>">)php";
 const char inputPicture[] =
@@ -146,7 +159,7 @@ page_begin('{FriendPhp}管理', 'manage', ['data-reload-url' => $fenyePage->page
 ?>
 <div class="page" id="{class}-list">
   <div class="page-title"><h2>{Friend}管理</h2>
-    <span class="actions"><a class="btn plain" id="export" href="<?= h($fenyePage->exportUrl()) ?>">导出</a> <a class="btn" id="add" href="{Class}Action.php?action=query&amp;view=add" data-dialog="添加{Friend}">添加{Friend}</a></span></div>
+    <span class="actions"><?php if (velmora_may('{Class}', 'export')): ?><a class="btn plain" id="export" href="<?= h($fenyePage->exportUrl()) ?>">导出</a><?php endif; ?> <?php if (velmora_may('{Class}', 'add')): ?><a class="btn" id="add" href="{Class}Action.php?action=query&amp;view=add" data-dialog="添加{Friend}">添加{Friend}</a><?php endif; ?></span></div>
   <form class="panel search-form" method="get" action="{Class}Action.php" id="search">
     <input type="hidden" name="action" value="query">
     <?= $fenyePage->sortFields() ?>
@@ -164,6 +177,10 @@ const char searchDate[] = R"php(
     <label>{label} <input type="date" name="{name}" value="<?= h(req_raw_string('{name}')) ?>"></label>
 )php";
 
+const char searchChoice[] = R"php(
+    <label>{label} <select name="{name}"><?= select_options({values}, req_raw_string('{name}'), '全部') ?></select></label>
+)php";
+
 const char searchReference[] = R"php(
     <label>{label} <select name="{name}"><?= select_options(${ref}_res, req_raw_string('{name}'), '全部') ?></select></label>
 )php";
@@ -175,7 +192,7 @@ const char listTableHeader[] = R"php(
   <?php if ($fenyePage->error !== ''): ?><div class="alert error"><?= h($fenyePage->error) ?></div><?php endif; ?>
   <div class="grid-wrap">
   <table class="grid">
-    <tr>
+    <thead><tr>
 )php";
 
 const char columnHeading[] = R"php(
@@ -184,7 +201,8 @@ const char columnHeading[] = R"php(
 
 const char listRowsHeader[] = R"php(
       <th>操作</th>
-    </tr>
+    </tr></thead>
+    <tbody>
     <?php foreach ($fenyePage->res_array as $row): ?>
     <tr>
 )php";
@@ -194,18 +212,19 @@ const char cellText[] = R"php(
 )php";
 
 const char cellPicture[] = R"php(
-      <td data-col="{name}"><a href="<?= h(picture_url({value})) ?>" target="_blank"><img class="thumb" src="<?= h(picture_url({value})) ?>" alt=""></a></td>
+      <td data-col="{name}"><a href="<?= h(picture_url({value})) ?>" target="_blank"><img class="thumb" src="<?= h(picture_url({value})) ?>" alt="{label}（查看原图）"></a></td>
 )php";
 
 const char listFooter[] = R"php(
       <td class="ops">
         <a class="view" href="{Class}Action.php?action=query&amp;view=detail&amp;{key}=<?= h(rawurlencode((string)$row['{key}'])) ?>" data-dialog="查看{Friend}">查看</a>
-        <a class="edit" href="{Class}Action.php?action=query&amp;view=edit&amp;{key}=<?= h(rawurlencode((string)$row['{key}'])) ?>" data-dialog="修改{Friend}">修改</a>
-        <form class="inline" method="post" action="{Class}Action.php?action=del&amp;{key}=<?= h(rawurlencode((string)$row['{key}'])) ?>" data-confirm="<?= h('确定要删除{FriendPhp}“' . {rowName} . '”吗？') ?>"><input type="hidden" name="action" value="del"><button type="submit" class="link delete">删除</button></form>
+        <?php if (velmora_may('{Class}', 'edit')): ?><a class="edit" href="{Class}Action.php?action=query&amp;view=edit&amp;{key}=<?= h(rawurlencode((string)$row['{key}'])) ?>" data-dialog="修改{Friend}">修改</a><?php endif; ?>
+        <?php if (velmora_may('{Class}', 'delete')): ?><form class="inline" method="post" action="{Class}Action.php?action=del&amp;{key}=<?= h(rawurlencode((string)$row['{key}'])) ?>" data-confirm="<?= h('确定要删除{FriendPhp}“' . {rowName} . '”吗？') ?>"><input type="hidden" name="action" value="del"><button type="submit" class="link delete">删除</button></form><?php endif; ?>
       </td>
     </tr>
     <?php endforeach; ?>
     <?php if (!$fenyePage->res_array): ?><tr class="empty-row"><td colspan="{columns}">没有符合条件的记录</td></tr><?php endif; ?>
+    </tbody>
   </table>
   </div>
   <?= $fenyePage->navigate ?>
@@ -218,90 +237,39 @@ const char listFooter[] = R"php(
 const char folderIndex[] = R"html(
 <!DOCTYPE html>
 <!-- 本目录没有可以浏览的内容：放一个首页文件，服务器就不会列出目录中的文件（不依赖服务器的设置）。 -->
-<html lang="zh-CN"><head><meta charset="UTF-8"><meta http-equiv="refresh" content="0; url=/index.php"><title>请从首页进入</title></head>
-<body><p><a href="/index.php">请从首页进入</a></p></body></html>
+<html lang="zh-CN"><head><meta charset="UTF-8"><meta http-equiv="refresh" content="0; url=../index.php"><title>请从首页进入</title></head>
+<body><p><a href="../index.php">请从首页进入</a></p></body></html>
 )html";
-
-// --- the field description (JSON) ---
-
-const char fieldsHeader[] = R"json(
-{
-  "project": "{project}",
-  "class": "{Class}",
-  "friend": "{friend}",
-  "table": "{table}",
-  "key": "{key}",
-  "integerKey": {integerKey},
-  "fields": [
-)json";
-
-const char fieldsItem[] = R"json(
-    {"name": "{name}", "label": "{label}", "type": "{type}", "required": {required}, "key": {key}{extra}}{comma}
-)json";
-
-const char fieldsFooter[] = R"json(
-  ]
-}
-)json";
-
-// A text inside a JSON string: quote, backslash and control characters escaped.
-QString jsonText(const QString &text)
-{
-    QString result;
-    result.reserve(text.size());
-    for (const QChar c : text) {
-        if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
-            result += QLatin1Char('\\') + QString(c);
-        else if (c.unicode() < 0x20)
-            result += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-        else
-            result += c;
-    }
-    return result;
-}
-
-QString jsonBool(bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); }
 
 bool isType(const TMember &member, const QString &type) { return member.memberType() == type; }
 
-// The heading of a member: its comment, or its name when the comment is empty.
-QString label(const TMember &member)
+using PageFields::Label;
+using PageFields::NeedsValue;
+using PageFields::OneLine;
+
+// A PHP array literal of texts.
+QString phpTexts(const QStringList &texts)
 {
-    const QString comment = member.memberComment().trimmed();
-    return comment.isEmpty() ? member.memberName() : comment;
+    QStringList quoted;
+    for (const QString &text : texts)
+        quoted << QLatin1Char('\'') + Naming::PhpStringText(text) + QLatin1Char('\'');
+    return QStringLiteral("array(") + quoted.join(QStringLiteral(", ")) + QLatin1Char(')');
 }
 
-// Whether a value must be entered: asked for by the model, or a column that is NOT NULL
-// without a default (the key, numbers, dates, references).
-bool needsValue(const TMember &member)
+// The step of a decimal field (0.01 for two places) and its largest value (999.99 for five
+// digits of which two are places).
+QString decimalStep(int scale)
 {
-    const QString type = member.memberType();
-    return member.memberIsPri() == 1 || member.memberIsMust() == 1 || type == MemberType::Integer
-        || type == MemberType::Float || type == MemberType::Date || MemberType::IsReference(type);
+    return scale <= 0 ? QStringLiteral("1")
+                       : QStringLiteral("0.") + QString(scale - 1, QLatin1Char('0')) + QLatin1Char('1');
 }
 
-QString oneLine(QString text)
+QString decimalMax(int precision, int scale)
 {
-    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
-    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    return text;
-}
-
-QString fieldKind(const TMember &member)
-{
-    const QString type = member.memberType();
-    if (type == MemberType::Text)
-        return QStringLiteral("text");
-    if (type == MemberType::Integer)
-        return QStringLiteral("int");
-    if (type == MemberType::Float)
-        return QStringLiteral("float");
-    if (type == MemberType::Date)
-        return QStringLiteral("date");
-    if (type == MemberType::Picture)
-        return QStringLiteral("picture");
-    return QStringLiteral("ref");
+    const QString whole(qMax(precision - scale, 0), QLatin1Char('9'));
+    const QString places(qMax(scale, 0), QLatin1Char('9'));
+    return (whole.isEmpty() ? QStringLiteral("0") : whole)
+        + (places.isEmpty() ? QString() : QLatin1Char('.') + places);
 }
 
 class TManagePageWriter {
@@ -312,7 +280,7 @@ public:
         vars_ = TVars{{"Class", cls.className},
                       {"class", Naming::LowerFirst(cls.className)},
                       {"Friend", Naming::HtmlText(friendName)},
-                      {"FriendPhp", Naming::PhpStringText(oneLine(friendName))},
+                      {"FriendPhp", Naming::PhpStringText(OneLine(friendName))},
                       {"FriendComment", Naming::PhpCommentText(friendName)},
                       {"key", key_ ? key_->memberName() : QString()}};
     }
@@ -347,11 +315,12 @@ private:
             ? QStringLiteral("$row['%1']").arg(name)
             : QStringLiteral("$%1->get%2()").arg(Naming::LowerFirst(cls_.className), name);
         return vars_.With({{"name", name},
-                           {"label", Naming::HtmlText(label(member))},
-                           {"labelPhp", Naming::PhpStringText(oneLine(label(member)))},
+                           {"label", Naming::HtmlText(Label(member))},
+                           {"labelPhp", Naming::PhpStringText(OneLine(Label(member)))},
                            {"value", value},
                            {"shown", Shown(member, value)},
-                           {"ref", Naming::LowerFirst(member.memberType())}});
+                           {"ref", Naming::LowerFirst(member.memberType())},
+                           {"values", Choices(member)}});
     }
 
     // The value as the user reads it: a reference by its display value, a date without time.
@@ -362,7 +331,21 @@ private:
                 .arg(Naming::LowerFirst(member.memberType()), value);
         if (isType(member, MemberType::Date))
             return QStringLiteral("format_date(%1)").arg(value);
+        if (isType(member, MemberType::DateTime))
+            return QStringLiteral("format_date(%1, 'Y-m-d H:i')").arg(value);
+        if (isType(member, MemberType::Time))
+            return QStringLiteral("format_date(%1, 'H:i')").arg(value);
+        if (isType(member, MemberType::Boolean))
+            return QStringLiteral("format_yes_no(%1)").arg(value);
         return value;
+    }
+
+    // The values a list offers for an enumeration or a yes/no member, as a PHP array of rows.
+    static QString Choices(const TMember &member)
+    {
+        if (isType(member, MemberType::Boolean))
+            return QStringLiteral("array(array('1', '是'), array('0', '否'))");
+        return isType(member, MemberType::Enum) ? phpTexts(member.memberEnumValues()) : QString();
     }
 
     QList<const TMember *> Displayed() const
@@ -381,7 +364,7 @@ private:
         QStringList headings;
         for (const TMember &member : cls_.members) {
             out_.Emit(exportItem, MemberVars(member, true));
-            headings << QLatin1Char('\'') + Naming::PhpStringText(oneLine(label(member)))
+            headings << QLatin1Char('\'') + Naming::PhpStringText(OneLine(Label(member)))
                     + QLatin1Char('\'');
         }
         out_.Emit(exportFooter, vars_.With({{"headings", headings.join(QStringLiteral(", "))}}));
@@ -406,7 +389,7 @@ private:
                 out_.Emit(formIntegerKey, vars);
                 continue;
             }
-            out_.Emit(formRow, vars.With({{"star", needsValue(member) ? QString::fromUtf8(requiredStar)
+            out_.Emit(formRow, vars.With({{"star", NeedsValue(member) ? QString::fromUtf8(requiredStar)
                                                                       : QString()},
                                           {"input", Input(member, vars)}}));
         }
@@ -415,7 +398,7 @@ private:
 
     QString Input(const TMember &member, const TVars &vars) const
     {
-        const bool required = needsValue(member);
+        const bool required = NeedsValue(member);
         const bool isKey = member.memberIsPri() == 1;
         const QString type = member.memberType();
         if (type == MemberType::Picture) {
@@ -426,19 +409,35 @@ private:
                                                             : QString()}}));
         }
         const TVars input = vars.With({{"required", required ? QStringLiteral(" required") : QString()}});
-        if (type == MemberType::Integer)
-            return FillTemplate(inputInteger, input);
+        if (type == MemberType::Integer || type == MemberType::BigInt) {
+            const bool unsignedOnly = member.memberIsUnsigned() == 1;
+            return FillTemplate(inputInteger,
+                                input.With({{"min", unsignedOnly ? QStringLiteral(" min=\"0\"") : QString()}}));
+        }
         if (type == MemberType::Float)
             return FillTemplate(inputFloat, input);
+        if (type == MemberType::Decimal)
+            return FillTemplate(inputDecimal,
+                                input.With({{"step", decimalStep(member.memberScale())},
+                                            {"max", decimalMax(member.memberLength(), member.memberScale())}}));
         if (type == MemberType::Date)
             return FillTemplate(inputDate, input);
+        if (type == MemberType::DateTime)
+            return FillTemplate(inputDateTime, input);
+        if (type == MemberType::Time)
+            return FillTemplate(inputTime, input);
+        if (type == MemberType::Boolean)
+            return FillTemplate(inputBoolean, input);
+        if (type == MemberType::Enum)
+            return FillTemplate(inputEnum, input);
         if (MemberType::IsReference(type))
             return FillTemplate(inputReference, input);
         const int length = member.memberLength();
         const QString maxlength = length > 0 ? QStringLiteral(" maxlength=\"%1\"").arg(length) : QString();
         // The key of a stored row names it: it is not changed in the form.
         const QString readonly = isKey ? QStringLiteral("<?= $editing ? ' readonly' : '' ?>") : QString();
-        return FillTemplate(length > 100 ? inputTextarea : inputText,
+        const bool longText = length > 100 || type == MemberType::LongText;
+        return FillTemplate(longText ? inputTextarea : inputText,
                             input.With({{"maxlength", maxlength}, {"readonly", readonly}}));
     }
 
@@ -450,11 +449,13 @@ private:
                 continue;
             const QString type = member.memberType();
             const char *field = searchText;
-            if (type == MemberType::Date)
+            if (type == MemberType::Date || type == MemberType::DateTime)
                 field = searchDate;
             else if (MemberType::IsReference(type))
                 field = searchReference;
-            else if (type == MemberType::Integer || type == MemberType::Float)
+            else if (type == MemberType::Enum || type == MemberType::Boolean)
+                field = searchChoice;
+            else if (TypeRules::IsNumber(type))
                 field = searchNumber;
             out_.Emit(field, MemberVars(member, true));
         }
@@ -530,33 +531,5 @@ QString TManagePage::BuildFile(const TProjectModel &, const TClassModel &cls)
 QString TManagePage::BuildFields(const TProjectModel &model, const TClassModel &cls,
                                  const QString &projectName, const QString &tablePrefix)
 {
-    const TMember *key = cls.KeyMember();
-    TTextBuilder out;
-    out.Emit(fieldsHeader,
-             {{"project", jsonText(projectName)},
-              {"Class", jsonText(cls.className)},
-              {"friend", jsonText(cls.friendName.isEmpty() ? cls.className : cls.friendName)},
-              {"table", jsonText(tablePrefix + cls.className)},
-              {"key", jsonText(key ? key->memberName() : QString())},
-              {"integerKey", jsonBool(Naming::IsIntegerKey(key))}});
-    for (qsizetype i = 0; i < cls.members.size(); ++i) {
-        const TMember &member = cls.members.at(i);
-        QString extra;
-        if (isType(member, MemberType::Text))
-            extra = QStringLiteral(", \"length\": %1").arg(member.memberLength());
-        if (MemberType::IsReference(member.memberType())) {
-            extra = QStringLiteral(", \"refTable\": \"%1\"").arg(jsonText(tablePrefix + member.memberType()));
-            if (const TMember *refKey = model.ProjectKeyMember(member.memberType()))
-                extra += QStringLiteral(", \"refColumn\": \"%1\"").arg(jsonText(refKey->memberName()));
-        }
-        out.Emit(fieldsItem, {{"name", jsonText(member.memberName())},
-                              {"label", jsonText(oneLine(label(member)))},
-                              {"type", fieldKind(member)},
-                              {"required", jsonBool(needsValue(member))},
-                              {"key", jsonBool(member.memberIsPri() == 1)},
-                              {"extra", extra},
-                              {"comma", i + 1 < cls.members.size() ? QStringLiteral(",") : QString()}});
-    }
-    out.Emit(fieldsFooter);
-    return out.Text();
+    return PageFields::BuildFieldsJson(model, cls, projectName, tablePrefix);
 }

@@ -3,6 +3,8 @@
 #include "Naming.h"
 #include "TextTemplate.h"
 
+#include <algorithm>
+
 using Naming::TValueStyle;
 
 namespace {
@@ -26,10 +28,15 @@ const char readMember[] = R"php(
 		${class}_{name} = ${class}->get{Name}();
 )php";
 
+// A nullable member's value as SQL text: NULL when nothing was entered.
+const char nullableValue[] = R"php(
+		${class}_{name}_sql = ${class}_{name} === null || trim((string)${class}_{name}) === '' ? "NULL" : "{q}${class}_{name}{q}";
+)php";
+
 const char addFooter[] = R"php(
 
 		// 构建sql语句
-		$sql = "insert into {prefix}{Class}({columns}) values ({values})";
+		$sql = "insert into {table}({columns}) values ({values})";
 		//调用数据层执行添加
 		$sqlHelper = new SqlHelper ();
 		$res = $sqlHelper->execute_dml ( $sql );
@@ -45,16 +52,20 @@ const char updateHeader[] = R"php(
 )php";
 
 const char updateSet[] = R"php(
-		$sql = "update {prefix}{Class} set ";
+		$sql = "update {table} set ";
 )php";
 
 const char updateItem[] = R"php(
-		$sql = $sql."{sep}{name}={q}${class}_{name}{q}";
+		$sql = $sql."{sep}{column}={q}${class}_{name}{q}";
 )php";
 
 // The line after "new SqlHelper ();" ends with a blank.
+const char updateNullable[] = R"php(
+		$sql = $sql."{sep}{column}=${class}_{name}_sql";
+)php";
+
 const char updateFooter[] = R"php(
-		$sql = $sql." where {key}={q}${class}_{key}{q}";
+		$sql = $sql." where {keyColumn}={q}${class}_{key}{q}";
 		//调用数据层执行更新操作
 		$sqlHelper = new SqlHelper (); 
 		$res = $sqlHelper->execute_dml ( $sql );
@@ -67,7 +78,7 @@ const char updateFooter[] = R"php(
 const char getHeader[] = R"php(
 	// 根据{keyComment}获取{Friend}
 	function Get{Class}(${key}) {
-		$sql = "select * from {prefix}{Class} where {key}={q}${key}{q}";
+		$sql = "select {all} from {table} where {keyColumn}={q}${key}{q}";
 		$sqlHelper = new SqlHelper ();
 		$arr = $sqlHelper->execute_dql2 ( $sql );
 		$sqlHelper->close_connect ();
@@ -93,19 +104,19 @@ const char pageHeader[] = R"php(
 		// 创建一个SqlHelper对象实例
 		$sqlHelper = new SqlHelper ();
 		//根据查询条件构造sql语句
-		$sql1 = "select * from {prefix}{Class} where 1=1";
-		$sql2 = "select count({key}) from {prefix}{Class} where 1=1";
+		$sql1 = "select {all} from {table} where 1=1";
+		$sql2 = "select count({keyColumn}) from {table} where 1=1";
 		$condition = "";
 )php";
 
 // One search condition per query member: a substring search for text, an exact match
 // otherwise, with the value quoted or bare.
 const char conditionLike[] = R"php(
-		if(${name} != "") $condition = $condition." and {name} like '%${name}%'";
+		if(${name} != "") $condition = $condition." and {column} like '%${name}%'";
 )php";
 
 const char conditionEqual[] = R"php(
-		if(${name} != "") $condition = $condition." and {name}={q}${name}{q}";
+		if(${name} != "") $condition = $condition." and {column}={q}${name}{q}";
 )php";
 
 const char pageFooter[] = R"php(
@@ -121,7 +132,7 @@ const char pageFooter[] = R"php(
 const char deleteSection[] = R"php(
 	// 根据{keyComment}删除某个{Friend}
 	function Delete{Class}(${key}) {
-		$sql = "delete from {prefix}{Class} where {key}={q}${key}{q}";
+		$sql = "delete from {table} where {keyColumn}={q}${key}{q}";
 		// 创建SqlHelper对象实例执行删除
 		$sqlHelper = new SqlHelper ();
 		return $sqlHelper->execute_dml ( $sql );
@@ -132,7 +143,7 @@ const char deleteSection[] = R"php(
 const char queryAllSection[] = R"php(
 	/*查询所有的{Friend}*/
 	function QueryAll{Class}() {
-		$sql = "select {key},{display} from {prefix}{Class}";
+		$sql = "select {keyRead},{displayRead} from {table}";
 		$sqlHelper = new SqlHelper ();
 		$res = $sqlHelper->execute_dql2 ( $sql );
 		// 关闭连接
@@ -143,6 +154,33 @@ const char queryAllSection[] = R"php(
 
 ?>
 )php";
+
+// A column as read into a row: under the member's name, so the pages find it there.
+QString readAs(const TMember &member)
+{
+    const QString column = Naming::SqlColumn(member);
+    return Naming::ColumnName(member) == member.memberName()
+        ? column
+        : column + QStringLiteral(" as ") + Naming::SqlName(member.memberName());
+}
+
+// "*" while every column has its member's name; otherwise each column read as its member.
+QString selectList(const TClassModel &cls)
+{
+    if (std::all_of(cls.members.cbegin(), cls.members.cend(),
+                    [](const TMember &m) { return Naming::ColumnName(m) == m.memberName(); }))
+        return QStringLiteral("*");
+    QStringList columns;
+    for (const TMember &member : cls.members)
+        columns.append(readAs(member));
+    return columns.join(QLatin1Char(','));
+}
+
+// Searched by exact value: the page offers these as a list.
+bool ChosenFromList(const QString &type)
+{
+    return type == MemberType::Enum || type == MemberType::Boolean;
+}
 
 class TServiceWriter {
 public:
@@ -155,7 +193,11 @@ public:
         vars_ = TVars{{"Class", cls.className},
                       {"class", Naming::LowerFirst(cls.className)},
                       {"Friend", Naming::PhpCommentText(cls.friendName)},
-                      {"prefix", prefix},
+                      {"table", Naming::SqlTable(prefix, cls.className, cls.tableName)},
+                      {"keyColumn", key_ ? Naming::SqlColumn(*key_) : QString()},
+                      {"keyRead", key_ ? readAs(*key_) : QString()},
+                      {"displayRead", display ? readAs(*display) : QString()},
+                      {"all", selectList(cls)},
                       {"key", key},
                       {"Key", Naming::UpperFirst(key)},
                       {"keyComment",
@@ -179,10 +221,25 @@ private:
     TVars MemberVars(const TMember &member) const
     {
         return vars_.With({{"name", member.memberName()},
+                           {"column", Naming::SqlColumn(member)},
                            {"Name", Naming::UpperFirst(member.memberName())}});
     }
 
     QString Quote(const TMember &member) const { return Naming::Quote(model_.ValueStyle(member)); }
+
+    // The key is never nullable: it names the row.
+    static bool Nullable(const TMember &member)
+    {
+        return member.memberIsNullable() == 1 && member.memberIsPri() != 1;
+    }
+
+    void EmitNullableValues(const QList<TMember> &members)
+    {
+        for (const TMember &member : members) {
+            if (Nullable(member))
+                out_.Emit(nullableValue, MemberVars(member).With({{"q", Quote(member)}}));
+        }
+    }
 
     void Add()
     {
@@ -191,21 +248,23 @@ private:
             out_.Emit(readKey, vars_);
         for (const TMember &member : nonKey_)
             out_.Emit(readMember, MemberVars(member));
+        EmitNullableValues(nonKey_);
 
         // A text key leads both lists; an integer key is left to the database.
         const QString cls = Naming::LowerFirst(cls_.className);
         QString columns;
         QString values;
         if (!integerKey_) {
-            columns = key_ ? key_->memberName() : QString();
-            values = QStringLiteral("'$%1_%2'").arg(cls, columns);
+            columns = key_ ? Naming::SqlColumn(*key_) : QString();
+            values = QStringLiteral("'$%1_%2'").arg(cls, key_ ? key_->memberName() : QString());
         }
         bool first = integerKey_;
         for (const TMember &member : nonKey_) {
             const QString sep = first ? QString() : QStringLiteral(",");
-            const QString q = Quote(member);
-            columns += sep + member.memberName();
-            values += sep + q + QLatin1Char('$') + cls + QLatin1Char('_') + member.memberName() + q;
+            const QString q = Nullable(member) ? QString() : Quote(member);
+            const QString sql = Nullable(member) ? QStringLiteral("_sql") : QString();
+            columns += sep + Naming::SqlColumn(member);
+            values += sep + q + QLatin1Char('$') + cls + QLatin1Char('_') + member.memberName() + sql + q;
             first = false;
         }
         out_.Emit(addFooter, vars_.With({{"columns", columns}, {"values", values}}));
@@ -216,10 +275,11 @@ private:
         out_.Emit(updateHeader, vars_);
         for (const TMember &member : cls_.members)
             out_.Emit(readMember, MemberVars(member));
+        EmitNullableValues(nonKey_);
         out_.Emit(updateSet, vars_);
         bool first = true;
         for (const TMember &member : nonKey_) {
-            out_.Emit(updateItem, MemberVars(member).With({
+            out_.Emit(Nullable(member) ? updateNullable : updateItem, MemberVars(member).With({
                 {"sep", first ? QString() : QStringLiteral(",")}, {"q", Quote(member)}}));
             first = false;
         }
@@ -245,6 +305,8 @@ private:
             const QString type = member.memberType();
             if (type == MemberType::Date || MemberType::IsReference(type))
                 out_.Emit(conditionEqual, MemberVars(member).With({{"q", Quote(member)}}));
+            else if (ChosenFromList(type)) // quoted: the guard reads a bare "0" as "any"
+                out_.Emit(conditionEqual, MemberVars(member).With({{"q", QStringLiteral("'")}}));
             else
                 out_.Emit(conditionLike, MemberVars(member));
         }

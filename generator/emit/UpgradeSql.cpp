@@ -6,6 +6,7 @@
 #include "GenerationRecord.h"
 #include "ProjectModel.h"
 #include "ReadSnapshot.h"
+#include "TeamTables.h"
 #include "TextTemplate.h"
 
 #include <QHash>
@@ -83,8 +84,10 @@ const char keepColumn[] = "CHANGE COLUMN `{old}` {definition}";
 const char addColumn[] = "ADD COLUMN {definition} {position}";
 const char addPrimaryKey[] = "ADD PRIMARY KEY (`{key}`)";
 const char addIndex[] = "ADD INDEX `{column}` (`{column}`)";
+const char addClassIndex[] = "ADD {index}";
 const char addForeignKey[] =
-    "ADD CONSTRAINT `{name}` FOREIGN KEY (`{column}`) REFERENCES `{refTable}` (`{refKey}`)";
+    "ADD CONSTRAINT `{name}` FOREIGN KEY (`{column}`) REFERENCES `{refTable}` (`{refKey}`){rules}";
+const char tableCharset[] = "DEFAULT CHARSET={charset} COLLATE={collation}";
 const char afterColumn[] = "AFTER `{name}`";
 
 // The application's own tables, which the script template creates under the prefix.
@@ -110,210 +113,17 @@ QString foreignKeyName(const QString &table, int ordinal)
     return table + QStringLiteral("_ibfk_") + QString::number(ordinal);
 }
 
-// A column of a table, its definition written only when asked for: most columns of a large
-// model are unchanged, which their members alone can tell.
-struct TColumn {
-    int memberId = 0;
-    QString name;
-    const TProjectModel *model = nullptr;
-    const TMember *member = nullptr;
-    const TMember *refKey = nullptr; // the referenced key of a reference column
-    bool asKey = false;
-    QString prefix;
-
-    const QString &Definition() const
-    {
-        if (definition_.isEmpty()) {
-            definition_ = TDataBaseSql::ColumnDefinition(*model, *member, asKey);
-            // The table script puts the prefix in wherever a comment says $dbprefix.
-            definition_.replace(QStringLiteral("$dbprefix"), prefix);
-        }
-        return definition_;
-    }
-
-    // Whether the definitions of two columns differ; compares what they are made of first.
-    bool Differs(const TColumn &other) const
-    {
-        const TMember &a = *member;
-        const TMember &b = *other.member;
-        const bool sameParts = asKey == other.asKey && a.memberName() == b.memberName()
-            && a.memberComment() == b.memberComment() && a.memberType() == b.memberType()
-            && a.memberLength() == b.memberLength() && a.memberIsMust() == b.memberIsMust()
-            && a.memberIsInteger() == b.memberIsInteger()
-            && (prefix == other.prefix || !a.memberComment().contains(QLatin1String("$dbprefix")))
-            && (refKey == nullptr) == (other.refKey == nullptr)
-            && (!refKey
-                || (refKey->memberIsInteger() == other.refKey->memberIsInteger()
-                    && refKey->memberLength() == other.refKey->memberLength()));
-        return !sameParts && Definition() != other.Definition();
-    }
-
-private:
-    mutable QString definition_;
-};
-
-// A foreign key as the table script adds it; its index carries the column's name.
-struct TForeignKey {
-    int memberId = 0;
-    QString column;
-    int ordinal = 0; // 1-based, in the order the table script adds a table's keys
-    int refClassId = 0;
-    int refKeyId = 0;
-    QString refKey;
-};
-
-struct TTable {
-    const TClassModel *cls = nullptr;
-    QString name;
-    int keyId = 0;
-    QString keyName;
-    QList<TColumn> columns; // key first, then the other members in order
-    QHash<int, qsizetype> columnAt;
-    QList<TForeignKey> keys;
-    QHash<int, qsizetype> keyAt;
-
-    int ClassId() const { return cls->classId; }
-    const TColumn *Column(int memberId) const
-    {
-        const auto it = columnAt.constFind(memberId);
-        return it == columnAt.cend() ? nullptr : &columns.at(*it);
-    }
-    const TForeignKey *Key(int memberId) const
-    {
-        const auto it = keyAt.constFind(memberId);
-        return it == keyAt.cend() ? nullptr : &keys.at(*it);
-    }
-    bool HasColumnNamed(const QString &name) const
-    {
-        for (const TColumn &column : columns) {
-            if (column.name.compare(name, Qt::CaseInsensitive) == 0)
-                return true;
-        }
-        return false;
-    }
-};
-
-// The tables the table script makes of a model, keyed by class id.
-struct TSchema {
-    QList<TTable> tables;
-    QHash<int, qsizetype> tableAt;
-
-    const TTable *Table(int classId) const
-    {
-        const auto it = tableAt.constFind(classId);
-        return it == tableAt.cend() ? nullptr : &tables.at(*it);
-    }
-};
-
-TSchema describe(const TProjectModel &model, const QString &prefix)
-{
-    TSchema schema;
-    schema.tables.reserve(model.Classes().size());
-    // A reference names the first class of its name, as the model's key lookup finds it.
-    QHash<QString, int> classIds;
-    for (const TClassModel &cls : model.Classes())
-        if (!classIds.contains(cls.className))
-            classIds.insert(cls.className, cls.classId);
-    for (const TClassModel &cls : model.Classes()) {
-        if (schema.tableAt.contains(cls.classId))
-            continue;
-        TTable table;
-        table.cls = &cls;
-        table.name = prefix + cls.className;
-        const TMember &key = *cls.KeyMember();
-        table.keyId = key.memberId();
-        table.keyName = key.memberName();
-        const auto add = [&](const TMember &member, bool asKey) {
-            TColumn column;
-            column.memberId = member.memberId();
-            column.name = member.memberName();
-            column.model = &model;
-            column.member = &member;
-            column.asKey = asKey;
-            column.prefix = prefix;
-            if (!asKey && MemberType::IsReference(member.memberType()))
-                column.refKey = model.ProjectKeyMember(member.memberType());
-            table.columnAt.insert(member.memberId(), table.columns.size());
-            table.columns.append(std::move(column));
-        };
-        add(key, true);
-        // The class's own members, not a copy: the columns point at them.
-        for (const TMember &member : cls.members) {
-            if (member.memberIsPri() != 0)
-                continue;
-            add(member, false);
-            if (!MemberType::IsReference(member.memberType()))
-                continue;
-            const TMember *refKey = model.ProjectKeyMember(member.memberType());
-            table.keyAt.insert(member.memberId(), table.keys.size());
-            table.keys.append({member.memberId(), member.memberName(), int(table.keys.size()) + 1,
-                               classIds.value(member.memberType()), refKey->memberId(),
-                               refKey->memberName()});
-        }
-        schema.tableAt.insert(cls.classId, schema.tables.size());
-        schema.tables.append(std::move(table));
-    }
-    return schema;
-}
-
-// The SQL type of a column definition ("varchar(20)", "int(11)") and whether it takes NULL.
-struct TColumnType {
-    QString type;
-    bool nullable = false;
-};
-
-TColumnType columnType(const QString &definition)
-{
-    const qsizetype typeStart = definition.indexOf(QLatin1Char('`'), 1) + 2;
-    const qsizetype typeEnd = definition.indexOf(QLatin1Char(' '), typeStart);
-    const QString rest = definition.mid(typeEnd).section(QStringLiteral(" COMMENT '"), 0, 0);
-    return {definition.mid(typeStart, typeEnd - typeStart), !rest.contains(QLatin1String(" NOT NULL"))};
-}
-
-int varcharLength(const QString &type)
-{
-    if (!type.startsWith(QLatin1String("varchar(")))
-        return -1;
-    return type.mid(8).chopped(1).toInt();
-}
-
-// Why changing a column from one definition to another may lose data; empty when it cannot.
-QString lossWarning(const QString &column, const QString &from, const QString &to)
-{
-    const TColumnType before = columnType(from);
-    const TColumnType after = columnType(to);
-    QStringList reasons;
-    const int fromLength = varcharLength(before.type);
-    const int toLength = varcharLength(after.type);
-    if (before.type != after.type && after.type != QLatin1String("text")) {
-        // The longest text each type is shown as, so a varchar at least that long holds it.
-        static const QHash<QString, int> widths{{QStringLiteral("int(11)"), 11},
-                                                {QStringLiteral("float"), 12},
-                                                {QStringLiteral("date"), 10}};
-        if (fromLength >= 0 && toLength >= 0) {
-            if (toLength < fromLength)
-                reasons << QStringLiteral("长度由 %1 缩短为 %2").arg(fromLength).arg(toLength);
-        } else if (!(toLength >= 0 && widths.contains(before.type)
-                     && toLength >= widths.value(before.type))) {
-            reasons << QStringLiteral("类型由 %1 改为 %2").arg(before.type, after.type);
-        }
-    }
-    if (before.nullable && !after.nullable)
-        reasons << QStringLiteral("不再允许空值, 已有的空值将变为默认值");
-    if (reasons.isEmpty())
-        return {};
-    return QStringLiteral("警告: 可能丢失数据: `%1` ").arg(column) + reasons.join(QStringLiteral("; "));
-}
-
 // A removed column kept with its data: it takes NULL, so rows the new code inserts need no
 // value for it; renamed when its name is needed again.
-QString keptDefinition(const TColumn &column, const QString &name)
+QString keptDefinition(const TUpgradeColumn &column, const QString &name)
 {
     QString definition = column.Definition();
     definition.replace(0, column.name.size() + 2, QLatin1Char('`') + name + QLatin1Char('`'));
-    const qsizetype comment = definition.indexOf(QStringLiteral(" COMMENT '"));
+    // After the type, which may hold any text (an enumeration's values).
+    const qsizetype typeEnd = name.size() + 3 + column.SqlType().size();
+    const qsizetype comment = definition.indexOf(QStringLiteral(" COMMENT '"), typeEnd);
     for (const QLatin1String notNull : {QLatin1String(" NOT NULL AUTO_INCREMENT"), QLatin1String(" NOT NULL")}) {
-        const qsizetype at = definition.indexOf(notNull);
+        const qsizetype at = definition.indexOf(notNull, typeEnd);
         if (at >= 0 && at < comment) {
             definition.replace(at, notNull.size(), QStringLiteral(" NULL"));
             break;
@@ -430,12 +240,8 @@ class TUpgradePlan {
 public:
     TUpgradePlan(const TUpgradeSide &from, const TUpgradeSide &to, bool destructive)
         : from_(from), to_(to), destructive_(destructive),
-          old_(describe(*from.model, from.prefix)), new_(describe(*to.model, to.prefix))
+          diff_(from, to), old_(diff_.Old()), new_(diff_.New())
     {
-        for (const TTable &table : new_.tables) {
-            if (const TTable *before = old_.Table(table.ClassId()))
-                findChanges(*before, table);
-        }
     }
 
     QString Statements()
@@ -448,18 +254,18 @@ public:
         TSection addKeys("添加外键");
         TSection removed("已从模型中移除的类和成员", removedWarning);
 
-        QSet<std::pair<int, int>> keptKeys = keptForeignKeys();
-        for (const TTable &table : old_.tables) {
-            const TTable *after = new_.Table(table.ClassId());
+        for (const TUpgradeTable &table : old_.tables) {
+            const TUpgradeTable *after = new_.Table(table.ClassId());
             if (!after && destructive_)
                 continue; // the table goes, and its keys with it
             TStatement drop(FillTemplate(alterHead, {{"table", table.name}}));
-            for (const TForeignKey &key : table.keys) {
-                if (keptKeys.contains({table.ClassId(), key.memberId}))
+            for (const TUpgradeForeignKey &key : table.keys) {
+                if (diff_.ForeignKeyKept(table.ClassId(), key.memberId))
                     continue;
-                // The index goes too: the server would not take it over for the key added later.
                 drop.Add(FillTemplate(dropForeignKey, {{"name", foreignKeyName(table.name, key.ordinal)}}));
-                drop.Add(FillTemplate(dropIndex, {{"name", key.column}}));
+                // Its own index goes too: the server would not take it over for the key added later.
+                if (key.ownIndex)
+                    drop.Add(FillTemplate(dropIndex, {{"name", key.column}}));
             }
             dropKeys.Add(drop);
         }
@@ -467,7 +273,7 @@ public:
         QList<std::pair<QString, QString>> pendingRenames;
         QSet<QString> taken;
         QStringList removedTables;
-        for (const TTable &table : old_.tables) {
+        for (const TUpgradeTable &table : old_.tables) {
             if (new_.Table(table.ClassId())) {
                 taken.insert(lower(table.name));
                 continue;
@@ -484,45 +290,50 @@ public:
             }
             removedTables.append(keptName);
         }
-        for (const TTable &table : new_.tables) {
-            const TTable *before = old_.Table(table.ClassId());
+        for (const TUpgradeTable &table : new_.tables) {
+            const TUpgradeTable *before = old_.Table(table.ClassId());
             if (before && before->name != table.name)
                 pendingRenames.append({before->name, table.name});
         }
         if (from_.prefix != to_.prefix) {
-            for (const char *own : {adminTable, throttleTable}) {
-                const QString name = QString::fromUtf8(own);
+            QList<const char *> own = {adminTable, throttleTable};
+            own.append(QList<const char *>(std::begin(teamTables), std::end(teamTables)));
+            for (const char *table : own) {
+                const QString name = QString::fromUtf8(table);
                 taken.insert(lower(from_.prefix + name));
                 pendingRenames.append({from_.prefix + name, to_.prefix + name});
             }
             renames.Text().Emit(createThrottle, {{"table", from_.prefix + QString::fromUtf8(throttleTable)}});
+            renames.Text().Emit(createTeamTables, {{"prefix", from_.prefix}});
         }
         TStatement rename((QString::fromUtf8(renameHead)));
         for (const auto &pair : orderRenames(pendingRenames, taken))
             rename.Add(FillTemplate(renamePair, {{"from", pair.first}, {"to", pair.second}}));
         renames.Add(rename);
 
-        for (const TTable &table : new_.tables) {
+        for (const TUpgradeTable &table : new_.tables) {
             if (!old_.Table(table.ClassId()))
                 TDataBaseSql::EmitTable(creates.Text(), *to_.model, *table.cls, to_.prefix);
         }
 
-        for (const TTable &table : new_.tables) {
-            if (const TTable *before = old_.Table(table.ClassId()))
+        for (const TUpgradeTable &table : new_.tables) {
+            if (const TUpgradeTable *before = old_.Table(table.ClassId()))
                 alters.Add(alterTable(*before, table, removed));
         }
 
-        for (const TTable &table : new_.tables) {
+        for (const TUpgradeTable &table : new_.tables) {
             TStatement add(FillTemplate(alterHead, {{"table", table.name}}));
-            for (const TForeignKey &key : table.keys) {
-                if (keptKeys.contains({table.ClassId(), key.memberId}))
+            for (const TUpgradeForeignKey &key : table.keys) {
+                if (diff_.ForeignKeyKept(table.ClassId(), key.memberId))
                     continue;
                 // Named as the table script's unnamed key names it: after its column.
-                add.Add(FillTemplate(addIndex, {{"column", key.column}}));
+                if (key.ownIndex)
+                    add.Add(FillTemplate(addIndex, {{"column", key.column}}));
                 add.Add(FillTemplate(addForeignKey, {{"name", foreignKeyName(table.name, key.ordinal)},
                                                      {"column", key.column},
                                                      {"refTable", new_.Table(key.refClassId)->name},
-                                                     {"refKey", key.refKey}}));
+                                                     {"refKey", key.refKey},
+                                                     {"rules", key.rules}}));
             }
             addKeys.Add(add);
         }
@@ -538,77 +349,29 @@ public:
     }
 
 private:
-    // Which kept columns change: renamed, retyped or moved among the columns both versions have.
-    void findChanges(const TTable &before, const TTable &after)
-    {
-        QSet<int> &changed = changed_[after.ClassId()];
-        const auto keptOrder = [](const TTable &table, const TTable &other) {
-            QHash<int, int> previous;
-            int last = 0;
-            for (const TColumn &column : table.columns) {
-                if (!other.Column(column.memberId))
-                    continue;
-                previous.insert(column.memberId, last);
-                last = column.memberId;
-            }
-            return previous;
-        };
-        const QHash<int, int> previousBefore = keptOrder(before, after);
-        const QHash<int, int> previousAfter = keptOrder(after, before);
-        for (const TColumn &column : after.columns) {
-            const TColumn *old = before.Column(column.memberId);
-            if (old && (old->Differs(column)
-                        || previousBefore.value(column.memberId) != previousAfter.value(column.memberId)))
-                changed.insert(column.memberId);
-        }
-        if (before.keyId != after.keyId)
-            keyChanged_.insert(after.ClassId());
-    }
-
-    bool columnChanged(int classId, int memberId) const
-    {
-        const auto it = changed_.constFind(classId);
-        return it != changed_.cend() && it->contains(memberId);
-    }
-
-    // A foreign key stays when its table, number, column and referenced key are all untouched.
-    QSet<std::pair<int, int>> keptForeignKeys() const
-    {
-        QSet<std::pair<int, int>> kept;
-        for (const TTable &table : new_.tables) {
-            const TTable *before = old_.Table(table.ClassId());
-            if (!before)
-                continue;
-            for (const TForeignKey &key : table.keys) {
-                const TForeignKey *old = before->Key(key.memberId);
-                if (old && old->ordinal == key.ordinal && old->refClassId == key.refClassId
-                    && old->refKeyId == key.refKeyId && !columnChanged(table.ClassId(), key.memberId)
-                    && !columnChanged(key.refClassId, key.refKeyId) && !keyChanged_.contains(key.refClassId))
-                    kept.insert({table.ClassId(), key.memberId});
-            }
-        }
-        return kept;
-    }
-
     bool tableNameNeeded(const QString &name) const
     {
-        for (const TTable &table : new_.tables) {
+        for (const TUpgradeTable &table : new_.tables) {
             if (table.name.compare(name, Qt::CaseInsensitive) == 0)
                 return true;
         }
         return false;
     }
 
-    TStatement alterTable(const TTable &before, const TTable &after, TSection &removed) const
+    TStatement alterTable(const TUpgradeTable &before, const TUpgradeTable &after, TSection &removed) const
     {
         TStatement alter(FillTemplate(alterHead, {{"table", after.name}}));
-        const bool keyChanged = keyChanged_.contains(after.ClassId());
+        const bool keyChanged = diff_.KeyChanged(after.ClassId());
         if (keyChanged) {
             alter.Add(QString::fromUtf8(dropPrimaryKey),
                       QStringLiteral("警告: 主键由 `%1` 改为 `%2`, 已有各行的 `%2` 必须互不相同")
                           .arg(before.keyName, after.keyName));
         }
-        for (const TColumn &column : before.columns) {
+        for (const TUpgradeIndex &index : before.indexes) {
+            if (diff_.IndexDropped(after.ClassId(), index.Name()))
+                alter.Add(FillTemplate(dropIndex, {{"name", index.Name()}}));
+        }
+        for (const TUpgradeColumn &column : before.columns) {
             if (after.Column(column.memberId))
                 continue;
             if (destructive_) {
@@ -627,32 +390,47 @@ private:
             removed.Text().Emit(commentedDropColumn, {{"table", after.name}, {"column", keptName}});
         }
         for (qsizetype i = 0; i < after.columns.size(); ++i) {
-            const TColumn &column = after.columns.at(i);
+            const TUpgradeColumn &column = after.columns.at(i);
             const QString position = i == 0
                 ? QStringLiteral("FIRST")
                 : FillTemplate(afterColumn, {{"name", after.columns.at(i - 1).name}});
-            const TColumn *old = before.Column(column.memberId);
+            const TUpgradeColumn *old = before.Column(column.memberId);
             if (!old) {
                 alter.Add(FillTemplate(addColumn, {{"definition", column.Definition()}, {"position", position}}));
-            } else if (columnChanged(after.ClassId(), column.memberId)) {
+            } else if (diff_.ColumnChanged(after.ClassId(), column.memberId)) {
                 alter.Add(FillTemplate(changeColumn, {{"old", old->name},
                                                       {"definition", column.Definition()},
                                                       {"position", position}}),
-                          lossWarning(column.name, old->Definition(), column.Definition()));
+                          TUpgradeComparison::LossWarning(*old, column));
             }
         }
         if (keyChanged)
             alter.Add(FillTemplate(addPrimaryKey, {{"key", after.keyName}}));
+        for (const TUpgradeIndex &index : after.indexes) {
+            if (!diff_.IndexAdded(after.ClassId(), index.Name()))
+                continue;
+            alter.Add(FillTemplate(addClassIndex, {{"index", TDataBaseSql::IndexDefinition(*index.index)}}),
+                      index.index->indexIsUnique == 1
+                          ? QStringLiteral("警告: 已有各行的 (%1) 必须互不相同").arg(TDataBaseSql::IndexColumns(*index.index))
+                          : QString());
+        }
+        if (diff_.CharsetChanged()) {
+            const QString &charset = new_.charset;
+            alter.Add(FillTemplate(tableCharset, {{"charset", charset},
+                                                  {"collation", TDataBaseSql::TableCollation(charset)}}),
+                      charset == TableCharset::Utf8
+                          ? QStringLiteral("警告: 改为utf8字符集, 表情符号等4字节字符将无法保存")
+                          : QString());
+        }
         return alter;
     }
 
     TUpgradeSide from_;
     TUpgradeSide to_;
     bool destructive_;
-    TSchema old_;
-    TSchema new_;
-    QHash<int, QSet<int>> changed_; // class id -> member ids that get a CHANGE COLUMN
-    QSet<int> keyChanged_;          // class ids whose key is another member
+    TUpgradeComparison diff_;
+    const TUpgradeSchema &old_;
+    const TUpgradeSchema &new_;
 };
 
 } // namespace

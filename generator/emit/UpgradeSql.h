@@ -1,18 +1,10 @@
 #pragma once
 
+#include "UpgradeComparison.h"
+
 #include <QString>
 
 #include <optional>
-
-class TProjectModel;
-
-// One side of an upgrade: a model, the prefix its tables carry, and the version it was
-// generated as (0 for the current model).
-struct TUpgradeSide {
-    const TProjectModel *model = nullptr;
-    QString prefix;
-    int version = 0;
-};
 
 // The MariaDB script that turns the database of one model (as the table script created it)
 // into the database of another, keeping its rows. Classes and members are matched by their

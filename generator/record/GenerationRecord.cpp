@@ -89,6 +89,14 @@ void writeListingGuards(const QString &folder, const QString &contents, const QS
     }
 }
 
+QStringList textList(const QJsonValue &value)
+{
+    QStringList texts;
+    for (const QJsonValue &text : value.toArray())
+        texts.append(text.toString());
+    return texts;
+}
+
 // One pass over the fields: a snapshot holds thousands of members, and looking each field up by
 // name costs a search per field.
 TMember memberFromSnapshot(const QJsonObject &o, int projectId, int classId)
@@ -123,8 +131,34 @@ TMember memberFromSnapshot(const QJsonObject &o, int projectId, int classId)
             m.setMemberIsDisplay(value.toInt());
         else if (key == QLatin1String("memberQueryDisplay"))
             m.setMemberQueryDisplay(value.toInt(1));
+        else if (key == QLatin1String("memberScale"))
+            m.setMemberScale(value.toInt());
+        else if (key == QLatin1String("memberIsUnsigned"))
+            m.setMemberIsUnsigned(value.toInt());
+        else if (key == QLatin1String("memberIsNullable"))
+            m.setMemberIsNullable(value.toInt());
+        else if (key == QLatin1String("memberOnDelete"))
+            m.setMemberOnDelete(value.toString());
+        else if (key == QLatin1String("memberOnUpdate"))
+            m.setMemberOnUpdate(value.toString());
+        else if (key == QLatin1String("memberEnumValues"))
+            m.setMemberEnumValues(textList(value));
+        else if (key == QLatin1String("memberColumnName"))
+            m.setMemberColumnName(value.toString());
     }
     return m;
+}
+
+TClassIndexes indexesFromSnapshot(const QJsonArray &array)
+{
+    TClassIndexes indexes;
+    for (const QJsonValue &value : array) {
+        const QJsonObject o = value.toObject();
+        indexes.append({o.value(QStringLiteral("indexName")).toString(),
+                        textList(o.value(QStringLiteral("indexMembers"))),
+                        o.value(QStringLiteral("indexIsUnique")).toInt()});
+    }
+    return indexes;
 }
 
 // Compact JSON written straight into bytes, as QJsonDocument::toJson writes it: a model of
@@ -177,6 +211,13 @@ public:
     {
         bytes += bracket;
         first_ = false;
+    }
+    void Strings(const QStringList &values)
+    {
+        Open('[');
+        for (const QString &value : values)
+            String(value);
+        Close(']');
     }
 
 private:
@@ -282,13 +323,18 @@ TProjectModel TGenerationRecord::SnapshotModel(const QJsonObject &snapshot)
         cls.classId = o.value(QStringLiteral("classId")).toInt();
         cls.className = o.value(QStringLiteral("className")).toString();
         cls.friendName = o.value(QStringLiteral("friendName")).toString();
+        cls.tableName = o.value(QStringLiteral("tableName")).toString();
         const QJsonArray members = o.value(QStringLiteral("members")).toArray();
         cls.members.reserve(members.size());
         for (const QJsonValue &member : members)
             cls.members.append(memberFromSnapshot(member.toObject(), projectId, cls.classId));
+        cls.indexes = indexesFromSnapshot(o.value(QStringLiteral("indexes")).toArray());
         classes.append(std::move(cls));
     }
-    return TProjectModel::FromClasses(projectId, std::move(classes));
+    // A snapshot from before the setting existed is of utf8 tables.
+    return TProjectModel::FromClasses(
+        projectId, std::move(classes),
+        snapshot.value(QStringLiteral("tableCharset")).toString(TableCharset::Utf8));
 }
 
 QByteArray TGenerationRecord::Hash(const QByteArray &bytes)
@@ -397,30 +443,53 @@ QByteArray TGenerationRecord::SnapshotJson(const TProjectModel &model, const QSt
         json.Key("classId"), json.Int(cls.classId);
         json.Key("className"), json.String(cls.className);
         json.Key("friendName"), json.String(cls.friendName);
+        json.Key("indexes");
+        json.Open('[');
+        for (const TClassIndex &index : cls.indexes) {
+            json.Open('{');
+            json.Key("indexIsUnique"), json.Int(index.indexIsUnique);
+            json.Key("indexMembers"), json.Strings(index.indexMembers);
+            json.Key("indexName"), json.String(index.indexName);
+            json.Close('}');
+        }
+        json.Close(']');
         json.Key("members");
         json.Open('[');
         for (const TMember &m : cls.members) {
             json.Open('{');
+            // Written only when set, so a record of a model without own names stays as it was.
+            if (!m.memberColumnName().isEmpty())
+                json.Key("memberColumnName"), json.String(m.memberColumnName());
             json.Key("memberComment"), json.String(m.memberComment());
+            json.Key("memberEnumValues"), json.Strings(m.memberEnumValues());
             json.Key("memberId"), json.Int(m.memberId());
             json.Key("memberIsDisplay"), json.Int(m.memberIsDisplay());
             json.Key("memberIsFloat"), json.Int(m.memberIsFloat());
             json.Key("memberIsInteger"), json.Int(m.memberIsInteger());
             json.Key("memberIsMust"), json.Int(m.memberIsMust());
+            json.Key("memberIsNullable"), json.Int(m.memberIsNullable());
             json.Key("memberIsPri"), json.Int(m.memberIsPri());
+            json.Key("memberIsUnsigned"), json.Int(m.memberIsUnsigned());
             json.Key("memberLength"), json.Int(m.memberLength());
             json.Key("memberName"), json.String(m.memberName());
+            json.Key("memberOnDelete"), json.String(m.memberOnDelete());
+            json.Key("memberOnUpdate"), json.String(m.memberOnUpdate());
             json.Key("memberQueryDisplay"), json.Int(m.memberQueryDisplay());
+            json.Key("memberScale"), json.Int(m.memberScale());
             json.Key("memberType"), json.String(m.memberType());
             json.Key("queryFlag"), json.Int(m.queryFlag());
             json.Close('}');
         }
         json.Close(']');
+        // Written only when set, so a record of a model without own names stays as it was.
+        if (!cls.tableName.isEmpty())
+            json.Key("tableName"), json.String(cls.tableName);
         json.Close('}');
     }
     json.Close(']');
     json.Key("projectId"), json.Int(model.ProjectId());
     json.Key("projectName"), json.String(projectName);
+    json.Key("tableCharset"), json.String(model.Charset());
     json.Key("tablePrefix"), json.String(tablePrefix);
     json.Key("time"), json.String(time);
     json.Key("version"), json.Int(version);

@@ -69,8 +69,9 @@ public:
     static void RemoveIncomplete(const QString &outputDir);
 
     // The bytes of the snapshot file of a version, as compact JSON: the project's id and name,
-    // the prefix, the classes and their members with ids, names, types, lengths, flags and
-    // comments, then the version and its time.
+    // the prefix and the tables' character set, the classes with their indexes and their members
+    // with ids and every field, then the version and its time. A snapshot written before a field
+    // existed reads as if it held the field's default.
     static QByteArray SnapshotJson(const TProjectModel &model, const QString &projectName,
                                    const QString &tablePrefix, int version, const QString &time);
 

@@ -35,6 +35,7 @@ const TResource resourceFolders[] = {
     {"database", "/database文件夹完毕！"},
     {"images", "/images文件夹完毕！"},
     {"js", "/js文件夹完毕！"},
+    {"manage", "/manage文件夹完毕！"},
     {"opennew", "/opennew文件夹完毕！"},
     {"service", "/service文件夹完毕！"},
     {"upload", "/upload文件夹完毕！"},

@@ -25,6 +25,7 @@ CREATE TABLE IF NOT EXISTS `$dbprefixadmin` (
   `mustChangePassword` tinyint(1) NOT NULL DEFAULT 1 COMMENT '下次登录时必须修改密码',
   `lastLoginTime` datetime NULL DEFAULT NULL COMMENT '最后登录时间',
   `sessionVersion` int NOT NULL DEFAULT 0 COMMENT '修改密码时加一，之前的会话随之失效',
+  `disabled` tinyint(1) NOT NULL DEFAULT 0 COMMENT '停用的账号不能登录',
   PRIMARY KEY (`adminId`),
   UNIQUE KEY `adminName` (`adminName`)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin AUTO_INCREMENT=1 ;
@@ -42,6 +43,83 @@ CREATE TABLE IF NOT EXISTS `$dbprefixlogin_throttle` (
   `lastFailure` bigint NOT NULL DEFAULT 0 COMMENT '最后一次失败的时间（Unix 秒）',
   `lockedUntil` bigint NOT NULL DEFAULT 0 COMMENT '暂停登录到（Unix 秒）',
   PRIMARY KEY (`subject`)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin ;
+
+-- ------------------------------------------------------
+-- 多用户：角色与每个类的权限、用户的角色、记录的创建者、操作记录、回收站、会话
+-- ------------------------------------------------------
+
+CREATE TABLE IF NOT EXISTS `$dbprefixrole` (
+  `roleId` int NOT NULL AUTO_INCREMENT,
+  `roleName` varchar(50) NOT NULL,
+  `isAdmin` tinyint(1) NOT NULL DEFAULT 0 COMMENT '管理员角色：所有权限，可管理用户、角色、操作记录与回收站',
+  PRIMARY KEY (`roleId`),
+  UNIQUE KEY `roleName` (`roleName`)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin ;
+
+CREATE TABLE IF NOT EXISTS `$dbprefixrole_right` (
+  `roleId` int NOT NULL,
+  `className` varchar(64) NOT NULL,
+  `canView` tinyint(1) NOT NULL DEFAULT 0,
+  `canAdd` tinyint(1) NOT NULL DEFAULT 0,
+  `canEdit` tinyint(1) NOT NULL DEFAULT 0,
+  `canDelete` tinyint(1) NOT NULL DEFAULT 0,
+  `canExport` tinyint(1) NOT NULL DEFAULT 0,
+  `ownOnly` tinyint(1) NOT NULL DEFAULT 0 COMMENT '仅限本人创建的记录',
+  PRIMARY KEY (`roleId`, `className`)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin ;
+
+CREATE TABLE IF NOT EXISTS `$dbprefixuser_role` (
+  `adminId` int NOT NULL,
+  `roleId` int NOT NULL,
+  PRIMARY KEY (`adminId`, `roleId`),
+  KEY `roleId` (`roleId`)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin ;
+
+CREATE TABLE IF NOT EXISTS `$dbprefixrow_owner` (
+  `tableName` varchar(64) NOT NULL,
+  `rowKey` varchar(255) NOT NULL,
+  `adminId` int NOT NULL,
+  PRIMARY KEY (`tableName`, `rowKey`),
+  KEY `owner` (`adminId`, `tableName`)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin ;
+
+CREATE TABLE IF NOT EXISTS `$dbprefixchange_log` (
+  `changeId` bigint NOT NULL AUTO_INCREMENT,
+  `changedAt` datetime NOT NULL,
+  `adminId` int NOT NULL,
+  `adminName` varchar(50) NOT NULL,
+  `className` varchar(64) NOT NULL,
+  `rowKey` varchar(255) NOT NULL,
+  `action` varchar(10) NOT NULL COMMENT 'add、update、delete、restore、purge',
+  `beforeValues` longtext NULL,
+  `afterValues` longtext NULL,
+  PRIMARY KEY (`changeId`),
+  KEY `row` (`className`, `rowKey`),
+  KEY `changedAt` (`changedAt`)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin ;
+
+CREATE TABLE IF NOT EXISTS `$dbprefixtrash` (
+  `trashId` bigint NOT NULL AUTO_INCREMENT,
+  `className` varchar(64) NOT NULL,
+  `rowKey` varchar(255) NOT NULL,
+  `rowValues` longtext NOT NULL,
+  `ownerId` int NULL,
+  `deletedBy` int NOT NULL,
+  `deletedByName` varchar(50) NOT NULL,
+  `deletedAt` datetime NOT NULL,
+  PRIMARY KEY (`trashId`),
+  KEY `className` (`className`)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin ;
+
+-- 会话：几台 Web 服务器共用
+
+CREATE TABLE IF NOT EXISTS `$dbprefixsession` (
+  `id` varchar(128) NOT NULL,
+  `data` mediumblob NOT NULL,
+  `lastSeen` bigint NOT NULL COMMENT '最后使用的时间（Unix 秒）',
+  PRIMARY KEY (`id`),
+  KEY `lastSeen` (`lastSeen`)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin ;
 
 -- ------------------------------------------------------

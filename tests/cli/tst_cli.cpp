@@ -109,7 +109,8 @@ void TestCli::helpDescribesEveryCommand()
     for (const char *word : {"init", "projects", "generate NAME", "sql NAME", "--home DIR", "--prefix P", "t_",
                              "--dry-run", "--diff", "  3  ",
                              "export NAME [-o FILE]", "import FILE [--as NAME]", "import-db --database D", "--password-file F",
-                             "history NAME", "upgrade-sql NAME", "--from N", "--destructive", "diagram NAME [-o FILE]"})
+                             "history NAME", "upgrade-sql NAME", "--from N", "--destructive", "charset NAME [CHARSET]",
+                             "diagram NAME [-o FILE]"})
         QVERIFY2(help.out.contains(word), word);
 
     const TResult bare = cli({});
@@ -149,10 +150,10 @@ void TestCli::generateWritesTheProjectAndPrintsEachLine()
     QCOMPARE(run.exitCode, 0);
     QVERIFY(run.err.isEmpty());
     const QStringList lines = QString::fromUtf8(run.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 4 * 6 + 23 + 1);
+    QCOMPARE(lines.size(), 4 * 6 + 24 + 1);
     QCOMPARE(lines.first(), QStringLiteral("projects/campus/phpbean/Clazz.class.php生成完毕!"));
     QCOMPARE(lines.at(4 * 6), QStringLiteral("正在移动资源文件。。。"));
-    QCOMPARE(lines.at(4 * 6 + 22), QStringLiteral("移动资源文件完毕!"));
+    QCOMPARE(lines.at(4 * 6 + 23), QStringLiteral("移动资源文件完毕!"));
     QCOMPARE(lines.last(), QStringLiteral("生成结果: 新建24个, 更新0个, 无变化0个, 保留你的修改0个, 合并0个, "
                                           "冲突0个, 另存0个, 孤立0个"));
 
@@ -257,6 +258,8 @@ void TestCli::badCallsGetOneLineAndExitTwo_data()
     row("version not a number", "model", {"upgrade-sql", "campus", "--from", "x"}, "版本号必须是正整数: x");
     row("from for sql", "model", {"sql", "campus", "--from", "1"}, "只用于 upgrade-sql 命令");
     row("destructive for generate", "model", {"generate", "campus", "--destructive"}, "只用于 upgrade-sql 命令");
+    row("unknown charset", "model", {"charset", "campus", "latin1"}, "字符集只能是 utf8mb4 或 utf8");
+    row("charset of nobody", "model", {"charset", "nobody"}, "找不到名为\"nobody\"的项目");
 }
 
 void TestCli::badCallsGetOneLineAndExitTwo()
@@ -294,6 +297,15 @@ void TestCli::sqlPrintsTheScriptWithoutMark()
     QCOMPARE(prefixed.exitCode, 0);
     QVERIFY(prefixed.out.startsWith("-- x_\r\nCREATE TABLE IF NOT EXISTS `x_Student` (\r\n"));
     QVERIFY(prefixed.out.contains("ALTER TABLE x_Score ADD CONSTRAINT FOREIGN KEY (student) REFERENCES x_Student(id);"));
+
+    // A project without the setting has utf8 tables; set to utf8mb4, its script follows.
+    const QStringList charset{QStringLiteral("--home"), home(), QStringLiteral("charset"), QStringLiteral("school")};
+    QCOMPARE(cli(charset).out, QByteArray("utf8\n"));
+    QCOMPARE(cli(charset + QStringList{QStringLiteral("utf8mb4")}).exitCode, 0);
+    QCOMPARE(cli(charset).out, QByteArray("utf8mb4\n"));
+    const TResult mb4 = cli({QStringLiteral("--home"), home(), QStringLiteral("sql"), QStringLiteral("school")});
+    QVERIFY(mb4.out.contains("`name` varchar(20) COLLATE utf8mb4_unicode_ci NOT NULL"));
+    QVERIFY(mb4.out.contains(") ENGINE=InnoDB  DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_unicode_ci AUTO_INCREMENT=1 ;"));
 }
 
 void TestCli::sqlRefusesModelsWithoutScript()
@@ -506,8 +518,8 @@ void TestCli::regenerationKeepsHandEditsAndStopsAtConflicts()
 void TestCli::killedRegenerationEndsAsAnUninterruptedOne_data()
 {
     QTest::addColumn<int>("killAfter");
-    // 24 generated files, then 23 skeleton lines; the record is written after line 47.
-    for (int line : {1, 7, 24, 31, 47})
+    // 24 generated files, then 24 skeleton lines; the record is written after line 48.
+    for (int line : {1, 7, 24, 31, 48})
         QTest::addRow("after line %d", line) << line;
 }
 

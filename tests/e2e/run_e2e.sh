@@ -38,17 +38,19 @@ rm -f "$out"/*.png "$out"/*.log
 scratch="$(mktemp -d "${TMPDIR:-/tmp}/velmora-e2e.XXXXXX")"
 source "$here/../lib/private_mariadb.sh"
 php_pid=""
+sub_pid=""
 other_pid=""
 shop_pid=""
+store_pid=""
 apache_pid=""
 cleanup() {
   local rc=$?
   set +e
-  for pid in $php_pid $other_pid $shop_pid $apache_pid; do
+  for pid in $php_pid $sub_pid $other_pid $shop_pid $store_pid $apache_pid; do
     kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
   done
   private_mariadb_stop
-  for log in mariadb.err php-server.log php-error.log php-shop-error.log apache/error.log php-apache-error.log; do
+  for log in mariadb.err php-server.log php-error.log php-sub-error.log php-shop-error.log php-store-error.log apache/error.log php-apache-error.log; do
     [ -f "$scratch/$log" ] && cp "$scratch/$log" "$out/${log//\//-}"
   done
   if [ "${VELMORA_E2E_KEEP:-0}" = 1 ]; then
@@ -81,6 +83,7 @@ project="$(generate_project school t_ "$here/school_model.sql")"
 [ -f "$project/controller/StudentAction.php" ] || fail "no controller was generated"
 [ -f "$project/Student/studentManage.php" ] || fail "no management page was generated"
 shop="$(generate_project shop s_ "$here/shop_model.sql")"
+store="$(generate_project store t_ "$here/../fixtures/store/model.sql")"
 
 echo "== starting MariaDB"
 private_mariadb_start
@@ -88,10 +91,12 @@ sql_root=(mariadb --socket="$scratch/mysql.sock" -uroot --default-character-set=
 db_password="e2e-$RANDOM$RANDOM"
 "${sql_root[@]}" -e "CREATE DATABASE school CHARACTER SET utf8mb4;
   CREATE DATABASE shop CHARACTER SET utf8mb4;
+  CREATE DATABASE store CHARACTER SET utf8mb4;
   CREATE DATABASE school_apache CHARACTER SET utf8mb4;
   CREATE USER 'velmora'@'127.0.0.1' IDENTIFIED BY '$db_password';
   GRANT ALL PRIVILEGES ON school.* TO 'velmora'@'127.0.0.1';
   GRANT ALL PRIVILEGES ON shop.* TO 'velmora'@'127.0.0.1';
+  GRANT ALL PRIVILEGES ON store.* TO 'velmora'@'127.0.0.1';
   GRANT ALL PRIVILEGES ON school_apache.* TO 'velmora'@'127.0.0.1';"
 
 echo "== loading the table script"
@@ -99,10 +104,11 @@ echo "== loading the table script"
 tables="$("${sql_root[@]}" -N -B school -e "SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA='school'")"
 fks="$("${sql_root[@]}" -N -B school -e "SELECT COUNT(*) FROM information_schema.REFERENTIAL_CONSTRAINTS WHERE CONSTRAINT_SCHEMA='school'")"
 admins="$("${sql_root[@]}" -N -B school -e "SELECT COUNT(*) FROM t_admin WHERE adminName='admin' AND mustChangePassword=1")"
-[ "$tables" = 5 ] || fail "expected 5 tables (3 classes, admin, login throttle) after loading the script, found $tables"
+[ "$tables" = 12 ] || fail "expected 12 tables (3 classes, admin, login throttle, 7 for users, roles and sessions) after loading the script, found $tables"
 [ "$fks" = 2 ] || fail "expected 2 foreign keys after loading the script, found $fks"
 [ "$admins" = 1 ] || fail "the default administrator is missing"
 "${sql_root[@]}" shop < "$scratch/shop.sql"
+"${sql_root[@]}" store < "$scratch/store.sql"
 "${sql_root[@]}" school_apache < "$scratch/school.sql"
 # The same project as generated, for Apache (before any run changes it).
 mkdir -p "$scratch/apache-site"
@@ -112,7 +118,7 @@ apache_site="$scratch/apache-site/school"
 echo "== installing the connection settings"
 # The shipped settings file, with the connection of this test's server, and a login lock long
 # enough that a loaded machine still meets it on the next attempt.
-for site in "$project:school" "$shop:shop" "$apache_site:school_apache"; do
+for site in "$project:school" "$shop:shop" "$store:store" "$apache_site:school_apache"; do
   php -r '$f = $argv[1]; $c = require $f;
     $c = array_merge($c, ["host" => "127.0.0.1", "port" => (int)$argv[2], "user" => "velmora",
       "password" => $argv[3], "database" => $argv[4], "login_lock" => 5]);
@@ -124,7 +130,7 @@ echo "== php -l over every PHP file"
 lint_failed=0
 while IFS= read -r -d '' file; do
   php -l "$file" >/dev/null 2>"$scratch/lint.err" || { echo "lint: $file"; cat "$scratch/lint.err"; lint_failed=1; }
-done < <(find "$project" "$shop" -name '*.php' -print0)
+done < <(find "$project" "$shop" "$store" -name '*.php' -print0)
 [ "$lint_failed" = 0 ] || fail "php -l found errors"
 
 echo "== checking the skeleton's PHP pieces against the database"
@@ -134,6 +140,7 @@ echo "== starting php -S"
 web_port="$(free_port)"
 other_port="$(free_port)"
 shop_port="$(free_port)"
+store_port="$(free_port)"
 mkdir -p "$scratch/other"
 # The deployment settings the application expects; set here so the machine's php.ini does not matter.
 php -d output_buffering=4096 -d display_errors=0 -d log_errors=1 -d error_log="$scratch/php-error.log" \
@@ -143,12 +150,16 @@ php_pid=$!
 php -d output_buffering=4096 -d display_errors=0 -d log_errors=1 -d error_log="$scratch/php-shop-error.log" \
   -S "127.0.0.1:$shop_port" -t "$shop" "$shop/util/router.php" > "$scratch/php-shop-server.log" 2>&1 &
 shop_pid=$!
+php -d output_buffering=4096 -d display_errors=0 -d log_errors=1 -d error_log="$scratch/php-store-error.log" \
+  -S "127.0.0.1:$store_port" -t "$store" "$store/util/router.php" > "$scratch/php-store-server.log" 2>&1 &
+store_pid=$!
 # A second site on another port: the origin of the forged requests.
 php -S "127.0.0.1:$other_port" -t "$scratch/other" > "$scratch/other-server.log" 2>&1 &
 other_pid=$!
 wait_for_port "$web_port" "$php_pid" "$scratch/php-server.log"
 wait_for_port "$shop_port" "$shop_pid" "$scratch/php-shop-server.log"
 wait_for_port "$other_port" "$other_pid" "$scratch/other-server.log"
+wait_for_port "$store_port" "$store_pid" "$scratch/php-store-server.log"
 
 echo "== the generation record and hidden files are refused"
 record_key="$(basename "$(ls -d "$project"/.velmora/*/ | head -n 1)")"
@@ -206,6 +217,8 @@ DirectoryIndex index.html index.cgi index.pl index.php index.xhtml index.htm
   Require all denied
 </Directory>
 DocumentRoot "$apache_site"
+# The same site from a subfolder too, as when it is copied to /var/www/html/school/.
+Alias /school "$apache_site"
 <Directory "$apache_site">
   Options Indexes FollowSymLinks
   AllowOverride None
@@ -242,14 +255,30 @@ export E2E_OUTPUT="$out"
 export E2E_SCRATCH="$scratch"
 export E2E_PHP_ERROR_LOG="$scratch/php-error.log"
 node "$here/e2e.mjs"
+node "$here/pages.mjs"
 E2E_BASE_URL="http://127.0.0.1:$shop_port" E2E_PROJECT_DIR="$shop" E2E_PHP_ERROR_LOG="$scratch/php-shop-error.log" \
   node "$here/shop.mjs"
+E2E_BASE_URL="http://127.0.0.1:$store_port" E2E_PROJECT_DIR="$store" E2E_PHP_ERROR_LOG="$scratch/php-store-error.log" \
+  node "$here/types.mjs"
 
-echo "== the school flow and the attack checks on Apache"
-export E2E_BASE_URL="http://127.0.0.1:$apache_port"
+echo "== php -S serving the Apache copy from its parent folder, as /school/"
+sub_port="$(free_port)"
+php -d display_errors=0 -d log_errors=1 -d error_log="$scratch/php-sub-error.log" \
+  -S "127.0.0.1:$sub_port" -t "$scratch/apache-site" "$apache_site/util/router.php" > "$scratch/php-sub-server.log" 2>&1 &
+sub_pid=$!
+for _ in $(seq 1 50); do
+  php -r 'exit(@fsockopen("127.0.0.1", (int)$argv[1]) ? 0 : 1);' "$sub_port" && break
+  sleep 0.2
+done
+E2E_BASE_URL="http://127.0.0.1:$sub_port/school" node "$here/subfolder.mjs"
+{ kill "$sub_pid"; wait "$sub_pid"; } 2>/dev/null || true
+sub_pid=""
+
+echo "== the school flow from /school/ and the attack checks on Apache"
 export E2E_PROJECT_DIR="$apache_site"
 export E2E_PHP_ERROR_LOG="$scratch/php-apache-error.log"
 export E2E_DB_NAME=school_apache
 export E2E_SHOT_PREFIX=apache-
-node "$here/e2e.mjs"
+E2E_BASE_URL="http://127.0.0.1:$apache_port/school" node "$here/e2e.mjs"
+export E2E_BASE_URL="http://127.0.0.1:$apache_port"
 node "$here/hardening.mjs"

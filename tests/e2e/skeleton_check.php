@@ -103,7 +103,7 @@ for ($i = 2; $i <= 12; $i++) {
     $db->execute_dml("insert into t_check(id,v) values ($i,'r$i')");
 }
 $page = new FenyePage();
-$page->pageSize = 5;
+$page->defaultPageSize = 5; // the page size the controller writes gives way to this default
 $page->pageNow = 9;
 $page->gotoUrl = 'CheckAction.php';
 $db->execute_dql_fenye('select * from t_check where 1=1 limit 40,5', 'select count(id) from t_check where 1=1', $page);
@@ -154,6 +154,53 @@ foreach (['/upload/20260101abcdef0123456789abcdef01.png' => true, '/upload/NoIma
     '/upload/../database/config.php' => false, '/upload/index.html' => false, 'http://x/upload/20260101abcdef0123456789abcdef01.png' => false,
 ] as $value => $ours) {
     check("picture file of $value", velmora_picture_file($value) !== null, $ours);
+}
+
+// ------------------------------------------------------------------ values of the later field types
+$u = ['unsigned' => true];
+$d = ['precision' => 5, 'scale' => 2];
+$e = ['values' => ['new', "it's"]];
+foreach ([
+    ['int', [], '2147483647', null], ['int', [], '2147483648', '%s超出了允许的范围。'], ['int', $u, '4294967295', null],
+    ['int', $u, '-1', '%s不能是负数。'], ['bigint', [], '-9223372036854775808', null], ['bigint', [], '9223372036854775808', '%s超出了允许的范围。'],
+    ['bigint', $u, '18446744073709551615', null], ['bigint', $u, '018446744073709551616', '%s超出了允许的范围。'], ['bigint', [], '1.0', '%s必须是整数。'],
+    ['decimal', $d, '-999.99', null], ['decimal', $d, '1000', '%s超出了允许的范围（整数部分最多 3 位）。'], ['decimal', $d, '1.230', null],
+    ['decimal', $d, '1.234', '%s最多保留 2 位小数。'], ['decimal', $d, '.', '%s必须是数字。'], ['decimal', $d, '1e3', '%s必须是数字。'],
+    ['datetime', [], '2024-02-29T23:59', null], ['datetime', [], '2023-02-29 10:00', '%s不是有效的日期时间。'], ['datetime', [], '2024-01-01 24:00', '%s不是有效的日期时间。'],
+    ['time', [], '7:05', null], ['time', [], '12:60', '%s不是有效的时间。'], ['bool', [], '1', null], ['bool', [], '2', '%s只能是“是”或“否”。'],
+    ['enum', $e, "it's", null], ['enum', $e, 'New', '%s只能从列出的值中选择。'], ['longtext', ['length' => 2], '中文', null],
+    ['longtext', ['length' => 2], '中文字', '%s不能超过 2 个字符。'], ['longtext', ['length' => 0], str_repeat('x', 65536), '%s不能超过 65535 个字节。'],
+] as [$type, $extra, $value, $problem]) {
+    check("$type value " . substr($value, 0, 24), velmora_field_problem(['type' => $type] + $extra, $value, true, false), $problem);
+}
+foreach ([['datetime', '2024-2-9T08:05', '2024-02-09 08:05:00'], ['time', '7:05', '07:05:00'], ['bigint', '+007', '7'], ['bool', '0', '0']] as [$type, $value, $saved]) {
+    check("$type saved as $saved", velmora_field_value(['type' => $type], $value), $saved);
+}
+$_SERVER['SCRIPT_FILENAME'] = $project . '/controller/StudentAction.php';
+foreach (["for key 'PRIMARY'", "for key 't_Student.PRIMARY'"] as $said) {
+    check("a duplicate $said names the key field", velmora_duplicate_reason("Duplicate entry '7' $said"), '“学号”的值已经存在，不能重复。');
+}
+check('an unknown key is left to the general message', velmora_duplicate_reason("Duplicate entry 'x' for key 'other'"), null);
+unset($_SERVER['SCRIPT_FILENAME']);
+
+// ------------------------------------------------------------------ the application's path
+$root = realpath($project);
+foreach ([
+    ['/school/controller/StudentAction.php', "$root/controller/StudentAction.php", '/school'],
+    ['/login.php', "$root/login.php", ''],
+    ['/a/b/login.php', "$root/login.php", '/a/b'],
+    ['/other/login.php', "$root/index.php", ''],
+    ['/x"y/login.php', "$root/login.php", ''],
+    ['/school/login.php', '/tmp/login.php', ''],
+] as [$name, $file, $base]) {
+    check("base of $name", velmora_base_from($name, $file, $project), $base);
+}
+foreach ([
+    ['/ok.php', '/school', '/school/ok.php'], ['/school/ok.php', '/school', '/school/ok.php'],
+    ['/schools/x.php', '/school', '/school/schools/x.php'], ['//evil.example/', '/school', '//evil.example/'],
+    ['http://h/ok.php', '/school', 'http://h/ok.php'], ['/ok.php', '', '/ok.php'], ['ok.php', '/school', 'ok.php'],
+] as [$location, $base, $expected]) {
+    check("redirect $location under '$base'", velmora_located($location, $base), $expected);
 }
 
 echo "skeleton: $passed passed, $failed failed\n";

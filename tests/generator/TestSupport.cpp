@@ -136,7 +136,7 @@ void WriteFile(const QString &path, const QByteArray &bytes)
 void MakeSkeleton(const QString &programDir)
 {
     const QString bak = programDir + QStringLiteral("/bak/");
-    for (const char *folder : {".settings", "controller", "css", "database", "images", "js",
+    for (const char *folder : {".settings", "controller", "css", "database", "images", "js", "manage",
                                "opennew", "service", "upload", "util"}) {
         const QString name = QString::fromLatin1(folder);
         WriteFile(bak + name + QStringLiteral("/readme.txt"), name.toUtf8());

@@ -131,6 +131,48 @@ void TestChecker::badModelsAreFoundAllAtOnce_data()
     QTest::newRow("control character in a friendly name") << QStringLiteral("update t_class set friendName='a'||char(7) where classId=3;") << app
                                                           << QStringList{QStringLiteral("Tag类的友好名称") + utf8};
 
+    // The later types, nullability, rules and indexes.
+    const auto intro = [](const char *set) {
+        return QStringLiteral("update t_member set %1 where memberName='intro';\n").arg(QString::fromUtf8(set));
+    };
+    const QString where = QStringLiteral("Major类的成员\"intro\"");
+    QTest::newRow("precision 66") << intro("memberType='定点数', memberLength=66") << app
+                                  << QStringList{where + QStringLiteral("的精度66不在1到65之间，请修改精度!")};
+    QTest::newRow("scale beyond precision") << intro("memberType='定点数', memberLength=5, memberScale=6") << app
+                                            << QStringList{where + QStringLiteral("的小数位6不在0到5之间(不超过精度, 最多30)，请修改小数位!")};
+    QTest::newRow("no enumeration values") << intro("memberType='枚举型'") << app
+                                           << QStringList{where + QStringLiteral("没有枚举值，请添加枚举值!")};
+    QTest::newRow("enumeration values blank, too long, the same") << intro("memberType='枚举型', memberEnumValues='[\"a\",\" \",\"A \",\"' || printf('%.256c', 'x') || '\"]'") << app
+        << QStringList{where + QStringLiteral("的第2个枚举值是空的，请修改!"),
+                       where + QStringLiteral("的枚举值\"A \"与\"a\"重复(不区分大小写)，请修改!"),
+                       where + QStringLiteral("的第4个枚举值超过255个字符，请缩短!")};
+    QTest::newRow("nullable key") << QStringLiteral("update t_member set memberIsNullable=1 where classId=3;") << app
+                                  << QStringList{QStringLiteral("Tag类的成员\"id\"是主键，不能允许空，请修改!")};
+    QTest::newRow("SET NULL needs a nullable reference")
+        << QStringLiteral("update t_member set memberOnDelete='SET NULL', memberOnUpdate='CASCADE' where memberName in ('clazz', 'owner');\n"
+                          "update t_member set memberIsNullable=1 where memberName='owner';") << app
+        << QStringList{QStringLiteral("Student类的成员\"clazz\"的删除时规则是SET NULL，需要允许空，请勾选允许空或换一个规则!")};
+    const QString indexes = QStringLiteral(
+        "insert into t_index(indexId, projectId, classId, indexName, indexIsUnique) values"
+        " (1,1,2,'u_name',1), (2,1,2,'U_NAME',0), (3,1,2,'bad name',0), (4,1,2,'empty',0), (5,1,4,'clazz',0), (6,1,4,'k',0);\n"
+        "insert into t_index_member(indexId, memberId, indexMemberSeq) values"
+        " (1,5,1), (1,6,2), (2,2,1), (3,5,1), (5,10,1), (6,12,1), (6,13,2);\n");
+    QTest::newRow("indexes") << indexes << app
+        << QStringList{QStringLiteral("Major类的索引\"U_NAME\"与索引\"u_name\"重名(不区分大小写)，请修改!"),
+                       QStringLiteral("Major类的索引\"U_NAME\"的成员\"title\"不是Major类的成员，请修改!"),
+                       QStringLiteral("Major类的索引\"bad name\"的名称不合法(只能由字母、数字和下划线组成，最多64个字符，且不能是PRIMARY)，请修改!"),
+                       QStringLiteral("Major类的索引\"empty\"没有成员，请添加!"),
+                       QStringLiteral("Student类的索引\"clazz\"与引用成员\"clazz\"的外键索引重名，请修改索引名称!"),
+                       QStringLiteral("Student类的索引\"k\"的成员\"photo\"是长文本或图片型，不能建索引，请修改!")};
+    QTest::newRow("index too long") << QStringLiteral("insert into t_index values (1,1,2,'u_name',1);\n"
+                                                      "insert into t_index_member values (1,5,1), (1,6,2);\n")
+                                           + intro("memberLength=1000")
+                                    << app << QStringList{QStringLiteral("Major类的索引\"u_name\"的成员合计需要3120字节，超过索引最多3072字节的限制(utf8字符串每个字符占3字节)，请减少成员或减小长度!")};
+    QTest::newRow("utf8mb4 takes emoji, not as long a text")
+        << QStringLiteral("update t_project set tableCharset='utf8mb4';\nupdate t_member set memberComment='好😀' where memberName='intro';\n")
+               + length("16384") << app
+        << QStringList{QStringLiteral("Major类的成员\"intro\"的长度16384不在1到16383之间(utf8mb4字符串的最大长度)，请修改长度!")};
+
     // Several at once, the long-standing checks first.
     QTest::newRow("all at once") << QStringLiteral("update t_member set memberIsPri=0 where classId=3;\n") + rename("intro", QStringLiteral("this"))
                                         + renameClass(6, QStringLiteral("list"))

@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
-#include "generator/run/FileOperate.h"
-#include "generator/run/GenerationError.h"
+#include "generator/output/FileOperate.h"
+#include "generator/output/GenerationError.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,7 +2,7 @@
 
 #include "generator/emit/Controller.h"
 #include "generator/emit/DataBaseSql.h"
-#include "generator/run/GenerationError.h"
+#include "generator/output/GenerationError.h"
 #include "generator/emit/ManagePage.h"
 #include "generator/check/ModelChecker.h"
 #include "generator/check/Naming.h"
@@ -111,6 +111,8 @@ private slots:
     void acceptedModelsGiveValidPhp();
     void emptyProjectWritesAndReportsNothing();
     void namingRulesTouchOnlyAsciiLetters();
+    void sqlNamesQuotedOnlyWhereNeeded();
+    void memberNamesReadAsLabels();
     void pageTextsAreEscapedForTheirPlace_data();
     void pageTextsAreEscapedForTheirPlace();
     void templatesInsertValuesVerbatim();
@@ -221,6 +223,32 @@ void TestGenerators::namingRulesTouchOnlyAsciiLetters()
     }
     QCOMPARE(Naming::LowerFirst(QStringLiteral("student")), QStringLiteral("student"));
     QCOMPARE(Naming::UpperFirst(QStringLiteral("URL")), QStringLiteral("URL"));
+}
+
+void TestGenerators::sqlNamesQuotedOnlyWhereNeeded()
+{
+    const std::pair<const char *, const char *> rows[] = {
+        {"user_name2", "user_name2"}, {"system", "`system`"}, {"Groups", "`Groups`"},
+        {"reply-to", "`reply-to`"},   {"a`b", "`a``b`"},      {"名字", "`名字`"}};
+    for (const auto &[name, sql] : rows)
+        QCOMPARE(Naming::SqlName(QString::fromUtf8(name)), QString::fromUtf8(sql));
+}
+
+void TestGenerators::memberNamesReadAsLabels()
+{
+    const QList<QPair<QString, QString>> rows = {
+        {QStringLiteral("studentId"), QStringLiteral("Student Id")},
+        {QStringLiteral("birthday"), QStringLiteral("Birthday")},
+        {QStringLiteral("HTMLCode"), QStringLiteral("HTML Code")},
+        {QStringLiteral("userID"), QStringLiteral("User ID")},
+        {QStringLiteral("first_name"), QStringLiteral("First Name")},
+        {QStringLiteral("_x__y_"), QStringLiteral("X Y")},
+        {QStringLiteral("address2Line"), QStringLiteral("Address2 Line")},
+        {QStringLiteral("学号"), QStringLiteral("学号")},
+        {QString(), QString()},
+    };
+    for (const auto &[name, readable] : rows)
+        QCOMPARE(Naming::ReadableName(name), readable);
 }
 
 void TestGenerators::pageTextsAreEscapedForTheirPlace_data()

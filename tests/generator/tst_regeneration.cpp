@@ -307,6 +307,12 @@ QJsonObject referenceMember(const TMember &m)
         {QStringLiteral("queryFlag"), m.queryFlag()},
         {QStringLiteral("memberIsDisplay"), m.memberIsDisplay()},
         {QStringLiteral("memberQueryDisplay"), m.memberQueryDisplay()},
+        {QStringLiteral("memberScale"), m.memberScale()},
+        {QStringLiteral("memberIsUnsigned"), m.memberIsUnsigned()},
+        {QStringLiteral("memberIsNullable"), m.memberIsNullable()},
+        {QStringLiteral("memberOnDelete"), m.memberOnDelete()},
+        {QStringLiteral("memberOnUpdate"), m.memberOnUpdate()},
+        {QStringLiteral("memberEnumValues"), QJsonArray::fromStringList(m.memberEnumValues())},
     };
 }
 
@@ -318,13 +324,20 @@ QJsonObject referenceSnapshot(const TProjectModel &model, const QString &project
         QJsonArray members;
         for (const TMember &member : cls.members)
             members.append(referenceMember(member));
+        QJsonArray indexes;
+        for (const TClassIndex &index : cls.indexes)
+            indexes.append(QJsonObject{{QStringLiteral("indexName"), index.indexName},
+                                       {QStringLiteral("indexMembers"), QJsonArray::fromStringList(index.indexMembers)},
+                                       {QStringLiteral("indexIsUnique"), index.indexIsUnique}});
         classes.append(QJsonObject{{QStringLiteral("classId"), cls.classId},
                                    {QStringLiteral("className"), cls.className},
                                    {QStringLiteral("friendName"), cls.friendName},
+                                   {QStringLiteral("indexes"), indexes},
                                    {QStringLiteral("members"), members}});
     }
     return QJsonObject{{QStringLiteral("projectId"), model.ProjectId()},
                        {QStringLiteral("projectName"), projectName},
+                       {QStringLiteral("tableCharset"), model.Charset()},
                        {QStringLiteral("tablePrefix"), tablePrefix},
                        {QStringLiteral("classes"), classes}};
 }
@@ -342,19 +355,45 @@ void TestRegeneration::snapshotFileIsTheSnapshotAsCompactJson()
     member.setMemberType(QStringLiteral("字符串"));
     member.setMemberLength(-3);
     member.setMemberQueryDisplay(1);
+    TMember other = member;
+    other.setMemberScale(2);
+    other.setMemberIsUnsigned(1);
+    other.setMemberIsNullable(1);
+    other.setMemberOnDelete(QStringLiteral("SET NULL"));
+    other.setMemberEnumValues({text, QStringLiteral("b")});
     TClassModel cls;
     cls.classId = 2;
     cls.className = QStringLiteral("Clazz");
     cls.friendName = text;
-    cls.members = {member, member};
-    const TProjectModel model = TProjectModel::FromClasses(1, {cls, TClassModel()});
+    cls.members = {member, other};
+    cls.indexes = {{text, {text, QStringLiteral("b")}, 1}, {QStringLiteral("i"), {}, 0}};
+    const TProjectModel model = TProjectModel::FromClasses(1, {cls, TClassModel()}, QStringLiteral("utf8mb4"));
     const QString time = QStringLiteral("2024-01-02T03:04:05.678Z");
 
     QJsonObject reference = referenceSnapshot(model, text, QStringLiteral("app_"));
     reference.insert(QStringLiteral("version"), 12);
     reference.insert(QStringLiteral("time"), time);
-    QCOMPARE(TGenerationRecord::SnapshotJson(model, text, QStringLiteral("app_"), 12, time),
-             QJsonDocument(reference).toJson(QJsonDocument::Compact));
+    const QByteArray json = TGenerationRecord::SnapshotJson(model, text, QStringLiteral("app_"), 12, time);
+    QCOMPARE(json, QJsonDocument(reference).toJson(QJsonDocument::Compact));
+    // Read back, every field comes back.
+    const TProjectModel back = TGenerationRecord::SnapshotModel(QJsonDocument::fromJson(json).object());
+    QCOMPARE(back.Charset(), QStringLiteral("utf8mb4"));
+    QCOMPARE(back.Classes().first().indexes, cls.indexes);
+    QCOMPARE(referenceMember(back.Classes().first().members.last()), referenceMember(other));
+    // One written before the later fields: utf8 tables, no indexes, the members' defaults.
+    QJsonObject older = QJsonDocument(referenceSnapshot(TProjectModel::FromClasses(1, {cls}), text, QString())).object();
+    older.remove(QStringLiteral("tableCharset"));
+    QJsonObject olderClass = older.value(QStringLiteral("classes")).toArray().first().toObject();
+    olderClass.remove(QStringLiteral("indexes"));
+    QJsonObject olderMember = olderClass.value(QStringLiteral("members")).toArray().last().toObject();
+    for (const char *key : {"memberScale", "memberIsUnsigned", "memberIsNullable", "memberOnDelete", "memberEnumValues"})
+        olderMember.remove(QLatin1String(key));
+    olderClass.insert(QStringLiteral("members"), QJsonArray{olderMember});
+    older.insert(QStringLiteral("classes"), QJsonArray{olderClass});
+    const TProjectModel before = TGenerationRecord::SnapshotModel(older);
+    QCOMPARE(before.Charset(), QStringLiteral("utf8"));
+    QVERIFY(before.Classes().first().indexes.isEmpty());
+    QCOMPARE(referenceMember(before.Classes().first().members.first()), referenceMember(member));
 }
 
 // A new output folder is built under a hidden name and moved in at the end; what a killed run

@@ -123,6 +123,7 @@ void TestRun::completeRunLogsEveryStepInOrder()
              "移动projects/campus/database文件夹完毕！",
              "移动projects/campus/images文件夹完毕！",
              "移动projects/campus/js文件夹完毕！",
+             "移动projects/campus/manage文件夹完毕！",
              "移动projects/campus/opennew文件夹完毕！",
              "移动projects/campus/service文件夹完毕！",
              "移动projects/campus/upload文件夹完毕！",
@@ -144,7 +145,7 @@ void TestRun::completeRunLogsEveryStepInOrder()
                                "冲突0个, 另存0个, 孤立0个")
              << QStringLiteral("done");
     QCOMPARE(events, expected);
-    QCOMPARE(events.size(), 4 * classes.size() + 23 + 2);
+    QCOMPARE(events.size(), 4 * classes.size() + 24 + 2);
 
     // The generated files are those of the golden case, beside the whole skeleton.
     const QString golden = FixtureDir(QStringLiteral("branches")) + QStringLiteral("/expected/projects/campus/");

@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
 #include "generator/emit/DataBaseSql.h"
-#include "generator/run/GenerationError.h"
+#include "generator/output/GenerationError.h"
 #include "model/DbHelper.h"
 
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "generator/run/GenerationError.h"
+#include "generator/output/GenerationError.h"
 #include "generator/check/ProjectModel.h"
 #include "generator/emit/UpgradeSql.h"
 
@@ -43,6 +43,7 @@ struct TEditCase {
     bool destructive;
     QStringList inOrder; // each found after the one before it
     QStringList absent;
+    bool toUtf8mb4 = false;
 };
 
 const TEditCase cases[] = {
@@ -97,6 +98,22 @@ const TEditCase cases[] = {
      {"CREATE TABLE IF NOT EXISTS `t_login_throttle`", "RENAME TABLE", "`t_A` TO `x_B`", "`t_admin` TO `x_admin`",
       "`t_login_throttle` TO `x_login_throttle`"},
      {"velmora_rename", "DROP FOREIGN KEY"}},
+    {"reference gets a rule", [](QList<TClassModel> &c) {
+         c[0].members[2].setMemberOnDelete(QStringLiteral("CASCADE"));
+     }, "t_", false,
+     {"DROP FOREIGN KEY `t_A_ibfk_1`", "DROP INDEX `b`;", "ADD INDEX `b` (`b`)",
+      "FOREIGN KEY (`b`) REFERENCES `t_B` (`bId`) ON DELETE CASCADE;"},
+     {"CHANGE COLUMN"}},
+    {"an index takes over the reference's own", [](QList<TClassModel> &c) {
+         c[0].indexes = {{QStringLiteral("k_b"), {QStringLiteral("b"), QStringLiteral("name")}, 0}};
+     }, "t_", false,
+     {"DROP FOREIGN KEY `t_A_ibfk_1`", "DROP INDEX `b`;", "ALTER TABLE `t_A`", "ADD KEY `k_b` (`b`,`name`);",
+      "ADD CONSTRAINT `t_A_ibfk_1`"},
+     {"ADD INDEX"}},
+    {"tables converted to utf8mb4", [](QList<TClassModel> &) {}, "t_", false,
+     {"ALTER TABLE `t_A`", "CHANGE COLUMN `name` `name` varchar(20) COLLATE utf8mb4_unicode_ci NOT NULL",
+      "DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_unicode_ci;", "ALTER TABLE `t_B`"},
+     {"FOREIGN KEY", "警告"}, true},
     {"two tables swap names under one prefix", [](QList<TClassModel> &c) {
          std::swap(c[0].className, c[1].className);
          c[0].members[2].setMemberType(QStringLiteral("A"));
@@ -130,7 +147,7 @@ void TestUpgrade::statementsInOrder()
     QList<TClassModel> edited = base();
     c.edit(edited);
     const TProjectModel from = TProjectModel::FromClasses(1, base());
-    const TProjectModel to = TProjectModel::FromClasses(1, edited);
+    const TProjectModel to = TProjectModel::FromClasses(1, edited, QString::fromLatin1(c.toUtf8mb4 ? "utf8mb4" : "utf8"));
     const QString script = TUpgradeSql::BuildStatements({&from, QStringLiteral("t_"), 3},
                                                         {&to, QString::fromLatin1(c.prefix), 0},
                                                         c.destructive);

@@ -1,7 +1,8 @@
 -- A model the table script carries whole, for the round trip through MariaDB: classes in name
 -- order, friendly names equal to the class names (the script writes no table comment), every
--- non-text member required (the script makes those columns NOT NULL), no query flags, and the
--- display member where the import guesses it: the first text member after the key.
+-- non-text member required (the script makes those columns NOT NULL), a text member not required
+-- nullable (the import reads its NULL column so), no query flags, and the display member where
+-- the import guesses it: the first text member after the key.
 INSERT INTO t_project (projectId, projectName) VALUES (1, 'lessons');
 
 INSERT INTO t_class (classId, projectId, className, friendName) VALUES
@@ -23,3 +24,4 @@ INSERT INTO t_member (memberId, projectId, classId, memberName, memberType, memb
   (9, 1, 3, 'course',    'Course', 0,   0, '主讲课程', 1, 0, 0, 0, 0, 1),
   (10, 1, 3, 'room',     'Room',   0,   0, '办公室',   1, 0, 0, 0, 0, 1),
   (11, 1, 3, 'note',     '字符串', 200, 0, '备注',     0, 0, 0, 0, 0, 1);
+UPDATE t_member SET memberIsNullable = 1 WHERE memberId = 11;

@@ -1,6 +1,6 @@
 -- A small shop, written by hand the way people write schemas: a table prefix, unsigned and
--- small integers, decimal prices, datetime stamps, text, an enum, and order lines keyed by
--- two columns.
+-- small integers, decimal prices, datetime stamps, text, an enum, a blob, a rule on a foreign
+-- key, and order lines keyed by two columns.
 CREATE TABLE shop_customer (
   id INT UNSIGNED NOT NULL AUTO_INCREMENT PRIMARY KEY,
   email VARCHAR(120) NOT NULL COMMENT '邮箱',
@@ -23,6 +23,7 @@ CREATE TABLE shop_product (
   stock SMALLINT NOT NULL DEFAULT 0 COMMENT '库存',
   category_id INT NOT NULL COMMENT '分类',
   status ENUM('on','off') NOT NULL DEFAULT 'on',
+  thumbnail BLOB NULL,
   CONSTRAINT fk_product_category FOREIGN KEY (category_id) REFERENCES shop_category (id)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COMMENT='商品';
 
@@ -31,7 +32,7 @@ CREATE TABLE shop_orders (
   customer_id INT UNSIGNED NOT NULL COMMENT '顾客',
   ordered_at DATETIME NOT NULL COMMENT '下单时间',
   total DECIMAL(10,2) NOT NULL COMMENT '金额',
-  FOREIGN KEY (customer_id) REFERENCES shop_customer (id)
+  FOREIGN KEY (customer_id) REFERENCES shop_customer (id) ON DELETE CASCADE
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COMMENT='订单';
 
 CREATE TABLE shop_order_item (

@@ -54,6 +54,7 @@ private slots:
     void exportImportRoundTrips();
     void badFilesAreRefusedByPlace_data();
     void badFilesAreRefusedByPlace();
+    void richerFieldsComeBackWholeAndOlderFilesReadAsBefore();
 
 private:
     QScopedPointer<QTemporaryDir> dir_;
@@ -149,6 +150,16 @@ void TestModelFile::badFilesAreRefusedByPlace_data()
         "classes[0].members: Grade表主键设置错误，每个类只能设置一个主键!");
     row("length out of range", "classes/1/members/1/memberLength", 0,
         "classes[1].members[1].memberLength: Department类的成员\"deptName\"的长度0不在1到21844之间(utf8字符串的最大长度)，请修改长度!");
+    row("unknown rule", "classes/2/members/6/memberOnDelete", QStringLiteral("DELETE"),
+        "classes[2].members[6].memberOnDelete: 应为RESTRICT、CASCADE、SET NULL之一");
+    row("enumeration values not texts", "classes/0/members/1/memberEnumValues", QJsonArray{1},
+        "classes[0].members[1].memberEnumValues: 应为字符串的数组");
+    row("unknown charset", "tableCharset", QStringLiteral("latin1"), "tableCharset: 应为utf8mb4、utf8之一");
+    row("index flag beyond 1", "classes/0/indexes",
+        QJsonArray{QJsonObject{{"indexName", "u"}, {"indexMembers", QJsonArray{"gradeName"}}, {"indexIsUnique", 2}}},
+        "classes[0].indexes[0].indexIsUnique: 应为0或1");
+    row("index without members", "classes/0/indexes", QJsonArray{QJsonObject{{"indexName", "u"}}},
+        "classes[0].indexes[0].indexMembers: 缺少这个字段");
     row("reserved member name", "classes/0/members/1/memberName", QStringLiteral("this"),
         "classes[0].members[1].memberName: Grade类的成员\"this\"是保留字(this或MySQL的保留字)，请修改成员名称!");
     QTest::newRow("name in use") << QString() << QJsonValue() << QByteArray() << QStringLiteral("school")
@@ -181,6 +192,76 @@ void TestModelFile::badFilesAreRefusedByPlace()
         QCOMPARE(error.refused(), refused);
     }
     QCOMPARE(projectCount(), 1);
+}
+
+// Every later field goes out to the file, into the model database and back unchanged; a file
+// written before those fields existed reads as if it held their defaults.
+void TestModelFile::richerFieldsComeBackWholeAndOlderFilesReadAsBefore()
+{
+    TDbHelper::CreateEmptyDatabase(database_);
+    const auto member = [](const char *name, const QString &type, int length = 0) {
+        TMember m;
+        m.setMemberName(QString::fromLatin1(name));
+        m.setMemberType(type);
+        m.setMemberLength(length);
+        m.setMemberIsMust(1);
+        return m;
+    };
+    TMember id = member("id", MemberType::BigInt);
+    id.setMemberIsPri(1);
+    id.setMemberIsUnsigned(1);
+    TMember title = member("title", MemberType::Text, 40);
+    title.setMemberIsDisplay(1);
+    title.setMemberIsNullable(1);
+    TMember price = member("price", MemberType::Decimal, 10);
+    price.setMemberScale(2);
+    TMember kind = member("kind", MemberType::Enum);
+    kind.setMemberEnumValues({QStringLiteral("新"), QStringLiteral("it's")});
+    TMember parent = member("parent", QStringLiteral("Item"));
+    parent.setMemberIsNullable(1);
+    parent.setMemberOnDelete(QStringLiteral("SET NULL"));
+    parent.setMemberOnUpdate(QStringLiteral("CASCADE"));
+    TModelDocument document;
+    document.projectName = QStringLiteral("rich");
+    document.tableCharset = QStringLiteral("utf8mb4");
+    document.classes = {{QStringLiteral("Item"), QStringLiteral("商品"),
+                         {id, title, price, kind, parent, member("at", MemberType::DateTime)},
+                         {{QStringLiteral("u_title"), {QStringLiteral("title")}, 1},
+                          {QStringLiteral("k_kind_at"), {QStringLiteral("kind"), QStringLiteral("at")}, 0}}}};
+
+    const QByteArray json = TModelFile::ToJson(document);
+    QCOMPARE(TModelFile::ToJson(TModelFile::FromJson(json)), json);
+    TModelImport::Store(TModelFile::FromJson(json), document.projectName, QStringLiteral("t_"), true);
+    QCOMPARE(TModelImport::ProjectJson(document.projectName), json);
+
+    // Without the later keys: utf8 tables, no indexes, members with the defaults.
+    QJsonObject older = QJsonDocument::fromJson(json).object();
+    older.remove(QStringLiteral("tableCharset"));
+    QJsonObject cls = older.value(QStringLiteral("classes")).toArray().first().toObject();
+    cls.remove(QStringLiteral("indexes"));
+    QJsonArray members;
+    for (const QJsonValue &value : cls.value(QStringLiteral("members")).toArray()) {
+        QJsonObject m = value.toObject();
+        for (const char *key : {"memberScale", "memberIsUnsigned", "memberIsNullable", "memberOnDelete",
+                                "memberOnUpdate", "memberEnumValues"})
+            m.remove(QLatin1String(key));
+        members.append(m);
+    }
+    cls.insert(QStringLiteral("members"), members);
+    older.insert(QStringLiteral("classes"), QJsonArray{cls});
+    TModelDocument defaults = document;
+    defaults.tableCharset = QStringLiteral("utf8");
+    defaults.classes.first().indexes.clear();
+    for (TMember &m : defaults.classes.first().members) {
+        const TMember plain = member("", m.memberType(), m.memberLength());
+        m.setMemberScale(plain.memberScale());
+        m.setMemberIsUnsigned(plain.memberIsUnsigned());
+        m.setMemberIsNullable(plain.memberIsNullable());
+        m.setMemberOnDelete(plain.memberOnDelete());
+        m.setMemberOnUpdate(plain.memberOnUpdate());
+        m.setMemberEnumValues(plain.memberEnumValues());
+    }
+    QCOMPARE(TModelFile::ToJson(TModelFile::FromJson(QJsonDocument(older).toJson())), TModelFile::ToJson(defaults));
 }
 
 QTEST_GUILESS_MAIN(TestModelFile)

@@ -2,7 +2,8 @@
 # script's scratch folder, listening only on a free loopback port. Source this file after
 # setting $scratch and defining fail(); call private_mariadb_stop from the EXIT trap.
 # Sets db_pid, db_port and db_socket. Also the helpers free_port and wait_for_port for the
-# script's other servers.
+# script's other servers. Each request of the application holds a connection for its session
+# beside its own, so the server takes as many connections as MariaDB's default.
 
 # mariadbd and mariadb-install-db live in sbin, which a user's PATH may lack.
 PATH="$PATH:/usr/sbin:/sbin"
@@ -36,7 +37,7 @@ private_mariadb_start() {
     || { cat "$scratch/install-db.log"; fail "mariadb-install-db failed"; }
   mariadbd --no-defaults --datadir="$scratch/db" --socket="$db_socket" --port="$db_port" \
     --bind-address=127.0.0.1 --pid-file="$scratch/mariadb.pid" --log-error="$scratch/mariadb.err" \
-    --skip-log-bin --innodb-buffer-pool-size=64M --innodb-flush-log-at-trx-commit=2 --max-connections=50 \
+    --skip-log-bin --innodb-buffer-pool-size=64M --innodb-flush-log-at-trx-commit=2 --max-connections=150 \
     "${user_opt[@]}" > "$scratch/mariadbd.out" 2>&1 &
   db_pid=$!
   for _ in $(seq 1 120); do

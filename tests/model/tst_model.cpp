@@ -1,5 +1,6 @@
 #include "model/ClassDAO.h"
 #include "model/DbHelper.h"
+#include "model/IndexDAO.h"
 #include "model/MemberDAO.h"
 #include "model/ProjectDAO.h"
 
@@ -41,6 +42,7 @@ private slots:
     void moveMember();
     void olderDatabaseGainsTheOrderAndKeepsIt();
     void diagramPlacesStayWithTheirClass();
+    void newFieldsAndIndexesFollowTheirMembers();
 
 private:
     int addProject(const QString &name);
@@ -612,6 +614,16 @@ void TestModel::olderDatabaseGainsTheOrderAndKeepsIt()
     QVERIFY(classes.GetDiagramPositions(1).isEmpty());
     classes.SetDiagramPositions({{1, QPoint(5, -7)}});
     QCOMPARE(classes.GetDiagramPositions(1), (QHash<int, QPoint>{{1, QPoint(5, -7)}}));
+    // The later fields read as they always were: utf8 tables, no nulls, RESTRICT, no indexes.
+    QCOMPARE(TProjectDAO(helper).GetTableCharset(1), QStringLiteral("utf8"));
+    const TMember c = *members.GetMember(9);
+    const auto later = std::tuple(c.memberScale(), c.memberIsUnsigned(), c.memberIsNullable(),
+                                  c.memberOnDelete(), c.memberOnUpdate(), c.memberEnumValues());
+    QVERIFY(later == std::tuple(0, 0, 0, QStringLiteral("RESTRICT"), QStringLiteral("RESTRICT"), QStringList()));
+    const TIndexDAO indexes(helper);
+    QVERIFY(indexes.GetIndexes(1).isEmpty());
+    indexes.SetIndexes(1, 1, {{QStringLiteral("bc"), {QStringLiteral("b"), QStringLiteral("c")}, 1}});
+    QCOMPARE(indexes.GetIndexes(1).first().indexMembers, QStringList({"b", "c"}));
 }
 
 void TestModel::diagramPlacesStayWithTheirClass()
@@ -631,6 +643,61 @@ void TestModel::diagramPlacesStayWithTheirClass()
     classes.ClearDiagramPositions(p);
     QVERIFY(classes.GetDiagramPositions(p).isEmpty());
     QCOMPARE(classes.GetDiagramPositions(other), (QHash<int, QPoint>{{c, QPoint(1, 2)}}));
+}
+
+// The fields of the richer types are stored as given; indexes hold their members by id, so
+// they follow a rename, lose a deleted member, and are copied and deleted with their class.
+void TestModel::newFieldsAndIndexesFollowTheirMembers()
+{
+    const int p = addProject(QStringLiteral("shop"));
+    QCOMPARE(TProjectDAO(db_).GetTableCharset(p), QStringLiteral("utf8mb4"));
+    const int c = addClass(p, QStringLiteral("Item"));
+    addMember(p, c, QStringLiteral("id"), MemberType::BigInt, 1);
+    const int title = addMember(p, c, QStringLiteral("title"), MemberType::Text, 0, 1);
+    const int price = addMember(p, c, QStringLiteral("price"), MemberType::Decimal);
+    TMember rich = *TMemberDAO(db_).GetMember(price);
+    rich.setMemberLength(10);
+    rich.setMemberScale(2);
+    rich.setMemberIsUnsigned(1);
+    rich.setMemberIsNullable(1);
+    rich.setMemberOnDelete(QStringLiteral("SET NULL"));
+    rich.setMemberOnUpdate(QStringLiteral("CASCADE"));
+    rich.setMemberEnumValues({QStringLiteral("a,b"), QStringLiteral("it's"), QStringLiteral("\\"), QStringLiteral("红")});
+    TMemberDAO(db_).UpdateMember(rich);
+    const auto fields = [](const TMember &m) {
+        return std::tuple(m.memberLength(), m.memberScale(), m.memberIsUnsigned(), m.memberIsNullable(),
+                          m.memberOnDelete(), m.memberOnUpdate(), m.memberEnumValues());
+    };
+    QVERIFY(fields(*TMemberDAO(db_).GetMember(price)) == fields(rich));
+
+    const TIndexDAO indexes(db_);
+    const TClassIndexes set{{QStringLiteral("u_title_price"), {QStringLiteral("price"), QStringLiteral("title")}, 1},
+                            {QStringLiteral("k_price"), {QStringLiteral("price")}, 0}};
+    indexes.SetIndexes(p, c, set);
+    QCOMPARE(indexes.GetIndexes(c), set);
+    // A member the class lacks: refused, nothing changed.
+    QVERIFY_THROWS_EXCEPTION(TDbError, indexes.SetIndexes(p, c, {{QStringLiteral("x"), {QStringLiteral("nope")}, 0}}));
+    QCOMPARE(indexes.GetIndexes(c), set);
+
+    TMember renamed = *TMemberDAO(db_).GetMember(title);
+    renamed.setMemberName(QStringLiteral("caption"));
+    TMemberDAO(db_).UpdateMember(renamed);
+    QCOMPARE(indexes.GetIndexes(c).first().indexMembers, QStringList({"price", "caption"}));
+
+    const int copy = TClassDAO(db_).CopyClass(p, c, QStringLiteral("Item2"), QStringLiteral("复制"));
+    QCOMPARE(indexes.GetIndexes(copy), indexes.GetIndexes(c));
+    QVERIFY(fields(TMemberDAO(db_).GetMembers(copy).at(2)) == fields(rich));
+    QCOMPARE(indexes.GetProjectIndexes(p).keys().size(), 2);
+
+    TMemberDAO(db_).DeleteMember(price);
+    QCOMPARE(indexes.GetIndexes(c).first().indexMembers, QStringList{"caption"});
+    QVERIFY(indexes.GetIndexes(c).last().indexMembers.isEmpty());
+    TClassDAO(db_).DeleteClass(c);
+    QVERIFY(indexes.GetIndexes(c).isEmpty());
+    QCOMPARE(indexes.GetIndexes(copy).size(), 2);
+    TProjectDAO(db_).DeleteProject(p);
+    QCOMPARE(db_.QueryInteger(QStringLiteral("select count(*) from t_index")), 0);
+    QCOMPARE(db_.QueryInteger(QStringLiteral("select count(*) from t_index_member")), 0);
 }
 
 QTEST_GUILESS_MAIN(TestModel)

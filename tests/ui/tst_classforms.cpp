@@ -3,6 +3,10 @@
 
 #include "ui/dialogs/FormAddClass.h"
 #include "ui/dialogs/FormUpdateClass.h"
+#include "ui/dialogs/IndexListForm.h"
+#include "model/IndexDAO.h"
+
+#include <QTableWidget>
 
 class TestClassForms : public QObject {
     Q_OBJECT
@@ -218,6 +222,55 @@ private slots:
         QVERIFY(user->shown.isEmpty());
         QCOMPARE(classesInDatabase(school), QStringList({"Student/学生", "Score/成绩"}));
         QCOMPARE(TMainFormProbe{window.get()}.classNames(), QStringList({"Student", "Score"}));
+    }
+
+    // The index list of Score (members student, mark): one row entered, then 确定.
+    void indexesAreEditedPerClass_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("members");
+        QTest::addColumn<bool>("unique");
+        QTest::addColumn<QString>("message"); // the refusal; empty: saved
+        QTest::newRow("unique, two members in order") << "uq_mark" << "mark, student" << true << "";
+        QTest::newRow("plain, full-width comma") << "ix_student" << "student，mark" << false << "";
+        QTest::newRow("name not a SQL name") << "1x" << "mark" << false
+            << "索引名称“1x”不合法：只能由字母、数字和下划线组成，以字母开头，不超过64个字符!";
+        QTest::newRow("name of an existing index, another case") << "UQ_OLD" << "mark" << false << "索引名称“UQ_OLD”重复了!";
+        QTest::newRow("not a member") << "ix" << "mark, grade" << false << "索引“ix”中的“grade”不是本类的成员!";
+        QTest::newRow("member twice") << "ix" << "mark mark" << false << "索引“ix”中的成员“mark”重复了!";
+        QTest::newRow("no members") << "ix" << " , " << false << "索引“ix”至少需要一个成员!";
+    }
+    void indexesAreEditedPerClass()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, members);
+        QFETCH(bool, unique);
+        QFETCH(QString, message);
+        const TClassIndexes before{{QStringLiteral("uq_old"), {QStringLiteral("student")}, 1}};
+        TIndexDAO().SetIndexes(school, score, before);
+        TMainFormProbe{window.get()}.selectClass(1);
+        QCOMPARE(DriveDialog<QDialog>([&] { Trigger(window.get(), "Index1"); }, [&](QDialog &d) {
+                     Find<QPushButton>(&d, "Btn_AddIndex")->click();
+                     QTableWidget *grid = Find<QTableWidget>(&d, "Grid_Indexes");
+                     QCOMPARE(grid->rowCount(), 2);
+                     grid->item(1, 0)->setText(name);
+                     grid->item(1, 1)->setText(members);
+                     grid->item(1, 2)->setCheckState(unique ? Qt::Checked : Qt::Unchecked);
+                     Find<QPushButton>(&d, "Button1")->click();
+                     QCOMPARE(d.isVisible(), !message.isEmpty());
+                     if (d.isVisible())
+                         d.reject();
+                 }),
+                 1);
+        if (!message.isEmpty()) {
+            QCOMPARE(user->takeTexts(), QStringList{message});
+            QCOMPARE(TIndexDAO().GetIndexes(score), before);
+            return;
+        }
+        QCOMPARE(user->takeTexts(), QStringList{"索引保存成功!"});
+        TClassIndexes after = before;
+        after.append({name, members.split(QRegularExpression(QStringLiteral("[,，\\s]+")), Qt::SkipEmptyParts), unique ? 1 : 0});
+        QCOMPARE(TIndexDAO().GetIndexes(score), after);
     }
 
     void enterSavesAndCopyTakesEveryMember()

@@ -3,7 +3,7 @@
 #include "MainFormProbe.h"
 
 #include "generator/emit/DataBaseSql.h"
-#include "generator/run/FileOperate.h"
+#include "generator/output/FileOperate.h"
 #include "generator/check/ProjectModel.h"
 #include "ui/dialogs/CheckModelForm.h"
 #include "ui/panels/CodePreview.h"
@@ -30,7 +30,7 @@
 namespace {
 
 const QStringList bakFolders = {".settings", "controller", "css", "database", "images",
-                                "js", "opennew", "service", "upload", "util"};
+                                "js", "manage", "opennew", "service", "upload", "util"};
 const QStringList bakFiles = {".buildpath", ".project", "about.html", "changePassword.php", "desk.php",
                               "error.php", "index.php", "login.php", "logout.php", "ok.php", ".htaccess"};
 
@@ -173,7 +173,7 @@ private slots:
         expected << QStringLiteral("移动资源文件完毕!")
                  << QStringLiteral("生成结果: 新建8个, 更新0个, 无变化0个, 保留你的修改0个, 合并0个, "
                                    "冲突0个, 另存0个, 孤立0个");
-        QCOMPARE(expected.size(), 4 * 2 + 23 + 1);
+        QCOMPARE(expected.size(), 4 * 2 + 24 + 1);
         QCOMPARE(log(), expected);
 
         // A new folder: no preview, the run starts at once and ends with its summary.
@@ -209,7 +209,7 @@ private slots:
         Trigger(window.get(), "A1");
         QCOMPARE(user->texts(), QStringList({"代码正在生成中，请等待当前任务完成!"}));
         QVERIFY(finished.wait(60000));
-        QCOMPARE(log().size(), 4 * 2 + 23 + 1);
+        QCOMPARE(log().size(), 4 * 2 + 24 + 1);
         QVERIFY(user->texts().last().startsWith(QStringLiteral("所有代码生成完毕!\n生成结果: ")));
         QCOMPARE(user->opened.size(), 1);
     }

@@ -234,8 +234,8 @@ private slots:
             QVERIFY(QTest::qWaitForWindowExposed(d));
             checkNothingClipped(d);
         }
-        QCOMPARE(add.size(), QSize(389, 331));
-        QCOMPARE(update.size(), QSize(372, 320));
+        QCOMPARE(add.size(), QSize(389 + 248, 331)); // the type fields stand to the right
+        QCOMPARE(update.size(), QSize(372 + 248, 320));
         QCOMPARE(geometryOf(&add, "Edt_MemberName").left(), 120);
         QCOMPARE(geometryOf(&update, "CB_MemberType").left(), 104);
         QCOMPARE(geometryOf(&add, "Label5").topLeft(), QPoint(216, 133));

@@ -82,7 +82,7 @@ private slots:
         }
         QCOMPARE(layout, QStringList({
             QStringLiteral("F1=项目操作(&P):F2=新建项目(&F),N1=修改项目名称(&X),D1=删除当前项目(&D),"
-                           "A2=添加类(&A),N2=修改类名(&B),S1=删除类(&S),Copy1=复制类(&Y),M1=添加成员(&M),"
+                           "A2=添加类(&A),N2=修改类名(&B),S1=删除类(&S),Copy1=复制类(&Y),Index1=编辑索引(&K),M1=添加成员(&M),"
                            "N3=修改成员属性(&E),C1=删除成员(&C),Up1=上移成员(&U),Down1=下移成员(&N),=,"
                            "ExportModel=导出模型(&O)…,ImportModel=导入模型(&I)…,ImportDatabase=从数据库导入(&R)…"),
             QStringLiteral("P1=代码管理(&A):N4=设置表名前缀(&P),sql1=生成建表sql语句(&Q),"

@@ -5,6 +5,8 @@
 #include "ui/dialogs/FormAddMember.h"
 #include "ui/dialogs/FormUpdateMember.h"
 
+#include <QPlainTextEdit>
+
 namespace {
 
 // What the user sets in a member dialog; unset fields keep what the dialog shows.
@@ -148,7 +150,7 @@ private slots:
         });
         QCOMPARE(caption, QStringLiteral("添加成员属性"));
         // The built-in types, then the other classes of the project, never the class itself.
-        QCOMPARE(types, QStringList({"字符串", "整型", "浮点型", "日期型", "图片型", "Student", "Teacher"}));
+        QCOMPARE(types, QStringList({"字符串", "整型", "浮点型", "日期型", "图片型", "长整型", "定点数", "日期时间型", "时间型", "长文本", "是否型", "枚举型", "Student", "Teacher"}));
         QCOMPARE(type, QStringLiteral("字符串"));
         QCOMPARE(name, QString());
         QCOMPARE(length, QStringLiteral("50"));
@@ -363,6 +365,107 @@ private slots:
         }));
     }
 
+    // Which of the type's own fields each type enables: length, 小数位, 无符号, values, rules.
+    void typeFieldsFollowTheType()
+    {
+        QStringList seen;
+        DriveDialog<TAddMemberForm>([&] { Trigger(window.get(), "M1"); }, [&](TAddMemberForm &d) {
+            QComboBox *types = Find<QComboBox>(&d, "CB_MemberType");
+            for (const char *type : {"字符串", "整型", "长整型", "定点数", "长文本", "枚举型", "是否型", "Student"}) {
+                types->setCurrentText(QString::fromUtf8(type));
+                QString flags;
+                for (const char *field : {"Edt_MemberLength", "Edt_MemberScale", "CB_MemberIsUnsigned",
+                                          "Edt_EnumValues", "CB_OnDelete"})
+                    flags += Find<QWidget>(&d, field)->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
+                seen << QString::fromUtf8(type) + QLatin1Char(' ') + flags;
+            }
+            // SET NULL only with 允许空; the key is never nullable.
+            const auto rules = [&] {
+                QStringList all;
+                QComboBox *box = Find<QComboBox>(&d, "CB_OnDelete");
+                for (int i = 0; i < box->count(); ++i)
+                    all << box->itemText(i);
+                return all.join(QLatin1Char('/'));
+            };
+            seen << rules();
+            Find<QCheckBox>(&d, "CB_MemberIsNullable")->setChecked(true);
+            seen << rules();
+            Find<QCheckBox>(&d, "CB_MemberIsPri")->setChecked(true);
+            seen << rules() + QStringLiteral(" nullable ") + QString::number(Find<QWidget>(&d, "CB_MemberIsNullable")->isEnabled());
+            Find<QPushButton>(&d, "Button2")->click();
+        });
+        QCOMPARE(seen, QStringList({"字符串 10000", "整型 00100", "长整型 00100", "定点数 11000", "长文本 10000",
+                                    "枚举型 00010", "是否型 00000", "Student 00001", "RESTRICT/CASCADE",
+                                    "RESTRICT/CASCADE/SET NULL", "RESTRICT/CASCADE nullable 0"}));
+    }
+
+    void typeFieldsAreCheckedAndSaved_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<bool>("must");
+        QTest::addColumn<bool>("key");
+        QTest::addColumn<QString>("length");
+        QTest::addColumn<QString>("scale");
+        QTest::addColumn<bool>("unsignedTicked");
+        QTest::addColumn<bool>("nullable");
+        QTest::addColumn<QString>("values");
+        QTest::addColumn<QString>("onDelete");
+        QTest::addColumn<QString>("outcome"); // the message, or the member's type fields as saved
+        const auto row = [](const char *tag) -> QTestData & { return QTest::newRow(tag); };
+        row("decimal") << "定点数" << true << false << "10" << "2" << false << false << "" << "" << "len=10 scale=2 unsigned=0 null=0 [] RESTRICT";
+        row("scale above precision") << "定点数" << true << false << "5" << "6" << false << false << "" << "" << "小数位必须是0到长度(5)之间的整数!";
+        row("precision above 65") << "定点数" << true << false << "66" << "0" << false << false << "" << "" << "定点数的长度(总位数)必须是1到65之间的整数!";
+        row("nullable unsigned bigint, not required") << "长整型" << false << false << "" << "" << true << true << "" << "" << "len=0 scale=0 unsigned=1 null=1 [] RESTRICT";
+        row("not nullable, not required") << "日期时间型" << false << false << "" << "" << false << false << "" << "" << "日期时间型必须勾选是否必填标志!";
+        row("unsigned not read for a float") << "浮点型" << true << false << "" << "" << true << false << "" << "" << "len=0 scale=0 unsigned=0 null=0 [] RESTRICT";
+        row("key never nullable") << "整型" << true << true << "" << "" << false << true << "" << "" << "len=0 scale=0 unsigned=0 null=0 [] RESTRICT";
+        row("long text without limit") << "长文本" << false << false << "0" << "" << false << false << "" << "" << "len=0 scale=0 unsigned=0 null=0 [] RESTRICT";
+        row("long text, negative") << "长文本" << false << false << "-1" << "" << false << false << "" << "" << "长文本的长度必须是不小于0的整数(0为不限)!";
+        row("yes/no, not required") << "是否型" << false << false << "" << "" << false << false << "" << "" << "len=0 scale=0 unsigned=0 null=0 [] RESTRICT";
+        row("enum values") << "枚举型" << true << false << "" << "" << false << false << "new\n\nsold it" << "" << "len=0 scale=0 unsigned=0 null=0 [new|sold it] RESTRICT";
+        row("enum without values") << "枚举型" << true << false << "" << "" << false << false << " \n" << "" << "枚举型至少需要一个值!";
+        row("enum values alike but for case") << "枚举型" << true << false << "" << "" << false << false << "a\nA" << "" << "枚举值“A”重复了!";
+        row("nullable reference set null") << "Student" << false << false << "" << "" << false << true << "" << "SET NULL" << "len=0 scale=0 unsigned=0 null=1 [] SET NULL";
+        row("reference cascade") << "Student" << true << false << "" << "" << false << false << "" << "CASCADE" << "len=0 scale=0 unsigned=0 null=0 [] CASCADE";
+    }
+    void typeFieldsAreCheckedAndSaved()
+    {
+        QFETCH(QString, type);
+        QFETCH(bool, must);
+        QFETCH(bool, key);
+        QFETCH(QString, length);
+        QFETCH(QString, scale);
+        QFETCH(bool, unsignedTicked);
+        QFETCH(bool, nullable);
+        QFETCH(QString, values);
+        QFETCH(QString, onDelete);
+        QFETCH(QString, outcome);
+        QString after;
+        DriveDialog<TAddMemberForm>([&] { Trigger(window.get(), "M1"); }, [&](TAddMemberForm &d) {
+            apply(d, {QStringLiteral("a"), type, must, key, false, length});
+            Find<QLineEdit>(&d, "Edt_MemberScale")->setText(scale);
+            Find<QCheckBox>(&d, "CB_MemberIsUnsigned")->setChecked(unsignedTicked);
+            Find<QCheckBox>(&d, "CB_MemberIsNullable")->setChecked(nullable);
+            Find<QPlainTextEdit>(&d, "Edt_EnumValues")->setPlainText(values);
+            if (!onDelete.isEmpty())
+                Find<QComboBox>(&d, "CB_OnDelete")->setCurrentText(onDelete);
+            Find<QPushButton>(&d, "Button1")->click();
+            if (d.isVisible())
+                d.reject();
+        });
+        const QStringList messages = user->takeTexts();
+        if (messages != QStringList{QStringLiteral("类成员属性添加成功!")}) {
+            QCOMPARE(messages, QStringList{outcome});
+            QCOMPARE(TMemberDAO().GetMembers(score).size(), 1);
+            return;
+        }
+        const TMember m = TMemberDAO().GetMembers(score).last();
+        QCOMPARE(QStringLiteral("len=%1 scale=%2 unsigned=%3 null=%4 [%5] %6")
+                     .arg(m.memberLength()).arg(m.memberScale()).arg(m.memberIsUnsigned())
+                     .arg(m.memberIsNullable()).arg(m.memberEnumValues().join(QLatin1Char('|')), m.memberOnDelete()),
+                 outcome);
+    }
+
     void updateDialogShowsTheMember()
     {
         TMember m;
@@ -428,7 +531,7 @@ private slots:
             Find<QLineEdit>(&d, "Edt_MemberComment")->setText(QStringLiteral("kept"));
             Find<QPushButton>(&d, "Button1")->click();
         });
-        QCOMPARE(types, QStringList({"字符串", "整型", "浮点型", "日期型", "图片型", "Student", "Teacher", "Ghost"}));
+        QCOMPARE(types, QStringList({"字符串", "整型", "浮点型", "日期型", "图片型", "长整型", "定点数", "日期时间型", "时间型", "长文本", "是否型", "枚举型", "Student", "Teacher", "Ghost"}));
         QCOMPARE(user->takeTexts(), QStringList{"类成员属性更新成功!"});
         QCOMPARE(TMemberDAO().GetMember(markId)->memberType(), QStringLiteral("Ghost"));
         QCOMPARE(TMemberDAO().GetMember(markId)->memberComment(), QStringLiteral("kept"));
@@ -448,7 +551,7 @@ private slots:
     {
         QTest::addColumn<QString>("command");
         QTest::newRow("add") << "M1";
-        QTest::newRow("update") << "N3";
+        QTest::newRow("update a float made text") << "N3";
     }
     void tabFollowsTheLayout()
     {
@@ -468,10 +571,11 @@ private slots:
                      } while (w != Find<QWidget>(&d, "Edt_MemberName"));
                  }),
                  1);
-        // Top to bottom, left to right.
-        QCOMPARE(visited, QStringList({"Edt_MemberName", "CB_MemberType", "Edt_MemberLength", "CB_MemberIsPri",
-                                       "CB_MemberIsMust", "CB_QueryFlag", "CB_MemberIsDisplay",
-                                       "CB_MemberQueryDisplay", "Edt_MemberComment", "Button1", "Button2"}));
+        // Top to bottom, left to right; the fields the type does not read are passed over.
+        QStringList expected({"Edt_MemberName", "CB_MemberType", "Edt_MemberLength", "CB_MemberIsPri",
+                              "CB_MemberIsMust", "CB_QueryFlag", "CB_MemberIsDisplay", "CB_MemberQueryDisplay",
+                              "Edt_MemberComment", "CB_MemberIsNullable", "Button1", "Button2"});
+        QCOMPARE(visited, expected);
         user->takeTexts();
     }
 

@@ -4,6 +4,7 @@
 # apply `upgrade-sql` to that database, and load the edited model's table script into an empty
 # one. The two must agree in information_schema (tables, columns, keys, foreign keys, comments),
 # and the rows of kept columns (before.sql, after.sql) must read the same.
+# base.sql, when a case has one, changes the base model before it is generated.
 # case.conf: DESTRUCTIVE=1 for --destructive; PREFIX=P for a new prefix. Without --destructive
 # the commented DROP statements are run afterwards, which must then reach the same database.
 #
@@ -46,7 +47,9 @@ schema() {
       WHERE table_schema = '$1' ORDER BY table_name, index_name, seq_in_index;
     SELECT constraint_name, table_name, column_name, referenced_table_name, referenced_column_name
       FROM key_column_usage WHERE table_schema = '$1' AND referenced_table_name IS NOT NULL
-      ORDER BY table_name, constraint_name;"
+      ORDER BY table_name, constraint_name;
+    SELECT constraint_name, table_name, update_rule, delete_rule FROM referential_constraints
+      WHERE constraint_schema = '$1' ORDER BY table_name, constraint_name;"
 }
 
 run_case() {
@@ -60,6 +63,7 @@ run_case() {
   local home="$work/home"
   "$cli" --home "$home" init >/dev/null || return 1
   sqlite3 "$home/projects.mdb" < "$here/base_model.sql" || return 1
+  if [ -f "$folder/base.sql" ]; then sqlite3 "$home/projects.mdb" < "$folder/base.sql" || return 1; fi
   "$cli" --home "$home" generate school > "$work/generate.log" || { cat "$work/generate.log"; return 1; }
   "$cli" --home "$home" sql school > "$work/old.sql" || return 1
   sqlite3 "$home/projects.mdb" < "$folder/edit.sql" || return 1

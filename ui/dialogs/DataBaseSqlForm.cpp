@@ -1,10 +1,10 @@
 #include "ui/dialogs/DataBaseSqlForm.h"
 
 #include "generator/emit/DataBaseSql.h"
-#include "generator/run/GenerationError.h"
+#include "generator/output/GenerationError.h"
 #include "generator/record/GenerationRecord.h"
 #include "generator/emit/UpgradeSql.h"
-#include "generator/run/FileOperate.h"
+#include "generator/output/FileOperate.h"
 #include "model/DbHelper.h"
 #include "ui/CommandRun.h"
 #include "ui/UserInteraction.h"

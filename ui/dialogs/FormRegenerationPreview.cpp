@@ -1,6 +1,6 @@
 #include "ui/dialogs/FormRegenerationPreview.h"
 
-#include "generator/run/GenerationError.h"
+#include "generator/output/GenerationError.h"
 #include "generator/record/Merge.h"
 
 #include <QFontDatabase>

@@ -2,6 +2,7 @@
 
 #include "model/MemberDAO.h"
 #include "ui/UserInteraction.h"
+#include "ui/dialogs/MemberTypeFields.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -62,6 +63,8 @@ bool TUpdateMemberForm::FormCreate()
         type = CB_MemberType->count() - 1;
     }
     CB_MemberType->setCurrentIndex(type);
+    typeFields_->SetType(CB_MemberType->currentText());
+    typeFields_->Load(*member);
     ApplyTypeRules();
     return true;
 }

@@ -7,11 +7,14 @@
 #include "ui/NameRules.h"
 #include "ui/UserInteraction.h"
 #include "ui/dialogs/MemberFieldRules.h"
+#include "ui/dialogs/MemberTypeFields.h"
 
 #include <QCheckBox>
+#include <QSignalBlocker>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 #include <algorithm>
@@ -74,11 +77,15 @@ bool isWholeNumberAboveZero(const QString &text, int *value)
     return ok && *value > 0;
 }
 
+// The type-specific fields stand in a column right of the original layout.
+constexpr int typeFieldsWidth = 236;
+
 } // namespace
 
 TMemberForm::TMemberForm(QWidget *parent, TUserInteraction &ui, int projectId, int classId,
                          const TLayout &layout, bool keyTypeRule)
-    : TFormDialog(parent, layout.caption, layout.client.width(), layout.client.height()),
+    : TFormDialog(parent, layout.caption, layout.client.width() + typeFieldsWidth + 12,
+                  layout.client.height()),
       ui_(ui),
       projectId_(projectId),
       classId_(classId),
@@ -98,6 +105,13 @@ TMemberForm::TMemberForm(QWidget *parent, TUserInteraction &ui, int projectId, i
     Button1 = button(this, "Button1", QStringLiteral("确定"), layout.button1);
     Button2 = button(this, "Button2", QStringLiteral("取消"), layout.button2);
     Edt_MemberComment = edit(this, "Edt_MemberComment", layout.comment);
+    // The comment is what the generated pages show as the member's label.
+    Edt_MemberComment->setPlaceholderText(QStringLiteral("页面上的标签，不填时用成员名称"));
+    const QString commentHint = QStringLiteral(
+        "成员注释是生成的页面上显示的标签（表头、表单、查询条件、导出的列名）；"
+        "不填时用成员名称的易读形式，例如 studentId 显示为 Student Id");
+    Edt_MemberComment->setToolTip(commentHint);
+    Label4->setToolTip(commentHint);
     CB_QueryFlag = checkBox(this, "CB_QueryFlag", QStringLiteral("是否参与查询"), layout.queryFlag);
     CB_MemberIsPri = checkBox(this, "CB_MemberIsPri", QStringLiteral("是否主键"), layout.isPri);
     Edt_MemberLength = edit(this, "Edt_MemberLength", layout.length);
@@ -112,12 +126,17 @@ TMemberForm::TMemberForm(QWidget *parent, TUserInteraction &ui, int projectId, i
     CB_MemberQueryDisplay = checkBox(this, "CB_MemberQueryDisplay",
                                      QStringLiteral("查询界面是否显示"), layout.queryDisplay);
 
+    typeFields_ = new TMemberTypeFields(this);
+    typeFields_->setGeometry(layout.client.width(), 12, typeFieldsWidth, layout.client.height() - 24);
+
     Button1->setDefault(true);
-    // Top to bottom, left to right, as the controls stand.
+    // Top to bottom, left to right, as the controls stand; the type fields before the buttons.
     const QList<QWidget *> tabOrder = {
         Edt_MemberName,     CB_MemberType,         Edt_MemberLength, CB_MemberIsPri,
         CB_MemberIsMust,    CB_QueryFlag,          CB_MemberIsDisplay, CB_MemberQueryDisplay,
-        Edt_MemberComment,  Button1,               Button2,
+        Edt_MemberComment,  typeFields_->Edt_MemberScale, typeFields_->CB_MemberIsUnsigned,
+        typeFields_->CB_MemberIsNullable, typeFields_->Edt_EnumValues, typeFields_->CB_OnDelete,
+        typeFields_->CB_OnUpdate, Button1, Button2,
     };
     for (int i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder.at(i - 1), tabOrder.at(i));
@@ -126,22 +145,43 @@ TMemberForm::TMemberForm(QWidget *parent, TUserInteraction &ui, int projectId, i
     connect(Button1, &QPushButton::clicked, this, &TMemberForm::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TMemberForm::Button2Click);
     connect(CB_MemberType, &QComboBox::currentIndexChanged, this, &TMemberForm::ApplyTypeRules);
+    connect(CB_MemberIsPri, &QCheckBox::toggled, this, [this](bool key) {
+        typeFields_->SetKey(key);
+        HoldRequired();
+    });
+    connect(typeFields_->CB_MemberIsNullable, &QCheckBox::toggled, this, &TMemberForm::HoldRequired);
 }
 
 void TMemberForm::ApplyTypeRules()
 {
-    const TMemberFieldRules rules = MemberFieldRules(CB_MemberType->currentText());
+    const QString type = CB_MemberType->currentText();
+    const TMemberFieldRules rules = MemberFieldRules(type);
     Edt_MemberLength->setEnabled(rules.hasLength);
     int length = 0;
-    if (rules.hasLength && !isWholeNumberAboveZero(Edt_MemberLength->text(), &length))
+    if (type == MemberType::Text && !isWholeNumberAboveZero(Edt_MemberLength->text(), &length))
         Edt_MemberLength->setText(defaultTextLength);
-    Hold(CB_MemberIsMust, !rules.mustBeRequired, true, mustChoice_);
     Hold(CB_MemberIsPri, !keyTypeRule_ || rules.canBeKey, false, keyChoice_);
+    typeFields_->SetKey(CB_MemberIsPri->isChecked());
+    typeFields_->SetType(type);
+    HoldRequired();
     Hold(CB_QueryFlag, rules.canBeSearched, false, queryChoice_);
+}
+
+void TMemberForm::HoldRequired()
+{
+    const bool free = !MemberFieldRules(CB_MemberType->currentText()).mustBeRequired || NullableTicked();
+    Hold(CB_MemberIsMust, free, true, mustChoice_);
+}
+
+bool TMemberForm::NullableTicked() const
+{
+    return !CB_MemberIsPri->isChecked() && typeFields_->CB_MemberIsNullable->isChecked();
 }
 
 void TMemberForm::Hold(QCheckBox *box, bool free, bool heldAt, bool &choice)
 {
+    // Set quietly: the boxes' own signals lead back here.
+    const QSignalBlocker quiet(box);
     if (!free) {
         if (box->isEnabled())
             choice = box->isChecked();
@@ -176,24 +216,38 @@ void TMemberForm::Button1Click()
             return refuse(QStringLiteral("成员名称输入不能为空!"), Edt_MemberName);
         if (!NameRules::StartsWithAsciiLower(name))
             return refuse(QStringLiteral("成员属性首个字母必须小写"));
-        // The dialog already shows these rules; they hold here whatever the boxes say.
+        // The dialog already shows these rules; they hold here whatever the boxes say. A NOT
+        // NULL column needs a value from the form, unless the member may stay empty.
         const TMemberFieldRules rules = MemberFieldRules(type);
-        if (rules.mustBeRequired && !CB_MemberIsMust->isChecked())
+        if (rules.mustBeRequired && !NullableTicked() && !CB_MemberIsMust->isChecked())
             return refuse(type + QStringLiteral("必须勾选是否必填标志!"));
         if (keyTypeRule_ && CB_MemberIsPri->isChecked() && !rules.canBeKey)
             return refuse(QStringLiteral("主键字段必须是整型或字符串型!"));
         if (CB_QueryFlag->isChecked() && !rules.canBeSearched)
             return refuse(QStringLiteral("参与查询的字段不能是") + type);
         int length = 0;
-        if (rules.hasLength && !isWholeNumberAboveZero(Edt_MemberLength->text(), &length))
+        const bool text = type == MemberType::Text;
+        if (text && !isWholeNumberAboveZero(Edt_MemberLength->text(), &length))
             return refuse(QStringLiteral("长度必须是大于0的整数!"), Edt_MemberLength);
+        if (type == MemberType::Decimal
+            && (!isWholeNumberAboveZero(Edt_MemberLength->text(), &length) || length > 65))
+            return refuse(QStringLiteral("定点数的长度(总位数)必须是1到65之间的整数!"), Edt_MemberLength);
+        if (type == MemberType::LongText) {
+            bool ok = false;
+            length = Edt_MemberLength->text().trimmed().toInt(&ok);
+            if (!ok || length < 0)
+                return refuse(QStringLiteral("长文本的长度必须是不小于0的整数(0为不限)!"), Edt_MemberLength);
+        }
+        QWidget *typeFocus = nullptr;
+        if (const QString refusal = typeFields_->Refusal(length, &typeFocus); !refusal.isEmpty())
+            return refuse(refusal, typeFocus);
         if (const QString refusal = NameRules::MemberNameRefusal(name); !refusal.isEmpty())
             return refuse(refusal, Edt_MemberName);
         if (MemberNameTaken(name))
             return refuse(QStringLiteral("该成员名称已经存在!"), Edt_MemberName);
-        if (rules.hasLength && length > TModelChecker::MaxTextLength)
+        if (text && length > TModelChecker::MaxTextLength)
             return refuse(QStringLiteral("长度不能超过%1!").arg(TModelChecker::MaxTextLength), Edt_MemberLength);
-        if (rules.hasLength && CB_MemberIsPri->isChecked() && length > TModelChecker::MaxTextKeyLength)
+        if (text && CB_MemberIsPri->isChecked() && length > TModelChecker::MaxTextKeyLength)
             return refuse(QStringLiteral("主键字段的长度不能超过%1!").arg(TModelChecker::MaxTextKeyLength),
                           Edt_MemberLength);
         if (const QString refusal = NameRules::TextRefusal(QStringLiteral("成员注释"), Edt_MemberComment->text());
@@ -214,6 +268,7 @@ void TMemberForm::Button1Click()
         member.setMemberIsDisplay(CB_MemberIsDisplay->isChecked() ? 1 : 0);
         member.setMemberQueryDisplay(CB_MemberQueryDisplay->isChecked() ? 1 : 0);
         member.setMemberComment(Edt_MemberComment->text());
+        typeFields_->ApplyTo(member);
 
         Save(member);
         accept();

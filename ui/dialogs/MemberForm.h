@@ -10,6 +10,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class TMemberTypeFields;
 class TUserInteraction;
 
 // What the add and update member dialogs share: the controls, the type choices, the rules
@@ -65,6 +66,8 @@ protected:
     QLineEdit *Edt_MemberLength;
     QCheckBox *CB_MemberIsDisplay;
     QCheckBox *CB_MemberQueryDisplay;
+    // Beside the fields above, the ones only some types read.
+    TMemberTypeFields *typeFields_;
 
     // Shows what the selected type allows: fields it does not use disabled, 必填 held ticked
     // where it must be; a box set free again gets back what the user had chosen.
@@ -72,6 +75,10 @@ protected:
 
 private:
     void Hold(QCheckBox *box, bool free, bool heldAt, bool &choice);
+    // 允许空 ticked on a member that is not the key: its column may stay empty.
+    bool NullableTicked() const;
+    // 必填 held ticked while the column is NOT NULL and the member may not stay empty.
+    void HoldRequired();
     // Whether another member of the class has the name, whatever its case.
     bool MemberNameTaken(const QString &name) const;
 

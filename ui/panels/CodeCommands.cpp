@@ -1,9 +1,9 @@
 #include "ui/panels/CodeCommands.h"
 
+#include "generator/output/GenerationTarget.h"
 #include "generator/check/ModelChecker.h"
 #include "generator/check/ProjectModel.h"
 #include "generator/record/ReadSnapshot.h"
-#include "generator/run/GenerationTarget.h"
 #include "import/ModelImport.h"
 #include "model/ClassDAO.h"
 #include "ui/CommandRun.h"

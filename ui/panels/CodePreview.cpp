@@ -3,7 +3,7 @@
 #include "ui/panels/CodeHighlighter.h"
 #include "generator/emit/Controller.h"
 #include "generator/emit/DataBaseSql.h"
-#include "generator/run/GenerationError.h"
+#include "generator/output/GenerationError.h"
 #include "generator/emit/ManagePage.h"
 #include "generator/check/ModelChecker.h"
 #include "generator/emit/PHPBean.h"

@@ -1,6 +1,7 @@
 #include "ui/panels/ProjectPanel.h"
 
 #include "model/ClassDAO.h"
+#include "model/IndexDAO.h"
 #include "model/MemberDAO.h"
 #include "model/ProjectDAO.h"
 #include "ui/CommandRun.h"
@@ -9,6 +10,7 @@
 #include "ui/ProjectSettings.h"
 #include "ui/dialogs/FormAddClass.h"
 #include "ui/dialogs/FormUpdateClass.h"
+#include "ui/dialogs/IndexListForm.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -43,6 +45,7 @@ TProjectPanel::TProjectPanel(TFeedback &feedback, const QString &programDir, QWi
     N2 = AddCommand("N2", QStringLiteral("修改类名(&B)"), &TProjectPanel::N2Click);
     S1 = AddCommand("S1", QStringLiteral("删除类(&S)"), &TProjectPanel::S1Click);
     Copy1 = AddCommand("Copy1", QStringLiteral("复制类(&Y)"), &TProjectPanel::Copy1Click);
+    Index1 = AddCommand("Index1", QStringLiteral("编辑索引(&K)"), &TProjectPanel::Index1Click);
     N4 = AddCommand("N4", QStringLiteral("设置表名前缀(&P)"), &TProjectPanel::N4Click);
 
     auto *layout = new QVBoxLayout(this);
@@ -77,7 +80,7 @@ TProjectPanel::TProjectPanel(TFeedback &feedback, const QString &programDir, QWi
 
     // The class commands at hand on the right mouse button.
     LB_Object->setContextMenuPolicy(Qt::ActionsContextMenu);
-    LB_Object->addActions({A2, N2, Copy1, S1});
+    LB_Object->addActions({A2, N2, Copy1, Index1, S1});
 }
 
 QAction *TProjectPanel::AddCommand(const char *name, const QString &caption,
@@ -91,7 +94,7 @@ QAction *TProjectPanel::AddCommand(const char *name, const QString &caption,
 
 QList<QAction *> TProjectPanel::Commands() const
 {
-    return {F2, N1, D1, A2, N2, S1, Copy1};
+    return {F2, N1, D1, A2, N2, S1, Copy1, Index1};
 }
 
 bool TProjectPanel::Run(const std::function<void()> &command)
@@ -307,6 +310,25 @@ void TProjectPanel::A2Click()
             return;
         }
         AddClass(projectId, 0, QStringLiteral("类名称添加成功！"));
+    });
+}
+
+void TProjectPanel::Index1Click()
+{
+    Run([this] {
+        const int classId = SelectedClassId();
+        if (classId == -1) {
+            feedback_.Ui().message(window(), QStringLiteral("没有类被选中!"));
+            return;
+        }
+        QStringList memberNames;
+        for (const TMember &member : TMemberDAO().GetMembers(classId))
+            memberNames << member.memberName();
+        TIndexListForm dialog(window(), feedback_.Ui(), memberNames, TIndexDAO().GetIndexes(classId));
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        TIndexDAO().SetIndexes(SelectedProjectId(), classId, dialog.Indexes());
+        feedback_.Success(window(), QStringLiteral("索引保存成功!"));
     });
 }
 

@@ -24,7 +24,7 @@ public:
     using TShowClass = std::function<void(int classId)>;
     void SetShowClass(TShowClass show) { showClass_ = std::move(show); }
 
-    // 新建项目 … 复制类, in menu order.
+    // 新建项目 … 复制类, 编辑索引, in menu order.
     QList<QAction *> Commands() const;
     // 设置表名前缀.
     QAction *PrefixCommand() const { return N4; }
@@ -56,6 +56,7 @@ public slots:
     void N2Click(); // edit class
     void S1Click(); // delete class
     void Copy1Click(); // duplicate class
+    void Index1Click(); // the class's indexes
     void N4Click(); // table prefix
 
     void CB_ProjectChange();
@@ -84,7 +85,7 @@ private:
     int selectedProjectIndex_ = -1;
     QString tablePrefix_ = QStringLiteral("t_");
 
-    QAction *F2, *N1, *D1, *A2, *N2, *S1, *Copy1, *N4;
+    QAction *F2, *N1, *D1, *A2, *N2, *S1, *Copy1, *Index1, *N4;
     QLabel *Label1 = nullptr;
     QComboBox *CB_Project = nullptr;
     QLabel *Label2 = nullptr;

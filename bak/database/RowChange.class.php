@@ -1,0 +1,134 @@
+<?php
+/*
+ * 控制器的添加、修改、删除：在同一个事务中执行业务层的语句，并且
+ *  - 记下操作记录（谁、何时、哪个类、哪条记录、修改前后的值）；
+ *  - 添加时记下记录的创建者（“仅限本人创建的记录”按它判断），用户的表不加任何列；
+ *  - 删除时把整条记录放进回收站，图片文件保留，以便恢复。
+ * 任何一步失败，整个事务回滚，业务层的语句也不生效。
+ */
+require_once __DIR__ . '/../util/guard.php';
+
+class RowChange
+{
+    private const VERBS = ['add' => 'insert', 'update' => 'update', 'del' => 'delete'];
+
+    private $class;
+    private $table;
+    private $keyColumn;
+    private $integerKey;
+    private $action;
+
+    private function __construct(string $class, array $info, string $action)
+    {
+        $this->class = $class;
+        $this->table = $info['table'];
+        $this->keyColumn = $info['key'];
+        $this->integerKey = $info['integerKey'];
+        $this->action = $action;
+    }
+
+    /* 当前请求是控制器的添加、修改或删除，且 $sql 正是对该类的表做这件事时返回对象，否则返回 null。 */
+    public static function for_statement(string $sql): ?RowChange
+    {
+        $class = PHP_SAPI === 'cli' ? null : velmora_controller_class();
+        $action = is_string($_REQUEST['action'] ?? null) ? $_REQUEST['action'] : '';
+        $info = $class !== null && isset(self::VERBS[$action]) ? velmora_class_table($class) : null;
+        if ($info === null) {
+            return null;
+        }
+        $pattern = ['insert' => 'insert\s+into', 'update' => 'update', 'delete' => 'delete\s+from'][self::VERBS[$action]];
+        if (!preg_match('/^\s*' . $pattern . '\s+`?' . preg_quote($info['table'], '/') . '`?[\s(]/i', $sql)) {
+            return null;
+        }
+        return new RowChange($class, $info, $action);
+    }
+
+    /* 在事务中运行 $statement（返回 execute_dml 的结果）和随之的记录；返回 execute_dml 的结果。 */
+    public function run(SqlHelper $db, callable $statement): int
+    {
+        $outcome = 0;
+        $done = $db->in_transaction(function (SqlHelper $db) use ($statement, &$outcome) {
+            $key = $this->action === 'add' ? null : $this->requested_key();
+            $before = $key !== null ? $this->row($db, $key) : [];
+            if ($before === null) {
+                return null;
+            }
+            $outcome = (int)$statement();
+            if ($outcome !== 1) {
+                // 失败时回滚；没有改变任何记录时（值相同）什么也不记。
+                return $outcome === 0 ? null : true;
+            }
+            if ($this->action === 'add') {
+                $key = $this->integerKey ? (string)$db->conn->insert_id : $this->requested_key();
+            }
+            $after = $this->action === 'del' ? [] : $this->row($db, (string)$key);
+            $ok = $after !== null && $this->record($db, (string)$key, $before, $after);
+            if (!$ok) {
+                velmora_session_start();
+                $_SESSION['velmora_reason'] = $db->error !== '' ? $db->error : '保存操作记录失败，本次操作没有生效。';
+            }
+            return $ok ? true : null;
+        });
+        return $done === null ? 0 : $outcome;
+    }
+
+    /* 请求中的主键（转义之前的原值）：修改时在表单中，删除时在地址中。 */
+    private function requested_key(): ?string
+    {
+        $raw = $GLOBALS['VELMORA_RAW'] ?? ['get' => [], 'post' => []];
+        $value = $this->action === 'del'
+            ? ($raw['get'][$this->keyColumn] ?? null)
+            : ($raw['post'][velmora_lcfirst($this->class)][$this->keyColumn] ?? null);
+        return is_string($value) ? $value : null;
+    }
+
+    /* 一条记录的全部列（锁住它直到事务结束）；没有时返回 []，失败时返回 null。 */
+    private function row(SqlHelper $db, string $key): ?array
+    {
+        $rows = $db->query_prepared('SELECT * FROM `' . $this->table . '` WHERE `' . $this->keyColumn . '` = ? FOR UPDATE', [$key]);
+        return $rows === null ? null : ($rows[0] ?? []);
+    }
+
+    private function record(SqlHelper $db, string $key, array $before, array $after): bool
+    {
+        $user = velmora_user_id();
+        $owners = velmora_team_table('row_owner');
+        if ($this->action === 'add'
+            && $db->execute_prepared('INSERT INTO ' . $owners . ' (tableName, rowKey, adminId) VALUES (?, ?, ?)'
+                . ' ON DUPLICATE KEY UPDATE adminId = VALUES(adminId)', [$this->table, $key, $user]) < 0) {
+            return false;
+        }
+        if ($this->action === 'del') {
+            $owner = $db->query_prepared('SELECT adminId FROM ' . $owners . ' WHERE tableName = ? AND rowKey = ?', [$this->table, $key]);
+            if ($owner === null
+                || $db->execute_prepared('INSERT INTO ' . velmora_team_table('trash')
+                    . ' (className, rowKey, rowValues, ownerId, deletedBy, deletedByName, deletedAt) VALUES (?, ?, ?, ?, ?, ?, NOW())',
+                    [$this->class, $key, velmora_json($before), $owner[0]['adminId'] ?? null, $user, self::user_name()]) < 0
+                || $db->execute_prepared('DELETE FROM ' . $owners . ' WHERE tableName = ? AND rowKey = ?', [$this->table, $key]) < 0) {
+                return false;
+            }
+        }
+        $action = ['add' => 'add', 'update' => 'update', 'del' => 'delete'][$this->action];
+        return velmora_change_log($db, $this->class, $key, $action, $before ?: null, $after ?: null);
+    }
+
+    public static function user_name(): string
+    {
+        return (string)($_SESSION['velmora_admin_name'] ?? '');
+    }
+}
+
+/* 记录的值写成 JSON（中文不转义）。 */
+function velmora_json(array $row): string
+{
+    return (string)json_encode($row, JSON_UNESCAPED_UNICODE | JSON_UNESCAPED_SLASHES | JSON_INVALID_UTF8_SUBSTITUTE);
+}
+
+/* 写一条操作记录；$before、$after 为 null 表示没有（添加前、删除后）。 */
+function velmora_change_log(SqlHelper $db, string $class, string $key, string $action, ?array $before, ?array $after): bool
+{
+    return $db->execute_prepared('INSERT INTO ' . velmora_team_table('change_log')
+        . ' (changedAt, adminId, adminName, className, rowKey, action, beforeValues, afterValues) VALUES (NOW(), ?, ?, ?, ?, ?, ?, ?)',
+        [velmora_user_id(), RowChange::user_name(), $class, $key, $action,
+            $before === null ? null : velmora_json($before), $after === null ? null : velmora_json($after)]) >= 0;
+}

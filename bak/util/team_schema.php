@@ -1,0 +1,131 @@
+<?php
+/*
+ * 多用户所需的表：角色、角色的权限、用户的角色、记录的创建者、操作记录、回收站，
+ * 以及管理员表的 disabled 列。建表脚本建立它们；较早的数据库在第一次需要时补上，
+ * 做法与登录保护的表相同：在数据库的命名锁之下进行，“已经存在”也算成功。
+ * 请求守卫的一部分，由 guard.php 加载；直接请求本文件时回答 403。
+ */
+if (!defined('VELMORA_GUARD_LOADED')) {
+    http_response_code(403);
+    exit;
+}
+
+/* 多用户表的表名（已加反引号）：role、role_right、user_role、row_owner、change_log、trash、session。 */
+function velmora_team_table(string $name): string
+{
+    return '`' . velmora_table_prefix() . $name . '`';
+}
+
+/*
+ * 守卫与框架页面自己的预处理查询：参数按字符串绑定。返回全部记录（修改语句返回 []），
+ * 失败时返回 null，$errno 为服务器的错误号；细节写入日志。
+ */
+function velmora_rows(mysqli $conn, string $sql, array $params = [], ?int &$errno = null): ?array
+{
+    $errno = 0;
+    try {
+        $stmt = $conn->prepare($sql);
+        if ($stmt === false) {
+            throw new RuntimeException($conn->error, $conn->errno);
+        }
+        $values = array_map(function ($v) {
+            return $v === null ? null : (string)$v;
+        }, array_values($params));
+        if (($values && !$stmt->bind_param(str_repeat('s', count($values)), ...$values)) || !$stmt->execute()) {
+            throw new RuntimeException($stmt->error, $stmt->errno);
+        }
+        $result = $stmt->get_result();
+        $rows = $result instanceof mysqli_result ? $result->fetch_all(MYSQLI_ASSOC) : [];
+        $stmt->close();
+        return $rows;
+    } catch (Throwable $e) {
+        $errno = (int)$e->getCode();
+        error_log(velmora_log_text('[velmora] ' . $e->getMessage() . ' SQL: ' . preg_replace('/\s+/', ' ', $sql)));
+        return null;
+    }
+}
+
+/* 多用户表的定义（不含表名）。不用外键：更换表名前缀时这些表只需改名。 */
+function velmora_team_tables(): array
+{
+    $tail = ') ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin';
+    return [
+        'role' => ' (`roleId` int NOT NULL AUTO_INCREMENT, `roleName` varchar(50) NOT NULL,'
+            . ' `isAdmin` tinyint(1) NOT NULL DEFAULT 0 COMMENT \'管理员角色：所有权限，可管理用户、角色、操作记录与回收站\','
+            . ' PRIMARY KEY (`roleId`), UNIQUE KEY `roleName` (`roleName`)' . $tail,
+        'role_right' => ' (`roleId` int NOT NULL, `className` varchar(64) NOT NULL,'
+            . ' `canView` tinyint(1) NOT NULL DEFAULT 0, `canAdd` tinyint(1) NOT NULL DEFAULT 0,'
+            . ' `canEdit` tinyint(1) NOT NULL DEFAULT 0, `canDelete` tinyint(1) NOT NULL DEFAULT 0,'
+            . ' `canExport` tinyint(1) NOT NULL DEFAULT 0,'
+            . ' `ownOnly` tinyint(1) NOT NULL DEFAULT 0 COMMENT \'仅限本人创建的记录\','
+            . ' PRIMARY KEY (`roleId`, `className`)' . $tail,
+        'user_role' => ' (`adminId` int NOT NULL, `roleId` int NOT NULL, PRIMARY KEY (`adminId`, `roleId`),'
+            . ' KEY `roleId` (`roleId`)' . $tail,
+        'row_owner' => ' (`tableName` varchar(64) NOT NULL, `rowKey` varchar(255) NOT NULL,'
+            . ' `adminId` int NOT NULL, PRIMARY KEY (`tableName`, `rowKey`), KEY `owner` (`adminId`, `tableName`)' . $tail,
+        'change_log' => ' (`changeId` bigint NOT NULL AUTO_INCREMENT, `changedAt` datetime NOT NULL,'
+            . ' `adminId` int NOT NULL, `adminName` varchar(50) NOT NULL, `className` varchar(64) NOT NULL,'
+            . ' `rowKey` varchar(255) NOT NULL, `action` varchar(10) NOT NULL COMMENT \'add、update、delete、restore、purge\','
+            . ' `beforeValues` longtext NULL, `afterValues` longtext NULL,'
+            . ' PRIMARY KEY (`changeId`), KEY `row` (`className`, `rowKey`), KEY `changedAt` (`changedAt`)' . $tail,
+        'trash' => ' (`trashId` bigint NOT NULL AUTO_INCREMENT, `className` varchar(64) NOT NULL,'
+            . ' `rowKey` varchar(255) NOT NULL, `rowValues` longtext NOT NULL, `ownerId` int NULL,'
+            . ' `deletedBy` int NOT NULL, `deletedByName` varchar(50) NOT NULL, `deletedAt` datetime NOT NULL,'
+            . ' PRIMARY KEY (`trashId`), KEY `className` (`className`)' . $tail,
+        'session' => ' (`id` varchar(128) NOT NULL, `data` mediumblob NOT NULL, `lastSeen` bigint NOT NULL COMMENT \'最后使用的时间（Unix 秒）\','
+            . ' PRIMARY KEY (`id`), KEY `lastSeen` (`lastSeen`)' . $tail,
+    ];
+}
+
+/*
+ * 补上缺少的表与列；已经齐全时什么也不做（每个会话只检查一次）。返回是否可用，失败的原因已写入日志。
+ */
+function velmora_team_schema(mysqli $conn): bool
+{
+    if (!empty($_SESSION['velmora_team_schema'])) {
+        return true;
+    }
+    $tables = velmora_team_tables();
+    $p = velmora_table_prefix();
+    $count = function () use ($conn, $tables, $p): ?int {
+        $names = array_map(function (string $t) use ($p) {
+            return $p . $t;
+        }, array_keys($tables));
+        $rows = velmora_rows($conn, 'SELECT COUNT(*) AS n FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE()'
+            . ' AND ((TABLE_NAME IN (' . implode(',', array_fill(0, count($names), '?')) . ') AND ORDINAL_POSITION = 1)'
+            . ' OR (TABLE_NAME = ? AND COLUMN_NAME = \'disabled\'))', array_merge($names, [$p . 'admin']));
+        return $rows === null ? null : (int)$rows[0]['n'];
+    };
+    $complete = count($tables) + 1;
+    $n = $count();
+    if ($n === $complete) {
+        return $_SESSION['velmora_team_schema'] = true;
+    }
+    if ($n === null) {
+        return false;
+    }
+    $lock = 'velmora_' . md5(velmora_config()['database'] . '/' . $p . '/team');
+    $got = velmora_rows($conn, 'SELECT GET_LOCK(?, 30) AS got', [$lock]);
+    if ($got === null || (int)$got[0]['got'] !== 1) {
+        velmora_log('等待补建多用户所需的表结构超时');
+        return false;
+    }
+    foreach ($tables as $name => $definition) {
+        if (velmora_rows($conn, 'CREATE TABLE IF NOT EXISTS `' . $p . $name . '`' . $definition) !== null) {
+            continue;
+        }
+        velmora_log('无法建立表 ' . $p . $name . '，请导入建表脚本或给数据库用户建表的权限');
+    }
+    $altered = velmora_rows($conn, 'ALTER TABLE ' . velmora_admin_table()
+        . ' ADD COLUMN `disabled` tinyint(1) NOT NULL DEFAULT 0 COMMENT \'停用的账号不能登录\'', [], $errno);
+    if ($altered === null && $errno !== 1060) { // 1060：已经有了
+        velmora_log('无法给管理员表加上 disabled 列');
+    }
+    $n = $count();
+    velmora_rows($conn, 'SELECT RELEASE_LOCK(?) AS released', [$lock]);
+    if ($n !== $complete) {
+        return false;
+    }
+    velmora_log('已建立多用户所需的表');
+    return $_SESSION['velmora_team_schema'] = true;
+}

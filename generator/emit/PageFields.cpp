@@ -1,0 +1,182 @@
+#include "PageFields.h"
+
+#include "TextTemplate.h"
+#include "TypeRules.h"
+
+#include <QStringList>
+
+namespace {
+
+const char fieldsHeader[] = R"json(
+{
+  "project": "{project}",
+  "class": "{Class}",
+  "order": {order},
+  "friend": "{friend}",
+  "table": "{table}",
+  "key": "{key}",
+  "integerKey": {integerKey},
+)json";
+
+// Written only for a class with unique indexes: a duplicate is then refused by field name.
+const char fieldsUnique[] = R"json(
+  "unique": [{unique}],
+)json";
+
+const char fieldsList[] = R"json(
+  "fields": [
+)json";
+
+const char fieldsItem[] = R"json(
+    {"name": "{name}", "label": "{label}", "type": "{type}", "required": {required}, "key": {key}{extra}}{comma}
+)json";
+
+const char fieldsFooter[] = R"json(
+  ]
+}
+)json";
+
+// A text inside a JSON string: quote, backslash and control characters escaped.
+QString jsonText(const QString &text)
+{
+    QString result;
+    result.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
+            result += QLatin1Char('\\') + QString(c);
+        else if (c.unicode() < 0x20)
+            result += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else
+            result += c;
+    }
+    return result;
+}
+
+QString jsonBool(bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); }
+
+QString jsonTexts(const QStringList &texts)
+{
+    QStringList quoted;
+    for (const QString &text : texts)
+        quoted << QLatin1Char('"') + jsonText(text) + QLatin1Char('"');
+    return QLatin1Char('[') + quoted.join(QStringLiteral(", ")) + QLatin1Char(']');
+}
+
+QString fieldKind(const QString &type)
+{
+    static const QList<std::pair<QString, QString>> kinds{
+        {MemberType::Text, QStringLiteral("text")},         {MemberType::Integer, QStringLiteral("int")},
+        {MemberType::Float, QStringLiteral("float")},       {MemberType::Date, QStringLiteral("date")},
+        {MemberType::Picture, QStringLiteral("picture")},   {MemberType::BigInt, QStringLiteral("bigint")},
+        {MemberType::Decimal, QStringLiteral("decimal")},   {MemberType::DateTime, QStringLiteral("datetime")},
+        {MemberType::Time, QStringLiteral("time")},         {MemberType::LongText, QStringLiteral("longtext")},
+        {MemberType::Boolean, QStringLiteral("bool")},      {MemberType::Enum, QStringLiteral("enum")}};
+    for (const auto &[memberType, kind] : kinds) {
+        if (memberType == type)
+            return kind;
+    }
+    return QStringLiteral("ref");
+}
+
+// The keys a field has beyond the common ones; none for a member of the first five types
+// without the later flags, so such a description stays as it was.
+QString fieldExtra(const TProjectModel &model, const TMember &member, const QString &tablePrefix)
+{
+    const QString type = member.memberType();
+    QString extra;
+    if (type == MemberType::Text || type == MemberType::LongText)
+        extra = QStringLiteral(", \"length\": %1").arg(member.memberLength());
+    if (type == MemberType::Decimal)
+        extra = QStringLiteral(", \"precision\": %1, \"scale\": %2")
+                    .arg(member.memberLength()).arg(member.memberScale());
+    if (TypeRules::UsesEnumValues(type))
+        extra = QStringLiteral(", \"values\": ") + jsonTexts(member.memberEnumValues());
+    if (TypeRules::UsesUnsigned(type) && member.memberIsUnsigned() == 1)
+        extra += QStringLiteral(", \"unsigned\": true");
+    if (MemberType::IsReference(type)) {
+        extra = QStringLiteral(", \"refTable\": \"%1\"").arg(jsonText(tablePrefix + type));
+        if (const TMember *refKey = model.ProjectKeyMember(type))
+            extra += QStringLiteral(", \"refColumn\": \"%1\"").arg(jsonText(refKey->memberName()));
+    }
+    if (PageFields::SavesEmptyAsNull(member))
+        extra += QStringLiteral(", \"nullable\": true");
+    return extra;
+}
+
+} // namespace
+
+namespace PageFields {
+
+QString Label(const TMember &member)
+{
+    const QString comment = member.memberComment().trimmed();
+    return comment.isEmpty() ? Naming::ReadableName(member.memberName()) : comment;
+}
+
+QString OneLine(QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text;
+}
+
+bool SavesEmptyAsNull(const TMember &member)
+{
+    return member.memberIsNullable() == 1 && member.memberIsPri() != 1;
+}
+
+bool NeedsValue(const TMember &member)
+{
+    const QString type = member.memberType();
+    if (type == MemberType::Boolean)
+        return false;
+    if (member.memberIsPri() == 1 || member.memberIsMust() == 1)
+        return true;
+    if (SavesEmptyAsNull(member))
+        return false;
+    return TypeRules::IsNumber(type) || type == MemberType::Date || type == MemberType::DateTime
+        || type == MemberType::Time || type == MemberType::Enum || MemberType::IsReference(type);
+}
+
+QString BuildFieldsJson(const TProjectModel &model, const TClassModel &cls,
+                        const QString &projectName, const QString &tablePrefix)
+{
+    const TMember *key = cls.KeyMember();
+    // The class's place in the model: the menu lists the classes in this order.
+    qsizetype order = 0;
+    while (order < model.Classes().size() && model.Classes().at(order).className != cls.className)
+        ++order;
+    TTextBuilder out;
+    out.Emit(fieldsHeader,
+             {{"project", jsonText(projectName)},
+              {"Class", jsonText(cls.className)},
+              {"order", QString::number(order + 1)},
+              {"friend", jsonText(cls.friendName.isEmpty() ? cls.className : cls.friendName)},
+              {"table", jsonText(tablePrefix + cls.className)},
+              {"key", jsonText(key ? key->memberName() : QString())},
+              {"integerKey", jsonBool(Naming::IsIntegerKey(key))}});
+    QStringList unique;
+    for (const TClassIndex &index : cls.indexes) {
+        if (index.indexIsUnique == 1)
+            unique << QStringLiteral("{\"name\": \"%1\", \"members\": %2}")
+                          .arg(jsonText(index.indexName), jsonTexts(index.indexMembers));
+    }
+    if (!unique.isEmpty())
+        out.Emit(fieldsUnique, {{"unique", unique.join(QStringLiteral(", "))}});
+    out.Emit(fieldsList);
+    for (qsizetype i = 0; i < cls.members.size(); ++i) {
+        const TMember &member = cls.members.at(i);
+        out.Emit(fieldsItem, {{"name", jsonText(member.memberName())},
+                              {"label", jsonText(OneLine(Label(member)))},
+                              {"type", fieldKind(member.memberType())},
+                              {"required", jsonBool(NeedsValue(member))},
+                              {"key", jsonBool(member.memberIsPri() == 1)},
+                              {"extra", fieldExtra(model, member, tablePrefix)},
+                              {"comma", i + 1 < cls.members.size() ? QStringLiteral(",") : QString()}});
+    }
+    out.Emit(fieldsFooter);
+    return out.Text();
+}
+
+} // namespace PageFields

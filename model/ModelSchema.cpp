@@ -1,0 +1,169 @@
+#include "ModelSchema.h"
+
+#include "DbError.h"
+
+#include <QFile>
+#include <QHash>
+#include <QSqlError>
+#include <QSqlQuery>
+
+// The schema is compiled into this static library; its resources need registering by hand.
+static void initModelResources()
+{
+    Q_INIT_RESOURCE(model);
+}
+
+namespace {
+
+// The program's first tables: a database without all of them was not written by it.
+const char *const firstTables[] = {"t_project", "t_class", "t_member"};
+
+// Values for a column an older database lacks, where its default is not what its rows had.
+const QHash<QString, QString> &fills()
+{
+    // Members written before they could be reordered keep the order of their ids.
+    static const QHash<QString, QString> fills{
+        {QStringLiteral("t_member.memberOrder"), QStringLiteral("UPDATE t_member SET memberOrder=memberId")}};
+    return fills;
+}
+
+// The lower-cased column names of a table; empty when there is no such table.
+QStringList columnsOf(const QSqlDatabase &db, const QString &table)
+{
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table)))
+        throw TDbError(QStringLiteral("模型数据库操作失败: %1").arg(query.lastError().text()));
+    QStringList present;
+    while (query.next())
+        present.append(query.value(1).toString().toLower());
+    return present;
+}
+
+// The word after `keyword` in a statement, up to a blank or "(".
+QString nameAfter(const QString &statement, const QString &keyword)
+{
+    const qsizetype start = statement.indexOf(keyword, 0, Qt::CaseInsensitive) + keyword.size();
+    qsizetype end = start;
+    while (end < statement.size() && !statement.at(end).isSpace() && statement.at(end) != QLatin1Char('('))
+        ++end;
+    return statement.mid(start, end - start);
+}
+
+} // namespace
+
+const TModelSchema &TModelSchema::Current()
+{
+    static const TModelSchema schema = [] {
+        initModelResources();
+        QFile file(QStringLiteral(":/model/schema.sql"));
+        if (!file.open(QIODevice::ReadOnly))
+            throw TDbError(QStringLiteral("缺少模型数据库结构定义"));
+        return TModelSchema(QString::fromUtf8(file.readAll()));
+    }();
+    return schema;
+}
+
+// Statements end with ";" at a line end; lines starting with "--" are comments. A CREATE TABLE
+// statement lists one column on each line between its brackets.
+TModelSchema::TModelSchema(const QString &text)
+{
+    QString statement;
+    for (const QString &line : text.split(QLatin1Char('\n'))) {
+        if (line.trimmed().startsWith(QLatin1String("--")))
+            continue;
+        statement += line + QLatin1Char('\n');
+        if (!line.trimmed().endsWith(QLatin1Char(';')))
+            continue;
+        statement = statement.trimmed();
+        statements_.append(statement);
+        if (statement.startsWith(QLatin1String("CREATE TABLE "))) {
+            TTable table;
+            table.name = nameAfter(statement, QStringLiteral("CREATE TABLE "));
+            table.create = statement;
+            const QStringList lines = statement.split(QLatin1Char('\n'));
+            for (qsizetype i = 1; i + 1 < lines.size(); ++i) {
+                QString column = lines.at(i).trimmed();
+                if (column.endsWith(QLatin1Char(',')))
+                    column.chop(1);
+                const qsizetype blank = column.indexOf(QLatin1Char(' '));
+                table.columns.append({column.left(blank), column.mid(blank).trimmed()});
+            }
+            tables_.append(table);
+        } else if (statement.startsWith(QLatin1String("CREATE INDEX "))) {
+            const QString on = nameAfter(statement, QStringLiteral(" ON "));
+            for (TTable &table : tables_) {
+                if (table.name == on)
+                    table.indexes.append(statement);
+            }
+        }
+        statement.clear();
+    }
+}
+
+QStringList TModelSchema::Additions(const QSqlDatabase &db) const
+{
+    QHash<QString, QStringList> present;
+    for (const TTable &table : tables_)
+        present.insert(table.name, columnsOf(db, table.name));
+    for (const char *first : firstTables) {
+        if (present.value(QString::fromLatin1(first)).isEmpty())
+            return {};
+    }
+    QStringList additions;
+    for (const TTable &table : tables_) {
+        const QStringList columns = present.value(table.name);
+        if (columns.isEmpty()) {
+            additions << table.create << table.indexes;
+            continue;
+        }
+        for (const auto &[column, declaration] : table.columns) {
+            if (columns.contains(column.toLower()))
+                continue;
+            additions << QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3").arg(table.name, column, declaration);
+            const QString fill = fills().value(table.name + QLatin1Char('.') + column);
+            if (!fill.isEmpty())
+                additions << fill;
+        }
+    }
+    return additions;
+}
+
+void TModelSchema::BringUpToDate(const QSqlDatabase &db, const QString &path) const
+{
+    if (Additions(db).isEmpty())
+        return;
+    QSqlQuery query(db);
+    const auto fail = [&](const QString &reason) {
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        throw TDbError(QStringLiteral("无法升级模型数据库 %1: %2").arg(path, reason));
+    };
+    if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        fail(query.lastError().text());
+    // Another connection may have done it meanwhile; under the write lock we know.
+    for (const QString &statement : Additions(db)) {
+        if (!query.exec(statement))
+            fail(query.lastError().text());
+    }
+    if (!query.exec(QStringLiteral("COMMIT")))
+        fail(query.lastError().text());
+}
+
+QString TModelSchema::Missing(const QSqlDatabase &db) const
+{
+    QStringList missing;
+    for (const TTable &table : tables_) {
+        const QStringList present = columnsOf(db, table.name);
+        if (present.isEmpty()) {
+            missing.append(QStringLiteral("表 %1").arg(table.name));
+            continue;
+        }
+        QStringList columns;
+        for (const auto &column : table.columns) {
+            if (!present.contains(column.first.toLower()))
+                columns.append(column.first);
+        }
+        if (!columns.isEmpty())
+            missing.append(QStringLiteral("表 %1 的列 %2").arg(table.name, columns.join(QStringLiteral(", "))));
+    }
+    return missing.join(QStringLiteral("; "));
+}
