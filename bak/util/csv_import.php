@@ -196,7 +196,9 @@ class CsvImportPlan
             if ($name === $this->keyName && $this->integerKey && !$update && $key === '') {
                 continue; // 由数据库编号
             }
-            $problem = velmora_field_problem($field, $value, !$update, $this->integerKey && $key === '');
+            // 引用的记录在上面已经找到，不必像表单那样再逐行向数据库确认。
+            $found = ($field['type'] ?? '') === 'ref' && trim((string)$value) !== '';
+            $problem = $found ? null : velmora_field_problem($field, $value, !$update, $this->integerKey && $key === '');
             if ($problem !== null) {
                 return ['reason' => sprintf($problem, '“' . ($field['label'] ?? $name) . '”')];
             }
