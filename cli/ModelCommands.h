@@ -11,6 +11,10 @@ namespace ModelCommands {
 // call one of these commands; nothing when they call another command or ask for help.
 std::optional<int> Run(const QStringList &args);
 
+// The password in the first line of a file, without its line end; null with *error set when
+// the file cannot be read.
+std::optional<QString> ReadPasswordFile(const QString &path, QString *error);
+
 // Their lines of the help text.
 extern const char Usage[];
 

@@ -156,6 +156,19 @@ public:
     TDatabaseReading Read(const QSqlDatabase &db)
     {
         Load(db);
+        if (source_.inPlace) {
+            QStringList names;
+            for (const TTable &table : std::as_const(tables_))
+                names.append(table.name);
+            TExistingDatabase existing;
+            existing.appPrefix = TExistingDatabase::ChoosePrefix(names);
+            existing.database = source_.database;
+            existing.host = source_.socket.isEmpty() ? source_.host : QString();
+            existing.port = source_.port;
+            existing.socket = source_.socket;
+            existing.user = source_.user;
+            reading_.document.existingDatabase = existing;
+        }
         ChooseClasses();
         ChooseCharset();
         for (const TTable &table : std::as_const(tables_)) {
@@ -265,13 +278,17 @@ private:
                 continue;
             }
             const QString className = table.name.mid(source_.prefix.size());
+            // In place the application's tables are those under its own prefix alone.
+            const QString &appPrefix = source_.inPlace ? reading_.document.existingDatabase->appPrefix : source_.prefix;
+            const QString appName = !source_.inPlace || table.name.startsWith(appPrefix, Qt::CaseInsensitive)
+                ? table.name.mid(appPrefix.size()) : QString();
             if (className.isEmpty()) {
                 Warn(QStringLiteral("表 %1 去掉前缀后没有名称，未导入").arg(table.name));
-            } else if (className.compare(QLatin1String("admin"), Qt::CaseInsensitive) == 0) {
+            } else if (appName.compare(QLatin1String("admin"), Qt::CaseInsensitive) == 0) {
                 Warn(QStringLiteral("表 %1 是生成的程序自带的管理员表，不作为类导入").arg(table.name));
-            } else if (className.compare(QLatin1String("login_throttle"), Qt::CaseInsensitive) == 0) {
+            } else if (appName.compare(QLatin1String("login_throttle"), Qt::CaseInsensitive) == 0) {
                 Warn(QStringLiteral("表 %1 是生成的程序自带的登录退避表，不作为类导入").arg(table.name));
-            } else if (teamTables.contains(className.toLower())) {
+            } else if (teamTables.contains(appName.toLower())) {
                 Warn(QStringLiteral("表 %1 是生成的程序自带的用户与权限表，不作为类导入").arg(table.name));
             } else if (table.keys.isEmpty()) {
                 Warn(QStringLiteral("表 %1 没有主键，未导入: 每个类需要一个主键成员").arg(table.name));
@@ -316,6 +333,8 @@ private:
         TModelClass cls;
         cls.className = classNames_.value(table.name);
         cls.friendName = table.comment.isEmpty() ? cls.className : table.comment;
+        if (source_.inPlace)
+            cls.tableName = table.name;
         for (const TColumnInfo &column : table.columns) {
             if (std::optional<TMember> member = MapColumn(table, column))
                 cls.members.append(*member);

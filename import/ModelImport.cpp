@@ -91,6 +91,7 @@ TModelDocument TModelImport::ReadProject(int projectId, const QString &projectNa
     TModelDocument document;
     document.projectName = projectName;
     document.tableCharset = model.Charset();
+    document.existingDatabase = model.ExistingDatabase();
     for (const TClassModel &cls : model.Classes())
         document.classes.append({cls.className, cls.friendName, cls.members, cls.indexes, cls.tableName});
     return document;

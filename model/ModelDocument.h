@@ -1,11 +1,14 @@
 #pragma once
 
 #include "ClassIndex.h"
+#include "ExistingDatabase.h"
 #include "Member.h"
 #include "TableCharset.h"
 
 #include <QList>
 #include <QString>
+
+#include <optional>
 
 // One class of a model outside the model database: as a model file holds it, or as it was
 // read from another database. Members keep their order; ids and the project/class ids of the
@@ -23,4 +26,5 @@ struct TModelDocument {
     QString projectName;
     QList<TModelClass> classes;
     QString tableCharset = TableCharset::Utf8;
+    std::optional<TExistingDatabase> existingDatabase; // set for a project living on its database
 };

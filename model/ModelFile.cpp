@@ -21,6 +21,7 @@ const QString membersKey = QStringLiteral("members");
 const QString tableNameKey = QStringLiteral("tableName");
 const QString indexesKey = QStringLiteral("indexes");
 const QString charsetKey = QStringLiteral("tableCharset");
+const QString existingKey = QStringLiteral("existingDatabase");
 const QString indexNameKey = QStringLiteral("indexName");
 const QString indexMembersKey = QStringLiteral("indexMembers");
 const QString indexIsUniqueKey = QStringLiteral("indexIsUnique");
@@ -323,11 +324,14 @@ QByteArray TModelFile::ToJson(const TModelDocument &document)
             object.insert(tableNameKey, cls.tableName);
         classes.append(object);
     }
-    const QJsonObject root{{formatKey, FormatName},
-                           {versionKey, FormatVersion},
-                           {projectKey, document.projectName},
-                           {charsetKey, document.tableCharset},
-                           {classesKey, classes}};
+    QJsonObject root{{formatKey, FormatName},
+                     {versionKey, FormatVersion},
+                     {projectKey, document.projectName},
+                     {charsetKey, document.tableCharset},
+                     {classesKey, classes}};
+    // Only for a project living on its database, so other files stay as they were.
+    if (document.existingDatabase)
+        root.insert(existingKey, document.existingDatabase->ToJson());
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
@@ -356,6 +360,14 @@ TModelDocument TModelFile::FromJson(const QByteArray &bytes)
     TModelDocument document;
     document.projectName = reader.Text(projectKey, true);
     document.tableCharset = reader.Choice(charsetKey, TableCharset::All(), TableCharset::Utf8);
+    const QJsonValue existing = reader.Take(existingKey, false);
+    if (!existing.isUndefined()) {
+        QString problem = QStringLiteral("应为对象");
+        if (existing.isObject())
+            document.existingDatabase = TExistingDatabase::FromJson(existing.toObject(), &problem);
+        if (!document.existingDatabase)
+            reader.Problem(existingKey, problem);
+    }
     const QJsonArray classes = reader.Array(classesKey);
     for (qsizetype c = 0; c < classes.size(); ++c) {
         if (!classes.at(c).isObject()) {

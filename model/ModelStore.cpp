@@ -5,7 +5,7 @@
 
 namespace {
 const QString insertProject =
-    QStringLiteral("insert into t_project(projectName,tableCharset) values (?,?)");
+    QStringLiteral("insert into t_project(projectName,tableCharset,existingDatabase) values (?,?,?)");
 // Ids are never reused (AUTOINCREMENT) and the batch holds the write lock, so the largest id is
 // the row this batch has just added.
 const QString insertClass = QStringLiteral(
@@ -21,7 +21,8 @@ const QString selectNewest =
 
 int TModelStore::AddProject(const TModelDocument &document, const QString &projectName) const
 {
-    QList<TSqlStatement> statements{{insertProject, {projectName, document.tableCharset}}};
+    QList<TSqlStatement> statements{{insertProject, {projectName, document.tableCharset,
+                                                              TExistingDatabase::ToText(document.existingDatabase)}}};
     for (const TModelClass &cls : document.classes) {
         statements.append({insertClass, {cls.className, cls.friendName, cls.tableName}});
         for (const TMember &m : cls.members)

@@ -4,7 +4,10 @@ CREATE TABLE t_project (
     projectId    INTEGER PRIMARY KEY AUTOINCREMENT,
     projectName  TEXT NOT NULL DEFAULT '',
     -- The character set of the project's tables; a new project is given utf8mb4.
-    tableCharset TEXT NOT NULL DEFAULT 'utf8'
+    tableCharset TEXT NOT NULL DEFAULT 'utf8',
+    -- A project living on a database it did not make: that database's connection (without
+    -- the password) and the prefix of the application's own tables, as JSON; empty otherwise.
+    existingDatabase TEXT NOT NULL DEFAULT ''
 );
 
 CREATE TABLE t_class (

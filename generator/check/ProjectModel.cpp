@@ -86,6 +86,7 @@ TProjectModel TProjectModel::Load(int projectId, const TClassList &classes)
     TProjectModel model;
     model.projectId_ = projectId;
     model.tableCharset_ = TProjectDAO().GetTableCharset(projectId);
+    model.existingDatabase_ = TProjectDAO().GetExistingDatabase(projectId);
     model.classes_.reserve(classes.size());
     for (const TListEntry &entry : classes) {
         TClassModel cls;

@@ -58,6 +58,12 @@ const char foreignKey[] = R"sql(
 ALTER TABLE {table} ADD CONSTRAINT FOREIGN KEY ({name}) REFERENCES {refTable}({refKey}){rules};
 )sql";
 
+// In place of the table statements of a project living on its database, whose tables are there.
+const char existingTables[] = R"sql(
+-- 项目建立在已有的数据库 {database} 上: 其中的数据表已经存在, 本脚本不建立也不修改它们,
+-- 只建立上面程序自己的表 (表名前缀 {prefix})。请在数据库 {database} 中执行本脚本。
+)sql";
+
 // Refuses a model whose script would not load, or the checker refuses anywhere else. A broken
 // reference leads, as it always has for the script; the other findings follow in their order.
 void checkModel(const TProjectModel &model, const QString &tablePrefix)
@@ -216,9 +222,18 @@ QString TDataBaseSql::Build(int projectId, const QString &tablePrefix, const QSt
         const TReadSnapshot snapshot;
         return TProjectModel::Load(projectId);
     }();
-    const QString statements = BuildStatements(model, tablePrefix);
+    const std::optional<TExistingDatabase> &existing = model.ExistingDatabase();
+    QString statements;
+    if (existing) {
+        checkModel(model, tablePrefix);
+        TTextBuilder note;
+        note.Emit(existingTables, {{"database", existing->database}, {"prefix", existing->appPrefix}});
+        statements = note.Text();
+    } else {
+        statements = BuildStatements(model, tablePrefix);
+    }
     QString script = LoadTemplate(programDir);
     script.replace(QStringLiteral("$sqlString"), statements);
-    script.replace(QStringLiteral("$dbprefix"), tablePrefix);
+    script.replace(QStringLiteral("$dbprefix"), existing ? existing->appPrefix : tablePrefix);
     return script;
 }

@@ -14,7 +14,8 @@ class TMember;
 class TDataBaseSql {
 public:
     // Throws TGenerationError for a missing or damaged template, and its TModelCheckError for
-    // a model the checker refuses (every finding, a broken reference first).
+    // a model the checker refuses (every finding, a broken reference first). For a project
+    // living on its database only the application's own tables, under their own prefix.
     static QString Build(int projectId, const QString &tablePrefix, const QString &programDir);
 
     // The statements alone: every table block in class order, then every foreign-key line.

@@ -94,7 +94,9 @@ QString fieldExtra(const TProjectModel &model, const TMember &member, const QStr
     if (TypeRules::UsesUnsigned(type) && member.memberIsUnsigned() == 1)
         extra += QStringLiteral(", \"unsigned\": true");
     if (MemberType::IsReference(type)) {
-        extra = QStringLiteral(", \"refTable\": \"%1\"").arg(jsonText(tablePrefix + type));
+        const TClassModel *ref = model.FindClass(type);
+        extra = QStringLiteral(", \"refTable\": \"%1\"")
+                    .arg(jsonText(Naming::TableName(tablePrefix, type, ref ? ref->tableName : QString())));
         if (const TMember *refKey = model.ProjectKeyMember(type))
             extra += QStringLiteral(", \"refColumn\": \"%1\"").arg(jsonText(refKey->memberName()));
     }
@@ -153,7 +155,7 @@ QString BuildFieldsJson(const TProjectModel &model, const TClassModel &cls,
               {"Class", jsonText(cls.className)},
               {"order", QString::number(order + 1)},
               {"friend", jsonText(cls.friendName.isEmpty() ? cls.className : cls.friendName)},
-              {"table", jsonText(tablePrefix + cls.className)},
+              {"table", jsonText(Naming::TableName(tablePrefix, cls.className, cls.tableName))},
               {"key", jsonText(key ? key->memberName() : QString())},
               {"integerKey", jsonBool(Naming::IsIntegerKey(key))}});
     QStringList unique;

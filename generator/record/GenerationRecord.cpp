@@ -332,9 +332,13 @@ TProjectModel TGenerationRecord::SnapshotModel(const QJsonObject &snapshot)
         classes.append(std::move(cls));
     }
     // A snapshot from before the setting existed is of utf8 tables.
-    return TProjectModel::FromClasses(
+    TProjectModel model = TProjectModel::FromClasses(
         projectId, std::move(classes),
         snapshot.value(QStringLiteral("tableCharset")).toString(TableCharset::Utf8));
+    const QJsonValue existing = snapshot.value(QStringLiteral("existingDatabase"));
+    if (existing.isObject())
+        model.SetExistingDatabase(TExistingDatabase::FromJson(existing.toObject(), nullptr));
+    return model;
 }
 
 QByteArray TGenerationRecord::Hash(const QByteArray &bytes)
@@ -487,6 +491,17 @@ QByteArray TGenerationRecord::SnapshotJson(const TProjectModel &model, const QSt
         json.Close('}');
     }
     json.Close(']');
+    if (const std::optional<TExistingDatabase> &existing = model.ExistingDatabase()) {
+        json.Key("existingDatabase");
+        json.Open('{');
+        json.Key("appPrefix"), json.String(existing->appPrefix);
+        json.Key("database"), json.String(existing->database);
+        json.Key("host"), json.String(existing->host);
+        json.Key("port"), json.Int(existing->port);
+        json.Key("socket"), json.String(existing->socket);
+        json.Key("user"), json.String(existing->user);
+        json.Close('}');
+    }
     json.Key("projectId"), json.Int(model.ProjectId());
     json.Key("projectName"), json.String(projectName);
     json.Key("tableCharset"), json.String(model.Charset());
