@@ -38,6 +38,7 @@ TCheckedModel checkedModel(const TModelDocument &document)
         cls.className = source.className;
         cls.friendName = source.friendName;
         cls.tableName = source.tableName;
+        cls.isReadOnly = source.isReadOnly;
         cls.indexes = source.indexes;
         for (int m = 0; m < source.members.size(); ++m) {
             TMember member = source.members.at(m);
@@ -93,7 +94,7 @@ TModelDocument TModelImport::ReadProject(int projectId, const QString &projectNa
     document.tableCharset = model.Charset();
     document.existingDatabase = model.ExistingDatabase();
     for (const TClassModel &cls : model.Classes())
-        document.classes.append({cls.className, cls.friendName, cls.members, cls.indexes, cls.tableName});
+        document.classes.append({cls.className, cls.friendName, cls.members, cls.indexes, cls.tableName, cls.isReadOnly});
     return document;
 }
 

@@ -19,6 +19,7 @@ struct TModelClass {
     QList<TMember> members;
     TClassIndexes indexes;
     QString tableName; // the table's own name; empty for the prefix and the class name
+    bool isReadOnly = false; // rows are listed, searched and exported, never changed
 };
 
 // A whole project outside the model database. A reference member's type names a class of it.

@@ -19,6 +19,7 @@ const QString classNameKey = QStringLiteral("className");
 const QString friendNameKey = QStringLiteral("friendName");
 const QString membersKey = QStringLiteral("members");
 const QString tableNameKey = QStringLiteral("tableName");
+const QString readOnlyKey = QStringLiteral("classIsReadOnly");
 const QString indexesKey = QStringLiteral("indexes");
 const QString charsetKey = QStringLiteral("tableCharset");
 const QString existingKey = QStringLiteral("existingDatabase");
@@ -262,6 +263,7 @@ TModelClass readClass(const QJsonObject &object, int classIndex, QStringList &pr
     cls.className = reader.Text(classNameKey, true);
     cls.friendName = reader.Text(friendNameKey, false);
     cls.tableName = reader.Text(tableNameKey, false);
+    cls.isReadOnly = reader.Number(readOnlyKey, false, 0, true) == 1;
     const QJsonArray members = reader.Array(membersKey);
     for (qsizetype m = 0; m < members.size(); ++m) {
         const QString path = TModelFile::MemberPath(classIndex, int(m));
@@ -322,6 +324,8 @@ QByteArray TModelFile::ToJson(const TModelDocument &document)
                            {indexesKey, indexesToJson(cls.indexes)}};
         if (!cls.tableName.isEmpty())
             object.insert(tableNameKey, cls.tableName);
+        if (cls.isReadOnly)
+            object.insert(readOnlyKey, 1);
         classes.append(object);
     }
     QJsonObject root{{formatKey, FormatName},

@@ -23,6 +23,7 @@ struct TClassModel {
     QList<TMember> members; // all members, in the store's order
     TClassIndexes indexes;  // in order, each naming its members
     QString tableName;      // the table's own name; empty for the prefix and the class name
+    bool isReadOnly = false; // its pages list, search and export rows, never change one
 
     // The first member flagged as key / as display member; null when there is none.
     const TMember *KeyMember() const;

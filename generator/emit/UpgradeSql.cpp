@@ -434,9 +434,9 @@ private:
         for (const TUpgradeIndex &index : after.indexes) {
             if (!diff_.IndexAdded(after.ClassId(), index.Name()))
                 continue;
-            alter.Add(FillTemplate(addClassIndex, {{"index", TDataBaseSql::IndexDefinition(*index.index)}}),
+            alter.Add(FillTemplate(addClassIndex, {{"index", TDataBaseSql::IndexDefinition(*after.cls, *index.index)}}),
                       index.index->indexIsUnique == 1
-                          ? QStringLiteral("警告: 已有各行的 (%1) 必须互不相同").arg(TDataBaseSql::IndexColumns(*index.index))
+                          ? QStringLiteral("警告: 已有各行的 (%1) 必须互不相同").arg(TDataBaseSql::IndexColumns(*after.cls, *index.index))
                           : QString());
         }
         if (diff_.CharsetChanged()) {

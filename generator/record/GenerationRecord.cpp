@@ -324,6 +324,7 @@ TProjectModel TGenerationRecord::SnapshotModel(const QJsonObject &snapshot)
         cls.className = o.value(QStringLiteral("className")).toString();
         cls.friendName = o.value(QStringLiteral("friendName")).toString();
         cls.tableName = o.value(QStringLiteral("tableName")).toString();
+        cls.isReadOnly = o.value(QStringLiteral("classIsReadOnly")).toInt() == 1;
         const QJsonArray members = o.value(QStringLiteral("members")).toArray();
         cls.members.reserve(members.size());
         for (const QJsonValue &member : members)
@@ -445,6 +446,9 @@ QByteArray TGenerationRecord::SnapshotJson(const TProjectModel &model, const QSt
     for (const TClassModel &cls : model.Classes()) {
         json.Open('{');
         json.Key("classId"), json.Int(cls.classId);
+        // Written only when set, so a record of a writable class stays as it was.
+        if (cls.isReadOnly)
+            json.Key("classIsReadOnly"), json.Int(1);
         json.Key("className"), json.String(cls.className);
         json.Key("friendName"), json.String(cls.friendName);
         json.Key("indexes");
