@@ -78,11 +78,15 @@ function rows(string $sql, array $values = []): array
     return $stmt->get_result()->fetch_all(MYSQLI_ASSOC);
 }
 
-// A value a new row can take for the member; a reference takes the first key of its table.
-function value_for(array $member, array $tables, int $round): string
+// A value a new row can take for the member: a new text, a reference the first key of its table,
+// anything else the value of a seeded row (which keeps a foreign key of several columns whole).
+function value_for(array $member, array $tables, int $round, array $seeded): string
 {
     $type = $member['memberType'];
     $length = (int)($member['memberLength'] ?? 0);
+    if (!in_array($type, ['字符串', '长文本'], true) && isset($seeded[column($member)])) {
+        return (string)$seeded[column($member)];
+    }
     switch ($type) {
         case '字符串': case '长文本':
             return substr("新$round-" . bin2hex(random_bytes(4)), 0, max(1, $length ?: 20));
@@ -148,16 +152,19 @@ foreach ($model['classes'] as $class) {
     }
 
     $key = null;
+    $array = lcfirst($name); // the form's array, as the controller reads it
     $form = ['action' => 'add'];
     foreach ($class['members'] as $member) {
+        // An integer key is 0, as the page's form sends it.
         if (($member['memberIsPri'] ?? 0) && in_array($member['memberType'], ['整型', '长整型'], true)) {
             $key = $member;
+            $form[$array . '[' . $member['memberName'] . ']'] = '0';
             continue;
         }
         if ($member['memberIsPri'] ?? 0) {
             $key = $member;
         }
-        $form[$name . '[' . $member['memberName'] . ']'] = value_for($member, $tables, 1);
+        $form[$array . '[' . $member['memberName'] . ']'] = value_for($member, $tables, 1, $all[0] ?? []);
     }
     $keyColumn = column($key);
     $before = array_column($all, $keyColumn);
@@ -170,17 +177,17 @@ foreach ($model['classes'] as $class) {
 
     $edited = null;
     $form['action'] = 'update';
-    $form[$name . '[' . $key['memberName'] . ']'] = $id;
+    $form[$array . '[' . $key['memberName'] . ']'] = $id;
     foreach ($class['members'] as $member) {
         if (!($member['memberIsPri'] ?? 0) && $edited === null && $member['memberType'] === '字符串') {
             $edited = $member;
-            $form[$name . '[' . $member['memberName'] . ']'] = value_for($member, $tables, 2);
+            $form[$array . '[' . $member['memberName'] . ']'] = value_for($member, $tables, 2, []);
         }
     }
     expect_redirect(request('POST', "$controller?action=update", $form), '/ok.php', "editing the new row of $name");
     if ($edited !== null) {
         $now = rows('SELECT ' . quoted(column($edited)) . ' AS v FROM ' . quoted($table) . ' WHERE ' . quoted($keyColumn) . ' = ?', [$id]);
-        if (($now[0]['v'] ?? null) !== $form[$name . '[' . $edited['memberName'] . ']']) {
+        if (($now[0]['v'] ?? null) !== $form[$array . '[' . $edited['memberName'] . ']']) {
             fail("editing $name did not change " . column($edited) . " of $table");
         }
     }

@@ -14,4 +14,3 @@ INSERT INTO shop_review (order_id, product_id, rating) VALUES (1, 1, 5), (2, 2, 
 INSERT INTO audit_log (message) VALUES ('导入前'), ('第二条');
 INSERT INTO `system` (`reply-to`, `function`) VALUES ('noreply@example.com', 'mail'), ('help@example.com', NULL);
 INSERT INTO session (title, starts_at) VALUES ('上午场', '2026-02-01 09:00:00'), ('下午场', '2026-02-01 14:00:00');
-INSERT INTO visit_log VALUES ('2026-02-02 08:00:00', '/index'), ('2026-02-02 08:05:00', '/shop');

@@ -1,6 +1,6 @@
 -- Loaded after shop_schema.sql: what the schemas of real applications hold beyond the shop.
 -- A table named by a reserved word with a dashed column and a reserved column name, a table
--- named like one of the generated application's own, and a table without a key.
+-- named like one of the generated application's own.
 -- More tables go here; existing_rows.sql seeds them.
 CREATE TABLE `system` (
   id INT AUTO_INCREMENT PRIMARY KEY,
@@ -13,8 +13,3 @@ CREATE TABLE session (
   title VARCHAR(60) NOT NULL COMMENT '场次',
   starts_at DATETIME NOT NULL COMMENT '开始时间'
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COMMENT='场次';
-
-CREATE TABLE visit_log (
-  visited_at DATETIME NOT NULL,
-  page VARCHAR(100) NOT NULL
-) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COMMENT='访问记录';

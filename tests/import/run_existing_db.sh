@@ -49,8 +49,9 @@ private_mariadb_start
 sql=(mariadb --socket="$scratch/mysql.sock" -uroot --default-character-set=utf8mb4)
 password="shop'\\-$RANDOM$RANDOM"
 printf '%s\n' "$password" > "$scratch/password"
+literal="${password//\\/\\\\}"
 "${sql[@]}" -e "CREATE DATABASE shop CHARACTER SET utf8mb4;
-  CREATE USER 'shopweb'@'127.0.0.1' IDENTIFIED BY '${password//\'/\'\'}';
+  CREATE USER 'shopweb'@'127.0.0.1' IDENTIFIED BY '${literal//\'/\'\'}';
   GRANT ALL PRIVILEGES ON shop.* TO 'shopweb'@'127.0.0.1';"
 cat "$here/shop_schema.sql" "$here/existing_schema.sql" "$here/existing_rows.sql" | "${sql[@]}" shop
 
