@@ -1,8 +1,10 @@
 #include "ConnectionConfig.h"
 
 #include "FileOperate.h"
+#include "GenerationError.h"
 #include "GenerationTarget.h"
 
+#include <QDir>
 #include <QRegularExpression>
 
 namespace {
@@ -55,7 +57,11 @@ void TConnectionConfig::Write(const TGenerationTarget &target, const QString &ba
         return;
     const QString path = target.WriteDir() + QLatin1Char('/') + RelativePath();
     const QString shown = target.RelativeOutputDir() + QLatin1Char('/') + RelativePath();
-    const QByteArray skeleton = TFileOperate::ReadBytes(bakDir + QLatin1Char('/') + RelativePath()).value_or(QByteArray());
+    const QString skeletonPath = bakDir + QLatin1Char('/') + RelativePath();
+    const std::optional<QByteArray> skeletonBytes = TFileOperate::ReadBytes(skeletonPath);
+    if (!skeletonBytes)
+        throw TGenerationError(QStringLiteral("找不到模板资源 \"%1\"").arg(QDir::toNativeSeparators(skeletonPath)));
+    const QByteArray &skeleton = *skeletonBytes;
     const QByteArray bytes = Build(QString::fromUtf8(skeleton), existing, password).toUtf8();
     const std::optional<QByteArray> present = TFileOperate::ReadBytes(path);
     if (present && *present != skeleton && *present != bytes) {
