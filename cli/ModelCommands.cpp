@@ -139,8 +139,10 @@ void reportStored(const QString &name, const TModelDocument &document)
     int members = 0;
     for (const TModelClass &cls : document.classes)
         members += int(cls.members.size());
-    writeOut(QStringLiteral("已导入项目\"%1\": %2个类, %3个成员\n")
-                 .arg(name).arg(document.classes.size()).arg(members).toUtf8(),
+    const QString note = TModelImport::InPlaceNote(document);
+    writeOut((QStringLiteral("已导入项目\"%1\": %2个类, %3个成员\n").arg(name).arg(document.classes.size()).arg(members)
+              + (note.isEmpty() ? QString() : note + QLatin1Char('\n')))
+                 .toUtf8(),
              stdout);
 }
 

@@ -160,3 +160,11 @@ int TModelImport::Store(const TModelDocument &document, const QString &projectNa
         throw TImportError(problems, true);
     return TModelStore().AddProject(document, projectName);
 }
+
+QString TModelImport::InPlaceNote(const TModelDocument &document)
+{
+    if (!document.existingDatabase)
+        return QString();
+    return QStringLiteral("项目建立在数据库 %1 上: 程序自己的表使用前缀 %2，已有的表不会被建立或修改")
+        .arg(document.existingDatabase->database, document.existingDatabase->appPrefix);
+}

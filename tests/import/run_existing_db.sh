@@ -79,6 +79,8 @@ vc import-db --host 127.0.0.1 --port "$db_port" --user shopweb --password-file "
   --database shop --in-place > "$scratch/out" 2> "$scratch/err" || { cat "$scratch/err"; fail "import failed"; }
 grep -q "session" "$scratch/out" "$scratch/err" && grep -q "是生成的程序自带" "$scratch/err" \
   && fail "the user's table session was taken for the application's own"
+grep -qx "项目建立在数据库 shop 上: 程序自己的表使用前缀 velmora_，已有的表不会被建立或修改" "$scratch/out" \
+  || { cat "$scratch/out"; fail "the import did not say where the application's tables go"; }
 vc export shop -o "$scratch/shop.json"
 php -r '$m = json_decode(file_get_contents($argv[1]), true); $e = $m["existingDatabase"] ?? [];
   exit(($e["appPrefix"] ?? "") === "velmora_" && $e["database"] === "shop" && $e["user"] === "shopweb"
