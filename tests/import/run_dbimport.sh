@@ -143,6 +143,10 @@ echo "== the generated table script over the imported tables, and the management
   INSERT INTO shop_orders (customer_id, ordered_at, total) VALUES (1, '2026-01-03 09:00:00', 4.50);
   INSERT INTO shop_order_item VALUES (1, 1, 3, 1.50);
   INSERT INTO shop_review (order_id, product_id, rating) VALUES (1, 1, 5);
+  INSERT INTO shop_system (\`reply-to\`, \`function\`, \`position\`) VALUES ('a@example.com', '通知', 2);
+  INSERT INTO \`shop_sys-log\` (setting_id, \`order\`) VALUES (1, '第一');
+  INSERT INTO shop_visit VALUES ('2026-01-04 08:00:00', '/index.php', NULL);
+  INSERT INTO shop_coupon VALUES ('SPRING26', 0.90);
   CREATE USER 'shopweb'@'127.0.0.1' IDENTIFIED BY '$password';
   GRANT ALL PRIVILEGES ON shop.* TO 'shopweb'@'127.0.0.1';"
 columns="SELECT TABLE_NAME, COLUMN_NAME, COLUMN_TYPE, IS_NULLABLE FROM information_schema.COLUMNS
