@@ -487,7 +487,9 @@ private:
             Warn(where + QStringLiteral(" 是 %1 索引，未导入").arg(index.indexType));
             return;
         }
-        TClassIndex mapped{index.name, {}, index.unique ? 1 : 0};
+        TClassIndex mapped{IndexName(index.name), {}, index.unique ? 1 : 0};
+        if (mapped.indexName != index.name)
+            Warn(where + QStringLiteral(" 按名称 %1 导入: 索引名只能由字母、数字和下划线组成").arg(mapped.indexName));
         qint64 bytes = 0;
         for (const TIndexColumn &column : index.columns) {
             const auto member = ofColumn(column.name);
@@ -511,6 +513,17 @@ private:
             return;
         }
         cls.indexes.append(mapped);
+    }
+
+    // An index's name with each character the model does not take in one as "_".
+    static QString IndexName(const QString &name)
+    {
+        QString result = name;
+        for (QChar &c : result) {
+            if (!c.isLetterOrNumber() && c != QLatin1Char('_'))
+                c = QLatin1Char('_');
+        }
+        return result;
     }
 
     // The first text member after the key shows a row in drop-down lists; else the key itself,

@@ -18,6 +18,16 @@ const char fieldsHeader[] = R"json(
   "integerKey": {integerKey},
 )json";
 
+// Written only where the database's names are not the prefix, class and member names, and
+// for a read-only class: the application refuses to change its rows.
+const char fieldsKeyColumn[] = R"json(
+  "keyColumn": "{keyColumn}",
+)json";
+
+const char fieldsReadOnly[] = R"json(
+  "readOnly": true,
+)json";
+
 // Written only for a class with unique indexes: a duplicate is then refused by field name.
 const char fieldsUnique[] = R"json(
   "unique": [{unique}],
@@ -98,10 +108,12 @@ QString fieldExtra(const TProjectModel &model, const TMember &member, const QStr
         extra = QStringLiteral(", \"refTable\": \"%1\"")
                     .arg(jsonText(Naming::TableName(tablePrefix, type, ref ? ref->tableName : QString())));
         if (const TMember *refKey = model.ProjectKeyMember(type))
-            extra += QStringLiteral(", \"refColumn\": \"%1\"").arg(jsonText(refKey->memberName()));
+            extra += QStringLiteral(", \"refColumn\": \"%1\"").arg(jsonText(Naming::ColumnName(*refKey)));
     }
     if (PageFields::SavesEmptyAsNull(member))
         extra += QStringLiteral(", \"nullable\": true");
+    if (!member.memberColumnName().isEmpty() && member.memberColumnName() != member.memberName())
+        extra += QStringLiteral(", \"column\": \"%1\"").arg(jsonText(member.memberColumnName()));
     return extra;
 }
 
@@ -158,6 +170,10 @@ QString BuildFieldsJson(const TProjectModel &model, const TClassModel &cls,
               {"table", jsonText(Naming::TableName(tablePrefix, cls.className, cls.tableName))},
               {"key", jsonText(key ? key->memberName() : QString())},
               {"integerKey", jsonBool(Naming::IsIntegerKey(key))}});
+    if (key && Naming::ColumnName(*key) != key->memberName())
+        out.Emit(fieldsKeyColumn, {{"keyColumn", jsonText(Naming::ColumnName(*key))}});
+    if (cls.isReadOnly)
+        out.Emit(fieldsReadOnly);
     QStringList unique;
     for (const TClassIndex &index : cls.indexes) {
         if (index.indexIsUnique == 1)
