@@ -147,7 +147,7 @@ foreach ($model['classes'] as $class) {
         }
     }
     echo "rows: $name lists the " . count($all) . " rows of $table\n";
-    if (!empty($class['isReadOnly'])) {
+    if (!empty($class['classIsReadOnly'])) {
         continue;
     }
 
