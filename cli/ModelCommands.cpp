@@ -1,10 +1,13 @@
 #include "ModelCommands.h"
 
+#include "diagram/DiagramFile.h"
+#include "diagram/DiagramSvg.h"
 #include "import/DatabaseImport.h"
 #include "import/ImportError.h"
 #include "import/ModelImport.h"
 #include "model/DbHelper.h"
 #include "model/ModelFile.h"
+#include "model/ProjectDAO.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -28,18 +31,23 @@ const char Usage[] = R"(  velmora-cli [--home DIR] export NAME [-o FILE]       �
                                                        (不含密码) 保存在项目中, 生成时写入 database/config.php
                                                        导入不成功时不会创建任何项目: 退出码1表示模型文件不合法
                                                        或模型检查未通过, 2表示文件无法读写、名称已存在、无法连接等
+  velmora-cli [--home DIR] diagram NAME [-o FILE]      画出项目的模型图: 每个类一个方框 (成员及其类型, 标出主键),
+                                                       引用画成箭头; FILE 以 .svg 或 .png 结尾
+                                                       (不给 -o 时把SVG输出到标准输出)
 )";
 
 namespace {
 
 enum ExitCode { ExitOk = 0, ExitRefused = 1, ExitFailed = 2 };
 
-const QStringList commands{QStringLiteral("export"), QStringLiteral("import"), QStringLiteral("import-db")};
+const QStringList commands{QStringLiteral("export"), QStringLiteral("import"), QStringLiteral("import-db"),
+                          QStringLiteral("diagram")};
 
 // The options each command takes, all with a value.
 const QHash<QString, QStringList> commandOptions{
     {QStringLiteral("export"), {QStringLiteral("-o")}},
     {QStringLiteral("import"), {QStringLiteral("--as")}},
+    {QStringLiteral("diagram"), {QStringLiteral("-o")}},
     {QStringLiteral("import-db"),
      {QStringLiteral("--database"), QStringLiteral("--socket"), QStringLiteral("--host"),
       QStringLiteral("--port"), QStringLiteral("--user"), QStringLiteral("--password-file"),
@@ -62,7 +70,7 @@ int fail(const QStringList &lines, int code)
 }
 
 struct TCall {
-    QString home;
+    std::optional<QString> home; // without --home: the program's folder
     QString command;
     QStringList positional;
     QHash<QString, QString> options;
@@ -72,7 +80,6 @@ struct TCall {
 TCall parse(const QStringList &args)
 {
     TCall call;
-    call.home = QCoreApplication::applicationDirPath();
     for (qsizetype i = 0; i < args.size() && call.error.isEmpty(); ++i) {
         QString arg = args.at(i);
         QString value;
@@ -115,8 +122,9 @@ TCall parse(const QStringList &args)
     return call;
 }
 
-void useHome(const QString &home)
+void useHome(const std::optional<QString> &given)
 {
+    const QString home = given.value_or(QCoreApplication::applicationDirPath());
     TDbHelper::SetDefaultDatabaseFile(QDir(QDir(home).absolutePath()).absoluteFilePath(QStringLiteral("projects.mdb")));
 }
 
@@ -210,6 +218,33 @@ int importDatabase(const TCall &call)
     return ExitOk;
 }
 
+int drawDiagram(const TCall &call)
+{
+    if (call.positional.size() != 1)
+        return fail({QStringLiteral("命令 diagram 需要且只需要一个项目名称 (见 --help)")}, ExitFailed);
+    const QString name = call.positional.first();
+    int projectId = -1;
+    for (const TListEntry &project : TProjectDAO().GetProjects()) {
+        if (project.name == name)
+            projectId = project.id;
+    }
+    if (projectId < 0)
+        return fail({QStringLiteral("找不到名为\"%1\"的项目").arg(name)}, ExitFailed);
+    const TModelDocument model = TModelImport::ReadProject(projectId, name);
+    const TDiagram diagram = TDiagramLayout::LayOut(model.classes);
+    const QString title = QStringLiteral("%1 模型图").arg(name);
+    const QString output = call.options.value(QStringLiteral("-o"));
+    try {
+        if (output.isEmpty())
+            writeOut(TDiagramSvg::Write(diagram, title), stdout);
+        else
+            TDiagramFile::Save(diagram, title, output);
+    } catch (const TDiagramError &error) {
+        return fail({error.message()}, ExitFailed);
+    }
+    return ExitOk;
+}
+
 } // namespace
 
 std::optional<QString> ReadPasswordFile(const QString &path, QString *error)
@@ -224,6 +259,13 @@ std::optional<QString> ReadPasswordFile(const QString &path, QString *error)
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
     return QString::fromUtf8(line);
+}
+
+bool NeedsFonts(const QStringList &args)
+{
+    const TCall call = parse(args);
+    return call.command == QLatin1String("diagram")
+        && call.options.value(QStringLiteral("-o")).endsWith(QLatin1String(".png"), Qt::CaseInsensitive);
 }
 
 std::optional<int> Run(const QStringList &args)
@@ -241,6 +283,8 @@ std::optional<int> Run(const QStringList &args)
             return exportModel(call);
         if (call.command == QLatin1String("import"))
             return importModel(call);
+        if (call.command == QLatin1String("diagram"))
+            return drawDiagram(call);
         return importDatabase(call);
     } catch (const TImportError &error) {
         return fail(error.messages(), error.refused() ? ExitRefused : ExitFailed);

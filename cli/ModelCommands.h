@@ -4,7 +4,8 @@
 
 #include <optional>
 
-// velmora-cli's export, import and import-db: whole models in and out of the model database.
+// velmora-cli's export, import, import-db and diagram: whole models in and out of the model
+// database, and the model as a picture.
 namespace ModelCommands {
 
 // The exit code of the command when args (the program's arguments, without the program)
@@ -14,6 +15,11 @@ std::optional<int> Run(const QStringList &args);
 // The password in the first line of a file, without its line end; null with *error set when
 // the file cannot be read.
 std::optional<QString> ReadPasswordFile(const QString &path, QString *error);
+
+// Whether args call for a picture with text drawn into it (a PNG diagram), which needs a
+// QGuiApplication.
+// It may be asked before any application exists.
+bool NeedsFonts(const QStringList &args);
 
 // Their lines of the help text.
 extern const char Usage[];

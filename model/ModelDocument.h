@@ -6,6 +6,7 @@
 #include "TableCharset.h"
 
 #include <QList>
+#include <QPoint>
 #include <QString>
 
 #include <optional>
@@ -20,6 +21,9 @@ struct TModelClass {
     TClassIndexes indexes;
     QString tableName; // the table's own name; empty for the prefix and the class name
     bool isReadOnly = false; // rows are listed, searched and exported, never changed
+    // Where the class's box was dragged to in the model diagram; none while the diagram
+    // places it itself.
+    std::optional<QPoint> diagramPosition;
 };
 
 // A whole project outside the model database. A reference member's type names a class of it.
