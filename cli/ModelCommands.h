@@ -12,6 +12,10 @@ namespace ModelCommands {
 // call one of these commands; nothing when they call another command or ask for help.
 std::optional<int> Run(const QStringList &args);
 
+// The password in the first line of a file, without its line end; null with *error set when
+// the file cannot be read.
+std::optional<QString> ReadPasswordFile(const QString &path, QString *error);
+
 // Whether args call for a picture with text drawn into it (a PNG diagram), which needs a
 // QGuiApplication.
 // It may be asked before any application exists.

@@ -45,6 +45,8 @@ const char usage[] = R"(用法:
   velmora-cli [--home DIR] projects                    列出所有项目: 每行一个, 项目编号、制表符、项目名称
   velmora-cli [--home DIR] generate NAME [--prefix P]  为名为 NAME 的项目生成全部代码, 逐行输出进度
               [--dry-run [--diff]]                     已经生成过时保留你对生成文件的修改 (见下)
+              [--password-file F]                      建立在已有数据库上的项目 (import-db --in-place):
+                                                       把文件 F 第一行的数据库密码写入 database/config.php
   velmora-cli [--home DIR] sql NAME [--prefix P]       输出该项目的建表sql语句 (UTF-8, 无BOM)
   velmora-cli [--home DIR] check NAME [--prefix P]     检查该项目的模型, 每行输出一个问题
   velmora-cli [--home DIR] charset NAME [CHARSET]      输出该项目数据表的字符集; 给出 utf8mb4 或 utf8 时改为该字符集
@@ -61,6 +63,7 @@ const char usage[] = R"(用法:
                 给出新的前缀时表被重命名。
   --from N      upgrade-sql 升级的起点: 生成记录中的版本号 (见 history), 默认为最新的版本。
   --destructive upgrade-sql 写出删除已从模型中移除的表和列的语句; 默认只把它们写成注释, 数据保留。
+                建立在已有数据库上的项目: 默认不修改其中的数据表, 对它们的修改都只写成注释。
   --dry-run     只列出每个文件将会怎样 (新建、更新、无变化、保留你的修改、已合并、冲突、另存、孤立),
                 不写入任何文件。
   --diff        与 --dry-run 一起使用: 在每个将要改变的文件下面列出统一格式的差异。
@@ -127,6 +130,7 @@ struct TArguments {
     bool diff = false;
     std::optional<QString> from;
     bool destructive = false;
+    std::optional<QString> passwordFile;
     QString error; // set when the command line cannot be used
 };
 
@@ -155,6 +159,9 @@ TArguments parseArguments(const QStringList &args)
         } else if (arg == QLatin1String("--from") || arg.startsWith(QLatin1String("--from="))) {
             if (const auto from = value(QStringLiteral("--from")))
                 result.from = *from;
+        } else if (arg == QLatin1String("--password-file") || arg.startsWith(QLatin1String("--password-file="))) {
+            if (const auto file = value(QStringLiteral("--password-file")))
+                result.passwordFile = *file;
         } else if (arg == QLatin1String("--destructive")) {
             result.destructive = true;
         } else if (arg == QLatin1String("--dry-run")) {
@@ -248,15 +255,25 @@ private:
 };
 
 int generate(const QString &home, const QString &projectName, const QString &prefix,
-             bool dryRun, bool diff)
+             const TArguments &args)
 {
     const int projectId = findProject(projectName);
     if (projectId < 0)
         return fail(QStringLiteral("找不到名为\"%1\"的项目").arg(projectName), ExitFailed);
+    std::optional<QString> password;
+    if (args.passwordFile) {
+        QString error;
+        password = ModelCommands::ReadPasswordFile(*args.passwordFile, &error);
+        if (!password)
+            return fail(error, ExitFailed);
+    }
+    const bool dryRun = args.dryRun;
+    const bool diff = args.diff;
     TKillingListener listener(qEnvironmentVariableIntValue("VELMORA_TEST_KILL_AFTER_LINES"));
     listener.SetDiff(diff);
     TGenerationRun generation(projectId, projectName, prefix, home);
     generation.SetDryRun(dryRun);
+    generation.SetDatabasePassword(password);
     switch (generation.Execute(listener)) {
     case TGenerationRun::TOutcome::Done:
         return listener.Conflicts() > 0 ? ExitConflicts : ExitOk;
@@ -370,7 +387,8 @@ int run(const TArguments &args)
 {
     const QString command = args.positional.value(0);
     if (command == QLatin1String("charset")) {
-        if (args.positional.size() < 2 || args.prefix || args.dryRun || args.diff || args.from || args.destructive)
+        if (args.positional.size() < 2 || args.prefix || args.dryRun || args.diff || args.from || args.destructive
+            || args.passwordFile)
             return fail(QStringLiteral("命令 charset 需要一个项目名称和可选的字符集, 不带选项 (见 --help)"), ExitFailed);
         TDbHelper::SetDefaultDatabaseFile(QDir(QDir(args.home).absolutePath()).absoluteFilePath(QStringLiteral("projects.mdb")));
         try {
@@ -395,6 +413,8 @@ int run(const TArguments &args)
         return fail(QStringLiteral("选项 --dry-run 和 --diff 只用于 generate 命令"), ExitFailed);
     if ((args.from || args.destructive) && !upgrade)
         return fail(QStringLiteral("选项 --from 和 --destructive 只用于 upgrade-sql 命令"), ExitFailed);
+    if (args.passwordFile && command != QLatin1String("generate"))
+        return fail(QStringLiteral("选项 --password-file 只用于 generate 和 import-db 命令"), ExitFailed);
     if (args.diff && !args.dryRun)
         return fail(QStringLiteral("选项 --diff 需要与 --dry-run 一起使用"), ExitFailed);
     if (withProject && args.positional.size() != 2)
@@ -422,7 +442,7 @@ int run(const TArguments &args)
         }
         const QString projectName = args.positional.at(1);
         if (command == QLatin1String("generate"))
-            return generate(home, projectName, prefix, args.dryRun, args.diff);
+            return generate(home, projectName, prefix, args);
         if (command == QLatin1String("check"))
             return checkModel(projectName, prefix);
         if (command == QLatin1String("history"))

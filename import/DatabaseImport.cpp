@@ -2,6 +2,7 @@
 
 #include "ColumnMapping.h"
 #include "ImportError.h"
+#include "ImportNames.h"
 
 #include "generator/check/TableRules.h"
 #include "generator/check/TypeRules.h"
@@ -69,6 +70,7 @@ struct TTable {
     QList<TColumnInfo> columns;
     QStringList keys;
     QList<TIndex> indexes;
+    QString keyIndex; // the unique index whose column stands in for a missing primary key
 };
 
 struct TForeignKey {
@@ -156,6 +158,19 @@ public:
     TDatabaseReading Read(const QSqlDatabase &db)
     {
         Load(db);
+        if (source_.inPlace) {
+            QStringList names;
+            for (const TTable &table : std::as_const(tables_))
+                names.append(table.name);
+            TExistingDatabase existing;
+            existing.appPrefix = TExistingDatabase::ChoosePrefix(names);
+            existing.database = source_.database;
+            existing.host = source_.socket.isEmpty() ? source_.host : QString();
+            existing.port = source_.port;
+            existing.socket = source_.socket;
+            existing.user = source_.user;
+            reading_.document.existingDatabase = existing;
+        }
         ChooseClasses();
         ChooseCharset();
         for (const TTable &table : std::as_const(tables_)) {
@@ -173,7 +188,7 @@ private:
         QHash<QString, qsizetype> index;
         while (tables.next()) {
             tables_.append({tables.value(0).toString(), tables.value(1).toString(),
-                            tables.value(2).toString().section(QLatin1Char('_'), 0, 0), {}, {}, {}});
+                            tables.value(2).toString().section(QLatin1Char('_'), 0, 0), {}, {}, {}, {}});
         }
         // A database keeps no order of its tables; the name order is one the user can predict.
         std::sort(tables_.begin(), tables_.end(), [](const TTable &a, const TTable &b) {
@@ -259,31 +274,76 @@ private:
 
     void ChooseClasses()
     {
-        for (const TTable &table : std::as_const(tables_)) {
+        TImportNames names(TImportNames::TKind::Class);
+        for (TTable &table : tables_) {
             if (!source_.prefix.isEmpty() && !table.name.startsWith(source_.prefix)) {
                 Warn(QStringLiteral("表 %1 不以前缀 %2 开头，未导入").arg(table.name, source_.prefix));
                 continue;
             }
             const QString className = table.name.mid(source_.prefix.size());
+            // In place the application's tables are those under its own prefix alone.
+            const QString &appPrefix = source_.inPlace ? reading_.document.existingDatabase->appPrefix : source_.prefix;
+            const QString appName = !source_.inPlace || table.name.startsWith(appPrefix, Qt::CaseInsensitive)
+                ? table.name.mid(appPrefix.size()) : QString();
             if (className.isEmpty()) {
                 Warn(QStringLiteral("表 %1 去掉前缀后没有名称，未导入").arg(table.name));
-            } else if (className.compare(QLatin1String("admin"), Qt::CaseInsensitive) == 0) {
+            } else if (appName.compare(QLatin1String("admin"), Qt::CaseInsensitive) == 0) {
                 Warn(QStringLiteral("表 %1 是生成的程序自带的管理员表，不作为类导入").arg(table.name));
-            } else if (className.compare(QLatin1String("login_throttle"), Qt::CaseInsensitive) == 0) {
+            } else if (appName.compare(QLatin1String("login_throttle"), Qt::CaseInsensitive) == 0) {
                 Warn(QStringLiteral("表 %1 是生成的程序自带的登录退避表，不作为类导入").arg(table.name));
-            } else if (teamTables.contains(className.toLower())) {
+            } else if (teamTables.contains(appName.toLower())) {
                 Warn(QStringLiteral("表 %1 是生成的程序自带的用户与权限表，不作为类导入").arg(table.name));
-            } else if (table.keys.isEmpty()) {
-                Warn(QStringLiteral("表 %1 没有主键，未导入: 每个类需要一个主键成员").arg(table.name));
+            } else if (table.keys.isEmpty() && !TakeUniqueKey(table)) {
+                if (std::none_of(table.columns.cbegin(), table.columns.cend(), [&](const TColumnInfo &c) {
+                        return MapColumnType(c, TableCharset::Utf8mb4).has_value();
+                    })) {
+                    Warn(QStringLiteral("表 %1 没有主键，也没有能映射为成员类型的列，未导入").arg(table.name));
+                    continue;
+                }
+                Warn(QStringLiteral("表 %1 没有主键，按只读类导入: 只能列表、查询和导出").arg(table.name));
+                TakeClass(names, table, className);
             } else if (table.keys.size() > 1) {
                 Warn(QStringLiteral("表 %1 的主键由 %2 多列组成(复合主键)，未导入: 每个类只能有一个主键成员")
                          .arg(table.name, table.keys.join(QStringLiteral(", "))));
             } else if (!KeyColumnMaps(table)) {
                 Warn(QStringLiteral("表 %1 的主键列 %2 的类型不能映射为成员类型，未导入").arg(table.name, table.keys.first()));
             } else {
-                classNames_.insert(table.name, className);
+                TakeClass(names, table, className);
             }
         }
+    }
+
+    void TakeClass(TImportNames &names, const TTable &table, const QString &className)
+    {
+        const TImportNames::TName name = names.Take(className);
+        if (!name.reason.isEmpty())
+            Warn(QStringLiteral("表 %1 按类名 %2 导入: %3").arg(table.name, name.name, name.reason));
+        classNames_.insert(table.name, name.name);
+    }
+
+    // A table without a primary key takes the column of a one-column unique index that holds
+    // no NULL and can be a key; true, with a warning, when there is one.
+    bool TakeUniqueKey(TTable &table)
+    {
+        for (const TIndex &index : std::as_const(table.indexes)) {
+            if (!index.unique || index.columns.size() != 1 || index.columns.first().prefixOnly)
+                continue;
+            const QString column = index.columns.first().name;
+            const auto info = std::find_if(table.columns.cbegin(), table.columns.cend(),
+                                           [&](const TColumnInfo &c) { return c.name == column; });
+            if (info == table.columns.cend() || info->nullable)
+                continue;
+            table.keys = {column};
+            if (!KeyColumnMaps(table)) {
+                table.keys.clear();
+                continue;
+            }
+            table.keyIndex = index.name;
+            Warn(QStringLiteral("表 %1 没有主键，以唯一索引 %2 的列 %3 作为主键导入")
+                     .arg(table.name, index.name, column));
+            return true;
+        }
+        return false;
     }
 
     // utf8 when every imported table is utf8, otherwise utf8mb4, which holds what the others hold.
@@ -316,8 +376,13 @@ private:
         TModelClass cls;
         cls.className = classNames_.value(table.name);
         cls.friendName = table.comment.isEmpty() ? cls.className : table.comment;
+        // In place every class keeps its table's own name, whatever prefix the project has.
+        if (source_.inPlace || cls.className != table.name.mid(source_.prefix.size()))
+            cls.tableName = table.name;
+        cls.isReadOnly = table.keys.isEmpty();
+        TImportNames names(TImportNames::TKind::Member);
         for (const TColumnInfo &column : table.columns) {
-            if (std::optional<TMember> member = MapColumn(table, column))
+            if (std::optional<TMember> member = MapColumn(table, column, names))
                 cls.members.append(*member);
         }
         ChooseDisplayMember(cls);
@@ -326,7 +391,7 @@ private:
         return cls;
     }
 
-    std::optional<TMember> MapColumn(const TTable &table, const TColumnInfo &column)
+    std::optional<TMember> MapColumn(const TTable &table, const TColumnInfo &column, TImportNames &names)
     {
         const QString where = QStringLiteral("列 %1.%2").arg(table.name, column.name);
         const std::optional<TMappedType> mapped = MapColumnType(column, charset_);
@@ -334,9 +399,14 @@ private:
             Warn(where + QStringLiteral(" 的类型 %1 不能映射为成员类型，未导入").arg(column.columnType));
             return std::nullopt;
         }
-        const bool key = column.name == table.keys.first();
+        const bool key = !table.keys.isEmpty() && column.name == table.keys.first();
+        const TImportNames::TName name = names.Take(column.name);
+        if (!name.reason.isEmpty())
+            Warn(where + QStringLiteral(" 按成员名 %1 导入: %2").arg(name.name, name.reason));
         TMember member;
-        member.setMemberName(column.name);
+        member.setMemberName(name.name);
+        if (name.name != column.name)
+            member.setMemberColumnName(column.name);
         member.setMemberComment(column.comment);
         member.setMemberIsPri(key ? 1 : 0);
         member.setMemberIsMust(key || !column.nullable ? 1 : 0);
@@ -386,7 +456,7 @@ private:
             Warn(where + QStringLiteral(" 的外键引用的表 %1 不在导入范围内").arg(fk.refTable) + asPlain);
             return nullptr;
         }
-        if (target->keys.first() != fk.refColumn) {
+        if (target->keys.isEmpty() || target->keys.first() != fk.refColumn) {
             Warn(where + QStringLiteral(" 的外键引用的不是表 %1 的主键").arg(fk.refTable) + asPlain);
             return nullptr;
         }
@@ -398,11 +468,16 @@ private:
     void MapIndex(const TTable &table, const TIndex &index, TModelClass &cls)
     {
         const QString where = QStringLiteral("表 %1 的索引 %2").arg(table.name, index.name);
+        if (index.name == table.keyIndex)
+            return;
+        const auto ofColumn = [&](const QString &column) {
+            return std::find_if(cls.members.cbegin(), cls.members.cend(), [&](const TMember &m) {
+                return (m.memberColumnName().isEmpty() ? m.memberName() : m.memberColumnName()) == column;
+            });
+        };
         if (index.columns.size() == 1) {
             const auto fk = foreignKeys_.constFind(table.name + QLatin1Char('.') + index.columns.first().name);
-            const auto member = std::find_if(cls.members.cbegin(), cls.members.cend(), [&](const TMember &m) {
-                return m.memberName() == index.columns.first().name;
-            });
+            const auto member = ofColumn(index.columns.first().name);
             if (fk != foreignKeys_.cend() && member != cls.members.cend()
                 && MemberType::IsReference(member->memberType())
                 && (index.name == index.columns.first().name || index.name == fk->constraint))
@@ -412,11 +487,12 @@ private:
             Warn(where + QStringLiteral(" 是 %1 索引，未导入").arg(index.indexType));
             return;
         }
-        TClassIndex mapped{index.name, {}, index.unique ? 1 : 0};
+        TClassIndex mapped{IndexName(index.name), {}, index.unique ? 1 : 0};
+        if (mapped.indexName != index.name)
+            Warn(where + QStringLiteral(" 按名称 %1 导入: 索引名只能由字母、数字和下划线组成").arg(mapped.indexName));
         qint64 bytes = 0;
         for (const TIndexColumn &column : index.columns) {
-            const auto member = std::find_if(cls.members.cbegin(), cls.members.cend(),
-                                             [&](const TMember &m) { return m.memberName() == column.name; });
+            const auto member = ofColumn(column.name);
             if (member == cls.members.cend()) {
                 Warn(where + QStringLiteral(" 含有未导入的列 %1，未导入").arg(column.name));
                 return;
@@ -430,7 +506,7 @@ private:
             bytes += member->memberType() == MemberType::Text
                 ? qint64(member->memberLength()) * TableRules::BytesPerCharacter(charset_)
                 : 8;
-            mapped.indexMembers.append(column.name);
+            mapped.indexMembers.append(member->memberName());
         }
         if (bytes > 3072) {
             Warn(where + QStringLiteral(" 按整列超过索引最多3072字节的限制，未导入"));
@@ -439,7 +515,19 @@ private:
         cls.indexes.append(mapped);
     }
 
-    // The first text member after the key shows a row in drop-down lists; else the key itself.
+    // An index's name with each character the model does not take in one as "_".
+    static QString IndexName(const QString &name)
+    {
+        QString result = name;
+        for (QChar &c : result) {
+            if (!c.isLetterOrNumber() && c != QLatin1Char('_'))
+                c = QLatin1Char('_');
+        }
+        return result;
+    }
+
+    // The first text member after the key shows a row in drop-down lists; else the key itself,
+    // or the first member of a class without one.
     static void ChooseDisplayMember(TModelClass &cls)
     {
         auto display = std::find_if(cls.members.begin(), cls.members.end(), [](const TMember &m) {
@@ -448,6 +536,8 @@ private:
         if (display == cls.members.end())
             display = std::find_if(cls.members.begin(), cls.members.end(),
                                    [](const TMember &m) { return m.memberIsPri() == 1; });
+        if (display == cls.members.end())
+            display = cls.members.begin();
         if (display != cls.members.end())
             display->setMemberIsDisplay(1);
     }

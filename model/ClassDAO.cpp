@@ -41,6 +41,10 @@ const QString selectTableName = QStringLiteral("select tableName from t_class wh
 const QString updateTableName = QStringLiteral("update t_class set tableName=? where classId=?");
 const QString selectTableNames =
     QStringLiteral("select classId,tableName from t_class where projectId=? and tableName<>''");
+const QString selectReadOnly = QStringLiteral("select classIsReadOnly from t_class where classId=?");
+const QString updateReadOnly = QStringLiteral("update t_class set classIsReadOnly=? where classId=?");
+const QString selectReadOnlyClasses =
+    QStringLiteral("select classId from t_class where projectId=? and classIsReadOnly=1");
 const QString selectDiagramPositions = QStringLiteral(
     "select classId,diagramX,diagramY from t_class where projectId=? and diagramX is not null "
     "and diagramY is not null");
@@ -139,6 +143,25 @@ QHash<int, QString> TClassDAO::GetTableNames(int projectId) const
     while (query.next())
         names.insert(query.value(0).toInt(), query.value(1).toString());
     return names;
+}
+
+bool TClassDAO::IsReadOnly(int classId) const
+{
+    return db_.QueryInteger(selectReadOnly, {classId}) == 1;
+}
+
+void TClassDAO::SetReadOnly(int classId, bool readOnly) const
+{
+    db_.ExecuteSql(updateReadOnly, {readOnly ? 1 : 0, classId});
+}
+
+QSet<int> TClassDAO::GetReadOnlyClasses(int projectId) const
+{
+    QSet<int> ids;
+    QSqlQuery query = db_.OpenQuery(selectReadOnlyClasses, {projectId});
+    while (query.next())
+        ids.insert(query.value(0).toInt());
+    return ids;
 }
 
 QHash<int, QPoint> TClassDAO::GetDiagramPositions(int projectId) const

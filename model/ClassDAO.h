@@ -4,6 +4,7 @@
 #include "ListEntry.h"
 
 #include <QHash>
+#include <QSet>
 #include <QPoint>
 
 #include <functional>
@@ -40,6 +41,11 @@ public:
     void SetTableName(int classId, const QString &tableName) const;
     // classId -> table name for every class of the project that has one, in one query.
     QHash<int, QString> GetTableNames(int projectId) const;
+    // A read-only class's pages show its rows but never add, change or delete one.
+    bool IsReadOnly(int classId) const;
+    void SetReadOnly(int classId, bool readOnly) const;
+    // The ids of the project's read-only classes, in one query.
+    QSet<int> GetReadOnlyClasses(int projectId) const;
 
     // classId -> where its box was dragged to in the model diagram (the top-left corner), for
     // the classes of the project that have been dragged; the diagram places the others itself.

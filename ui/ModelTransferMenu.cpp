@@ -36,7 +36,9 @@ QString storedText(const QString &name, const TModelDocument &document)
     int members = 0;
     for (const TModelClass &cls : document.classes)
         members += int(cls.members.size());
-    return QStringLiteral("已导入项目\"%1\": %2个类, %3个成员").arg(name).arg(document.classes.size()).arg(members);
+    const QString note = TModelImport::InPlaceNote(document);
+    return QStringLiteral("已导入项目\"%1\": %2个类, %3个成员").arg(name).arg(document.classes.size()).arg(members)
+        + (note.isEmpty() ? QString() : QLatin1Char('\n') + note);
 }
 
 // Reads the database on a thread of its own, so the window keeps drawing while a slow or

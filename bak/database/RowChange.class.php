@@ -14,6 +14,7 @@ class RowChange
 
     private $class;
     private $table;
+    private $keyField;
     private $keyColumn;
     private $integerKey;
     private $action;
@@ -22,7 +23,8 @@ class RowChange
     {
         $this->class = $class;
         $this->table = $info['table'];
-        $this->keyColumn = $info['key'];
+        $this->keyField = $info['key'];
+        $this->keyColumn = $info['keyColumn'];
         $this->integerKey = $info['integerKey'];
         $this->action = $action;
     }
@@ -77,15 +79,15 @@ class RowChange
     {
         $raw = $GLOBALS['VELMORA_RAW'] ?? ['get' => [], 'post' => []];
         $value = $this->action === 'del'
-            ? ($raw['get'][$this->keyColumn] ?? null)
-            : ($raw['post'][velmora_lcfirst($this->class)][$this->keyColumn] ?? null);
+            ? ($raw['get'][$this->keyField] ?? null)
+            : ($raw['post'][velmora_lcfirst($this->class)][$this->keyField] ?? null);
         return is_string($value) ? $value : null;
     }
 
     /* 一条记录的全部列（锁住它直到事务结束）；没有时返回 []，失败时返回 null。 */
     private function row(SqlHelper $db, string $key): ?array
     {
-        $rows = $db->query_prepared('SELECT * FROM `' . $this->table . '` WHERE `' . $this->keyColumn . '` = ? FOR UPDATE', [$key]);
+        $rows = $db->query_prepared('SELECT * FROM ' . velmora_sql_name($this->table) . ' WHERE ' . velmora_sql_name($this->keyColumn) . ' = ? FOR UPDATE', [$key]);
         return $rows === null ? null : ($rows[0] ?? []);
     }
 

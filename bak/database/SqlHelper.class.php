@@ -213,10 +213,10 @@ class SqlHelper
         }
     }
 
-    /* 表的列名（按表中顺序）与主键列；表名只接受字母、数字和下划线。查询失败时返回 null。 */
+    /* 表的列名（按表中顺序）与主键列。查询失败时返回 null。 */
     public function table_columns(string $table): ?array
     {
-        if (!preg_match('/^[A-Za-z0-9_$]+$/', $table)) {
+        if (!velmora_is_sql_name($table)) {
             return ['columns' => [], 'key' => []];
         }
         $rows = $this->query_prepared('SELECT COLUMN_NAME, COLUMN_KEY FROM information_schema.COLUMNS'
@@ -235,19 +235,29 @@ class SqlHelper
         return ['columns' => $columns, 'key' => $key];
     }
 
-    /* 排序子句：请求的列是查询表中的列时按它排序（主键作为第二排序，保证翻页稳定）。 */
+    /*
+     * 排序子句：请求的字段对应查询表中的列时按它排序（主键作为第二排序，保证翻页稳定）。
+     * 字段说明给出列名与字段名不同的列。
+     */
     private function order_clause(string $sql1, $fenyePage): string
     {
         $sort = method_exists($fenyePage, 'requestedSort') ? $fenyePage->requestedSort() : null;
-        if ($sort === null || !preg_match('/^\s*select\s+\*\s+from\s+`?([A-Za-z0-9_$]+)`?\s/i', $sql1, $m)) {
+        if ($sort === null || !preg_match('/^\s*select\s+.+?\s+from\s+(?:`((?:[^`]|``)+)`|([A-Za-z0-9_$]+))\s/is', $sql1, $m)) {
             return '';
         }
-        $table = $this->table_columns($m[1]);
+        $table = $this->table_columns(($m[1] ?? '') !== '' ? str_replace('``', '`', $m[1]) : $m[2]);
         if ($table === null) {
             $fenyePage->error = $this->error;
             return '';
         }
-        if (!in_array($sort['column'], $table['columns'], true)) {
+        $column = $sort['column'];
+        $class = PHP_SAPI === 'cli' ? null : velmora_controller_class();
+        foreach ((array)(($class !== null ? velmora_class_fields($class) : null)['fields'] ?? []) as $field) {
+            if (is_array($field) && ($field['name'] ?? null) === $sort['column'] && is_string($field['column'] ?? null)) {
+                $column = $field['column'];
+            }
+        }
+        if (!in_array($column, $table['columns'], true)) {
             return '';
         }
         $fenyePage->sortColumn = $sort['column'];
@@ -256,9 +266,9 @@ class SqlHelper
         $quote = function (string $name): string {
             return '`' . str_replace('`', '``', $name) . '`';
         };
-        $order = ' order by ' . $quote($sort['column']) . $dir;
+        $order = ' order by ' . $quote($column) . $dir;
         foreach ($table['key'] as $key) {
-            if ($key !== $sort['column']) {
+            if ($key !== $column) {
                 $order .= ', ' . $quote($key) . $dir;
             }
         }

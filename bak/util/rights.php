@@ -95,9 +95,12 @@ function velmora_is_admin(): bool
     return velmora_rights()['admin'];
 }
 
-/* 当前用户能否对类 $class 做 $right（view、add、edit、delete、export）。 */
+/* 当前用户能否对类 $class 做 $right（view、add、edit、delete、export）。只读的类谁也不能添加、修改、删除。 */
 function velmora_may(string $class, string $right): bool
 {
+    if (in_array($right, ['add', 'edit', 'delete'], true) && !empty(velmora_class_fields($class)['readOnly'])) {
+        return false;
+    }
     $rights = velmora_rights();
     return $rights['admin'] || !empty($rights['classes'][$class][$right]);
 }
@@ -109,16 +112,20 @@ function velmora_own_only(string $class): bool
     return !$rights['admin'] && ($rights['classes'][$class]['own'] ?? true);
 }
 
-/* 类的表名与主键（取自字段说明，只接受字母、数字和下划线）；没有时返回 null。 */
+/*
+ * 类的表名、主键字段名（请求中的参数名）与主键列名（取自字段说明）；没有时返回 null。
+ * 表名与列名在 SQL 中一律用 velmora_sql_name 加上反引号。
+ */
 function velmora_class_table(string $class): ?array
 {
     $fields = velmora_class_fields($class);
     $table = (string)($fields['table'] ?? '');
     $key = (string)($fields['key'] ?? '');
-    if (!preg_match('/^[A-Za-z0-9_$]+$/', $table) || !preg_match('/^[A-Za-z0-9_$]+$/', $key)) {
+    $keyColumn = (string)($fields['keyColumn'] ?? $key);
+    if (!velmora_is_sql_name($table) || !preg_match('/^[A-Za-z0-9_$]+$/', $key) || !velmora_is_sql_name($keyColumn)) {
         return null;
     }
-    return ['table' => $table, 'key' => $key, 'integerKey' => !empty($fields['integerKey'])];
+    return ['table' => $table, 'key' => $key, 'keyColumn' => $keyColumn, 'integerKey' => !empty($fields['integerKey'])];
 }
 
 /*
@@ -127,15 +134,17 @@ function velmora_class_table(string $class): ?array
  */
 function velmora_own_condition(string $class): ?string
 {
-    if (!velmora_own_only($class)) {
+    // 只读的类的记录都不是在本应用中添加的，没有创建者。
+    if (!velmora_own_only($class) || !empty(velmora_class_fields($class)['readOnly'])) {
         return '';
     }
     $info = velmora_class_table($class);
     if ($info === null) {
         return null;
     }
-    return ' and CAST(`' . $info['key'] . '` AS CHAR) IN (SELECT rowKey FROM ' . velmora_team_table('row_owner')
-        . " WHERE tableName = '" . $info['table'] . "' AND adminId = " . velmora_user_id() . ')';
+    $table = "'" . str_replace(['\\', "'"], ['\\\\', "''"], $info['table']) . "'";
+    return ' and CAST(' . velmora_sql_name($info['keyColumn']) . ' AS CHAR) IN (SELECT rowKey FROM ' . velmora_team_table('row_owner')
+        . ' WHERE tableName = ' . $table . ' AND adminId = ' . velmora_user_id() . ')';
 }
 
 /*

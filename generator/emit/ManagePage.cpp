@@ -173,11 +173,15 @@ page_begin('{FriendPhp}管理', 'manage', ['data-reload-url' => $fenyePage->page
 ?>
 <div class="page" id="{class}-list">
   <div class="page-title"><h2>{Friend}管理</h2>
-    <span class="actions"><?php if (velmora_may('{Class}', 'export')): ?><a class="btn plain" id="export" href="<?= h($fenyePage->exportUrl()) ?>">导出</a><?php endif; ?> <?php if (velmora_may('{Class}', 'add') || velmora_may('{Class}', 'edit')): ?><a class="btn plain" id="import" href="<?= h(velmora_url('/manage/import.php?class={Class}')) ?>">导入</a><?php endif; ?> <?php if (velmora_may('{Class}', 'add')): ?><a class="btn" id="add" href="{Class}Action.php?action=query&amp;view=add" data-dialog="添加{Friend}">添加{Friend}</a><?php endif; ?></span></div>
+    <span class="actions"><?php if (velmora_may('{Class}', 'export')): ?><a class="btn plain" id="export" href="<?= h($fenyePage->exportUrl()) ?>">导出</a><?php endif; ?> {addLink}</span></div>
   <form class="panel search-form" method="get" action="{Class}Action.php" id="search">
     <input type="hidden" name="action" value="query">
     <?= $fenyePage->sortFields() ?>
 )php";
+
+// Importing and adding rows: not on the page of a read-only class.
+const char addLink[] =
+    R"php(<?php if (velmora_may('{Class}', 'add') || velmora_may('{Class}', 'edit')): ?><a class="btn plain" id="import" href="<?= h(velmora_url('/manage/import.php?class={Class}')) ?>">导入</a><?php endif; ?> <?php if (velmora_may('{Class}', 'add')): ?><a class="btn" id="add" href="{Class}Action.php?action=query&amp;view=add" data-dialog="添加{Friend}">添加{Friend}</a><?php endif; ?>)php";
 
 const char searchText[] = R"php(
     <label>{label} <input type="text" name="{name}" value="<?= h(req_raw_string('{name}')) ?>"></label>
@@ -241,11 +245,21 @@ const char cellPicture[] = R"php(
       <td data-col="{name}"><a href="<?= h(picture_url({value})) ?>" target="_blank"><img class="thumb" src="<?= h(picture_url({value})) ?>" alt="{label}（查看原图）"></a></td>
 )php";
 
-const char listFooter[] = R"php(
+// A row's operations: viewing needs a key, editing and deleting a writable class.
+const char opsHeader[] = R"php(
       <td class="ops">
+)php";
+
+const char opsView[] = R"php(
         <a class="view" href="{Class}Action.php?action=query&amp;view=detail&amp;{key}=<?= h(rawurlencode((string)$row['{key}'])) ?>" data-dialog="查看{Friend}">查看</a>
+)php";
+
+const char opsChange[] = R"php(
         <?php if (velmora_may('{Class}', 'edit')): ?><a class="edit" href="{Class}Action.php?action=query&amp;view=edit&amp;{key}=<?= h(rawurlencode((string)$row['{key}'])) ?>" data-dialog="修改{Friend}">修改</a><?php endif; ?>
         <?php if (velmora_may('{Class}', 'delete')): ?><form class="inline" method="post" action="{Class}Action.php?action=del&amp;{key}=<?= h(rawurlencode((string)$row['{key}'])) ?>" data-confirm="<?= h('确定要删除{FriendPhp}“' . {rowName} . '”吗？') ?>"><input type="hidden" name="action" value="del"><button type="submit" class="link delete">删除</button></form><?php endif; ?>
+)php";
+
+const char listFooter[] = R"php(
       </td>
     </tr>
     <?php endforeach; ?>
@@ -316,8 +330,12 @@ public:
     {
         out_.Emit(fileHeader, vars_);
         Export();
-        Detail();
-        Form();
+        // A read-only class without a key has no row to show on its own.
+        const bool addressable = key_ || !cls_.isReadOnly;
+        if (addressable)
+            Detail();
+        if (!cls_.isReadOnly)
+            Form();
         List();
         return out_.Text();
     }
@@ -476,7 +494,7 @@ private:
 
     void List()
     {
-        out_.Emit(listHeader, vars_);
+        out_.Emit(listHeader, vars_.With({{"addLink", cls_.isReadOnly ? QString() : FillTemplate(addLink, vars_)}}));
         for (const TMember &member : cls_.members) {
             if (member.queryFlag() != 1)
                 continue;
@@ -512,8 +530,12 @@ private:
         const QString rowName = naming
             ? Shown(*naming, QStringLiteral("$row['%1']").arg(naming->memberName()))
             : QStringLiteral("''");
-        out_.Emit(listFooter, vars_.With({{"rowName", rowName},
-                                          {"columns", QString::number(displayed.size() + 1)}}));
+        out_.Emit(opsHeader);
+        if (key_ || !cls_.isReadOnly)
+            out_.Emit(opsView, vars_);
+        if (!cls_.isReadOnly)
+            out_.Emit(opsChange, vars_.With({{"rowName", rowName}}));
+        out_.Emit(listFooter, vars_.With({{"columns", QString::number(displayed.size() + 1)}}));
     }
 
     // Whether a class of the model refers to this one: its detail view then lists those rows.

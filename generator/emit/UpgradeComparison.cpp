@@ -172,6 +172,7 @@ bool TUpgradeColumn::Differs(const TUpgradeColumn &other) const
             && x->memberLength() == y->memberLength() && x->memberIsUnsigned() == y->memberIsUnsigned();
     };
     const bool sameParts = asKey == other.asKey && a.memberName() == b.memberName()
+        && a.memberColumnName() == b.memberColumnName()
         && a.memberComment() == b.memberComment() && a.memberType() == b.memberType()
         && a.memberLength() == b.memberLength() && a.memberIsMust() == b.memberIsMust()
         && a.memberIsInteger() == b.memberIsInteger() && a.memberScale() == b.memberScale()
@@ -243,10 +244,12 @@ TUpgradeSchema TUpgradeSchema::Describe(const TProjectModel &model, const QStrin
             continue;
         TUpgradeTable table;
         table.cls = &cls;
-        table.name = prefix + cls.className;
-        const TMember &key = *cls.KeyMember();
-        table.keyId = key.memberId();
-        table.keyName = key.memberName();
+        // Tables and columns by their names in the database: a member renamed over the same
+        // column leaves the column alone.
+        table.name = Naming::TableName(prefix, cls.className, cls.tableName);
+        const TMember *key = cls.KeyMember();
+        table.keyId = key ? key->memberId() : 0;
+        table.keyName = key ? Naming::ColumnName(*key) : QString();
         const QStringList names = memberNamesOf(cls);
         for (const TClassIndex &index : cls.indexes) {
             TUpgradeIndex described{&index, {}};
@@ -257,7 +260,7 @@ TUpgradeSchema TUpgradeSchema::Describe(const TProjectModel &model, const QStrin
         const auto add = [&](const TMember &member, bool asKey) {
             TUpgradeColumn column;
             column.memberId = member.memberId();
-            column.name = member.memberName();
+            column.name = Naming::ColumnName(member);
             column.model = &model;
             column.table = &cls;
             column.member = &member;
@@ -268,7 +271,8 @@ TUpgradeSchema TUpgradeSchema::Describe(const TProjectModel &model, const QStrin
             table.columnAt.insert(member.memberId(), table.columns.size());
             table.columns.append(std::move(column));
         };
-        add(key, true);
+        if (key)
+            add(*key, true);
         // The class's own members, not a copy: the columns point at them.
         for (const TMember &member : cls.members) {
             if (member.memberIsPri() != 0)
@@ -281,9 +285,9 @@ TUpgradeSchema TUpgradeSchema::Describe(const TProjectModel &model, const QStrin
             for (const TUpgradeIndex &index : std::as_const(table.indexes))
                 ownIndex = ownIndex && index.memberIds.value(0) != member.memberId();
             table.keyAt.insert(member.memberId(), table.keys.size());
-            table.keys.append({member.memberId(), member.memberName(), int(table.keys.size()) + 1,
+            table.keys.append({member.memberId(), Naming::ColumnName(member), int(table.keys.size()) + 1,
                                classIds.value(member.memberType()), refKey->memberId(),
-                               refKey->memberName(), TDataBaseSql::ForeignKeyRules(member), ownIndex});
+                               Naming::ColumnName(*refKey), TDataBaseSql::ForeignKeyRules(member), ownIndex});
         }
         schema.tableAt.insert(cls.classId, schema.tables.size());
         schema.tables.append(std::move(table));

@@ -71,6 +71,29 @@ const char commentedDropColumn[] = R"sql(
 -- ALTER TABLE `{table}` DROP COLUMN `{column}`;
 )sql";
 
+// A project living on its database leaves the user's tables as they are unless asked.
+const char leftOutNote[] = R"sql(
+-- 项目建立在已有的数据库上: 以下对其中数据表的修改没有执行, 只写成注释, 数据表保持不变。
+-- 确认要修改这些表时, 选择"修改已有的数据表" (命令行 --destructive) 重新生成升级脚本。
+
+)sql";
+
+// Every line of statements as a comment, empty lines as they are.
+QString leftOut(const QString &statements)
+{
+    TTextBuilder out;
+    out.Emit(leftOutNote);
+    for (const QString &line : statements.split(QStringLiteral("\r\n"))) {
+        if (!line.isEmpty())
+            out.Append(QStringLiteral("-- "));
+        out.Append(line);
+        out.Append(QStringLiteral("\r\n"));
+    }
+    QString text = out.Text();
+    text.chop(2); // the split gave one line more than the text ends with
+    return text;
+}
+
 // Clauses of ALTER TABLE and RENAME TABLE.
 const char alterHead[] = "ALTER TABLE `{table}`";
 const char renameHead[] = "RENAME TABLE";
@@ -345,6 +368,8 @@ public:
             + creates.Result() + alters.Result() + addKeys.Result() + removed.Result();
         TTextBuilder head;
         head.Emit(statements.isEmpty() ? unchanged : header, {{"version", QString::number(from_.version)}});
+        if (to_.model->ExistingDatabase() && !destructive_ && !statements.isEmpty())
+            return head.Text() + leftOut(statements);
         return head.Text() + statements;
     }
 
@@ -409,9 +434,9 @@ private:
         for (const TUpgradeIndex &index : after.indexes) {
             if (!diff_.IndexAdded(after.ClassId(), index.Name()))
                 continue;
-            alter.Add(FillTemplate(addClassIndex, {{"index", TDataBaseSql::IndexDefinition(*index.index)}}),
+            alter.Add(FillTemplate(addClassIndex, {{"index", TDataBaseSql::IndexDefinition(*after.cls, *index.index)}}),
                       index.index->indexIsUnique == 1
-                          ? QStringLiteral("警告: 已有各行的 (%1) 必须互不相同").arg(TDataBaseSql::IndexColumns(*index.index))
+                          ? QStringLiteral("警告: 已有各行的 (%1) 必须互不相同").arg(TDataBaseSql::IndexColumns(*after.cls, *index.index))
                           : QString());
         }
         if (diff_.CharsetChanged()) {
@@ -496,11 +521,13 @@ QString TUpgradeSql::Build(int projectId, const QString &outputDir, std::optiona
     if (oldModel.ProjectId() != projectId)
         throw TGenerationError(QStringLiteral("第 %1 版的生成记录属于另一个项目，请使用建表脚本").arg(version));
     const QString &oldPrefix = old->second;
-    const QString newPrefix = prefix.value_or(oldPrefix);
+    // The application's tables of a project living on its database keep their own prefix.
+    const std::optional<TExistingDatabase> &existing = newModel.ExistingDatabase();
+    const QString newPrefix = existing ? oldPrefix : prefix.value_or(oldPrefix);
     const QString statements =
         BuildStatements({&oldModel, oldPrefix, version}, {&newModel, newPrefix, 0}, destructive);
     QString script = TFileOperate::LoadUtf8File(programDir + QLatin1Char('/') + TemplatePath());
     script.replace(QStringLiteral("$sqlString"), statements);
-    script.replace(QStringLiteral("$dbprefix"), newPrefix);
+    script.replace(QStringLiteral("$dbprefix"), existing ? existing->appPrefix : newPrefix);
     return script;
 }

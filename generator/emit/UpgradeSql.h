@@ -18,6 +18,8 @@
 //
 // Without destructive, removed tables and columns stay: their DROP statements are written as
 // comments under a warning, and a kept column is made nullable so the new code can insert rows.
+// For a project living on its database, without destructive every statement is a comment: its
+// tables are the user's and stay as they are.
 class TUpgradeSql {
 public:
     // The statements alone. Throws TModelCheckError when `to` has no table script, and

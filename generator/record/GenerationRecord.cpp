@@ -324,6 +324,7 @@ TProjectModel TGenerationRecord::SnapshotModel(const QJsonObject &snapshot)
         cls.className = o.value(QStringLiteral("className")).toString();
         cls.friendName = o.value(QStringLiteral("friendName")).toString();
         cls.tableName = o.value(QStringLiteral("tableName")).toString();
+        cls.isReadOnly = o.value(QStringLiteral("classIsReadOnly")).toInt() == 1;
         const QJsonArray members = o.value(QStringLiteral("members")).toArray();
         cls.members.reserve(members.size());
         for (const QJsonValue &member : members)
@@ -332,9 +333,13 @@ TProjectModel TGenerationRecord::SnapshotModel(const QJsonObject &snapshot)
         classes.append(std::move(cls));
     }
     // A snapshot from before the setting existed is of utf8 tables.
-    return TProjectModel::FromClasses(
+    TProjectModel model = TProjectModel::FromClasses(
         projectId, std::move(classes),
         snapshot.value(QStringLiteral("tableCharset")).toString(TableCharset::Utf8));
+    const QJsonValue existing = snapshot.value(QStringLiteral("existingDatabase"));
+    if (existing.isObject())
+        model.SetExistingDatabase(TExistingDatabase::FromJson(existing.toObject(), nullptr));
+    return model;
 }
 
 QByteArray TGenerationRecord::Hash(const QByteArray &bytes)
@@ -441,6 +446,9 @@ QByteArray TGenerationRecord::SnapshotJson(const TProjectModel &model, const QSt
     for (const TClassModel &cls : model.Classes()) {
         json.Open('{');
         json.Key("classId"), json.Int(cls.classId);
+        // Written only when set, so a record of a writable class stays as it was.
+        if (cls.isReadOnly)
+            json.Key("classIsReadOnly"), json.Int(1);
         json.Key("className"), json.String(cls.className);
         json.Key("friendName"), json.String(cls.friendName);
         json.Key("indexes");
@@ -487,6 +495,17 @@ QByteArray TGenerationRecord::SnapshotJson(const TProjectModel &model, const QSt
         json.Close('}');
     }
     json.Close(']');
+    if (const std::optional<TExistingDatabase> &existing = model.ExistingDatabase()) {
+        json.Key("existingDatabase");
+        json.Open('{');
+        json.Key("appPrefix"), json.String(existing->appPrefix);
+        json.Key("database"), json.String(existing->database);
+        json.Key("host"), json.String(existing->host);
+        json.Key("port"), json.Int(existing->port);
+        json.Key("socket"), json.String(existing->socket);
+        json.Key("user"), json.String(existing->user);
+        json.Close('}');
+    }
     json.Key("projectId"), json.Int(model.ProjectId());
     json.Key("projectName"), json.String(projectName);
     json.Key("tableCharset"), json.String(model.Charset());

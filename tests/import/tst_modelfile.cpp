@@ -155,6 +155,12 @@ void TestModelFile::badFilesAreRefusedByPlace_data()
     row("enumeration values not texts", "classes/0/members/1/memberEnumValues", QJsonArray{1},
         "classes[0].members[1].memberEnumValues: 应为字符串的数组");
     row("unknown charset", "tableCharset", QStringLiteral("latin1"), "tableCharset: 应为utf8mb4、utf8之一");
+    row("connection not an object", "existingDatabase", QStringLiteral("shop"), "existingDatabase: 应为对象");
+    row("application prefix with a dash", "existingDatabase",
+        QJsonObject{{"appPrefix", "velmora-"}, {"database", "shop"}},
+        "existingDatabase: appPrefix: 应为1到20个字母、数字或下划线");
+    row("connection without a database", "existingDatabase", QJsonObject{{"appPrefix", "velmora_"}},
+        "existingDatabase: database: 缺少这个字段");
     row("index flag beyond 1", "classes/0/indexes",
         QJsonArray{QJsonObject{{"indexName", "u"}, {"indexMembers", QJsonArray{"gradeName"}}, {"indexIsUnique", 2}}},
         "classes[0].indexes[0].indexIsUnique: 应为0或1");
@@ -228,6 +234,8 @@ void TestModelFile::richerFieldsComeBackWholeAndOlderFilesReadAsBefore()
                          {id, title, price, kind, parent, member("at", MemberType::DateTime)},
                          {{QStringLiteral("u_title"), {QStringLiteral("title")}, 1},
                           {QStringLiteral("k_kind_at"), {QStringLiteral("kind"), QStringLiteral("at")}, 0}}}};
+    document.existingDatabase = TExistingDatabase{QStringLiteral("velmora_"), QStringLiteral("shop"), QString(), 3306,
+                                                  QStringLiteral("/run/mysqld/mysqld.sock"), QStringLiteral("web")};
 
     const QByteArray json = TModelFile::ToJson(document);
     QCOMPARE(TModelFile::ToJson(TModelFile::FromJson(json)), json);
@@ -237,6 +245,7 @@ void TestModelFile::richerFieldsComeBackWholeAndOlderFilesReadAsBefore()
     // Without the later keys: utf8 tables, no indexes, members with the defaults.
     QJsonObject older = QJsonDocument::fromJson(json).object();
     older.remove(QStringLiteral("tableCharset"));
+    older.remove(QStringLiteral("existingDatabase"));
     QJsonObject cls = older.value(QStringLiteral("classes")).toArray().first().toObject();
     cls.remove(QStringLiteral("indexes"));
     QJsonArray members;
@@ -251,6 +260,7 @@ void TestModelFile::richerFieldsComeBackWholeAndOlderFilesReadAsBefore()
     older.insert(QStringLiteral("classes"), QJsonArray{cls});
     TModelDocument defaults = document;
     defaults.tableCharset = QStringLiteral("utf8");
+    defaults.existingDatabase.reset();
     defaults.classes.first().indexes.clear();
     for (TMember &m : defaults.classes.first().members) {
         const TMember plain = member("", m.memberType(), m.memberLength());

@@ -5,6 +5,7 @@
 #include "generator/emit/DataBaseSql.h"
 #include "generator/output/FileOperate.h"
 #include "generator/check/ProjectModel.h"
+#include "model/ProjectDAO.h"
 #include "ui/dialogs/CheckModelForm.h"
 #include "ui/panels/CodePreview.h"
 #include "ui/dialogs/DataBaseSqlForm.h"
@@ -377,6 +378,32 @@ private slots:
         QCOMPARE(TestSupport::ReadFile(controller), QByteArray("<?php // mine"));
         QCOMPARE(user->texts().size(), 1);
         QVERIFY2(user->texts().at(0).contains(QStringLiteral("保留你的修改1个")), qPrintable(user->texts().at(0)));
+    }
+
+    // A project living on its database asks for the password once, for database/config.php;
+    // the file, once there, is kept and nothing more is asked.
+    void inPlaceProjectAsksForItsPasswordOnce()
+    {
+        giveBak();
+        QVERIFY(QFile::copy(QStringLiteral(VELMORA_SOURCE_DIR "/bak/database/config.php"),
+                            program->Dir() + QStringLiteral("/bak/database/config.php")));
+        TProjectDAO().SetExistingDatabase(school, TExistingDatabase{QStringLiteral("velmora_"), QStringLiteral("shop"),
+                                                                    QStringLiteral("db.example"), 3307, QString(),
+                                                                    QStringLiteral("web")});
+        openWindow();
+        user->passwordAnswers = {QStringLiteral("it's\\secret")};
+        QVERIFY(generate());
+        QCOMPARE(user->prompts.size(), 1);
+        const QString config = output() + QStringLiteral("/database/config.php");
+        const QByteArray written = TestSupport::ReadFile(config);
+        for (const char *line : {"'host'            => 'db.example',", "'port'            => 3307,",
+                                 "'password'        => 'it\\'s\\\\secret',", "'table_prefix'    => 'velmora_',"})
+            QVERIFY2(written.contains(line), written.constData());
+        user->previewAnswers = {true};
+        QVERIFY(generate());
+        QCOMPARE(user->prompts.size(), 1);
+        QCOMPARE(TestSupport::ReadFile(config), written);
+        user->takeTexts();
     }
 
     void previewShowsTheSelectedFilesChanges()

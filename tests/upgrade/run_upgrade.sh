@@ -4,7 +4,8 @@
 # apply `upgrade-sql` to that database, and load the edited model's table script into an empty
 # one. The two must agree in information_schema (tables, columns, keys, foreign keys, comments),
 # and the rows of kept columns (before.sql, after.sql) must read the same.
-# base.sql, when a case has one, changes the base model before it is generated.
+# base.sql, when a case has one, changes the base model before it is generated; rows.sql, when
+# it has one, stands for the shared rows.
 # case.conf: DESTRUCTIVE=1 for --destructive; PREFIX=P for a new prefix. Without --destructive
 # the commented DROP statements are run afterwards, which must then reach the same database.
 #
@@ -74,7 +75,9 @@ run_case() {
 
   sql -e "CREATE DATABASE up_$name CHARACTER SET utf8mb4; CREATE DATABASE new_$name CHARACTER SET utf8mb4;"
   sql "up_$name" < "$work/old.sql" || return 1
-  sql "up_$name" < "$here/rows.sql" || return 1
+  local rows="$here/rows.sql"
+  [ -f "$folder/rows.sql" ] && rows="$folder/rows.sql"
+  sql "up_$name" < "$rows" || return 1
   sql --skip-column-names "up_$name" < "$folder/before.sql" > "$work/before.txt" || return 1
   sql "up_$name" < "$work/upgrade.sql" || { cat "$work/upgrade.sql"; return 1; }
   sql --skip-column-names "up_$name" < "$folder/after.sql" > "$work/after.txt" || return 1

@@ -4,6 +4,7 @@
 #include "generator/output/GenerationError.h"
 #include "generator/record/GenerationRecord.h"
 #include "generator/emit/UpgradeSql.h"
+#include "model/ProjectDAO.h"
 #include "generator/output/FileOperate.h"
 #include "model/DbHelper.h"
 #include "ui/CommandRun.h"
@@ -101,7 +102,11 @@ void TDataBaseSqlForm::FormShowUpgrade(const QString &programDir, const QString 
                             it->version);
     }
     label->setBuddy(CB_Version);
-    CK_Destructive = new QCheckBox(QStringLiteral("写出删除语句 (删除已移除的表和列及其数据)"), this);
+    // A project living on its database: without the box its tables are left as they are.
+    CK_Destructive = new QCheckBox(TProjectDAO().GetExistingDatabase(projectId_)
+                                       ? QStringLiteral("修改已有的数据表 (包括删除已移除的表和列及其数据)")
+                                       : QStringLiteral("写出删除语句 (删除已移除的表和列及其数据)"),
+                                   this);
     CK_Destructive->setObjectName(QStringLiteral("CK_Destructive"));
     row->addWidget(label);
     row->addWidget(CB_Version);
