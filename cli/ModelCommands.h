@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QHash>
 #include <QStringList>
+
+struct TDatabaseSource;
 
 #include <optional>
 
@@ -16,6 +19,13 @@ std::optional<int> Run(const QStringList &args);
 // QGuiApplication.
 // It may be asked before any application exists.
 bool NeedsFonts(const QStringList &args);
+
+// The connection options of import-db and upgrade-sql --from-db (--database, --socket, --host, --port, --user,
+// --password-file) as a source; the reason when they cannot be used, else empty.
+QString ReadConnection(const QString &command, const QHash<QString, QString> &options, TDatabaseSource &source);
+
+// Those options' names.
+QStringList ConnectionOptions();
 
 // Their lines of the help text.
 extern const char Usage[];

@@ -216,9 +216,15 @@ QString TDataBaseSql::Build(int projectId, const QString &tablePrefix, const QSt
         const TReadSnapshot snapshot;
         return TProjectModel::Load(projectId);
     }();
+    return Script(model, tablePrefix, programDir, QString());
+}
+
+QString TDataBaseSql::Script(const TProjectModel &model, const QString &tablePrefix,
+                             const QString &programDir, const QString &closing)
+{
     const QString statements = BuildStatements(model, tablePrefix);
     QString script = LoadTemplate(programDir);
-    script.replace(QStringLiteral("$sqlString"), statements);
+    script.replace(QStringLiteral("$sqlString"), statements + closing);
     script.replace(QStringLiteral("$dbprefix"), tablePrefix);
     return script;
 }

@@ -16,6 +16,9 @@ public:
     // Throws TGenerationError for a missing or damaged template, and its TModelCheckError for
     // a model the checker refuses (every finding, a broken reference first).
     static QString Build(int projectId, const QString &tablePrefix, const QString &programDir);
+    // The same of a loaded model, with closing statements after the tables.
+    static QString Script(const TProjectModel &model, const QString &tablePrefix,
+                          const QString &programDir, const QString &closing);
 
     // The statements alone: every table block in class order, then every foreign-key line.
     // Throws TModelCheckError for a model without a script, as Build does.

@@ -73,6 +73,16 @@ public:
         const std::optional<QString> answer = inputAnswers.takeFirst();
         return answer ? *answer : defaultText;
     }
+    // Answered from inputAnswers as well.
+    std::optional<QString> password(QWidget *, const QString &caption, const QString &prompt) override
+    {
+        prompts.append({caption, prompt, QString()});
+        if (inputAnswers.isEmpty()) {
+            unanswered.append(caption);
+            return std::nullopt;
+        }
+        return inputAnswers.takeFirst();
+    }
     bool open(const QUrl &url) override
     {
         opened.append(url);
