@@ -24,6 +24,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QSignalSpy>
 
@@ -489,6 +490,7 @@ private slots:
         QStringList versions;
         QString fromNewest, fromFirst, destructive;
         QStringList clipped;
+        int chosenAfterFailure = -1;
         QCOMPARE(DriveDialog<TDataBaseSqlForm>([&] { Trigger(window.get(), "upgrade1"); }, [&](TDataBaseSqlForm &form) {
                      auto *memo = Find<QPlainTextEdit>(&form, "Memo_Sql");
                      auto *version = Find<QComboBox>(&form, "CB_Version");
@@ -504,9 +506,25 @@ private slots:
                      fromFirst = memo->toPlainText();
                      Find<QCheckBox>(&form, "CK_Destructive")->setChecked(true);
                      destructive = memo->toPlainText();
+                     // 按数据库中的版本: a cancelled password connects nowhere; a server that is not
+                     // there is reported, and the version chosen stays.
+                     Find<QLineEdit>(&form, "Edit_DbName")->setText(QStringLiteral("school"));
+                     Find<QLineEdit>(&form, "Edit_DbUser")->setText(QStringLiteral("root"));
+                     Find<QLineEdit>(&form, "Edit_DbHost")->setText(QStringLiteral("127.0.0.1"));
+                     Find<QLineEdit>(&form, "Edit_DbPort")->setText(QStringLiteral("1"));
+                     user->inputAnswers = {std::nullopt, QStringLiteral("secret")};
+                     for (int click = 0; click < 2; ++click)
+                         Find<QPushButton>(&form, "Btn_FromDb")->click();
+                     chosenAfterFailure = version->currentIndex();
                  }),
                  1);
-        QVERIFY(user->shown.isEmpty());
+        QCOMPARE(user->prompts.size(), 2);
+        QCOMPARE(chosenAfterFailure, 1);
+        QCOMPARE(user->shown.size(), 1);
+        QCOMPARE(user->shown.first().kind, TMessageKind::Error);
+        QVERIFY2(user->shown.first().text.startsWith(QStringLiteral("读取数据库的模型版本失败: 连接不上数据库服务器 127.0.0.1:1")),
+                 qPrintable(user->shown.first().text));
+        user->shown.clear();
         QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1Char(' '))));
         QCOMPARE(versions, (QStringList{"第 2 版", "第 1 版"}));
         QVERIFY2(fromNewest.contains(QStringLiteral("\n-- ALTER TABLE `t_Student` DROP COLUMN `nick`;\n")), qPrintable(fromNewest));
