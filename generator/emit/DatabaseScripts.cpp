@@ -112,14 +112,9 @@ QString TDatabaseScripts::TableScript(int projectId, const QString &tablePrefix,
     const TProjectModel model = loadModel(projectId);
     // A model without a script is refused before the record is compared with it.
     TDataBaseSql::CheckModel(model, tablePrefix);
-    const int version = TargetVersion(model, tablePrefix, outputDir);
-    return TDataBaseSql::Script(model, tablePrefix, programDir, ModelVersionStatements(tablePrefix, version));
-}
-
-int TDatabaseScripts::TargetVersion(const TProjectModel &model, const QString &prefix, const QString &outputDir)
-{
     TRecordedModels records(outputDir);
-    return targetVersion(records, model, prefix);
+    const int version = targetVersion(records, model, tablePrefix);
+    return TDataBaseSql::Script(model, tablePrefix, programDir, ModelVersionStatements(tablePrefix, version));
 }
 
 int TDatabaseScripts::DefaultFromVersion(int projectId, const QString &outputDir, const std::optional<QString> &prefix)

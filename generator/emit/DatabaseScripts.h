@@ -4,11 +4,10 @@
 
 #include <optional>
 
-class TProjectModel;
-
 // The two scripts a user runs on the application's database, each closed by the model version
 // it brings the database to: the table script of the current model, and the upgrade script
-// from a recorded version to it. Versions are the generation record's.
+// from a recorded version to it. Versions are the generation record's: the newest when its
+// tables are the current model's, else the one the next generation records.
 class TDatabaseScripts {
 public:
     // The table script of the project's current model, placed into the template of programDir.
@@ -29,8 +28,4 @@ public:
     // from the current model's, as a database is rarely upgraded to the version just generated;
     // the newest when none differs. Throws TGenerationError without a record.
     static int DefaultFromVersion(int projectId, const QString &outputDir, const std::optional<QString> &prefix);
-
-    // The version a script of model brings a database to: the newest recorded version when its
-    // tables are the model's, else the version the next generation records.
-    static int TargetVersion(const TProjectModel &model, const QString &prefix, const QString &outputDir);
 };
