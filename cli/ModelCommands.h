@@ -3,9 +3,9 @@
 #include <QHash>
 #include <QStringList>
 
-struct TDatabaseSource;
-
 #include <optional>
+
+struct TDatabaseSource;
 
 // velmora-cli's export, import, import-db and diagram: whole models in and out of the model
 // database, and the model as a picture.
@@ -20,8 +20,8 @@ std::optional<int> Run(const QStringList &args);
 // It may be asked before any application exists.
 bool NeedsFonts(const QStringList &args);
 
-// The connection options of import-db and upgrade-sql --from-db (--database, --socket, --host, --port, --user,
-// --password-file) as a source; the reason when they cannot be used, else empty.
+// The connection options of import-db and upgrade-sql --from-db (--database, --socket, --host,
+// --port, --user, --password-file) as a source; the reason when they cannot be used, else empty.
 QString ReadConnection(const QString &command, const QHash<QString, QString> &options, TDatabaseSource &source);
 
 // Those options' names.
