@@ -48,10 +48,7 @@ const QHash<QString, QStringList> commandOptions{
     {QStringLiteral("export"), {QStringLiteral("-o")}},
     {QStringLiteral("import"), {QStringLiteral("--as")}},
     {QStringLiteral("diagram"), {QStringLiteral("-o")}},
-    {QStringLiteral("import-db"),
-     {QStringLiteral("--database"), QStringLiteral("--socket"), QStringLiteral("--host"),
-      QStringLiteral("--port"), QStringLiteral("--user"), QStringLiteral("--password-file"),
-      QStringLiteral("--prefix"), QStringLiteral("--as")}},
+    {QStringLiteral("import-db"), ConnectionOptions() + QStringList{QStringLiteral("--prefix"), QStringLiteral("--as")}},
 };
 
 // The options that stand alone, without a value.
@@ -170,33 +167,12 @@ int importDatabase(const TCall &call)
     if (!call.positional.isEmpty())
         return fail({QStringLiteral("命令 import-db 不带参数: %1 (见 --help)").arg(call.positional.join(QLatin1Char(' ')))},
                     ExitFailed);
-    const auto option = [&](const char *name) { return call.options.value(QString::fromLatin1(name)); };
-    const auto has = [&](const char *name) { return call.options.contains(QString::fromLatin1(name)); };
     TDatabaseSource source;
-    source.database = option("--database");
-    source.user = option("--user");
-    source.socket = option("--socket");
-    source.host = option("--host");
-    source.prefix = option("--prefix");
-    source.inPlace = has("--in-place");
-    if (source.database.isEmpty() || source.user.isEmpty())
-        return fail({QStringLiteral("命令 import-db 需要 --database 和 --user (见 --help)")}, ExitFailed);
-    if (has("--socket") && (has("--host") || has("--port")))
-        return fail({QStringLiteral("--socket 与 --host/--port 只能选用一种 (见 --help)")}, ExitFailed);
-    if (has("--port")) {
-        bool ok = false;
-        source.port = option("--port").toInt(&ok);
-        if (!ok || source.port < 1 || source.port > 65535)
-            return fail({QStringLiteral("端口应为1到65535之间的整数: %1").arg(option("--port"))}, ExitFailed);
-    }
-    if (has("--password-file")) {
-        QString error;
-        const std::optional<QString> password = ReadPasswordFile(option("--password-file"), &error);
-        if (!password)
-            return fail({error}, ExitFailed);
-        source.password = *password;
-    }
-    const QString projectName = has("--as") ? option("--as") : source.database;
+    if (const QString error = ReadConnection(call.command, call.options, source); !error.isEmpty())
+        return fail({error}, ExitFailed);
+    source.prefix = call.options.value(QStringLiteral("--prefix"));
+    source.inPlace = call.options.contains(QStringLiteral("--in-place"));
+    const QString projectName = call.options.value(QStringLiteral("--as"), source.database);
 
     const TDatabaseReading reading = TDatabaseImport::Read(source);
     QStringList warnings;
@@ -259,6 +235,40 @@ std::optional<QString> ReadPasswordFile(const QString &path, QString *error)
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
     return QString::fromUtf8(line);
+}
+
+QStringList ConnectionOptions()
+{
+    return {QStringLiteral("--database"), QStringLiteral("--socket"), QStringLiteral("--host"),
+            QStringLiteral("--port"), QStringLiteral("--user"), QStringLiteral("--password-file")};
+}
+
+QString ReadConnection(const QString &command, const QHash<QString, QString> &options, TDatabaseSource &source)
+{
+    const auto option = [&](const char *name) { return options.value(QString::fromLatin1(name)); };
+    const auto has = [&](const char *name) { return options.contains(QString::fromLatin1(name)); };
+    source.database = option("--database");
+    source.user = option("--user");
+    source.socket = option("--socket");
+    source.host = option("--host");
+    if (source.database.isEmpty() || source.user.isEmpty())
+        return QStringLiteral("命令 %1 需要 --database 和 --user (见 --help)").arg(command);
+    if (has("--socket") && (has("--host") || has("--port")))
+        return QStringLiteral("--socket 与 --host/--port 只能选用一种 (见 --help)");
+    if (has("--port")) {
+        bool ok = false;
+        source.port = option("--port").toInt(&ok);
+        if (!ok || source.port < 1 || source.port > 65535)
+            return QStringLiteral("端口应为1到65535之间的整数: %1").arg(option("--port"));
+    }
+    if (has("--password-file")) {
+        QString error;
+        const std::optional<QString> password = ReadPasswordFile(option("--password-file"), &error);
+        if (!password)
+            return error;
+        source.password = *password;
+    }
+    return {};
 }
 
 bool NeedsFonts(const QStringList &args)

@@ -3,6 +3,7 @@
 #include "ColumnMapping.h"
 #include "ImportError.h"
 #include "ImportNames.h"
+#include "LiveConnection.h"
 
 #include "generator/check/TableRules.h"
 #include "generator/check/TypeRules.h"
@@ -21,8 +22,6 @@
 #include <optional>
 
 namespace {
-
-const QString driverName = QStringLiteral("QMYSQL");
 
 // The generated application's tables of users, roles, row owners, history, trash and sessions.
 const QStringList teamTables = {QStringLiteral("role"), QStringLiteral("role_right"), QStringLiteral("user_role"),
@@ -114,48 +113,11 @@ bool isUtf8(const QString &charset)
     return charset == QLatin1String("utf8") || charset == QLatin1String("utf8mb3");
 }
 
-// Why the server turned the connection down, in the user's words.
-QString connectFailure(const TDatabaseSource &source, const QSqlError &error)
-{
-    const QString code = error.nativeErrorCode();
-    const QString detail = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    const QString server = !source.socket.isEmpty()
-        ? source.socket
-        : QStringLiteral("%1:%2").arg(source.host.isEmpty() ? QStringLiteral("localhost") : source.host)
-              .arg(source.port);
-    QString what;
-    if (code == QLatin1String("1045"))
-        what = QStringLiteral("用户名或密码错误(用户 %1)").arg(source.user);
-    else if (code == QLatin1String("1049") || code == QLatin1String("1044"))
-        what = QStringLiteral("数据库\"%1\"不存在，或用户 %2 无权访问").arg(source.database, source.user);
-    else if (code == QLatin1String("2002") || code == QLatin1String("2003")
-             || code == QLatin1String("2005") || code == QLatin1String("2013"))
-        what = QStringLiteral("连接不上数据库服务器 %1，请检查服务器是否在运行，以及地址、端口或套接字").arg(server);
-    else
-        what = QStringLiteral("无法连接数据库服务器 %1").arg(server);
-    return QStringLiteral("从数据库导入失败: %1 (%2)").arg(what, detail.trimmed());
-}
-
-QSqlQuery run(const QSqlDatabase &db, const QString &sql, const QString &schema)
-{
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    bool ok = query.prepare(sql);
-    if (ok) {
-        query.addBindValue(schema);
-        ok = query.exec();
-    }
-    if (!ok)
-        throw TImportError({QStringLiteral("从数据库导入失败: 读取表结构出错 (%1)").arg(query.lastError().text())},
-                           false);
-    return query;
-}
-
 class TReader {
 public:
     explicit TReader(const TDatabaseSource &source) : source_(source) {}
 
-    TDatabaseReading Read(const QSqlDatabase &db)
+    TDatabaseReading Read(const TLiveConnection &db)
     {
         Load(db);
         if (source_.inPlace) {
@@ -181,10 +143,10 @@ public:
     }
 
 private:
-    void Load(const QSqlDatabase &db)
+    void Load(const TLiveConnection &db)
     {
         const QString schema = source_.database;
-        QSqlQuery tables = run(db, selectTables, schema);
+        QSqlQuery tables = db.Run(selectTables, {schema});
         QHash<QString, qsizetype> index;
         while (tables.next()) {
             tables_.append({tables.value(0).toString(), tables.value(1).toString(),
@@ -198,7 +160,7 @@ private:
         for (qsizetype i = 0; i < tables_.size(); ++i)
             index.insert(tables_.at(i).name, i);
 
-        QSqlQuery columns = run(db, selectColumns, schema);
+        QSqlQuery columns = db.Run(selectColumns, {schema});
         while (columns.next()) {
             const auto it = index.constFind(columns.value(0).toString());
             if (it == index.cend())
@@ -215,13 +177,13 @@ private:
             column.hasScale = !columns.value(8).isNull();
             tables_[*it].columns.append(column);
         }
-        QSqlQuery keys = run(db, selectPrimaryKeys, schema);
+        QSqlQuery keys = db.Run(selectPrimaryKeys, {schema});
         while (keys.next()) {
             const auto it = index.constFind(keys.value(0).toString());
             if (it != index.cend())
                 tables_[*it].keys.append(keys.value(1).toString());
         }
-        QSqlQuery foreign = run(db, selectForeignKeys, schema);
+        QSqlQuery foreign = db.Run(selectForeignKeys, {schema});
         QHash<QString, int> constraintColumns;
         QList<std::pair<QString, QString>> constraintOf; // (table.column, table.constraint)
         QSet<QString> rulesHidden; // tables whose rules information_schema did not show
@@ -240,8 +202,8 @@ private:
         }
         for (const auto &[column, constraint] : std::as_const(constraintOf))
             foreignKeys_[column].columnCount = constraintColumns.value(constraint);
-        LoadHiddenRules(db, rulesHidden);
-        QSqlQuery indexes = run(db, selectIndexes, schema);
+        LoadHiddenRules(db.Db(), rulesHidden);
+        QSqlQuery indexes = db.Run(selectIndexes, {schema});
         while (indexes.next()) {
             const auto it = index.constFind(indexes.value(0).toString());
             if (it == index.cend())
@@ -291,6 +253,8 @@ private:
                 Warn(QStringLiteral("表 %1 是生成的程序自带的管理员表，不作为类导入").arg(table.name));
             } else if (appName.compare(QLatin1String("login_throttle"), Qt::CaseInsensitive) == 0) {
                 Warn(QStringLiteral("表 %1 是生成的程序自带的登录退避表，不作为类导入").arg(table.name));
+            } else if (appName.compare(QLatin1String("model_version"), Qt::CaseInsensitive) == 0) {
+                Warn(QStringLiteral("表 %1 是生成的程序自带的模型版本表，不作为类导入").arg(table.name));
             } else if (teamTables.contains(appName.toLower())) {
                 Warn(QStringLiteral("表 %1 是生成的程序自带的用户与权限表，不作为类导入").arg(table.name));
             } else if (table.keys.isEmpty() && !TakeUniqueKey(table)) {
@@ -552,51 +516,10 @@ private:
     TDatabaseReading reading_;
 };
 
-QString nextConnectionName()
-{
-    static QAtomicInt counter;
-    return QStringLiteral("velmora-import-%1").arg(counter.fetchAndAddRelaxed(1));
-}
-
 } // namespace
 
 TDatabaseReading TDatabaseImport::Read(const TDatabaseSource &source)
 {
-    if (!QSqlDatabase::isDriverAvailable(driverName))
-        throw TImportError({QStringLiteral("从数据库导入失败: 缺少Qt的MySQL驱动(Debian软件包 libqt6sql6-mysql)")},
-                           false);
-    if (source.database.isEmpty() || source.user.isEmpty())
-        throw TImportError({QStringLiteral("从数据库导入失败: 需要数据库名称和用户名")}, false);
-    const QString name = nextConnectionName();
-    std::optional<TDatabaseReading> reading;
-    std::optional<TImportError> failure;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(driverName, name);
-        db.setDatabaseName(source.database);
-        db.setUserName(source.user);
-        db.setPassword(source.password);
-        QString options = QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=10;MYSQL_OPT_READ_TIMEOUT=60");
-        if (!source.socket.isEmpty()) {
-            options += QStringLiteral(";UNIX_SOCKET=") + source.socket;
-            db.setHostName(QStringLiteral("localhost"));
-        } else {
-            db.setHostName(source.host.isEmpty() ? QStringLiteral("localhost") : source.host);
-            db.setPort(source.port);
-        }
-        db.setConnectOptions(options);
-        if (!db.open()) {
-            failure.emplace(QStringList{connectFailure(source, db.lastError())}, false);
-        } else {
-            try {
-                reading = TReader(source).Read(db);
-            } catch (const TImportError &error) {
-                failure.emplace(error);
-            }
-            db.close();
-        }
-    }
-    QSqlDatabase::removeDatabase(name);
-    if (failure)
-        throw *failure;
-    return *reading;
+    const TLiveConnection connection(source, QStringLiteral("从数据库导入失败"));
+    return TReader(source).Read(connection);
 }

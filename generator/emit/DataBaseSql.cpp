@@ -105,6 +105,12 @@ QString TDataBaseSql::LoadTemplate(const QString &programDir)
     return text;
 }
 
+QString TDataBaseSql::AppTablePrefix(const TProjectModel &model, const QString &tablePrefix)
+{
+    const std::optional<TExistingDatabase> &existing = model.ExistingDatabase();
+    return existing ? existing->appPrefix : tablePrefix;
+}
+
 void TDataBaseSql::CheckModel(const TProjectModel &model, const QString &tablePrefix)
 {
     checkModel(model, tablePrefix);
@@ -236,6 +242,12 @@ QString TDataBaseSql::Build(int projectId, const QString &tablePrefix, const QSt
         const TReadSnapshot snapshot;
         return TProjectModel::Load(projectId);
     }();
+    return Script(model, tablePrefix, programDir, QString());
+}
+
+QString TDataBaseSql::Script(const TProjectModel &model, const QString &tablePrefix,
+                             const QString &programDir, const QString &closing)
+{
     const std::optional<TExistingDatabase> &existing = model.ExistingDatabase();
     QString statements;
     if (existing) {
@@ -247,7 +259,7 @@ QString TDataBaseSql::Build(int projectId, const QString &tablePrefix, const QSt
         statements = BuildStatements(model, tablePrefix);
     }
     QString script = LoadTemplate(programDir);
-    script.replace(QStringLiteral("$sqlString"), statements);
-    script.replace(QStringLiteral("$dbprefix"), existing ? existing->appPrefix : tablePrefix);
+    script.replace(QStringLiteral("$sqlString"), statements + closing);
+    script.replace(QStringLiteral("$dbprefix"), AppTablePrefix(model, tablePrefix));
     return script;
 }

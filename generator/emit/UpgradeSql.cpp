@@ -1,18 +1,14 @@
 #include "UpgradeSql.h"
 
 #include "DataBaseSql.h"
-#include "FileOperate.h"
 #include "GenerationError.h"
-#include "GenerationRecord.h"
 #include "ProjectModel.h"
-#include "ReadSnapshot.h"
 #include "TeamTables.h"
+#include "VersionTable.h"
 #include "TextTemplate.h"
 
 #include <QHash>
 #include <QSet>
-
-#include <future>
 
 namespace {
 
@@ -267,6 +263,9 @@ public:
     {
     }
 
+    // Whether Statements found anything to change.
+    bool Changed() const { return changed_; }
+
     QString Statements()
     {
         TSection dropKeys("删除将要改变的外键");
@@ -319,7 +318,7 @@ public:
                 pendingRenames.append({before->name, table.name});
         }
         if (from_.prefix != to_.prefix) {
-            QList<const char *> own = {adminTable, throttleTable};
+            QList<const char *> own = {adminTable, throttleTable, modelVersionTable};
             own.append(QList<const char *>(std::begin(teamTables), std::end(teamTables)));
             for (const char *table : own) {
                 const QString name = QString::fromUtf8(table);
@@ -328,6 +327,7 @@ public:
             }
             renames.Text().Emit(createThrottle, {{"table", from_.prefix + QString::fromUtf8(throttleTable)}});
             renames.Text().Emit(createTeamTables, {{"prefix", from_.prefix}});
+            renames.Text().Emit(createModelVersion, {{"prefix", from_.prefix}});
         }
         TStatement rename((QString::fromUtf8(renameHead)));
         for (const auto &pair : orderRenames(pendingRenames, taken))
@@ -366,6 +366,7 @@ public:
 
         const QString statements = dropKeys.Result() + dropTables.Result() + renames.Result()
             + creates.Result() + alters.Result() + addKeys.Result() + removed.Result();
+        changed_ = !statements.isEmpty();
         TTextBuilder head;
         head.Emit(statements.isEmpty() ? unchanged : header, {{"version", QString::number(from_.version)}});
         if (to_.model->ExistingDatabase() && !destructive_ && !statements.isEmpty())
@@ -453,6 +454,7 @@ private:
     TUpgradeSide from_;
     TUpgradeSide to_;
     bool destructive_;
+    bool changed_ = false;
     TUpgradeComparison diff_;
     const TUpgradeSchema &old_;
     const TUpgradeSchema &new_;
@@ -475,8 +477,8 @@ QString TUpgradeSql::UnknownVersionMessage(int version)
     return QStringLiteral("该项目没有第 %1 版的生成记录").arg(version);
 }
 
-QString TUpgradeSql::BuildStatements(const TUpgradeSide &from, const TUpgradeSide &to,
-                                     bool destructive)
+// Both models must have a script.
+static void checkSides(const TUpgradeSide &from, const TUpgradeSide &to)
 {
     TDataBaseSql::CheckModel(*to.model, to.prefix);
     try {
@@ -487,47 +489,20 @@ QString TUpgradeSql::BuildStatements(const TUpgradeSide &from, const TUpgradeSid
                                    .arg(from.version)
                                    .arg(error.message()));
     }
+}
+
+QString TUpgradeSql::BuildStatements(const TUpgradeSide &from, const TUpgradeSide &to,
+                                     bool destructive)
+{
+    checkSides(from, to);
     TUpgradePlan plan(from, to, destructive);
     return plan.Statements();
 }
 
-QString TUpgradeSql::Build(int projectId, const QString &outputDir, std::optional<int> fromVersion,
-                           const std::optional<QString> &prefix, bool destructive,
-                           const QString &programDir)
+bool TUpgradeSql::Differs(const TUpgradeSide &from, const TUpgradeSide &to)
 {
-    const QList<int> versions = TGenerationRecord::VersionNumbers(outputDir);
-    if (versions.isEmpty())
-        throw TGenerationError(NoRecordMessage());
-    const int version = fromVersion.value_or(versions.last());
-    // The snapshot is read on a second thread while this one reads the model database: both
-    // take about as long, and the snapshot needs no database.
-    std::future<std::optional<std::pair<TProjectModel, QString>>> recorded =
-        std::async(std::launch::async, [&outputDir, version]() -> std::optional<std::pair<TProjectModel, QString>> {
-            const std::optional<QJsonObject> snapshot = TGenerationRecord::LoadSnapshot(outputDir, version);
-            if (!snapshot)
-                return std::nullopt;
-            return std::pair{TGenerationRecord::SnapshotModel(*snapshot),
-                             snapshot->value(QStringLiteral("tablePrefix")).toString()};
-        });
-    const TProjectModel newModel = [projectId] {
-        const TReadSnapshot read;
-        return TProjectModel::Load(projectId);
-    }();
-    const std::optional<std::pair<TProjectModel, QString>> old = recorded.get();
-    if (!old)
-        throw TGenerationError(UnknownVersionMessage(version));
-    const TProjectModel &oldModel = old->first;
-    // A project deleted and made again under the same name shares no ids with the record.
-    if (oldModel.ProjectId() != projectId)
-        throw TGenerationError(QStringLiteral("第 %1 版的生成记录属于另一个项目，请使用建表脚本").arg(version));
-    const QString &oldPrefix = old->second;
-    // The application's tables of a project living on its database keep their own prefix.
-    const std::optional<TExistingDatabase> &existing = newModel.ExistingDatabase();
-    const QString newPrefix = existing ? oldPrefix : prefix.value_or(oldPrefix);
-    const QString statements =
-        BuildStatements({&oldModel, oldPrefix, version}, {&newModel, newPrefix, 0}, destructive);
-    QString script = TFileOperate::LoadUtf8File(programDir + QLatin1Char('/') + TemplatePath());
-    script.replace(QStringLiteral("$sqlString"), statements);
-    script.replace(QStringLiteral("$dbprefix"), existing ? existing->appPrefix : newPrefix);
-    return script;
+    checkSides(from, to);
+    TUpgradePlan plan(from, to, false);
+    plan.Statements();
+    return plan.Changed();
 }

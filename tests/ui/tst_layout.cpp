@@ -290,7 +290,7 @@ private slots:
         TDataBaseSqlForm form(window.get(), *user, QStringLiteral("学校管理.sql"));
         form.SetProjectId(window->Projects().SelectedProjectId());
         form.SetTablePrefix(QStringLiteral("t_"));
-        form.FormShow(program->Dir());
+        form.FormShow(program->Dir(), program->Dir() + QStringLiteral("/projects/none"));
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QCOMPARE(form.windowTitle(), QStringLiteral("数据库建表sql语句"));
