@@ -85,7 +85,12 @@ bool TMemberPanel::Run(const std::function<void()> &command)
 
 void TMemberPanel::LoadMembers(int classId)
 {
-    members_->SetMembers(TMemberDAO().GetMembers(classId));
+    ShowMembers(TMemberDAO().GetMembers(classId));
+}
+
+void TMemberPanel::ShowMembers(QList<TMember> members)
+{
+    members_->SetMembers(std::move(members));
     FitColumns();
     emit MembersChanged();
 }

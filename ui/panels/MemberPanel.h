@@ -1,5 +1,8 @@
 #pragma once
 
+#include "model/Member.h"
+
+#include <QList>
 #include <QWidget>
 
 #include <functional>
@@ -24,6 +27,8 @@ public:
 
     // Refills the table with the members of a class. Throws TDbError like the stores.
     void LoadMembers(int classId);
+    // Refills the table with members read beforehand.
+    void ShowMembers(QList<TMember> members);
     void ClearMembers();
     // -1 when no row is selected.
     int SelectedMemberId() const;
