@@ -6,10 +6,12 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class QAction;
 class QKeyEvent;
 class QTableView;
+class TColumnFit;
 class TFeedback;
 class TMemberTableModel;
 class TProjectPanel;
@@ -20,6 +22,7 @@ class TMemberPanel : public QWidget {
     Q_OBJECT
 public:
     TMemberPanel(TFeedback &feedback, const TProjectPanel &projects, QWidget *parent);
+    ~TMemberPanel() override;
 
     // 添加成员 … 下移成员, in menu order.
     QList<QAction *> Commands() const;
@@ -63,4 +66,5 @@ private:
     QAction *M1, *N3, *C1, *Up1, *Down1;
     QTableView *LV_Member = nullptr;
     TMemberTableModel *members_ = nullptr;
+    std::unique_ptr<TColumnFit> columnFit_;
 };
