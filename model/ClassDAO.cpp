@@ -41,6 +41,13 @@ const QString selectTableName = QStringLiteral("select tableName from t_class wh
 const QString updateTableName = QStringLiteral("update t_class set tableName=? where classId=?");
 const QString selectTableNames =
     QStringLiteral("select classId,tableName from t_class where projectId=? and tableName<>''");
+const QString selectDiagramPositions = QStringLiteral(
+    "select classId,diagramX,diagramY from t_class where projectId=? and diagramX is not null "
+    "and diagramY is not null");
+const QString updateDiagramPosition =
+    QStringLiteral("update t_class set diagramX=?,diagramY=? where classId=?");
+const QString clearDiagramPositions =
+    QStringLiteral("update t_class set diagramX=null,diagramY=null where projectId=?");
 const QString countKeyMembers =
     QStringLiteral("select count(*) from t_member where classId=? and memberIsPri=1");
 const QString countDisplayMembers =
@@ -132,6 +139,29 @@ QHash<int, QString> TClassDAO::GetTableNames(int projectId) const
     while (query.next())
         names.insert(query.value(0).toInt(), query.value(1).toString());
     return names;
+}
+
+QHash<int, QPoint> TClassDAO::GetDiagramPositions(int projectId) const
+{
+    QHash<int, QPoint> positions;
+    QSqlQuery query = db_.OpenQuery(selectDiagramPositions, {projectId});
+    while (query.next())
+        positions.insert(query.value(0).toInt(), QPoint(query.value(1).toInt(), query.value(2).toInt()));
+    return positions;
+}
+
+void TClassDAO::SetDiagramPositions(const QHash<int, QPoint> &positions) const
+{
+    QList<TSqlStatement> statements;
+    for (auto it = positions.constBegin(); it != positions.constEnd(); ++it)
+        statements.append({updateDiagramPosition, {it.value().x(), it.value().y(), it.key()}});
+    if (!statements.isEmpty())
+        db_.ExecuteBatch(statements);
+}
+
+void TClassDAO::ClearDiagramPositions(int projectId) const
+{
+    db_.ExecuteSql(clearDiagramPositions, {projectId});
 }
 
 bool TClassDAO::CheckPrimaryKeys(const TClassList &classes,

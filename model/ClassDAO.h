@@ -4,6 +4,7 @@
 #include "ListEntry.h"
 
 #include <QHash>
+#include <QPoint>
 
 #include <functional>
 
@@ -39,6 +40,14 @@ public:
     void SetTableName(int classId, const QString &tableName) const;
     // classId -> table name for every class of the project that has one, in one query.
     QHash<int, QString> GetTableNames(int projectId) const;
+
+    // classId -> where its box was dragged to in the model diagram (the top-left corner), for
+    // the classes of the project that have been dragged; the diagram places the others itself.
+    QHash<int, QPoint> GetDiagramPositions(int projectId) const;
+    // Keeps the boxes where they were dragged to, all or nothing.
+    void SetDiagramPositions(const QHash<int, QPoint> &positions) const;
+    // Hands every box of the project back to the diagram's own placing.
+    void ClearDiagramPositions(int projectId) const;
 
     // Each class must have exactly one key member / exactly one display member. Stops at the
     // first failing class in list order and reports it through onFailure.

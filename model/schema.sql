@@ -13,7 +13,11 @@ CREATE TABLE t_class (
     className  TEXT NOT NULL DEFAULT '',
     friendName TEXT NOT NULL DEFAULT '',
     -- The table's own name in the database; empty when it is the prefix and the class name.
-    tableName  TEXT NOT NULL DEFAULT ''
+    tableName  TEXT NOT NULL DEFAULT '',
+    -- Where the class's box was dragged to in the model diagram (its top-left corner); NULL
+    -- while the diagram places the box itself.
+    diagramX   INTEGER,
+    diagramY   INTEGER
 );
 
 CREATE TABLE t_member (
