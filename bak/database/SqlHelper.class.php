@@ -143,11 +143,44 @@ class SqlHelper
     }
 
     /*
+     * 导出用：逐条取出记录的迭代器，失败时返回 null。查询不缓冲，在自己的连接上进行
+     * （业务层在分页查询后就关闭它的连接），取完或放弃时关闭；内存不随记录数增长。
+     */
+    private function stream_rows(string $sql): ?Generator
+    {
+        $conn = velmora_connect($reason, $detail);
+        if ($conn === null) {
+            $this->fail((string)$reason, (string)$detail, false);
+            return null;
+        }
+        try {
+            $res = $conn->query($sql, MYSQLI_USE_RESULT);
+        } catch (Throwable $e) {
+            $res = false;
+        }
+        if (!($res instanceof mysqli_result)) {
+            $this->fail('数据库查询失败。', $conn->errno . ' ' . $conn->error . ' SQL: ' . $this->short($sql), false);
+            $conn->close();
+            return null;
+        }
+        return (function () use ($conn, $res) {
+            try {
+                while (($row = $res->fetch_assoc()) !== null && $row !== false) {
+                    yield $row;
+                }
+            } finally {
+                $res->free();
+                $conn->close();
+            }
+        })();
+    }
+
+    /*
      * 分页查询：$sql1 取当前页的记录，$sql2 统计符合条件的记录数。
      * 结果填入 $fenyePage（记录、记录总数、总页数、导航条）。
      * 页码超出最后一页时改为显示最后一页。
      * 请求选择的每页条数与排序列（见 FenyePage）在这里生效：排序列必须是该表真实的列，
-     * 否则不排序，请求中的列名不会进入 SQL。导出时取出全部记录。
+     * 否则不排序，请求中的列名不会进入 SQL。导出时 res_array 是逐条取出全部记录的迭代器。
      */
     public function execute_dql_fenye($sql1, $sql2, $fenyePage)
     {
@@ -198,7 +231,11 @@ class SqlHelper
             $sql1 = preg_replace($limit, '', (string)$sql1) . $order
                 . ($exporting ? '' : ' limit ' . (($pageNow - 1) * $pageSize) . ',' . $pageSize);
         }
-        $rows = $count > 0 ? $this->fetch_rows($sql1) : [];
+        if ($exporting) {
+            $rows = $count > 0 ? $this->stream_rows($sql1) : [];
+        } else {
+            $rows = $count > 0 ? $this->fetch_rows($sql1) : [];
+        }
         if ($rows === null) {
             $rows = [];
             $fenyePage->error = $this->error;

@@ -28,21 +28,17 @@ $view = req_raw_string('view');
 // --- export: every row of the current search, as the user reads it ---
 
 const char exportHeader[] = R"php(
-//导出当前查询条件下的全部记录
+//导出当前查询条件下的全部记录：逐条取出、逐条发出
 if (req_raw_string('export') === 'csv') {
-	$lines = array();
-	foreach ($fenyePage->res_array as $row) {
-		$lines[] = array(
+	csv_send('{FriendPhp}', array({headings}), $fenyePage->res_array, fn ($row) => array(
 )php";
 
 const char exportItem[] = R"php(
-			{shown},
+		{shown},
 )php";
 
 const char exportFooter[] = R"php(
-		);
-	}
-	csv_send('{FriendPhp}', array({headings}), $lines);
+	));
 }
 
 )php";
@@ -405,14 +401,14 @@ private:
 
     void Export()
     {
-        out_.Emit(exportHeader, vars_);
         QStringList headings;
-        for (const TMember &member : cls_.members) {
-            out_.Emit(exportItem, MemberVars(member, true));
+        for (const TMember &member : cls_.members)
             headings << QLatin1Char('\'') + Naming::PhpStringText(OneLine(Label(member)))
                     + QLatin1Char('\'');
-        }
-        out_.Emit(exportFooter, vars_.With({{"headings", headings.join(QStringLiteral(", "))}}));
+        out_.Emit(exportHeader, vars_.With({{"headings", headings.join(QStringLiteral(", "))}}));
+        for (const TMember &member : cls_.members)
+            out_.Emit(exportItem, MemberVars(member, true));
+        out_.Emit(exportFooter, vars_);
     }
 
     void Detail()

@@ -346,9 +346,11 @@ QByteArray TGenerationRecord::Hash(const QByteArray &bytes)
 {
     // OpenSSL uses the processor's SHA instructions; hashing every generated file twice over
     // (new output and stored base) was most of a regeneration's time with a portable SHA-256.
+    // Fetched once: looking the algorithm up on every call cost as much as hashing a file.
+    static EVP_MD *const sha256 = EVP_MD_fetch(nullptr, "SHA256", nullptr);
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int size = 0;
-    if (!EVP_Digest(bytes.constData(), size_t(bytes.size()), digest, &size, EVP_sha256(), nullptr))
+    if (!sha256 || !EVP_Digest(bytes.constData(), size_t(bytes.size()), digest, &size, sha256, nullptr))
         throw std::runtime_error("SHA-256 is not available");
     return QByteArray::fromRawData(reinterpret_cast<const char *>(digest), int(size)).toHex();
 }

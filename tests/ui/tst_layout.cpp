@@ -279,10 +279,28 @@ private slots:
         view.resizeColumnToContents(0);
         const int qt = view.columnWidth(0);
         view.setColumnWidth(0, 1);
-        FitColumnToContents(&view, 0, 1);
+        TColumnFit fit(&view);
+        fit.Fit(0, 1);
         QCOMPARE(view.columnWidth(0), qt);
-        FitColumnToContents(&view, 0, qt + 5);
+        fit.Fit(0, qt + 5);
         QCOMPARE(view.columnWidth(0), qt + 5);
+
+        // Refilled, with the widths of the texts seen before remembered: still Qt's fit.
+        model.appendRow(new QStandardItem(QStringLiteral("a longer text than any before it")));
+        view.resizeColumnToContents(0);
+        const int refilled = view.columnWidth(0);
+        view.setColumnWidth(0, 1);
+        fit.Fit(0, 1);
+        QCOMPARE(view.columnWidth(0), refilled);
+        // Another font: nothing remembered for the old one is used.
+        QFont larger = view.font();
+        larger.setPixelSize(larger.pixelSize() > 0 ? larger.pixelSize() * 2 : 30);
+        view.setFont(larger);
+        view.resizeColumnToContents(0);
+        const int enlarged = view.columnWidth(0);
+        view.setColumnWidth(0, 1);
+        fit.Fit(0, 1);
+        QCOMPARE(view.columnWidth(0), enlarged);
     }
 
     void scriptWindow()
