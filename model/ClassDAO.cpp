@@ -49,6 +49,13 @@ const QString selectReadOnly = QStringLiteral("select classIsReadOnly from t_cla
 const QString updateReadOnly = QStringLiteral("update t_class set classIsReadOnly=? where classId=?");
 const QString selectReadOnlyClasses =
     QStringLiteral("select classId from t_class where projectId=? and classIsReadOnly=1");
+const QString selectDiagramPositions = QStringLiteral(
+    "select classId,diagramX,diagramY from t_class where projectId=? and diagramX is not null "
+    "and diagramY is not null");
+const QString updateDiagramPosition =
+    QStringLiteral("update t_class set diagramX=?,diagramY=? where classId=?");
+const QString clearDiagramPositions =
+    QStringLiteral("update t_class set diagramX=null,diagramY=null where projectId=?");
 const QString countKeyMembers =
     QStringLiteral("select count(*) from t_member where classId=? and memberIsPri=1");
 const QString countDisplayMembers =
@@ -175,6 +182,29 @@ QSet<int> TClassDAO::GetReadOnlyClasses(int projectId) const
     while (query.next())
         ids.insert(query.value(0).toInt());
     return ids;
+}
+
+QHash<int, QPoint> TClassDAO::GetDiagramPositions(int projectId) const
+{
+    QHash<int, QPoint> positions;
+    QSqlQuery query = db_.OpenQuery(selectDiagramPositions, {projectId});
+    while (query.next())
+        positions.insert(query.value(0).toInt(), QPoint(query.value(1).toInt(), query.value(2).toInt()));
+    return positions;
+}
+
+void TClassDAO::SetDiagramPositions(const QHash<int, QPoint> &positions) const
+{
+    QList<TSqlStatement> statements;
+    for (auto it = positions.constBegin(); it != positions.constEnd(); ++it)
+        statements.append({updateDiagramPosition, {it.value().x(), it.value().y(), it.key()}});
+    if (!statements.isEmpty())
+        db_.ExecuteBatch(statements);
+}
+
+void TClassDAO::ClearDiagramPositions(int projectId) const
+{
+    db_.ExecuteSql(clearDiagramPositions, {projectId});
 }
 
 bool TClassDAO::CheckPrimaryKeys(const TClassList &classes,

@@ -15,7 +15,11 @@ CREATE TABLE t_class (
     -- The table's own name in the database; empty when it is the prefix and the class name.
     tableName  TEXT NOT NULL DEFAULT '',
     -- 1: its pages list, search and export rows but never add, change or delete one.
-    classIsReadOnly INTEGER NOT NULL DEFAULT 0
+    classIsReadOnly INTEGER NOT NULL DEFAULT 0,
+    -- Where the class's box was dragged to in the model diagram (its top-left corner); NULL
+    -- while the diagram places the box itself.
+    diagramX   INTEGER,
+    diagramY   INTEGER
 );
 
 CREATE TABLE t_member (

@@ -105,8 +105,8 @@ QString fieldExtra(const TProjectModel &model, const TMember &member, const QStr
         extra += QStringLiteral(", \"unsigned\": true");
     if (MemberType::IsReference(type)) {
         const TClassModel *ref = model.FindClass(type);
-        extra = QStringLiteral(", \"refTable\": \"%1\"")
-                    .arg(jsonText(Naming::TableName(tablePrefix, type, ref ? ref->tableName : QString())));
+        extra = QStringLiteral(", \"refTable\": \"%1\", \"refClass\": \"%2\"")
+                    .arg(jsonText(Naming::TableName(tablePrefix, type, ref ? ref->tableName : QString())), jsonText(type));
         if (const TMember *refKey = model.ProjectKeyMember(type))
             extra += QStringLiteral(", \"refColumn\": \"%1\"").arg(jsonText(Naming::ColumnName(*refKey)));
     }
