@@ -62,6 +62,9 @@ TImportNames::TName TImportNames::Take(const QString &real)
         case TModelChecker::TNameProblem::NotIdentifier:
             result.reason = QStringLiteral("原名不是合法的PHP标识符");
             break;
+        case TModelChecker::TNameProblem::SkeletonClass:
+            result.reason = QStringLiteral("原名与程序框架自带的类重名");
+            break;
         default:
             result.reason = QStringLiteral("原名是PHP或MySQL的保留字");
             break;

@@ -12,6 +12,8 @@ const QString countByName =
     QStringLiteral("select count(*) from t_class where projectId=? and className=?");
 const QString insertClass =
     QStringLiteral("insert into t_class(projectId,className,friendName) values (?,?,?)");
+const QString insertClassWithTable = QStringLiteral(
+    "insert into t_class(projectId,className,friendName,tableName,classIsReadOnly) values (?,?,?,?,?)");
 // The members of one class under the class just added by name, in their order. A member
 // that refers to the class it belongs to (a parent, say) refers to the copy in the copy.
 const QString copyMembers =
@@ -41,6 +43,8 @@ const QString selectTableName = QStringLiteral("select tableName from t_class wh
 const QString updateTableName = QStringLiteral("update t_class set tableName=? where classId=?");
 const QString selectTableNames =
     QStringLiteral("select classId,tableName from t_class where projectId=? and tableName<>''");
+const QString updateClassTable =
+    QStringLiteral("update t_class set tableName=?,classIsReadOnly=? where classId=?");
 const QString selectReadOnly = QStringLiteral("select classIsReadOnly from t_class where classId=?");
 const QString updateReadOnly = QStringLiteral("update t_class set classIsReadOnly=? where classId=?");
 const QString selectReadOnlyClasses =
@@ -78,9 +82,11 @@ int TClassDAO::CountByName(int projectId, const QString &className) const
     return db_.QueryInteger(countByName, {projectId, className});
 }
 
-void TClassDAO::AddClass(int projectId, const QString &className, const QString &friendName) const
+void TClassDAO::AddClass(int projectId, const QString &className, const QString &friendName,
+                         const TClassTable &table) const
 {
-    db_.ExecuteSql(insertClass, {projectId, className, friendName});
+    db_.ExecuteSql(insertClassWithTable,
+                   {projectId, className, friendName, table.tableName, table.readOnly ? 1 : 0});
 }
 
 int TClassDAO::CopyClass(int projectId, int sourceClassId, const QString &className,
@@ -105,6 +111,20 @@ void TClassDAO::UpdateClass(int projectId, int classId, const QString &className
     const QString oldName = GetClassName(classId);
     db_.ExecuteBatch({{updateClass, {friendName, className, classId}},
                       {renameReferences, {className, projectId, oldName}}});
+}
+
+void TClassDAO::UpdateClass(int projectId, int classId, const QString &className,
+                            const QString &friendName, const TClassTable &table) const
+{
+    const QString oldName = GetClassName(classId);
+    db_.ExecuteBatch({{updateClass, {friendName, className, classId}},
+                      {renameReferences, {className, projectId, oldName}},
+                      {updateClassTable, {table.tableName, table.readOnly ? 1 : 0, classId}}});
+}
+
+void TClassDAO::SetClassTable(int classId, const TClassTable &table) const
+{
+    db_.ExecuteSql(updateClassTable, {table.tableName, table.readOnly ? 1 : 0, classId});
 }
 
 TClassList TClassDAO::GetClasses(int projectId) const

@@ -14,6 +14,13 @@ using TClassCheckFailure = std::function<void(int classId)>;
 
 // Table t_class, and the model logic tied to classes: deleting a class deletes its members,
 // renaming a class rewrites the references to it, and the two checks run before generation.
+// How a class's table is kept: its own name (empty for the prefix and the class name) and
+// whether the application may only read it.
+struct TClassTable {
+    QString tableName;
+    bool readOnly = false;
+};
+
 class TClassDAO {
 public:
     explicit TClassDAO(TDbHelper db = TDbHelper()) : db_(std::move(db)) {}
@@ -22,7 +29,8 @@ public:
     QString GetFriendName(int classId) const;
     int GetClassId(int projectId, const QString &className) const;
     int CountByName(int projectId, const QString &className) const;
-    void AddClass(int projectId, const QString &className, const QString &friendName) const;
+    void AddClass(int projectId, const QString &className, const QString &friendName,
+                  const TClassTable &table = {}) const;
     // A new class with a copy of every member and index of the source class, in their order,
     // all or nothing. The copy's references to the source class itself become references to
     // the copy; other classes' references to the source stay. Returns the new class's id.
@@ -32,6 +40,11 @@ public:
     void DeleteClass(int classId) const;
     void UpdateClass(int projectId, int classId, const QString &className,
                      const QString &friendName) const;
+    // The same, and the class's table settings with it, all or nothing.
+    void UpdateClass(int projectId, int classId, const QString &className, const QString &friendName,
+                     const TClassTable &table) const;
+    // Both table settings in one statement.
+    void SetClassTable(int classId, const TClassTable &table) const;
     TClassList GetClasses(int projectId) const;
     TClassList GetOtherClasses(int projectId, int classId) const;
     // classId -> friendName for every class of the project, in one query.

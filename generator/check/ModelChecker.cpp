@@ -108,22 +108,9 @@ private:
         }
     }
 
-    // A table or column name of the user's own: MySQL takes any text up to 64 characters but
-    // NUL, without a blank at the end.
-    static QString SqlNameProblem(const QString &name)
-    {
-        if (name.size() > TModelChecker::MaxSqlNameLength)
-            return QStringLiteral("超过%1个字符").arg(TModelChecker::MaxSqlNameLength);
-        if (name.contains(QChar(0)))
-            return QStringLiteral("含有NUL字符");
-        if (name.back().isSpace())
-            return QStringLiteral("以空白结尾");
-        return {};
-    }
-
     void OwnNames(const TClassModel &cls)
     {
-        const QString tableProblem = cls.tableName.isEmpty() ? QString() : SqlNameProblem(cls.tableName);
+        const QString tableProblem = cls.tableName.isEmpty() ? QString() : TModelChecker::OwnSqlNameProblem(cls.tableName);
         if (!tableProblem.isEmpty())
             Add(TKind::Other, &cls, nullptr,
                 QStringLiteral("%1类的表名\"%2\"%3，MySQL不能建表，请修改表名!").arg(cls.className, cls.tableName, tableProblem),
@@ -144,7 +131,7 @@ private:
         for (const TMember &member : cls.members) {
             const QString where = cls.className + QStringLiteral("类的成员\"%1\"").arg(member.memberName());
             const QString column = Naming::ColumnName(member);
-            const QString problem = member.memberColumnName().isEmpty() ? QString() : SqlNameProblem(column);
+            const QString problem = member.memberColumnName().isEmpty() ? QString() : TModelChecker::OwnSqlNameProblem(column);
             if (!problem.isEmpty())
                 Add(TKind::Other, &cls, &member,
                     where + QStringLiteral("的列名\"%1\"%2，MySQL不能建表，请修改列名!").arg(column, problem), "memberColumnName");
@@ -331,6 +318,17 @@ TModelChecker::TNameProblem TModelChecker::MemberNameProblem(const QString &name
     if (name.size() > MaxSqlNameLength)
         return TNameProblem::TooLong;
     return TNameProblem::None;
+}
+
+QString TModelChecker::OwnSqlNameProblem(const QString &name)
+{
+    if (name.size() > MaxSqlNameLength)
+        return QStringLiteral("超过%1个字符").arg(MaxSqlNameLength);
+    if (name.contains(QChar(0)))
+        return QStringLiteral("含有NUL字符");
+    if (!name.isEmpty() && name.back().isSpace())
+        return QStringLiteral("以空白结尾");
+    return {};
 }
 
 bool TModelChecker::IsValidPrefix(const QString &prefix)

@@ -169,15 +169,17 @@ page_begin('{FriendPhp}管理', 'manage', ['data-reload-url' => $fenyePage->page
 ?>
 <div class="page" id="{class}-list">
   <div class="page-title"><h2>{Friend}管理</h2>
-    <span class="actions"><?php if (velmora_may('{Class}', 'export')): ?><a class="btn plain" id="export" href="<?= h($fenyePage->exportUrl()) ?>">导出</a><?php endif; ?> {addLink}</span></div>
+    <span class="actions"><?php if (velmora_may('{Class}', 'export')): ?><a class="btn plain" id="export" href="<?= h($fenyePage->exportUrl()) ?>">导出</a><?php endif; ?> {importLink}{addLink}</span></div>
   <form class="panel search-form" method="get" action="{Class}Action.php" id="search">
     <input type="hidden" name="action" value="query">
     <?= $fenyePage->sortFields() ?>
 )php";
 
-// Importing and adding rows: not on the page of a read-only class.
+// Neither on the page of a read-only class.
+const char importLink[] =
+    R"php(<?php if (velmora_may('{Class}', 'add') || velmora_may('{Class}', 'edit')): ?><a class="btn plain" id="import" href="<?= h(velmora_url('/manage/import.php?class={Class}')) ?>">导入</a><?php endif; ?> )php";
 const char addLink[] =
-    R"php(<?php if (velmora_may('{Class}', 'add') || velmora_may('{Class}', 'edit')): ?><a class="btn plain" id="import" href="<?= h(velmora_url('/manage/import.php?class={Class}')) ?>">导入</a><?php endif; ?> <?php if (velmora_may('{Class}', 'add')): ?><a class="btn" id="add" href="{Class}Action.php?action=query&amp;view=add" data-dialog="添加{Friend}">添加{Friend}</a><?php endif; ?>)php";
+    R"php(<?php if (velmora_may('{Class}', 'add')): ?><a class="btn" id="add" href="{Class}Action.php?action=query&amp;view=add" data-dialog="添加{Friend}">添加{Friend}</a><?php endif; ?>)php";
 
 const char searchText[] = R"php(
     <label>{label} <input type="text" name="{name}" value="<?= h(req_raw_string('{name}')) ?>"></label>
@@ -490,7 +492,9 @@ private:
 
     void List()
     {
-        out_.Emit(listHeader, vars_.With({{"addLink", cls_.isReadOnly ? QString() : FillTemplate(addLink, vars_)}}));
+        const bool writable = !cls_.isReadOnly;
+        out_.Emit(listHeader, vars_.With({{"importLink", writable ? FillTemplate(importLink, vars_) : QString()},
+                                          {"addLink", writable ? FillTemplate(addLink, vars_) : QString()}}));
         for (const TMember &member : cls_.members) {
             if (member.queryFlag() != 1)
                 continue;

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "import/ImportError.h"
+#include "import/ImportNames.h"
 #include "import/ModelImport.h"
 #include "model/ClassDAO.h"
 #include "model/DbHelper.h"
@@ -55,6 +56,8 @@ private slots:
     void badFilesAreRefusedByPlace_data();
     void badFilesAreRefusedByPlace();
     void richerFieldsComeBackWholeAndOlderFilesReadAsBefore();
+    void databaseNamesBecomeUsableNames_data();
+    void databaseNamesBecomeUsableNames();
 
 private:
     QScopedPointer<QTemporaryDir> dir_;
@@ -272,6 +275,31 @@ void TestModelFile::richerFieldsComeBackWholeAndOlderFilesReadAsBefore()
         m.setMemberEnumValues(plain.memberEnumValues());
     }
     QCOMPARE(TModelFile::ToJson(TModelFile::FromJson(QJsonDocument(older).toJson())), TModelFile::ToJson(defaults));
+}
+
+// Names taken in order within one class or project; a clash is told apart by a number.
+void TestModelFile::databaseNamesBecomeUsableNames_data()
+{
+    QTest::addColumn<bool>("classes");
+    QTest::addColumn<QStringList>("real");
+    QTest::addColumn<QStringList>("taken");
+    QTest::newRow("usable names stay") << false << QStringList{"id", "full_name", "价格"} << QStringList{"id", "full_name", "价格"};
+    QTest::newRow("dashes and blanks") << false << QStringList{"reply-to", "first name", "-x-"} << QStringList{"replyTo", "firstName", "x"};
+    QTest::newRow("reserved and digits") << false << QStringList{"function", "order", "this", "2nd"} << QStringList{"function_", "order_", "this_", "_2nd"};
+    QTest::newRow("clashes") << false << QStringList{"a-b", "aB", "AB", "order", "order_"} << QStringList{"aB", "aB2", "AB3", "order_", "order_2"};
+    QTest::newRow("class names") << true << QStringList{"system", "Groups", "sqlhelper", "sys-log", "list"} << QStringList{"System_", "Groups_", "Sqlhelper_", "sysLog", "List_"};
+}
+
+void TestModelFile::databaseNamesBecomeUsableNames()
+{
+    QFETCH(bool, classes);
+    QFETCH(QStringList, real);
+    QFETCH(QStringList, taken);
+    TImportNames names(classes ? TImportNames::TKind::Class : TImportNames::TKind::Member);
+    QStringList actual;
+    for (const QString &name : real)
+        actual << names.Take(name).name;
+    QCOMPARE(actual, taken);
 }
 
 QTEST_GUILESS_MAIN(TestModelFile)

@@ -207,14 +207,15 @@ private slots:
             QVERIFY(QTest::qWaitForWindowExposed(d));
             QCOMPARE(geometryOf(d, "Edt_ClassName").topLeft(), QPoint(112, 29));
             QCOMPARE(geometryOf(d, "Edt_FriendName").topLeft(), QPoint(112, 91));
-            QCOMPARE(geometryOf(d, "Button1"), QRect(32, 152, 97, 25));
-            QCOMPARE(geometryOf(d, "Button2"), QRect(141, 152, 97, 25));
+            QCOMPARE(geometryOf(d, "Edt_TableName").topLeft(), QPoint(112, 139));
+            QCOMPARE(geometryOf(d, "Button1"), QRect(32, 216, 97, 25));
+            QCOMPARE(geometryOf(d, "Button2"), QRect(141, 216, 97, 25));
             checkNothingClipped(d);
         }
         QCOMPARE(add.windowTitle(), QStringLiteral("添加类"));
-        QCOMPARE(add.size(), QSize(269, 218));
+        QCOMPARE(add.size(), QSize(269, 282));
         QCOMPARE(geometryOf(&add, "Label1").topLeft(), QPoint(22, 32));
-        QCOMPARE(update.size(), QSize(271, 214));
+        QCOMPARE(update.size(), QSize(271, 278));
         QCOMPARE(geometryOf(&update, "Label2").topLeft(), QPoint(15, 96));
         save(&add, QStringLiteral("add_class"));
         save(&update, QStringLiteral("update_class"));

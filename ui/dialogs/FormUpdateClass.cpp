@@ -7,13 +7,14 @@
 #include "ui/dialogs/ClassFormLayout.h"
 #include "ui/dialogs/ClassRules.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 TUpdateClassForm::TUpdateClassForm(QWidget *parent, TUserInteraction &ui, int projectId, int classId,
                                    const QString &className)
-    : TFormDialog(parent, QStringLiteral("类更新"), 271, 214),
+    : TFormDialog(parent, QStringLiteral("类更新"), 271, 278),
       CurrentClassId(classId),
       ui_(ui),
       projectId_(projectId),
@@ -23,8 +24,11 @@ TUpdateClassForm::TUpdateClassForm(QWidget *parent, TUserInteraction &ui, int pr
     const TClassFormControls c = BuildClassFormControls(this, 20, 15);
     Label1 = c.label1;
     Label2 = c.label2;
+    Label3 = c.label3;
     Edt_ClassName = c.className;
     Edt_FriendName = c.friendName;
+    Edt_TableName = c.tableName;
+    Chk_ReadOnly = c.readOnly;
     Button1 = c.button1;
     Button2 = c.button2;
     connect(Button1, &QPushButton::clicked, this, &TUpdateClassForm::Button1Click);
@@ -32,7 +36,10 @@ TUpdateClassForm::TUpdateClassForm(QWidget *parent, TUserInteraction &ui, int pr
 
 void TUpdateClassForm::FormShow()
 {
-    Edt_FriendName->setText(TClassDAO().GetFriendName(CurrentClassId));
+    const TClassDAO classes;
+    Edt_FriendName->setText(classes.GetFriendName(CurrentClassId));
+    Edt_TableName->setText(classes.GetTableName(CurrentClassId));
+    Chk_ReadOnly->setChecked(classes.IsReadOnly(CurrentClassId));
     Edt_ClassName->setText(listedName_);
 }
 
@@ -68,7 +75,13 @@ void TUpdateClassForm::Button1Click()
             ui_.message(this, refusal);
             return;
         }
-        TClassDAO().UpdateClass(projectId_, CurrentClassId, className, friendName);
+        if (const QString refusal = ClassTableNameRefusal(Edt_TableName->text()); !refusal.isEmpty()) {
+            ui_.message(this, refusal);
+            return;
+        }
+        const TClassDAO classes;
+        classes.UpdateClass(projectId_, CurrentClassId, className, friendName,
+                            {Edt_TableName->text(), Chk_ReadOnly->isChecked()});
         accept();
     });
 }
