@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DatabaseImport.h"
+#include "DatabaseSource.h"
 
 #include <QSqlDatabase>
 #include <QString>
