@@ -1,8 +1,8 @@
 // 模型图 in the code menu.
 #include "MainFormProbe.h"
 
-#include "ui/dialogs/DiagramForm.h"
-#include "ui/dialogs/DiagramScene.h"
+#include "ui/diagram/DiagramForm.h"
+#include "ui/diagram/DiagramScene.h"
 
 #include <QGraphicsItem>
 #include <QGraphicsView>

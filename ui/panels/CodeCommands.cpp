@@ -10,7 +10,7 @@
 #include "ui/Feedback.h"
 #include "ui/dialogs/CheckModelForm.h"
 #include "ui/dialogs/DataBaseSqlForm.h"
-#include "ui/dialogs/DiagramForm.h"
+#include "ui/diagram/DiagramForm.h"
 #include "ui/panels/ProjectPanel.h"
 
 #include <QAction>

@@ -1,4 +1,4 @@
-#include "ui/dialogs/DiagramScene.h"
+#include "ui/diagram/DiagramScene.h"
 
 #include <QCursor>
 #include <QFont>

@@ -1,8 +1,8 @@
-#include "ui/dialogs/DiagramForm.h"
+#include "ui/diagram/DiagramForm.h"
 
 #include "diagram/DiagramFile.h"
 #include "ui/UserInteraction.h"
-#include "ui/dialogs/DiagramScene.h"
+#include "ui/diagram/DiagramScene.h"
 #include "ui/dialogs/FormDialog.h"
 
 #include <QDialogButtonBox>
