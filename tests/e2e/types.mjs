@@ -53,7 +53,9 @@ async function fill(d, values) {
   }
 }
 async function openList(cls, title) {
-  await page.locator(`#menu a[data-class="${cls}"]`).click();
+  // The list may already be showing: wait for its reload, not for the heading of the old one.
+  await Promise.all([page.frame({ name: 'main' }).waitForNavigation({ waitUntil: 'load' }),
+    page.locator(`#menu a[data-class="${cls}"]`).click()]);
   await main.locator('h2', { hasText: title }).waitFor();
 }
 async function save(opener, values) {
