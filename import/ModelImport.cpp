@@ -38,6 +38,7 @@ TCheckedModel checkedModel(const TModelDocument &document)
         cls.className = source.className;
         cls.friendName = source.friendName;
         cls.tableName = source.tableName;
+        cls.compositeKey = source.compositeKey;
         cls.indexes = source.indexes;
         for (int m = 0; m < source.members.size(); ++m) {
             TMember member = source.members.at(m);
@@ -92,7 +93,7 @@ TModelDocument TModelImport::ReadProject(int projectId, const QString &projectNa
     document.projectName = projectName;
     document.tableCharset = model.Charset();
     for (const TClassModel &cls : model.Classes())
-        document.classes.append({cls.className, cls.friendName, cls.members, cls.indexes, cls.tableName});
+        document.classes.append({cls.className, cls.friendName, cls.members, cls.indexes, cls.tableName, cls.compositeKey});
     return document;
 }
 

@@ -41,6 +41,13 @@ const QString selectTableName = QStringLiteral("select tableName from t_class wh
 const QString updateTableName = QStringLiteral("update t_class set tableName=? where classId=?");
 const QString selectTableNames =
     QStringLiteral("select classId,tableName from t_class where projectId=? and tableName<>''");
+const QString selectCompositeKey = QStringLiteral("select compositeKey from t_class where classId=?");
+const QString updateCompositeKey = QStringLiteral("update t_class set compositeKey=? where classId=?");
+const QString selectCompositeKeyClasses =
+    QStringLiteral("select classId from t_class where projectId=? and compositeKey=1");
+const QString copyCompositeKey = QStringLiteral(
+    "update t_class set compositeKey=(select compositeKey from t_class where classId=?) "
+    "where classId=(select max(classId) from t_class where projectId=? and className=?)");
 const QString countKeyMembers =
     QStringLiteral("select count(*) from t_member where classId=? and memberIsPri=1");
 const QString countDisplayMembers =
@@ -77,7 +84,8 @@ int TClassDAO::CopyClass(int projectId, int sourceClassId, const QString &classN
 {
     db_.ExecuteBatch(QList<TSqlStatement>{{insertClass, {projectId, className, friendName}},
                                           {copyMembers, {projectId, projectId, className, sourceClassId,
-                                                         className, sourceClassId}}}
+                                                         className, sourceClassId}},
+                                          {copyCompositeKey, {sourceClassId, projectId, className}}}
                      + TIndexDAO::AddToNewestClass(TIndexDAO(db_).GetIndexes(sourceClassId)));
     return db_.QueryInteger(newestClassId, {projectId, className});
 }
@@ -132,6 +140,25 @@ QHash<int, QString> TClassDAO::GetTableNames(int projectId) const
     while (query.next())
         names.insert(query.value(0).toInt(), query.value(1).toString());
     return names;
+}
+
+bool TClassDAO::GetCompositeKey(int classId) const
+{
+    return db_.QueryInteger(selectCompositeKey, {classId}) == 1;
+}
+
+void TClassDAO::SetCompositeKey(int classId, bool composite) const
+{
+    db_.ExecuteSql(updateCompositeKey, {composite ? 1 : 0, classId});
+}
+
+QSet<int> TClassDAO::GetCompositeKeyClasses(int projectId) const
+{
+    QSet<int> ids;
+    QSqlQuery query = db_.OpenQuery(selectCompositeKeyClasses, {projectId});
+    while (query.next())
+        ids.insert(query.value(0).toInt());
+    return ids;
 }
 
 bool TClassDAO::CheckPrimaryKeys(const TClassList &classes,

@@ -4,6 +4,7 @@
 #include "ListEntry.h"
 
 #include <QHash>
+#include <QSet>
 
 #include <functional>
 
@@ -22,6 +23,7 @@ public:
     int CountByName(int projectId, const QString &className) const;
     void AddClass(int projectId, const QString &className, const QString &friendName) const;
     // A new class with a copy of every member and index of the source class, in their order,
+    // and its composite-key mark,
     // all or nothing. The copy's references to the source class itself become references to
     // the copy; other classes' references to the source stay. Returns the new class's id.
     int CopyClass(int projectId, int sourceClassId, const QString &className,
@@ -39,6 +41,11 @@ public:
     void SetTableName(int classId, const QString &tableName) const;
     // classId -> table name for every class of the project that has one, in one query.
     QHash<int, QString> GetTableNames(int projectId) const;
+    // Whether the class's key members together are its key (then there may be several).
+    bool GetCompositeKey(int classId) const;
+    void SetCompositeKey(int classId, bool composite) const;
+    // The ids of the project's classes with a composite key, in one query.
+    QSet<int> GetCompositeKeyClasses(int projectId) const;
 
     // Each class must have exactly one key member / exactly one display member. Stops at the
     // first failing class in list order and reports it through onFailure.

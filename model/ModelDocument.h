@@ -16,6 +16,7 @@ struct TModelClass {
     QList<TMember> members;
     TClassIndexes indexes;
     QString tableName; // the table's own name; empty for the prefix and the class name
+    int compositeKey = 0; // 1: the key members together are the key
 };
 
 // A whole project outside the model database. A reference member's type names a class of it.

@@ -19,6 +19,7 @@ const QString classNameKey = QStringLiteral("className");
 const QString friendNameKey = QStringLiteral("friendName");
 const QString membersKey = QStringLiteral("members");
 const QString tableNameKey = QStringLiteral("tableName");
+const QString compositeKeyKey = QStringLiteral("compositeKey");
 const QString indexesKey = QStringLiteral("indexes");
 const QString charsetKey = QStringLiteral("tableCharset");
 const QString indexNameKey = QStringLiteral("indexName");
@@ -261,6 +262,7 @@ TModelClass readClass(const QJsonObject &object, int classIndex, QStringList &pr
     cls.className = reader.Text(classNameKey, true);
     cls.friendName = reader.Text(friendNameKey, false);
     cls.tableName = reader.Text(tableNameKey, false);
+    cls.compositeKey = reader.Number(compositeKeyKey, false, 0, true);
     const QJsonArray members = reader.Array(membersKey);
     for (qsizetype m = 0; m < members.size(); ++m) {
         const QString path = TModelFile::MemberPath(classIndex, int(m));
@@ -321,6 +323,8 @@ QByteArray TModelFile::ToJson(const TModelDocument &document)
                            {indexesKey, indexesToJson(cls.indexes)}};
         if (!cls.tableName.isEmpty())
             object.insert(tableNameKey, cls.tableName);
+        if (cls.compositeKey == 1)
+            object.insert(compositeKeyKey, 1);
         classes.append(object);
     }
     const QJsonObject root{{formatKey, FormatName},

@@ -13,7 +13,9 @@ CREATE TABLE t_class (
     className  TEXT NOT NULL DEFAULT '',
     friendName TEXT NOT NULL DEFAULT '',
     -- The table's own name in the database; empty when it is the prefix and the class name.
-    tableName  TEXT NOT NULL DEFAULT ''
+    tableName  TEXT NOT NULL DEFAULT '',
+    -- 1: several members together are the key (a link between two classes, or a natural key).
+    compositeKey INTEGER NOT NULL DEFAULT 0
 );
 
 CREATE TABLE t_member (

@@ -14,7 +14,7 @@ class RowChange
 
     private $class;
     private $table;
-    private $keyColumn;
+    private $keyColumns;
     private $integerKey;
     private $action;
 
@@ -22,7 +22,7 @@ class RowChange
     {
         $this->class = $class;
         $this->table = $info['table'];
-        $this->keyColumn = $info['key'];
+        $this->keyColumns = $info['keys'];
         $this->integerKey = $info['integerKey'];
         $this->action = $action;
     }
@@ -62,7 +62,8 @@ class RowChange
                 $key = $this->integerKey ? (string)$db->conn->insert_id : $this->requested_key();
             }
             $after = $this->action === 'del' ? [] : $this->row($db, (string)$key);
-            $ok = $after !== null && $this->record($db, (string)$key, $before, $after);
+            $ok = $after !== null && $this->record($db, (string)$key, $before, $after)
+                && ($this->action === 'del' || velmora_save_links($db, $this->class, (string)$key));
             if (!$ok) {
                 velmora_session_start();
                 $_SESSION['velmora_reason'] = $db->error !== '' ? $db->error : '保存操作记录失败，本次操作没有生效。';
@@ -72,20 +73,31 @@ class RowChange
         return $done === null ? 0 : $outcome;
     }
 
-    /* 请求中的主键（转义之前的原值）：修改时在表单中，删除时在地址中。 */
+    /* 请求中的主键文字（转义之前的原值，见 velmora_key_text）：修改时在表单中，删除时在地址中。 */
     private function requested_key(): ?string
     {
         $raw = $GLOBALS['VELMORA_RAW'] ?? ['get' => [], 'post' => []];
-        $value = $this->action === 'del'
-            ? ($raw['get'][$this->keyColumn] ?? null)
-            : ($raw['post'][velmora_lcfirst($this->class)][$this->keyColumn] ?? null);
-        return is_string($value) ? $value : null;
+        $values = [];
+        foreach ($this->keyColumns as $column) {
+            $value = $this->action === 'del'
+                ? ($raw['get'][$column] ?? null)
+                : ($raw['post'][velmora_lcfirst($this->class)][$column] ?? null);
+            if (!is_string($value)) {
+                return null;
+            }
+            $values[] = $value;
+        }
+        return velmora_key_text($values);
     }
 
     /* 一条记录的全部列（锁住它直到事务结束）；没有时返回 []，失败时返回 null。 */
     private function row(SqlHelper $db, string $key): ?array
     {
-        $rows = $db->query_prepared('SELECT * FROM `' . $this->table . '` WHERE `' . $this->keyColumn . '` = ? FOR UPDATE', [$key]);
+        $values = velmora_key_values($key, count($this->keyColumns));
+        if ($values === null) {
+            return [];
+        }
+        $rows = $db->query_prepared('SELECT * FROM `' . $this->table . '` WHERE ' . velmora_key_where($this->keyColumns) . ' FOR UPDATE', $values);
         return $rows === null ? null : ($rows[0] ?? []);
     }
 

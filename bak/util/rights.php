@@ -109,16 +109,22 @@ function velmora_own_only(string $class): bool
     return !$rights['admin'] && ($rights['classes'][$class]['own'] ?? true);
 }
 
-/* 类的表名与主键（取自字段说明，只接受字母、数字和下划线）；没有时返回 null。 */
+/*
+ * 类的表名与主键（取自字段说明，只接受字母、数字和下划线）；没有时返回 null。
+ * keys 为全部主键（复合主键时多于一个），key 为其中第一个。
+ */
 function velmora_class_table(string $class): ?array
 {
     $fields = velmora_class_fields($class);
     $table = (string)($fields['table'] ?? '');
     $key = (string)($fields['key'] ?? '');
-    if (!preg_match('/^[A-Za-z0-9_$]+$/', $table) || !preg_match('/^[A-Za-z0-9_$]+$/', $key)) {
-        return null;
+    $keys = is_array($fields['keys'] ?? null) ? array_values($fields['keys']) : [$key];
+    foreach (array_merge([$table, $key], $keys) as $name) {
+        if (!is_string($name) || !preg_match('/^[A-Za-z0-9_$]+$/', $name)) {
+            return null;
+        }
     }
-    return ['table' => $table, 'key' => $key, 'integerKey' => !empty($fields['integerKey'])];
+    return ['table' => $table, 'key' => $key, 'keys' => $keys, 'integerKey' => !empty($fields['integerKey'])];
 }
 
 /*
@@ -134,7 +140,7 @@ function velmora_own_condition(string $class): ?string
     if ($info === null) {
         return null;
     }
-    return ' and CAST(`' . $info['key'] . '` AS CHAR) IN (SELECT rowKey FROM ' . velmora_team_table('row_owner')
+    return ' and ' . velmora_key_sql($info['keys']) . ' IN (SELECT rowKey FROM ' . velmora_team_table('row_owner')
         . " WHERE tableName = '" . $info['table'] . "' AND adminId = " . velmora_user_id() . ')';
 }
 
@@ -202,10 +208,17 @@ function velmora_requested_key(string $class, string $right): ?string
     if ($info === null) {
         return null;
     }
-    $value = $right === 'edit' && ($_REQUEST['action'] ?? '') === 'update'
-        ? ($_POST[velmora_lcfirst($class)][$info['key']] ?? null)
-        : ($_GET[$info['key']] ?? null);
-    return is_string($value) ? $value : null;
+    $values = [];
+    foreach ($info['keys'] as $key) {
+        $value = $right === 'edit' && ($_REQUEST['action'] ?? '') === 'update'
+            ? ($_POST[velmora_lcfirst($class)][$key] ?? null)
+            : ($_GET[$key] ?? null);
+        if (!is_string($value)) {
+            return null;
+        }
+        $values[] = $value;
+    }
+    return velmora_key_text($values);
 }
 
 function velmora_forbid(string $what): void

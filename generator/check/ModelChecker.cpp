@@ -5,6 +5,7 @@
 #include "ReservedWords.h"
 #include "RunMessages.h"
 #include "TableRules.h"
+#include "TypeRules.h"
 
 #include <QHash>
 
@@ -66,9 +67,9 @@ public:
     TModelFindings Run()
     {
         CountedMembers(TKind::KeyMember, [](const TMember &m) { return m.memberIsPri() == 1; },
-                       &RunMessages::KeyMemberError);
+                       &RunMessages::KeyMemberError, true);
         CountedMembers(TKind::DisplayMember, [](const TMember &m) { return m.memberIsDisplay() == 1; },
-                       &RunMessages::DisplayMemberError);
+                       &RunMessages::DisplayMemberError, false);
         UnusableNames();
         BrokenReferences();
         if (!TModelChecker::IsValidPrefix(prefix_))
@@ -97,12 +98,32 @@ private:
         findings_.append(finding);
     }
 
+    // A class marked as having a composite key is left to CompositeKey.
     template <typename Pred>
-    void CountedMembers(TKind kind, Pred flagged, QString (*message)(const QString &))
+    void CountedMembers(TKind kind, Pred flagged, QString (*message)(const QString &),
+                        bool skipComposite)
     {
         for (const TClassModel &cls : model_.Classes()) {
-            if (std::count_if(cls.members.cbegin(), cls.members.cend(), flagged) != 1)
+            if (skipComposite && cls.compositeKey == 1)
+                CompositeKey(cls);
+            else if (std::count_if(cls.members.cbegin(), cls.members.cend(), flagged) != 1)
                 Add(kind, &cls, nullptr, message(cls.className));
+        }
+    }
+
+    void CompositeKey(const TClassModel &cls)
+    {
+        const QList<TMember> keys = cls.KeyMembers();
+        if (keys.size() < 2)
+            Add(TKind::Other, &cls, nullptr,
+                cls.className + QStringLiteral("表设为复合主键，至少要设置两个主键!"), "members");
+        for (const TMember &key : cls.members) {
+            if (key.memberIsPri() == 1 && !TypeRules::CanBeKey(key.memberType())
+                && !MemberType::IsReference(key.memberType()))
+                Add(TKind::Other, &cls, &key,
+                    cls.className + QStringLiteral("类的成员\"%1\"是%2，不能作为复合主键的一部分，请修改!")
+                                        .arg(key.memberName(), key.memberType()),
+                    "memberType");
         }
     }
 
@@ -120,11 +141,19 @@ private:
     {
         for (const TClassModel &cls : model_.Classes()) {
             for (const TMember &member : cls.members) {
-                if (MemberType::IsReference(member.memberType())
-                    && !model_.ProjectKeyMember(member.memberType())) {
+                if (!MemberType::IsReference(member.memberType()))
+                    continue;
+                const TClassModel *ref = model_.FindClass(member.memberType());
+                if (!model_.ProjectKeyMember(member.memberType())) {
                     Add(TKind::BrokenReference, &cls, &member,
                         RunMessages::BrokenReference(cls.className, member.memberName(),
                                                      member.memberType()), "memberType");
+                } else if (ref && ref->compositeKey == 1) {
+                    // A reference holds one key value; such a row is named by several.
+                    Add(TKind::Other, &cls, &member,
+                        cls.className + QStringLiteral("类的成员%1引用的类%2是复合主键，不能被引用!")
+                                            .arg(member.memberName(), member.memberType()),
+                        "memberType");
                 }
             }
         }

@@ -45,6 +45,19 @@ QList<TMember> TClassModel::NonKeyMembers() const
     return select(members, [](const TMember &m) { return m.memberIsPri() == 0; });
 }
 
+QList<TMember> TClassModel::KeyMembers() const
+{
+    return select(members, [](const TMember &m) { return m.memberIsPri() == 1; });
+}
+
+bool TClassModel::IsLink() const
+{
+    const QList<TMember> keys = KeyMembers();
+    return compositeKey == 1 && keys.size() == 2
+        && MemberType::IsReference(keys.at(0).memberType())
+        && MemberType::IsReference(keys.at(1).memberType());
+}
+
 QList<TMember> TClassModel::QueryMembers() const
 {
     return select(members, [](const TMember &m) { return m.queryFlag() == 1; });
@@ -81,6 +94,7 @@ TProjectModel TProjectModel::Load(int projectId, const TClassList &classes)
     for (const TMember &member : memberDao.GetProjectMembers(projectId))
         membersByClass[member.classId()].append(member);
     const QHash<int, QString> tableNames = classDao.GetTableNames(projectId);
+    const QSet<int> composite = classDao.GetCompositeKeyClasses(projectId);
     const QHash<int, TClassIndexes> indexesByClass = indexDao.GetProjectIndexes(projectId);
 
     TProjectModel model;
@@ -94,6 +108,7 @@ TProjectModel TProjectModel::Load(int projectId, const TClassList &classes)
         const bool inProject = friendNames.contains(entry.id);
         cls.friendName = inProject ? friendNames.value(entry.id) : classDao.GetFriendName(entry.id);
         cls.tableName = inProject ? tableNames.value(entry.id) : classDao.GetTableName(entry.id);
+        cls.compositeKey = (inProject ? composite.contains(entry.id) : classDao.GetCompositeKey(entry.id)) ? 1 : 0;
         cls.members = inProject ? membersByClass.value(entry.id) : memberDao.GetMembers(entry.id);
         cls.indexes = inProject ? indexesByClass.value(entry.id) : indexDao.GetIndexes(entry.id);
         model.classes_.append(std::move(cls));

@@ -22,11 +22,15 @@ struct TClassModel {
     QList<TMember> members; // all members, in the store's order
     TClassIndexes indexes;  // in order, each naming its members
     QString tableName;      // the table's own name; empty for the prefix and the class name
+    int compositeKey = 0;   // 1: the key members together are the key
 
     // The first member flagged as key / as display member; null when there is none.
     const TMember *KeyMember() const;
     const TMember *DisplayMember() const;
     QList<TMember> NonKeyMembers() const;   // memberIsPri 0
+    QList<TMember> KeyMembers() const;      // memberIsPri 1
+    // A composite key of exactly two references: the class links rows of those two classes.
+    bool IsLink() const;
     QList<TMember> QueryMembers() const;    // queryFlag 1
     QList<TMember> PictureMembers() const;  // type 图片型
     QList<TMember> ReferenceMembers() const; // type names a class

@@ -4,6 +4,7 @@
 #include "PageFields.h"
 #include "TextTemplate.h"
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -52,7 +53,7 @@ const char exportFooter[] = R"php(
 const char detailHeader[] = R"php(
 //查看一条{FriendComment}信息
 if ($view === 'detail') {
-	${class} = ${class}Service->Get{Class}($_GET['{key}'] ?? '');
+	${class} = ${class}Service->Get{Class}({getKeys});
 	page_begin('查看{FriendPhp}', 'dialog');
 ?>
 <div class="page detail" id="{class}-detail">
@@ -72,7 +73,7 @@ const char detailPicture[] = R"php(
 
 const char detailFooter[] = R"php(
   </dl>
-  <?= row_history('{Class}', (string)${class}->get{key}()) ?>
+  <?= row_history('{Class}', {rowKey}) ?>
 <?php endif; ?>
 </div>
 <?php
@@ -88,7 +89,7 @@ const char formHeader[] = R"php(
 //添加或修改{FriendComment}信息的表单
 if ($view === 'add' || $view === 'edit') {
 	$editing = $view === 'edit';
-	${class} = $editing ? ${class}Service->Get{Class}($_GET['{key}'] ?? '') : new {Class}();
+	${class} = $editing ? ${class}Service->Get{Class}({getKeys}) : new {Class}();
 	page_begin($editing ? '修改{FriendPhp}' : '添加{FriendPhp}', 'dialog');
 ?>
 <form class="page edit-form" method="post" action="{Class}Action.php" enctype="multipart/form-data" id="{class}-form">
@@ -106,6 +107,26 @@ const char formIntegerKey[] = R"php(
 <?php else: ?>
   <input type="hidden" name="{class}[{name}]" value="0">
 <?php endif; ?>
+)php";
+
+// A member of a composite key names the row: entered when adding, shown but not sent for
+// change when editing (the hidden field carries the value that finds the row).
+const char formCompositeKey[] = R"php(
+<?php if ($editing): ?>
+  <div class="form-row"><label for="f-{name}">{label}</label><div class="field"><input type="hidden" name="{class}[{name}]" value="<?= h({value}) ?>"><input type="text" id="f-{name}" value="<?= h({shown}) ?>" readonly></div></div>
+<?php else: ?>
+  <div class="form-row"><label for="f-{name}">{label}{star}</label><div class="field">{input}</div></div>
+<?php endif; ?>
+)php";
+
+// The rows of other classes this one is linked to: a list on the detail view, a
+// multi-select on the form.
+const char detailLinks[] = R"php(
+    <?= link_details('{Class}', {rowKey}) ?>
+)php";
+
+const char formLinks[] = R"php(
+  <?= link_fields('{Class}', $editing ? {rowKey} : null) ?>
 )php";
 
 const char formRow[] = R"php(
@@ -215,11 +236,15 @@ const char cellPicture[] = R"php(
       <td data-col="{name}"><a href="<?= h(picture_url({value})) ?>" target="_blank"><img class="thumb" src="<?= h(picture_url({value})) ?>" alt="{label}（查看原图）"></a></td>
 )php";
 
+// Left out for a class made of its key alone, which has nothing to edit.
+const char editLink[] =
+    R"php(        <?php if (velmora_may('{Class}', 'edit')): ?><a class="edit" href="{Class}Action.php?action=query&amp;view=edit&amp;{keyQuery}" data-dialog="修改{Friend}">修改</a><?php endif; ?>)php";
+
 const char listFooter[] = R"php(
       <td class="ops">
-        <a class="view" href="{Class}Action.php?action=query&amp;view=detail&amp;{key}=<?= h(rawurlencode((string)$row['{key}'])) ?>" data-dialog="查看{Friend}">查看</a>
-        <?php if (velmora_may('{Class}', 'edit')): ?><a class="edit" href="{Class}Action.php?action=query&amp;view=edit&amp;{key}=<?= h(rawurlencode((string)$row['{key}'])) ?>" data-dialog="修改{Friend}">修改</a><?php endif; ?>
-        <?php if (velmora_may('{Class}', 'delete')): ?><form class="inline" method="post" action="{Class}Action.php?action=del&amp;{key}=<?= h(rawurlencode((string)$row['{key}'])) ?>" data-confirm="<?= h('确定要删除{FriendPhp}“' . {rowName} . '”吗？') ?>"><input type="hidden" name="action" value="del"><button type="submit" class="link delete">删除</button></form><?php endif; ?>
+        <a class="view" href="{Class}Action.php?action=query&amp;view=detail&amp;{keyQuery}" data-dialog="查看{Friend}">查看</a>
+{editLink}
+        <?php if (velmora_may('{Class}', 'delete')): ?><form class="inline" method="post" action="{Class}Action.php?action=del&amp;{keyQuery}" data-confirm="<?= h('确定要删除{FriendPhp}“' . {rowName} . '”吗？') ?>"><input type="hidden" name="action" value="del"><button type="submit" class="link delete">删除</button></form><?php endif; ?>
       </td>
     </tr>
     <?php endforeach; ?>
@@ -274,15 +299,37 @@ QString decimalMax(int precision, int scale)
 
 class TManagePageWriter {
 public:
-    explicit TManagePageWriter(const TClassModel &cls) : cls_(cls), key_(cls.KeyMember())
+    TManagePageWriter(const TClassModel &cls, bool linked)
+        : cls_(cls), key_(cls.KeyMember()), composite_(cls.compositeKey == 1), linked_(linked)
     {
         const QString friendName = cls.friendName.isEmpty() ? cls.className : cls.friendName;
+        const QString object = Naming::LowerFirst(cls.className);
+        QStringList keys;
+        if (composite_) {
+            for (const TMember &member : cls.KeyMembers())
+                keys << member.memberName();
+        } else {
+            keys << (key_ ? key_->memberName() : QString());
+        }
+        // A row is addressed by every key value, each escaped in the address.
+        QStringList getKeys, keyQuery, keyValues;
+        for (const QString &name : keys) {
+            getKeys << QStringLiteral("$_GET['%1'] ?? ''").arg(name);
+            keyQuery << QStringLiteral("%1=<?= h(rawurlencode((string)$row['%1'])) ?>").arg(name);
+            keyValues << QStringLiteral("$%1->get%2()").arg(object, name);
+        }
+        const QString rowKey = composite_
+            ? QStringLiteral("velmora_key_text(array(%1))").arg(keyValues.join(QStringLiteral(", ")))
+            : QStringLiteral("(string)") + keyValues.first();
         vars_ = TVars{{"Class", cls.className},
-                      {"class", Naming::LowerFirst(cls.className)},
+                      {"class", object},
                       {"Friend", Naming::HtmlText(friendName)},
                       {"FriendPhp", Naming::PhpStringText(OneLine(friendName))},
                       {"FriendComment", Naming::PhpCommentText(friendName)},
-                      {"key", key_ ? key_->memberName() : QString()}};
+                      {"key", key_ ? key_->memberName() : QString()},
+                      {"getKeys", getKeys.join(QStringLiteral(", "))},
+                      {"keyQuery", keyQuery.join(QStringLiteral("&amp;"))},
+                      {"rowKey", rowKey}};
     }
 
     QString Build()
@@ -377,6 +424,8 @@ private:
             const bool picture = isType(member, MemberType::Picture);
             out_.Emit(picture ? detailPicture : detailItem, MemberVars(member, false));
         }
+        if (linked_)
+            out_.Emit(detailLinks, vars_);
         out_.Emit(detailFooter, vars_);
     }
 
@@ -389,10 +438,13 @@ private:
                 out_.Emit(formIntegerKey, vars);
                 continue;
             }
-            out_.Emit(formRow, vars.With({{"star", NeedsValue(member) ? QString::fromUtf8(requiredStar)
-                                                                      : QString()},
-                                          {"input", Input(member, vars)}}));
+            const bool compositeKey = composite_ && member.memberIsPri() == 1;
+            out_.Emit(compositeKey ? formCompositeKey : formRow,
+                      vars.With({{"star", NeedsValue(member) ? QString::fromUtf8(requiredStar) : QString()},
+                                 {"input", Input(member, vars)}}));
         }
+        if (linked_)
+            out_.Emit(formLinks, vars_);
         out_.Emit(formFooter, vars_);
     }
 
@@ -435,7 +487,7 @@ private:
         const int length = member.memberLength();
         const QString maxlength = length > 0 ? QStringLiteral(" maxlength=\"%1\"").arg(length) : QString();
         // The key of a stored row names it: it is not changed in the form.
-        const QString readonly = isKey ? QStringLiteral("<?= $editing ? ' readonly' : '' ?>") : QString();
+        const QString readonly = isKey && !composite_ ? QStringLiteral("<?= $editing ? ' readonly' : '' ?>") : QString();
         const bool longText = length > 100 || type == MemberType::LongText;
         return FillTemplate(longText ? inputTextarea : inputText,
                             input.With({{"maxlength", maxlength}, {"readonly", readonly}}));
@@ -474,12 +526,17 @@ private:
         const QString rowName = naming
             ? Shown(*naming, QStringLiteral("$row['%1']").arg(naming->memberName()))
             : QStringLiteral("''");
-        out_.Emit(listFooter, vars_.With({{"rowName", rowName},
+        // A class made of its key alone has nothing to edit.
+        const bool editable = !composite_ || !cls_.NonKeyMembers().isEmpty();
+        out_.Emit(listFooter, vars_.With({{"editLink", editable ? FillTemplate(editLink, vars_) : QString()},
+                                          {"rowName", rowName},
                                           {"columns", QString::number(displayed.size() + 1)}}));
     }
 
     const TClassModel &cls_;
     const TMember *key_;
+    bool composite_;
+    bool linked_; // a link class joins this class to another
     TVars vars_;
     TTextBuilder out_;
     std::vector<std::optional<TVars>> rowVars_, entityVars_;
@@ -523,9 +580,15 @@ void TManagePage::Generate(const TGenerationTarget &target, const TProjectModel 
         target.WriteSupportFile(QStringLiteral("phpbean"), FolderIndexName(), index);
 }
 
-QString TManagePage::BuildFile(const TProjectModel &, const TClassModel &cls)
+QString TManagePage::BuildFile(const TProjectModel &model, const TClassModel &cls)
 {
-    return TManagePageWriter(cls).Build();
+    const bool linked = std::any_of(model.Classes().cbegin(), model.Classes().cend(), [&](const TClassModel &link) {
+        if (!link.IsLink())
+            return false;
+        const QList<TMember> keys = link.KeyMembers();
+        return keys.at(0).memberType() == cls.className || keys.at(1).memberType() == cls.className;
+    });
+    return TManagePageWriter(cls, linked).Build();
 }
 
 QString TManagePage::BuildFields(const TProjectModel &model, const TClassModel &cls,

@@ -324,6 +324,7 @@ TProjectModel TGenerationRecord::SnapshotModel(const QJsonObject &snapshot)
         cls.className = o.value(QStringLiteral("className")).toString();
         cls.friendName = o.value(QStringLiteral("friendName")).toString();
         cls.tableName = o.value(QStringLiteral("tableName")).toString();
+        cls.compositeKey = o.value(QStringLiteral("compositeKey")).toInt();
         const QJsonArray members = o.value(QStringLiteral("members")).toArray();
         cls.members.reserve(members.size());
         for (const QJsonValue &member : members)
@@ -442,6 +443,9 @@ QByteArray TGenerationRecord::SnapshotJson(const TProjectModel &model, const QSt
         json.Open('{');
         json.Key("classId"), json.Int(cls.classId);
         json.Key("className"), json.String(cls.className);
+        // Written only when set, so a record of a model without composite keys stays as it was.
+        if (cls.compositeKey == 1)
+            json.Key("compositeKey"), json.Int(1);
         json.Key("friendName"), json.String(cls.friendName);
         json.Key("indexes");
         json.Open('[');

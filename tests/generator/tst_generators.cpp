@@ -68,7 +68,8 @@ struct TGeneratedCase {
         TManagePage::Generate(target, model);
     }
 
-    // What the run accepts: one key and one display member per class, no broken reference.
+    // What the run accepts: one key (two or more when composite) and one display member per
+    // class, no broken reference.
     bool PassesRunChecks() const
     {
         for (const TClassModel &cls : model.Classes()) {
@@ -78,7 +79,8 @@ struct TGeneratedCase {
                     n += (m.*flag)() == 1;
                 return n;
             };
-            if (count(&TMember::memberIsPri) != 1 || count(&TMember::memberIsDisplay) != 1)
+            const int keys = count(&TMember::memberIsPri);
+            if ((cls.compositeKey == 1 ? keys < 2 : keys != 1) || count(&TMember::memberIsDisplay) != 1)
                 return false;
         }
         const TModelFindings findings = TModelChecker::Check(model, std::nullopt, QStringLiteral("t_"));
