@@ -55,8 +55,11 @@ class RowChange
             }
             $outcome = (int)$statement();
             if ($outcome !== 1) {
-                // 失败时回滚；没有改变任何记录时（值相同）什么也不记。
-                return $outcome === 0 ? null : true;
+                // 失败时回滚；没有改变任何记录时（值相同）不记操作记录，表单上的关联照样设置。
+                if ($outcome === 0) {
+                    return null;
+                }
+                return $this->action !== 'update' || velmora_save_links($db, $this->class, (string)$key) ? true : null;
             }
             if ($this->action === 'add') {
                 $key = $this->integerKey ? (string)$db->conn->insert_id : $this->requested_key();

@@ -67,7 +67,7 @@ function link_details(string $class, string $key): string
             }
             $shown = $names ? '<ul class="links">' . implode('', $names) . '</ul>' : '无';
         }
-        $html .= '<dt>' . h($link['label'] ?? $link['class']) . '</dt><dd data-links="' . h($link['class']) . '">' . $shown . '</dd>';
+        $html .= '<dt>' . h($link['label'] ?? $link['class']) . '</dt><dd data-links="' . h($link['class']) . '">' . $shown . "</dd>\n";
     }
     return $html;
 }
@@ -94,7 +94,7 @@ function link_fields(string $class, ?string $key): string
         $html .= '<div class="form-row"><label for="l-' . h($name) . '">' . h($link['label'] ?? $name) . '</label><div class="field">'
             . '<input type="hidden" name="velmora_links_shown[' . h($name) . ']" value="1">'
             . '<select id="l-' . h($name) . '" name="velmora_links[' . h($name) . '][]" multiple size="' . max(2, min(8, count($choices))) . '">'
-            . $options . '</select></div></div>';
+            . $options . "</select></div></div>\n";
     }
     return $html;
 }

@@ -1,6 +1,7 @@
 -- A small shop, written by hand the way people write schemas: a table prefix, unsigned and
 -- small integers, decimal prices, datetime stamps, text, an enum, a blob, a rule on a foreign
--- key, and order lines keyed by two columns.
+-- key, order lines keyed by two references (a link with columns of its own), tags linked to
+-- products, and stock places keyed by a text and a number together.
 CREATE TABLE shop_customer (
   id INT UNSIGNED NOT NULL AUTO_INCREMENT PRIMARY KEY,
   email VARCHAR(120) NOT NULL COMMENT '邮箱',
@@ -52,6 +53,28 @@ CREATE TABLE shop_review (
   rating TINYINT NOT NULL COMMENT '评分',
   FOREIGN KEY (order_id, product_id) REFERENCES shop_order_item (order_id, product_id)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
+
+CREATE TABLE shop_tag (
+  id INT AUTO_INCREMENT PRIMARY KEY,
+  label VARCHAR(30) NOT NULL COMMENT '标签'
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COMMENT='标签';
+
+CREATE TABLE shop_product_tag (
+  product_id INT NOT NULL COMMENT '商品',
+  tag_id INT NOT NULL COMMENT '标签',
+  PRIMARY KEY (product_id, tag_id),
+  FOREIGN KEY (product_id) REFERENCES shop_product (id) ON DELETE CASCADE,
+  FOREIGN KEY (tag_id) REFERENCES shop_tag (id) ON DELETE CASCADE
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COMMENT='商品标签';
+
+CREATE TABLE shop_stock (
+  warehouse VARCHAR(20) NOT NULL COMMENT '仓库',
+  bin_no INT NOT NULL COMMENT '货位',
+  product_id INT NOT NULL COMMENT '商品',
+  amount INT NOT NULL DEFAULT 0 COMMENT '数量',
+  PRIMARY KEY (warehouse, bin_no),
+  FOREIGN KEY (product_id) REFERENCES shop_product (id)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COMMENT='库存位置';
 
 CREATE TABLE audit_log (
   id BIGINT AUTO_INCREMENT PRIMARY KEY,
