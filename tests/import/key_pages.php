@@ -46,7 +46,21 @@ page("$stock?action=query&view=detail&warehouse=South&bin_no=3", ['<dd data-col=
 expect_saved(request('POST', "$stock?action=del&warehouse=South&bin_no=2", ['action' => 'del']), 'delete the added stock place');
 page("$stock?action=query&view=detail&warehouse=South&bin_no=2", ['没有找到这条记录']);
 page("$stock?action=query&view=detail&warehouse=South&bin_no=3", ['<dd data-col="amount">5</dd>']);
-page("$stock?action=query", ['共 2 条记录']);
+// Back from the trash, found again by both keys.
+$trash = page('/manage/trash.php?class=stock', ['<td>South,2</td>']);
+preg_match('/data-trash="(\d+)"/', $trash, $m) || fail('no row in the trash');
+expect_redirect(request('POST', '/manage/trash.php?class=stock', ['op' => 'restore', 'id' => $m[1]]),
+    '/manage/trash.php?class=stock', 'restore the stock place');
+page('/manage/trash.php?class=stock', ['记录已恢复。']);
+page("$stock?action=query&view=detail&warehouse=South&bin_no=2", ['<dd data-col="amount">9</dd>']);
+// Deleted again and its keys taken by a new row: the trash refuses to restore it.
+expect_saved(request('POST', "$stock?action=del&warehouse=South&bin_no=2", ['action' => 'del']), 'delete the restored stock place');
+expect_saved(request('POST', "$stock", ['action' => 'add'] + $row('South', '2', '1')), 'add a stock place under the same keys');
+$trash = page('/manage/trash.php?class=stock', ['<td>South,2</td>']);
+preg_match('/data-trash="(\d+)"/', $trash, $m) || fail('no row in the trash');
+request('POST', '/manage/trash.php?class=stock', ['op' => 'restore', 'id' => $m[1]]);
+page('/manage/trash.php?class=stock', ['编号为“South,2”的记录已经存在，不能恢复。']);
+page("$stock?action=query", ['共 3 条记录']);
 
 // A tag added with its product ticked, then the product's tags chosen on the product's form.
 $tag = '/controller/tagAction.php';

@@ -183,7 +183,10 @@ keys="$("${sql[@]}" -N -B -r shop -e "SELECT CONCAT(action, ' ', rowKey) FROM sh
 add South,2
 add South,3
 update South,2
-delete South,2" ] || fail "unexpected history of the stock places: $keys"
+delete South,2
+restore South,2
+delete South,2
+add South,2" ] || fail "unexpected history of the stock places: $keys"
 if grep -E 'PHP (Warning|Notice|Deprecated|Fatal error|Parse error)|Uncaught' "$scratch/php-error.log" 2>/dev/null; then
   fail "PHP logged the problems above"
 fi
