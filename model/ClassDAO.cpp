@@ -104,6 +104,15 @@ void TClassDAO::UpdateClass(int projectId, int classId, const QString &className
                       {renameReferences, {className, projectId, oldName}}});
 }
 
+void TClassDAO::UpdateClass(int projectId, int classId, const QString &className,
+                            const QString &friendName, bool compositeKey) const
+{
+    const QString oldName = GetClassName(classId);
+    db_.ExecuteBatch({{updateClass, {friendName, className, classId}},
+                      {renameReferences, {className, projectId, oldName}},
+                      {updateCompositeKey, {compositeKey ? 1 : 0, classId}}});
+}
+
 TClassList TClassDAO::GetClasses(int projectId) const
 {
     return SelectClasses(selectClasses, {projectId});

@@ -32,6 +32,9 @@ public:
     void DeleteClass(int classId) const;
     void UpdateClass(int projectId, int classId, const QString &className,
                      const QString &friendName) const;
+    // The same, and the composite-key mark, in one batch.
+    void UpdateClass(int projectId, int classId, const QString &className,
+                     const QString &friendName, bool compositeKey) const;
     TClassList GetClasses(int projectId) const;
     TClassList GetOtherClasses(int projectId, int classId) const;
     // classId -> friendName for every class of the project, in one query.

@@ -6,6 +6,7 @@
 #include "ui/dialogs/IndexListForm.h"
 #include "model/IndexDAO.h"
 
+#include <QCheckBox>
 #include <QTableWidget>
 
 class TestClassForms : public QObject {
@@ -149,6 +150,24 @@ private slots:
         QCOMPARE(shownFriend, QStringLiteral("成绩"));
         QCOMPARE(caption, QStringLiteral("类更新"));
         QVERIFY(user->shown.isEmpty());
+    }
+
+    // The composite-key mark is shown as stored and stored as ticked, with the names.
+    void updateSetsTheCompositeKeyMark()
+    {
+        TMainFormProbe probe{window.get()};
+        probe.selectClass(1);
+        for (const bool mark : {true, false}) {
+            bool shown = !mark;
+            DriveDialog<TUpdateClassForm>([&] { Trigger(window.get(), "N2"); }, [&](TUpdateClassForm &d) {
+                shown = Find<QCheckBox>(&d, "Chk_CompositeKey")->isChecked();
+                Find<QCheckBox>(&d, "Chk_CompositeKey")->setChecked(mark);
+                Find<QPushButton>(&d, "Button1")->click();
+            });
+            QCOMPARE(shown, !mark);
+            QCOMPARE(TClassDAO().GetCompositeKey(score), mark);
+        }
+        QCOMPARE(user->takeTexts(), QStringList({"类名称更新成功", "类名称更新成功"}));
     }
 
     void updateRefusals_data()

@@ -7,6 +7,7 @@
 #include "ui/dialogs/ClassFormLayout.h"
 #include "ui/dialogs/ClassRules.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -27,6 +28,14 @@ TUpdateClassForm::TUpdateClassForm(QWidget *parent, TUserInteraction &ui, int pr
     Edt_FriendName = c.friendName;
     Button1 = c.button1;
     Button2 = c.button2;
+    Chk_CompositeKey = new QCheckBox(QStringLiteral("复合主键"), this);
+    Chk_CompositeKey->setObjectName(QStringLiteral("Chk_CompositeKey"));
+    Chk_CompositeKey->setToolTip(QStringLiteral("勾选后可以把多个成员设为主键，共同确定一条记录；"
+                                                "主键是两个引用时，这个类把两个类的记录关联起来(多对多)"));
+    Chk_CompositeKey->move(112, 122);
+    Chk_CompositeKey->adjustSize();
+    setTabOrder(Edt_FriendName, Chk_CompositeKey);
+    setTabOrder(Chk_CompositeKey, Button1);
     connect(Button1, &QPushButton::clicked, this, &TUpdateClassForm::Button1Click);
 }
 
@@ -34,6 +43,7 @@ void TUpdateClassForm::FormShow()
 {
     Edt_FriendName->setText(TClassDAO().GetFriendName(CurrentClassId));
     Edt_ClassName->setText(listedName_);
+    Chk_CompositeKey->setChecked(TClassDAO().GetCompositeKey(CurrentClassId));
 }
 
 QString TUpdateClassForm::ClassName() const
@@ -68,7 +78,8 @@ void TUpdateClassForm::Button1Click()
             ui_.message(this, refusal);
             return;
         }
-        TClassDAO().UpdateClass(projectId_, CurrentClassId, className, friendName);
+        TClassDAO().UpdateClass(projectId_, CurrentClassId, className, friendName,
+                                Chk_CompositeKey->isChecked());
         accept();
     });
 }

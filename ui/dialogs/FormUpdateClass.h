@@ -2,12 +2,14 @@
 
 #include "ui/dialogs/FormDialog.h"
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class TUserInteraction;
 
-// Changes the name and friendly name of a class. Accepted once the change is stored; the
+// Changes the name and friendly name of a class, and whether its key members together are its
+// key. Accepted once the change is stored; the
 // caller then shows the new name.
 class TUpdateClassForm : public TFormDialog {
     Q_OBJECT
@@ -38,4 +40,5 @@ private:
     QLineEdit *Edt_FriendName;
     QPushButton *Button1;
     QPushButton *Button2;
+    QCheckBox *Chk_CompositeKey;
 };
