@@ -66,8 +66,8 @@ struct TUpgradeIndex {
 struct TUpgradeTable {
     const TClassModel *cls = nullptr;
     QString name;
-    int keyId = 0;
-    QString keyName;
+    QList<int> keyIds;  // the key member, or a composite key's members in order
+    QString keyName;    // their names joined by "`,`", as the key clause writes them
     QList<TUpgradeColumn> columns; // key first, then the other members in order
     QHash<int, qsizetype> columnAt;
     QList<TUpgradeForeignKey> keys;
