@@ -5,6 +5,8 @@
 #include "model/MemberDAO.h"
 #include "model/ProjectDAO.h"
 
+#include <algorithm>
+
 namespace {
 
 template <typename Pred>
@@ -56,6 +58,18 @@ bool TClassModel::IsLink() const
     return compositeKey == 1 && keys.size() == 2
         && MemberType::IsReference(keys.at(0).memberType())
         && MemberType::IsReference(keys.at(1).memberType());
+}
+
+QStringList TClassModel::RowKeyNames() const
+{
+    if (compositeKey != 1) {
+        const TMember *key = KeyMember();
+        return {key ? key->memberName() : QString()};
+    }
+    QStringList names;
+    for (const TMember &member : KeyMembers())
+        names << member.memberName();
+    return names;
 }
 
 QList<TMember> TClassModel::QueryMembers() const
@@ -163,6 +177,16 @@ const TClassModel *TProjectModel::FindClass(const QString &className) const
 {
     const auto it = keyByClassName_.constFind(className);
     return it == keyByClassName_.cend() ? nullptr : &classes_.at(it->first);
+}
+
+bool TProjectModel::IsLinked(const QString &className) const
+{
+    return std::any_of(classes_.cbegin(), classes_.cend(), [&](const TClassModel &link) {
+        if (!link.IsLink())
+            return false;
+        const QList<TMember> keys = link.KeyMembers();
+        return keys.at(0).memberType() == className || keys.at(1).memberType() == className;
+    });
 }
 
 Naming::TValueStyle TProjectModel::ValueStyle(const TMember &member) const

@@ -206,15 +206,8 @@ public:
         const TMember *key = cls.KeyMember();
         const QString object = Naming::LowerFirst(cls.className);
         // A row is named by every key value: from the form when updating, the address when deleting.
-        QStringList keys;
-        if (cls.compositeKey == 1) {
-            for (const TMember &member : cls.KeyMembers())
-                keys << member.memberName();
-        } else {
-            keys << (key ? key->memberName() : QString());
-        }
         QStringList formKeys, readKeys, keyArgs;
-        for (const QString &name : keys) {
+        for (const QString &name : cls.RowKeyNames()) {
             formKeys << QStringLiteral("$array_%1['%2']").arg(object, name);
             readKeys << QStringLiteral("\t\t$%1 = $_GET['%1'];").arg(name);
             keyArgs << QLatin1Char('$') + name;

@@ -4,7 +4,6 @@
 #include "PageFields.h"
 #include "TextTemplate.h"
 
-#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -304,16 +303,9 @@ public:
     {
         const QString friendName = cls.friendName.isEmpty() ? cls.className : cls.friendName;
         const QString object = Naming::LowerFirst(cls.className);
-        QStringList keys;
-        if (composite_) {
-            for (const TMember &member : cls.KeyMembers())
-                keys << member.memberName();
-        } else {
-            keys << (key_ ? key_->memberName() : QString());
-        }
         // A row is addressed by every key value, each escaped in the address.
         QStringList getKeys, keyQuery, keyValues;
-        for (const QString &name : keys) {
+        for (const QString &name : cls.RowKeyNames()) {
             getKeys << QStringLiteral("$_GET['%1'] ?? ''").arg(name);
             keyQuery << QStringLiteral("%1=<?= h(rawurlencode((string)$row['%1'])) ?>").arg(name);
             keyValues << QStringLiteral("$%1->get%2()").arg(object, name);
@@ -582,13 +574,7 @@ void TManagePage::Generate(const TGenerationTarget &target, const TProjectModel 
 
 QString TManagePage::BuildFile(const TProjectModel &model, const TClassModel &cls)
 {
-    const bool linked = std::any_of(model.Classes().cbegin(), model.Classes().cend(), [&](const TClassModel &link) {
-        if (!link.IsLink())
-            return false;
-        const QList<TMember> keys = link.KeyMembers();
-        return keys.at(0).memberType() == cls.className || keys.at(1).memberType() == cls.className;
-    });
-    return TManagePageWriter(cls, linked).Build();
+    return TManagePageWriter(cls, model.IsLinked(cls.className)).Build();
 }
 
 QString TManagePage::BuildFields(const TProjectModel &model, const TClassModel &cls,
