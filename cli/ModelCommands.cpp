@@ -1,10 +1,13 @@
 #include "ModelCommands.h"
 
+#include "diagram/DiagramFile.h"
+#include "diagram/DiagramSvg.h"
 #include "import/DatabaseImport.h"
 #include "import/ImportError.h"
 #include "import/ModelImport.h"
 #include "model/DbHelper.h"
 #include "model/ModelFile.h"
+#include "model/ProjectDAO.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -24,18 +27,23 @@ const char Usage[] = R"(  velmora-cli [--home DIR] export NAME [-o FILE]       �
                                                        从不写在命令行上; --prefix 只导入以 P 开头的表并去掉 P)
                                                        导入不成功时不会创建任何项目: 退出码1表示模型文件不合法
                                                        或模型检查未通过, 2表示文件无法读写、名称已存在、无法连接等
+  velmora-cli [--home DIR] diagram NAME [-o FILE]      画出项目的模型图: 每个类一个方框 (成员及其类型, 标出主键),
+                                                       引用画成箭头; FILE 以 .svg 或 .png 结尾
+                                                       (不给 -o 时把SVG输出到标准输出)
 )";
 
 namespace {
 
 enum ExitCode { ExitOk = 0, ExitRefused = 1, ExitFailed = 2 };
 
-const QStringList commands{QStringLiteral("export"), QStringLiteral("import"), QStringLiteral("import-db")};
+const QStringList commands{QStringLiteral("export"), QStringLiteral("import"), QStringLiteral("import-db"),
+                          QStringLiteral("diagram")};
 
 // The options each command takes, all with a value.
 const QHash<QString, QStringList> commandOptions{
     {QStringLiteral("export"), {QStringLiteral("-o")}},
     {QStringLiteral("import"), {QStringLiteral("--as")}},
+    {QStringLiteral("diagram"), {QStringLiteral("-o")}},
     {QStringLiteral("import-db"),
      {QStringLiteral("--database"), QStringLiteral("--socket"), QStringLiteral("--host"),
       QStringLiteral("--port"), QStringLiteral("--user"), QStringLiteral("--password-file"),
@@ -55,7 +63,7 @@ int fail(const QStringList &lines, int code)
 }
 
 struct TCall {
-    QString home;
+    std::optional<QString> home; // without --home: the program's folder
     QString command;
     QStringList positional;
     QHash<QString, QString> options;
@@ -65,7 +73,6 @@ struct TCall {
 TCall parse(const QStringList &args)
 {
     TCall call;
-    call.home = QCoreApplication::applicationDirPath();
     for (qsizetype i = 0; i < args.size() && call.error.isEmpty(); ++i) {
         QString arg = args.at(i);
         QString value;
@@ -104,8 +111,9 @@ TCall parse(const QStringList &args)
     return call;
 }
 
-void useHome(const QString &home)
+void useHome(const std::optional<QString> &given)
 {
+    const QString home = given.value_or(QCoreApplication::applicationDirPath());
     TDbHelper::SetDefaultDatabaseFile(QDir(QDir(home).absolutePath()).absoluteFilePath(QStringLiteral("projects.mdb")));
 }
 
@@ -199,7 +207,41 @@ int importDatabase(const TCall &call)
     return ExitOk;
 }
 
+int drawDiagram(const TCall &call)
+{
+    if (call.positional.size() != 1)
+        return fail({QStringLiteral("命令 diagram 需要且只需要一个项目名称 (见 --help)")}, ExitFailed);
+    const QString name = call.positional.first();
+    int projectId = -1;
+    for (const TListEntry &project : TProjectDAO().GetProjects()) {
+        if (project.name == name)
+            projectId = project.id;
+    }
+    if (projectId < 0)
+        return fail({QStringLiteral("找不到名为\"%1\"的项目").arg(name)}, ExitFailed);
+    const TModelDocument model = TModelImport::ReadProject(projectId, name);
+    const TDiagram diagram = TDiagramLayout::LayOut(model.classes);
+    const QString title = QStringLiteral("%1 模型图").arg(name);
+    const QString output = call.options.value(QStringLiteral("-o"));
+    try {
+        if (output.isEmpty())
+            writeOut(TDiagramSvg::Write(diagram, title), stdout);
+        else
+            TDiagramFile::Save(diagram, title, output);
+    } catch (const TDiagramError &error) {
+        return fail({error.message()}, ExitFailed);
+    }
+    return ExitOk;
+}
+
 } // namespace
+
+bool NeedsFonts(const QStringList &args)
+{
+    const TCall call = parse(args);
+    return call.command == QLatin1String("diagram")
+        && call.options.value(QStringLiteral("-o")).endsWith(QLatin1String(".png"), Qt::CaseInsensitive);
+}
 
 std::optional<int> Run(const QStringList &args)
 {
@@ -216,6 +258,8 @@ std::optional<int> Run(const QStringList &args)
             return exportModel(call);
         if (call.command == QLatin1String("import"))
             return importModel(call);
+        if (call.command == QLatin1String("diagram"))
+            return drawDiagram(call);
         return importDatabase(call);
     } catch (const TImportError &error) {
         return fail(error.messages(), error.refused() ? ExitRefused : ExitFailed);

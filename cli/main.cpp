@@ -18,11 +18,13 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QStringList>
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 
 #ifdef Q_OS_WIN
@@ -437,14 +439,25 @@ int run(const TArguments &args)
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // Only a PNG picture of the model needs fonts, and with them a QGuiApplication: off screen,
+    // since this program never shows a window.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    std::unique_ptr<QCoreApplication> app;
+    if (ModelCommands::NeedsFonts(arguments)) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
 #ifdef Q_OS_WIN
     _setmode(_fileno(stdout), _O_BINARY); // the script keeps its CR LF as it is
 #endif
     // export, import and import-db take options of their own.
-    if (const std::optional<int> code = ModelCommands::Run(app.arguments().mid(1)))
+    if (const std::optional<int> code = ModelCommands::Run(app->arguments().mid(1)))
         return *code;
-    const TArguments args = parseArguments(app.arguments().mid(1));
+    const TArguments args = parseArguments(app->arguments().mid(1));
     if (!args.error.isEmpty())
         return fail(args.error + QStringLiteral(" (见 --help)"), ExitFailed);
     if (args.help) {

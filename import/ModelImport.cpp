@@ -5,6 +5,7 @@
 #include "generator/check/ModelChecker.h"
 #include "generator/check/ProjectModel.h"
 #include "generator/record/ReadSnapshot.h"
+#include "model/ClassDAO.h"
 #include "model/DbHelper.h"
 #include "model/ModelFile.h"
 #include "model/ModelStore.h"
@@ -83,17 +84,25 @@ void writeWhole(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-TModelDocument TModelImport::ReadProject(int projectId, const QString &projectName)
+TModelDocument TModelImport::ReadProject(int projectId, const QString &projectName, QList<int> *classIds)
 {
-    const TProjectModel model = [projectId] {
+    TProjectModel model;
+    QHash<int, QPoint> positions;
+    {
         const TReadSnapshot snapshot;
-        return TProjectModel::Load(projectId);
-    }();
+        model = TProjectModel::Load(projectId);
+        positions = TClassDAO().GetDiagramPositions(projectId);
+    }
     TModelDocument document;
     document.projectName = projectName;
     document.tableCharset = model.Charset();
-    for (const TClassModel &cls : model.Classes())
-        document.classes.append({cls.className, cls.friendName, cls.members, cls.indexes, cls.tableName, cls.compositeKey});
+    for (const TClassModel &cls : model.Classes()) {
+        document.classes.append({cls.className, cls.friendName, cls.members, cls.indexes, cls.tableName, std::nullopt, cls.compositeKey});
+        if (positions.contains(cls.classId))
+            document.classes.last().diagramPosition = positions.value(cls.classId);
+        if (classIds)
+            classIds->append(cls.classId);
+    }
     return document;
 }
 

@@ -11,8 +11,10 @@
 // Failures are thrown as TImportError.
 class TModelImport {
 public:
-    // The project's model as one consistent reading of the model database.
-    static TModelDocument ReadProject(int projectId, const QString &projectName);
+    // The project's model as one consistent reading of the model database; classIds, when
+    // given, receives the id of each class in the document's order.
+    static TModelDocument ReadProject(int projectId, const QString &projectName,
+                                      QList<int> *classIds = nullptr);
     // The model file of the project named projectName.
     static QByteArray ProjectJson(const QString &projectName);
     // Writes the project's model file, replacing path only once the whole file is written.

@@ -48,6 +48,13 @@ const QString selectCompositeKeyClasses =
 const QString copyCompositeKey = QStringLiteral(
     "update t_class set compositeKey=(select compositeKey from t_class where classId=?) "
     "where classId=(select max(classId) from t_class where projectId=? and className=?)");
+const QString selectDiagramPositions = QStringLiteral(
+    "select classId,diagramX,diagramY from t_class where projectId=? and diagramX is not null "
+    "and diagramY is not null");
+const QString updateDiagramPosition =
+    QStringLiteral("update t_class set diagramX=?,diagramY=? where classId=?");
+const QString clearDiagramPositions =
+    QStringLiteral("update t_class set diagramX=null,diagramY=null where projectId=?");
 const QString countKeyMembers =
     QStringLiteral("select count(*) from t_member where classId=? and memberIsPri=1");
 const QString countDisplayMembers =
@@ -168,6 +175,29 @@ QSet<int> TClassDAO::GetCompositeKeyClasses(int projectId) const
     while (query.next())
         ids.insert(query.value(0).toInt());
     return ids;
+}
+
+QHash<int, QPoint> TClassDAO::GetDiagramPositions(int projectId) const
+{
+    QHash<int, QPoint> positions;
+    QSqlQuery query = db_.OpenQuery(selectDiagramPositions, {projectId});
+    while (query.next())
+        positions.insert(query.value(0).toInt(), QPoint(query.value(1).toInt(), query.value(2).toInt()));
+    return positions;
+}
+
+void TClassDAO::SetDiagramPositions(const QHash<int, QPoint> &positions) const
+{
+    QList<TSqlStatement> statements;
+    for (auto it = positions.constBegin(); it != positions.constEnd(); ++it)
+        statements.append({updateDiagramPosition, {it.value().x(), it.value().y(), it.key()}});
+    if (!statements.isEmpty())
+        db_.ExecuteBatch(statements);
+}
+
+void TClassDAO::ClearDiagramPositions(int projectId) const
+{
+    db_.ExecuteSql(clearDiagramPositions, {projectId});
 }
 
 bool TClassDAO::CheckPrimaryKeys(const TClassList &classes,

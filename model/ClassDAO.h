@@ -4,6 +4,7 @@
 #include "ListEntry.h"
 
 #include <QHash>
+#include <QPoint>
 #include <QSet>
 
 #include <functional>
@@ -49,6 +50,14 @@ public:
     void SetCompositeKey(int classId, bool composite) const;
     // The ids of the project's classes with a composite key, in one query.
     QSet<int> GetCompositeKeyClasses(int projectId) const;
+
+    // classId -> where its box was dragged to in the model diagram (the top-left corner), for
+    // the classes of the project that have been dragged; the diagram places the others itself.
+    QHash<int, QPoint> GetDiagramPositions(int projectId) const;
+    // Keeps the boxes where they were dragged to, all or nothing.
+    void SetDiagramPositions(const QHash<int, QPoint> &positions) const;
+    // Hands every box of the project back to the diagram's own placing.
+    void ClearDiagramPositions(int projectId) const;
 
     // Each class must have exactly one key member / exactly one display member. Stops at the
     // first failing class in list order and reports it through onFailure.

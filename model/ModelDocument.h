@@ -5,7 +5,10 @@
 #include "TableCharset.h"
 
 #include <QList>
+#include <QPoint>
 #include <QString>
+
+#include <optional>
 
 // One class of a model outside the model database: as a model file holds it, or as it was
 // read from another database. Members keep their order; ids and the project/class ids of the
@@ -16,6 +19,9 @@ struct TModelClass {
     QList<TMember> members;
     TClassIndexes indexes;
     QString tableName; // the table's own name; empty for the prefix and the class name
+    // Where the class's box was dragged to in the model diagram; none while the diagram
+    // places it itself.
+    std::optional<QPoint> diagramPosition;
     int compositeKey = 0; // 1: the key members together are the key
 };
 

@@ -25,6 +25,10 @@ const QString charsetKey = QStringLiteral("tableCharset");
 const QString indexNameKey = QStringLiteral("indexName");
 const QString indexMembersKey = QStringLiteral("indexMembers");
 const QString indexIsUniqueKey = QStringLiteral("indexIsUnique");
+// Written only for a class whose diagram box was dragged, so other models keep their bytes.
+const QString diagramKey = QStringLiteral("diagram");
+const QString xKey = QStringLiteral("x");
+const QString yKey = QStringLiteral("y");
 
 // Every stored field of a member but its ids, with how the file holds it.
 enum class TFieldKind { Text, Number, Flag, Rule, TextList };
@@ -287,6 +291,16 @@ TModelClass readClass(const QJsonObject &object, int classIndex, QStringList &pr
         indexReader.RefuseUnknownKeys();
         cls.indexes.append(index);
     }
+    const QJsonValue diagram = reader.Take(diagramKey, false);
+    if (diagram.isObject()) {
+        TObjectReader corner(diagram.toObject(), TModelFile::ClassPath(classIndex) + QLatin1Char('.') + diagramKey, problems);
+        const int x = corner.Number(xKey, true, 0, false);
+        const int y = corner.Number(yKey, true, 0, false);
+        corner.RefuseUnknownKeys();
+        cls.diagramPosition = QPoint(x, y);
+    } else if (!diagram.isUndefined()) {
+        reader.Problem(diagramKey, QStringLiteral("应为对象"));
+    }
     reader.RefuseUnknownKeys();
     return cls;
 }
@@ -325,6 +339,8 @@ QByteArray TModelFile::ToJson(const TModelDocument &document)
             object.insert(tableNameKey, cls.tableName);
         if (cls.compositeKey == 1)
             object.insert(compositeKeyKey, 1);
+        if (cls.diagramPosition)
+            object.insert(diagramKey, QJsonObject{{xKey, cls.diagramPosition->x()}, {yKey, cls.diagramPosition->y()}});
         classes.append(object);
     }
     const QJsonObject root{{formatKey, FormatName},

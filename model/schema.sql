@@ -14,6 +14,10 @@ CREATE TABLE t_class (
     friendName TEXT NOT NULL DEFAULT '',
     -- The table's own name in the database; empty when it is the prefix and the class name.
     tableName  TEXT NOT NULL DEFAULT '',
+    -- Where the class's box was dragged to in the model diagram (its top-left corner); NULL
+    -- while the diagram places the box itself.
+    diagramX   INTEGER,
+    diagramY   INTEGER,
     -- 1: several members together are the key (a link between two classes, or a natural key).
     compositeKey INTEGER NOT NULL DEFAULT 0
 );

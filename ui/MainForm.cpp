@@ -170,7 +170,7 @@ void TFormMain::BuildMenus()
     QMenu *codeMenu = menuBar()->addMenu(QStringLiteral("代码管理(&A)"));
     codeMenu->setObjectName(QStringLiteral("P1"));
     codeMenu->addActions({projects_->PrefixCommand(), code_->ScriptCommand(), code_->UpgradeCommand(),
-                          generation_->Command(), code_->CheckCommand()});
+                          generation_->Command(), code_->CheckCommand(), code_->DiagramCommand()});
     Success1 = codeMenu->addAction(QStringLiteral("显示操作成功提示(&S)"));
     Success1->setObjectName(QStringLiteral("Success1"));
     Success1->setCheckable(true);

@@ -9,6 +9,7 @@
  */
 require_once __DIR__ . '/../util/guard.php';
 require_once __DIR__ . '/RowChange.class.php';
+require_once __DIR__ . '/LookupRows.class.php';
 
 mysqli_report(MYSQLI_REPORT_OFF);
 
@@ -107,10 +108,16 @@ class SqlHelper
      * 执行查询，返回全部记录，每条记录是以列名为键的数组；失败时返回空数组。
      * 请求生成的页面时，失败则转到 /error.php 显示原因，页面不会当作没有记录继续下去。
      * 只能看本人记录的用户，下拉框的数据也只包括这些记录（见 velmora_own_lookup）。
+     * 下拉框的数据多于 VELMORA_LOOKUP_LIST_MAX 条时返回 LookupRows 对象，页面随之改用查找框。
      */
     public function execute_dql2($sql)
     {
-        $rows = $this->fetch_rows(velmora_own_lookup((string)$sql));
+        $shape = PHP_SAPI === 'cli' ? null : velmora_lookup_shape((string)$sql);
+        $sql = velmora_own_lookup((string)$sql);
+        $rows = $this->fetch_rows($shape === null ? $sql : $sql . ' limit ' . (VELMORA_LOOKUP_LIST_MAX + 1));
+        if ($rows !== null && $shape !== null && count($rows) > VELMORA_LOOKUP_LIST_MAX) {
+            return new LookupRows($shape, $sql);
+        }
         if ($rows === null) {
             if (PHP_SAPI !== 'cli' && !defined('VELMORA_OWN_PAGE')) {
                 velmora_fail($this->error !== '' ? $this->error : '数据库查询失败。');
@@ -154,6 +161,19 @@ class SqlHelper
             $sql2 = $own !== null ? preg_replace($where, '$1' . str_replace('$', '\\$', $own), (string)$sql2, 1, $found2) : '';
             if ($own === null || !$found1 || !$found2) {
                 // 无法加上条件时宁可不显示任何记录。
+                $sql1 = 'select 1 from dual where 0=1';
+                $sql2 = 'select 0';
+            }
+        }
+        // 只列出引用某条记录的行（详细信息中“查看全部”的链接）。
+        $parent = $class !== null && $this->conn !== null ? velmora_parent_condition($class, $this->conn) : '';
+        if ($parent !== '') {
+            $add = function (array $m) use ($parent): string {
+                return $m[0] . $parent;
+            };
+            $sql1 = preg_replace_callback('/\bwhere\s+1=1/i', $add, (string)$sql1, 1, $found1);
+            $sql2 = preg_replace_callback('/\bwhere\s+1=1/i', $add, (string)$sql2, 1, $found2);
+            if (!$found1 || !$found2) {
                 $sql1 = 'select 1 from dual where 0=1';
                 $sql2 = 'select 0';
             }

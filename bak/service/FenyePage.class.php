@@ -172,7 +172,7 @@ class FenyePage
         return $this->url($query);
     }
 
-    /* 导航链接需要保留的查询条件：参数名 => 原始值。 */
+    /* 导航链接需要保留的查询条件：参数名 => 原始值（of 为成员 => 主键）。 */
     public function keptParams(): array
     {
         $raw = $GLOBALS['VELMORA_RAW'] ?? ['get' => $_GET, 'post' => $_POST];
@@ -189,6 +189,12 @@ class FenyePage
             if (isset($all[$name]) && is_scalar($all[$name]) && (string)$all[$name] !== '') {
                 $kept[$name] = (string)$all[$name];
             }
+        }
+        // 只列出引用某条记录的行时保留这个限定。
+        $class = function_exists('velmora_controller_class') ? velmora_controller_class() : null;
+        $of = $class !== null ? velmora_parent_filter($class) : [];
+        if ($of) {
+            $kept['of'] = $of;
         }
         return $kept;
     }

@@ -41,6 +41,8 @@ require_once __DIR__ . '/respond.php';
 require_once __DIR__ . '/session.php';
 require_once __DIR__ . '/origin.php';
 require_once __DIR__ . '/service_profile.php';
+require_once __DIR__ . '/service_sql.php';
+require_once __DIR__ . '/parent_filter.php';
 require_once __DIR__ . '/field_types.php';
 require_once __DIR__ . '/validation.php';
 require_once __DIR__ . '/unique_keys.php';

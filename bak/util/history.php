@@ -28,8 +28,8 @@ const VELMORA_CHANGE_ACTIONS = ['add' => '添加', 'update' => '修改', 'delete
 function history_table(array $rows, bool $withRow): string
 {
     $entities = velmora_entities();
-    $out = '<table class="grid history"><thead><tr><th>时间</th><th>用户</th>' . ($withRow ? '<th>类</th><th>主键</th>' : '')
-        . '<th>操作</th><th>修改前 → 修改后</th></tr></thead><tbody>';
+    $out = '<table class="grid history"><thead><tr><th scope="col">时间</th><th scope="col">用户</th>' . ($withRow ? '<th scope="col">类</th><th scope="col">主键</th>' : '')
+        . '<th scope="col">操作</th><th scope="col">修改前 → 修改后</th></tr></thead><tbody>';
     foreach ($rows as $row) {
         $out .= '<tr data-action="' . h($row['action']) . '"><td>' . h($row['changedAt']) . '</td><td>' . h($row['adminName']) . '</td>'
             . ($withRow ? '<td>' . h($entities[$row['className']]['friend'] ?? $row['className']) . '</td><td>' . h($row['rowKey']) . '</td>' : '')

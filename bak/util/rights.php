@@ -155,12 +155,25 @@ function velmora_own_lookup(string $sql): string
         return $sql;
     }
     foreach (velmora_entities() as $class => $info) {
-        if ($info['table'] === $m[1] && isset(velmora_rights()['classes'][$class])) {
-            $own = velmora_own_condition($class);
-            return $own === null ? $sql . ' where 0=1' : $sql . ' where 1=1' . $own;
+        if ($info['table'] === $m[1]) {
+            $own = velmora_lookup_condition($class);
+            return $own === '' ? $sql : $sql . ' where 1=1' . $own;
         }
     }
     return $sql;
+}
+
+/*
+ * 选择类 $class 的记录（下拉框、查找框）时加在 where 1=1 之后的条件：只能看本人的记录时只有这些记录，
+ * 对这个类没有任何权限时不限；无法加上条件时不给任何记录。
+ */
+function velmora_lookup_condition(string $class): string
+{
+    if (!isset(velmora_rights()['classes'][$class])) {
+        return '';
+    }
+    $own = velmora_own_condition($class);
+    return $own === null ? ' and 0=1' : $own;
 }
 
 /* 记录是否由当前用户创建。 */

@@ -8,6 +8,8 @@
  */
 require_once __DIR__ . '/guard.php';
 require_once __DIR__ . '/history.php';
+require_once __DIR__ . '/reference_field.php';
+require_once __DIR__ . '/children.php';
 
 if (!function_exists('h')) {
     /* HTML 转义 */
@@ -47,7 +49,7 @@ function select_options($rows, $selected = '', ?string $empty = null): string
     if ($empty !== null) {
         $html .= '<option value="">' . h($empty) . '</option>';
     }
-    foreach ((array)$rows as $row) {
+    foreach (is_iterable($rows) ? $rows : (array)$rows as $row) {
         $cols = array_values((array)$row);
         if (!$cols) {
             continue;
@@ -63,6 +65,9 @@ function select_options($rows, $selected = '', ?string $empty = null): string
 /* 在 QueryAll{Class}() 的结果中按值查找显示文字，找不到时返回值本身。 */
 function lookup_display($rows, $value): string
 {
+    if ($rows instanceof LookupRows) {
+        return $rows->display($value) ?? (string)$value;
+    }
     foreach ((array)$rows as $row) {
         $cols = array_values((array)$row);
         if ($cols && (string)$cols[0] === (string)$value) {
@@ -154,6 +159,7 @@ function page_begin(string $title, string $bodyClass = '', array $bodyAttrs = []
         . '<link rel="stylesheet" href="' . h(velmora_url('/css/style.css')) . '">'
         . '<link rel="stylesheet" href="' . h(velmora_url('/opennew/opennew.css')) . '">'
         . '<script src="' . h(velmora_url('/js/app.js')) . '"></script>'
+        . '<script src="' . h(velmora_url('/js/lookup.js')) . '"></script>'
         . '<script src="' . h(velmora_url('/opennew/opennew.js')) . '"></script>'
         . '</head><body' . $attrs . '>' . "\n";
 }

@@ -70,8 +70,11 @@ const char detailPicture[] = R"php(
     <dt>{label}</dt><dd data-col="{name}"><a href="<?= h(picture_url({value})) ?>" target="_blank"><img class="thumb large" src="<?= h(picture_url({value})) ?>" alt="{label}（查看原图）"></a></dd>
 )php";
 
-const char detailFooter[] = R"php(
+const char detailListEnd[] = R"php(
   </dl>
+)php";
+
+const char detailFooter[] = R"php(
   <?= row_history('{Class}', {rowKey}) ?>
 <?php endif; ?>
 </div>
@@ -80,6 +83,11 @@ const char detailFooter[] = R"php(
 	return;
 }
 
+)php";
+
+// The rows of other classes that refer to the shown one.
+const char detailChildren[] = R"php(
+  <?= row_children('{Class}', (string)${class}->get{key}()) ?>
 )php";
 
 // --- the add and edit form ---
@@ -96,6 +104,11 @@ if ($view === 'add' || $view === 'edit') {
 <?php if ($editing && ${class}->get{key}() === null): ?>
   <div class="alert error">没有找到这条记录，它可能已被删除。</div>
 <?php else: ?>
+)php";
+
+// The add button of a row's detail view brings the reference to that row.
+const char formPrefill[] = R"php(
+<?php if (!$editing) { reference_prefill(${class}, '{Class}'); } ?>
 )php";
 
 // The database numbers an integer key: shown, not entered, when editing; a placeholder when
@@ -168,8 +181,9 @@ const char inputDate[] =
     R"php(<input type="date" id="f-{name}" name="{class}[{name}]"{required} value="<?= h(format_date({value})) ?>">)php";
 const char inputPicture[] =
     R"php(<img class="thumb" id="p-{name}" src="<?= h(picture_url({value})) ?>" alt=""> <input type="file" id="f-{name}" name="{name}" accept=".jpg,.jpeg,.png,.gif,.bmp" data-preview="p-{name}"{required}> <span class="hint">jpg、png、gif、bmp，不超过 2000 KB<?= $editing ? '；不选择则保留原图片' : '' ?></span>)php";
+// A drop-down, or a type-ahead lookup when the other table holds many rows.
 const char inputReference[] =
-    R"php(<select id="f-{name}" name="{class}[{name}]"{required}><?= select_options(${ref}_res, {value}, '请选择') ?></select>)php";
+    R"php(<?= reference_input(${ref}_res, 'f-{name}', '{class}[{name}]', {value}, {needed}, '{Class}', '{name}') ?>)php";
 
 // --- the list ---
 
@@ -179,7 +193,7 @@ page_begin('{FriendPhp}管理', 'manage', ['data-reload-url' => $fenyePage->page
 ?>
 <div class="page" id="{class}-list">
   <div class="page-title"><h2>{Friend}管理</h2>
-    <span class="actions"><?php if (velmora_may('{Class}', 'export')): ?><a class="btn plain" id="export" href="<?= h($fenyePage->exportUrl()) ?>">导出</a><?php endif; ?> <?php if (velmora_may('{Class}', 'add')): ?><a class="btn" id="add" href="{Class}Action.php?action=query&amp;view=add" data-dialog="添加{Friend}">添加{Friend}</a><?php endif; ?></span></div>
+    <span class="actions"><?php if (velmora_may('{Class}', 'export')): ?><a class="btn plain" id="export" href="<?= h($fenyePage->exportUrl()) ?>">导出</a><?php endif; ?> <?php if (velmora_may('{Class}', 'add') || velmora_may('{Class}', 'edit')): ?><a class="btn plain" id="import" href="<?= h(velmora_url('/manage/import.php?class={Class}')) ?>">导入</a><?php endif; ?> <?php if (velmora_may('{Class}', 'add')): ?><a class="btn" id="add" href="{Class}Action.php?action=query&amp;view=add" data-dialog="添加{Friend}">添加{Friend}</a><?php endif; ?></span></div>
   <form class="panel search-form" method="get" action="{Class}Action.php" id="search">
     <input type="hidden" name="action" value="query">
     <?= $fenyePage->sortFields() ?>
@@ -202,13 +216,25 @@ const char searchChoice[] = R"php(
 )php";
 
 const char searchReference[] = R"php(
-    <label>{label} <select name="{name}"><?= select_options(${ref}_res, req_raw_string('{name}'), '全部') ?></select></label>
+    <?= reference_search(${ref}_res, '{labelPhp}', '{name}', req_raw_string('{name}'), '{Class}') ?>
 )php";
 
-const char listTableHeader[] = R"php(
+// A list of the rows that refer to one row keeps that limit through searches, and says so.
+const char parentFilterFields[] = R"php(
+    <?= parent_filter_fields('{Class}') ?>
+)php";
+
+const char parentFilterNote[] = R"php(
+  <?= parent_filter_note('{Class}') ?>
+)php";
+
+const char searchFooter[] = R"php(
     <label>每页 <select name="pageSize" data-submit><?= $fenyePage->pageSizeOptions() ?></select> 条</label>
     <button type="submit">查询</button>
   </form>
+)php";
+
+const char listTableHeader[] = R"php(
   <?php if ($fenyePage->error !== ''): ?><div class="alert error"><?= h($fenyePage->error) ?></div><?php endif; ?>
   <div class="grid-wrap">
   <table class="grid">
@@ -298,8 +324,9 @@ QString decimalMax(int precision, int scale)
 
 class TManagePageWriter {
 public:
-    TManagePageWriter(const TClassModel &cls, bool linked)
-        : cls_(cls), key_(cls.KeyMember()), composite_(cls.compositeKey == 1), linked_(linked)
+    TManagePageWriter(const TProjectModel &model, const TClassModel &cls)
+        : model_(model), cls_(cls), key_(cls.KeyMember()), hasReferences_(!cls.ReferenceMembers().isEmpty()),
+          composite_(cls.compositeKey == 1), linked_(model.IsLinked(cls.className))
     {
         const QString friendName = cls.friendName.isEmpty() ? cls.className : cls.friendName;
         const QString object = Naming::LowerFirst(cls.className);
@@ -418,12 +445,17 @@ private:
         }
         if (linked_)
             out_.Emit(detailLinks, vars_);
+        out_.Emit(detailListEnd);
+        if (IsReferred())
+            out_.Emit(detailChildren, vars_);
         out_.Emit(detailFooter, vars_);
     }
 
     void Form()
     {
         out_.Emit(formHeader, vars_);
+        if (hasReferences_)
+            out_.Emit(formPrefill, vars_);
         for (const TMember &member : cls_.members) {
             const TVars &vars = MemberVars(member, false);
             if (&member == key_ && Naming::IsIntegerKey(key_)) {
@@ -475,7 +507,8 @@ private:
         if (type == MemberType::Enum)
             return FillTemplate(inputEnum, input);
         if (MemberType::IsReference(type))
-            return FillTemplate(inputReference, input);
+            return FillTemplate(inputReference,
+                                vars.With({{"needed", required ? QStringLiteral("true") : QStringLiteral("false")}}));
         const int length = member.memberLength();
         const QString maxlength = length > 0 ? QStringLiteral(" maxlength=\"%1\"").arg(length) : QString();
         // The key of a stored row names it: it is not changed in the form.
@@ -503,6 +536,11 @@ private:
                 field = searchNumber;
             out_.Emit(field, MemberVars(member, true));
         }
+        if (hasReferences_)
+            out_.Emit(parentFilterFields, vars_);
+        out_.Emit(searchFooter);
+        if (hasReferences_)
+            out_.Emit(parentFilterNote, vars_);
         out_.Emit(listTableHeader, vars_);
         const QList<const TMember *> displayed = Displayed();
         for (const TMember *member : displayed)
@@ -525,10 +563,24 @@ private:
                                           {"columns", QString::number(displayed.size() + 1)}}));
     }
 
+    // Whether a class of the model refers to this one: its detail view then lists those rows.
+    bool IsReferred() const
+    {
+        for (const TClassModel &other : model_.Classes()) {
+            for (const TMember &member : other.members) {
+                if (member.memberType() == cls_.className)
+                    return true;
+            }
+        }
+        return false;
+    }
+
+    const TProjectModel &model_;
     const TClassModel &cls_;
     const TMember *key_;
-    bool composite_;
-    bool linked_; // a link class joins this class to another
+    const bool hasReferences_;
+    const bool composite_;
+    const bool linked_; // a link class joins this class to another
     TVars vars_;
     TTextBuilder out_;
     std::vector<std::optional<TVars>> rowVars_, entityVars_;
@@ -574,7 +626,7 @@ void TManagePage::Generate(const TGenerationTarget &target, const TProjectModel 
 
 QString TManagePage::BuildFile(const TProjectModel &model, const TClassModel &cls)
 {
-    return TManagePageWriter(cls, model.IsLinked(cls.className)).Build();
+    return TManagePageWriter(model, cls).Build();
 }
 
 QString TManagePage::BuildFields(const TProjectModel &model, const TClassModel &cls,

@@ -112,7 +112,8 @@ QString fieldExtra(const TProjectModel &model, const TMember &member, const QStr
     if (TypeRules::UsesUnsigned(type) && member.memberIsUnsigned() == 1)
         extra += QStringLiteral(", \"unsigned\": true");
     if (MemberType::IsReference(type)) {
-        extra = QStringLiteral(", \"refTable\": \"%1\"").arg(jsonText(tablePrefix + type));
+        extra = QStringLiteral(", \"refTable\": \"%1\", \"refClass\": \"%2\"")
+                    .arg(jsonText(tablePrefix + type), jsonText(type));
         if (const TMember *refKey = model.ProjectKeyMember(type))
             extra += QStringLiteral(", \"refColumn\": \"%1\"").arg(jsonText(refKey->memberName()));
     }

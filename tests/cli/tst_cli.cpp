@@ -109,7 +109,8 @@ void TestCli::helpDescribesEveryCommand()
     for (const char *word : {"init", "projects", "generate NAME", "sql NAME", "--home DIR", "--prefix P", "t_",
                              "--dry-run", "--diff", "  3  ",
                              "export NAME [-o FILE]", "import FILE [--as NAME]", "import-db --database D", "--password-file F",
-                             "history NAME", "upgrade-sql NAME", "--from N", "--destructive", "charset NAME [CHARSET]"})
+                             "history NAME", "upgrade-sql NAME", "--from N", "--destructive", "charset NAME [CHARSET]",
+                             "diagram NAME [-o FILE]"})
         QVERIFY2(help.out.contains(word), word);
 
     const TResult bare = cli({});
@@ -568,6 +569,10 @@ void TestCli::modelCommands_data()
         "只能选用一种", 1);
     row("no server", {"import-db", "--database", "d", "--user", "u", "--socket", "{file}.sock"}, 2,
         "连接不上数据库服务器", 1);
+    row("diagram as SVG on the output", {"diagram", "campus"}, 0, "<g class=\"class\" data-class=\"Album\">", 1);
+    row("diagram as PNG", {"diagram", "campus", "-o", "{file}.png"}, 0, "", 1);
+    row("diagram of an unknown project", {"diagram", "nobody"}, 2, "找不到名为\"nobody\"的项目", 1);
+    row("diagram of another kind", {"diagram", "campus", "-o", "{file}.gif"}, 2, "应以 .svg 或 .png 结尾", 1);
 }
 
 // export writes the file import reads; each refusal exits 1 or 2 and adds no project.
@@ -589,6 +594,8 @@ void TestCli::modelCommands()
     const TResult run = cli(QStringList{QStringLiteral("--home"), home()} + args);
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(QString::fromUtf8(exitCode == 0 ? run.out : run.err).contains(says), (run.out + run.err).constData());
+    if (args.last().endsWith(QLatin1String(".png")))
+        QCOMPARE(ReadFile(args.last()).left(8), QByteArray("\x89PNG\r\n\x1a\n"));
     QCOMPARE(cli({QStringLiteral("--home"), home(), QStringLiteral("projects")}).out.count('\n'), projects);
 }
 

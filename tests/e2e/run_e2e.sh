@@ -256,6 +256,7 @@ export E2E_SCRATCH="$scratch"
 export E2E_PHP_ERROR_LOG="$scratch/php-error.log"
 node "$here/e2e.mjs"
 node "$here/pages.mjs"
+node "$here/relations.mjs"
 E2E_BASE_URL="http://127.0.0.1:$shop_port" E2E_PROJECT_DIR="$shop" E2E_PHP_ERROR_LOG="$scratch/php-shop-error.log" \
   node "$here/shop.mjs"
 E2E_BASE_URL="http://127.0.0.1:$store_port" E2E_PROJECT_DIR="$store" E2E_PHP_ERROR_LOG="$scratch/php-store-error.log" \

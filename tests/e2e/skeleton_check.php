@@ -61,6 +61,31 @@ check('labels from the entity comments', velmora_member_labels('Student')['birth
 check('entities with friendly names and tables', velmora_entities()['Student'] ?? null,
     ['friend' => '学生', 'table' => 't_Student']);
 check('table prefix found from the entities', velmora_table_prefix(), 't_');
+// The drop-down statement of a service, with the names as the services write them.
+foreach ([
+    ['select id,name from t_A', ['`t_A`', '`id`', '`name`', 'id', 'name']],
+    ['select `order`,`key` as title from `t x`', ['`t x`', '`order`', '`key`', 'order', 'title']],
+    ['select id as `a``b`, name from t', ['`t`', '`id`', '`name`', 'a`b', 'name']],
+] as [$statement, $parts]) {
+    check("lookup shape of $statement", array_values(velmora_lookup_shape($statement) ?? []), $parts);
+}
+foreach (['select * from t', 'select id,name from t where 1=1', 'select id,name,x from t', 'select id,name from t limit 5'] as $statement) {
+    check("no lookup shape in $statement", velmora_lookup_shape($statement), null);
+}
+check('Grade: its drop-down statement', velmora_lookup_source('Grade'),
+    ['table' => '`t_Grade`', 'key' => '`gradeId`', 'display' => '`gradeName`', 'keyName' => 'gradeId', 'displayName' => 'gradeName']);
+check('Student: its list reads every column', [velmora_list_source('Student')['table'] ?? null, velmora_member_column('Student', 'grade')],
+    ['`t_Student`', '`grade`']);
+check('who refers to Grade and Department', array_map(function (array $r) {
+    return $r[0] . '.' . $r[1]['name'];
+}, array_merge(velmora_referrers('Grade'), velmora_referrers('Department'), velmora_referrers('Student'))),
+    ['Student.grade', 'Student.department']);
+// An imported cell loses the quote the export puts before formula-looking text, and only that.
+require_once $project . '/util/util.php';
+require_once $project . '/util/csv_import.php';
+foreach (['=1+2', '+x', '-y', '@z', "\tq", '-5', "'plain", "''=x", 'a=b', ''] as $cell) {
+    check('export then import of ' . var_export($cell, true), CsvImportPlan::cell_text(csv_cell($cell)), $cell);
+}
 
 // ------------------------------------------------------------------ SqlHelper results
 $db->execute_dml('DROP TABLE IF EXISTS t_check');

@@ -165,7 +165,28 @@ try {
     check(grade.headers().location === '/ok.php', `her grade not added: ${grade.headers().location}`);
     const choices = await (await alice.get('/controller/StudentAction.php?action=query&view=add')).text();
     check(choices.includes('爱丽丝年级') && !choices.includes('一年级'), 'the grade lookup holds only her grade');
+    const typed = await (await alice.get(`/manage/lookup.php?class=Student&field=grade&q=${encodeURIComponent('年级')}`)).json();
+    check(JSON.stringify(typed.items.map((i) => i.text)) === '["爱丽丝年级"]', `the typed lookup: ${JSON.stringify(typed)}`);
+    // A CSV import may add her rows but not change his.
+    const upload = (step, extra = {}) => alice.post('/manage/import.php?class=Student', { multipart: { step, ...extra } });
+    const dry = await (await upload('check', { csv: { name: 's.csv', mimeType: 'text/csv',
+      buffer: Buffer.from(`学号,姓名\r\n${theirs},导入改名\r\n${mine},爱丽丝导入\r\n`) } })).text();
+    check(dry.includes('只能修改本人创建的记录。') && dry.includes('将修改的记录'), 'the import refuses his row, takes hers');
+    const token = /name="token" value="([0-9a-f]+)"/.exec(dry)?.[1] ?? '';
+    await upload('commit', { token });
+    check(student(theirs) === before && sql(`SELECT studentName FROM t_Student WHERE studentId = ${mine}`) === '爱丽丝导入', 'the import changed hers only');
     check((await editStudent(alice, mine, { studentName: '爱丽丝改过' })).headers().location === '/ok.php', 'she edits her own row');
+  });
+
+  await step('without rights on students: no lookup, no import, no students on a grade', async () => {
+    await giveRoles('alice', [await role('只看年级', { Grade: ['view'] })]);
+    for (const path of ['/manage/lookup.php?class=Student&field=grade&q=x', '/manage/import.php?class=Student']) {
+      check(await status(alice.get(path)) === 403, `${path} reached`);
+    }
+    const grade = sql('SELECT MIN(gradeId) FROM t_Grade');
+    const detail = await (await alice.get(`/controller/GradeAction.php?action=query&view=detail&gradeId=${grade}`)).text();
+    check(detail.includes('年级') && !detail.includes('children-Student'), 'the grade shows no students');
+    await giveRoles('alice', [own]);
   });
 
   await step('privilege escalation: the administration pages and a forged role change are refused', async () => {

@@ -2,6 +2,7 @@
 
 #include "import/ImportError.h"
 #include "import/ModelImport.h"
+#include "model/ClassDAO.h"
 #include "model/DbHelper.h"
 #include "model/ModelFile.h"
 #include "model/ProjectDAO.h"
@@ -86,6 +87,8 @@ void TestModelFile::exportImportRoundTrips()
     TModelImport::ExportProject(name, file);
     const QByteArray exported = ReadFile(file);
     QCOMPARE(TModelImport::ProjectJson(name), exported); // stable bytes
+    // Dragged diagram boxes are in the file, and only they.
+    QCOMPARE(exported.count("\"diagram\""), TClassDAO().GetDiagramPositions(TProjectDAO().GetProjects().first().id).size());
 
     // CR LF line ends and a byte-order mark, as an editor on Windows may leave them.
     QByteArray edited = "\xEF\xBB\xBF" + exported;
@@ -138,6 +141,9 @@ void TestModelFile::badFilesAreRefusedByPlace_data()
     row("missing name", "classes/1/members/1/memberName", QJsonValue(QJsonValue::Undefined),
         "classes[1].members[1].memberName: 缺少这个字段");
     row("members not a list", "classes/1/members", QStringLiteral("x"), "classes[1].members: 应为数组");
+    row("diagram place not an object", "classes/0/diagram", 3, "classes[0].diagram: 应为对象");
+    row("diagram place without y", "classes/0/diagram", QJsonObject{{QStringLiteral("x"), 1}},
+        "classes[0].diagram.y: 缺少这个字段");
     row("broken reference", "classes/2/members/6/memberType", QStringLiteral("Gradx"),
         "classes[2].members[6].memberType: Student类的成员grade引用的类Gradx不存在或没有主键!");
     row("second key member", "classes/0/members/1/memberIsPri", 1,

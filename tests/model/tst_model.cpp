@@ -41,6 +41,7 @@ private slots:
     void moveMember_data();
     void moveMember();
     void olderDatabaseGainsTheOrderAndKeepsIt();
+    void diagramPlacesStayWithTheirClass();
     void newFieldsAndIndexesFollowTheirMembers();
 
 private:
@@ -608,6 +609,11 @@ void TestModel::olderDatabaseGainsTheOrderAndKeepsIt()
     QVERIFY(members.MoveMember(helper.QueryInteger(QStringLiteral("select max(memberId) from t_member")), -1));
     QCOMPARE(names(), QStringLiteral("a b d c"));
 
+    // The diagram places its boxes itself until one is dragged.
+    const TClassDAO classes(helper);
+    QVERIFY(classes.GetDiagramPositions(1).isEmpty());
+    classes.SetDiagramPositions({{1, QPoint(5, -7)}});
+    QCOMPARE(classes.GetDiagramPositions(1), (QHash<int, QPoint>{{1, QPoint(5, -7)}}));
     // The later fields read as they always were: utf8 tables, no nulls, RESTRICT, no indexes.
     QCOMPARE(TProjectDAO(helper).GetTableCharset(1), QStringLiteral("utf8"));
     const TMember c = *members.GetMember(9);
@@ -618,6 +624,25 @@ void TestModel::olderDatabaseGainsTheOrderAndKeepsIt()
     QVERIFY(indexes.GetIndexes(1).isEmpty());
     indexes.SetIndexes(1, 1, {{QStringLiteral("bc"), {QStringLiteral("b"), QStringLiteral("c")}, 1}});
     QCOMPARE(indexes.GetIndexes(1).first().indexMembers, QStringList({"b", "c"}));
+}
+
+void TestModel::diagramPlacesStayWithTheirClass()
+{
+    const TClassDAO classes(db_);
+    const int p = addProject(QStringLiteral("p"));
+    const int other = addProject(QStringLiteral("other"));
+    const int a = addClass(p, QStringLiteral("A"));
+    const int b = addClass(p, QStringLiteral("B"));
+    const int c = addClass(other, QStringLiteral("C"));
+    classes.SetDiagramPositions({{a, QPoint(10, 20)}, {c, QPoint(1, 2)}});
+    classes.SetDiagramPositions({{b, QPoint(-30, 0)}});
+    QCOMPARE(classes.GetDiagramPositions(p), (QHash<int, QPoint>{{a, QPoint(10, 20)}, {b, QPoint(-30, 0)}}));
+    // A copy is placed by the diagram, not on top of its source.
+    const int copy = classes.CopyClass(p, a, QStringLiteral("ACopy"), QString());
+    QVERIFY(!classes.GetDiagramPositions(p).contains(copy));
+    classes.ClearDiagramPositions(p);
+    QVERIFY(classes.GetDiagramPositions(p).isEmpty());
+    QCOMPARE(classes.GetDiagramPositions(other), (QHash<int, QPoint>{{c, QPoint(1, 2)}}));
 }
 
 // The fields of the richer types are stored as given; indexes hold their members by id, so

@@ -86,7 +86,7 @@ private slots:
                            "N3=修改成员属性(&E),C1=删除成员(&C),Up1=上移成员(&U),Down1=下移成员(&N),=,"
                            "ExportModel=导出模型(&O)…,ImportModel=导入模型(&I)…,ImportDatabase=从数据库导入(&R)…"),
             QStringLiteral("P1=代码管理(&A):N4=设置表名前缀(&P),sql1=生成建表sql语句(&Q),"
-                           "upgrade1=生成数据库升级脚本(&U),A1=生成项目代码(&M),Check1=检查模型(&C),"
+                           "upgrade1=生成数据库升级脚本(&U),A1=生成项目代码(&M),Check1=检查模型(&C),Diagram1=模型图(&D),"
                            "Success1=显示操作成功提示(&S),Preview1=显示代码预览(&V)"),
         }));
         QStringList columns;

@@ -4,10 +4,13 @@
 #include "generator/check/ModelChecker.h"
 #include "generator/check/ProjectModel.h"
 #include "generator/record/ReadSnapshot.h"
+#include "import/ModelImport.h"
+#include "model/ClassDAO.h"
 #include "ui/CommandRun.h"
 #include "ui/Feedback.h"
 #include "ui/dialogs/CheckModelForm.h"
 #include "ui/dialogs/DataBaseSqlForm.h"
+#include "ui/dialogs/DiagramForm.h"
 #include "ui/panels/ProjectPanel.h"
 
 #include <QAction>
@@ -20,6 +23,7 @@ TCodeCommands::TCodeCommands(TFeedback &feedback, const TProjectPanel &projects,
     sql1 = AddCommand("sql1", QStringLiteral("生成建表sql语句(&Q)"), &TCodeCommands::sql1Click);
     upgrade1 = AddCommand("upgrade1", QStringLiteral("生成数据库升级脚本(&U)"), &TCodeCommands::upgrade1Click);
     Check1 = AddCommand("Check1", QStringLiteral("检查模型(&C)"), &TCodeCommands::Check1Click);
+    Diagram1 = AddCommand("Diagram1", QStringLiteral("模型图(&D)"), &TCodeCommands::Diagram1Click);
 }
 
 QAction *TCodeCommands::AddCommand(const char *name, const QString &caption,
@@ -85,5 +89,21 @@ void TCodeCommands::Check1Click()
             return;
         if (const std::optional<TModelFinding> chosen = form.Chosen(); chosen && chosen->classId != 0)
             goTo_(chosen->classId, chosen->memberId);
+    });
+}
+
+void TCodeCommands::Diagram1Click()
+{
+    OnProject([this](int projectId) {
+        QList<int> classIds;
+        const TModelDocument model = TModelImport::ReadProject(projectId, projects_.SelectedProjectName(), &classIds);
+        TDiagramForm form(window_, feedback_.Ui(), model.projectName, model.classes, classIds);
+        form.exec();
+        const TClassDAO classes;
+        if (form.LaidOutAgain())
+            classes.ClearDiagramPositions(projectId);
+        classes.SetDiagramPositions(form.DraggedBoxes());
+        if (const std::optional<int> chosen = form.ChosenClass())
+            goTo_(*chosen, 0);
     });
 }

@@ -11,7 +11,7 @@ class TFeedback;
 class TProjectPanel;
 
 // 代码管理's commands that open a window on the selected project: the table script, the
-// database upgrade script and the model check.
+// database upgrade script, the model check and the model diagram.
 class TCodeCommands : public QObject {
     Q_OBJECT
 public:
@@ -24,11 +24,13 @@ public:
     QAction *ScriptCommand() const { return sql1; }
     QAction *UpgradeCommand() const { return upgrade1; }
     QAction *CheckCommand() const { return Check1; }
+    QAction *DiagramCommand() const { return Diagram1; }
 
 public slots:
     void sql1Click(); // table-creation script
     void upgrade1Click(); // database upgrade script
     void Check1Click(); // check the model
+    void Diagram1Click(); // the model diagram, whose boxes' places are kept with the model
 
 private:
     QAction *AddCommand(const char *name, const QString &caption, void (TCodeCommands::*handler)());
@@ -40,5 +42,5 @@ private:
     QString programDir_;
     QWidget *window_;
     TGoTo goTo_;
-    QAction *sql1, *upgrade1, *Check1;
+    QAction *sql1, *upgrade1, *Check1, *Diagram1;
 };

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "model/ModelDocument.h"
+
+#include <QList>
+#include <QPointF>
+#include <QRectF>
+#include <QString>
+
+// One member as a line of its class's box.
+struct TDiagramLine {
+    QString text; // "name: type", the key member with its mark
+    bool key = false;
+};
+
+// One class as a box: its name as the heading, then a line per member.
+struct TDiagramBox {
+    QString className;
+    QString heading;
+    QList<TDiagramLine> lines;
+    QRectF rect;
+    bool dragged = false; // placed where the model keeps it, not by the layout
+
+    // The vertical middle of the line of member `line`.
+    double LineMiddle(qsizetype line) const;
+};
+
+// A reference member as an arrow from its class's box to the box of the class it refers to.
+struct TDiagramArrow {
+    qsizetype from = 0; // box indices
+    qsizetype to = 0;
+    qsizetype line = 0; // the member's line in the box it starts from
+    QString memberName;
+    QList<QPointF> points; // at least two; the last one lies on the border of the box referred to
+};
+
+// The colours of the drawing, the same in the picture files and in the window.
+namespace DiagramColour {
+inline constexpr char Line[] = "#51627a";
+inline constexpr char Border[] = "#34455c";
+inline constexpr char Heading[] = "#dde7f3";
+} // namespace DiagramColour
+
+struct TDiagram {
+    QList<TDiagramBox> boxes;
+    QList<TDiagramArrow> arrows;
+
+    // Everything drawn, with a margin around it.
+    QRectF Bounds() const;
+};
+
+// The model diagram's geometry, without drawing anything: boxes sized from their text and laid
+// out in layers, a class referred to above the classes that refer to it, and the arrows between.
+// Text widths are estimated from the characters (a wide one counts a full font size, any other
+// 0.6 of it, as in a monospaced font), so the same model always gives the same diagram.
+class TDiagramLayout {
+public:
+    static constexpr double FontSize = 13;
+    static constexpr double LineHeight = 20;
+    static constexpr double Padding = 8;
+    static constexpr double HeadingHeight = LineHeight + Padding;
+    static constexpr int MostBoxesInARow = 6;
+
+    // Boxes of classes with a diagram position go there; the others are laid out automatically.
+    static TDiagram LayOut(const QList<TModelClass> &classes);
+    // The arrows again, after boxes were moved.
+    static void Route(TDiagram &diagram);
+    static double TextWidth(const QString &text);
+    // The three corners of the arrowhead at the end of an arrow's last segment, tip first.
+    static QList<QPointF> ArrowHead(const QList<QPointF> &points);
+};
