@@ -16,6 +16,7 @@ public:
     {
         return defaultText;
     }
+    std::optional<QString> password(QWidget *, const QString &, const QString &) override { return std::nullopt; }
     bool open(const QUrl &) override { return true; }
     bool previewRegeneration(QWidget *, const QList<TPlannedFile> &,
                              const TRegenerationCounts &) override

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Member-table benchmark: a model of two classes of 1,000 members; in the main window under
-# Xvfb, selecting a class until the member table has repainted, against the bare query of the
-# same members (the goal is at most 3).
+# Xvfb, selecting a class (the other one selected before) until the member table has repainted,
+# against the bare prepared query of the same rows reading every column into QVariants (the
+# goal is at most 3).
 #
 #   bench/members.sh [build folder, default build] [members] [runs]
 set -euo pipefail

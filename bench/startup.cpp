@@ -1,6 +1,7 @@
 // Start-up benchmark program: starts as the program does (ui/main.cpp) and ends the process
-// as soon as the main window has been painted for the first time. bench/startup.sh times it
-// against a bare Qt window built the same way.
+// as soon as the main window has been painted for the first time, which must show the model:
+// the project selector, the class list and the member table filled (exit status 1 if not).
+// bench/startup.sh times it against a bare Qt window built the same way.
 //
 //   velmora-bench-startup <program folder holding projects.mdb>
 
@@ -11,10 +12,14 @@
 #include "ui/MainForm.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QListWidget>
+#include <QTableView>
 #include <QTimer>
 
 #include <cstdio>
+#include <type_traits>
 #include <unistd.h>
 
 namespace {
@@ -28,15 +33,29 @@ public:
         if (event->type() == QEvent::Paint && !seen_ && watched->isWidgetType()
             && static_cast<QWidget *>(watched)->window() == window_) {
             seen_ = true;
-            QTimer::singleShot(0, [] {
+            const bool filled = Count<QComboBox>("CB_Project") > 0 && Count<QListWidget>("LB_Object") > 0
+                && Count<QTableView>("LV_Member") > 0;
+            if (!filled)
+                std::fputs("the first paint does not show the model\n", stderr);
+            QTimer::singleShot(0, [filled] {
                 std::fflush(stdout);
-                _exit(0);
+                _exit(filled ? 0 : 1);
             });
         }
         return false;
     }
 
 private:
+    template <typename T>
+    int Count(const char *name) const
+    {
+        const T *control = window_->findChild<T *>(QLatin1String(name));
+        if constexpr (std::is_same_v<T, QTableView>)
+            return control ? control->model()->rowCount() : 0;
+        else
+            return control ? control->count() : 0;
+    }
+
     QWidget *window_;
     bool seen_ = false;
 };
@@ -45,6 +64,7 @@ private:
 
 int main(int argc, char *argv[])
 {
+    AppStart::TFontWarmUp fonts;
     QApplication app(argc, argv);
     if (argc < 2) {
         std::fputs("usage: velmora-bench-startup <program folder>\n", stderr);
@@ -55,7 +75,8 @@ int main(int argc, char *argv[])
     TDbHelper::SetDefaultDatabaseFile(QDir(programDir).filePath(QStringLiteral("projects.mdb")));
 
     TQuietInteraction interaction;
-    TFormMain window(interaction, programDir, nullptr, TFormMain::TListLoading::AfterFirstPaint);
+    fonts.Wait();
+    TFormMain window(interaction, programDir);
     TFirstPaint watch(&window);
     app.installEventFilter(&watch);
     window.show();

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Start-up benchmark: under Xvfb, the time from starting the program to its first painted main
-# window, with a model of 50 projects x 30 classes x 20 members, against a bare Qt program
-# showing an empty QMainWindow of the same size, which this script builds itself. Runs the two
-# in turn and prints the medians and their ratio (the goal is at most 1.5).
+# Start-up benchmark: under Xvfb, the time from starting the program to the first paint of its
+# main window, which must show the model (project selector, class list and member table filled),
+# with a model of 50 projects x 30 classes x 20 members, against a bare Qt program showing an
+# empty QMainWindow of the same size, which this script builds itself. Runs the two in turn and
+# prints the medians of the times and of the pairs' ratios (the goal is at most 1.5).
 #
 #   bench/startup.sh [build folder, default build] [runs]
 set -euo pipefail
@@ -60,19 +61,22 @@ mkdir "$home"
 "$build/velmora-bench-model" "$home/projects.mdb" 30 20 50
 
 now() { date +%s%N; }
-median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END{print a[int((NR+1)/2)]}'; }
-bare=() velmora=()
+median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END{print a[int((NR+1)/2)]}'; }
+bare=() velmora=() ratios=()
 for ((i = 0; i < runs + 2; i++)); do # two rounds to warm the caches
   t0=$(now); "$work/bare" >/dev/null 2>&1; t1=$(now)
-  "$build/velmora-bench-startup" "$home" >/dev/null 2>&1; t2=$(now)
+  "$build/velmora-bench-startup" "$home" >/dev/null 2>"$work/err.txt" \
+    || { cat "$work/err.txt" >&2; exit 1; }
+  t2=$(now)
   if ((i >= 2)); then
     bare+=($(( (t1 - t0) / 1000 )))
     velmora+=($(( (t2 - t1) / 1000 )))
+    ratios+=("$(awk "BEGIN{print ($t2 - $t1) / ($t1 - $t0)}")")
   fi
 done
 b=$(median "${bare[@]}")
 v=$(median "${velmora[@]}")
 printf 'model:      50 projects x 30 classes x 20 members\n'
 printf 'bare:       %.1f ms (median of %d, empty QMainWindow)\n' "$(awk "BEGIN{print $b / 1000}")" "$runs"
-printf 'velmora:    %.1f ms (median of %d, to the first painted main window)\n' "$(awk "BEGIN{print $v / 1000}")" "$runs"
-printf 'ratio:      %.2f\n' "$(awk "BEGIN{print $v / $b}")"
+printf 'velmora:    %.1f ms (median of %d, to the first paint showing the model)\n' "$(awk "BEGIN{print $v / 1000}")" "$runs"
+printf 'ratio:      %.2f (median of the pairs; goal at most 1.5)\n' "$(median "${ratios[@]}")"

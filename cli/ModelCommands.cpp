@@ -21,10 +21,14 @@ namespace ModelCommands {
 const char Usage[] = R"(  velmora-cli [--home DIR] export NAME [-o FILE]       把项目的模型导出为JSON模型文件 (不给 -o 时输出到标准输出)
   velmora-cli [--home DIR] import FILE [--as NAME]     从模型文件导入一个新项目 (名称已存在时用 --as 另取名称)
   velmora-cli [--home DIR] import-db --database D [--socket S | --host H --port P] --user U
-              [--password-file F] [--prefix P] [--as NAME]
+              [--password-file F] [--prefix P] [--as NAME] [--in-place]
                                                        从MySQL/MariaDB数据库的表结构导入一个新项目
                                                        (项目名默认为数据库名; 密码从文件 F 的第一行读取,
                                                        从不写在命令行上; --prefix 只导入以 P 开头的表并去掉 P)
+                                                       --in-place: 项目建立在这个数据库上, 生成的程序直接使用
+                                                       其中的表: 建表脚本只建立程序自己的表 (另用前缀 velmora_
+                                                       等, 不与已有的表重名), 不建立也不修改已有的表; 连接设置
+                                                       (不含密码) 保存在项目中, 生成时写入 database/config.php
                                                        导入不成功时不会创建任何项目: 退出码1表示模型文件不合法
                                                        或模型检查未通过, 2表示文件无法读写、名称已存在、无法连接等
   velmora-cli [--home DIR] diagram NAME [-o FILE]      画出项目的模型图: 每个类一个方框 (成员及其类型, 标出主键),
@@ -44,11 +48,11 @@ const QHash<QString, QStringList> commandOptions{
     {QStringLiteral("export"), {QStringLiteral("-o")}},
     {QStringLiteral("import"), {QStringLiteral("--as")}},
     {QStringLiteral("diagram"), {QStringLiteral("-o")}},
-    {QStringLiteral("import-db"),
-     {QStringLiteral("--database"), QStringLiteral("--socket"), QStringLiteral("--host"),
-      QStringLiteral("--port"), QStringLiteral("--user"), QStringLiteral("--password-file"),
-      QStringLiteral("--prefix"), QStringLiteral("--as")}},
+    {QStringLiteral("import-db"), ConnectionOptions() + QStringList{QStringLiteral("--prefix"), QStringLiteral("--as")}},
 };
+
+// The options that stand alone, without a value.
+const QHash<QString, QStringList> commandFlags{{QStringLiteral("import-db"), {QStringLiteral("--in-place")}}};
 
 void writeOut(const QByteArray &bytes, std::FILE *stream)
 {
@@ -81,6 +85,10 @@ TCall parse(const QStringList &args)
             value = arg.mid(arg.indexOf(QLatin1Char('=')) + 1);
             arg = arg.left(arg.indexOf(QLatin1Char('=')));
             inlineValue = true;
+        }
+        if (commandFlags.value(call.command).contains(arg) && !inlineValue) {
+            call.options.insert(arg, QString());
+            continue;
         }
         const bool known = arg == QLatin1String("--home") || commandOptions.value(call.command).contains(arg);
         if (!arg.startsWith(QLatin1Char('-'))) {
@@ -136,8 +144,10 @@ void reportStored(const QString &name, const TModelDocument &document)
     int members = 0;
     for (const TModelClass &cls : document.classes)
         members += int(cls.members.size());
-    writeOut(QStringLiteral("已导入项目\"%1\": %2个类, %3个成员\n")
-                 .arg(name).arg(document.classes.size()).arg(members).toUtf8(),
+    const QString note = TModelImport::InPlaceNote(document);
+    writeOut((QStringLiteral("已导入项目\"%1\": %2个类, %3个成员\n").arg(name).arg(document.classes.size()).arg(members)
+              + (note.isEmpty() ? QString() : note + QLatin1Char('\n')))
+                 .toUtf8(),
              stdout);
 }
 
@@ -157,35 +167,12 @@ int importDatabase(const TCall &call)
     if (!call.positional.isEmpty())
         return fail({QStringLiteral("命令 import-db 不带参数: %1 (见 --help)").arg(call.positional.join(QLatin1Char(' ')))},
                     ExitFailed);
-    const auto option = [&](const char *name) { return call.options.value(QString::fromLatin1(name)); };
-    const auto has = [&](const char *name) { return call.options.contains(QString::fromLatin1(name)); };
     TDatabaseSource source;
-    source.database = option("--database");
-    source.user = option("--user");
-    source.socket = option("--socket");
-    source.host = option("--host");
-    source.prefix = option("--prefix");
-    if (source.database.isEmpty() || source.user.isEmpty())
-        return fail({QStringLiteral("命令 import-db 需要 --database 和 --user (见 --help)")}, ExitFailed);
-    if (has("--socket") && (has("--host") || has("--port")))
-        return fail({QStringLiteral("--socket 与 --host/--port 只能选用一种 (见 --help)")}, ExitFailed);
-    if (has("--port")) {
-        bool ok = false;
-        source.port = option("--port").toInt(&ok);
-        if (!ok || source.port < 1 || source.port > 65535)
-            return fail({QStringLiteral("端口应为1到65535之间的整数: %1").arg(option("--port"))}, ExitFailed);
-    }
-    if (has("--password-file")) {
-        QFile file(option("--password-file"));
-        if (!file.open(QIODevice::ReadOnly))
-            return fail({QStringLiteral("无法读取密码文件 %1: %2").arg(file.fileName(), file.errorString())}, ExitFailed);
-        // The first line, without its line end: a file made with echo has one.
-        QByteArray line = file.readLine();
-        while (line.endsWith('\n') || line.endsWith('\r'))
-            line.chop(1);
-        source.password = QString::fromUtf8(line);
-    }
-    const QString projectName = has("--as") ? option("--as") : source.database;
+    if (const QString error = ReadConnection(call.command, call.options, source); !error.isEmpty())
+        return fail({error}, ExitFailed);
+    source.prefix = call.options.value(QStringLiteral("--prefix"));
+    source.inPlace = call.options.contains(QStringLiteral("--in-place"));
+    const QString projectName = call.options.value(QStringLiteral("--as"), source.database);
 
     const TDatabaseReading reading = TDatabaseImport::Read(source);
     QStringList warnings;
@@ -235,6 +222,54 @@ int drawDiagram(const TCall &call)
 }
 
 } // namespace
+
+std::optional<QString> ReadPasswordFile(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("无法读取密码文件 %1: %2").arg(file.fileName(), file.errorString());
+        return std::nullopt;
+    }
+    // The first line, without its line end: a file made with echo has one.
+    QByteArray line = file.readLine();
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    return QString::fromUtf8(line);
+}
+
+QStringList ConnectionOptions()
+{
+    return {QStringLiteral("--database"), QStringLiteral("--socket"), QStringLiteral("--host"),
+            QStringLiteral("--port"), QStringLiteral("--user"), QStringLiteral("--password-file")};
+}
+
+QString ReadConnection(const QString &command, const QHash<QString, QString> &options, TDatabaseSource &source)
+{
+    const auto option = [&](const char *name) { return options.value(QString::fromLatin1(name)); };
+    const auto has = [&](const char *name) { return options.contains(QString::fromLatin1(name)); };
+    source.database = option("--database");
+    source.user = option("--user");
+    source.socket = option("--socket");
+    source.host = option("--host");
+    if (source.database.isEmpty() || source.user.isEmpty())
+        return QStringLiteral("命令 %1 需要 --database 和 --user (见 --help)").arg(command);
+    if (has("--socket") && (has("--host") || has("--port")))
+        return QStringLiteral("--socket 与 --host/--port 只能选用一种 (见 --help)");
+    if (has("--port")) {
+        bool ok = false;
+        source.port = option("--port").toInt(&ok);
+        if (!ok || source.port < 1 || source.port > 65535)
+            return QStringLiteral("端口应为1到65535之间的整数: %1").arg(option("--port"));
+    }
+    if (has("--password-file")) {
+        QString error;
+        const std::optional<QString> password = ReadPasswordFile(option("--password-file"), &error);
+        if (!password)
+            return error;
+        source.password = *password;
+    }
+    return {};
+}
 
 bool NeedsFonts(const QStringList &args)
 {

@@ -2,7 +2,7 @@
 
 #include "ModelCommands.h"
 
-#include "generator/emit/DataBaseSql.h"
+#include "generator/emit/DatabaseScripts.h"
 #include "generator/output/GenerationError.h"
 #include "generator/record/GenerationRecord.h"
 #include "generator/run/GenerationRun.h"
@@ -11,6 +11,8 @@
 #include "generator/record/Merge.h"
 #include "generator/output/RunMessages.h"
 #include "generator/emit/UpgradeSql.h"
+#include "import/DatabaseVersion.h"
+#include "import/ImportError.h"
 #include "model/ClassDAO.h"
 #include "model/DbHelper.h"
 #include "model/ProjectDAO.h"
@@ -19,6 +21,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
+#include <QHash>
 #include <QStringList>
 
 #include <csignal>
@@ -45,6 +48,8 @@ const char usage[] = R"(用法:
   velmora-cli [--home DIR] projects                    列出所有项目: 每行一个, 项目编号、制表符、项目名称
   velmora-cli [--home DIR] generate NAME [--prefix P]  为名为 NAME 的项目生成全部代码, 逐行输出进度
               [--dry-run [--diff]]                     已经生成过时保留你对生成文件的修改 (见下)
+              [--password-file F]                      建立在已有数据库上的项目 (import-db --in-place):
+                                                       把文件 F 第一行的数据库密码写入 database/config.php
   velmora-cli [--home DIR] sql NAME [--prefix P]       输出该项目的建表sql语句 (UTF-8, 无BOM)
   velmora-cli [--home DIR] check NAME [--prefix P]     检查该项目的模型, 每行输出一个问题
   velmora-cli [--home DIR] charset NAME [CHARSET]      输出该项目数据表的字符集; 给出 utf8mb4 或 utf8 时改为该字符集
@@ -52,6 +57,7 @@ const char usage[] = R"(用法:
   velmora-cli [--home DIR] history NAME                列出该项目每次生成记录的模型版本: 每行一个, 版本号、制表符、生成时间
   velmora-cli [--home DIR] upgrade-sql NAME            输出数据库升级脚本 (UTF-8, 无BOM): 把由第 N 版生成的数据库
               [--from N] [--prefix P] [--destructive]  升级为当前模型的数据库, 保留表中的数据
+              [--from-db --database D [--socket S | --host H --port P] --user U [--password-file F]]
   velmora-cli --help                                   显示本说明
 
 选项:
@@ -59,8 +65,12 @@ const char usage[] = R"(用法:
                 默认为 velmora-cli 所在的文件夹。
   --prefix P    表名前缀, 默认为 t_, 只能包含字母、数字和下划线; upgrade-sql 默认沿用第 N 版的前缀,
                 给出新的前缀时表被重命名。
-  --from N      upgrade-sql 升级的起点: 生成记录中的版本号 (见 history), 默认为最新的版本。
+  --from N      upgrade-sql 升级的起点: 生成记录中的版本号 (见 history); 默认为表结构与当前模型不同的最新版本。
+  --from-db     upgrade-sql 连接数据库 (选项同 import-db), 从数据库记录的模型版本升级; 数据库没有版本记录时
+                (如由旧的脚本建成), 比较其表结构, 选用最接近的版本并列出不同之处 (输出到标准错误)。
+                建表脚本和升级脚本都把数据库所处的模型版本写入表 <前缀>model_version。
   --destructive upgrade-sql 写出删除已从模型中移除的表和列的语句; 默认只把它们写成注释, 数据保留。
+                建立在已有数据库上的项目: 默认不修改其中的数据表, 对它们的修改都只写成注释。
   --dry-run     只列出每个文件将会怎样 (新建、更新、无变化、保留你的修改、已合并、冲突、另存、孤立),
                 不写入任何文件。
   --diff        与 --dry-run 一起使用: 在每个将要改变的文件下面列出统一格式的差异。
@@ -127,6 +137,9 @@ struct TArguments {
     bool diff = false;
     std::optional<QString> from;
     bool destructive = false;
+    std::optional<QString> passwordFile;
+    bool fromDb = false;
+    QHash<QString, QString> connection; // import-db's connection options, for --from-db
     QString error; // set when the command line cannot be used
 };
 
@@ -155,6 +168,15 @@ TArguments parseArguments(const QStringList &args)
         } else if (arg == QLatin1String("--from") || arg.startsWith(QLatin1String("--from="))) {
             if (const auto from = value(QStringLiteral("--from")))
                 result.from = *from;
+        } else if (arg == QLatin1String("--password-file") || arg.startsWith(QLatin1String("--password-file="))) {
+            if (const auto file = value(QStringLiteral("--password-file")))
+                result.passwordFile = *file;
+        } else if (arg == QLatin1String("--from-db")) {
+            result.fromDb = true;
+        } else if (const QString option = arg.section(QLatin1Char('='), 0, 0);
+                   ModelCommands::ConnectionOptions().contains(option)) {
+            if (const auto given = value(option))
+                result.connection.insert(option, *given);
         } else if (arg == QLatin1String("--destructive")) {
             result.destructive = true;
         } else if (arg == QLatin1String("--dry-run")) {
@@ -248,15 +270,25 @@ private:
 };
 
 int generate(const QString &home, const QString &projectName, const QString &prefix,
-             bool dryRun, bool diff)
+             const TArguments &args)
 {
     const int projectId = findProject(projectName);
     if (projectId < 0)
         return fail(QStringLiteral("找不到名为\"%1\"的项目").arg(projectName), ExitFailed);
+    std::optional<QString> password;
+    if (args.passwordFile) {
+        QString error;
+        password = ModelCommands::ReadPasswordFile(*args.passwordFile, &error);
+        if (!password)
+            return fail(error, ExitFailed);
+    }
+    const bool dryRun = args.dryRun;
+    const bool diff = args.diff;
     TKillingListener listener(qEnvironmentVariableIntValue("VELMORA_TEST_KILL_AFTER_LINES"));
     listener.SetDiff(diff);
     TGenerationRun generation(projectId, projectName, prefix, home);
     generation.SetDryRun(dryRun);
+    generation.SetDatabasePassword(password);
     switch (generation.Execute(listener)) {
     case TGenerationRun::TOutcome::Done:
         return listener.Conflicts() > 0 ? ExitConflicts : ExitOk;
@@ -267,13 +299,21 @@ int generate(const QString &home, const QString &projectName, const QString &pre
     }
 }
 
+QString outputDir(const QString &home, const QString &projectName)
+{
+    TGenerationTarget target;
+    target.outputRoot = home;
+    target.projectName = projectName;
+    return target.OutputDir();
+}
+
 int printScript(const QString &home, const QString &projectName, const QString &prefix)
 {
     const int projectId = findProject(projectName);
     if (projectId < 0)
         return fail(QStringLiteral("找不到名为\"%1\"的项目").arg(projectName), ExitFailed);
     try {
-        const QString script = TDataBaseSql::Build(projectId, prefix, home);
+        const QString script = TDatabaseScripts::TableScript(projectId, prefix, home, outputDir(home, projectName));
         writeOut(script, stdout);
         return ExitOk;
     } catch (const TModelCheckError &error) {
@@ -300,14 +340,6 @@ int checkModel(const QString &projectName, const QString &prefix)
     }
     writeOut(TModelChecker::Messages(findings).join(QLatin1Char('\n')) + QLatin1Char('\n'), stdout);
     return ExitRefused;
-}
-
-QString outputDir(const QString &home, const QString &projectName)
-{
-    TGenerationTarget target;
-    target.outputRoot = home;
-    target.projectName = projectName;
-    return target.OutputDir();
 }
 
 int printHistory(const QString &home, const QString &projectName)
@@ -338,9 +370,25 @@ int printUpgrade(const QString &home, const QString &projectName, const TArgumen
         if (!number || *from <= 0)
             return fail(QStringLiteral("版本号必须是正整数: %1").arg(*args.from), ExitFailed);
     }
+    if (args.fromDb) {
+        TDatabaseSource source;
+        QHash<QString, QString> connection = args.connection;
+        if (args.passwordFile)
+            connection.insert(QStringLiteral("--password-file"), *args.passwordFile);
+        if (const QString error = ModelCommands::ReadConnection(QStringLiteral("upgrade-sql --from-db"), connection, source);
+            !error.isEmpty())
+            return fail(error, ExitFailed);
+        try {
+            const TDatabaseVersion found = TDatabaseVersionFinder::Find(source, outputDir(home, projectName));
+            fail(found.Report().join(QLatin1Char('\n')), 0);
+            from = found.version;
+        } catch (const TImportError &error) {
+            return fail(error.messages().join(QLatin1Char('\n')), ExitFailed);
+        }
+    }
     try {
-        writeOut(TUpgradeSql::Build(projectId, outputDir(home, projectName), from, args.prefix,
-                                    args.destructive, home),
+        writeOut(TDatabaseScripts::UpgradeScript(projectId, outputDir(home, projectName), from, args.prefix,
+                                                 args.destructive, home),
                  stdout);
         return ExitOk;
     } catch (const TModelCheckError &error) {
@@ -370,7 +418,8 @@ int run(const TArguments &args)
 {
     const QString command = args.positional.value(0);
     if (command == QLatin1String("charset")) {
-        if (args.positional.size() < 2 || args.prefix || args.dryRun || args.diff || args.from || args.destructive)
+        if (args.positional.size() < 2 || args.prefix || args.dryRun || args.diff || args.from || args.destructive
+            || args.passwordFile)
             return fail(QStringLiteral("命令 charset 需要一个项目名称和可选的字符集, 不带选项 (见 --help)"), ExitFailed);
         TDbHelper::SetDefaultDatabaseFile(QDir(QDir(args.home).absolutePath()).absoluteFilePath(QStringLiteral("projects.mdb")));
         try {
@@ -395,6 +444,14 @@ int run(const TArguments &args)
         return fail(QStringLiteral("选项 --dry-run 和 --diff 只用于 generate 命令"), ExitFailed);
     if ((args.from || args.destructive) && !upgrade)
         return fail(QStringLiteral("选项 --from 和 --destructive 只用于 upgrade-sql 命令"), ExitFailed);
+    if (args.passwordFile && command != QLatin1String("generate") && !(upgrade && args.fromDb))
+        return fail(QStringLiteral("选项 --password-file 只用于 generate、import-db 和 upgrade-sql --from-db 命令"), ExitFailed);
+    if ((args.fromDb || !args.connection.isEmpty()) && !upgrade)
+        return fail(QStringLiteral("选项 --from-db 和数据库连接选项只用于 upgrade-sql 命令"), ExitFailed);
+    if (!args.connection.isEmpty() && !args.fromDb)
+        return fail(QStringLiteral("数据库连接选项需要与 --from-db 一起使用"), ExitFailed);
+    if (args.fromDb && args.from)
+        return fail(QStringLiteral("选项 --from 与 --from-db 只能选用一种"), ExitFailed);
     if (args.diff && !args.dryRun)
         return fail(QStringLiteral("选项 --diff 需要与 --dry-run 一起使用"), ExitFailed);
     if (withProject && args.positional.size() != 2)
@@ -422,7 +479,7 @@ int run(const TArguments &args)
         }
         const QString projectName = args.positional.at(1);
         if (command == QLatin1String("generate"))
-            return generate(home, projectName, prefix, args.dryRun, args.diff);
+            return generate(home, projectName, prefix, args);
         if (command == QLatin1String("check"))
             return checkModel(projectName, prefix);
         if (command == QLatin1String("history"))

@@ -2,6 +2,8 @@
 
 #include "ColumnMapping.h"
 #include "ImportError.h"
+#include "ImportNames.h"
+#include "LiveConnection.h"
 
 #include "generator/check/TableRules.h"
 #include "generator/check/TypeRules.h"
@@ -20,8 +22,6 @@
 #include <optional>
 
 namespace {
-
-const QString driverName = QStringLiteral("QMYSQL");
 
 // The generated application's tables of users, roles, row owners, history, trash and sessions.
 const QStringList teamTables = {QStringLiteral("role"), QStringLiteral("role_right"), QStringLiteral("user_role"),
@@ -69,6 +69,7 @@ struct TTable {
     QList<TColumnInfo> columns;
     QStringList keys;
     QList<TIndex> indexes;
+    QString keyIndex; // the unique index whose column stands in for a missing primary key
 };
 
 struct TForeignKey {
@@ -112,50 +113,26 @@ bool isUtf8(const QString &charset)
     return charset == QLatin1String("utf8") || charset == QLatin1String("utf8mb3");
 }
 
-// Why the server turned the connection down, in the user's words.
-QString connectFailure(const TDatabaseSource &source, const QSqlError &error)
-{
-    const QString code = error.nativeErrorCode();
-    const QString detail = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    const QString server = !source.socket.isEmpty()
-        ? source.socket
-        : QStringLiteral("%1:%2").arg(source.host.isEmpty() ? QStringLiteral("localhost") : source.host)
-              .arg(source.port);
-    QString what;
-    if (code == QLatin1String("1045"))
-        what = QStringLiteral("用户名或密码错误(用户 %1)").arg(source.user);
-    else if (code == QLatin1String("1049") || code == QLatin1String("1044"))
-        what = QStringLiteral("数据库\"%1\"不存在，或用户 %2 无权访问").arg(source.database, source.user);
-    else if (code == QLatin1String("2002") || code == QLatin1String("2003")
-             || code == QLatin1String("2005") || code == QLatin1String("2013"))
-        what = QStringLiteral("连接不上数据库服务器 %1，请检查服务器是否在运行，以及地址、端口或套接字").arg(server);
-    else
-        what = QStringLiteral("无法连接数据库服务器 %1").arg(server);
-    return QStringLiteral("从数据库导入失败: %1 (%2)").arg(what, detail.trimmed());
-}
-
-QSqlQuery run(const QSqlDatabase &db, const QString &sql, const QString &schema)
-{
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    bool ok = query.prepare(sql);
-    if (ok) {
-        query.addBindValue(schema);
-        ok = query.exec();
-    }
-    if (!ok)
-        throw TImportError({QStringLiteral("从数据库导入失败: 读取表结构出错 (%1)").arg(query.lastError().text())},
-                           false);
-    return query;
-}
-
 class TReader {
 public:
     explicit TReader(const TDatabaseSource &source) : source_(source) {}
 
-    TDatabaseReading Read(const QSqlDatabase &db)
+    TDatabaseReading Read(const TLiveConnection &db)
     {
         Load(db);
+        if (source_.inPlace) {
+            QStringList names;
+            for (const TTable &table : std::as_const(tables_))
+                names.append(table.name);
+            TExistingDatabase existing;
+            existing.appPrefix = TExistingDatabase::ChoosePrefix(names);
+            existing.database = source_.database;
+            existing.host = source_.socket.isEmpty() ? source_.host : QString();
+            existing.port = source_.port;
+            existing.socket = source_.socket;
+            existing.user = source_.user;
+            reading_.document.existingDatabase = existing;
+        }
         ChooseClasses();
         ChooseCharset();
         for (const TTable &table : std::as_const(tables_)) {
@@ -166,14 +143,14 @@ public:
     }
 
 private:
-    void Load(const QSqlDatabase &db)
+    void Load(const TLiveConnection &db)
     {
         const QString schema = source_.database;
-        QSqlQuery tables = run(db, selectTables, schema);
+        QSqlQuery tables = db.Run(selectTables, {schema});
         QHash<QString, qsizetype> index;
         while (tables.next()) {
             tables_.append({tables.value(0).toString(), tables.value(1).toString(),
-                            tables.value(2).toString().section(QLatin1Char('_'), 0, 0), {}, {}, {}});
+                            tables.value(2).toString().section(QLatin1Char('_'), 0, 0), {}, {}, {}, {}});
         }
         // A database keeps no order of its tables; the name order is one the user can predict.
         std::sort(tables_.begin(), tables_.end(), [](const TTable &a, const TTable &b) {
@@ -183,7 +160,7 @@ private:
         for (qsizetype i = 0; i < tables_.size(); ++i)
             index.insert(tables_.at(i).name, i);
 
-        QSqlQuery columns = run(db, selectColumns, schema);
+        QSqlQuery columns = db.Run(selectColumns, {schema});
         while (columns.next()) {
             const auto it = index.constFind(columns.value(0).toString());
             if (it == index.cend())
@@ -200,13 +177,13 @@ private:
             column.hasScale = !columns.value(8).isNull();
             tables_[*it].columns.append(column);
         }
-        QSqlQuery keys = run(db, selectPrimaryKeys, schema);
+        QSqlQuery keys = db.Run(selectPrimaryKeys, {schema});
         while (keys.next()) {
             const auto it = index.constFind(keys.value(0).toString());
             if (it != index.cend())
                 tables_[*it].keys.append(keys.value(1).toString());
         }
-        QSqlQuery foreign = run(db, selectForeignKeys, schema);
+        QSqlQuery foreign = db.Run(selectForeignKeys, {schema});
         QHash<QString, int> constraintColumns;
         QList<std::pair<QString, QString>> constraintOf; // (table.column, table.constraint)
         QSet<QString> rulesHidden; // tables whose rules information_schema did not show
@@ -225,8 +202,8 @@ private:
         }
         for (const auto &[column, constraint] : std::as_const(constraintOf))
             foreignKeys_[column].columnCount = constraintColumns.value(constraint);
-        LoadHiddenRules(db, rulesHidden);
-        QSqlQuery indexes = run(db, selectIndexes, schema);
+        LoadHiddenRules(db.Db(), rulesHidden);
+        QSqlQuery indexes = db.Run(selectIndexes, {schema});
         while (indexes.next()) {
             const auto it = index.constFind(indexes.value(0).toString());
             if (it == index.cend())
@@ -259,28 +236,75 @@ private:
 
     void ChooseClasses()
     {
-        for (const TTable &table : std::as_const(tables_)) {
+        TImportNames names(TImportNames::TKind::Class);
+        for (TTable &table : tables_) {
             if (!source_.prefix.isEmpty() && !table.name.startsWith(source_.prefix)) {
                 Warn(QStringLiteral("表 %1 不以前缀 %2 开头，未导入").arg(table.name, source_.prefix));
                 continue;
             }
             const QString className = table.name.mid(source_.prefix.size());
+            // In place the application's tables are those under its own prefix alone.
+            const QString &appPrefix = source_.inPlace ? reading_.document.existingDatabase->appPrefix : source_.prefix;
+            const QString appName = !source_.inPlace || table.name.startsWith(appPrefix, Qt::CaseInsensitive)
+                ? table.name.mid(appPrefix.size()) : QString();
             if (className.isEmpty()) {
                 Warn(QStringLiteral("表 %1 去掉前缀后没有名称，未导入").arg(table.name));
-            } else if (className.compare(QLatin1String("admin"), Qt::CaseInsensitive) == 0) {
+            } else if (appName.compare(QLatin1String("admin"), Qt::CaseInsensitive) == 0) {
                 Warn(QStringLiteral("表 %1 是生成的程序自带的管理员表，不作为类导入").arg(table.name));
-            } else if (className.compare(QLatin1String("login_throttle"), Qt::CaseInsensitive) == 0) {
+            } else if (appName.compare(QLatin1String("login_throttle"), Qt::CaseInsensitive) == 0) {
                 Warn(QStringLiteral("表 %1 是生成的程序自带的登录退避表，不作为类导入").arg(table.name));
-            } else if (teamTables.contains(className.toLower())) {
+            } else if (appName.compare(QLatin1String("model_version"), Qt::CaseInsensitive) == 0) {
+                Warn(QStringLiteral("表 %1 是生成的程序自带的模型版本表，不作为类导入").arg(table.name));
+            } else if (teamTables.contains(appName.toLower())) {
                 Warn(QStringLiteral("表 %1 是生成的程序自带的用户与权限表，不作为类导入").arg(table.name));
-            } else if (table.keys.isEmpty()) {
-                Warn(QStringLiteral("表 %1 没有主键，未导入: 每个类需要一个主键成员").arg(table.name));
+            } else if (table.keys.isEmpty() && !TakeUniqueKey(table)) {
+                if (std::none_of(table.columns.cbegin(), table.columns.cend(), [&](const TColumnInfo &c) {
+                        return MapColumnType(c, TableCharset::Utf8mb4).has_value();
+                    })) {
+                    Warn(QStringLiteral("表 %1 没有主键，也没有能映射为成员类型的列，未导入").arg(table.name));
+                    continue;
+                }
+                Warn(QStringLiteral("表 %1 没有主键，按只读类导入: 只能列表、查询和导出").arg(table.name));
+                TakeClass(names, table, className);
             } else if (const QString column = UnmappedKeyColumn(table); !column.isEmpty()) {
                 Warn(QStringLiteral("表 %1 的主键列 %2 的类型不能映射为成员类型，未导入").arg(table.name, column));
             } else {
-                classNames_.insert(table.name, className);
+                TakeClass(names, table, className);
             }
         }
+    }
+
+    void TakeClass(TImportNames &names, const TTable &table, const QString &className)
+    {
+        const TImportNames::TName name = names.Take(className);
+        if (!name.reason.isEmpty())
+            Warn(QStringLiteral("表 %1 按类名 %2 导入: %3").arg(table.name, name.name, name.reason));
+        classNames_.insert(table.name, name.name);
+    }
+
+    // A table without a primary key takes the column of a one-column unique index that holds
+    // no NULL and can be a key; true, with a warning, when there is one.
+    bool TakeUniqueKey(TTable &table)
+    {
+        for (const TIndex &index : std::as_const(table.indexes)) {
+            if (!index.unique || index.columns.size() != 1 || index.columns.first().prefixOnly)
+                continue;
+            const QString column = index.columns.first().name;
+            const auto info = std::find_if(table.columns.cbegin(), table.columns.cend(),
+                                           [&](const TColumnInfo &c) { return c.name == column; });
+            if (info == table.columns.cend() || info->nullable)
+                continue;
+            table.keys = {column};
+            if (!UnmappedKeyColumn(table).isEmpty()) {
+                table.keys.clear();
+                continue;
+            }
+            table.keyIndex = index.name;
+            Warn(QStringLiteral("表 %1 没有主键，以唯一索引 %2 的列 %3 作为主键导入")
+                     .arg(table.name, index.name, column));
+            return true;
+        }
+        return false;
     }
 
     // utf8 when every imported table is utf8, otherwise utf8mb4, which holds what the others hold.
@@ -315,8 +339,13 @@ private:
         TModelClass cls;
         cls.className = classNames_.value(table.name);
         cls.friendName = table.comment.isEmpty() ? cls.className : table.comment;
+        // In place every class keeps its table's own name, whatever prefix the project has.
+        if (source_.inPlace || cls.className != table.name.mid(source_.prefix.size()))
+            cls.tableName = table.name;
+        cls.isReadOnly = table.keys.isEmpty();
+        TImportNames names(TImportNames::TKind::Member);
         for (const TColumnInfo &column : table.columns) {
-            if (std::optional<TMember> member = MapColumn(table, column))
+            if (std::optional<TMember> member = MapColumn(table, column, names))
                 cls.members.append(*member);
         }
         ChooseDisplayMember(cls);
@@ -342,7 +371,7 @@ private:
             Warn(QStringLiteral("表 %1 的主键由 %2 多列组成，作为复合主键类导入").arg(table.name, columns));
     }
 
-    std::optional<TMember> MapColumn(const TTable &table, const TColumnInfo &column)
+    std::optional<TMember> MapColumn(const TTable &table, const TColumnInfo &column, TImportNames &names)
     {
         const QString where = QStringLiteral("列 %1.%2").arg(table.name, column.name);
         const std::optional<TMappedType> mapped = MapColumnType(column, charset_);
@@ -352,8 +381,13 @@ private:
         }
         const bool key = table.keys.contains(column.name);
         const bool composite = table.keys.size() > 1;
+        const TImportNames::TName name = names.Take(column.name);
+        if (!name.reason.isEmpty())
+            Warn(where + QStringLiteral(" 按成员名 %1 导入: %2").arg(name.name, name.reason));
         TMember member;
-        member.setMemberName(column.name);
+        member.setMemberName(name.name);
+        if (name.name != column.name)
+            member.setMemberColumnName(column.name);
         member.setMemberComment(column.comment);
         member.setMemberIsPri(key ? 1 : 0);
         member.setMemberIsMust(key || !column.nullable ? 1 : 0);
@@ -416,11 +450,16 @@ private:
     void MapIndex(const TTable &table, const TIndex &index, TModelClass &cls)
     {
         const QString where = QStringLiteral("表 %1 的索引 %2").arg(table.name, index.name);
+        if (index.name == table.keyIndex)
+            return;
+        const auto ofColumn = [&](const QString &column) {
+            return std::find_if(cls.members.cbegin(), cls.members.cend(), [&](const TMember &m) {
+                return (m.memberColumnName().isEmpty() ? m.memberName() : m.memberColumnName()) == column;
+            });
+        };
         if (index.columns.size() == 1) {
             const auto fk = foreignKeys_.constFind(table.name + QLatin1Char('.') + index.columns.first().name);
-            const auto member = std::find_if(cls.members.cbegin(), cls.members.cend(), [&](const TMember &m) {
-                return m.memberName() == index.columns.first().name;
-            });
+            const auto member = ofColumn(index.columns.first().name);
             if (fk != foreignKeys_.cend() && member != cls.members.cend()
                 && MemberType::IsReference(member->memberType())
                 && (index.name == index.columns.first().name || index.name == fk->constraint))
@@ -430,11 +469,12 @@ private:
             Warn(where + QStringLiteral(" 是 %1 索引，未导入").arg(index.indexType));
             return;
         }
-        TClassIndex mapped{index.name, {}, index.unique ? 1 : 0};
+        TClassIndex mapped{IndexName(index.name), {}, index.unique ? 1 : 0};
+        if (mapped.indexName != index.name)
+            Warn(where + QStringLiteral(" 按名称 %1 导入: 索引名只能由字母、数字和下划线组成").arg(mapped.indexName));
         qint64 bytes = 0;
         for (const TIndexColumn &column : index.columns) {
-            const auto member = std::find_if(cls.members.cbegin(), cls.members.cend(),
-                                             [&](const TMember &m) { return m.memberName() == column.name; });
+            const auto member = ofColumn(column.name);
             if (member == cls.members.cend()) {
                 Warn(where + QStringLiteral(" 含有未导入的列 %1，未导入").arg(column.name));
                 return;
@@ -448,7 +488,7 @@ private:
             bytes += member->memberType() == MemberType::Text
                 ? qint64(member->memberLength()) * TableRules::BytesPerCharacter(charset_)
                 : 8;
-            mapped.indexMembers.append(column.name);
+            mapped.indexMembers.append(member->memberName());
         }
         if (bytes > 3072) {
             Warn(where + QStringLiteral(" 按整列超过索引最多3072字节的限制，未导入"));
@@ -457,7 +497,19 @@ private:
         cls.indexes.append(mapped);
     }
 
-    // The first text member after the key shows a row in drop-down lists; else the key itself.
+    // An index's name with each character the model does not take in one as "_".
+    static QString IndexName(const QString &name)
+    {
+        QString result = name;
+        for (QChar &c : result) {
+            if (!c.isLetterOrNumber() && c != QLatin1Char('_'))
+                c = QLatin1Char('_');
+        }
+        return result;
+    }
+
+    // The first text member after the key shows a row in drop-down lists; else the key itself,
+    // or the first member of a class without one.
     static void ChooseDisplayMember(TModelClass &cls)
     {
         auto display = std::find_if(cls.members.begin(), cls.members.end(), [](const TMember &m) {
@@ -466,6 +518,8 @@ private:
         if (display == cls.members.end())
             display = std::find_if(cls.members.begin(), cls.members.end(),
                                    [](const TMember &m) { return m.memberIsPri() == 1; });
+        if (display == cls.members.end())
+            display = cls.members.begin();
         if (display != cls.members.end())
             display->setMemberIsDisplay(1);
     }
@@ -480,51 +534,10 @@ private:
     TDatabaseReading reading_;
 };
 
-QString nextConnectionName()
-{
-    static QAtomicInt counter;
-    return QStringLiteral("velmora-import-%1").arg(counter.fetchAndAddRelaxed(1));
-}
-
 } // namespace
 
 TDatabaseReading TDatabaseImport::Read(const TDatabaseSource &source)
 {
-    if (!QSqlDatabase::isDriverAvailable(driverName))
-        throw TImportError({QStringLiteral("从数据库导入失败: 缺少Qt的MySQL驱动(Debian软件包 libqt6sql6-mysql)")},
-                           false);
-    if (source.database.isEmpty() || source.user.isEmpty())
-        throw TImportError({QStringLiteral("从数据库导入失败: 需要数据库名称和用户名")}, false);
-    const QString name = nextConnectionName();
-    std::optional<TDatabaseReading> reading;
-    std::optional<TImportError> failure;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(driverName, name);
-        db.setDatabaseName(source.database);
-        db.setUserName(source.user);
-        db.setPassword(source.password);
-        QString options = QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=10;MYSQL_OPT_READ_TIMEOUT=60");
-        if (!source.socket.isEmpty()) {
-            options += QStringLiteral(";UNIX_SOCKET=") + source.socket;
-            db.setHostName(QStringLiteral("localhost"));
-        } else {
-            db.setHostName(source.host.isEmpty() ? QStringLiteral("localhost") : source.host);
-            db.setPort(source.port);
-        }
-        db.setConnectOptions(options);
-        if (!db.open()) {
-            failure.emplace(QStringList{connectFailure(source, db.lastError())}, false);
-        } else {
-            try {
-                reading = TReader(source).Read(db);
-            } catch (const TImportError &error) {
-                failure.emplace(error);
-            }
-            db.close();
-        }
-    }
-    QSqlDatabase::removeDatabase(name);
-    if (failure)
-        throw *failure;
-    return *reading;
+    const TLiveConnection connection(source, QStringLiteral("从数据库导入失败"));
+    return TReader(source).Read(connection);
 }

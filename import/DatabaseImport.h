@@ -14,6 +14,9 @@ struct TDatabaseSource {
     QString user;
     QString password;
     QString prefix;  // only tables whose name starts with it, which it is taken off
+    // The project will live on this database: its classes keep their tables' own names, the
+    // application's tables go under a prefix of their own, and the connection is kept.
+    bool inPlace = false;
 };
 
 // The model read from a database, and what of the database it could not take over.
@@ -30,9 +33,14 @@ struct TDatabaseReading {
 // The primary key is the key member; NOT NULL is required, NULL 允许空; the column comment the
 // member's. The project's tables are utf8 when every imported table is, else utf8mb4.
 // The display member is the first text member after the key, the key when there is none.
-// Tables with no or a composite key, columns of other types, references to tables left out and
+// A table or column whose name PHP cannot carry gets a class or member name derived from it
+// (ImportNames) and keeps its own as table or column name. A table without a primary key takes
+// the column of a one-column, NOT NULL unique index as key, or else becomes a read-only class.
+// Tables with a composite key, columns of other types, references to tables left out and
 // indexes the model cannot hold are skipped or taken as plain columns, each with a warning
 // saying which and why. Classes come in table-name order: a database keeps no order of its tables.
+// In place, every table is the user's but those under the application's prefix (chosen by
+// TExistingDatabase::ChoosePrefix), and the document holds the connection without the password.
 class TDatabaseImport {
 public:
     // Throws TImportError (not refused) when the server cannot be reached or read.

@@ -40,6 +40,7 @@ TCheckedModel checkedModel(const TModelDocument &document)
         cls.friendName = source.friendName;
         cls.tableName = source.tableName;
         cls.compositeKey = source.compositeKey;
+        cls.isReadOnly = source.isReadOnly;
         cls.indexes = source.indexes;
         for (int m = 0; m < source.members.size(); ++m) {
             TMember member = source.members.at(m);
@@ -96,8 +97,10 @@ TModelDocument TModelImport::ReadProject(int projectId, const QString &projectNa
     TModelDocument document;
     document.projectName = projectName;
     document.tableCharset = model.Charset();
+    document.existingDatabase = model.ExistingDatabase();
     for (const TClassModel &cls : model.Classes()) {
-        document.classes.append({cls.className, cls.friendName, cls.members, cls.indexes, cls.tableName, std::nullopt, cls.compositeKey});
+        document.classes.append({cls.className, cls.friendName, cls.members, cls.indexes, cls.tableName, cls.isReadOnly, std::nullopt,
+                                  cls.compositeKey});
         if (positions.contains(cls.classId))
             document.classes.last().diagramPosition = positions.value(cls.classId);
         if (classIds)
@@ -167,4 +170,12 @@ int TModelImport::Store(const TModelDocument &document, const QString &projectNa
     if (!problems.isEmpty())
         throw TImportError(problems, true);
     return TModelStore().AddProject(document, projectName);
+}
+
+QString TModelImport::InPlaceNote(const TModelDocument &document)
+{
+    if (!document.existingDatabase)
+        return QString();
+    return QStringLiteral("项目建立在数据库 %1 上: 程序自己的表使用前缀 %2，已有的表不会被建立或修改")
+        .arg(document.existingDatabase->database, document.existingDatabase->appPrefix);
 }

@@ -29,6 +29,10 @@ public:
     static QStringList FindProblems(const TModelDocument &document, const QString &projectName,
                                     const QString &prefix, bool withPaths);
 
+    // For a project living on its database, a line saying so and naming the application's
+    // table prefix; empty for the others.
+    static QString InPlaceNote(const TModelDocument &document);
+
     // Checks the name and the model, then stores it as a new project; returns its id.
     // A name already in use is refused, nothing is stored.
     static int Store(const TModelDocument &document, const QString &projectName,

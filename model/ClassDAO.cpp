@@ -12,6 +12,9 @@ const QString countByName =
     QStringLiteral("select count(*) from t_class where projectId=? and className=?");
 const QString insertClass =
     QStringLiteral("insert into t_class(projectId,className,friendName) values (?,?,?)");
+const QString insertClassWithTable = QStringLiteral(
+    "insert into t_class(projectId,className,friendName,tableName,classIsReadOnly,compositeKey) "
+    "values (?,?,?,?,?,?)");
 // The members of one class under the class just added by name, in their order. A member
 // that refers to the class it belongs to (a parent, say) refers to the copy in the copy.
 const QString copyMembers =
@@ -48,6 +51,12 @@ const QString selectCompositeKeyClasses =
 const QString copyCompositeKey = QStringLiteral(
     "update t_class set compositeKey=(select compositeKey from t_class where classId=?) "
     "where classId=(select max(classId) from t_class where projectId=? and className=?)");
+const QString updateClassTable =
+    QStringLiteral("update t_class set tableName=?,classIsReadOnly=?,compositeKey=? where classId=?");
+const QString selectReadOnly = QStringLiteral("select classIsReadOnly from t_class where classId=?");
+const QString updateReadOnly = QStringLiteral("update t_class set classIsReadOnly=? where classId=?");
+const QString selectReadOnlyClasses =
+    QStringLiteral("select classId from t_class where projectId=? and classIsReadOnly=1");
 const QString selectDiagramPositions = QStringLiteral(
     "select classId,diagramX,diagramY from t_class where projectId=? and diagramX is not null "
     "and diagramY is not null");
@@ -59,6 +68,11 @@ const QString countKeyMembers =
     QStringLiteral("select count(*) from t_member where classId=? and memberIsPri=1");
 const QString countDisplayMembers =
     QStringLiteral("select count(*) from t_member where classId=? and memberIsDisplay=1");
+
+QVariantList classTableValues(int classId, const TClassTable &table)
+{
+    return {table.tableName, table.readOnly ? 1 : 0, table.compositeKey ? 1 : 0, classId};
+}
 } // namespace
 
 QString TClassDAO::GetClassName(int classId) const
@@ -81,9 +95,12 @@ int TClassDAO::CountByName(int projectId, const QString &className) const
     return db_.QueryInteger(countByName, {projectId, className});
 }
 
-void TClassDAO::AddClass(int projectId, const QString &className, const QString &friendName) const
+void TClassDAO::AddClass(int projectId, const QString &className, const QString &friendName,
+                         const TClassTable &table) const
 {
-    db_.ExecuteSql(insertClass, {projectId, className, friendName});
+    db_.ExecuteSql(insertClassWithTable,
+                   {projectId, className, friendName, table.tableName, table.readOnly ? 1 : 0,
+                    table.compositeKey ? 1 : 0});
 }
 
 int TClassDAO::CopyClass(int projectId, int sourceClassId, const QString &className,
@@ -112,12 +129,17 @@ void TClassDAO::UpdateClass(int projectId, int classId, const QString &className
 }
 
 void TClassDAO::UpdateClass(int projectId, int classId, const QString &className,
-                            const QString &friendName, bool compositeKey) const
+                            const QString &friendName, const TClassTable &table) const
 {
     const QString oldName = GetClassName(classId);
     db_.ExecuteBatch({{updateClass, {friendName, className, classId}},
                       {renameReferences, {className, projectId, oldName}},
-                      {updateCompositeKey, {compositeKey ? 1 : 0, classId}}});
+                      {updateClassTable, classTableValues(classId, table)}});
+}
+
+void TClassDAO::SetClassTable(int classId, const TClassTable &table) const
+{
+    db_.ExecuteSql(updateClassTable, classTableValues(classId, table));
 }
 
 TClassList TClassDAO::GetClasses(int projectId) const
@@ -172,6 +194,25 @@ QSet<int> TClassDAO::GetCompositeKeyClasses(int projectId) const
 {
     QSet<int> ids;
     QSqlQuery query = db_.OpenQuery(selectCompositeKeyClasses, {projectId});
+    while (query.next())
+        ids.insert(query.value(0).toInt());
+    return ids;
+}
+
+bool TClassDAO::IsReadOnly(int classId) const
+{
+    return db_.QueryInteger(selectReadOnly, {classId}) == 1;
+}
+
+void TClassDAO::SetReadOnly(int classId, bool readOnly) const
+{
+    db_.ExecuteSql(updateReadOnly, {readOnly ? 1 : 0, classId});
+}
+
+QSet<int> TClassDAO::GetReadOnlyClasses(int projectId) const
+{
+    QSet<int> ids;
+    QSqlQuery query = db_.OpenQuery(selectReadOnlyClasses, {projectId});
     while (query.next())
         ids.insert(query.value(0).toInt());
     return ids;

@@ -14,6 +14,14 @@ using TClassCheckFailure = std::function<void(int classId)>;
 
 // Table t_class, and the model logic tied to classes: deleting a class deletes its members,
 // renaming a class rewrites the references to it, and the two checks run before generation.
+// How a class's table is kept: its own name (empty for the prefix and the class name),
+// whether the application may only read it, and whether its key members together are its key.
+struct TClassTable {
+    QString tableName;
+    bool readOnly = false;
+    bool compositeKey = false;
+};
+
 class TClassDAO {
 public:
     explicit TClassDAO(TDbHelper db = TDbHelper()) : db_(std::move(db)) {}
@@ -22,7 +30,8 @@ public:
     QString GetFriendName(int classId) const;
     int GetClassId(int projectId, const QString &className) const;
     int CountByName(int projectId, const QString &className) const;
-    void AddClass(int projectId, const QString &className, const QString &friendName) const;
+    void AddClass(int projectId, const QString &className, const QString &friendName,
+                  const TClassTable &table = {}) const;
     // A new class with a copy of every member and index of the source class, in their order,
     // and its composite-key mark,
     // all or nothing. The copy's references to the source class itself become references to
@@ -33,9 +42,11 @@ public:
     void DeleteClass(int classId) const;
     void UpdateClass(int projectId, int classId, const QString &className,
                      const QString &friendName) const;
-    // The same, and the composite-key mark, in one batch.
-    void UpdateClass(int projectId, int classId, const QString &className,
-                     const QString &friendName, bool compositeKey) const;
+    // The same, and the class's table settings with it, all or nothing.
+    void UpdateClass(int projectId, int classId, const QString &className, const QString &friendName,
+                     const TClassTable &table) const;
+    // All table settings in one statement.
+    void SetClassTable(int classId, const TClassTable &table) const;
     TClassList GetClasses(int projectId) const;
     TClassList GetOtherClasses(int projectId, int classId) const;
     // classId -> friendName for every class of the project, in one query.
@@ -50,6 +61,11 @@ public:
     void SetCompositeKey(int classId, bool composite) const;
     // The ids of the project's classes with a composite key, in one query.
     QSet<int> GetCompositeKeyClasses(int projectId) const;
+    // A read-only class's pages show its rows but never add, change or delete one.
+    bool IsReadOnly(int classId) const;
+    void SetReadOnly(int classId, bool readOnly) const;
+    // The ids of the project's read-only classes, in one query.
+    QSet<int> GetReadOnlyClasses(int projectId) const;
 
     // classId -> where its box was dragged to in the model diagram (the top-left corner), for
     // the classes of the project that have been dragged; the diagram places the others itself.

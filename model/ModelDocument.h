@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ClassIndex.h"
+#include "ExistingDatabase.h"
 #include "Member.h"
 #include "TableCharset.h"
 
@@ -19,6 +20,7 @@ struct TModelClass {
     QList<TMember> members;
     TClassIndexes indexes;
     QString tableName; // the table's own name; empty for the prefix and the class name
+    bool isReadOnly = false; // rows are listed, searched and exported, never changed
     // Where the class's box was dragged to in the model diagram; none while the diagram
     // places it itself.
     std::optional<QPoint> diagramPosition;
@@ -30,4 +32,5 @@ struct TModelDocument {
     QString projectName;
     QList<TModelClass> classes;
     QString tableCharset = TableCharset::Utf8;
+    std::optional<TExistingDatabase> existingDatabase; // set for a project living on its database
 };

@@ -20,8 +20,10 @@ const QString friendNameKey = QStringLiteral("friendName");
 const QString membersKey = QStringLiteral("members");
 const QString tableNameKey = QStringLiteral("tableName");
 const QString compositeKeyKey = QStringLiteral("compositeKey");
+const QString readOnlyKey = QStringLiteral("classIsReadOnly");
 const QString indexesKey = QStringLiteral("indexes");
 const QString charsetKey = QStringLiteral("tableCharset");
+const QString existingKey = QStringLiteral("existingDatabase");
 const QString indexNameKey = QStringLiteral("indexName");
 const QString indexMembersKey = QStringLiteral("indexMembers");
 const QString indexIsUniqueKey = QStringLiteral("indexIsUnique");
@@ -267,6 +269,7 @@ TModelClass readClass(const QJsonObject &object, int classIndex, QStringList &pr
     cls.friendName = reader.Text(friendNameKey, false);
     cls.tableName = reader.Text(tableNameKey, false);
     cls.compositeKey = reader.Number(compositeKeyKey, false, 0, true);
+    cls.isReadOnly = reader.Number(readOnlyKey, false, 0, true) == 1;
     const QJsonArray members = reader.Array(membersKey);
     for (qsizetype m = 0; m < members.size(); ++m) {
         const QString path = TModelFile::MemberPath(classIndex, int(m));
@@ -339,15 +342,20 @@ QByteArray TModelFile::ToJson(const TModelDocument &document)
             object.insert(tableNameKey, cls.tableName);
         if (cls.compositeKey == 1)
             object.insert(compositeKeyKey, 1);
+        if (cls.isReadOnly)
+            object.insert(readOnlyKey, 1);
         if (cls.diagramPosition)
             object.insert(diagramKey, QJsonObject{{xKey, cls.diagramPosition->x()}, {yKey, cls.diagramPosition->y()}});
         classes.append(object);
     }
-    const QJsonObject root{{formatKey, FormatName},
-                           {versionKey, FormatVersion},
-                           {projectKey, document.projectName},
-                           {charsetKey, document.tableCharset},
-                           {classesKey, classes}};
+    QJsonObject root{{formatKey, FormatName},
+                     {versionKey, FormatVersion},
+                     {projectKey, document.projectName},
+                     {charsetKey, document.tableCharset},
+                     {classesKey, classes}};
+    // Only for a project living on its database, so other files stay as they were.
+    if (document.existingDatabase)
+        root.insert(existingKey, document.existingDatabase->ToJson());
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
@@ -376,6 +384,14 @@ TModelDocument TModelFile::FromJson(const QByteArray &bytes)
     TModelDocument document;
     document.projectName = reader.Text(projectKey, true);
     document.tableCharset = reader.Choice(charsetKey, TableCharset::All(), TableCharset::Utf8);
+    const QJsonValue existing = reader.Take(existingKey, false);
+    if (!existing.isUndefined()) {
+        QString problem = QStringLiteral("应为对象");
+        if (existing.isObject())
+            document.existingDatabase = TExistingDatabase::FromJson(existing.toObject(), &problem);
+        if (!document.existingDatabase)
+            reader.Problem(existingKey, problem);
+    }
     const QJsonArray classes = reader.Array(classesKey);
     for (qsizetype c = 0; c < classes.size(); ++c) {
         if (!classes.at(c).isObject()) {

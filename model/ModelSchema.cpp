@@ -27,15 +27,17 @@ const QHash<QString, QString> &fills()
     return fills;
 }
 
-// The lower-cased column names of a table; empty when there is no such table.
-QStringList columnsOf(const QSqlDatabase &db, const QString &table)
+// The lower-cased column names of every table, by lower-cased table name, in one statement.
+QHash<QString, QStringList> presentColumns(const QSqlDatabase &db)
 {
     QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table)))
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT m.name, p.name FROM sqlite_master AS m, "
+                                   "pragma_table_info(m.name) AS p WHERE m.type='table'")))
         throw TDbError(QStringLiteral("模型数据库操作失败: %1").arg(query.lastError().text()));
-    QStringList present;
+    QHash<QString, QStringList> present;
     while (query.next())
-        present.append(query.value(1).toString().toLower());
+        present[query.value(0).toString().toLower()].append(query.value(1).toString().toLower());
     return present;
 }
 
@@ -102,16 +104,14 @@ TModelSchema::TModelSchema(const QString &text)
 
 QStringList TModelSchema::Additions(const QSqlDatabase &db) const
 {
-    QHash<QString, QStringList> present;
-    for (const TTable &table : tables_)
-        present.insert(table.name, columnsOf(db, table.name));
+    const QHash<QString, QStringList> present = presentColumns(db);
     for (const char *first : firstTables) {
-        if (present.value(QString::fromLatin1(first)).isEmpty())
+        if (present.value(QString::fromLatin1(first).toLower()).isEmpty())
             return {};
     }
     QStringList additions;
     for (const TTable &table : tables_) {
-        const QStringList columns = present.value(table.name);
+        const QStringList columns = present.value(table.name.toLower());
         if (columns.isEmpty()) {
             additions << table.create << table.indexes;
             continue;
@@ -151,8 +151,9 @@ void TModelSchema::BringUpToDate(const QSqlDatabase &db, const QString &path) co
 QString TModelSchema::Missing(const QSqlDatabase &db) const
 {
     QStringList missing;
+    const QHash<QString, QStringList> columnsByTable = presentColumns(db);
     for (const TTable &table : tables_) {
-        const QStringList present = columnsOf(db, table.name);
+        const QStringList present = columnsByTable.value(table.name.toLower());
         if (present.isEmpty()) {
             missing.append(QStringLiteral("表 %1").arg(table.name));
             continue;

@@ -12,6 +12,8 @@ const QString deleteProject = QStringLiteral("delete from t_project where projec
 const QString deleteProjectClasses = QStringLiteral("delete from t_class where projectId=?");
 const QString selectCharset = QStringLiteral("select tableCharset from t_project where projectId=?");
 const QString updateCharset = QStringLiteral("update t_project set tableCharset=? where projectId=?");
+const QString selectExisting = QStringLiteral("select existingDatabase from t_project where projectId=?");
+const QString updateExisting = QStringLiteral("update t_project set existingDatabase=? where projectId=?");
 const QString selectProjects =
     QStringLiteral("select projectId,projectName from t_project order by projectId");
 } // namespace
@@ -48,6 +50,16 @@ void TProjectDAO::SetTableCharset(int projectId, const QString &charset) const
     if (!TableCharset::All().contains(charset))
         throw TDbError(QStringLiteral("未知的表字符集: %1").arg(charset));
     db_.ExecuteSql(updateCharset, {charset, projectId});
+}
+
+std::optional<TExistingDatabase> TProjectDAO::GetExistingDatabase(int projectId) const
+{
+    return TExistingDatabase::FromText(db_.QueryString(selectExisting, {projectId}));
+}
+
+void TProjectDAO::SetExistingDatabase(int projectId, const std::optional<TExistingDatabase> &setting) const
+{
+    db_.ExecuteSql(updateExisting, {TExistingDatabase::ToText(setting), projectId});
 }
 
 TProjectList TProjectDAO::GetProjects() const

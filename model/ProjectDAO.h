@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DbHelper.h"
+#include "ExistingDatabase.h"
 #include "ListEntry.h"
 
 // Table t_project.
@@ -18,6 +19,9 @@ public:
     // One of TableCharset; utf8 for a project without a known setting.
     QString GetTableCharset(int projectId) const;
     void SetTableCharset(int projectId, const QString &charset) const;
+    // Set for a project that lives on a database it did not make; null for the others.
+    std::optional<TExistingDatabase> GetExistingDatabase(int projectId) const;
+    void SetExistingDatabase(int projectId, const std::optional<TExistingDatabase> &setting) const;
     TProjectList GetProjects() const;
 
 private:

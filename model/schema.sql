@@ -4,7 +4,10 @@ CREATE TABLE t_project (
     projectId    INTEGER PRIMARY KEY AUTOINCREMENT,
     projectName  TEXT NOT NULL DEFAULT '',
     -- The character set of the project's tables; a new project is given utf8mb4.
-    tableCharset TEXT NOT NULL DEFAULT 'utf8'
+    tableCharset TEXT NOT NULL DEFAULT 'utf8',
+    -- A project living on a database it did not make: that database's connection (without
+    -- the password) and the prefix of the application's own tables, as JSON; empty otherwise.
+    existingDatabase TEXT NOT NULL DEFAULT ''
 );
 
 CREATE TABLE t_class (
@@ -14,6 +17,8 @@ CREATE TABLE t_class (
     friendName TEXT NOT NULL DEFAULT '',
     -- The table's own name in the database; empty when it is the prefix and the class name.
     tableName  TEXT NOT NULL DEFAULT '',
+    -- 1: its pages list, search and export rows but never add, change or delete one.
+    classIsReadOnly INTEGER NOT NULL DEFAULT 0,
     -- Where the class's box was dragged to in the model diagram (its top-left corner); NULL
     -- while the diagram places the box itself.
     diagramX   INTEGER,

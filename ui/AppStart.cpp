@@ -5,6 +5,8 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <fontconfig/fontconfig.h>
+
 namespace AppStart {
 
 void Prepare(QApplication &app)
@@ -17,6 +19,14 @@ void Prepare(QApplication &app)
     if (qtTexts->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
                       QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(qtTexts);
+}
+
+TFontWarmUp::TFontWarmUp() : thread_([] { FcInit(); }) {}
+
+void TFontWarmUp::Wait()
+{
+    if (thread_.joinable())
+        thread_.join();
 }
 
 } // namespace AppStart

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <thread>
+
 class QApplication;
 
 // What the program sets up before its first window.
@@ -8,5 +10,21 @@ namespace AppStart {
 // The application's names, and Qt's own texts (the standard buttons of boxes and prompts) in
 // Chinese like every other text.
 void Prepare(QApplication &app);
+
+// Loads the font configuration on a thread of its own, started before QApplication so that it
+// runs while the application connects to the display; the first text the window measures
+// would otherwise wait for it. Wait() before building the window (and at the latest on
+// destruction).
+class TFontWarmUp {
+public:
+    TFontWarmUp();
+    ~TFontWarmUp() { Wait(); }
+    TFontWarmUp(const TFontWarmUp &) = delete;
+    TFontWarmUp &operator=(const TFontWarmUp &) = delete;
+    void Wait();
+
+private:
+    std::thread thread_;
+};
 
 } // namespace AppStart

@@ -1,5 +1,6 @@
 #include "ui/MainForm.h"
 
+#include "model/StartLists.h"
 #include "ui/CommandRun.h"
 #include "ui/Feedback.h"
 #include "ui/ModelTransferMenu.h"
@@ -41,12 +42,12 @@ constexpr int classColumnWidth = 161;
 
 } // namespace
 
-TFormMain::TFormMain(TUserInteraction &ui, const QString &programDir, QWidget *parent,
-                     TListLoading loading)
-    : QMainWindow(parent),
-      programDir_(QDir(programDir).absolutePath()),
-      feedback_(std::make_unique<TFeedback>(ui, statusBar()))
+TFormMain::TFormMain(TUserInteraction &ui, const QString &programDir, QWidget *parent)
+    : QMainWindow(parent), programDir_(QDir(programDir).absolutePath())
 {
+    // The lists are read while the controls are built; the thread has a connection of its own.
+    std::future<TStartLists> lists = std::async(std::launch::async, [] { return TStartLists::Read(); });
+    feedback_ = std::make_unique<TFeedback>(ui, statusBar());
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(caption);
     setWindowIcon(Artwork::WindowIcon());
@@ -66,10 +67,7 @@ TFormMain::TFormMain(TUserInteraction &ui, const QString &programDir, QWidget *p
     connect(Timer1, &QTimer::timeout, this, &TFormMain::Timer1Timer);
     Timer1->start();
 
-    if (loading == TListLoading::AfterFirstPaint)
-        listsPending_ = true;
-    else
-        LoadLists();
+    ShowStartLists(lists);
 }
 
 TFormMain::~TFormMain()
@@ -184,9 +182,16 @@ void TFormMain::BuildMenus()
     connect(Preview1, &QAction::triggered, this, &TFormMain::Preview1Click);
 }
 
-void TFormMain::LoadLists()
+void TFormMain::ShowStartLists(std::future<TStartLists> &lists)
 {
-    RunCommand(feedback_->Ui(), this, [this] { projects_->LoadProjects(); });
+    RunCommand(feedback_->Ui(), this, [&] {
+        const TStartLists read = lists.get();
+        projects_->ShowStartLists(read);
+        if (read.classes.isEmpty())
+            members_->ClearMembers();
+        else
+            members_->ShowMembers(read.members);
+    });
 }
 
 void TFormMain::PlaceWorkArea()
@@ -213,16 +218,6 @@ void TFormMain::showEvent(QShowEvent *event)
     if (!work.isEmpty())
         SP_Work->restoreState(work);
     Preview1->setChecked(SP_Work->sizes().value(2) > 0);
-}
-
-void TFormMain::paintEvent(QPaintEvent *event)
-{
-    QMainWindow::paintEvent(event);
-    if (!listsPending_)
-        return;
-    listsPending_ = false;
-    // Queued: the rest of the window finishes its first paint before the lists are read.
-    QMetaObject::invokeMethod(this, [this] { LoadLists(); }, Qt::QueuedConnection);
 }
 
 void TFormMain::FitSplitters()

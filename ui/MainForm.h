@@ -4,6 +4,7 @@
 #include <QString>
 #include <QUrl>
 
+#include <future>
 #include <memory>
 
 class QAction;
@@ -19,6 +20,7 @@ class TLogPanel;
 class TMemberPanel;
 class TProjectPanel;
 class TUserInteraction;
+struct TStartLists;
 
 // The main window. It arranges the panels: projects and classes, the member table and the
 // code preview side by side, the progress log below; it builds the menus from their commands
@@ -28,12 +30,10 @@ class TFormMain : public QMainWindow {
 public:
     // ui answers every box and opens folders and pages; programDir holds doc/, bak/ and
     // template/ and receives projects/. The model database must already be chosen
-    // (TDbHelper::SetDefaultDatabaseFile). Loads the project list; a failure to do so is shown
-    // and leaves the lists empty. The program loads it right after the window's first paint
-    // instead, so that the window shows as soon as it can.
-    enum class TListLoading { Now, AfterFirstPaint };
-    TFormMain(TUserInteraction &ui, const QString &programDir, QWidget *parent = nullptr,
-              TListLoading loading = TListLoading::Now);
+    // (TDbHelper::SetDefaultDatabaseFile). The lists are read on a thread while the controls
+    // are built and are filled before the constructor returns, so the first frame shows them;
+    // a failure to read them is shown and leaves the lists empty.
+    TFormMain(TUserInteraction &ui, const QString &programDir, QWidget *parent = nullptr);
     ~TFormMain() override;
 
     TProjectPanel &Projects() const { return *projects_; }
@@ -56,13 +56,12 @@ signals:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void BuildControls();
     void BuildMenus();
-    void LoadLists();
+    void ShowStartLists(std::future<TStartLists> &lists);
     void RefreshPreview();
     void PlaceWorkArea();
     void FitSplitters();
@@ -88,6 +87,5 @@ private:
     QAction *Success1 = nullptr;
     QAction *Preview1 = nullptr;
     bool splittersPlaced_ = false;
-    bool listsPending_ = false; // to load after the first paint
     QTimer *Timer1 = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "ui/ModelTransferMenu.h"
 
 #include "ui/dialogs/FormImportDatabase.h"
+#include "ui/OffThread.h"
 #include "ui/UserInteraction.h"
 
 #include "import/ImportError.h"
@@ -11,9 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
-#include <QEventLoop>
 #include <QMenu>
-#include <QThread>
 
 #include <memory>
 #include <optional>
@@ -36,34 +35,9 @@ QString storedText(const QString &name, const TModelDocument &document)
     int members = 0;
     for (const TModelClass &cls : document.classes)
         members += int(cls.members.size());
-    return QStringLiteral("已导入项目\"%1\": %2个类, %3个成员").arg(name).arg(document.classes.size()).arg(members);
-}
-
-// Reads the database on a thread of its own, so the window keeps drawing while a slow or
-// unreachable server is waited for; the window takes no commands meanwhile.
-TDatabaseReading readOffThread(QWidget *window, const TDatabaseSource &source)
-{
-    std::optional<TDatabaseReading> reading;
-    std::optional<TImportError> failure;
-    std::unique_ptr<QThread> worker(QThread::create([&] {
-        try {
-            reading = TDatabaseImport::Read(source);
-        } catch (const TImportError &error) {
-            failure.emplace(error);
-        }
-    }));
-    QEventLoop loop;
-    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
-    window->setEnabled(false);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    worker->start();
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    worker->wait();
-    QApplication::restoreOverrideCursor();
-    window->setEnabled(true);
-    if (failure)
-        throw *failure;
-    return *reading;
+    const QString note = TModelImport::InPlaceNote(document);
+    return QStringLiteral("已导入项目\"%1\": %2个类, %3个成员").arg(name).arg(document.classes.size()).arg(members)
+        + (note.isEmpty() ? QString() : QLatin1Char('\n') + note);
 }
 
 } // namespace
@@ -147,7 +121,7 @@ void TModelTransferMenu::ImportDatabase()
         const QString name = dialog.ProjectName();
         if (TProjectDAO().CountByName(name) > 0)
             throw TImportError({QStringLiteral("已经有名为\"%1\"的项目，请另取一个名称导入").arg(name)}, false);
-        const TDatabaseReading reading = readOffThread(window_, source);
+        const TDatabaseReading reading = RunOffThread(window_, [&] { return TDatabaseImport::Read(source); });
         const QString prefix = source.prefix.isEmpty() ? QStringLiteral("t_") : source.prefix;
         QString warnings;
         if (!reading.warnings.isEmpty())

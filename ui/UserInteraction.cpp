@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 namespace {
@@ -58,6 +59,21 @@ QString TQtUserInteraction::input(QWidget *parent, const QString &caption, const
     dialog.resize(360, dialog.sizeHint().height());
     if (dialog.exec() != QDialog::Accepted)
         return defaultText;
+    return dialog.textValue();
+}
+
+std::optional<QString> TQtUserInteraction::password(QWidget *parent, const QString &caption,
+                                                   const QString &prompt)
+{
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(captionOr(caption));
+    dialog.setLabelText(prompt);
+    dialog.setTextEchoMode(QLineEdit::Password);
+    dialog.setOkButtonText(QStringLiteral("确定"));
+    dialog.setCancelButtonText(QStringLiteral("取消"));
+    dialog.resize(360, dialog.sizeHint().height());
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
     return dialog.textValue();
 }
 

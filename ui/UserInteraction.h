@@ -3,6 +3,8 @@
 #include <QString>
 #include <QUrl>
 
+#include <optional>
+
 class QWidget;
 struct TPlannedFile;
 struct TRegenerationCounts;
@@ -27,6 +29,8 @@ public:
     // defaultText.
     virtual QString input(QWidget *parent, const QString &caption, const QString &prompt,
                           const QString &defaultText) = 0;
+    // A secret typed into a hidden field; null for Cancel.
+    virtual std::optional<QString> password(QWidget *parent, const QString &caption, const QString &prompt) = 0;
     // Opens a folder or a page with the desktop's own program; false when that failed.
     virtual bool open(const QUrl &url) = 0;
     // Shows what a regeneration would do to each file; true only for 生成.
@@ -45,6 +49,7 @@ public:
     bool confirm(QWidget *parent, const QString &text, const QString &caption) override;
     QString input(QWidget *parent, const QString &caption, const QString &prompt,
                   const QString &defaultText) override;
+    std::optional<QString> password(QWidget *parent, const QString &caption, const QString &prompt) override;
     bool open(const QUrl &url) override;
     bool previewRegeneration(QWidget *parent, const QList<TPlannedFile> &plan,
                              const TRegenerationCounts &counts) override;

@@ -8,6 +8,7 @@
 
 int main(int argc, char *argv[])
 {
+    AppStart::TFontWarmUp fonts;
     QApplication app(argc, argv);
     AppStart::Prepare(app);
 
@@ -16,7 +17,8 @@ int main(int argc, char *argv[])
     TDbHelper::SetDefaultDatabaseFile(QDir(programDir).filePath(QStringLiteral("projects.mdb")));
 
     TQtUserInteraction interaction;
-    TFormMain window(interaction, programDir, nullptr, TFormMain::TListLoading::AfterFirstPaint);
+    fonts.Wait();
+    TFormMain window(interaction, programDir);
     window.show();
     return app.exec();
 }

@@ -14,6 +14,7 @@ class RowChange
 
     private $class;
     private $table;
+    private $keyFields;
     private $keyColumns;
     private $integerKey;
     private $action;
@@ -22,7 +23,8 @@ class RowChange
     {
         $this->class = $class;
         $this->table = $info['table'];
-        $this->keyColumns = $info['keys'];
+        $this->keyFields = $info['keys'];
+        $this->keyColumns = $info['keyColumns'];
         $this->integerKey = $info['integerKey'];
         $this->action = $action;
     }
@@ -81,10 +83,10 @@ class RowChange
     {
         $raw = $GLOBALS['VELMORA_RAW'] ?? ['get' => [], 'post' => []];
         $values = [];
-        foreach ($this->keyColumns as $column) {
+        foreach ($this->keyFields as $field) {
             $value = $this->action === 'del'
-                ? ($raw['get'][$column] ?? null)
-                : ($raw['post'][velmora_lcfirst($this->class)][$column] ?? null);
+                ? ($raw['get'][$field] ?? null)
+                : ($raw['post'][velmora_lcfirst($this->class)][$field] ?? null);
             if (!is_string($value)) {
                 return null;
             }
@@ -100,7 +102,7 @@ class RowChange
         if ($values === null) {
             return [];
         }
-        $rows = $db->query_prepared('SELECT * FROM `' . $this->table . '` WHERE ' . velmora_key_where($this->keyColumns) . ' FOR UPDATE', $values);
+        $rows = $db->query_prepared('SELECT * FROM ' . velmora_sql_name($this->table) . ' WHERE ' . velmora_key_where($this->keyColumns) . ' FOR UPDATE', $values);
         return $rows === null ? null : ($rows[0] ?? []);
     }
 

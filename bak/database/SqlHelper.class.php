@@ -143,11 +143,44 @@ class SqlHelper
     }
 
     /*
+     * 导出用：逐条取出记录的迭代器，失败时返回 null。查询不缓冲，在自己的连接上进行
+     * （业务层在分页查询后就关闭它的连接），取完或放弃时关闭；内存不随记录数增长。
+     */
+    private function stream_rows(string $sql): ?Generator
+    {
+        $conn = velmora_connect($reason, $detail);
+        if ($conn === null) {
+            $this->fail((string)$reason, (string)$detail, false);
+            return null;
+        }
+        try {
+            $res = $conn->query($sql, MYSQLI_USE_RESULT);
+        } catch (Throwable $e) {
+            $res = false;
+        }
+        if (!($res instanceof mysqli_result)) {
+            $this->fail('数据库查询失败。', $conn->errno . ' ' . $conn->error . ' SQL: ' . $this->short($sql), false);
+            $conn->close();
+            return null;
+        }
+        return (function () use ($conn, $res) {
+            try {
+                while (($row = $res->fetch_assoc()) !== null && $row !== false) {
+                    yield $row;
+                }
+            } finally {
+                $res->free();
+                $conn->close();
+            }
+        })();
+    }
+
+    /*
      * 分页查询：$sql1 取当前页的记录，$sql2 统计符合条件的记录数。
      * 结果填入 $fenyePage（记录、记录总数、总页数、导航条）。
      * 页码超出最后一页时改为显示最后一页。
      * 请求选择的每页条数与排序列（见 FenyePage）在这里生效：排序列必须是该表真实的列，
-     * 否则不排序，请求中的列名不会进入 SQL。导出时取出全部记录。
+     * 否则不排序，请求中的列名不会进入 SQL。导出时 res_array 是逐条取出全部记录的迭代器。
      */
     public function execute_dql_fenye($sql1, $sql2, $fenyePage)
     {
@@ -198,7 +231,11 @@ class SqlHelper
             $sql1 = preg_replace($limit, '', (string)$sql1) . $order
                 . ($exporting ? '' : ' limit ' . (($pageNow - 1) * $pageSize) . ',' . $pageSize);
         }
-        $rows = $count > 0 ? $this->fetch_rows($sql1) : [];
+        if ($exporting) {
+            $rows = $count > 0 ? $this->stream_rows($sql1) : [];
+        } else {
+            $rows = $count > 0 ? $this->fetch_rows($sql1) : [];
+        }
         if ($rows === null) {
             $rows = [];
             $fenyePage->error = $this->error;
@@ -213,10 +250,10 @@ class SqlHelper
         }
     }
 
-    /* 表的列名（按表中顺序）与主键列；表名只接受字母、数字和下划线。查询失败时返回 null。 */
+    /* 表的列名（按表中顺序）与主键列。查询失败时返回 null。 */
     public function table_columns(string $table): ?array
     {
-        if (!preg_match('/^[A-Za-z0-9_$]+$/', $table)) {
+        if (!velmora_is_sql_name($table)) {
             return ['columns' => [], 'key' => []];
         }
         $rows = $this->query_prepared('SELECT COLUMN_NAME, COLUMN_KEY FROM information_schema.COLUMNS'
@@ -235,19 +272,29 @@ class SqlHelper
         return ['columns' => $columns, 'key' => $key];
     }
 
-    /* 排序子句：请求的列是查询表中的列时按它排序（主键作为第二排序，保证翻页稳定）。 */
+    /*
+     * 排序子句：请求的字段对应查询表中的列时按它排序（主键作为第二排序，保证翻页稳定）。
+     * 字段说明给出列名与字段名不同的列。
+     */
     private function order_clause(string $sql1, $fenyePage): string
     {
         $sort = method_exists($fenyePage, 'requestedSort') ? $fenyePage->requestedSort() : null;
-        if ($sort === null || !preg_match('/^\s*select\s+\*\s+from\s+`?([A-Za-z0-9_$]+)`?\s/i', $sql1, $m)) {
+        if ($sort === null || !preg_match('/^\s*select\s+.+?\s+from\s+(?:`((?:[^`]|``)+)`|([A-Za-z0-9_$]+))\s/is', $sql1, $m)) {
             return '';
         }
-        $table = $this->table_columns($m[1]);
+        $table = $this->table_columns(($m[1] ?? '') !== '' ? str_replace('``', '`', $m[1]) : $m[2]);
         if ($table === null) {
             $fenyePage->error = $this->error;
             return '';
         }
-        if (!in_array($sort['column'], $table['columns'], true)) {
+        $column = $sort['column'];
+        $class = PHP_SAPI === 'cli' ? null : velmora_controller_class();
+        foreach ((array)(($class !== null ? velmora_class_fields($class) : null)['fields'] ?? []) as $field) {
+            if (is_array($field) && ($field['name'] ?? null) === $sort['column'] && is_string($field['column'] ?? null)) {
+                $column = $field['column'];
+            }
+        }
+        if (!in_array($column, $table['columns'], true)) {
             return '';
         }
         $fenyePage->sortColumn = $sort['column'];
@@ -256,9 +303,9 @@ class SqlHelper
         $quote = function (string $name): string {
             return '`' . str_replace('`', '``', $name) . '`';
         };
-        $order = ' order by ' . $quote($sort['column']) . $dir;
+        $order = ' order by ' . $quote($column) . $dir;
         foreach ($table['key'] as $key) {
-            if ($key !== $sort['column']) {
+            if ($key !== $column) {
                 $order .= ', ' . $quote($key) . $dir;
             }
         }

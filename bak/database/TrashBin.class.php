@@ -28,12 +28,12 @@ class TrashBin
                 return $item === null ? null : false;
             }
             [$trash, $info, $row] = $item;
-            $keyValues = velmora_key_values((string)$trash['rowKey'], count($info['keys']));
+            $keyValues = velmora_key_values((string)$trash['rowKey'], count($info['keyColumns']));
             if ($keyValues === null) {
                 $refusal = '这条记录的主键“' . $trash['rowKey'] . '”无法识别，不能恢复。';
                 return false;
             }
-            $taken = $db->query_prepared('SELECT 1 FROM `' . $info['table'] . '` WHERE ' . velmora_key_where($info['keys']) . ' FOR UPDATE', $keyValues);
+            $taken = $db->query_prepared('SELECT 1 FROM ' . velmora_sql_name($info['table']) . ' WHERE ' . velmora_key_where($info['keyColumns']) . ' FOR UPDATE', $keyValues);
             if ($taken === null) {
                 return null;
             }
@@ -42,17 +42,17 @@ class TrashBin
                 return false;
             }
             foreach ((array)(velmora_class_fields($trash['className'])['fields'] ?? []) as $field) {
-                $value = $row[$field['name'] ?? ''] ?? null;
+                $value = $row[$field['column'] ?? $field['name'] ?? ''] ?? null;
                 if (($field['type'] ?? '') !== 'ref' || $value === null || $value === '') {
                     continue;
                 }
                 $refTable = (string)($field['refTable'] ?? '');
                 $refColumn = (string)($field['refColumn'] ?? '');
-                if (!preg_match('/^[A-Za-z0-9_$]+$/', $refTable) || !preg_match('/^[A-Za-z0-9_$]+$/', $refColumn)) {
+                if (!velmora_is_sql_name($refTable) || !velmora_is_sql_name($refColumn)) {
                     continue;
                 }
                 // 锁住被引用的记录，提交之前它不会被删除。
-                $found = $db->query_prepared('SELECT 1 FROM `' . $refTable . '` WHERE `' . $refColumn . '` = ? LOCK IN SHARE MODE', [$value]);
+                $found = $db->query_prepared('SELECT 1 FROM ' . velmora_sql_name($refTable) . ' WHERE ' . velmora_sql_name($refColumn) . ' = ? LOCK IN SHARE MODE', [$value]);
                 if ($found === null) {
                     return null;
                 }
@@ -62,7 +62,7 @@ class TrashBin
                 }
             }
             $columns = array_keys($row);
-            $ok = $db->execute_prepared('INSERT INTO `' . $info['table'] . '` (`' . implode('`, `', $columns) . '`) VALUES ('
+            $ok = $db->execute_prepared('INSERT INTO ' . velmora_sql_name($info['table']) . ' (' . implode(', ', array_map('velmora_sql_name', $columns)) . ') VALUES ('
                     . implode(', ', array_fill(0, count($columns), '?')) . ')', array_values($row)) >= 0
                 && ($trash['ownerId'] === null || $db->execute_prepared('INSERT INTO ' . velmora_team_table('row_owner')
                     . ' (tableName, rowKey, adminId) VALUES (?, ?, ?) ON DUPLICATE KEY UPDATE adminId = VALUES(adminId)',

@@ -11,16 +11,16 @@ if (!defined('VELMORA_GUARD_LOADED')) {
     exit;
 }
 
-/* 类 $class 的关联；名称不是字母、数字和下划线的关联不使用。 */
+/* 类 $class 的关联；类名不是字母、数字和下划线或表名、列名不能用于 SQL 的关联不使用。 */
 function velmora_links(string $class): array
 {
     $links = [];
     foreach ((array)(velmora_class_fields($class)['links'] ?? []) as $link) {
-        $names = [$link['class'] ?? '', $link['table'] ?? '', $link['mine'] ?? '', $link['other'] ?? '',
+        $names = [$link['table'] ?? '', $link['mine'] ?? '', $link['other'] ?? '',
             $link['otherTable'] ?? '', $link['otherKey'] ?? '', $link['otherDisplay'] ?? ''];
-        $usable = true;
+        $usable = is_string($link['class'] ?? null) && preg_match('/^[A-Za-z0-9_$]+$/', $link['class']);
         foreach ($names as $name) {
-            $usable = $usable && is_string($name) && preg_match('/^[A-Za-z0-9_$]+$/', $name);
+            $usable = $usable && is_string($name) && velmora_is_sql_name($name);
         }
         if ($usable) {
             $links[] = $link;
@@ -32,8 +32,8 @@ function velmora_links(string $class): array
 /* 另一边的全部记录：[[主键, 显示文字], ...]，按显示文字排列；失败时返回 null。 */
 function velmora_link_choices(array $link): ?array
 {
-    $rows = velmora_rows(velmora_guard_conn(), 'SELECT `' . $link['otherKey'] . '` AS k, `' . $link['otherDisplay'] . '` AS d FROM `'
-        . $link['otherTable'] . '` ORDER BY 2, 1');
+    $rows = velmora_rows(velmora_guard_conn(), 'SELECT ' . velmora_sql_name($link['otherKey']) . ' AS k, '
+        . velmora_sql_name($link['otherDisplay']) . ' AS d FROM ' . velmora_sql_name($link['otherTable']) . ' ORDER BY 2, 1');
     return $rows === null ? null : array_map(function (array $row): array {
         return [(string)$row['k'], (string)$row['d']];
     }, $rows);
@@ -42,8 +42,8 @@ function velmora_link_choices(array $link): ?array
 /* 记录 $key 关联的另一边的主键；失败时返回 null。 */
 function velmora_linked_keys(array $link, string $key): ?array
 {
-    $rows = velmora_rows(velmora_guard_conn(), 'SELECT `' . $link['other'] . '` AS k FROM `' . $link['table'] . '` WHERE `'
-        . $link['mine'] . '` = ?', [$key]);
+    $rows = velmora_rows(velmora_guard_conn(), 'SELECT ' . velmora_sql_name($link['other']) . ' AS k FROM '
+        . velmora_sql_name($link['table']) . ' WHERE ' . velmora_sql_name($link['mine']) . ' = ?', [$key]);
     return $rows === null ? null : array_map(function (array $row): string {
         return (string)$row['k'];
     }, $rows);
@@ -117,9 +117,9 @@ function velmora_save_links(SqlHelper $db, string $class, string $key): bool
             return false;
         }
         $chosen = array_values(array_unique(array_filter($chosen, 'is_string')));
-        $table = '`' . $link['table'] . '`';
-        $mine = '`' . $link['mine'] . '`';
-        $other = '`' . $link['other'] . '`';
+        $table = velmora_sql_name($link['table']);
+        $mine = velmora_sql_name($link['mine']);
+        $other = velmora_sql_name($link['other']);
         $kept = $chosen ? ' AND ' . $other . ' NOT IN (' . implode(', ', array_fill(0, count($chosen), '?')) . ')' : '';
         if ($db->execute_prepared('DELETE FROM ' . $table . ' WHERE ' . $mine . ' = ?' . $kept, array_merge([$key], $chosen)) < 0) {
             return false;

@@ -95,9 +95,12 @@ function velmora_is_admin(): bool
     return velmora_rights()['admin'];
 }
 
-/* 当前用户能否对类 $class 做 $right（view、add、edit、delete、export）。 */
+/* 当前用户能否对类 $class 做 $right（view、add、edit、delete、export）。只读的类谁也不能添加、修改、删除。 */
 function velmora_may(string $class, string $right): bool
 {
+    if (in_array($right, ['add', 'edit', 'delete'], true) && !empty(velmora_class_fields($class)['readOnly'])) {
+        return false;
+    }
     $rights = velmora_rights();
     return $rights['admin'] || !empty($rights['classes'][$class][$right]);
 }
@@ -110,8 +113,9 @@ function velmora_own_only(string $class): bool
 }
 
 /*
- * 类的表名与主键（取自字段说明，只接受字母、数字和下划线）；没有时返回 null。
- * keys 为全部主键（复合主键时多于一个），key 为其中第一个。
+ * 类的表名、主键字段名（请求中的参数名）与主键列名（取自字段说明）；没有时返回 null。
+ * keys 为全部主键字段名（复合主键时多于一个），keyColumns 为它们的列名；key、keyColumn 为其中第一个。
+ * 表名与列名在 SQL 中一律用 velmora_sql_name 加上反引号。
  */
 function velmora_class_table(string $class): ?array
 {
@@ -119,12 +123,29 @@ function velmora_class_table(string $class): ?array
     $table = (string)($fields['table'] ?? '');
     $key = (string)($fields['key'] ?? '');
     $keys = is_array($fields['keys'] ?? null) ? array_values($fields['keys']) : [$key];
-    foreach (array_merge([$table, $key], $keys) as $name) {
+    $columnOf = [];
+    foreach ((array)($fields['fields'] ?? []) as $field) {
+        if (is_array($field) && is_string($field['name'] ?? null)) {
+            $columnOf[$field['name']] = (string)($field['column'] ?? $field['name']);
+        }
+    }
+    $keyColumns = [];
+    foreach ($keys as $name) {
         if (!is_string($name) || !preg_match('/^[A-Za-z0-9_$]+$/', $name)) {
             return null;
         }
+        $keyColumns[] = $name === $key ? (string)($fields['keyColumn'] ?? $key) : ($columnOf[$name] ?? $name);
     }
-    return ['table' => $table, 'key' => $key, 'keys' => $keys, 'integerKey' => !empty($fields['integerKey'])];
+    if (!velmora_is_sql_name($table) || !preg_match('/^[A-Za-z0-9_$]+$/', $key)) {
+        return null;
+    }
+    foreach ($keyColumns as $column) {
+        if (!velmora_is_sql_name($column)) {
+            return null;
+        }
+    }
+    return ['table' => $table, 'key' => $key, 'keyColumn' => $keyColumns[0], 'keys' => $keys, 'keyColumns' => $keyColumns,
+        'integerKey' => !empty($fields['integerKey'])];
 }
 
 /*
@@ -133,15 +154,17 @@ function velmora_class_table(string $class): ?array
  */
 function velmora_own_condition(string $class): ?string
 {
-    if (!velmora_own_only($class)) {
+    // 只读的类的记录都不是在本应用中添加的，没有创建者。
+    if (!velmora_own_only($class) || !empty(velmora_class_fields($class)['readOnly'])) {
         return '';
     }
     $info = velmora_class_table($class);
     if ($info === null) {
         return null;
     }
-    return ' and ' . velmora_key_sql($info['keys']) . ' IN (SELECT rowKey FROM ' . velmora_team_table('row_owner')
-        . " WHERE tableName = '" . $info['table'] . "' AND adminId = " . velmora_user_id() . ')';
+    $table = "'" . str_replace(['\\', "'"], ['\\\\', "''"], $info['table']) . "'";
+    return ' and ' . velmora_key_sql($info['keyColumns']) . ' IN (SELECT rowKey FROM ' . velmora_team_table('row_owner')
+        . ' WHERE tableName = ' . $table . ' AND adminId = ' . velmora_user_id() . ')';
 }
 
 /*

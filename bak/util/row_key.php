@@ -39,24 +39,24 @@ function velmora_key_values(string $text, int $count): ?array
     return count($values) === $count ? $values : null;
 }
 
-/* 按全部主键找一条记录的条件（预处理语句，每个主键一个 ?）。 */
-function velmora_key_where(array $keys): string
+/* 按全部主键列找一条记录的条件（预处理语句，每个主键一个 ?）。 */
+function velmora_key_where(array $columns): string
 {
-    return implode(' AND ', array_map(function (string $key): string {
-        return '`' . $key . '` = ?';
-    }, $keys));
+    return implode(' AND ', array_map(function (string $column): string {
+        return velmora_sql_name($column) . ' = ?';
+    }, $columns));
 }
 
 /* 在 SQL 中算出与 velmora_key_text 相同的主键文字，用于与 rowKey 比较。 */
-function velmora_key_sql(array $keys): string
+function velmora_key_sql(array $columns): string
 {
-    if (count($keys) === 1) {
-        return 'CAST(`' . $keys[0] . '` AS CHAR)';
+    if (count($columns) === 1) {
+        return 'CAST(' . velmora_sql_name($columns[0]) . ' AS CHAR)';
     }
     $slash = 'CHAR(92 USING utf8mb4)';
-    $parts = array_map(function (string $key) use ($slash): string {
-        return 'REPLACE(REPLACE(CAST(`' . $key . '` AS CHAR), ' . $slash . ', CONCAT(' . $slash . ', ' . $slash . ')), \',\', CONCAT('
+    $parts = array_map(function (string $column) use ($slash): string {
+        return 'REPLACE(REPLACE(CAST(' . velmora_sql_name($column) . ' AS CHAR), ' . $slash . ', CONCAT(' . $slash . ', ' . $slash . ')), \',\', CONCAT('
             . $slash . ', \',\'))';
-    }, $keys);
+    }, $columns);
     return 'CONCAT_WS(\',\', ' . implode(', ', $parts) . ')';
 }

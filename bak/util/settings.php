@@ -55,6 +55,18 @@ function velmora_read_fields(string $file): ?array
     return is_array($data) && is_array($data['fields'] ?? null) ? $data : null;
 }
 
+/* 数据库中的表名或列名能否写进 SQL（加上反引号）：不为空、不超过 64 个字符、不含 NUL。 */
+function velmora_is_sql_name(string $name): bool
+{
+    return preg_match('/^[^\x00]{1,64}$/u', $name) === 1;
+}
+
+/* 表名或列名加上反引号，其中的反引号写两次。 */
+function velmora_sql_name(string $name): string
+{
+    return '`' . str_replace('`', '``', $name) . '`';
+}
+
 /* 应用的根目录（index.php 所在目录）。 */
 function velmora_root(): string
 {

@@ -120,8 +120,10 @@ function csv_cell($value): string
 /*
  * 把记录作为 CSV 文件发给浏览器并结束请求：UTF-8 带 BOM（电子表格才能正确显示中文），
  * 第一行为列标题，行尾为 CR LF。$name 用作文件名的开头。
+ * $lines 可以是迭代器，给出 $line 时每一项先经它变为一行：行是逐条写出、随时发出的，
+ * 导出很多记录时内存不随记录数增长，浏览器也马上开始收到文件。
  */
-function csv_send(string $name, array $headings, array $lines): void
+function csv_send(string $name, array $headings, iterable $lines, ?callable $line = null): void
 {
     while (ob_get_level() > 0) {
         ob_end_clean();
@@ -132,8 +134,14 @@ function csv_send(string $name, array $headings, array $lines): void
     header('Cache-Control: no-store');
     $out = fopen('php://output', 'w');
     fwrite($out, VELMORA_BOM);
-    foreach (array_merge([$headings], $lines) as $line) {
-        fputcsv($out, array_map('csv_cell', (array)$line), ',', '"', '', "\r\n");
+    fputcsv($out, array_map('csv_cell', $headings), ',', '"', '', "\r\n");
+    $written = 0;
+    foreach ($lines as $item) {
+        $cells = $line !== null ? $line($item) : $item;
+        fputcsv($out, array_map('csv_cell', (array)$cells), ',', '"', '', "\r\n");
+        if (++$written % 500 === 0) {
+            flush();
+        }
     }
     fclose($out);
     exit();

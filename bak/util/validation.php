@@ -175,10 +175,10 @@ function velmora_reference_exists(array $field, string $value): bool
 {
     $table = (string)($field['refTable'] ?? '');
     $column = (string)($field['refColumn'] ?? '');
-    if (!preg_match('/^[A-Za-z0-9_$]+$/', $table) || !preg_match('/^[A-Za-z0-9_$]+$/', $column)) {
+    if (!velmora_is_sql_name($table) || !velmora_is_sql_name($column)) {
         return true;
     }
-    $row = velmora_lookup('SELECT 1 AS found FROM `' . $table . '` WHERE `' . $column . '` = ? LIMIT 1', [$value], $errno, $error);
+    $row = velmora_lookup('SELECT 1 AS found FROM ' . velmora_sql_name($table) . ' WHERE ' . velmora_sql_name($column) . ' = ? LIMIT 1', [$value], $errno, $error);
     if ($row === null && $errno > 0) {
         velmora_log('无法检查所选的记录是否存在：' . $errno . ' ' . $error);
     }

@@ -69,7 +69,7 @@ public:
         CountedMembers(TKind::KeyMember, [](const TMember &m) { return m.memberIsPri() == 1; },
                        &RunMessages::KeyMemberError, true);
         CountedMembers(TKind::DisplayMember, [](const TMember &m) { return m.memberIsDisplay() == 1; },
-                       &RunMessages::DisplayMemberError, false);
+                       &RunMessages::DisplayMemberError);
         UnusableNames();
         BrokenReferences();
         if (!TModelChecker::IsValidPrefix(prefix_))
@@ -98,15 +98,18 @@ private:
         findings_.append(finding);
     }
 
-    // A class marked as having a composite key is left to CompositeKey.
+    // For the key: a class marked as having a composite key is left to CompositeKey, and a
+    // read-only class may go without (keyless tables): it never addresses a row.
     template <typename Pred>
-    void CountedMembers(TKind kind, Pred flagged, QString (*message)(const QString &),
-                        bool skipComposite)
+    void CountedMembers(TKind kind, Pred flagged, QString (*message)(const QString &), bool isKey = false)
     {
         for (const TClassModel &cls : model_.Classes()) {
-            if (skipComposite && cls.compositeKey == 1)
+            if (isKey && cls.compositeKey == 1) {
                 CompositeKey(cls);
-            else if (std::count_if(cls.members.cbegin(), cls.members.cend(), flagged) != 1)
+                continue;
+            }
+            const auto count = std::count_if(cls.members.cbegin(), cls.members.cend(), flagged);
+            if (count != 1 && !(count == 0 && isKey && cls.isReadOnly))
                 Add(kind, &cls, nullptr, message(cls.className));
         }
     }
@@ -124,6 +127,44 @@ private:
                     cls.className + QStringLiteral("类的成员\"%1\"是%2，不能作为复合主键的一部分，请修改!")
                                         .arg(key.memberName(), key.memberType()),
                     "memberType");
+        }
+    }
+
+    void OwnNames(const TClassModel &cls)
+    {
+        const QString tableProblem = cls.tableName.isEmpty() ? QString() : TModelChecker::OwnSqlNameProblem(cls.tableName);
+        if (!tableProblem.isEmpty())
+            Add(TKind::Other, &cls, nullptr,
+                QStringLiteral("%1类的表名\"%2\"%3，MySQL不能建表，请修改表名!").arg(cls.className, cls.tableName, tableProblem),
+                "tableName");
+        const QString table = Naming::TableName(prefix_, cls.className, cls.tableName);
+        for (const TClassModel &other : model_.Classes()) {
+            if (&other == &cls)
+                break;
+            if ((!cls.tableName.isEmpty() || !other.tableName.isEmpty())
+                && TModelChecker::SameName(Naming::TableName(prefix_, other.className, other.tableName), table)) {
+                Add(TKind::Other, &cls, nullptr,
+                    QStringLiteral("%1类的表名\"%2\"与%3类的表名重名(不区分大小写)，请修改表名!").arg(cls.className, table, other.className),
+                    "tableName");
+                break;
+            }
+        }
+        QHash<QString, const TMember *> columns;
+        for (const TMember &member : cls.members) {
+            const QString where = cls.className + QStringLiteral("类的成员\"%1\"").arg(member.memberName());
+            const QString column = Naming::ColumnName(member);
+            const QString problem = member.memberColumnName().isEmpty() ? QString() : TModelChecker::OwnSqlNameProblem(column);
+            if (!problem.isEmpty())
+                Add(TKind::Other, &cls, &member,
+                    where + QStringLiteral("的列名\"%1\"%2，MySQL不能建表，请修改列名!").arg(column, problem), "memberColumnName");
+            const QString folded = column.toCaseFolded();
+            const TMember *first = columns.value(folded);
+            if (first && (!member.memberColumnName().isEmpty() || !first->memberColumnName().isEmpty()))
+                Add(TKind::Other, &cls, &member,
+                    where + QStringLiteral("的列名\"%1\"与成员\"%2\"的列名重名(不区分大小写)，请修改列名!")
+                                .arg(column, first->memberName()), "memberColumnName");
+            else if (!first)
+                columns.insert(folded, &member);
         }
     }
 
@@ -161,11 +202,17 @@ private:
 
     void ClassRules(const TClassModel &cls)
     {
+        OwnNames(cls);
         if (usableAsFileName(cls.className)) {
-            const TNameProblem problem = TModelChecker::ClassNameProblem(cls.className);
+            TNameProblem problem = TModelChecker::ClassNameProblem(cls.className);
+            // With a table name of its own, the class name never reaches SQL: only PHP's words bind it.
+            if (!cls.tableName.isEmpty()
+                && ((problem == TNameProblem::Reserved && !ReservedWords::IsPhpReserved(cls.className))
+                    || problem == TNameProblem::TooLong))
+                problem = ReservedWords::IsSkeletonClass(cls.className) ? TNameProblem::SkeletonClass : TNameProblem::None;
             if (problem != TNameProblem::None)
                 Add(TKind::Other, &cls, nullptr, ClassNameMessage(cls.className, problem), "className");
-            else if (prefix_.size() + cls.className.size() > TModelChecker::MaxSqlNameLength)
+            else if (cls.tableName.isEmpty() && prefix_.size() + cls.className.size() > TModelChecker::MaxSqlNameLength)
                 Add(TKind::Other, &cls, nullptr,
                     QStringLiteral("表名\"%1%2\"超过%3个字符，MySQL不能建表，请缩短类名或表名前缀!")
                         .arg(prefix_, cls.className).arg(TModelChecker::MaxSqlNameLength), "className");
@@ -200,7 +247,13 @@ private:
     {
         const QString name = member.memberName();
         const QString where = cls.className + QStringLiteral("类的成员\"%1\"").arg(name);
-        switch (TModelChecker::MemberNameProblem(name)) {
+        TNameProblem problem = TModelChecker::MemberNameProblem(name);
+        // With a column name of its own, the member name never reaches SQL: only "$this" binds it.
+        if (!member.memberColumnName().isEmpty()
+            && ((problem == TNameProblem::Reserved && name.compare(QLatin1String("this"), Qt::CaseInsensitive) != 0)
+                || problem == TNameProblem::TooLong))
+            problem = TNameProblem::None;
+        switch (problem) {
         case TNameProblem::None:
             break;
         case TNameProblem::Reserved:
@@ -295,6 +348,17 @@ TModelChecker::TNameProblem TModelChecker::MemberNameProblem(const QString &name
     if (name.size() > MaxSqlNameLength)
         return TNameProblem::TooLong;
     return TNameProblem::None;
+}
+
+QString TModelChecker::OwnSqlNameProblem(const QString &name)
+{
+    if (name.size() > MaxSqlNameLength)
+        return QStringLiteral("超过%1个字符").arg(MaxSqlNameLength);
+    if (name.contains(QChar(0)))
+        return QStringLiteral("含有NUL字符");
+    if (!name.isEmpty() && name.back().isSpace())
+        return QStringLiteral("以空白结尾");
+    return {};
 }
 
 bool TModelChecker::IsValidPrefix(const QString &prefix)

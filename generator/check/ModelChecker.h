@@ -51,6 +51,10 @@ public:
     // The rules on one value, for the dialogs that take it as typed.
     static TNameProblem ClassNameProblem(const QString &name);
     static TNameProblem MemberNameProblem(const QString &name);
+    // Why MySQL would refuse a table or column name of the user's own (any text up to 64
+    // characters but NUL, without a blank at the end), as the end of a sentence; empty when
+    // it takes it.
+    static QString OwnSqlNameProblem(const QString &name);
     // Letters, digits and "_" only.
     static bool IsValidPrefix(const QString &prefix);
     // No control characters and nothing a utf8 (three-byte) column cannot hold.

@@ -109,11 +109,13 @@ TProjectModel TProjectModel::Load(int projectId, const TClassList &classes)
         membersByClass[member.classId()].append(member);
     const QHash<int, QString> tableNames = classDao.GetTableNames(projectId);
     const QSet<int> composite = classDao.GetCompositeKeyClasses(projectId);
+    const QSet<int> readOnly = classDao.GetReadOnlyClasses(projectId);
     const QHash<int, TClassIndexes> indexesByClass = indexDao.GetProjectIndexes(projectId);
 
     TProjectModel model;
     model.projectId_ = projectId;
     model.tableCharset_ = TProjectDAO().GetTableCharset(projectId);
+    model.existingDatabase_ = TProjectDAO().GetExistingDatabase(projectId);
     model.classes_.reserve(classes.size());
     for (const TListEntry &entry : classes) {
         TClassModel cls;
@@ -123,6 +125,7 @@ TProjectModel TProjectModel::Load(int projectId, const TClassList &classes)
         cls.friendName = inProject ? friendNames.value(entry.id) : classDao.GetFriendName(entry.id);
         cls.tableName = inProject ? tableNames.value(entry.id) : classDao.GetTableName(entry.id);
         cls.compositeKey = (inProject ? composite.contains(entry.id) : classDao.GetCompositeKey(entry.id)) ? 1 : 0;
+        cls.isReadOnly = inProject ? readOnly.contains(entry.id) : classDao.IsReadOnly(entry.id);
         cls.members = inProject ? membersByClass.value(entry.id) : memberDao.GetMembers(entry.id);
         cls.indexes = inProject ? indexesByClass.value(entry.id) : indexDao.GetIndexes(entry.id);
         model.classes_.append(std::move(cls));

@@ -3,6 +3,7 @@
 #include "Naming.h"
 
 #include "model/ClassIndex.h"
+#include "model/ExistingDatabase.h"
 #include "model/ListEntry.h"
 #include "model/Member.h"
 #include "model/TableCharset.h"
@@ -22,6 +23,7 @@ struct TClassModel {
     QList<TMember> members; // all members, in the store's order
     TClassIndexes indexes;  // in order, each naming its members
     QString tableName;      // the table's own name; empty for the prefix and the class name
+    bool isReadOnly = false; // its pages list, search and export rows, never change one
     int compositeKey = 0;   // 1: the key members together are the key
 
     // The first member flagged as key / as display member; null when there is none.
@@ -58,6 +60,9 @@ public:
     // The character set of the project's tables, one of TableCharset.
     const QString &Charset() const { return tableCharset_; }
     const QList<TClassModel> &Classes() const { return classes_; }
+    // Set for a project that lives on a database it did not make: its tables are the user's.
+    const std::optional<TExistingDatabase> &ExistingDatabase() const { return existingDatabase_; }
+    void SetExistingDatabase(std::optional<TExistingDatabase> setting) { existingDatabase_ = std::move(setting); }
 
     // The key member of the project's class named className, as the member store's
     // GetProjectKeyMember finds it; null when no such class or it has no key member.
@@ -74,6 +79,7 @@ private:
 
     int projectId_ = 0;
     QString tableCharset_ = TableCharset::Utf8;
+    std::optional<TExistingDatabase> existingDatabase_;
     QList<TClassModel> classes_;
     // Class name -> (class index, member index) of the key member the store finds for it;
     // member index -1 when the class has none.

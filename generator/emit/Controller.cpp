@@ -20,6 +20,30 @@ if(!empty($_REQUEST['action'])) {
 	if($action == "add") {
 )php";
 
+// A read-only class's controller answers the query and refuses every change.
+const char readOnlyHeader[] = R"php(
+<?php
+require_once '../phpbean/{Class}.class.php';
+require_once '../service/{Class}Service.class.php';
+
+//创建了{Class}Service实例
+${class}Service = new {Class}Service();
+
+//{Friend}是只读的：只能查询、查看和导出
+if(!empty($_REQUEST['action'])) {
+	$action = $_REQUEST['action'];
+	if($action == "query") {
+)php";
+
+const char readOnlyFooter[] = R"php(
+	} else {
+		http_response_code(403);
+		exit("只读的数据，不能添加、修改或删除。");
+	}
+}
+?>
+)php";
+
 const char queryOpening[] = R"php(
 	} else if($action == "query") {
 )php";
@@ -223,6 +247,12 @@ public:
 
     QString Build()
     {
+        if (cls_.isReadOnly) {
+            out_.Emit(readOnlyHeader, vars_);
+            BuildQueryBranch();
+            out_.Emit(readOnlyFooter, vars_);
+            return out_.Text();
+        }
         out_.Emit(fileHeader, vars_);
         BuildAddBranch();
         out_.Emit(queryOpening);

@@ -27,6 +27,11 @@ const char columnLine[] = R"sql(
   {column},
 )sql";
 
+// The last line of a table with neither key nor index.
+const char lastColumnLine[] = R"sql(
+  {column}
+)sql";
+
 // {type} from TypeRules::SqlType; {collation} " COLLATE x" for a column holding text;
 // {null} " NOT NULL" or " NULL"; {increment} " AUTO_INCREMENT" on an integer key.
 const char columnDefinition[] = "{name} {type}{collation}{null}{increment} COMMENT '{comment}'";
@@ -39,8 +44,8 @@ const char indexLine[] = R"sql(
   {index}{more}
 )sql";
 
-const char uniqueIndex[] = "UNIQUE KEY `{name}` ({columns})";
-const char plainIndex[] = "KEY `{name}` ({columns})";
+const char uniqueIndex[] = "UNIQUE KEY {name} ({columns})";
+const char plainIndex[] = "KEY {name} ({columns})";
 
 // The integer-key form has two blanks before DEFAULT and one before the semicolon.
 const char integerKeyFooter[] = R"sql(
@@ -56,6 +61,12 @@ const char textKeyFooter[] = R"sql(
 // Table names as the CREATE statements write them; {rules} only for rules other than RESTRICT.
 const char foreignKey[] = R"sql(
 ALTER TABLE {table} ADD CONSTRAINT FOREIGN KEY ({name}) REFERENCES {refTable}({refKey}){rules};
+)sql";
+
+// In place of the table statements of a project living on its database, whose tables are there.
+const char existingTables[] = R"sql(
+-- 项目建立在已有的数据库 {database} 上: 其中的数据表已经存在, 本脚本不建立也不修改它们,
+-- 只建立上面程序自己的表 (表名前缀 {prefix})。请在数据库 {database} 中执行本脚本。
 )sql";
 
 // Refuses a model whose script would not load, or the checker refuses anywhere else. A broken
@@ -92,6 +103,12 @@ QString TDataBaseSql::LoadTemplate(const QString &programDir)
         throw TGenerationError(
             QStringLiteral("建表语句模板 \"%1\" 中没有 $sqlString，建表语句无处放入").arg(shown));
     return text;
+}
+
+QString TDataBaseSql::AppTablePrefix(const TProjectModel &model, const QString &tablePrefix)
+{
+    const std::optional<TExistingDatabase> &existing = model.ExistingDatabase();
+    return existing ? existing->appPrefix : tablePrefix;
 }
 
 void TDataBaseSql::CheckModel(const TProjectModel &model, const QString &tablePrefix)
@@ -133,18 +150,21 @@ QString TDataBaseSql::ColumnDefinition(const TProjectModel &model, const TClassM
          {"comment", TypeRules::SqlStringText(member.memberComment())}});
 }
 
-QString TDataBaseSql::IndexColumns(const TClassIndex &index)
+QString TDataBaseSql::IndexColumns(const TClassModel &cls, const TClassIndex &index)
 {
     QStringList columns;
-    for (const QString &member : index.indexMembers)
-        columns.append(QLatin1Char('`') + member + QLatin1Char('`'));
+    for (const QString &name : index.indexMembers) {
+        const auto member = std::find_if(cls.members.cbegin(), cls.members.cend(),
+                                         [&](const TMember &m) { return m.memberName() == name; });
+        columns.append(Naming::BackQuoted(member == cls.members.cend() ? name : Naming::ColumnName(*member)));
+    }
     return columns.join(QLatin1Char(','));
 }
 
-QString TDataBaseSql::IndexDefinition(const TClassIndex &index)
+QString TDataBaseSql::IndexDefinition(const TClassModel &cls, const TClassIndex &index)
 {
     return FillTemplate(index.indexIsUnique == 1 ? uniqueIndex : plainIndex,
-                        {{"name", index.indexName}, {"columns", IndexColumns(index)}});
+                        {{"name", Naming::BackQuoted(index.indexName)}, {"columns", IndexColumns(cls, index)}});
 }
 
 QString TDataBaseSql::ForeignKeyRules(const TMember &member)
@@ -164,17 +184,23 @@ void TDataBaseSql::EmitTable(TTextBuilder &out, const TProjectModel &model, cons
         EmitCompositeKeyTable(out, model, cls, tablePrefix);
         return;
     }
-    const TMember &key = *cls.KeyMember();
+    // A read-only class may have no key: its table then has no primary key either.
+    const TMember *key = cls.KeyMember();
     out.Emit(tableHeader, {{"table", Naming::BackQuoted(Naming::TableName(tablePrefix, cls.className, cls.tableName))}});
-    out.Emit(columnLine, {{"column", ColumnDefinition(model, cls, key, true)}});
-    for (const TMember &member : cls.NonKeyMembers())
-        out.Emit(columnLine, {{"column", ColumnDefinition(model, cls, member, false)}});
+    if (key)
+        out.Emit(columnLine, {{"column", ColumnDefinition(model, cls, *key, true)}});
+    const QList<TMember> others = cls.NonKeyMembers();
     const auto more = [](bool last) { return last ? QString() : QStringLiteral(","); };
-    out.Emit(primaryKeyLine, {{"key", Naming::BackQuoted(Naming::ColumnName(key))}, {"more", more(cls.indexes.isEmpty())}});
+    for (qsizetype i = 0; i < others.size(); ++i) {
+        const bool last = !key && cls.indexes.isEmpty() && i + 1 == others.size();
+        out.Emit(last ? lastColumnLine : columnLine, {{"column", ColumnDefinition(model, cls, others.at(i), false)}});
+    }
+    if (key)
+        out.Emit(primaryKeyLine, {{"key", Naming::BackQuoted(Naming::ColumnName(*key))}, {"more", more(cls.indexes.isEmpty())}});
     for (qsizetype i = 0; i < cls.indexes.size(); ++i)
-        out.Emit(indexLine, {{"index", IndexDefinition(cls.indexes.at(i))},
+        out.Emit(indexLine, {{"index", IndexDefinition(cls, cls.indexes.at(i))},
                              {"more", more(i + 1 == cls.indexes.size())}});
-    out.Emit(Naming::IsIntegerKey(&key) ? integerKeyFooter : textKeyFooter,
+    out.Emit(Naming::IsIntegerKey(key) ? integerKeyFooter : textKeyFooter,
              {{"charset", model.Charset()}, {"collation", TableCollation(model.Charset())}});
 }
 
@@ -194,7 +220,7 @@ void TDataBaseSql::EmitCompositeKeyTable(TTextBuilder &out, const TProjectModel 
     const auto more = [](bool last) { return last ? QString() : QStringLiteral(","); };
     out.Emit(primaryKeyLine, {{"key", keyColumns.join(QLatin1Char(','))}, {"more", more(cls.indexes.isEmpty())}});
     for (qsizetype i = 0; i < cls.indexes.size(); ++i)
-        out.Emit(indexLine, {{"index", IndexDefinition(cls.indexes.at(i))},
+        out.Emit(indexLine, {{"index", IndexDefinition(cls, cls.indexes.at(i))},
                              {"more", more(i + 1 == cls.indexes.size())}});
     out.Emit(textKeyFooter, {{"charset", model.Charset()}, {"collation", TableCollation(model.Charset())}});
 }
@@ -243,9 +269,24 @@ QString TDataBaseSql::Build(int projectId, const QString &tablePrefix, const QSt
         const TReadSnapshot snapshot;
         return TProjectModel::Load(projectId);
     }();
-    const QString statements = BuildStatements(model, tablePrefix);
+    return Script(model, tablePrefix, programDir, QString());
+}
+
+QString TDataBaseSql::Script(const TProjectModel &model, const QString &tablePrefix,
+                             const QString &programDir, const QString &closing)
+{
+    const std::optional<TExistingDatabase> &existing = model.ExistingDatabase();
+    QString statements;
+    if (existing) {
+        checkModel(model, tablePrefix);
+        TTextBuilder note;
+        note.Emit(existingTables, {{"database", existing->database}, {"prefix", existing->appPrefix}});
+        statements = note.Text();
+    } else {
+        statements = BuildStatements(model, tablePrefix);
+    }
     QString script = LoadTemplate(programDir);
-    script.replace(QStringLiteral("$sqlString"), statements);
-    script.replace(QStringLiteral("$dbprefix"), tablePrefix);
+    script.replace(QStringLiteral("$sqlString"), statements + closing);
+    script.replace(QStringLiteral("$dbprefix"), AppTablePrefix(model, tablePrefix));
     return script;
 }

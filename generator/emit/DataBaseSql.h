@@ -14,8 +14,12 @@ class TMember;
 class TDataBaseSql {
 public:
     // Throws TGenerationError for a missing or damaged template, and its TModelCheckError for
-    // a model the checker refuses (every finding, a broken reference first).
+    // a model the checker refuses (every finding, a broken reference first). For a project
+    // living on its database only the application's own tables, under their own prefix.
     static QString Build(int projectId, const QString &tablePrefix, const QString &programDir);
+    // The same of a loaded model, with closing statements after the tables.
+    static QString Script(const TProjectModel &model, const QString &tablePrefix,
+                          const QString &programDir, const QString &closing);
 
     // The statements alone: every table block in class order, then every foreign-key line.
     // Throws TModelCheckError for a model without a script, as Build does.
@@ -30,6 +34,10 @@ public:
     // The script template's text. Throws TGenerationError, naming the file, for a template
     // that is missing, empty, not UTF-8, or has no $sqlString.
     static QString LoadTemplate(const QString &programDir);
+
+    // The prefix of the application's own tables: a project living on an existing database
+    // keeps its own, apart from the user's tables.
+    static QString AppTablePrefix(const TProjectModel &model, const QString &tablePrefix);
 
     // The checks a model passes before it has a script; throws TModelCheckError.
     static void CheckModel(const TProjectModel &model, const QString &tablePrefix);
@@ -46,9 +54,9 @@ public:
     // A table's default collation in the character set.
     static QString TableCollation(const QString &charset);
     // "`a`,`b`": an index's columns as its definition lists them.
-    static QString IndexColumns(const TClassIndex &index);
+    static QString IndexColumns(const TClassModel &cls, const TClassIndex &index);
     // "UNIQUE KEY `name` (`a`,`b`)" or "KEY `name` (`a`)".
-    static QString IndexDefinition(const TClassIndex &index);
+    static QString IndexDefinition(const TClassModel &cls, const TClassIndex &index);
     // " ON DELETE ..." and " ON UPDATE ..." of a reference, for the rules other than RESTRICT.
     static QString ForeignKeyRules(const TMember &member);
     // The CREATE TABLE block of one class (which has a key member), closed by an empty line.

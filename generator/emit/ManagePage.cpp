@@ -1,5 +1,6 @@
 #include "ManagePage.h"
 
+#include "FormInput.h"
 #include "Naming.h"
 #include "PageFields.h"
 #include "TextTemplate.h"
@@ -28,21 +29,17 @@ $view = req_raw_string('view');
 // --- export: every row of the current search, as the user reads it ---
 
 const char exportHeader[] = R"php(
-//导出当前查询条件下的全部记录
+//导出当前查询条件下的全部记录：逐条取出、逐条发出
 if (req_raw_string('export') === 'csv') {
-	$lines = array();
-	foreach ($fenyePage->res_array as $row) {
-		$lines[] = array(
+	csv_send('{FriendPhp}', array({headings}), $fenyePage->res_array, fn ($row) => array(
 )php";
 
 const char exportItem[] = R"php(
-			{shown},
+		{shown},
 )php";
 
 const char exportFooter[] = R"php(
-		);
-	}
-	csv_send('{FriendPhp}', array({headings}), $lines);
+	));
 }
 
 )php";
@@ -158,33 +155,6 @@ const char formFooter[] = R"php(
 
 const char requiredStar[] = R"php(<span class="required">*</span>)php";
 
-const char inputText[] =
-    R"php(<input type="text" id="f-{name}" name="{class}[{name}]"{maxlength}{required} value="<?= h({value}) ?>"{readonly}>)php";
-const char inputTextarea[] =
-    R"php(<textarea id="f-{name}" name="{class}[{name}]" rows="4"{maxlength}{required}><?= h({value}) ?></textarea>)php";
-const char inputInteger[] =
-    R"php(<input type="number" step="1"{min} id="f-{name}" name="{class}[{name}]"{required} value="<?= h({value}) ?>">)php";
-const char inputFloat[] =
-    R"php(<input type="number" step="any" id="f-{name}" name="{class}[{name}]"{required} value="<?= h({value}) ?>">)php";
-const char inputDecimal[] =
-    R"php(<input type="number" step="{step}" min="-{max}" max="{max}" id="f-{name}" name="{class}[{name}]"{required} value="<?= h({value}) ?>">)php";
-const char inputDateTime[] =
-    R"php(<input type="datetime-local" step="1" id="f-{name}" name="{class}[{name}]"{required} value="<?= h(format_date({value}, 'Y-m-d\TH:i:s')) ?>">)php";
-const char inputTime[] =
-    R"php(<input type="time" step="1" id="f-{name}" name="{class}[{name}]"{required} value="<?= h({value}) ?>">)php";
-// An unticked box sends nothing: the hidden 0 before it stands in.
-const char inputBoolean[] =
-    R"php(<input type="hidden" name="{class}[{name}]" value="0"><input type="checkbox" id="f-{name}" name="{class}[{name}]" value="1"<?= {value} ? ' checked' : '' ?>>)php";
-const char inputEnum[] =
-    R"php(<select id="f-{name}" name="{class}[{name}]"{required}><?= select_options({values}, {value}, '请选择') ?></select>)php";
-const char inputDate[] =
-    R"php(<input type="date" id="f-{name}" name="{class}[{name}]"{required} value="<?= h(format_date({value})) ?>">)php";
-const char inputPicture[] =
-    R"php(<img class="thumb" id="p-{name}" src="<?= h(picture_url({value})) ?>" alt=""> <input type="file" id="f-{name}" name="{name}" accept=".jpg,.jpeg,.png,.gif,.bmp" data-preview="p-{name}"{required}> <span class="hint">jpg、png、gif、bmp，不超过 2000 KB<?= $editing ? '；不选择则保留原图片' : '' ?></span>)php";
-// A drop-down, or a type-ahead lookup when the other table holds many rows.
-const char inputReference[] =
-    R"php(<?= reference_input(${ref}_res, 'f-{name}', '{class}[{name}]', {value}, {needed}, '{Class}', '{name}') ?>)php";
-
 // --- the list ---
 
 const char listHeader[] = R"php(
@@ -193,11 +163,17 @@ page_begin('{FriendPhp}管理', 'manage', ['data-reload-url' => $fenyePage->page
 ?>
 <div class="page" id="{class}-list">
   <div class="page-title"><h2>{Friend}管理</h2>
-    <span class="actions"><?php if (velmora_may('{Class}', 'export')): ?><a class="btn plain" id="export" href="<?= h($fenyePage->exportUrl()) ?>">导出</a><?php endif; ?> <?php if (velmora_may('{Class}', 'add') || velmora_may('{Class}', 'edit')): ?><a class="btn plain" id="import" href="<?= h(velmora_url('/manage/import.php?class={Class}')) ?>">导入</a><?php endif; ?> <?php if (velmora_may('{Class}', 'add')): ?><a class="btn" id="add" href="{Class}Action.php?action=query&amp;view=add" data-dialog="添加{Friend}">添加{Friend}</a><?php endif; ?></span></div>
+    <span class="actions"><?php if (velmora_may('{Class}', 'export')): ?><a class="btn plain" id="export" href="<?= h($fenyePage->exportUrl()) ?>">导出</a><?php endif; ?> {importLink}{addLink}</span></div>
   <form class="panel search-form" method="get" action="{Class}Action.php" id="search">
     <input type="hidden" name="action" value="query">
     <?= $fenyePage->sortFields() ?>
 )php";
+
+// Neither on the page of a read-only class.
+const char importLink[] =
+    R"php(<?php if (velmora_may('{Class}', 'add') || velmora_may('{Class}', 'edit')): ?><a class="btn plain" id="import" href="<?= h(velmora_url('/manage/import.php?class={Class}')) ?>">导入</a><?php endif; ?> )php";
+const char addLink[] =
+    R"php(<?php if (velmora_may('{Class}', 'add')): ?><a class="btn" id="add" href="{Class}Action.php?action=query&amp;view=add" data-dialog="添加{Friend}">添加{Friend}</a><?php endif; ?>)php";
 
 const char searchText[] = R"php(
     <label>{label} <input type="text" name="{name}" value="<?= h(req_raw_string('{name}')) ?>"></label>
@@ -261,15 +237,25 @@ const char cellPicture[] = R"php(
       <td data-col="{name}"><a href="<?= h(picture_url({value})) ?>" target="_blank"><img class="thumb" src="<?= h(picture_url({value})) ?>" alt="{label}（查看原图）"></a></td>
 )php";
 
-// Left out for a class made of its key alone, which has nothing to edit.
-const char editLink[] =
-    R"php(        <?php if (velmora_may('{Class}', 'edit')): ?><a class="edit" href="{Class}Action.php?action=query&amp;view=edit&amp;{keyQuery}" data-dialog="修改{Friend}">修改</a><?php endif; ?>)php";
+// A row's operations: viewing needs a key, editing and deleting a writable class; a class made
+// of its key alone has nothing to edit.
+const char opsHeader[] = R"php(
+      <td class="ops">
+)php";
+
+const char opsView[] = R"php(
+        <a class="view" href="{Class}Action.php?action=query&amp;view=detail&amp;{keyQuery}" data-dialog="查看{Friend}">查看</a>
+)php";
+
+const char opsEdit[] = R"php(
+        <?php if (velmora_may('{Class}', 'edit')): ?><a class="edit" href="{Class}Action.php?action=query&amp;view=edit&amp;{keyQuery}" data-dialog="修改{Friend}">修改</a><?php endif; ?>
+)php";
+
+const char opsDelete[] = R"php(
+        <?php if (velmora_may('{Class}', 'delete')): ?><form class="inline" method="post" action="{Class}Action.php?action=del&amp;{keyQuery}" data-confirm="<?= h('确定要删除{FriendPhp}“' . {rowName} . '”吗？') ?>"><input type="hidden" name="action" value="del"><button type="submit" class="link delete">删除</button></form><?php endif; ?>
+)php";
 
 const char listFooter[] = R"php(
-      <td class="ops">
-        <a class="view" href="{Class}Action.php?action=query&amp;view=detail&amp;{keyQuery}" data-dialog="查看{Friend}">查看</a>
-{editLink}
-        <?php if (velmora_may('{Class}', 'delete')): ?><form class="inline" method="post" action="{Class}Action.php?action=del&amp;{keyQuery}" data-confirm="<?= h('确定要删除{FriendPhp}“' . {rowName} . '”吗？') ?>"><input type="hidden" name="action" value="del"><button type="submit" class="link delete">删除</button></form><?php endif; ?>
       </td>
     </tr>
     <?php endforeach; ?>
@@ -306,22 +292,6 @@ QString phpTexts(const QStringList &texts)
     return QStringLiteral("array(") + quoted.join(QStringLiteral(", ")) + QLatin1Char(')');
 }
 
-// The step of a decimal field (0.01 for two places) and its largest value (999.99 for five
-// digits of which two are places).
-QString decimalStep(int scale)
-{
-    return scale <= 0 ? QStringLiteral("1")
-                       : QStringLiteral("0.") + QString(scale - 1, QLatin1Char('0')) + QLatin1Char('1');
-}
-
-QString decimalMax(int precision, int scale)
-{
-    const QString whole(qMax(precision - scale, 0), QLatin1Char('9'));
-    const QString places(qMax(scale, 0), QLatin1Char('9'));
-    return (whole.isEmpty() ? QStringLiteral("0") : whole)
-        + (places.isEmpty() ? QString() : QLatin1Char('.') + places);
-}
-
 class TManagePageWriter {
 public:
     TManagePageWriter(const TProjectModel &model, const TClassModel &cls)
@@ -355,8 +325,12 @@ public:
     {
         out_.Emit(fileHeader, vars_);
         Export();
-        Detail();
-        Form();
+        // A read-only class without a key has no row to show on its own.
+        const bool addressable = key_ || !cls_.isReadOnly;
+        if (addressable)
+            Detail();
+        if (!cls_.isReadOnly)
+            Form();
         List();
         return out_.Text();
     }
@@ -426,14 +400,14 @@ private:
 
     void Export()
     {
-        out_.Emit(exportHeader, vars_);
         QStringList headings;
-        for (const TMember &member : cls_.members) {
-            out_.Emit(exportItem, MemberVars(member, true));
+        for (const TMember &member : cls_.members)
             headings << QLatin1Char('\'') + Naming::PhpStringText(OneLine(Label(member)))
                     + QLatin1Char('\'');
-        }
-        out_.Emit(exportFooter, vars_.With({{"headings", headings.join(QStringLiteral(", "))}}));
+        out_.Emit(exportHeader, vars_.With({{"headings", headings.join(QStringLiteral(", "))}}));
+        for (const TMember &member : cls_.members)
+            out_.Emit(exportItem, MemberVars(member, true));
+        out_.Emit(exportFooter, vars_);
     }
 
     void Detail()
@@ -465,62 +439,18 @@ private:
             const bool compositeKey = composite_ && member.memberIsPri() == 1;
             out_.Emit(compositeKey ? formCompositeKey : formRow,
                       vars.With({{"star", NeedsValue(member) ? QString::fromUtf8(requiredStar) : QString()},
-                                 {"input", Input(member, vars)}}));
+                                 {"input", FormInput::Build(member, vars, !composite_)}}));
         }
         if (linked_)
             out_.Emit(formLinks, vars_);
         out_.Emit(formFooter, vars_);
     }
 
-    QString Input(const TMember &member, const TVars &vars) const
-    {
-        const bool required = NeedsValue(member);
-        const bool isKey = member.memberIsPri() == 1;
-        const QString type = member.memberType();
-        if (type == MemberType::Picture) {
-            // A new object must bring its picture; an edited one keeps the stored picture.
-            return FillTemplate(inputPicture,
-                                vars.With({{"required", required
-                                                            ? QStringLiteral("<?= $editing ? '' : ' required' ?>")
-                                                            : QString()}}));
-        }
-        const TVars input = vars.With({{"required", required ? QStringLiteral(" required") : QString()}});
-        if (type == MemberType::Integer || type == MemberType::BigInt) {
-            const bool unsignedOnly = member.memberIsUnsigned() == 1;
-            return FillTemplate(inputInteger,
-                                input.With({{"min", unsignedOnly ? QStringLiteral(" min=\"0\"") : QString()}}));
-        }
-        if (type == MemberType::Float)
-            return FillTemplate(inputFloat, input);
-        if (type == MemberType::Decimal)
-            return FillTemplate(inputDecimal,
-                                input.With({{"step", decimalStep(member.memberScale())},
-                                            {"max", decimalMax(member.memberLength(), member.memberScale())}}));
-        if (type == MemberType::Date)
-            return FillTemplate(inputDate, input);
-        if (type == MemberType::DateTime)
-            return FillTemplate(inputDateTime, input);
-        if (type == MemberType::Time)
-            return FillTemplate(inputTime, input);
-        if (type == MemberType::Boolean)
-            return FillTemplate(inputBoolean, input);
-        if (type == MemberType::Enum)
-            return FillTemplate(inputEnum, input);
-        if (MemberType::IsReference(type))
-            return FillTemplate(inputReference,
-                                vars.With({{"needed", required ? QStringLiteral("true") : QStringLiteral("false")}}));
-        const int length = member.memberLength();
-        const QString maxlength = length > 0 ? QStringLiteral(" maxlength=\"%1\"").arg(length) : QString();
-        // The key of a stored row names it: it is not changed in the form.
-        const QString readonly = isKey && !composite_ ? QStringLiteral("<?= $editing ? ' readonly' : '' ?>") : QString();
-        const bool longText = length > 100 || type == MemberType::LongText;
-        return FillTemplate(longText ? inputTextarea : inputText,
-                            input.With({{"maxlength", maxlength}, {"readonly", readonly}}));
-    }
-
     void List()
     {
-        out_.Emit(listHeader, vars_);
+        const bool writable = !cls_.isReadOnly;
+        out_.Emit(listHeader, vars_.With({{"importLink", writable ? FillTemplate(importLink, vars_) : QString()},
+                                          {"addLink", writable ? FillTemplate(addLink, vars_) : QString()}}));
         for (const TMember &member : cls_.members) {
             if (member.queryFlag() != 1)
                 continue;
@@ -556,11 +486,14 @@ private:
         const QString rowName = naming
             ? Shown(*naming, QStringLiteral("$row['%1']").arg(naming->memberName()))
             : QStringLiteral("''");
-        // A class made of its key alone has nothing to edit.
-        const bool editable = !composite_ || !cls_.NonKeyMembers().isEmpty();
-        out_.Emit(listFooter, vars_.With({{"editLink", editable ? FillTemplate(editLink, vars_) : QString()},
-                                          {"rowName", rowName},
-                                          {"columns", QString::number(displayed.size() + 1)}}));
+        out_.Emit(opsHeader);
+        if (key_ || !cls_.isReadOnly)
+            out_.Emit(opsView, vars_);
+        if (!cls_.isReadOnly && (!composite_ || !cls_.NonKeyMembers().isEmpty()))
+            out_.Emit(opsEdit, vars_);
+        if (!cls_.isReadOnly)
+            out_.Emit(opsDelete, vars_.With({{"rowName", rowName}}));
+        out_.Emit(listFooter, vars_.With({{"columns", QString::number(displayed.size() + 1)}}));
     }
 
     // Whether a class of the model refers to this one: its detail view then lists those rows.

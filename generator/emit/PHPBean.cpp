@@ -7,7 +7,7 @@ namespace {
 
 const char header[] = R"php(
 <?php
-/*映射{Friend}数据库表:{prefix}{Class}*/
+/*映射{Friend}数据库表:{table}*/
 class {Class} {
 )php";
 
@@ -42,7 +42,7 @@ QString TPHPBean::BuildFile(const TClassModel &cls, const QString &tablePrefix)
 {
     TTextBuilder out;
     out.Emit(header, {{"Friend", Naming::PhpCommentText(cls.friendName)},
-                      {"prefix", tablePrefix},
+                      {"table", Naming::PhpCommentText(Naming::TableName(tablePrefix, cls.className, cls.tableName))},
                       {"Class", cls.className}});
     for (const TMember &member : cls.members) {
         out.Emit(property, {{"comment", Naming::PhpCommentText(member.memberComment())},

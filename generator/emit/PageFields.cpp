@@ -20,6 +20,16 @@ const char fieldsHeader[] = R"json(
   "integerKey": {integerKey},
 )json";
 
+// Written only where the database's names are not the prefix, class and member names, and
+// for a read-only class: the application refuses to change its rows.
+const char fieldsKeyColumn[] = R"json(
+  "keyColumn": "{keyColumn}",
+)json";
+
+const char fieldsReadOnly[] = R"json(
+  "readOnly": true,
+)json";
+
 // Written only for a class with unique indexes: a duplicate is then refused by field name.
 const char fieldsUnique[] = R"json(
   "unique": [{unique}],
@@ -112,13 +122,16 @@ QString fieldExtra(const TProjectModel &model, const TMember &member, const QStr
     if (TypeRules::UsesUnsigned(type) && member.memberIsUnsigned() == 1)
         extra += QStringLiteral(", \"unsigned\": true");
     if (MemberType::IsReference(type)) {
+        const TClassModel *ref = model.FindClass(type);
         extra = QStringLiteral(", \"refTable\": \"%1\", \"refClass\": \"%2\"")
-                    .arg(jsonText(tablePrefix + type), jsonText(type));
+                    .arg(jsonText(Naming::TableName(tablePrefix, type, ref ? ref->tableName : QString())), jsonText(type));
         if (const TMember *refKey = model.ProjectKeyMember(type))
-            extra += QStringLiteral(", \"refColumn\": \"%1\"").arg(jsonText(refKey->memberName()));
+            extra += QStringLiteral(", \"refColumn\": \"%1\"").arg(jsonText(Naming::ColumnName(*refKey)));
     }
     if (PageFields::SavesEmptyAsNull(member))
         extra += QStringLiteral(", \"nullable\": true");
+    if (!member.memberColumnName().isEmpty() && member.memberColumnName() != member.memberName())
+        extra += QStringLiteral(", \"column\": \"%1\"").arg(jsonText(member.memberColumnName()));
     return extra;
 }
 
@@ -213,9 +226,13 @@ QString BuildFieldsJson(const TProjectModel &model, const TClassModel &cls,
               {"Class", jsonText(cls.className)},
               {"order", QString::number(order + 1)},
               {"friend", jsonText(cls.friendName.isEmpty() ? cls.className : cls.friendName)},
-              {"table", jsonText(tablePrefix + cls.className)},
+              {"table", jsonText(Naming::TableName(tablePrefix, cls.className, cls.tableName))},
               {"key", jsonText(key ? key->memberName() : QString())},
               {"integerKey", jsonBool(cls.compositeKey != 1 && Naming::IsIntegerKey(key))}});
+    if (key && Naming::ColumnName(*key) != key->memberName())
+        out.Emit(fieldsKeyColumn, {{"keyColumn", jsonText(Naming::ColumnName(*key))}});
+    if (cls.isReadOnly)
+        out.Emit(fieldsReadOnly);
     QStringList unique;
     for (const TClassIndex &index : cls.indexes) {
         if (index.indexIsUnique == 1)

@@ -20,6 +20,21 @@ class {Class}Service {
 	function Add{Class}({Class} ${class}) {
 )php";
 
+// A read-only class's service reads rows and never writes one.
+const char readOnlyHeader[] = R"php(
+<?php
+require_once '../database/SqlHelper.class.php';
+require_once '../phpbean/{Class}.class.php';
+
+/*{Friend}查询业务层类(只读)*/
+class {Class}Service {
+)php";
+
+const char classFooter[] = R"php(
+}
+?>
+)php";
+
 const char readKey[] = R"php(
 		${class}_{key} = ${class}->get{Key}();
 )php";
@@ -215,7 +230,9 @@ public:
                       {"class", Naming::LowerFirst(cls.className)},
                       {"Friend", Naming::PhpCommentText(cls.friendName)},
                       {"table", Naming::SqlTable(prefix, cls.className, cls.tableName)},
-                      {"keyColumn", key_ ? Naming::SqlColumn(*key_) : QString()},
+                      // A read-only class without a key counts its rows by "*".
+                      {"keyColumn", key_ ? Naming::SqlColumn(*key_)
+                                         : cls.isReadOnly ? QStringLiteral("*") : QString()},
                       {"keyRead", key_ ? readAs(*key_) : QString()},
                       {"displayRead", display ? readAs(*display) : QString()},
                       {"all", selectList(cls)},
@@ -231,6 +248,8 @@ public:
 
     QString Build()
     {
+        if (cls_.isReadOnly)
+            return BuildReadOnly();
         Add();
         Update();
         Get();
@@ -241,6 +260,20 @@ public:
     }
 
 private:
+    QString BuildReadOnly()
+    {
+        out_.Emit(readOnlyHeader, vars_);
+        if (key_)
+            Get();
+        GetFenyePage();
+        if (key_) {
+            out_.Emit(queryAllSection, vars_);
+        } else {
+            out_.Emit(classFooter);
+        }
+        return out_.Text();
+    }
+
     TVars MemberVars(const TMember &member) const
     {
         return vars_.With({{"name", member.memberName()},

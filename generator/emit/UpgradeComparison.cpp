@@ -172,6 +172,7 @@ bool TUpgradeColumn::Differs(const TUpgradeColumn &other) const
             && x->memberLength() == y->memberLength() && x->memberIsUnsigned() == y->memberIsUnsigned();
     };
     const bool sameParts = asKey == other.asKey && a.memberName() == b.memberName()
+        && a.memberColumnName() == b.memberColumnName()
         && a.memberComment() == b.memberComment() && a.memberType() == b.memberType()
         && a.memberLength() == b.memberLength() && a.memberIsMust() == b.memberIsMust()
         && a.memberIsInteger() == b.memberIsInteger() && a.memberScale() == b.memberScale()
@@ -243,18 +244,19 @@ TUpgradeSchema TUpgradeSchema::Describe(const TProjectModel &model, const QStrin
             continue;
         TUpgradeTable table;
         table.cls = &cls;
-        table.name = prefix + cls.className;
+        // Tables and columns by their names in the database: a member renamed over the same
+        // column leaves the column alone.
+        table.name = Naming::TableName(prefix, cls.className, cls.tableName);
         // A composite key's members all lead; its name lists them as the key clause writes them.
         const bool composite = cls.compositeKey == 1;
         const TMember *first = cls.KeyMember();
-        QStringList keyNames;
         for (const TMember &member : cls.members) {
             if (composite ? member.memberIsPri() == 1 : &member == first) {
                 table.keyIds.append(member.memberId());
-                keyNames.append(member.memberName());
+                table.keyColumns.append(Naming::ColumnName(member));
             }
         }
-        table.keyName = keyNames.join(QStringLiteral("`,`"));
+        table.keyName = table.keyColumns.join(QStringLiteral("`,`"));
         const QStringList names = memberNamesOf(cls);
         for (const TClassIndex &index : cls.indexes) {
             TUpgradeIndex described{&index, {}};
@@ -265,7 +267,7 @@ TUpgradeSchema TUpgradeSchema::Describe(const TProjectModel &model, const QStrin
         const auto add = [&](const TMember &member, bool asKey) {
             TUpgradeColumn column;
             column.memberId = member.memberId();
-            column.name = member.memberName();
+            column.name = Naming::ColumnName(member);
             column.model = &model;
             column.table = &cls;
             column.member = &member;
@@ -295,9 +297,9 @@ TUpgradeSchema TUpgradeSchema::Describe(const TProjectModel &model, const QStrin
             for (const TUpgradeIndex &index : std::as_const(table.indexes))
                 ownIndex = ownIndex && index.memberIds.value(0) != member.memberId();
             table.keyAt.insert(member.memberId(), table.keys.size());
-            table.keys.append({member.memberId(), member.memberName(), int(table.keys.size()) + 1,
+            table.keys.append({member.memberId(), Naming::ColumnName(member), int(table.keys.size()) + 1,
                                classIds.value(member.memberType()), refKey->memberId(),
-                               refKey->memberName(), TDataBaseSql::ForeignKeyRules(member), ownIndex});
+                               Naming::ColumnName(*refKey), TDataBaseSql::ForeignKeyRules(member), ownIndex});
         }
         schema.tableAt.insert(cls.classId, schema.tables.size());
         schema.tables.append(std::move(table));

@@ -1,18 +1,14 @@
 #include "UpgradeSql.h"
 
 #include "DataBaseSql.h"
-#include "FileOperate.h"
 #include "GenerationError.h"
-#include "GenerationRecord.h"
 #include "ProjectModel.h"
-#include "ReadSnapshot.h"
 #include "TeamTables.h"
+#include "VersionTable.h"
 #include "TextTemplate.h"
 
 #include <QHash>
 #include <QSet>
-
-#include <future>
 
 namespace {
 
@@ -70,6 +66,29 @@ const char commentedDropTable[] = R"sql(
 const char commentedDropColumn[] = R"sql(
 -- ALTER TABLE `{table}` DROP COLUMN `{column}`;
 )sql";
+
+// A project living on its database leaves the user's tables as they are unless asked.
+const char leftOutNote[] = R"sql(
+-- 项目建立在已有的数据库上: 以下对其中数据表的修改没有执行, 只写成注释, 数据表保持不变。
+-- 确认要修改这些表时, 选择"修改已有的数据表" (命令行 --destructive) 重新生成升级脚本。
+
+)sql";
+
+// Every line of statements as a comment, empty lines as they are.
+QString leftOut(const QString &statements)
+{
+    TTextBuilder out;
+    out.Emit(leftOutNote);
+    for (const QString &line : statements.split(QStringLiteral("\r\n"))) {
+        if (!line.isEmpty())
+            out.Append(QStringLiteral("-- "));
+        out.Append(line);
+        out.Append(QStringLiteral("\r\n"));
+    }
+    QString text = out.Text();
+    text.chop(2); // the split gave one line more than the text ends with
+    return text;
+}
 
 // Clauses of ALTER TABLE and RENAME TABLE.
 const char alterHead[] = "ALTER TABLE `{table}`";
@@ -244,6 +263,9 @@ public:
     {
     }
 
+    // Whether Statements found anything to change.
+    bool Changed() const { return changed_; }
+
     QString Statements()
     {
         TSection dropKeys("删除将要改变的外键");
@@ -296,7 +318,7 @@ public:
                 pendingRenames.append({before->name, table.name});
         }
         if (from_.prefix != to_.prefix) {
-            QList<const char *> own = {adminTable, throttleTable};
+            QList<const char *> own = {adminTable, throttleTable, modelVersionTable};
             own.append(QList<const char *>(std::begin(teamTables), std::end(teamTables)));
             for (const char *table : own) {
                 const QString name = QString::fromUtf8(table);
@@ -305,6 +327,7 @@ public:
             }
             renames.Text().Emit(createThrottle, {{"table", from_.prefix + QString::fromUtf8(throttleTable)}});
             renames.Text().Emit(createTeamTables, {{"prefix", from_.prefix}});
+            renames.Text().Emit(createModelVersion, {{"prefix", from_.prefix}});
         }
         TStatement rename((QString::fromUtf8(renameHead)));
         for (const auto &pair : orderRenames(pendingRenames, taken))
@@ -343,8 +366,11 @@ public:
 
         const QString statements = dropKeys.Result() + dropTables.Result() + renames.Result()
             + creates.Result() + alters.Result() + addKeys.Result() + removed.Result();
+        changed_ = !statements.isEmpty();
         TTextBuilder head;
         head.Emit(statements.isEmpty() ? unchanged : header, {{"version", QString::number(from_.version)}});
+        if (to_.model->ExistingDatabase() && !destructive_ && !statements.isEmpty())
+            return head.Text() + leftOut(statements);
         return head.Text() + statements;
     }
 
@@ -409,9 +435,9 @@ private:
         for (const TUpgradeIndex &index : after.indexes) {
             if (!diff_.IndexAdded(after.ClassId(), index.Name()))
                 continue;
-            alter.Add(FillTemplate(addClassIndex, {{"index", TDataBaseSql::IndexDefinition(*index.index)}}),
+            alter.Add(FillTemplate(addClassIndex, {{"index", TDataBaseSql::IndexDefinition(*after.cls, *index.index)}}),
                       index.index->indexIsUnique == 1
-                          ? QStringLiteral("警告: 已有各行的 (%1) 必须互不相同").arg(TDataBaseSql::IndexColumns(*index.index))
+                          ? QStringLiteral("警告: 已有各行的 (%1) 必须互不相同").arg(TDataBaseSql::IndexColumns(*after.cls, *index.index))
                           : QString());
         }
         if (diff_.CharsetChanged()) {
@@ -428,6 +454,7 @@ private:
     TUpgradeSide from_;
     TUpgradeSide to_;
     bool destructive_;
+    bool changed_ = false;
     TUpgradeComparison diff_;
     const TUpgradeSchema &old_;
     const TUpgradeSchema &new_;
@@ -450,8 +477,8 @@ QString TUpgradeSql::UnknownVersionMessage(int version)
     return QStringLiteral("该项目没有第 %1 版的生成记录").arg(version);
 }
 
-QString TUpgradeSql::BuildStatements(const TUpgradeSide &from, const TUpgradeSide &to,
-                                     bool destructive)
+// Both models must have a script.
+static void checkSides(const TUpgradeSide &from, const TUpgradeSide &to)
 {
     TDataBaseSql::CheckModel(*to.model, to.prefix);
     try {
@@ -462,45 +489,20 @@ QString TUpgradeSql::BuildStatements(const TUpgradeSide &from, const TUpgradeSid
                                    .arg(from.version)
                                    .arg(error.message()));
     }
+}
+
+QString TUpgradeSql::BuildStatements(const TUpgradeSide &from, const TUpgradeSide &to,
+                                     bool destructive)
+{
+    checkSides(from, to);
     TUpgradePlan plan(from, to, destructive);
     return plan.Statements();
 }
 
-QString TUpgradeSql::Build(int projectId, const QString &outputDir, std::optional<int> fromVersion,
-                           const std::optional<QString> &prefix, bool destructive,
-                           const QString &programDir)
+bool TUpgradeSql::Differs(const TUpgradeSide &from, const TUpgradeSide &to)
 {
-    const QList<int> versions = TGenerationRecord::VersionNumbers(outputDir);
-    if (versions.isEmpty())
-        throw TGenerationError(NoRecordMessage());
-    const int version = fromVersion.value_or(versions.last());
-    // The snapshot is read on a second thread while this one reads the model database: both
-    // take about as long, and the snapshot needs no database.
-    std::future<std::optional<std::pair<TProjectModel, QString>>> recorded =
-        std::async(std::launch::async, [&outputDir, version]() -> std::optional<std::pair<TProjectModel, QString>> {
-            const std::optional<QJsonObject> snapshot = TGenerationRecord::LoadSnapshot(outputDir, version);
-            if (!snapshot)
-                return std::nullopt;
-            return std::pair{TGenerationRecord::SnapshotModel(*snapshot),
-                             snapshot->value(QStringLiteral("tablePrefix")).toString()};
-        });
-    const TProjectModel newModel = [projectId] {
-        const TReadSnapshot read;
-        return TProjectModel::Load(projectId);
-    }();
-    const std::optional<std::pair<TProjectModel, QString>> old = recorded.get();
-    if (!old)
-        throw TGenerationError(UnknownVersionMessage(version));
-    const TProjectModel &oldModel = old->first;
-    // A project deleted and made again under the same name shares no ids with the record.
-    if (oldModel.ProjectId() != projectId)
-        throw TGenerationError(QStringLiteral("第 %1 版的生成记录属于另一个项目，请使用建表脚本").arg(version));
-    const QString &oldPrefix = old->second;
-    const QString newPrefix = prefix.value_or(oldPrefix);
-    const QString statements =
-        BuildStatements({&oldModel, oldPrefix, version}, {&newModel, newPrefix, 0}, destructive);
-    QString script = TFileOperate::LoadUtf8File(programDir + QLatin1Char('/') + TemplatePath());
-    script.replace(QStringLiteral("$sqlString"), statements);
-    script.replace(QStringLiteral("$dbprefix"), newPrefix);
-    return script;
+    checkSides(from, to);
+    TUpgradePlan plan(from, to, false);
+    plan.Statements();
+    return plan.Changed();
 }

@@ -4,8 +4,6 @@
 
 #include <QString>
 
-#include <optional>
-
 // The MariaDB script that turns the database of one model (as the table script created it)
 // into the database of another, keeping its rows. Classes and members are matched by their
 // ids, so a renamed class or member is renamed, never dropped and added.
@@ -18,6 +16,8 @@
 //
 // Without destructive, removed tables and columns stay: their DROP statements are written as
 // comments under a warning, and a kept column is made nullable so the new code can insert rows.
+// For a project living on its database, without destructive every statement is a comment: its
+// tables are the user's and stay as they are.
 class TUpgradeSql {
 public:
     // The statements alone. Throws TModelCheckError when `to` has no table script, and
@@ -25,12 +25,9 @@ public:
     static QString BuildStatements(const TUpgradeSide &from, const TUpgradeSide &to,
                                    bool destructive);
 
-    // The script from version fromVersion (default: the newest) of the generation record in
-    // outputDir to the project's current model, placed into the upgrade template of the program
-    // folder. prefix defaults to the one the version was generated with.
-    static QString Build(int projectId, const QString &outputDir, std::optional<int> fromVersion,
-                         const std::optional<QString> &prefix, bool destructive,
-                         const QString &programDir);
+    // Whether the script from `from` to `to` (prefixes included) would change anything.
+    // Throws as BuildStatements does.
+    static bool Differs(const TUpgradeSide &from, const TUpgradeSide &to);
 
     static QString TemplatePath();
 

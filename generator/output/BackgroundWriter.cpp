@@ -76,7 +76,7 @@ void TBackgroundWriter::Run()
         std::optional<QString> failed;
         try {
             const bool makeFolder = job.directory != lastFolder_;
-            TFileOperate::WriteNewFileThroughTemporary(job.directory, job.fileName, job.bytes, makeFolder);
+            TFileOperate::WriteNewFile(job.directory, job.fileName, job.bytes, makeFolder);
             lastFolder_ = job.directory;
         } catch (const TGenerationError &error) {
             failed = error.message();

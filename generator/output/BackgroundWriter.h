@@ -20,8 +20,9 @@ public:
     TBackgroundWriter(const TBackgroundWriter &) = delete;
     TBackgroundWriter &operator=(const TBackgroundWriter &) = delete;
 
-    // Queues a file that does not exist yet (TFileOperate::WriteNewFileThroughTemporary); the
-    // folder is created with the first file written into it.
+    // Queues a file that does not exist yet (TFileOperate::WriteNewFile: a file cut short is
+    // removed, and nobody sees the folder before the run ends, so no temporary name is needed);
+    // the folder is created with the first file written into it.
     void WriteNew(const QString &directory, const QString &fileName, const QByteArray &bytes);
     // Waits until every queued file is written; throws the first failure.
     void Finish();

@@ -305,20 +305,6 @@ void TFileOperate::WriteNewFile(const QString &directory, const QString &fileNam
         fail(errno);
 }
 
-void TFileOperate::WriteNewFileThroughTemporary(const QString &directory, const QString &fileName,
-                                                const QByteArray &bytes, bool createDirectory)
-{
-    const QString temporary = temporaryName(fileName);
-    WriteNewFile(directory, temporary, bytes, createDirectory);
-    std::error_code error;
-    std::filesystem::rename(fsPath(temporary), fsPath(fileName), error);
-    if (error) {
-        QFile::remove(temporary);
-        throw TGenerationError(QStringLiteral("无法写入文件 \"%1\": %2")
-                                   .arg(shown(fileName), QString::fromLocal8Bit(error.message())));
-    }
-}
-
 bool TFileOperate::TryCreateFolder(const QString &path)
 {
     return QDir().mkpath(path);

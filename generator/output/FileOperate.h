@@ -64,10 +64,6 @@ public:
     // createDirectory is false.
     static void WriteNewFile(const QString &directory, const QString &fileName,
                              const QByteArray &bytes, bool createDirectory = true);
-    // Like WriteNewFile, but under a temporary name renamed into place once the file is whole,
-    // so that no file under its own name is ever cut short.
-    static void WriteNewFileThroughTemporary(const QString &directory, const QString &fileName,
-                                             const QByteArray &bytes, bool createDirectory = true);
     // Creates a folder with every missing parent; false when it cannot.
     static bool TryCreateFolder(const QString &path);
     // Renames a folder in one step; throws naming both when it cannot.

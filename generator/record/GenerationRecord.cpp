@@ -41,11 +41,6 @@ bool isHex(const QString &name, int size)
     return true;
 }
 
-bool isHash(const QString &name)
-{
-    return isHex(name, 64);
-}
-
 // The folders below .velmora/ named by 32 hex digits, with or without their record.json.
 QStringList recordFolders(const QString &outputDir, bool complete)
 {
@@ -325,6 +320,7 @@ TProjectModel TGenerationRecord::SnapshotModel(const QJsonObject &snapshot)
         cls.friendName = o.value(QStringLiteral("friendName")).toString();
         cls.tableName = o.value(QStringLiteral("tableName")).toString();
         cls.compositeKey = o.value(QStringLiteral("compositeKey")).toInt();
+        cls.isReadOnly = o.value(QStringLiteral("classIsReadOnly")).toInt() == 1;
         const QJsonArray members = o.value(QStringLiteral("members")).toArray();
         cls.members.reserve(members.size());
         for (const QJsonValue &member : members)
@@ -333,18 +329,24 @@ TProjectModel TGenerationRecord::SnapshotModel(const QJsonObject &snapshot)
         classes.append(std::move(cls));
     }
     // A snapshot from before the setting existed is of utf8 tables.
-    return TProjectModel::FromClasses(
+    TProjectModel model = TProjectModel::FromClasses(
         projectId, std::move(classes),
         snapshot.value(QStringLiteral("tableCharset")).toString(TableCharset::Utf8));
+    const QJsonValue existing = snapshot.value(QStringLiteral("existingDatabase"));
+    if (existing.isObject())
+        model.SetExistingDatabase(TExistingDatabase::FromJson(existing.toObject(), nullptr));
+    return model;
 }
 
 QByteArray TGenerationRecord::Hash(const QByteArray &bytes)
 {
     // OpenSSL uses the processor's SHA instructions; hashing every generated file twice over
     // (new output and stored base) was most of a regeneration's time with a portable SHA-256.
+    // Fetched once: looking the algorithm up on every call cost as much as hashing a file.
+    static EVP_MD *const sha256 = EVP_MD_fetch(nullptr, "SHA256", nullptr);
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int size = 0;
-    if (!EVP_Digest(bytes.constData(), size_t(bytes.size()), digest, &size, EVP_sha256(), nullptr))
+    if (!sha256 || !EVP_Digest(bytes.constData(), size_t(bytes.size()), digest, &size, sha256, nullptr))
         throw std::runtime_error("SHA-256 is not available");
     return QByteArray::fromRawData(reinterpret_cast<const char *>(digest), int(size)).toHex();
 }
@@ -407,7 +409,7 @@ std::optional<TRecordedFile> TGenerationRecord::File(const QString &path) const
 
 std::optional<QByteArray> TGenerationRecord::Bytes(const QByteArray &hash) const
 {
-    if (contentsDir_.isEmpty() || !isHash(QString::fromLatin1(hash)))
+    if (contentsDir_.isEmpty() || !isHex(QString::fromLatin1(hash), 64))
         return std::nullopt;
     std::optional<QByteArray> bytes =
         TFileOperate::ReadBytes(below(below(contentsDir_, basesFolder), hash.constData()));
@@ -442,8 +444,10 @@ QByteArray TGenerationRecord::SnapshotJson(const TProjectModel &model, const QSt
     for (const TClassModel &cls : model.Classes()) {
         json.Open('{');
         json.Key("classId"), json.Int(cls.classId);
+        // The marks are written only when set, so a record of a class without them stays as it was.
+        if (cls.isReadOnly)
+            json.Key("classIsReadOnly"), json.Int(1);
         json.Key("className"), json.String(cls.className);
-        // Written only when set, so a record of a model without composite keys stays as it was.
         if (cls.compositeKey == 1)
             json.Key("compositeKey"), json.Int(1);
         json.Key("friendName"), json.String(cls.friendName);
@@ -491,6 +495,17 @@ QByteArray TGenerationRecord::SnapshotJson(const TProjectModel &model, const QSt
         json.Close('}');
     }
     json.Close(']');
+    if (const std::optional<TExistingDatabase> &existing = model.ExistingDatabase()) {
+        json.Key("existingDatabase");
+        json.Open('{');
+        json.Key("appPrefix"), json.String(existing->appPrefix);
+        json.Key("database"), json.String(existing->database);
+        json.Key("host"), json.String(existing->host);
+        json.Key("port"), json.Int(existing->port);
+        json.Key("socket"), json.String(existing->socket);
+        json.Key("user"), json.String(existing->user);
+        json.Close('}');
+    }
     json.Key("projectId"), json.Int(model.ProjectId());
     json.Key("projectName"), json.String(projectName);
     json.Key("tableCharset"), json.String(model.Charset());
@@ -585,7 +600,7 @@ void TGenerationRecord::SaveInto(const QString &contents, const QHash<QString, T
     if (newFolder_)
         return;
     for (const QString &name : TFileOperate::FileNames(bases)) {
-        if (isHash(name) && !used.contains(name))
+        if (isHex(name, 64) && !used.contains(name))
             TFileOperate::RemoveFile(bases + QLatin1Char('/') + name);
     }
 }

@@ -44,6 +44,7 @@ void TAutoCode::run()
     TGenerationRun generation(projectId_, projectName_, tablePrefix_, programDir_);
     generation.SetStopRequested([this] { return stop_.loadRelaxed() != 0; });
     generation.SetDryRun(dryRun_);
+    generation.SetDatabasePassword(databasePassword_);
     TSignalListener listener(*this);
     generation.Execute(listener);
 }

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QThread>
 
+#include <optional>
+
 // One generation run on its own thread: checks the model, writes the entity, controller and
 // service files of every class, copies the application skeleton, then reports completion.
 // The window connects to the signals with Qt::BlockingQueuedConnection, so the run waits
@@ -23,6 +25,8 @@ public:
     // Before start: decide every file and write nothing (see TGenerationRun::SetDryRun).
     void SetDryRun(bool dryRun) { dryRun_ = dryRun; }
     bool IsDryRun() const { return dryRun_; }
+    // Before start: see TGenerationRun::SetDatabasePassword.
+    void SetDatabasePassword(std::optional<QString> password) { databasePassword_ = std::move(password); }
     // Set before FilesPlaced is emitted; read them in its handler or after the run.
     const TRegenerationCounts &Counts() const { return counts_; }
     const QList<TPlannedFile> &Plan() const { return plan_; }
@@ -51,6 +55,7 @@ private:
     QString programDir_;
     QAtomicInt stop_;
     bool dryRun_ = false;
+    std::optional<QString> databasePassword_;
     TRegenerationCounts counts_;
     QList<TPlannedFile> plan_;
 };

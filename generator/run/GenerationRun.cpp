@@ -1,5 +1,6 @@
 #include "GenerationRun.h"
 
+#include "ConnectionConfig.h"
 #include "Controller.h"
 #include "FileOperate.h"
 #include "GenerationError.h"
@@ -180,6 +181,8 @@ TGenerationRun::TOutcome TGenerationRun::Execute(TRunListener &listener) const
         TController::Generate(target, model);
         TService::Generate(target, model);
         TManagePage::Generate(target, model);
+        if (const std::optional<TExistingDatabase> &existing = model.ExistingDatabase())
+            TConnectionConfig::Write(target, bakDir, *existing, databasePassword_);
         if (!dryRun_)
             CopyResources(target, bakDir);
         target.CheckStop();

@@ -46,6 +46,9 @@ public:
     void SetStopRequested(std::function<bool()> stopRequested);
     // Decides every file as a run would and writes nothing: no log lines, no skeleton, no record.
     void SetDryRun(bool dryRun) { dryRun_ = dryRun; }
+    // The database password written into database/config.php of a project living on its
+    // database; without it the place stays empty. Never stored.
+    void SetDatabasePassword(std::optional<QString> password) { databasePassword_ = std::move(password); }
     // How long a run waits for another one writing the same output folder before it refuses.
     void SetLockWait(int milliseconds) { lockWaitMs_ = milliseconds; }
 
@@ -73,4 +76,5 @@ private:
     std::function<bool()> stopRequested_;
     bool dryRun_ = false;
     int lockWaitMs_ = 5000;
+    std::optional<QString> databasePassword_;
 };

@@ -289,8 +289,12 @@ void TestCli::sqlPrintsTheScriptWithoutMark()
     const TResult script = cli({QStringLiteral("--home"), home(), QStringLiteral("sql"), QStringLiteral("school")});
     QCOMPARE(script.exitCode, 0);
     QVERIFY(script.err.isEmpty());
-    const QString diff = FirstDifference("-- t_\r\n" + statements + "-- end\r\n", script.out);
+    // The statements, then the version the database is brought to: 1, as nothing is generated yet.
+    const QByteArray version = "REPLACE INTO `t_model_version` (`id`, `modelVersion`, `appliedAt`) VALUES (1, 1, UTC_TIMESTAMP());\r\n";
+    const qsizetype closing = script.out.indexOf("\r\n\r\n-- ------") + 2;
+    const QString diff = FirstDifference("-- t_\r\n" + statements, script.out.left(closing));
     QVERIFY2(diff.isEmpty(), qPrintable(diff));
+    QVERIFY2(script.out.endsWith(version + "-- end\r\n"), script.out.mid(closing).constData());
 
     const TResult prefixed = cli({QStringLiteral("--home"), home(), QStringLiteral("sql"), QStringLiteral("school"),
                                   QStringLiteral("--prefix=x_")});
@@ -403,14 +407,26 @@ void TestCli::historyAndUpgradeFollowTheRecord()
     QVERIFY2(QRegularExpression(QStringLiteral("^1\t\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\n2\t.+\n$"))
                  .match(QString::fromUtf8(history.out)).hasMatch(), history.out.constData());
 
-    // The newest version is the current model; version 1 still has the old name.
-    const TResult newest = cli(upgrade);
-    QCOMPARE(newest.exitCode, 0);
-    QVERIFY2(newest.out.startsWith("-- t_\r\n-- 模型没有变化"), newest.out.constData());
-    const TResult fromFirst = cli(upgrade + QStringList{QStringLiteral("--from=1"), QStringLiteral("--prefix"), QStringLiteral("v_")});
-    QCOMPARE(fromFirst.exitCode, 0);
-    QVERIFY(fromFirst.out.startsWith("-- v_\r\n"));
-    QVERIFY2(fromFirst.out.contains("CHANGE COLUMN `title` `caption`"), fromFirst.out.constData());
+    // The newest version is the current model, so the default is version 1, which still has
+    // the old name; each script brings the database to version 2, or 3 under a new prefix.
+    const struct {
+        QStringList options;
+        QByteArray head;
+        QByteArray change;
+        int target;
+    } rows[] = {
+        {{}, "-- t_\r\n-- 由第 1 版", "CHANGE COLUMN `title` `caption`", 2},
+        {{QStringLiteral("--from=2")}, "-- t_\r\n-- 模型没有变化", "", 2},
+        {{QStringLiteral("--from=1"), QStringLiteral("--prefix"), QStringLiteral("v_")}, "-- v_\r\n-- 由第 1 版",
+         "CHANGE COLUMN `title` `caption`", 3},
+    };
+    for (const auto &row : rows) {
+        const TResult run = cli(upgrade + row.options);
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.out.startsWith(row.head) && run.out.contains(row.change), run.out.constData());
+        QVERIFY2(run.out.contains(QStringLiteral(", `appliedAt`) VALUES (1, %1, UTC_TIMESTAMP());").arg(row.target).toUtf8()),
+                 run.out.constData());
+    }
 
     const TResult unknown = cli(upgrade + QStringList{QStringLiteral("--from"), QStringLiteral("7")});
     QCOMPARE(unknown.exitCode, 2);

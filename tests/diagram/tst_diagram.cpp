@@ -24,7 +24,7 @@ QList<TModelClass> thirtyClasses()
 {
     QList<TModelClass> classes;
     for (int i = 0; i < 30; ++i) {
-        TModelClass cls{QStringLiteral("C%1").arg(i), QStringLiteral("类%1").arg(i), {}, {}, {}, std::nullopt};
+        TModelClass cls{QStringLiteral("C%1").arg(i), QStringLiteral("类%1").arg(i), {}, {}, {}, false, std::nullopt};
         cls.members.append(member(QStringLiteral("id"), MemberType::Integer, true));
         cls.members.append(member(QStringLiteral("name"), MemberType::Text));
         if (i > 0)

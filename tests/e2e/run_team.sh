@@ -61,7 +61,7 @@ db_password="team-$RANDOM$RANDOM"
   GRANT ALL PRIVILEGES ON school.* TO 'velmora'@'127.0.0.1';"
 "${sql_root[@]}" school < "$scratch/school.sql"
 tables="$("${sql_root[@]}" -N -B school -e "SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA='school'")"
-[ "$tables" = 12 ] || fail "expected 12 tables (3 classes, admin, login throttle, 7 for the team) after loading the script, found $tables"
+[ "$tables" = 13 ] || fail "expected 13 tables (3 classes, admin, login throttle, 7 for the team, model version) after loading the script, found $tables"
 # Known passwords, no forced change: the administrator and two users without roles yet.
 hash="$(php -r 'echo password_hash("Team#Pass2026", PASSWORD_DEFAULT);')"
 "${sql_root[@]}" school -e "UPDATE t_admin SET adminPassword = '$hash', mustChangePassword = 0;

@@ -190,6 +190,28 @@ void TestChecker::badModelsAreFoundAllAtOnce_data()
         << QStringList{QStringLiteral("Student类的成员clazz引用的类Clazz是复合主键，不能被引用!"),
                        QStringLiteral("Transfer类的成员fromClazz引用的类Clazz是复合主键，不能被引用!"),
                        QStringLiteral("Transfer类的成员toClazz引用的类Clazz是复合主键，不能被引用!")};
+    // The database's own names: SQL's words bind a name only while it is also the table's or
+    // column's; PHP's always do; MySQL's limits bind the own names.
+    QTest::newRow("own names free the SQL words")
+        << QStringLiteral("update t_member set memberName='order', memberColumnName='intro' where memberName='intro';\n"
+                          "update t_class set className='Groups', tableName='transfer-log' where classId=6;\n") << app << QStringList{};
+    QTest::newRow("own names leave the PHP words")
+        << QStringLiteral("update t_class set className='list', tableName='lists' where classId=6;\n") << app
+        << QStringList{QStringLiteral("类名\"list\"是PHP或MySQL的保留字(不区分大小写)，请修改类名!")};
+    QTest::newRow("own names MySQL refuses")
+        << QStringLiteral("update t_class set tableName='%1' where classId=6;\n"
+                          "update t_member set memberColumnName='intro ' where memberName='intro';\n"
+                          "update t_member set memberColumnName='ID' where memberName='reason';\n").arg(QString(65, QLatin1Char('x')))
+        << app
+        << QStringList{QStringLiteral("Major类的成员\"intro\"的列名\"intro \"以空白结尾，MySQL不能建表，请修改列名!"),
+                       QStringLiteral("Transfer类的表名\"%1\"超过64个字符，MySQL不能建表，请修改表名!").arg(QString(65, QLatin1Char('x'))),
+                       QStringLiteral("Transfer类的成员\"reason\"的列名\"ID\"与成员\"id\"的列名重名(不区分大小写)，请修改列名!")};
+    QTest::newRow("tables of one name")
+        << QStringLiteral("update t_class set tableName='app_Tag' where classId=6;\n") << app
+        << QStringList{QStringLiteral("Transfer类的表名\"app_Tag\"与Tag类的表名重名(不区分大小写)，请修改表名!")};
+    QTest::newRow("a read-only class needs no key")
+        << QStringLiteral("update t_member set memberIsPri=0 where classId=6;\nupdate t_class set classIsReadOnly=1 where classId=6;\n")
+        << app << QStringList{};
 
     // Several at once, the long-standing checks first.
     QTest::newRow("all at once") << QStringLiteral("update t_member set memberIsPri=0 where classId=3;\n") + rename("intro", QStringLiteral("this"))

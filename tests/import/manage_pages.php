@@ -73,6 +73,20 @@ foreach ($model['classes'] as $class) {
     if ($status !== 200 || strpos($body, $title) === false || strpos($body, '共 1 条记录') === false) {
         fail("$path answered $status" . ($location !== '' ? " to $location" : '') . " without $title and one row\n" . substr($body, 0, 2000));
     }
+    if (!empty($class['classIsReadOnly'])) {
+        // Listed and exported, never changed: no links, and the controller refuses the change.
+        if (strpos($body, 'id="add"') !== false || strpos($body, 'class="edit"') !== false) {
+            fail("$path offers to change a read-only class");
+        }
+        [$status, , $csv] = request('GET', $path . '&export=csv');
+        if ($status !== 200 || count(array_filter(explode("\n", trim($csv)))) !== 2) {
+            fail("$path&export=csv answered $status without a heading and one row\n" . substr($csv, 0, 2000));
+        }
+        [$status] = request('POST', '/controller/' . $class['className'] . 'Action.php', ['action' => 'add']);
+        if ($status !== 403) {
+            fail("adding to the read-only class {$class['className']} answered $status, not 403");
+        }
+    }
     echo "pages: $path loads\n";
 }
 if (isset($argv[3])) {

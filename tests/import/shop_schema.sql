@@ -1,7 +1,9 @@
 -- A small shop, written by hand the way people write schemas: a table prefix, unsigned and
 -- small integers, decimal prices, datetime stamps, text, an enum, a blob, a rule on a foreign
 -- key, order lines keyed by two references (a link with columns of its own), tags linked to
--- products, and stock places keyed by a text and a number together.
+-- products, and stock places keyed by a text and a number together; names PHP cannot carry as
+-- they are (a reserved word as table name, a dash in a table and a column name, reserved words
+-- as column names); a table without a key, and one whose only key is a unique column.
 CREATE TABLE shop_customer (
   id INT UNSIGNED NOT NULL AUTO_INCREMENT PRIMARY KEY,
   email VARCHAR(120) NOT NULL COMMENT '邮箱',
@@ -75,6 +77,32 @@ CREATE TABLE shop_stock (
   PRIMARY KEY (warehouse, bin_no),
   FOREIGN KEY (product_id) REFERENCES shop_product (id)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COMMENT='库存位置';
+CREATE TABLE shop_system (
+  id INT AUTO_INCREMENT PRIMARY KEY,
+  `reply-to` VARCHAR(100) NOT NULL COMMENT '回复地址',
+  `function` VARCHAR(40) NULL COMMENT '用途',
+  `position` INT NOT NULL DEFAULT 0 COMMENT '位置',
+  KEY `by-position` (`position`)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COMMENT='系统设置';
+
+CREATE TABLE `shop_sys-log` (
+  id INT AUTO_INCREMENT PRIMARY KEY,
+  setting_id INT NOT NULL COMMENT '设置',
+  `order` VARCHAR(20) NOT NULL COMMENT '顺序',
+  FOREIGN KEY (setting_id) REFERENCES shop_system (id)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COMMENT='设置日志';
+
+CREATE TABLE shop_visit (
+  visited_at DATETIME NOT NULL COMMENT '访问时间',
+  page VARCHAR(200) NOT NULL COMMENT '页面',
+  note VARCHAR(100) NULL COMMENT '备注'
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COMMENT='访问记录';
+
+CREATE TABLE shop_coupon (
+  code CHAR(8) NOT NULL COMMENT '券号',
+  discount DECIMAL(5,2) NOT NULL COMMENT '折扣',
+  UNIQUE KEY uq_coupon_code (code)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COMMENT='优惠券';
 
 CREATE TABLE audit_log (
   id BIGINT AUTO_INCREMENT PRIMARY KEY,

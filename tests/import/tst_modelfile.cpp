@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "import/ImportError.h"
+#include "import/ImportNames.h"
 #include "import/ModelImport.h"
 #include "model/ClassDAO.h"
 #include "model/DbHelper.h"
@@ -55,6 +56,8 @@ private slots:
     void badFilesAreRefusedByPlace_data();
     void badFilesAreRefusedByPlace();
     void richerFieldsComeBackWholeAndOlderFilesReadAsBefore();
+    void databaseNamesBecomeUsableNames_data();
+    void databaseNamesBecomeUsableNames();
 
 private:
     QScopedPointer<QTemporaryDir> dir_;
@@ -155,6 +158,12 @@ void TestModelFile::badFilesAreRefusedByPlace_data()
     row("enumeration values not texts", "classes/0/members/1/memberEnumValues", QJsonArray{1},
         "classes[0].members[1].memberEnumValues: 应为字符串的数组");
     row("unknown charset", "tableCharset", QStringLiteral("latin1"), "tableCharset: 应为utf8mb4、utf8之一");
+    row("connection not an object", "existingDatabase", QStringLiteral("shop"), "existingDatabase: 应为对象");
+    row("application prefix with a dash", "existingDatabase",
+        QJsonObject{{"appPrefix", "velmora-"}, {"database", "shop"}},
+        "existingDatabase: appPrefix: 应为1到20个字母、数字或下划线");
+    row("connection without a database", "existingDatabase", QJsonObject{{"appPrefix", "velmora_"}},
+        "existingDatabase: database: 缺少这个字段");
     row("index flag beyond 1", "classes/0/indexes",
         QJsonArray{QJsonObject{{"indexName", "u"}, {"indexMembers", QJsonArray{"gradeName"}}, {"indexIsUnique", 2}}},
         "classes[0].indexes[0].indexIsUnique: 应为0或1");
@@ -228,6 +237,8 @@ void TestModelFile::richerFieldsComeBackWholeAndOlderFilesReadAsBefore()
                          {id, title, price, kind, parent, member("at", MemberType::DateTime)},
                          {{QStringLiteral("u_title"), {QStringLiteral("title")}, 1},
                           {QStringLiteral("k_kind_at"), {QStringLiteral("kind"), QStringLiteral("at")}, 0}}}};
+    document.existingDatabase = TExistingDatabase{QStringLiteral("velmora_"), QStringLiteral("shop"), QString(), 3306,
+                                                  QStringLiteral("/run/mysqld/mysqld.sock"), QStringLiteral("web")};
 
     const QByteArray json = TModelFile::ToJson(document);
     QCOMPARE(TModelFile::ToJson(TModelFile::FromJson(json)), json);
@@ -237,6 +248,7 @@ void TestModelFile::richerFieldsComeBackWholeAndOlderFilesReadAsBefore()
     // Without the later keys: utf8 tables, no indexes, members with the defaults.
     QJsonObject older = QJsonDocument::fromJson(json).object();
     older.remove(QStringLiteral("tableCharset"));
+    older.remove(QStringLiteral("existingDatabase"));
     QJsonObject cls = older.value(QStringLiteral("classes")).toArray().first().toObject();
     cls.remove(QStringLiteral("indexes"));
     QJsonArray members;
@@ -251,6 +263,7 @@ void TestModelFile::richerFieldsComeBackWholeAndOlderFilesReadAsBefore()
     older.insert(QStringLiteral("classes"), QJsonArray{cls});
     TModelDocument defaults = document;
     defaults.tableCharset = QStringLiteral("utf8");
+    defaults.existingDatabase.reset();
     defaults.classes.first().indexes.clear();
     for (TMember &m : defaults.classes.first().members) {
         const TMember plain = member("", m.memberType(), m.memberLength());
@@ -262,6 +275,31 @@ void TestModelFile::richerFieldsComeBackWholeAndOlderFilesReadAsBefore()
         m.setMemberEnumValues(plain.memberEnumValues());
     }
     QCOMPARE(TModelFile::ToJson(TModelFile::FromJson(QJsonDocument(older).toJson())), TModelFile::ToJson(defaults));
+}
+
+// Names taken in order within one class or project; a clash is told apart by a number.
+void TestModelFile::databaseNamesBecomeUsableNames_data()
+{
+    QTest::addColumn<bool>("classes");
+    QTest::addColumn<QStringList>("real");
+    QTest::addColumn<QStringList>("taken");
+    QTest::newRow("usable names stay") << false << QStringList{"id", "full_name", "价格"} << QStringList{"id", "full_name", "价格"};
+    QTest::newRow("dashes and blanks") << false << QStringList{"reply-to", "first name", "-x-"} << QStringList{"replyTo", "firstName", "x"};
+    QTest::newRow("reserved and digits") << false << QStringList{"function", "order", "this", "2nd"} << QStringList{"function_", "order_", "this_", "_2nd"};
+    QTest::newRow("clashes") << false << QStringList{"a-b", "aB", "AB", "order", "order_"} << QStringList{"aB", "aB2", "AB3", "order_", "order_2"};
+    QTest::newRow("class names") << true << QStringList{"system", "Groups", "sqlhelper", "sys-log", "list"} << QStringList{"System_", "Groups_", "Sqlhelper_", "sysLog", "List_"};
+}
+
+void TestModelFile::databaseNamesBecomeUsableNames()
+{
+    QFETCH(bool, classes);
+    QFETCH(QStringList, real);
+    QFETCH(QStringList, taken);
+    TImportNames names(classes ? TImportNames::TKind::Class : TImportNames::TKind::Member);
+    QStringList actual;
+    for (const QString &name : real)
+        actual << names.Take(name).name;
+    QCOMPARE(actual, taken);
 }
 
 QTEST_GUILESS_MAIN(TestModelFile)

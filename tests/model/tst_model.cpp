@@ -1,5 +1,6 @@
 #include "model/ClassDAO.h"
 #include "model/DbHelper.h"
+#include "model/ExistingDatabase.h"
 #include "model/IndexDAO.h"
 #include "model/MemberDAO.h"
 #include "model/ProjectDAO.h"
@@ -43,6 +44,8 @@ private slots:
     void olderDatabaseGainsTheOrderAndKeepsIt();
     void diagramPlacesStayWithTheirClass();
     void newFieldsAndIndexesFollowTheirMembers();
+    void applicationPrefixAvoidsTheUsersTables_data();
+    void applicationPrefixAvoidsTheUsersTables();
 
 private:
     int addProject(const QString &name);
@@ -698,6 +701,24 @@ void TestModel::newFieldsAndIndexesFollowTheirMembers()
     TProjectDAO(db_).DeleteProject(p);
     QCOMPARE(db_.QueryInteger(QStringLiteral("select count(*) from t_index")), 0);
     QCOMPARE(db_.QueryInteger(QStringLiteral("select count(*) from t_index_member")), 0);
+}
+
+void TestModel::applicationPrefixAvoidsTheUsersTables_data()
+{
+    QTest::addColumn<QStringList>("tables");
+    QTest::addColumn<QString>("prefix");
+    QTest::newRow("no table like it") << QStringList{"orders", "session", "admin"} << "velmora_";
+    QTest::newRow("a user's table under it") << QStringList{"Velmora_notes"} << "velmora2_";
+    QTest::newRow("the next one taken too") << QStringList{"velmora_a", "velmora2_b"} << "velmora3_";
+    QTest::newRow("an application made before") << QStringList{"velmora_a", "velmora2_admin"} << "velmora2_";
+}
+
+// The application's tables never land on a user's table, and a second import finds its own again.
+void TestModel::applicationPrefixAvoidsTheUsersTables()
+{
+    QFETCH(QStringList, tables);
+    QFETCH(QString, prefix);
+    QCOMPARE(TExistingDatabase::ChoosePrefix(tables), prefix);
 }
 
 QTEST_GUILESS_MAIN(TestModel)

@@ -73,6 +73,17 @@ public:
         const std::optional<QString> answer = inputAnswers.takeFirst();
         return answer ? *answer : defaultText;
     }
+    // Passwords in the order asked; std::nullopt presses Cancel.
+    QList<std::optional<QString>> passwordAnswers;
+    std::optional<QString> password(QWidget *, const QString &caption, const QString &prompt) override
+    {
+        prompts.append({caption, prompt, QString()});
+        if (passwordAnswers.isEmpty()) {
+            unanswered.append(caption);
+            return std::nullopt;
+        }
+        return passwordAnswers.takeFirst();
+    }
     bool open(const QUrl &url) override
     {
         opened.append(url);

@@ -3,8 +3,11 @@
 #include "MainFormProbe.h"
 
 #include "generator/emit/DataBaseSql.h"
+#include "generator/emit/DatabaseScripts.h"
+#include "generator/output/GenerationTarget.h"
 #include "generator/output/FileOperate.h"
 #include "generator/check/ProjectModel.h"
+#include "model/ProjectDAO.h"
 #include "ui/dialogs/CheckModelForm.h"
 #include "ui/panels/CodePreview.h"
 #include "ui/dialogs/DataBaseSqlForm.h"
@@ -22,6 +25,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QSignalSpy>
 
@@ -379,6 +383,32 @@ private slots:
         QVERIFY2(user->texts().at(0).contains(QStringLiteral("保留你的修改1个")), qPrintable(user->texts().at(0)));
     }
 
+    // A project living on its database asks for the password once, for database/config.php;
+    // the file, once there, is kept and nothing more is asked.
+    void inPlaceProjectAsksForItsPasswordOnce()
+    {
+        giveBak();
+        QVERIFY(QFile::copy(QStringLiteral(VELMORA_SOURCE_DIR "/bak/database/config.php"),
+                            program->Dir() + QStringLiteral("/bak/database/config.php")));
+        TProjectDAO().SetExistingDatabase(school, TExistingDatabase{QStringLiteral("velmora_"), QStringLiteral("shop"),
+                                                                    QStringLiteral("db.example"), 3307, QString(),
+                                                                    QStringLiteral("web")});
+        openWindow();
+        user->passwordAnswers = {QStringLiteral("it's\\secret")};
+        QVERIFY(generate());
+        QCOMPARE(user->prompts.size(), 1);
+        const QString config = output() + QStringLiteral("/database/config.php");
+        const QByteArray written = TestSupport::ReadFile(config);
+        for (const char *line : {"'host'            => 'db.example',", "'port'            => 3307,",
+                                 "'password'        => 'it\\'s\\\\secret',", "'table_prefix'    => 'velmora_',"})
+            QVERIFY2(written.contains(line), written.constData());
+        user->previewAnswers = {true};
+        QVERIFY(generate());
+        QCOMPARE(user->prompts.size(), 1);
+        QCOMPARE(TestSupport::ReadFile(config), written);
+        user->takeTexts();
+    }
+
     void previewShowsTheSelectedFilesChanges()
     {
         TPlannedFile merged{QStringLiteral("controller/AAction.php"), TFileAction::Merged, QString(),
@@ -433,15 +463,19 @@ private slots:
         QVERIFY(selectsAll);
         QVERIFY(typesWithoutCtrl);
         // The file holds the script as generated: byte-order mark, CR LF.
-        QCOMPARE(TestSupport::ReadFile(saved),
-                 TFileOperate::Utf8WithBom(TDataBaseSql::Build(school, QStringLiteral("app_"), program->Dir())));
-        QString built = TDataBaseSql::Build(school, QStringLiteral("app_"), program->Dir());
+        TGenerationTarget target;
+        target.outputRoot = program->Dir();
+        target.projectName = window->Projects().SelectedProjectName();
+        QString built = TDatabaseScripts::TableScript(school, QStringLiteral("app_"), program->Dir(), target.OutputDir());
+        QCOMPARE(TestSupport::ReadFile(saved), TFileOperate::Utf8WithBom(built));
         built.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         QCOMPARE(shown, built);
         QVERIFY(shown.contains(QStringLiteral("CREATE TABLE IF NOT EXISTS `app_Score` (")));
         QVERIFY(shown.contains(
             QStringLiteral("\nALTER TABLE app_Score ADD CONSTRAINT FOREIGN KEY (student) REFERENCES app_Student(id);\n")));
         QVERIFY(!shown.contains(QStringLiteral("$dbprefix")));
+        // Nothing generated yet: the first generation will record this model as version 1.
+        QVERIFY(shown.contains(QStringLiteral("VALUES (1, 1, UTC_TIMESTAMP());\n")));
     }
 
     void scriptWindowRefusals()
@@ -483,13 +517,14 @@ private slots:
         QStringList versions;
         QString fromNewest, fromFirst, destructive;
         QStringList clipped;
+        int chosenAfterFailure = -1;
         QCOMPARE(DriveDialog<TDataBaseSqlForm>([&] { Trigger(window.get(), "upgrade1"); }, [&](TDataBaseSqlForm &form) {
                      auto *memo = Find<QPlainTextEdit>(&form, "Memo_Sql");
                      auto *version = Find<QComboBox>(&form, "CB_Version");
                      for (const QWidget *w : form.findChildren<QWidget *>()) {
                          if (!qobject_cast<const QPlainTextEdit *>(w) && w->isVisible()
                              && w->width() < w->sizeHint().width())
-                             clipped << QString::fromLatin1(w->metaObject()->className());
+                             clipped << QString::fromLatin1(w->metaObject()->className()) + w->objectName();
                      }
                      for (int i = 0; i < version->count(); ++i)
                          versions << version->itemText(i).section(QLatin1Char(' '), 0, 2);
@@ -498,10 +533,26 @@ private slots:
                      fromFirst = memo->toPlainText();
                      Find<QCheckBox>(&form, "CK_Destructive")->setChecked(true);
                      destructive = memo->toPlainText();
+                     // 按数据库中的版本: a cancelled password connects nowhere; a server that is not
+                     // there is reported, and the version chosen stays.
+                     Find<QLineEdit>(&form, "Edit_DbName")->setText(QStringLiteral("school"));
+                     Find<QLineEdit>(&form, "Edit_DbUser")->setText(QStringLiteral("root"));
+                     Find<QLineEdit>(&form, "Edit_DbHost")->setText(QStringLiteral("127.0.0.1"));
+                     Find<QLineEdit>(&form, "Edit_DbPort")->setText(QStringLiteral("1"));
+                     user->passwordAnswers = {std::nullopt, QStringLiteral("secret")};
+                     for (int click = 0; click < 2; ++click)
+                         Find<QPushButton>(&form, "Btn_FromDb")->click();
+                     chosenAfterFailure = version->currentIndex();
                  }),
                  1);
-        QVERIFY(user->shown.isEmpty());
-        QCOMPARE(clipped, QStringList());
+        QCOMPARE(user->prompts.size(), 2);
+        QCOMPARE(chosenAfterFailure, 1);
+        QCOMPARE(user->shown.size(), 1);
+        QCOMPARE(user->shown.first().kind, TMessageKind::Error);
+        QVERIFY2(user->shown.first().text.startsWith(QStringLiteral("读取数据库的模型版本失败: 连接不上数据库服务器 127.0.0.1:1")),
+                 qPrintable(user->shown.first().text));
+        user->shown.clear();
+        QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1Char(' '))));
         QCOMPARE(versions, (QStringList{"第 2 版", "第 1 版"}));
         QVERIFY2(fromNewest.contains(QStringLiteral("\n-- ALTER TABLE `t_Student` DROP COLUMN `nick`;\n")), qPrintable(fromNewest));
         QVERIFY(!fromNewest.contains(QStringLiteral("ADD COLUMN")));

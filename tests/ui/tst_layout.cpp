@@ -207,14 +207,15 @@ private slots:
             QVERIFY(QTest::qWaitForWindowExposed(d));
             QCOMPARE(geometryOf(d, "Edt_ClassName").topLeft(), QPoint(112, 29));
             QCOMPARE(geometryOf(d, "Edt_FriendName").topLeft(), QPoint(112, 91));
-            QCOMPARE(geometryOf(d, "Button1"), QRect(32, 152, 97, 25));
-            QCOMPARE(geometryOf(d, "Button2"), QRect(141, 152, 97, 25));
+            QCOMPARE(geometryOf(d, "Edt_TableName").topLeft(), QPoint(112, 139));
+            QCOMPARE(geometryOf(d, "Button1"), QRect(32, 216, 97, 25));
+            QCOMPARE(geometryOf(d, "Button2"), QRect(141, 216, 97, 25));
             checkNothingClipped(d);
         }
         QCOMPARE(add.windowTitle(), QStringLiteral("添加类"));
-        QCOMPARE(add.size(), QSize(269, 218));
+        QCOMPARE(add.size(), QSize(269, 282));
         QCOMPARE(geometryOf(&add, "Label1").topLeft(), QPoint(22, 32));
-        QCOMPARE(update.size(), QSize(271, 214));
+        QCOMPARE(update.size(), QSize(271, 278));
         QCOMPARE(geometryOf(&update, "Label2").topLeft(), QPoint(15, 96));
         save(&add, QStringLiteral("add_class"));
         save(&update, QStringLiteral("update_class"));
@@ -279,10 +280,28 @@ private slots:
         view.resizeColumnToContents(0);
         const int qt = view.columnWidth(0);
         view.setColumnWidth(0, 1);
-        FitColumnToContents(&view, 0, 1);
+        TColumnFit fit(&view);
+        fit.Fit(0, 1);
         QCOMPARE(view.columnWidth(0), qt);
-        FitColumnToContents(&view, 0, qt + 5);
+        fit.Fit(0, qt + 5);
         QCOMPARE(view.columnWidth(0), qt + 5);
+
+        // Refilled, with the widths of the texts seen before remembered: still Qt's fit.
+        model.appendRow(new QStandardItem(QStringLiteral("a longer text than any before it")));
+        view.resizeColumnToContents(0);
+        const int refilled = view.columnWidth(0);
+        view.setColumnWidth(0, 1);
+        fit.Fit(0, 1);
+        QCOMPARE(view.columnWidth(0), refilled);
+        // Another font: nothing remembered for the old one is used.
+        QFont larger = view.font();
+        larger.setPixelSize(larger.pixelSize() > 0 ? larger.pixelSize() * 2 : 30);
+        view.setFont(larger);
+        view.resizeColumnToContents(0);
+        const int enlarged = view.columnWidth(0);
+        view.setColumnWidth(0, 1);
+        fit.Fit(0, 1);
+        QCOMPARE(view.columnWidth(0), enlarged);
     }
 
     void scriptWindow()
@@ -290,7 +309,7 @@ private slots:
         TDataBaseSqlForm form(window.get(), *user, QStringLiteral("学校管理.sql"));
         form.SetProjectId(window->Projects().SelectedProjectId());
         form.SetTablePrefix(QStringLiteral("t_"));
-        form.FormShow(program->Dir());
+        form.FormShow(program->Dir(), program->Dir() + QStringLiteral("/projects/none"));
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QCOMPARE(form.windowTitle(), QStringLiteral("数据库建表sql语句"));

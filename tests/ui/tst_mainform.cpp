@@ -311,17 +311,16 @@ private slots:
         QCOMPARE(window->Projects().SelectedProjectId(), -1);
     }
 
-    // The program paints its window first and reads the lists right after.
-    void listsLoadAfterTheFirstPaint()
+    // The lists are in place before the window is first painted.
+    void listsAreFilledBeforeTheFirstPaint()
     {
         buildSchool();
-        TFormMain window(*user, program->Dir(), nullptr, TFormMain::TListLoading::AfterFirstPaint);
+        TFormMain window(*user, program->Dir());
         TMainFormProbe probe{&window};
-        QVERIFY(probe.projectNames().isEmpty());
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QTRY_COMPARE(probe.projectNames(), QStringList({"school", "shop"}));
+        QCOMPARE(probe.projectNames(), QStringList({"school", "shop"}));
+        QCOMPARE(probe.classNames(), QStringList({"Student", "Score"}));
         QCOMPARE(probe.memberNames(), QStringList({"id", "name"}));
+        QVERIFY(user->shown.isEmpty());
     }
 
     void listsFollowTheSelection()

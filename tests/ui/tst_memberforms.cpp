@@ -583,7 +583,7 @@ private slots:
         // Top to bottom, left to right; the fields the type does not read are passed over.
         QStringList expected({"Edt_MemberName", "CB_MemberType", "Edt_MemberLength", "CB_MemberIsPri",
                               "CB_MemberIsMust", "CB_QueryFlag", "CB_MemberIsDisplay", "CB_MemberQueryDisplay",
-                              "Edt_MemberComment", "CB_MemberIsNullable", "Button1", "Button2"});
+                              "Edt_MemberComment", "CB_MemberIsNullable", "Edt_ColumnName", "Button1", "Button2"});
         QCOMPARE(visited, expected);
         user->takeTexts();
     }

@@ -3,6 +3,7 @@
 
 #include "ui/dialogs/FormImportDatabase.h"
 
+#include <QCheckBox>
 #include <QRadioButton>
 
 class TestModelTransfer : public QObject {
@@ -87,6 +88,9 @@ private slots:
             QCOMPARE(d.Source().socket, socket);
             QVERIFY(d.Source().host.isEmpty());
             QCOMPARE(d.ProjectName(), QStringLiteral("shop"));
+            QVERIFY(!d.Source().inPlace);
+            d.CK_InPlace->setChecked(true);
+            QVERIFY(d.Source().inPlace);
             d.accept();
         });
         QCOMPARE(shown, 1);

@@ -4,7 +4,8 @@
 # apply `upgrade-sql` to that database, and load the edited model's table script into an empty
 # one. The two must agree in information_schema (tables, columns, keys, foreign keys, comments),
 # and the rows of kept columns (before.sql, after.sql) must read the same.
-# base.sql, when a case has one, changes the base model before it is generated.
+# base.sql, when a case has one, changes the base model before it is generated; rows.sql, when
+# it has one, stands for the shared rows.
 # case.conf: DESTRUCTIVE=1 for --destructive; PREFIX=P for a new prefix. Without --destructive
 # the commented DROP statements are run afterwards, which must then reach the same database.
 #
@@ -52,6 +53,13 @@ schema() {
       WHERE constraint_schema = '$1' ORDER BY table_name, constraint_name;"
 }
 
+# The model version a database says it holds.
+held_version() { sql --skip-column-names "$1" -e "SELECT modelVersion FROM \`$2model_version\`"; }
+expect_version() {
+  local got; got="$(held_version "$1" "$2")"
+  [ "$got" = "$3" ] || { echo "$1 holds version '$got', expected $3 ($4)"; return 1; }
+}
+
 run_case() {
   local name="$1" folder="$here/cases/$1" work="$scratch/$1"
   local DESTRUCTIVE=0 PREFIX=t_
@@ -74,9 +82,13 @@ run_case() {
 
   sql -e "CREATE DATABASE up_$name CHARACTER SET utf8mb4; CREATE DATABASE new_$name CHARACTER SET utf8mb4;"
   sql "up_$name" < "$work/old.sql" || return 1
-  sql "up_$name" < "$here/rows.sql" || return 1
+  expect_version "up_$name" t_ 1 "after the table script" || return 1
+  local rows="$here/rows.sql"
+  [ -f "$folder/rows.sql" ] && rows="$folder/rows.sql"
+  sql "up_$name" < "$rows" || return 1
   sql --skip-column-names "up_$name" < "$folder/before.sql" > "$work/before.txt" || return 1
   sql "up_$name" < "$work/upgrade.sql" || { cat "$work/upgrade.sql"; return 1; }
+  expect_version "up_$name" "$PREFIX" 2 "after the upgrade script" || return 1
   sql --skip-column-names "up_$name" < "$folder/after.sql" > "$work/after.txt" || return 1
   if [ "$DESTRUCTIVE" != 1 ]; then
     sed -n 's/\r$//; s/^-- \(ALTER TABLE .* DROP COLUMN .*;\|DROP TABLE .*;\)$/\1/p' "$work/upgrade.sql" > "$work/drops.sql"
@@ -84,6 +96,7 @@ run_case() {
     sql "up_$name" < "$work/drops.sql" || return 1
   fi
   sql "new_$name" < "$work/new.sql" || return 1
+  expect_version "new_$name" "$PREFIX" 2 "after the edited model's table script" || return 1
 
   schema "up_$name" | sed "s/up_$name/DB/g" > "$work/up.schema"
   schema "new_$name" | sed "s/new_$name/DB/g" > "$work/new.schema"
@@ -92,6 +105,40 @@ run_case() {
   diff -u "$work/before.txt" "$work/after.txt" || { echo "rows of kept columns differ"; ok=1; }
   [ $ok = 0 ] || { echo "--- upgrade script:"; cat "$work/upgrade.sql"; }
   return $ok
+}
+
+# upgrade-sql --from-db: versions 1 to 3 generated (the columns, then the classes edit); a
+# database at version 1 is upgraded from the version it holds, and one loaded from version 2's
+# script that lost its version table is matched to version 2 by its tables.
+run_from_db() {
+  local work="$scratch/from_db" home="$scratch/from_db/home"
+  mkdir -p "$home"
+  ln -s "$build_dir/bak" "$home/bak"
+  ln -s "$build_dir/template" "$home/template"
+  "$cli" --home "$home" init >/dev/null || return 1
+  sqlite3 "$home/projects.mdb" < "$here/base_model.sql" || return 1
+  local version=1
+  for edit in "" columns classes; do
+    if [ -n "$edit" ]; then sqlite3 "$home/projects.mdb" < "$here/cases/$edit/edit.sql" || return 1; fi
+    "$cli" --home "$home" generate school > "$work/generate.log" || { cat "$work/generate.log"; return 1; }
+    "$cli" --home "$home" sql school > "$work/v$version.sql" || return 1
+    version=$((version + 1))
+  done
+  local connect=(--from-db --socket "$scratch/mysql.sock" --user root)
+  sql -e "CREATE DATABASE at_one CHARACTER SET utf8mb4; CREATE DATABASE lost_two CHARACTER SET utf8mb4;"
+  sql at_one < "$work/v1.sql" && sql at_one < "$here/rows.sql" || return 1
+  "$cli" --home "$home" upgrade-sql school "${connect[@]}" --database at_one > "$work/up1.sql" 2> "$work/up1.err" || { cat "$work/up1.err"; return 1; }
+  grep -q "^数据库记录的模型版本: 第 1 版" "$work/up1.err" || { cat "$work/up1.err"; return 1; }
+  grep -q "^-- 由第 1 版的数据库升级" "$work/up1.sql" || { cat "$work/up1.sql"; return 1; }
+  sql at_one < "$work/up1.sql" || return 1
+  expect_version at_one t_ 3 "after the upgrade from the version it held" || return 1
+
+  sql lost_two < "$work/v2.sql" && sql lost_two -e "DROP TABLE t_model_version" || return 1
+  "$cli" --home "$home" upgrade-sql school "${connect[@]}" --database lost_two > "$work/up2.sql" 2> "$work/up2.err" || { cat "$work/up2.err"; return 1; }
+  grep -q "^数据库中没有模型版本记录; 其表结构与第 2 版相同" "$work/up2.err" || { cat "$work/up2.err"; return 1; }
+  grep -q "^-- 由第 2 版的数据库升级" "$work/up2.sql" || { cat "$work/up2.sql"; return 1; }
+  sql lost_two < "$work/up2.sql" || return 1
+  expect_version lost_two t_ 3 "after the upgrade from the matched version" || return 1
 }
 
 cases=("$@")
@@ -106,4 +153,13 @@ for name in "${cases[@]}"; do
     failed=1
   fi
 done
+if [ $# -eq 0 ]; then
+  if run_from_db > "$scratch/from_db.log" 2>&1; then
+    echo "PASS from_db"
+  else
+    echo "FAIL from_db"
+    cat "$scratch/from_db.log"
+    failed=1
+  fi
+fi
 exit $failed

@@ -1,12 +1,16 @@
 #include "ui/dialogs/DataBaseSqlForm.h"
 
-#include "generator/emit/DataBaseSql.h"
+#include "generator/emit/DatabaseScripts.h"
 #include "generator/output/GenerationError.h"
 #include "generator/record/GenerationRecord.h"
 #include "generator/emit/UpgradeSql.h"
+#include "model/ProjectDAO.h"
+#include "import/DatabaseVersion.h"
+#include "import/ImportError.h"
 #include "generator/output/FileOperate.h"
 #include "model/DbHelper.h"
 #include "ui/CommandRun.h"
+#include "ui/OffThread.h"
 #include "ui/UserInteraction.h"
 
 #include <QCheckBox>
@@ -14,10 +18,13 @@
 #include <QComboBox>
 #include <QDir>
 #include <QGuiApplication>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QIntValidator>
 #include <QVBoxLayout>
 
 TDataBaseSqlForm::TDataBaseSqlForm(QWidget *parent, TUserInteraction &ui, const QString &fileName)
@@ -72,9 +79,9 @@ void TDataBaseSqlForm::SaveClick()
     });
 }
 
-void TDataBaseSqlForm::FormShow(const QString &programDir)
+void TDataBaseSqlForm::FormShow(const QString &programDir, const QString &outputDir)
 {
-    QString script = TDataBaseSql::Build(projectId_, tablePrefix_, programDir);
+    QString script = TDatabaseScripts::TableScript(projectId_, tablePrefix_, programDir, outputDir);
     // The text area keeps lines apart by itself; a copy gets the desktop's line ends.
     script.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     Memo_Sql->setPlainText(script);
@@ -101,7 +108,11 @@ void TDataBaseSqlForm::FormShowUpgrade(const QString &programDir, const QString 
                             it->version);
     }
     label->setBuddy(CB_Version);
-    CK_Destructive = new QCheckBox(QStringLiteral("写出删除语句 (删除已移除的表和列及其数据)"), this);
+    // A project living on its database: without the box its tables are left as they are.
+    CK_Destructive = new QCheckBox(TProjectDAO().GetExistingDatabase(projectId_)
+                                       ? QStringLiteral("修改已有的数据表 (包括删除已移除的表和列及其数据)")
+                                       : QStringLiteral("写出删除语句 (删除已移除的表和列及其数据)"),
+                                   this);
     CK_Destructive->setObjectName(QStringLiteral("CK_Destructive"));
     row->addWidget(label);
     row->addWidget(CB_Version);
@@ -109,11 +120,14 @@ void TDataBaseSqlForm::FormShowUpgrade(const QString &programDir, const QString 
     row->addWidget(CK_Destructive);
     row->addStretch();
     static_cast<QVBoxLayout *>(layout())->insertLayout(0, row);
+    AddConnectionRow();
 
     // The first script fails as FormShow does; later ones show their failure in the text.
     Memo_Sql->setPlainText(QString());
-    QString script = TUpgradeSql::Build(projectId_, outputDir_, CB_Version->currentData().toInt(),
-                                        tablePrefix_, false, programDir_);
+    CB_Version->setCurrentIndex(
+        CB_Version->findData(TDatabaseScripts::DefaultFromVersion(projectId_, outputDir_, tablePrefix_)));
+    QString script = TDatabaseScripts::UpgradeScript(projectId_, outputDir_, CB_Version->currentData().toInt(),
+                                                     tablePrefix_, false, programDir_);
     script.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     Memo_Sql->setPlainText(script);
     connect(CB_Version, &QComboBox::currentIndexChanged, this, &TDataBaseSqlForm::ShowUpgrade);
@@ -124,8 +138,8 @@ void TDataBaseSqlForm::ShowUpgrade()
 {
     QString script;
     try {
-        script = TUpgradeSql::Build(projectId_, outputDir_, CB_Version->currentData().toInt(), tablePrefix_,
-                                    CK_Destructive->isChecked(), programDir_);
+        script = TDatabaseScripts::UpgradeScript(projectId_, outputDir_, CB_Version->currentData().toInt(),
+                                                 tablePrefix_, CK_Destructive->isChecked(), programDir_);
     } catch (const TGenerationError &error) {
         script = QStringLiteral("-- ") + error.message();
     } catch (const TDbError &error) {
@@ -133,4 +147,65 @@ void TDataBaseSqlForm::ShowUpgrade()
     }
     script.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     Memo_Sql->setPlainText(script);
+}
+
+void TDataBaseSqlForm::AddConnectionRow()
+{
+    // Two lines of fields, as one would not fit beside the button in the window's width.
+    auto *grid = new QGridLayout;
+    grid->setContentsMargins(8, 0, 8, 6);
+    const auto field = [&](int row, int column, const QString &caption, QLineEdit *edit, const char *name) {
+        auto *label = new QLabel(caption, this);
+        label->setBuddy(edit);
+        edit->setObjectName(QLatin1String(name));
+        grid->addWidget(label, row, column);
+        grid->addWidget(edit, row, column + 1);
+    };
+    Edit_DbName = new QLineEdit(this);
+    Edit_DbUser = new QLineEdit(this);
+    Edit_DbHost = new QLineEdit(QStringLiteral("localhost"), this);
+    Edit_DbPort = new QLineEdit(QStringLiteral("3306"), this);
+    Edit_DbPort->setValidator(new QIntValidator(1, 65535, Edit_DbPort));
+    field(0, 0, QStringLiteral("数据库:"), Edit_DbName, "Edit_DbName");
+    field(0, 2, QStringLiteral("用户:"), Edit_DbUser, "Edit_DbUser");
+    field(1, 0, QStringLiteral("主机:"), Edit_DbHost, "Edit_DbHost");
+    field(1, 2, QStringLiteral("端口:"), Edit_DbPort, "Edit_DbPort");
+    Btn_FromDb = new QPushButton(QStringLiteral("按数据库中的版本"), this);
+    Btn_FromDb->setObjectName(QStringLiteral("Btn_FromDb"));
+    Btn_FromDb->setToolTip(QStringLiteral("连接数据库, 从它所处的模型版本升级"));
+    Btn_FromDb->setAutoDefault(false);
+    grid->addWidget(Btn_FromDb, 1, 4);
+    grid->setColumnStretch(5, 1);
+    static_cast<QVBoxLayout *>(layout())->insertLayout(1, grid);
+    connect(Btn_FromDb, &QPushButton::clicked, this, &TDataBaseSqlForm::FromDbClick);
+}
+
+void TDataBaseSqlForm::FromDbClick()
+{
+    RunCommand(ui_, this, [this] {
+        TDatabaseSource source;
+        source.database = Edit_DbName->text().trimmed();
+        source.host = Edit_DbHost->text().trimmed();
+        source.port = Edit_DbPort->text().toInt();
+        source.user = Edit_DbUser->text().trimmed();
+        if (source.database.isEmpty() || source.user.isEmpty() || source.port < 1) {
+            ui_.message(this, QStringLiteral("请填写数据库名称、端口和用户名"));
+            return;
+        }
+        const std::optional<QString> password =
+            ui_.password(this, QStringLiteral("连接数据库"), QStringLiteral("用户 %1 的密码:").arg(source.user));
+        if (!password)
+            return;
+        source.password = *password;
+        TDatabaseVersion found;
+        try {
+            found = RunOffThread(this, [&] { return TDatabaseVersionFinder::Find(source, outputDir_); });
+        } catch (const TImportError &error) {
+            ui_.message(this, error.messages().join(QLatin1Char('\n')), TMessageKind::Error);
+            return;
+        }
+        // Choosing the version shows its script.
+        CB_Version->setCurrentIndex(CB_Version->findData(found.version));
+        ui_.message(this, found.Report().join(QLatin1Char('\n')), TMessageKind::Information);
+    });
 }

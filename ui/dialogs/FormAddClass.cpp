@@ -7,12 +7,13 @@
 #include "ui/dialogs/ClassFormLayout.h"
 #include "ui/dialogs/ClassRules.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 TAddClassForm::TAddClassForm(QWidget *parent, TUserInteraction &ui, int projectId, int copyFromClassId)
-    : TFormDialog(parent, copyFromClassId ? QStringLiteral("复制类") : QStringLiteral("添加类"), 269, 218),
+    : TFormDialog(parent, copyFromClassId ? QStringLiteral("复制类") : QStringLiteral("添加类"), 269, 282),
       ui_(ui),
       projectId_(projectId),
       copyFromClassId_(copyFromClassId)
@@ -21,8 +22,11 @@ TAddClassForm::TAddClassForm(QWidget *parent, TUserInteraction &ui, int projectI
     const TClassFormControls c = BuildClassFormControls(this, 22, 19);
     Label1 = c.label1;
     Label2 = c.label2;
+    Label3 = c.label3;
     Edt_ClassName = c.className;
     Edt_FriendName = c.friendName;
+    Edt_TableName = c.tableName;
+    Chk_ReadOnly = c.readOnly;
     Button1 = c.button1;
     Button2 = c.button2;
     connect(Button1, &QPushButton::clicked, this, &TAddClassForm::Button1Click);
@@ -66,10 +70,16 @@ void TAddClassForm::Button1Click()
             ui_.message(this, refusal);
             return;
         }
+        if (const QString refusal = ClassTableNameRefusal(Edt_TableName->text()); !refusal.isEmpty()) {
+            ui_.message(this, refusal);
+            return;
+        }
+        const TClassTable table{Edt_TableName->text(), Chk_ReadOnly->isChecked()};
         if (copyFromClassId_) {
             addedClassId_ = classes.CopyClass(projectId_, copyFromClassId_, className, friendName);
+            classes.SetClassTable(addedClassId_, table);
         } else {
-            classes.AddClass(projectId_, className, friendName);
+            classes.AddClass(projectId_, className, friendName, table);
             addedClassId_ = classes.GetClassId(projectId_, className);
         }
         accept();

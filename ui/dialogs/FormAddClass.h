@@ -2,6 +2,7 @@
 
 #include "ui/dialogs/FormDialog.h"
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -28,8 +29,11 @@ private:
     int addedClassId_ = 0;
     QLabel *Label1;
     QLabel *Label2;
+    QLabel *Label3;
     QLineEdit *Edt_ClassName;
     QLineEdit *Edt_FriendName;
+    QLineEdit *Edt_TableName;
+    QCheckBox *Chk_ReadOnly;
     QPushButton *Button1;
     QPushButton *Button2;
 };

@@ -1,5 +1,6 @@
 #include "ui/dialogs/FormImportDatabase.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -44,6 +45,11 @@ TFormImportDatabase::TFormImportDatabase(QWidget *parent) : QDialog(parent)
     form->addRow(QStringLiteral("密码:"), Edit_Password);
     form->addRow(QStringLiteral("只导入表名前缀:"), Edit_Prefix);
     form->addRow(QStringLiteral("项目名称:"), Edit_Project);
+    CK_InPlace = new QCheckBox(QStringLiteral("项目建立在这个数据库上 (直接使用其中的表, 不建立也不修改它们)"), this);
+    CK_InPlace->setObjectName(QStringLiteral("CK_InPlace"));
+    CK_InPlace->setToolTip(QStringLiteral("建表脚本只建立程序自己的表 (另用前缀, 不与已有的表重名); "
+                                          "连接设置 (不含密码) 保存在项目中, 生成时写入 database/config.php"));
+    form->addRow(QString(), CK_InPlace);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("导入"));
@@ -81,6 +87,7 @@ TDatabaseSource TFormImportDatabase::Source() const
     source.user = Edit_User->text().trimmed();
     source.password = Edit_Password->text();
     source.prefix = Edit_Prefix->text().trimmed();
+    source.inPlace = CK_InPlace->isChecked();
     return source;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QLineEdit;
 class QRadioButton;
 class QSpinBox;
@@ -29,6 +30,7 @@ public:
     QLineEdit *Edit_Password = nullptr;
     QLineEdit *Edit_Prefix = nullptr;
     QLineEdit *Edit_Project = nullptr;
+    QCheckBox *CK_InPlace = nullptr;
 
 private:
     void UpdateEnabled();

@@ -14,7 +14,7 @@
 
 TUpdateClassForm::TUpdateClassForm(QWidget *parent, TUserInteraction &ui, int projectId, int classId,
                                    const QString &className)
-    : TFormDialog(parent, QStringLiteral("类更新"), 271, 214),
+    : TFormDialog(parent, QStringLiteral("类更新"), 271, 278),
       CurrentClassId(classId),
       ui_(ui),
       projectId_(projectId),
@@ -24,26 +24,33 @@ TUpdateClassForm::TUpdateClassForm(QWidget *parent, TUserInteraction &ui, int pr
     const TClassFormControls c = BuildClassFormControls(this, 20, 15);
     Label1 = c.label1;
     Label2 = c.label2;
+    Label3 = c.label3;
     Edt_ClassName = c.className;
     Edt_FriendName = c.friendName;
+    Edt_TableName = c.tableName;
+    Chk_ReadOnly = c.readOnly;
     Button1 = c.button1;
     Button2 = c.button2;
     Chk_CompositeKey = new QCheckBox(QStringLiteral("复合主键"), this);
     Chk_CompositeKey->setObjectName(QStringLiteral("Chk_CompositeKey"));
     Chk_CompositeKey->setToolTip(QStringLiteral("勾选后可以把多个成员设为主键，共同确定一条记录；"
                                                 "主键是两个引用时，这个类把两个类的记录关联起来(多对多)"));
-    Chk_CompositeKey->move(112, 122);
+    // Under the friendly name, in the gap above the table name.
+    Chk_CompositeKey->move(112, 116);
     Chk_CompositeKey->adjustSize();
     setTabOrder(Edt_FriendName, Chk_CompositeKey);
-    setTabOrder(Chk_CompositeKey, Button1);
+    setTabOrder(Chk_CompositeKey, Edt_TableName);
     connect(Button1, &QPushButton::clicked, this, &TUpdateClassForm::Button1Click);
 }
 
 void TUpdateClassForm::FormShow()
 {
-    Edt_FriendName->setText(TClassDAO().GetFriendName(CurrentClassId));
+    const TClassDAO classes;
+    Edt_FriendName->setText(classes.GetFriendName(CurrentClassId));
+    Edt_TableName->setText(classes.GetTableName(CurrentClassId));
+    Chk_ReadOnly->setChecked(classes.IsReadOnly(CurrentClassId));
     Edt_ClassName->setText(listedName_);
-    Chk_CompositeKey->setChecked(TClassDAO().GetCompositeKey(CurrentClassId));
+    Chk_CompositeKey->setChecked(classes.GetCompositeKey(CurrentClassId));
 }
 
 QString TUpdateClassForm::ClassName() const
@@ -78,8 +85,13 @@ void TUpdateClassForm::Button1Click()
             ui_.message(this, refusal);
             return;
         }
-        TClassDAO().UpdateClass(projectId_, CurrentClassId, className, friendName,
-                                Chk_CompositeKey->isChecked());
+        if (const QString refusal = ClassTableNameRefusal(Edt_TableName->text()); !refusal.isEmpty()) {
+            ui_.message(this, refusal);
+            return;
+        }
+        const TClassDAO classes;
+        classes.UpdateClass(projectId_, CurrentClassId, className, friendName,
+                            {Edt_TableName->text(), Chk_ReadOnly->isChecked(), Chk_CompositeKey->isChecked()});
         accept();
     });
 }

@@ -36,8 +36,11 @@ private:
     QString listedName_;
     QLabel *Label1;
     QLabel *Label2;
+    QLabel *Label3;
     QLineEdit *Edt_ClassName;
     QLineEdit *Edt_FriendName;
+    QLineEdit *Edt_TableName;
+    QCheckBox *Chk_ReadOnly;
     QPushButton *Button1;
     QPushButton *Button2;
     QCheckBox *Chk_CompositeKey;

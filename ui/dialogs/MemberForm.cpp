@@ -137,7 +137,7 @@ TMemberForm::TMemberForm(QWidget *parent, TUserInteraction &ui, int projectId, i
         CB_MemberIsMust,    CB_QueryFlag,          CB_MemberIsDisplay, CB_MemberQueryDisplay,
         Edt_MemberComment,  typeFields_->Edt_MemberScale, typeFields_->CB_MemberIsUnsigned,
         typeFields_->CB_MemberIsNullable, typeFields_->Edt_EnumValues, typeFields_->CB_OnDelete,
-        typeFields_->CB_OnUpdate, Button1, Button2,
+        typeFields_->CB_OnUpdate, typeFields_->Edt_ColumnName, Button1, Button2,
     };
     for (int i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder.at(i - 1), tabOrder.at(i));
@@ -151,6 +151,7 @@ TMemberForm::TMemberForm(QWidget *parent, TUserInteraction &ui, int projectId, i
         HoldRequired();
     });
     connect(typeFields_->CB_MemberIsNullable, &QCheckBox::toggled, this, &TMemberForm::HoldRequired);
+    connect(Edt_MemberName, &QLineEdit::textChanged, typeFields_->Edt_ColumnName, &QLineEdit::setPlaceholderText);
 }
 
 void TMemberForm::ApplyTypeRules()

@@ -1,5 +1,6 @@
 #include "ui/dialogs/MemberTypeFields.h"
 
+#include "generator/check/ModelChecker.h"
 #include "generator/check/TypeRules.h"
 
 #include <QCheckBox>
@@ -51,6 +52,7 @@ TMemberTypeFields::TMemberTypeFields(QWidget *parent) : QGroupBox(QStringLiteral
     Edt_EnumValues->setTabChangesFocus(true);
     CB_OnDelete = named(new QComboBox(this), "CB_OnDelete");
     CB_OnUpdate = named(new QComboBox(this), "CB_OnUpdate");
+    Edt_ColumnName = named(new QLineEdit(this), "Edt_ColumnName");
 
     auto *form = new QFormLayout(this);
     form->addRow(QStringLiteral("小数位："), Edt_MemberScale);
@@ -59,6 +61,7 @@ TMemberTypeFields::TMemberTypeFields(QWidget *parent) : QGroupBox(QStringLiteral
     form->addRow(QStringLiteral("枚举值："), Edt_EnumValues);
     form->addRow(QStringLiteral("删除时："), CB_OnDelete);
     form->addRow(QStringLiteral("更新时："), CB_OnUpdate);
+    form->addRow(QStringLiteral("列名："), Edt_ColumnName);
 
     connect(CB_MemberIsNullable, &QCheckBox::toggled, this, &TMemberTypeFields::Refresh);
     Refresh();
@@ -85,6 +88,7 @@ void TMemberTypeFields::Load(const TMember &member)
     Refresh();
     choose(CB_OnDelete, member.memberOnDelete());
     choose(CB_OnUpdate, member.memberOnUpdate());
+    Edt_ColumnName->setText(member.memberColumnName());
 }
 
 void TMemberTypeFields::Refresh()
@@ -135,6 +139,11 @@ QString TMemberTypeFields::Refusal(int precision, QWidget **focus) const
             seen.insert(value.toLower());
         }
     }
+    const QString column = Edt_ColumnName->text();
+    if (const QString problem = TModelChecker::OwnSqlNameProblem(column); !problem.isEmpty()) {
+        *focus = Edt_ColumnName;
+        return QStringLiteral("列名\"%1\"%2，MySQL不能建表!").arg(column, problem);
+    }
     return QString();
 }
 
@@ -148,4 +157,5 @@ void TMemberTypeFields::ApplyTo(TMember &member) const
     member.setMemberEnumValues(TypeRules::UsesEnumValues(type) ? EnumValues() : QStringList());
     member.setMemberOnDelete(reference ? CB_OnDelete->currentText() : ForeignKeyRule::Restrict);
     member.setMemberOnUpdate(reference ? CB_OnUpdate->currentText() : ForeignKeyRule::Restrict);
+    member.setMemberColumnName(Edt_ColumnName->text());
 }

@@ -11,7 +11,8 @@ class QPlainTextEdit;
 
 // The member fields the later types brought: 小数位, 无符号, 允许空, the values of an 枚举型 and
 // the 删除时/更新时 rules of a reference. Each is enabled only for the types it applies to;
-// SET NULL is offered only while 允许空 is ticked.
+// SET NULL is offered only while 允许空 is ticked. Below them the column's own name in the
+// database, empty for the member name, which its placeholder shows.
 class TMemberTypeFields : public QGroupBox {
     Q_OBJECT
 public:
@@ -34,6 +35,7 @@ public:
     QPlainTextEdit *Edt_EnumValues;
     QComboBox *CB_OnDelete;
     QComboBox *CB_OnUpdate;
+    QLineEdit *Edt_ColumnName;
 
 private:
     void Refresh();

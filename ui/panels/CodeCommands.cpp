@@ -50,11 +50,14 @@ void TCodeCommands::OnProject(const std::function<void(int projectId)> &command)
 void TCodeCommands::sql1Click()
 {
     OnProject([this](int projectId) {
-        TDataBaseSqlForm form(window_, feedback_.Ui(), projects_.SelectedProjectName() + QStringLiteral(".sql"));
+        TGenerationTarget target;
+        target.outputRoot = programDir_;
+        target.projectName = projects_.SelectedProjectName();
+        TDataBaseSqlForm form(window_, feedback_.Ui(), target.projectName + QStringLiteral(".sql"));
         form.SetProjectId(projectId);
         form.SetTablePrefix(projects_.TablePrefix());
         // A model without a script, or a missing template, stops here with its message.
-        form.FormShow(programDir_);
+        form.FormShow(programDir_, target.OutputDir());
         form.exec();
     });
 }

@@ -2,7 +2,6 @@
 
 #include <QAbstractItemModel>
 #include <QFontMetrics>
-#include <QHash>
 #include <QHeaderView>
 #include <QTableView>
 
@@ -17,9 +16,11 @@ namespace {
 constexpr int rankingSlack = 8;
 constexpr int maxLaidOut = 12;
 
-class TAdvances {
+} // namespace
+
+class TColumnFit::TAdvances {
 public:
-    explicit TAdvances(const QFontMetrics &metrics) : metrics_(metrics) {}
+    explicit TAdvances(const QFont &font) : metrics_(font) { std::fill(std::begin(ascii_), std::end(ascii_), -1); }
 
     int Of(const QString &text)
     {
@@ -41,25 +42,24 @@ public:
     }
 
 private:
-    const QFontMetrics &metrics_;
-    int ascii_[128] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-                       -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-                       -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-                       -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-                       -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-                       -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-                       -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-                       -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+    QFontMetrics metrics_;
+    int ascii_[128];
     QHash<char16_t, int> other_;
 };
 
-} // namespace
+TColumnFit::TColumnFit(QTableView *view) : view_(view) {}
 
-void FitColumnToContents(QTableView *view, int column, int minimumWidth)
+TColumnFit::~TColumnFit() = default;
+
+void TColumnFit::Fit(int column, int minimumWidth)
 {
-    const QAbstractItemModel *model = view->model();
-    const QFontMetrics metrics(view->font());
-    TAdvances advances(metrics);
+    if (!advances_ || view_->font() != font_) {
+        font_ = view_->font();
+        advances_ = std::make_unique<TAdvances>(font_);
+        cells_.clear();
+        captions_.clear();
+    }
+    const QAbstractItemModel *model = view_->model();
 
     // Each distinct text once, ranked by its estimated width.
     QHash<QString, int> firstRow;
@@ -70,7 +70,7 @@ void FitColumnToContents(QTableView *view, int column, int minimumWidth)
         if (firstRow.contains(text))
             continue;
         firstRow.insert(text, row);
-        ranked.emplace_back(advances.Of(text), row);
+        ranked.emplace_back(advances_->Of(text), row);
     }
     std::sort(ranked.begin(), ranked.end(), std::greater<>());
 
@@ -79,10 +79,26 @@ void FitColumnToContents(QTableView *view, int column, int minimumWidth)
     for (const auto &[estimate, row] : ranked) {
         if (estimate + rankingSlack < ranked.front().first || laidOut++ == maxLaidOut)
             break;
-        content = std::max(content, view->sizeHintForIndex(model->index(row, column)).width());
+        content = std::max(content, CellWidth(row, column, model->index(row, column).data().toString()));
     }
-    if (!ranked.empty() && view->showGrid())
+    if (!ranked.empty() && view_->showGrid())
         ++content;
-    const int header = view->horizontalHeader()->sectionSizeHint(column);
-    view->setColumnWidth(column, std::max({minimumWidth, content, header}));
+    view_->setColumnWidth(column, std::max({minimumWidth, content, CaptionWidth(column)}));
+}
+
+int TColumnFit::CellWidth(int row, int column, const QString &text)
+{
+    auto it = cells_.constFind(text);
+    if (it == cells_.cend())
+        it = cells_.insert(text, view_->sizeHintForIndex(view_->model()->index(row, column)).width());
+    return *it;
+}
+
+int TColumnFit::CaptionWidth(int column)
+{
+    const QString caption = view_->model()->headerData(column, Qt::Horizontal).toString();
+    auto it = captions_.constFind(caption);
+    if (it == captions_.cend())
+        it = captions_.insert(caption, view_->horizontalHeader()->sectionSizeHint(column));
+    return *it;
 }

@@ -2,6 +2,7 @@
 
 #include "generator/run/AutoCode.h"
 #include "model/ClassDAO.h"
+#include "model/ProjectDAO.h"
 #include "ui/CommandRun.h"
 #include "ui/Feedback.h"
 #include "ui/panels/LogPanel.h"
@@ -55,8 +56,10 @@ void TGenerationCommand::A1Click()
 
 void TGenerationCommand::StartGeneration(int projectId, const QString &projectName, bool preview)
 {
+    const std::optional<QString> password = preview ? std::nullopt : AskDatabasePassword(projectId, projectName);
     auto *run = new TAutoCode(projectId, projectName, projects_.TablePrefix(), programDir_);
     run->SetDryRun(preview);
+    run->SetDatabasePassword(password);
     connect(run, &TAutoCode::FilesPlaced, this, &TGenerationCommand::OnFilesPlaced,
             Qt::BlockingQueuedConnection);
     // Blocking: the run waits until each line and notice has been handled here, so the log
@@ -83,6 +86,19 @@ void TGenerationCommand::StartGeneration(int projectId, const QString &projectNa
     previewReady_ = false;
     summary_.clear();
     run->start();
+}
+
+std::optional<QString> TGenerationCommand::AskDatabasePassword(int projectId, const QString &projectName) const
+{
+    const std::optional<TExistingDatabase> existing = TProjectDAO().GetExistingDatabase(projectId);
+    if (!existing
+        || QFileInfo::exists(programDir_ + QStringLiteral("/projects/") + projectName + QStringLiteral("/database/config.php")))
+        return std::nullopt;
+    return feedback_.Ui().password(
+        window_, QStringLiteral("数据库密码"),
+        QStringLiteral("生成的程序以用户 %1 连接数据库 %2 时使用的密码。\n"
+                       "它写入 database/config.php, 不保存在项目中; 取消时留空, 以后可在该文件中填写。")
+            .arg(existing->user, existing->database));
 }
 
 void TGenerationCommand::Notify(const QString &text, TMessageKind kind)

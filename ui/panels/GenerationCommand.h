@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <optional>
+
 class QAction;
 class QWidget;
 class TAutoCode;
@@ -46,6 +48,9 @@ private:
     // With preview, the run only decides what it would do; the preview is then shown and 生成
     // starts the real run.
     void StartGeneration(int projectId, const QString &projectName, bool preview = false);
+    // The database password for database/config.php of a project living on its database, asked
+    // only while the output folder has no such file; null otherwise or when cancelled.
+    std::optional<QString> AskDatabasePassword(int projectId, const QString &projectName) const;
     void OnFilesPlaced();
     void ShowPreview();
     void OnKeyMemberError(int classId);

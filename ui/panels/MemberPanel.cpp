@@ -40,6 +40,7 @@ TMemberPanel::TMemberPanel(TFeedback &feedback, const TProjectPanel &projects, Q
     LV_Member = new QTableView(this);
     members_ = new TMemberTableModel(LV_Member);
     LV_Member->setModel(members_);
+    columnFit_ = std::make_unique<TColumnFit>(LV_Member);
     LV_Member->setObjectName(QStringLiteral("LV_Member"));
     LV_Member->setShowGrid(true);
     LV_Member->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -64,6 +65,8 @@ TMemberPanel::TMemberPanel(TFeedback &feedback, const TProjectPanel &projects, Q
     layout->addWidget(LV_Member);
 }
 
+TMemberPanel::~TMemberPanel() = default;
+
 QAction *TMemberPanel::AddCommand(const char *name, const QString &caption,
                                   void (TMemberPanel::*handler)())
 {
@@ -85,7 +88,12 @@ bool TMemberPanel::Run(const std::function<void()> &command)
 
 void TMemberPanel::LoadMembers(int classId)
 {
-    members_->SetMembers(TMemberDAO().GetMembers(classId));
+    ShowMembers(TMemberDAO().GetMembers(classId));
+}
+
+void TMemberPanel::ShowMembers(QList<TMember> members)
+{
+    members_->SetMembers(std::move(members));
     FitColumns();
     emit MembersChanged();
 }
@@ -100,7 +108,7 @@ void TMemberPanel::FitColumns()
 {
     // As wide as the caption or the widest cell, never narrower than the column was drawn.
     for (int column = 1; column < commentColumn; ++column)
-        FitColumnToContents(LV_Member, column, TMemberTableModel::DefaultWidth(column));
+        columnFit_->Fit(column, TMemberTableModel::DefaultWidth(column));
 }
 
 int TMemberPanel::SelectedMemberId() const

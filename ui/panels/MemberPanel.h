@@ -1,12 +1,17 @@
 #pragma once
 
+#include "model/Member.h"
+
+#include <QList>
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class QAction;
 class QKeyEvent;
 class QTableView;
+class TColumnFit;
 class TFeedback;
 class TMemberTableModel;
 class TProjectPanel;
@@ -17,6 +22,7 @@ class TMemberPanel : public QWidget {
     Q_OBJECT
 public:
     TMemberPanel(TFeedback &feedback, const TProjectPanel &projects, QWidget *parent);
+    ~TMemberPanel() override;
 
     // 添加成员 … 下移成员, in menu order.
     QList<QAction *> Commands() const;
@@ -24,6 +30,8 @@ public:
 
     // Refills the table with the members of a class. Throws TDbError like the stores.
     void LoadMembers(int classId);
+    // Refills the table with members read beforehand.
+    void ShowMembers(QList<TMember> members);
     void ClearMembers();
     // -1 when no row is selected.
     int SelectedMemberId() const;
@@ -58,4 +66,5 @@ private:
     QAction *M1, *N3, *C1, *Up1, *Down1;
     QTableView *LV_Member = nullptr;
     TMemberTableModel *members_ = nullptr;
+    std::unique_ptr<TColumnFit> columnFit_;
 };

@@ -4,6 +4,7 @@
 #include "model/IndexDAO.h"
 #include "model/MemberDAO.h"
 #include "model/ProjectDAO.h"
+#include "model/StartLists.h"
 #include "ui/CommandRun.h"
 #include "ui/Feedback.h"
 #include "ui/NameRules.h"
@@ -113,52 +114,61 @@ void TProjectPanel::ShowClass(int classId)
 void TProjectPanel::LoadProjects()
 {
     const TProjectList projects = TProjectDAO().GetProjects();
-    {
-        const QSignalBlocker quiet(CB_Project);
-        CB_Project->clear();
-        for (const TListEntry &project : projects)
-            CB_Project->addItem(project.name, project.id);
-        CB_Project->setCurrentIndex(-1);
-    }
-    {
-        const QSignalBlocker quiet(LB_Object);
-        LB_Object->clear();
-    }
-    if (projects.isEmpty()) {
+    const int index = FillProjects(projects);
+    if (index == -1)
         ShowClass(-1);
-        return;
+    else
+        LoadClasses(projects.at(index).id);
+}
+
+void TProjectPanel::ShowStartLists(const TStartLists &lists)
+{
+    if (FillProjects(lists.projects) != -1)
+        FillClasses(lists.projects.first().id, lists.classes, lists.friendNames);
+}
+
+int TProjectPanel::FillProjects(const TProjectList &projects)
+{
+    const QSignalBlocker quietProjects(CB_Project);
+    const QSignalBlocker quietClasses(LB_Object);
+    CB_Project->clear();
+    for (const TListEntry &project : projects)
+        CB_Project->addItem(project.name, project.id);
+    LB_Object->clear();
+    if (projects.isEmpty()) {
+        CB_Project->setCurrentIndex(-1);
+        return -1;
     }
     int index = selectedProjectIndex_ == -1 ? 0 : selectedProjectIndex_;
     if (index >= projects.size())
         index = 0;
-    {
-        const QSignalBlocker quiet(CB_Project);
-        CB_Project->setCurrentIndex(index);
-    }
-    LoadClasses(projects.at(index).id);
+    CB_Project->setCurrentIndex(index);
+    return index;
 }
 
 void TProjectPanel::LoadClasses(int projectId)
 {
-    // Each project keeps its own table prefix.
-    tablePrefix_ = TProjectSettings(programDir_).TablePrefix(projectId);
     const TClassList classes = TClassDAO().GetClasses(projectId);
-    {
-        const QSignalBlocker quiet(LB_Object);
-        LB_Object->clear();
-        const QHash<int, QString> friendNames = TClassDAO().GetFriendNames(projectId);
-        for (const TListEntry &entry : classes) {
-            auto *item = new QListWidgetItem(classEntryText(entry.name, friendNames.value(entry.id)),
-                                             LB_Object);
-            item->setData(Qt::UserRole, entry.id);
-            item->setData(classNameRole, entry.name);
-        }
-        if (!classes.isEmpty())
-            LB_Object->setCurrentRow(0);
-    }
+    FillClasses(projectId, classes, TClassDAO().GetFriendNames(projectId));
     // A project without classes shows no members: rows left from another class would feed
     // the member commands an id that does not belong here.
     ShowClass(classes.isEmpty() ? -1 : classes.first().id);
+}
+
+void TProjectPanel::FillClasses(int projectId, const TClassList &classes,
+                                const QHash<int, QString> &friendNames)
+{
+    // Each project keeps its own table prefix.
+    tablePrefix_ = TProjectSettings(programDir_).TablePrefix(projectId);
+    const QSignalBlocker quiet(LB_Object);
+    LB_Object->clear();
+    for (const TListEntry &entry : classes) {
+        auto *item = new QListWidgetItem(classEntryText(entry.name, friendNames.value(entry.id)), LB_Object);
+        item->setData(Qt::UserRole, entry.id);
+        item->setData(classNameRole, entry.name);
+    }
+    if (!classes.isEmpty())
+        LB_Object->setCurrentRow(0);
 }
 
 int TProjectPanel::SelectedProjectId() const

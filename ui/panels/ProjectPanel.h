@@ -1,5 +1,8 @@
 #pragma once
 
+#include "model/ListEntry.h"
+
+#include <QHash>
 #include <QString>
 #include <QWidget>
 
@@ -11,6 +14,7 @@ class QKeyEvent;
 class QLabel;
 class QListWidget;
 class TFeedback;
+struct TStartLists;
 
 // The project selector (CB_Project), the class list of the selected project (LB_Object), and
 // the commands on projects and classes. The selection is what the two controls show. Whatever
@@ -34,6 +38,10 @@ public:
     // list of a project. They throw TDbError like the stores.
     void LoadProjects();
     void LoadClasses(int projectId);
+    // Fills the project selector and the class list of a panel that has shown nothing yet
+    // from lists read beforehand (the first project is selected); the members are the
+    // caller's to show.
+    void ShowStartLists(const TStartLists &lists);
 
     // -1 when nothing is selected.
     int SelectedProjectId() const;
@@ -74,6 +82,10 @@ private:
     QAction *AddCommand(const char *name, const QString &caption, void (TProjectPanel::*handler)());
     bool Run(const std::function<void()> &command);
     void ShowClass(int classId);
+    // Fill the controls without telling anyone; FillProjects returns the selected index, or
+    // -1 for no projects.
+    int FillProjects(const TProjectList &projects);
+    void FillClasses(int projectId, const TClassList &classes, const QHash<int, QString> &friendNames);
     // Adds a class, or a copy of one, through the add-class dialog and selects it.
     void AddClass(int projectId, int copyFromClassId, const QString &saved);
     // Delete, F2, Enter and Insert in the class list; true when the key was a command.

@@ -1,0 +1,19 @@
+-- Rows of every table of shop_schema.sql and existing_schema.sql, two or more where a page can
+-- show them, so that a list that shows only some of them is caught.
+INSERT INTO shop_customer (email, full_name, phone, created_at) VALUES
+  ('li@example.com', '李', '010-1', '2026-01-02 10:30:00'),
+  ('wang@example.com', '王', NULL, '2026-01-03 11:00:00');
+INSERT INTO shop_category (title) VALUES ('文具'), ('书籍');
+INSERT INTO shop_product (sku, title, description, price, stock, category_id, status) VALUES
+  ('A-1', '铅笔', '一支', 1.50, 3, 1, 'on'),
+  ('B-2', '字典', NULL, 39.90, 1, 2, 'off');
+INSERT INTO shop_orders (customer_id, ordered_at, total) VALUES
+  (1, '2026-01-03 09:00:00', 4.50), (2, '2026-01-04 15:20:00', 39.90);
+INSERT INTO shop_order_item VALUES (1, 1, 3, 1.50), (2, 2, 1, 39.90);
+INSERT INTO shop_review (order_id, product_id, rating) VALUES (1, 1, 5), (2, 2, 4);
+INSERT INTO audit_log (message) VALUES ('导入前'), ('第二条');
+INSERT INTO shop_system (`reply-to`, `function`, `position`) VALUES ('noreply@example.com', 'mail', 1), ('help@example.com', NULL, 2);
+INSERT INTO `shop_sys-log` (setting_id, `order`) VALUES (1, '第一'), (2, '第二');
+INSERT INTO shop_visit VALUES ('2026-02-02 08:00:00', '/index', NULL), ('2026-02-02 08:05:00', '/shop', '午前');
+INSERT INTO shop_coupon VALUES ('SPRING26', 0.90), ('SUMMER26', 0.80);
+INSERT INTO session (title, starts_at) VALUES ('上午场', '2026-02-01 09:00:00'), ('下午场', '2026-02-01 14:00:00');
