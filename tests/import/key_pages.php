@@ -28,33 +28,33 @@ function page(string $path, array $texts, array $absent = []): string
 }
 
 $stock = '/controller/stockAction.php';
-$seeded = 'warehouse=' . rawurlencode('North,A\\1') . '&bin_no=1';
+$seeded = 'warehouse=' . rawurlencode('North,A\\1') . '&binNo=1';
 page("$stock?action=query", ['North,A\\1', htmlspecialchars("view=detail&$seeded")]);
 page("$stock?action=query&view=detail&$seeded", ['<dd data-col="amount">3</dd>']);
-page("$stock?action=query&view=edit&$seeded", ['name="stock[warehouse]" value="North,A\\1"', 'id="f-bin_no" value="1" readonly']);
+page("$stock?action=query&view=edit&$seeded", ['name="stock[warehouse]" value="North,A\\1"', 'id="f-binNo" value="1" readonly']);
 
 $row = fn(string $warehouse, string $bin, string $amount) => ['action' => 'update',
-    'stock' => ['warehouse' => $warehouse, 'bin_no' => $bin, 'product_id' => '1', 'amount' => $amount]];
+    'stock' => ['warehouse' => $warehouse, 'binNo' => $bin, 'product_id' => '1', 'amount' => $amount]];
 expect_saved(request('POST', "$stock", $row('North,A\\1', '1', '4')), 'edit the seeded stock place');
 page("$stock?action=query&view=detail&$seeded", ['<dd data-col="amount">4</dd>']);
 // Two places of one warehouse: changing or deleting one leaves the other, as all keys address a row.
 expect_saved(request('POST', "$stock", ['action' => 'add'] + $row('South', '2', '7')), 'add a stock place');
 expect_saved(request('POST', "$stock", ['action' => 'add'] + $row('South', '3', '5')), 'add a second stock place');
 expect_saved(request('POST', "$stock", $row('South', '2', '9')), 'edit the added stock place');
-page("$stock?action=query&view=detail&warehouse=South&bin_no=2", ['<dd data-col="amount">9</dd>']);
-page("$stock?action=query&view=detail&warehouse=South&bin_no=3", ['<dd data-col="amount">5</dd>']);
-expect_saved(request('POST', "$stock?action=del&warehouse=South&bin_no=2", ['action' => 'del']), 'delete the added stock place');
-page("$stock?action=query&view=detail&warehouse=South&bin_no=2", ['没有找到这条记录']);
-page("$stock?action=query&view=detail&warehouse=South&bin_no=3", ['<dd data-col="amount">5</dd>']);
+page("$stock?action=query&view=detail&warehouse=South&binNo=2", ['<dd data-col="amount">9</dd>']);
+page("$stock?action=query&view=detail&warehouse=South&binNo=3", ['<dd data-col="amount">5</dd>']);
+expect_saved(request('POST', "$stock?action=del&warehouse=South&binNo=2", ['action' => 'del']), 'delete the added stock place');
+page("$stock?action=query&view=detail&warehouse=South&binNo=2", ['没有找到这条记录']);
+page("$stock?action=query&view=detail&warehouse=South&binNo=3", ['<dd data-col="amount">5</dd>']);
 // Back from the trash, found again by both keys.
 $trash = page('/manage/trash.php?class=stock', ['<td>South,2</td>']);
 preg_match('/data-trash="(\d+)"/', $trash, $m) || fail('no row in the trash');
 expect_redirect(request('POST', '/manage/trash.php?class=stock', ['op' => 'restore', 'id' => $m[1]]),
     '/manage/trash.php?class=stock', 'restore the stock place');
 page('/manage/trash.php?class=stock', ['记录已恢复。']);
-page("$stock?action=query&view=detail&warehouse=South&bin_no=2", ['<dd data-col="amount">9</dd>']);
+page("$stock?action=query&view=detail&warehouse=South&binNo=2", ['<dd data-col="amount">9</dd>']);
 // Deleted again and its keys taken by a new row: the trash refuses to restore it.
-expect_saved(request('POST', "$stock?action=del&warehouse=South&bin_no=2", ['action' => 'del']), 'delete the restored stock place');
+expect_saved(request('POST', "$stock?action=del&warehouse=South&binNo=2", ['action' => 'del']), 'delete the restored stock place');
 expect_saved(request('POST', "$stock", ['action' => 'add'] + $row('South', '2', '1')), 'add a stock place under the same keys');
 $trash = page('/manage/trash.php?class=stock', ['<td>South,2</td>']);
 preg_match('/data-trash="(\d+)"/', $trash, $m) || fail('no row in the trash');

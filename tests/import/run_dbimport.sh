@@ -194,8 +194,8 @@ delete South,2
 add South,2" ] || fail "unexpected history of the stock places: $keys"
 # The key text as the server works it out (rows limited to their creator's) is the one PHP writes.
 key_sql="$(php -r 'define("VELMORA_GUARD_LOADED", true); require $argv[1]; require $argv[2];
-  echo velmora_key_sql(["warehouse", "bin_no"]);' "$project/util/settings.php" "$project/util/row_key.php")"
-in_sql="$("${sql[@]}" -N -B -r shop -e "SELECT $key_sql FROM shop_stock WHERE bin_no = 1")"
+  echo velmora_key_sql(["warehouse", "bin-no"]);' "$project/util/settings.php" "$project/util/row_key.php")"
+in_sql="$("${sql[@]}" -N -B -r shop -e "SELECT $key_sql FROM shop_stock WHERE \`bin-no\` = 1")"
 [ "$in_sql" = 'North\,A\\1,1' ] || fail "the server's key text is \"$in_sql\""
 if grep -E 'PHP (Warning|Notice|Deprecated|Fatal error|Parse error)|Uncaught' "$scratch/php-error.log" 2>/dev/null; then
   fail "PHP logged the problems above"

@@ -1,7 +1,7 @@
 -- A small shop, written by hand the way people write schemas: a table prefix, unsigned and
 -- small integers, decimal prices, datetime stamps, text, an enum, a blob, a rule on a foreign
 -- key, order lines keyed by two references (a link with columns of its own), tags linked to
--- products, and stock places keyed by a text and a number together; names PHP cannot carry as
+-- products, and stock places keyed by a text and a dashed number column together; names PHP cannot carry as
 -- they are (a reserved word as table name, a dash in a table and a column name, reserved words
 -- as column names); a table without a key, and one whose only key is a unique column.
 CREATE TABLE shop_customer (
@@ -71,10 +71,10 @@ CREATE TABLE shop_product_tag (
 
 CREATE TABLE shop_stock (
   warehouse VARCHAR(20) NOT NULL COMMENT '仓库',
-  bin_no INT NOT NULL COMMENT '货位',
+  `bin-no` INT NOT NULL COMMENT '货位',
   product_id INT NOT NULL COMMENT '商品',
   amount INT NOT NULL DEFAULT 0 COMMENT '数量',
-  PRIMARY KEY (warehouse, bin_no),
+  PRIMARY KEY (warehouse, `bin-no`),
   FOREIGN KEY (product_id) REFERENCES shop_product (id)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COMMENT='库存位置';
 CREATE TABLE shop_system (
