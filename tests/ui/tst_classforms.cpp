@@ -294,7 +294,9 @@ private slots:
 
     void enterSavesAndCopyTakesEveryMember()
     {
-        // Enter in a field presses 确定; a copy gets the source's members, in their order.
+        // Enter in a field presses 确定; a copy gets the source's members, in their order, and its
+        // composite-key mark.
+        TClassDAO().SetCompositeKey(score, true);
         TMainFormProbe probe{window.get()};
         probe.selectClass(1);
         const QStringList source = probe.memberNames();
@@ -310,6 +312,8 @@ private slots:
         QCOMPARE(user->takeTexts(), QStringList{"类复制成功!"});
         QCOMPARE(probe.selectedClass(), QStringLiteral("Pupil"));
         QCOMPARE(probe.memberNames(), source);
+        QVERIFY(TClassDAO().GetCompositeKey(TClassDAO().GetClassId(school, QStringLiteral("Pupil"))));
+        TClassDAO().SetCompositeKey(score, false);
         QCOMPARE(classesInDatabase(school), QStringList({"Student/学生", "Score/成绩", "Pupil/小学生"}));
         // The same rules as adding: a taken name is refused and nothing is copied.
         probe.selectClass(1);
