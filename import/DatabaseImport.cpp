@@ -266,11 +266,8 @@ private:
                 }
                 Warn(QStringLiteral("表 %1 没有主键，按只读类导入: 只能列表、查询和导出").arg(table.name));
                 TakeClass(names, table, className);
-            } else if (table.keys.size() > 1) {
-                Warn(QStringLiteral("表 %1 的主键由 %2 多列组成(复合主键)，未导入: 每个类只能有一个主键成员")
-                         .arg(table.name, table.keys.join(QStringLiteral(", "))));
-            } else if (!KeyColumnMaps(table)) {
-                Warn(QStringLiteral("表 %1 的主键列 %2 的类型不能映射为成员类型，未导入").arg(table.name, table.keys.first()));
+            } else if (const QString column = UnmappedKeyColumn(table); !column.isEmpty()) {
+                Warn(QStringLiteral("表 %1 的主键列 %2 的类型不能映射为成员类型，未导入").arg(table.name, column));
             } else {
                 TakeClass(names, table, className);
             }
@@ -298,7 +295,7 @@ private:
             if (info == table.columns.cend() || info->nullable)
                 continue;
             table.keys = {column};
-            if (!KeyColumnMaps(table)) {
+            if (!UnmappedKeyColumn(table).isEmpty()) {
                 table.keys.clear();
                 continue;
             }
@@ -324,15 +321,17 @@ private:
         }
     }
 
-    bool KeyColumnMaps(const TTable &table) const
+    // The first key column whose type cannot be a key member's; empty when there is none.
+    static QString UnmappedKeyColumn(const TTable &table)
     {
         for (const TColumnInfo &column : table.columns) {
-            if (column.name == table.keys.first()) {
-                const std::optional<TMappedType> mapped = MapColumnType(column, TableCharset::Utf8mb4);
-                return mapped && TypeRules::CanBeKey(mapped->type);
-            }
+            if (!table.keys.contains(column.name))
+                continue;
+            const std::optional<TMappedType> mapped = MapColumnType(column, TableCharset::Utf8mb4);
+            if (!mapped || !TypeRules::CanBeKey(mapped->type))
+                return column.name;
         }
-        return false;
+        return QString();
     }
 
     TModelClass MapTable(const TTable &table)
@@ -352,7 +351,24 @@ private:
         ChooseDisplayMember(cls);
         for (const TIndex &index : table.indexes)
             MapIndex(table, index, cls);
+        if (table.keys.size() > 1)
+            MarkCompositeKey(table, cls);
         return cls;
+    }
+
+    // Two references as the key link rows of two classes (many to many); any other key of
+    // several columns names a row by all its values.
+    void MarkCompositeKey(const TTable &table, TModelClass &cls)
+    {
+        cls.compositeKey = 1;
+        const qsizetype references = std::count_if(cls.members.cbegin(), cls.members.cend(), [](const TMember &m) {
+            return m.memberIsPri() == 1 && MemberType::IsReference(m.memberType());
+        });
+        const QString columns = table.keys.join(QStringLiteral(", "));
+        if (table.keys.size() == 2 && references == 2)
+            Warn(QStringLiteral("表 %1 的主键由外键列 %2 组成，作为关联类导入(多对多)").arg(table.name, columns));
+        else
+            Warn(QStringLiteral("表 %1 的主键由 %2 多列组成，作为复合主键类导入").arg(table.name, columns));
     }
 
     std::optional<TMember> MapColumn(const TTable &table, const TColumnInfo &column, TImportNames &names)
@@ -363,7 +379,8 @@ private:
             Warn(where + QStringLiteral(" 的类型 %1 不能映射为成员类型，未导入").arg(column.columnType));
             return std::nullopt;
         }
-        const bool key = !table.keys.isEmpty() && column.name == table.keys.first();
+        const bool key = table.keys.contains(column.name);
+        const bool composite = table.keys.size() > 1;
         const TImportNames::TName name = names.Take(column.name);
         if (!name.reason.isEmpty())
             Warn(where + QStringLiteral(" 按成员名 %1 导入: %2").arg(name.name, name.reason));
@@ -380,7 +397,8 @@ private:
         member.setMemberScale(mapped->scale);
         member.setMemberIsUnsigned(mapped->isUnsigned);
         member.setMemberEnumValues(mapped->enumValues);
-        const TForeignKey *reference = key ? nullptr : ReferencedClass(table, column, where, mapped->type);
+        // A single key column stays a plain key; a column of a composite key may refer.
+        const TForeignKey *reference = key && !composite ? nullptr : ReferencedClass(table, column, where, mapped->type);
         if (reference) {
             // The column takes the type of the key it refers to.
             member.setMemberType(classNames_.value(reference->refTable));
@@ -420,7 +438,7 @@ private:
             Warn(where + QStringLiteral(" 的外键引用的表 %1 不在导入范围内").arg(fk.refTable) + asPlain);
             return nullptr;
         }
-        if (target->keys.isEmpty() || target->keys.first() != fk.refColumn) {
+        if (target->keys.size() != 1 || target->keys.first() != fk.refColumn) {
             Warn(where + QStringLiteral(" 的外键引用的不是表 %1 的主键").arg(fk.refTable) + asPlain);
             return nullptr;
         }

@@ -39,6 +39,7 @@ TCheckedModel checkedModel(const TModelDocument &document)
         cls.className = source.className;
         cls.friendName = source.friendName;
         cls.tableName = source.tableName;
+        cls.compositeKey = source.compositeKey;
         cls.isReadOnly = source.isReadOnly;
         cls.indexes = source.indexes;
         for (int m = 0; m < source.members.size(); ++m) {
@@ -98,7 +99,8 @@ TModelDocument TModelImport::ReadProject(int projectId, const QString &projectNa
     document.tableCharset = model.Charset();
     document.existingDatabase = model.ExistingDatabase();
     for (const TClassModel &cls : model.Classes()) {
-        document.classes.append({cls.className, cls.friendName, cls.members, cls.indexes, cls.tableName, cls.isReadOnly, std::nullopt});
+        document.classes.append({cls.className, cls.friendName, cls.members, cls.indexes, cls.tableName, cls.isReadOnly, std::nullopt,
+                                  cls.compositeKey});
         if (positions.contains(cls.classId))
             document.classes.last().diagramPosition = positions.value(cls.classId);
         if (classIds)

@@ -13,7 +13,8 @@ const QString countByName =
 const QString insertClass =
     QStringLiteral("insert into t_class(projectId,className,friendName) values (?,?,?)");
 const QString insertClassWithTable = QStringLiteral(
-    "insert into t_class(projectId,className,friendName,tableName,classIsReadOnly) values (?,?,?,?,?)");
+    "insert into t_class(projectId,className,friendName,tableName,classIsReadOnly,compositeKey) "
+    "values (?,?,?,?,?,?)");
 // The members of one class under the class just added by name, in their order. A member
 // that refers to the class it belongs to (a parent, say) refers to the copy in the copy.
 const QString copyMembers =
@@ -43,8 +44,15 @@ const QString selectTableName = QStringLiteral("select tableName from t_class wh
 const QString updateTableName = QStringLiteral("update t_class set tableName=? where classId=?");
 const QString selectTableNames =
     QStringLiteral("select classId,tableName from t_class where projectId=? and tableName<>''");
+const QString selectCompositeKey = QStringLiteral("select compositeKey from t_class where classId=?");
+const QString updateCompositeKey = QStringLiteral("update t_class set compositeKey=? where classId=?");
+const QString selectCompositeKeyClasses =
+    QStringLiteral("select classId from t_class where projectId=? and compositeKey=1");
+const QString copyCompositeKey = QStringLiteral(
+    "update t_class set compositeKey=(select compositeKey from t_class where classId=?) "
+    "where classId=(select max(classId) from t_class where projectId=? and className=?)");
 const QString updateClassTable =
-    QStringLiteral("update t_class set tableName=?,classIsReadOnly=? where classId=?");
+    QStringLiteral("update t_class set tableName=?,classIsReadOnly=?,compositeKey=? where classId=?");
 const QString selectReadOnly = QStringLiteral("select classIsReadOnly from t_class where classId=?");
 const QString updateReadOnly = QStringLiteral("update t_class set classIsReadOnly=? where classId=?");
 const QString selectReadOnlyClasses =
@@ -60,6 +68,11 @@ const QString countKeyMembers =
     QStringLiteral("select count(*) from t_member where classId=? and memberIsPri=1");
 const QString countDisplayMembers =
     QStringLiteral("select count(*) from t_member where classId=? and memberIsDisplay=1");
+
+QVariantList classTableValues(int classId, const TClassTable &table)
+{
+    return {table.tableName, table.readOnly ? 1 : 0, table.compositeKey ? 1 : 0, classId};
+}
 } // namespace
 
 QString TClassDAO::GetClassName(int classId) const
@@ -86,7 +99,8 @@ void TClassDAO::AddClass(int projectId, const QString &className, const QString 
                          const TClassTable &table) const
 {
     db_.ExecuteSql(insertClassWithTable,
-                   {projectId, className, friendName, table.tableName, table.readOnly ? 1 : 0});
+                   {projectId, className, friendName, table.tableName, table.readOnly ? 1 : 0,
+                    table.compositeKey ? 1 : 0});
 }
 
 int TClassDAO::CopyClass(int projectId, int sourceClassId, const QString &className,
@@ -94,7 +108,8 @@ int TClassDAO::CopyClass(int projectId, int sourceClassId, const QString &classN
 {
     db_.ExecuteBatch(QList<TSqlStatement>{{insertClass, {projectId, className, friendName}},
                                           {copyMembers, {projectId, projectId, className, sourceClassId,
-                                                         className, sourceClassId}}}
+                                                         className, sourceClassId}},
+                                          {copyCompositeKey, {sourceClassId, projectId, className}}}
                      + TIndexDAO::AddToNewestClass(TIndexDAO(db_).GetIndexes(sourceClassId)));
     return db_.QueryInteger(newestClassId, {projectId, className});
 }
@@ -119,12 +134,12 @@ void TClassDAO::UpdateClass(int projectId, int classId, const QString &className
     const QString oldName = GetClassName(classId);
     db_.ExecuteBatch({{updateClass, {friendName, className, classId}},
                       {renameReferences, {className, projectId, oldName}},
-                      {updateClassTable, {table.tableName, table.readOnly ? 1 : 0, classId}}});
+                      {updateClassTable, classTableValues(classId, table)}});
 }
 
 void TClassDAO::SetClassTable(int classId, const TClassTable &table) const
 {
-    db_.ExecuteSql(updateClassTable, {table.tableName, table.readOnly ? 1 : 0, classId});
+    db_.ExecuteSql(updateClassTable, classTableValues(classId, table));
 }
 
 TClassList TClassDAO::GetClasses(int projectId) const
@@ -163,6 +178,25 @@ QHash<int, QString> TClassDAO::GetTableNames(int projectId) const
     while (query.next())
         names.insert(query.value(0).toInt(), query.value(1).toString());
     return names;
+}
+
+bool TClassDAO::GetCompositeKey(int classId) const
+{
+    return db_.QueryInteger(selectCompositeKey, {classId}) == 1;
+}
+
+void TClassDAO::SetCompositeKey(int classId, bool composite) const
+{
+    db_.ExecuteSql(updateCompositeKey, {composite ? 1 : 0, classId});
+}
+
+QSet<int> TClassDAO::GetCompositeKeyClasses(int projectId) const
+{
+    QSet<int> ids;
+    QSqlQuery query = db_.OpenQuery(selectCompositeKeyClasses, {projectId});
+    while (query.next())
+        ids.insert(query.value(0).toInt());
+    return ids;
 }
 
 bool TClassDAO::IsReadOnly(int classId) const

@@ -4,8 +4,8 @@
 #include "ListEntry.h"
 
 #include <QHash>
-#include <QSet>
 #include <QPoint>
+#include <QSet>
 
 #include <functional>
 
@@ -14,11 +14,12 @@ using TClassCheckFailure = std::function<void(int classId)>;
 
 // Table t_class, and the model logic tied to classes: deleting a class deletes its members,
 // renaming a class rewrites the references to it, and the two checks run before generation.
-// How a class's table is kept: its own name (empty for the prefix and the class name) and
-// whether the application may only read it.
+// How a class's table is kept: its own name (empty for the prefix and the class name),
+// whether the application may only read it, and whether its key members together are its key.
 struct TClassTable {
     QString tableName;
     bool readOnly = false;
+    bool compositeKey = false;
 };
 
 class TClassDAO {
@@ -32,6 +33,7 @@ public:
     void AddClass(int projectId, const QString &className, const QString &friendName,
                   const TClassTable &table = {}) const;
     // A new class with a copy of every member and index of the source class, in their order,
+    // and its composite-key mark,
     // all or nothing. The copy's references to the source class itself become references to
     // the copy; other classes' references to the source stay. Returns the new class's id.
     int CopyClass(int projectId, int sourceClassId, const QString &className,
@@ -43,7 +45,7 @@ public:
     // The same, and the class's table settings with it, all or nothing.
     void UpdateClass(int projectId, int classId, const QString &className, const QString &friendName,
                      const TClassTable &table) const;
-    // Both table settings in one statement.
+    // All table settings in one statement.
     void SetClassTable(int classId, const TClassTable &table) const;
     TClassList GetClasses(int projectId) const;
     TClassList GetOtherClasses(int projectId, int classId) const;
@@ -54,6 +56,11 @@ public:
     void SetTableName(int classId, const QString &tableName) const;
     // classId -> table name for every class of the project that has one, in one query.
     QHash<int, QString> GetTableNames(int projectId) const;
+    // Whether the class's key members together are its key (then there may be several).
+    bool GetCompositeKey(int classId) const;
+    void SetCompositeKey(int classId, bool composite) const;
+    // The ids of the project's classes with a composite key, in one query.
+    QSet<int> GetCompositeKeyClasses(int projectId) const;
     // A read-only class's pages show its rows but never add, change or delete one.
     bool IsReadOnly(int classId) const;
     void SetReadOnly(int classId, bool readOnly) const;

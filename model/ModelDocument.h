@@ -24,6 +24,7 @@ struct TModelClass {
     // Where the class's box was dragged to in the model diagram; none while the diagram
     // places it itself.
     std::optional<QPoint> diagramPosition;
+    int compositeKey = 0; // 1: the key members together are the key
 };
 
 // A whole project outside the model database. A reference member's type names a class of it.

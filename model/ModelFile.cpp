@@ -19,6 +19,7 @@ const QString classNameKey = QStringLiteral("className");
 const QString friendNameKey = QStringLiteral("friendName");
 const QString membersKey = QStringLiteral("members");
 const QString tableNameKey = QStringLiteral("tableName");
+const QString compositeKeyKey = QStringLiteral("compositeKey");
 const QString readOnlyKey = QStringLiteral("classIsReadOnly");
 const QString indexesKey = QStringLiteral("indexes");
 const QString charsetKey = QStringLiteral("tableCharset");
@@ -267,6 +268,7 @@ TModelClass readClass(const QJsonObject &object, int classIndex, QStringList &pr
     cls.className = reader.Text(classNameKey, true);
     cls.friendName = reader.Text(friendNameKey, false);
     cls.tableName = reader.Text(tableNameKey, false);
+    cls.compositeKey = reader.Number(compositeKeyKey, false, 0, true);
     cls.isReadOnly = reader.Number(readOnlyKey, false, 0, true) == 1;
     const QJsonArray members = reader.Array(membersKey);
     for (qsizetype m = 0; m < members.size(); ++m) {
@@ -338,6 +340,8 @@ QByteArray TModelFile::ToJson(const TModelDocument &document)
                            {indexesKey, indexesToJson(cls.indexes)}};
         if (!cls.tableName.isEmpty())
             object.insert(tableNameKey, cls.tableName);
+        if (cls.compositeKey == 1)
+            object.insert(compositeKeyKey, 1);
         if (cls.isReadOnly)
             object.insert(readOnlyKey, 1);
         if (cls.diagramPosition)

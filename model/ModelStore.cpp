@@ -9,8 +9,8 @@ const QString insertProject =
 // Ids are never reused (AUTOINCREMENT) and the batch holds the write lock, so the largest id is
 // the row this batch has just added.
 const QString insertClass = QStringLiteral(
-    "insert into t_class(projectId,className,friendName,tableName,classIsReadOnly,diagramX,diagramY) "
-    "values ((select max(projectId) from t_project),?,?,?,?,?,?)");
+    "insert into t_class(projectId,className,friendName,tableName,classIsReadOnly,diagramX,diagramY,"
+    "compositeKey) values ((select max(projectId) from t_project),?,?,?,?,?,?,?)");
 const QString insertMember =
     QStringLiteral("insert into t_member(projectId,classId,%1) values ((select max(projectId) from t_project),"
                    "(select max(classId) from t_class),%2)")
@@ -27,7 +27,8 @@ int TModelStore::AddProject(const TModelDocument &document, const QString &proje
         // No position binds NULL: the diagram places the box itself.
         const QVariant x = cls.diagramPosition ? QVariant(cls.diagramPosition->x()) : QVariant();
         const QVariant y = cls.diagramPosition ? QVariant(cls.diagramPosition->y()) : QVariant();
-        statements.append({insertClass, {cls.className, cls.friendName, cls.tableName, cls.isReadOnly ? 1 : 0, x, y}});
+        statements.append({insertClass, {cls.className, cls.friendName, cls.tableName, cls.isReadOnly ? 1 : 0, x, y,
+                                         cls.compositeKey}});
         for (const TMember &m : cls.members)
             statements.append({insertMember, TMemberDAO::StoredValues(m)});
         statements.append(TIndexDAO::AddToNewestClass(cls.indexes));

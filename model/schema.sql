@@ -22,7 +22,9 @@ CREATE TABLE t_class (
     -- Where the class's box was dragged to in the model diagram (its top-left corner); NULL
     -- while the diagram places the box itself.
     diagramX   INTEGER,
-    diagramY   INTEGER
+    diagramY   INTEGER,
+    -- 1: several members together are the key (a link between two classes, or a natural key).
+    compositeKey INTEGER NOT NULL DEFAULT 0
 );
 
 CREATE TABLE t_member (

@@ -14,8 +14,8 @@ class RowChange
 
     private $class;
     private $table;
-    private $keyField;
-    private $keyColumn;
+    private $keyFields;
+    private $keyColumns;
     private $integerKey;
     private $action;
 
@@ -23,8 +23,8 @@ class RowChange
     {
         $this->class = $class;
         $this->table = $info['table'];
-        $this->keyField = $info['key'];
-        $this->keyColumn = $info['keyColumn'];
+        $this->keyFields = $info['keys'];
+        $this->keyColumns = $info['keyColumns'];
         $this->integerKey = $info['integerKey'];
         $this->action = $action;
     }
@@ -57,14 +57,18 @@ class RowChange
             }
             $outcome = (int)$statement();
             if ($outcome !== 1) {
-                // 失败时回滚；没有改变任何记录时（值相同）什么也不记。
-                return $outcome === 0 ? null : true;
+                // 失败时回滚；没有改变任何记录时（值相同）不记操作记录，表单上的关联照样设置。
+                if ($outcome === 0) {
+                    return null;
+                }
+                return $this->action !== 'update' || velmora_save_links($db, $this->class, (string)$key) ? true : null;
             }
             if ($this->action === 'add') {
                 $key = $this->integerKey ? (string)$db->conn->insert_id : $this->requested_key();
             }
             $after = $this->action === 'del' ? [] : $this->row($db, (string)$key);
-            $ok = $after !== null && $this->record($db, (string)$key, $before, $after);
+            $ok = $after !== null && $this->record($db, (string)$key, $before, $after)
+                && ($this->action === 'del' || velmora_save_links($db, $this->class, (string)$key));
             if (!$ok) {
                 velmora_session_start();
                 $_SESSION['velmora_reason'] = $db->error !== '' ? $db->error : '保存操作记录失败，本次操作没有生效。';
@@ -74,20 +78,31 @@ class RowChange
         return $done === null ? 0 : $outcome;
     }
 
-    /* 请求中的主键（转义之前的原值）：修改时在表单中，删除时在地址中。 */
+    /* 请求中的主键文字（转义之前的原值，见 velmora_key_text）：修改时在表单中，删除时在地址中。 */
     private function requested_key(): ?string
     {
         $raw = $GLOBALS['VELMORA_RAW'] ?? ['get' => [], 'post' => []];
-        $value = $this->action === 'del'
-            ? ($raw['get'][$this->keyField] ?? null)
-            : ($raw['post'][velmora_lcfirst($this->class)][$this->keyField] ?? null);
-        return is_string($value) ? $value : null;
+        $values = [];
+        foreach ($this->keyFields as $field) {
+            $value = $this->action === 'del'
+                ? ($raw['get'][$field] ?? null)
+                : ($raw['post'][velmora_lcfirst($this->class)][$field] ?? null);
+            if (!is_string($value)) {
+                return null;
+            }
+            $values[] = $value;
+        }
+        return velmora_key_text($values);
     }
 
     /* 一条记录的全部列（锁住它直到事务结束）；没有时返回 []，失败时返回 null。 */
     private function row(SqlHelper $db, string $key): ?array
     {
-        $rows = $db->query_prepared('SELECT * FROM ' . velmora_sql_name($this->table) . ' WHERE ' . velmora_sql_name($this->keyColumn) . ' = ? FOR UPDATE', [$key]);
+        $values = velmora_key_values($key, count($this->keyColumns));
+        if ($values === null) {
+            return [];
+        }
+        $rows = $db->query_prepared('SELECT * FROM ' . velmora_sql_name($this->table) . ' WHERE ' . velmora_key_where($this->keyColumns) . ' FOR UPDATE', $values);
         return $rows === null ? null : ($rows[0] ?? []);
     }
 

@@ -28,7 +28,12 @@ class TrashBin
                 return $item === null ? null : false;
             }
             [$trash, $info, $row] = $item;
-            $taken = $db->query_prepared('SELECT 1 FROM ' . velmora_sql_name($info['table']) . ' WHERE ' . velmora_sql_name($info['keyColumn']) . ' = ? FOR UPDATE', [$trash['rowKey']]);
+            $keyValues = velmora_key_values((string)$trash['rowKey'], count($info['keyColumns']));
+            if ($keyValues === null) {
+                $refusal = '这条记录的主键“' . $trash['rowKey'] . '”无法识别，不能恢复。';
+                return false;
+            }
+            $taken = $db->query_prepared('SELECT 1 FROM ' . velmora_sql_name($info['table']) . ' WHERE ' . velmora_key_where($info['keyColumns']) . ' FOR UPDATE', $keyValues);
             if ($taken === null) {
                 return null;
             }

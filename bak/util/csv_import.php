@@ -67,6 +67,11 @@ class CsvImportPlan
             $this->error = '这个类的字段说明或业务层类不完整，无法导入。';
             return;
         }
+        // 导入按一个主键找已有的记录；几个成员共同作为主键的类不能这样找。
+        if (count((array)($this->fields['keys'] ?? [])) > 1) {
+            $this->error = '这个类由几个成员共同作为主键，暂不支持从文件导入。';
+            return;
+        }
         if (strncmp($text, VELMORA_BOM, 3) === 0) {
             $text = substr($text, 3);
         }

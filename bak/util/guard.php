@@ -49,7 +49,9 @@ require_once __DIR__ . '/unique_keys.php';
 require_once __DIR__ . '/pictures.php';
 require_once __DIR__ . '/team_schema.php';
 require_once __DIR__ . '/session_store.php';
+require_once __DIR__ . '/row_key.php';
 require_once __DIR__ . '/rights.php';
+require_once __DIR__ . '/links.php';
 require_once __DIR__ . '/request_guard.php';
 
 // 命令行下（维护脚本、检查脚本）只加载上面的函数，没有要处理的请求。

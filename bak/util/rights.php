@@ -114,6 +114,7 @@ function velmora_own_only(string $class): bool
 
 /*
  * 类的表名、主键字段名（请求中的参数名）与主键列名（取自字段说明）；没有时返回 null。
+ * keys 为全部主键字段名（复合主键时多于一个），keyColumns 为它们的列名；key、keyColumn 为其中第一个。
  * 表名与列名在 SQL 中一律用 velmora_sql_name 加上反引号。
  */
 function velmora_class_table(string $class): ?array
@@ -121,11 +122,30 @@ function velmora_class_table(string $class): ?array
     $fields = velmora_class_fields($class);
     $table = (string)($fields['table'] ?? '');
     $key = (string)($fields['key'] ?? '');
-    $keyColumn = (string)($fields['keyColumn'] ?? $key);
-    if (!velmora_is_sql_name($table) || !preg_match('/^[A-Za-z0-9_$]+$/', $key) || !velmora_is_sql_name($keyColumn)) {
+    $keys = is_array($fields['keys'] ?? null) ? array_values($fields['keys']) : [$key];
+    $columnOf = [];
+    foreach ((array)($fields['fields'] ?? []) as $field) {
+        if (is_array($field) && is_string($field['name'] ?? null)) {
+            $columnOf[$field['name']] = (string)($field['column'] ?? $field['name']);
+        }
+    }
+    $keyColumns = [];
+    foreach ($keys as $name) {
+        if (!is_string($name) || !preg_match('/^[A-Za-z0-9_$]+$/', $name)) {
+            return null;
+        }
+        $keyColumns[] = $name === $key ? (string)($fields['keyColumn'] ?? $key) : ($columnOf[$name] ?? $name);
+    }
+    if (!velmora_is_sql_name($table) || !preg_match('/^[A-Za-z0-9_$]+$/', $key)) {
         return null;
     }
-    return ['table' => $table, 'key' => $key, 'keyColumn' => $keyColumn, 'integerKey' => !empty($fields['integerKey'])];
+    foreach ($keyColumns as $column) {
+        if (!velmora_is_sql_name($column)) {
+            return null;
+        }
+    }
+    return ['table' => $table, 'key' => $key, 'keyColumn' => $keyColumns[0], 'keys' => $keys, 'keyColumns' => $keyColumns,
+        'integerKey' => !empty($fields['integerKey'])];
 }
 
 /*
@@ -143,7 +163,7 @@ function velmora_own_condition(string $class): ?string
         return null;
     }
     $table = "'" . str_replace(['\\', "'"], ['\\\\', "''"], $info['table']) . "'";
-    return ' and CAST(' . velmora_sql_name($info['keyColumn']) . ' AS CHAR) IN (SELECT rowKey FROM ' . velmora_team_table('row_owner')
+    return ' and ' . velmora_key_sql($info['keyColumns']) . ' IN (SELECT rowKey FROM ' . velmora_team_table('row_owner')
         . ' WHERE tableName = ' . $table . ' AND adminId = ' . velmora_user_id() . ')';
 }
 
@@ -224,10 +244,17 @@ function velmora_requested_key(string $class, string $right): ?string
     if ($info === null) {
         return null;
     }
-    $value = $right === 'edit' && ($_REQUEST['action'] ?? '') === 'update'
-        ? ($_POST[velmora_lcfirst($class)][$info['key']] ?? null)
-        : ($_GET[$info['key']] ?? null);
-    return is_string($value) ? $value : null;
+    $values = [];
+    foreach ($info['keys'] as $key) {
+        $value = $right === 'edit' && ($_REQUEST['action'] ?? '') === 'update'
+            ? ($_POST[velmora_lcfirst($class)][$key] ?? null)
+            : ($_GET[$key] ?? null);
+        if (!is_string($value)) {
+            return null;
+        }
+        $values[] = $value;
+    }
+    return velmora_key_text($values);
 }
 
 function velmora_forbid(string $what): void

@@ -5,6 +5,7 @@
 #include "ReservedWords.h"
 #include "RunMessages.h"
 #include "TableRules.h"
+#include "TypeRules.h"
 
 #include <QHash>
 
@@ -97,14 +98,35 @@ private:
         findings_.append(finding);
     }
 
-    // A read-only class may go without (keyless tables): it never addresses a row.
+    // For the key: a class marked as having a composite key is left to CompositeKey, and a
+    // read-only class may go without (keyless tables): it never addresses a row.
     template <typename Pred>
-    void CountedMembers(TKind kind, Pred flagged, QString (*message)(const QString &), bool noneIfReadOnly = false)
+    void CountedMembers(TKind kind, Pred flagged, QString (*message)(const QString &), bool isKey = false)
     {
         for (const TClassModel &cls : model_.Classes()) {
+            if (isKey && cls.compositeKey == 1) {
+                CompositeKey(cls);
+                continue;
+            }
             const auto count = std::count_if(cls.members.cbegin(), cls.members.cend(), flagged);
-            if (count != 1 && !(count == 0 && noneIfReadOnly && cls.isReadOnly))
+            if (count != 1 && !(count == 0 && isKey && cls.isReadOnly))
                 Add(kind, &cls, nullptr, message(cls.className));
+        }
+    }
+
+    void CompositeKey(const TClassModel &cls)
+    {
+        const QList<TMember> keys = cls.KeyMembers();
+        if (keys.size() < 2)
+            Add(TKind::Other, &cls, nullptr,
+                cls.className + QStringLiteral("表设为复合主键，至少要设置两个主键!"), "members");
+        for (const TMember &key : cls.members) {
+            if (key.memberIsPri() == 1 && !TypeRules::CanBeKey(key.memberType())
+                && !MemberType::IsReference(key.memberType()))
+                Add(TKind::Other, &cls, &key,
+                    cls.className + QStringLiteral("类的成员\"%1\"是%2，不能作为复合主键的一部分，请修改!")
+                                        .arg(key.memberName(), key.memberType()),
+                    "memberType");
         }
     }
 
@@ -160,11 +182,19 @@ private:
     {
         for (const TClassModel &cls : model_.Classes()) {
             for (const TMember &member : cls.members) {
-                if (MemberType::IsReference(member.memberType())
-                    && !model_.ProjectKeyMember(member.memberType())) {
+                if (!MemberType::IsReference(member.memberType()))
+                    continue;
+                const TClassModel *ref = model_.FindClass(member.memberType());
+                if (!model_.ProjectKeyMember(member.memberType())) {
                     Add(TKind::BrokenReference, &cls, &member,
                         RunMessages::BrokenReference(cls.className, member.memberName(),
                                                      member.memberType()), "memberType");
+                } else if (ref && ref->compositeKey == 1) {
+                    // A reference holds one key value; such a row is named by several.
+                    Add(TKind::Other, &cls, &member,
+                        cls.className + QStringLiteral("类的成员%1引用的类%2是复合主键，不能被引用!")
+                                            .arg(member.memberName(), member.memberType()),
+                        "memberType");
                 }
             }
         }

@@ -5,6 +5,8 @@
 #include "model/MemberDAO.h"
 #include "model/ProjectDAO.h"
 
+#include <algorithm>
+
 namespace {
 
 template <typename Pred>
@@ -45,6 +47,31 @@ QList<TMember> TClassModel::NonKeyMembers() const
     return select(members, [](const TMember &m) { return m.memberIsPri() == 0; });
 }
 
+QList<TMember> TClassModel::KeyMembers() const
+{
+    return select(members, [](const TMember &m) { return m.memberIsPri() == 1; });
+}
+
+bool TClassModel::IsLink() const
+{
+    const QList<TMember> keys = KeyMembers();
+    return compositeKey == 1 && keys.size() == 2
+        && MemberType::IsReference(keys.at(0).memberType())
+        && MemberType::IsReference(keys.at(1).memberType());
+}
+
+QStringList TClassModel::RowKeyNames() const
+{
+    if (compositeKey != 1) {
+        const TMember *key = KeyMember();
+        return {key ? key->memberName() : QString()};
+    }
+    QStringList names;
+    for (const TMember &member : KeyMembers())
+        names << member.memberName();
+    return names;
+}
+
 QList<TMember> TClassModel::QueryMembers() const
 {
     return select(members, [](const TMember &m) { return m.queryFlag() == 1; });
@@ -81,6 +108,7 @@ TProjectModel TProjectModel::Load(int projectId, const TClassList &classes)
     for (const TMember &member : memberDao.GetProjectMembers(projectId))
         membersByClass[member.classId()].append(member);
     const QHash<int, QString> tableNames = classDao.GetTableNames(projectId);
+    const QSet<int> composite = classDao.GetCompositeKeyClasses(projectId);
     const QSet<int> readOnly = classDao.GetReadOnlyClasses(projectId);
     const QHash<int, TClassIndexes> indexesByClass = indexDao.GetProjectIndexes(projectId);
 
@@ -96,6 +124,7 @@ TProjectModel TProjectModel::Load(int projectId, const TClassList &classes)
         const bool inProject = friendNames.contains(entry.id);
         cls.friendName = inProject ? friendNames.value(entry.id) : classDao.GetFriendName(entry.id);
         cls.tableName = inProject ? tableNames.value(entry.id) : classDao.GetTableName(entry.id);
+        cls.compositeKey = (inProject ? composite.contains(entry.id) : classDao.GetCompositeKey(entry.id)) ? 1 : 0;
         cls.isReadOnly = inProject ? readOnly.contains(entry.id) : classDao.IsReadOnly(entry.id);
         cls.members = inProject ? membersByClass.value(entry.id) : memberDao.GetMembers(entry.id);
         cls.indexes = inProject ? indexesByClass.value(entry.id) : indexDao.GetIndexes(entry.id);
@@ -151,6 +180,16 @@ const TClassModel *TProjectModel::FindClass(const QString &className) const
 {
     const auto it = keyByClassName_.constFind(className);
     return it == keyByClassName_.cend() ? nullptr : &classes_.at(it->first);
+}
+
+bool TProjectModel::IsLinked(const QString &className) const
+{
+    return std::any_of(classes_.cbegin(), classes_.cend(), [&](const TClassModel &link) {
+        if (!link.IsLink())
+            return false;
+        const QList<TMember> keys = link.KeyMembers();
+        return keys.at(0).memberType() == className || keys.at(1).memberType() == className;
+    });
 }
 
 Naming::TValueStyle TProjectModel::ValueStyle(const TMember &member) const

@@ -24,11 +24,18 @@ struct TClassModel {
     TClassIndexes indexes;  // in order, each naming its members
     QString tableName;      // the table's own name; empty for the prefix and the class name
     bool isReadOnly = false; // its pages list, search and export rows, never change one
+    int compositeKey = 0;   // 1: the key members together are the key
 
     // The first member flagged as key / as display member; null when there is none.
     const TMember *KeyMember() const;
     const TMember *DisplayMember() const;
     QList<TMember> NonKeyMembers() const;   // memberIsPri 0
+    QList<TMember> KeyMembers() const;      // memberIsPri 1
+    // A composite key of exactly two references: the class links rows of those two classes.
+    bool IsLink() const;
+    // The names that address a row: a composite key's members, else the key member (an empty
+    // name when there is none).
+    QStringList RowKeyNames() const;
     QList<TMember> QueryMembers() const;    // queryFlag 1
     QList<TMember> PictureMembers() const;  // type 图片型
     QList<TMember> ReferenceMembers() const; // type names a class
@@ -62,6 +69,8 @@ public:
     const TMember *ProjectKeyMember(const QString &className) const;
     // The first class named className; null when there is none.
     const TClassModel *FindClass(const QString &className) const;
+    // Whether a link class joins the class named className to another.
+    bool IsLinked(const QString &className) const;
     // The value style of a member of this project (Naming::ValueStyle with its reference resolved).
     Naming::TValueStyle ValueStyle(const TMember &member) const;
 

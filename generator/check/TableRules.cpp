@@ -204,9 +204,13 @@ QList<TProblem> MemberProblems(const TProjectModel &model, const TClassModel &cl
     QList<TProblem> problems;
     const QString &charset = model.Charset();
     const QString type = member.memberType();
-    const bool key = &member == cls.KeyMember();
-    // A key that is not an integer key becomes a varchar column of its length, whatever its type.
-    const bool textKey = key && !TypeRules::IsIntegerKey(&member);
+    const bool composite = cls.compositeKey == 1;
+    const bool key = composite ? member.memberIsPri() == 1 : &member == cls.KeyMember();
+    // A key that is not an integer key becomes a varchar column of its length, whatever its type;
+    // in a composite key only a 字符串 does (a reference keeps the type of the key it refers to,
+    // other types are refused as such).
+    const bool textKey = key && !TypeRules::IsIntegerKey(&member)
+        && (!composite || type == MemberType::Text);
     if (type == MemberType::Text || textKey)
         textLength(problems, charset, where, member, textKey);
     else if (type == MemberType::Decimal)
@@ -220,7 +224,7 @@ QList<TProblem> MemberProblems(const TProjectModel &model, const TClassModel &cl
         enumValues(problems, charset, where, member);
     if (key && member.memberIsNullable() == 1)
         problems.append({QStringLiteral("memberIsNullable"), where + QStringLiteral("是主键，不能允许空，请修改!")});
-    if (!key && MemberType::IsReference(type))
+    if ((!key || composite) && MemberType::IsReference(type))
         rules(problems, where, member);
     return problems;
 }

@@ -172,7 +172,7 @@ const char queryFooter[] = R"php(
 const char updateHeader[] = R"php(
 		//说明用户希望执行更新{Friend}信息
 		$array_{class} = $_POST["{class}"];
-		${class} = ${class}Service->Get{Class}($array_{class}['{key}']);
+		${class} = ${class}Service->Get{Class}({formKeys});
 )php";
 
 // The stored picture stays unless a new file was chosen. The setter line is indented by
@@ -210,8 +210,8 @@ const char updateFooter[] = R"php(
 
 const char deleteBranch[] = R"php(
 		//这时我们知道要删除{Friend}信息
-		${key} = $_GET['{key}'];
-		if(${class}Service->Delete{Class}(${key}) == 1) {
+{readKeys}
+		if(${class}Service->Delete{Class}({keyArgs}) == 1) {
 			//成功
 			header("Location: /ok.php");
 			exit();
@@ -228,10 +228,21 @@ public:
         : model_(model), cls_(cls), hasPictures_(!cls.PictureMembers().isEmpty())
     {
         const TMember *key = cls.KeyMember();
+        const QString object = Naming::LowerFirst(cls.className);
+        // A row is named by every key value: from the form when updating, the address when deleting.
+        QStringList formKeys, readKeys, keyArgs;
+        for (const QString &name : cls.RowKeyNames()) {
+            formKeys << QStringLiteral("$array_%1['%2']").arg(object, name);
+            readKeys << QStringLiteral("\t\t$%1 = $_GET['%1'];").arg(name);
+            keyArgs << QLatin1Char('$') + name;
+        }
         vars_ = TVars{{"Class", cls.className},
-                      {"class", Naming::LowerFirst(cls.className)},
+                      {"class", object},
                       {"Friend", Naming::PhpCommentText(cls.friendName)},
-                      {"key", key ? key->memberName() : QString()}};
+                      {"key", key ? key->memberName() : QString()},
+                      {"formKeys", formKeys.join(QStringLiteral(", "))},
+                      {"readKeys", readKeys.join(QStringLiteral("\r\n"))},
+                      {"keyArgs", keyArgs.join(QStringLiteral(", "))}};
     }
 
     QString Build()

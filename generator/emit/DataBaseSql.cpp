@@ -145,7 +145,8 @@ QString TDataBaseSql::ColumnDefinition(const TProjectModel &model, const TClassM
          {"type", TypeRules::SqlType(member, refKey, asKey)},
          {"collation", text ? QStringLiteral(" COLLATE ") + ColumnCollation(model, cls, member, asKey) : QString()},
          {"null", TypeRules::TakesNull(member, asKey) ? QStringLiteral(" NULL") : QStringLiteral(" NOT NULL")},
-         {"increment", asKey && Naming::IsIntegerKey(&member) ? QStringLiteral(" AUTO_INCREMENT") : QString()},
+         {"increment", asKey && cls.compositeKey != 1 && Naming::IsIntegerKey(&member)
+                           ? QStringLiteral(" AUTO_INCREMENT") : QString()},
          {"comment", TypeRules::SqlStringText(member.memberComment())}});
 }
 
@@ -179,6 +180,10 @@ QString TDataBaseSql::ForeignKeyRules(const TMember &member)
 void TDataBaseSql::EmitTable(TTextBuilder &out, const TProjectModel &model, const TClassModel &cls,
                              const QString &tablePrefix)
 {
+    if (cls.compositeKey == 1) {
+        EmitCompositeKeyTable(out, model, cls, tablePrefix);
+        return;
+    }
     // A read-only class may have no key: its table then has no primary key either.
     const TMember *key = cls.KeyMember();
     out.Emit(tableHeader, {{"table", Naming::BackQuoted(Naming::TableName(tablePrefix, cls.className, cls.tableName))}});
@@ -197,6 +202,27 @@ void TDataBaseSql::EmitTable(TTextBuilder &out, const TProjectModel &model, cons
                              {"more", more(i + 1 == cls.indexes.size())}});
     out.Emit(Naming::IsIntegerKey(key) ? integerKeyFooter : textKeyFooter,
              {{"charset", model.Charset()}, {"collation", TableCollation(model.Charset())}});
+}
+
+// The key members lead, in their order, with the key over all of them; a reference among them
+// keeps the type of the key it refers to, and nothing is numbered by the database.
+void TDataBaseSql::EmitCompositeKeyTable(TTextBuilder &out, const TProjectModel &model,
+                                         const TClassModel &cls, const QString &tablePrefix)
+{
+    out.Emit(tableHeader, {{"table", Naming::BackQuoted(Naming::TableName(tablePrefix, cls.className, cls.tableName))}});
+    QStringList keyColumns;
+    for (const TMember &key : cls.KeyMembers()) {
+        out.Emit(columnLine, {{"column", ColumnDefinition(model, cls, key, !MemberType::IsReference(key.memberType()))}});
+        keyColumns.append(Naming::BackQuoted(Naming::ColumnName(key)));
+    }
+    for (const TMember &member : cls.NonKeyMembers())
+        out.Emit(columnLine, {{"column", ColumnDefinition(model, cls, member, false)}});
+    const auto more = [](bool last) { return last ? QString() : QStringLiteral(","); };
+    out.Emit(primaryKeyLine, {{"key", keyColumns.join(QLatin1Char(','))}, {"more", more(cls.indexes.isEmpty())}});
+    for (qsizetype i = 0; i < cls.indexes.size(); ++i)
+        out.Emit(indexLine, {{"index", IndexDefinition(cls, cls.indexes.at(i))},
+                             {"more", more(i + 1 == cls.indexes.size())}});
+    out.Emit(textKeyFooter, {{"charset", model.Charset()}, {"collation", TableCollation(model.Charset())}});
 }
 
 QString TDataBaseSql::BuildStatements(const TProjectModel &model, const QString &tablePrefix)
@@ -222,7 +248,8 @@ void TDataBaseSql::EmitClass(const TProjectModel &model, const TClassModel &cls,
                              const QString &tablePrefix, TTextBuilder &tables, TTextBuilder &keys)
 {
     EmitTable(tables, model, cls, tablePrefix);
-    for (const TMember &member : cls.NonKeyMembers()) {
+    // A composite key's references are foreign keys too.
+    for (const TMember &member : cls.compositeKey == 1 ? cls.members : cls.NonKeyMembers()) {
         if (!MemberType::IsReference(member.memberType()))
             continue;
         const TMember *refKey = model.ProjectKeyMember(member.memberType());

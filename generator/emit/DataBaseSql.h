@@ -69,4 +69,6 @@ public:
 private:
     static void EmitClass(const TProjectModel &model, const TClassModel &cls,
                           const QString &tablePrefix, TTextBuilder &tables, TTextBuilder &keys);
+    static void EmitCompositeKeyTable(TTextBuilder &out, const TProjectModel &model,
+                                      const TClassModel &cls, const QString &tablePrefix);
 };

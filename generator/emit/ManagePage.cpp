@@ -1,5 +1,6 @@
 #include "ManagePage.h"
 
+#include "FormInput.h"
 #include "Naming.h"
 #include "PageFields.h"
 #include "TextTemplate.h"
@@ -48,7 +49,7 @@ const char exportFooter[] = R"php(
 const char detailHeader[] = R"php(
 //查看一条{FriendComment}信息
 if ($view === 'detail') {
-	${class} = ${class}Service->Get{Class}($_GET['{key}'] ?? '');
+	${class} = ${class}Service->Get{Class}({getKeys});
 	page_begin('查看{FriendPhp}', 'dialog');
 ?>
 <div class="page detail" id="{class}-detail">
@@ -71,7 +72,7 @@ const char detailListEnd[] = R"php(
 )php";
 
 const char detailFooter[] = R"php(
-  <?= row_history('{Class}', (string)${class}->get{key}()) ?>
+  <?= row_history('{Class}', {rowKey}) ?>
 <?php endif; ?>
 </div>
 <?php
@@ -92,7 +93,7 @@ const char formHeader[] = R"php(
 //添加或修改{FriendComment}信息的表单
 if ($view === 'add' || $view === 'edit') {
 	$editing = $view === 'edit';
-	${class} = $editing ? ${class}Service->Get{Class}($_GET['{key}'] ?? '') : new {Class}();
+	${class} = $editing ? ${class}Service->Get{Class}({getKeys}) : new {Class}();
 	page_begin($editing ? '修改{FriendPhp}' : '添加{FriendPhp}', 'dialog');
 ?>
 <form class="page edit-form" method="post" action="{Class}Action.php" enctype="multipart/form-data" id="{class}-form">
@@ -117,6 +118,26 @@ const char formIntegerKey[] = R"php(
 <?php endif; ?>
 )php";
 
+// A member of a composite key names the row: entered when adding, shown but not sent for
+// change when editing (the hidden field carries the value that finds the row).
+const char formCompositeKey[] = R"php(
+<?php if ($editing): ?>
+  <div class="form-row"><label for="f-{name}">{label}</label><div class="field"><input type="hidden" name="{class}[{name}]" value="<?= h({value}) ?>"><input type="text" id="f-{name}" value="<?= h({shown}) ?>" readonly></div></div>
+<?php else: ?>
+  <div class="form-row"><label for="f-{name}">{label}{star}</label><div class="field">{input}</div></div>
+<?php endif; ?>
+)php";
+
+// The rows of other classes this one is linked to: a list on the detail view, a
+// multi-select on the form.
+const char detailLinks[] = R"php(
+    <?= link_details('{Class}', {rowKey}) ?>
+)php";
+
+const char formLinks[] = R"php(
+  <?= link_fields('{Class}', $editing ? {rowKey} : null) ?>
+)php";
+
 const char formRow[] = R"php(
   <div class="form-row"><label for="f-{name}">{label}{star}</label><div class="field">{input}</div></div>
 )php";
@@ -133,33 +154,6 @@ const char formFooter[] = R"php(
 )php";
 
 const char requiredStar[] = R"php(<span class="required">*</span>)php";
-
-const char inputText[] =
-    R"php(<input type="text" id="f-{name}" name="{class}[{name}]"{maxlength}{required} value="<?= h({value}) ?>"{readonly}>)php";
-const char inputTextarea[] =
-    R"php(<textarea id="f-{name}" name="{class}[{name}]" rows="4"{maxlength}{required}><?= h({value}) ?></textarea>)php";
-const char inputInteger[] =
-    R"php(<input type="number" step="1"{min} id="f-{name}" name="{class}[{name}]"{required} value="<?= h({value}) ?>">)php";
-const char inputFloat[] =
-    R"php(<input type="number" step="any" id="f-{name}" name="{class}[{name}]"{required} value="<?= h({value}) ?>">)php";
-const char inputDecimal[] =
-    R"php(<input type="number" step="{step}" min="-{max}" max="{max}" id="f-{name}" name="{class}[{name}]"{required} value="<?= h({value}) ?>">)php";
-const char inputDateTime[] =
-    R"php(<input type="datetime-local" step="1" id="f-{name}" name="{class}[{name}]"{required} value="<?= h(format_date({value}, 'Y-m-d\TH:i:s')) ?>">)php";
-const char inputTime[] =
-    R"php(<input type="time" step="1" id="f-{name}" name="{class}[{name}]"{required} value="<?= h({value}) ?>">)php";
-// An unticked box sends nothing: the hidden 0 before it stands in.
-const char inputBoolean[] =
-    R"php(<input type="hidden" name="{class}[{name}]" value="0"><input type="checkbox" id="f-{name}" name="{class}[{name}]" value="1"<?= {value} ? ' checked' : '' ?>>)php";
-const char inputEnum[] =
-    R"php(<select id="f-{name}" name="{class}[{name}]"{required}><?= select_options({values}, {value}, '请选择') ?></select>)php";
-const char inputDate[] =
-    R"php(<input type="date" id="f-{name}" name="{class}[{name}]"{required} value="<?= h(format_date({value})) ?>">)php";
-const char inputPicture[] =
-    R"php(<img class="thumb" id="p-{name}" src="<?= h(picture_url({value})) ?>" alt=""> <input type="file" id="f-{name}" name="{name}" accept=".jpg,.jpeg,.png,.gif,.bmp" data-preview="p-{name}"{required}> <span class="hint">jpg、png、gif、bmp，不超过 2000 KB<?= $editing ? '；不选择则保留原图片' : '' ?></span>)php";
-// A drop-down, or a type-ahead lookup when the other table holds many rows.
-const char inputReference[] =
-    R"php(<?= reference_input(${ref}_res, 'f-{name}', '{class}[{name}]', {value}, {needed}, '{Class}', '{name}') ?>)php";
 
 // --- the list ---
 
@@ -243,18 +237,22 @@ const char cellPicture[] = R"php(
       <td data-col="{name}"><a href="<?= h(picture_url({value})) ?>" target="_blank"><img class="thumb" src="<?= h(picture_url({value})) ?>" alt="{label}（查看原图）"></a></td>
 )php";
 
-// A row's operations: viewing needs a key, editing and deleting a writable class.
+// A row's operations: viewing needs a key, editing and deleting a writable class; a class made
+// of its key alone has nothing to edit.
 const char opsHeader[] = R"php(
       <td class="ops">
 )php";
 
 const char opsView[] = R"php(
-        <a class="view" href="{Class}Action.php?action=query&amp;view=detail&amp;{key}=<?= h(rawurlencode((string)$row['{key}'])) ?>" data-dialog="查看{Friend}">查看</a>
+        <a class="view" href="{Class}Action.php?action=query&amp;view=detail&amp;{keyQuery}" data-dialog="查看{Friend}">查看</a>
 )php";
 
-const char opsChange[] = R"php(
-        <?php if (velmora_may('{Class}', 'edit')): ?><a class="edit" href="{Class}Action.php?action=query&amp;view=edit&amp;{key}=<?= h(rawurlencode((string)$row['{key}'])) ?>" data-dialog="修改{Friend}">修改</a><?php endif; ?>
-        <?php if (velmora_may('{Class}', 'delete')): ?><form class="inline" method="post" action="{Class}Action.php?action=del&amp;{key}=<?= h(rawurlencode((string)$row['{key}'])) ?>" data-confirm="<?= h('确定要删除{FriendPhp}“' . {rowName} . '”吗？') ?>"><input type="hidden" name="action" value="del"><button type="submit" class="link delete">删除</button></form><?php endif; ?>
+const char opsEdit[] = R"php(
+        <?php if (velmora_may('{Class}', 'edit')): ?><a class="edit" href="{Class}Action.php?action=query&amp;view=edit&amp;{keyQuery}" data-dialog="修改{Friend}">修改</a><?php endif; ?>
+)php";
+
+const char opsDelete[] = R"php(
+        <?php if (velmora_may('{Class}', 'delete')): ?><form class="inline" method="post" action="{Class}Action.php?action=del&amp;{keyQuery}" data-confirm="<?= h('确定要删除{FriendPhp}“' . {rowName} . '”吗？') ?>"><input type="hidden" name="action" value="del"><button type="submit" class="link delete">删除</button></form><?php endif; ?>
 )php";
 
 const char listFooter[] = R"php(
@@ -294,34 +292,33 @@ QString phpTexts(const QStringList &texts)
     return QStringLiteral("array(") + quoted.join(QStringLiteral(", ")) + QLatin1Char(')');
 }
 
-// The step of a decimal field (0.01 for two places) and its largest value (999.99 for five
-// digits of which two are places).
-QString decimalStep(int scale)
-{
-    return scale <= 0 ? QStringLiteral("1")
-                       : QStringLiteral("0.") + QString(scale - 1, QLatin1Char('0')) + QLatin1Char('1');
-}
-
-QString decimalMax(int precision, int scale)
-{
-    const QString whole(qMax(precision - scale, 0), QLatin1Char('9'));
-    const QString places(qMax(scale, 0), QLatin1Char('9'));
-    return (whole.isEmpty() ? QStringLiteral("0") : whole)
-        + (places.isEmpty() ? QString() : QLatin1Char('.') + places);
-}
-
 class TManagePageWriter {
 public:
     TManagePageWriter(const TProjectModel &model, const TClassModel &cls)
-        : model_(model), cls_(cls), key_(cls.KeyMember()), hasReferences_(!cls.ReferenceMembers().isEmpty())
+        : model_(model), cls_(cls), key_(cls.KeyMember()), hasReferences_(!cls.ReferenceMembers().isEmpty()),
+          composite_(cls.compositeKey == 1), linked_(model.IsLinked(cls.className))
     {
         const QString friendName = cls.friendName.isEmpty() ? cls.className : cls.friendName;
+        const QString object = Naming::LowerFirst(cls.className);
+        // A row is addressed by every key value, each escaped in the address.
+        QStringList getKeys, keyQuery, keyValues;
+        for (const QString &name : cls.RowKeyNames()) {
+            getKeys << QStringLiteral("$_GET['%1'] ?? ''").arg(name);
+            keyQuery << QStringLiteral("%1=<?= h(rawurlencode((string)$row['%1'])) ?>").arg(name);
+            keyValues << QStringLiteral("$%1->get%2()").arg(object, name);
+        }
+        const QString rowKey = composite_
+            ? QStringLiteral("velmora_key_text(array(%1))").arg(keyValues.join(QStringLiteral(", ")))
+            : QStringLiteral("(string)") + keyValues.first();
         vars_ = TVars{{"Class", cls.className},
-                      {"class", Naming::LowerFirst(cls.className)},
+                      {"class", object},
                       {"Friend", Naming::HtmlText(friendName)},
                       {"FriendPhp", Naming::PhpStringText(OneLine(friendName))},
                       {"FriendComment", Naming::PhpCommentText(friendName)},
-                      {"key", key_ ? key_->memberName() : QString()}};
+                      {"key", key_ ? key_->memberName() : QString()},
+                      {"getKeys", getKeys.join(QStringLiteral(", "))},
+                      {"keyQuery", keyQuery.join(QStringLiteral("&amp;"))},
+                      {"rowKey", rowKey}};
     }
 
     QString Build()
@@ -420,6 +417,8 @@ private:
             const bool picture = isType(member, MemberType::Picture);
             out_.Emit(picture ? detailPicture : detailItem, MemberVars(member, false));
         }
+        if (linked_)
+            out_.Emit(detailLinks, vars_);
         out_.Emit(detailListEnd);
         if (IsReferred())
             out_.Emit(detailChildren, vars_);
@@ -437,57 +436,14 @@ private:
                 out_.Emit(formIntegerKey, vars);
                 continue;
             }
-            out_.Emit(formRow, vars.With({{"star", NeedsValue(member) ? QString::fromUtf8(requiredStar)
-                                                                      : QString()},
-                                          {"input", Input(member, vars)}}));
+            const bool compositeKey = composite_ && member.memberIsPri() == 1;
+            out_.Emit(compositeKey ? formCompositeKey : formRow,
+                      vars.With({{"star", NeedsValue(member) ? QString::fromUtf8(requiredStar) : QString()},
+                                 {"input", FormInput::Build(member, vars, !composite_)}}));
         }
+        if (linked_)
+            out_.Emit(formLinks, vars_);
         out_.Emit(formFooter, vars_);
-    }
-
-    QString Input(const TMember &member, const TVars &vars) const
-    {
-        const bool required = NeedsValue(member);
-        const bool isKey = member.memberIsPri() == 1;
-        const QString type = member.memberType();
-        if (type == MemberType::Picture) {
-            // A new object must bring its picture; an edited one keeps the stored picture.
-            return FillTemplate(inputPicture,
-                                vars.With({{"required", required
-                                                            ? QStringLiteral("<?= $editing ? '' : ' required' ?>")
-                                                            : QString()}}));
-        }
-        const TVars input = vars.With({{"required", required ? QStringLiteral(" required") : QString()}});
-        if (type == MemberType::Integer || type == MemberType::BigInt) {
-            const bool unsignedOnly = member.memberIsUnsigned() == 1;
-            return FillTemplate(inputInteger,
-                                input.With({{"min", unsignedOnly ? QStringLiteral(" min=\"0\"") : QString()}}));
-        }
-        if (type == MemberType::Float)
-            return FillTemplate(inputFloat, input);
-        if (type == MemberType::Decimal)
-            return FillTemplate(inputDecimal,
-                                input.With({{"step", decimalStep(member.memberScale())},
-                                            {"max", decimalMax(member.memberLength(), member.memberScale())}}));
-        if (type == MemberType::Date)
-            return FillTemplate(inputDate, input);
-        if (type == MemberType::DateTime)
-            return FillTemplate(inputDateTime, input);
-        if (type == MemberType::Time)
-            return FillTemplate(inputTime, input);
-        if (type == MemberType::Boolean)
-            return FillTemplate(inputBoolean, input);
-        if (type == MemberType::Enum)
-            return FillTemplate(inputEnum, input);
-        if (MemberType::IsReference(type))
-            return FillTemplate(inputReference,
-                                vars.With({{"needed", required ? QStringLiteral("true") : QStringLiteral("false")}}));
-        const int length = member.memberLength();
-        const QString maxlength = length > 0 ? QStringLiteral(" maxlength=\"%1\"").arg(length) : QString();
-        // The key of a stored row names it: it is not changed in the form.
-        const QString readonly = isKey ? QStringLiteral("<?= $editing ? ' readonly' : '' ?>") : QString();
-        const bool longText = length > 100 || type == MemberType::LongText;
-        return FillTemplate(longText ? inputTextarea : inputText,
-                            input.With({{"maxlength", maxlength}, {"readonly", readonly}}));
     }
 
     void List()
@@ -533,8 +489,10 @@ private:
         out_.Emit(opsHeader);
         if (key_ || !cls_.isReadOnly)
             out_.Emit(opsView, vars_);
+        if (!cls_.isReadOnly && (!composite_ || !cls_.NonKeyMembers().isEmpty()))
+            out_.Emit(opsEdit, vars_);
         if (!cls_.isReadOnly)
-            out_.Emit(opsChange, vars_.With({{"rowName", rowName}}));
+            out_.Emit(opsDelete, vars_.With({{"rowName", rowName}}));
         out_.Emit(listFooter, vars_.With({{"columns", QString::number(displayed.size() + 1)}}));
     }
 
@@ -554,6 +512,8 @@ private:
     const TClassModel &cls_;
     const TMember *key_;
     const bool hasReferences_;
+    const bool composite_;
+    const bool linked_; // a link class joins this class to another
     TVars vars_;
     TTextBuilder out_;
     std::vector<std::optional<TVars>> rowVars_, entityVars_;

@@ -5,6 +5,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace {
 
 const char fieldsHeader[] = R"json(
@@ -32,6 +34,22 @@ const char fieldsReadOnly[] = R"json(
 const char fieldsUnique[] = R"json(
   "unique": [{unique}],
 )json";
+
+// Written only for a composite key: every key member, in order; "key" is the first of them.
+const char fieldsKeys[] = R"json(
+  "keys": {keys},
+)json";
+
+// Written only for a class that a link class joins to another: per link, the link table's
+// columns for this side and the other, and the other side's table, key and display columns.
+const char fieldsLinks[] = R"json(
+  "links": [
+{links}
+  ],
+)json";
+
+const char fieldsLink[] =
+    R"json(    {"class": "{link}", "label": "{label}", "table": "{table}", "mine": "{mine}", "other": "{other}", "otherTable": "{otherTable}", "otherKey": "{otherKey}", "otherDisplay": "{otherDisplay}", "editable": {editable}})json";
 
 const char fieldsList[] = R"json(
   "fields": [
@@ -117,6 +135,47 @@ QString fieldExtra(const TProjectModel &model, const TMember &member, const QStr
     return extra;
 }
 
+// A link's rows can be set from a side's form when its other members may be left out.
+bool linkSetFromForm(const TClassModel &link)
+{
+    const QList<TMember> others = link.NonKeyMembers();
+    return std::all_of(others.cbegin(), others.cend(),
+                       [](const TMember &m) { return TypeRules::TakesNull(m, false); });
+}
+
+// The links that join cls to another class, as the "links" entries.
+QStringList linksOf(const TProjectModel &model, const TClassModel &cls, const QString &tablePrefix)
+{
+    QStringList links;
+    for (const TClassModel &link : model.Classes()) {
+        if (!link.IsLink())
+            continue;
+        const QList<TMember> keys = link.KeyMembers();
+        for (int side = 0; side < 2; ++side) {
+            const TMember &mine = keys.at(side);
+            const TMember &other = keys.at(1 - side);
+            const TClassModel *otherClass = model.FindClass(other.memberType());
+            const TMember *otherKey = otherClass ? otherClass->KeyMember() : nullptr;
+            const TMember *otherDisplay = otherClass ? otherClass->DisplayMember() : nullptr;
+            if (mine.memberType() != cls.className || !otherKey)
+                continue;
+            const QString label = otherClass->friendName.isEmpty() ? otherClass->className : otherClass->friendName;
+            links << FillTemplate(
+                fieldsLink,
+                {{"link", jsonText(link.className)},
+                 {"label", jsonText(PageFields::OneLine(label))},
+                 {"table", jsonText(Naming::TableName(tablePrefix, link.className, link.tableName))},
+                 {"mine", jsonText(Naming::ColumnName(mine))},
+                 {"other", jsonText(Naming::ColumnName(other))},
+                 {"otherTable", jsonText(Naming::TableName(tablePrefix, otherClass->className, otherClass->tableName))},
+                 {"otherKey", jsonText(Naming::ColumnName(*otherKey))},
+                 {"otherDisplay", jsonText(Naming::ColumnName(otherDisplay ? *otherDisplay : *otherKey))},
+                 {"editable", jsonBool(linkSetFromForm(link))}});
+        }
+    }
+    return links;
+}
+
 } // namespace
 
 namespace PageFields {
@@ -169,7 +228,7 @@ QString BuildFieldsJson(const TProjectModel &model, const TClassModel &cls,
               {"friend", jsonText(cls.friendName.isEmpty() ? cls.className : cls.friendName)},
               {"table", jsonText(Naming::TableName(tablePrefix, cls.className, cls.tableName))},
               {"key", jsonText(key ? key->memberName() : QString())},
-              {"integerKey", jsonBool(Naming::IsIntegerKey(key))}});
+              {"integerKey", jsonBool(cls.compositeKey != 1 && Naming::IsIntegerKey(key))}});
     if (key && Naming::ColumnName(*key) != key->memberName())
         out.Emit(fieldsKeyColumn, {{"keyColumn", jsonText(Naming::ColumnName(*key))}});
     if (cls.isReadOnly)
@@ -182,6 +241,15 @@ QString BuildFieldsJson(const TProjectModel &model, const TClassModel &cls,
     }
     if (!unique.isEmpty())
         out.Emit(fieldsUnique, {{"unique", unique.join(QStringLiteral(", "))}});
+    if (cls.compositeKey == 1) {
+        QStringList keys;
+        for (const TMember &member : cls.KeyMembers())
+            keys << member.memberName();
+        out.Emit(fieldsKeys, {{"keys", jsonTexts(keys)}});
+    }
+    const QStringList links = linksOf(model, cls, tablePrefix);
+    if (!links.isEmpty())
+        out.Emit(fieldsLinks, {{"links", links.join(QStringLiteral(",\r\n"))}});
     out.Emit(fieldsList);
     for (qsizetype i = 0; i < cls.members.size(); ++i) {
         const TMember &member = cls.members.at(i);

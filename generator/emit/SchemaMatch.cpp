@@ -33,7 +33,8 @@ QList<TLiveTable> expectedTables(const TProjectModel &model, const QString &pref
         TLiveTable expected{table.name, {}, {}};
         for (const TUpgradeColumn &column : table.columns)
             expected.columns.append({column.name, column.SqlType(), TypeRules::TakesNull(*column.member, column.asKey)});
-        expected.indexes.append({QStringLiteral("PRIMARY"), true, {table.keyName}});
+        if (!table.keyColumns.isEmpty())
+            expected.indexes.append({QStringLiteral("PRIMARY"), true, table.keyColumns});
         for (const TUpgradeIndex &index : table.indexes) {
             QStringList columns;
             for (const int memberId : index.memberIds) {

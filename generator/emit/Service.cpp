@@ -80,7 +80,7 @@ const char updateNullable[] = R"php(
 )php";
 
 const char updateFooter[] = R"php(
-		$sql = $sql." where {keyColumn}={q}${class}_{key}{q}";
+		$sql = $sql." where {updateWhere}";
 		//调用数据层执行更新操作
 		$sqlHelper = new SqlHelper (); 
 		$res = $sqlHelper->execute_dml ( $sql );
@@ -90,10 +90,18 @@ const char updateFooter[] = R"php(
 
 )php";
 
+// A class whose members are all its key has nothing to change in a row.
+const char updateNothing[] = R"php(
+		// 所有成员都是主键，没有可修改的内容
+		return 0;
+	}
+
+)php";
+
 const char getHeader[] = R"php(
 	// 根据{keyComment}获取{Friend}
-	function Get{Class}(${key}) {
-		$sql = "select {all} from {table} where {keyColumn}={q}${key}{q}";
+	function Get{Class}({keyParams}) {
+		$sql = "select {all} from {table} where {keyWhere}";
 		$sqlHelper = new SqlHelper ();
 		$arr = $sqlHelper->execute_dql2 ( $sql );
 		$sqlHelper->close_connect ();
@@ -146,8 +154,8 @@ const char pageFooter[] = R"php(
 
 const char deleteSection[] = R"php(
 	// 根据{keyComment}删除某个{Friend}
-	function Delete{Class}(${key}) {
-		$sql = "delete from {table} where {keyColumn}={q}${key}{q}";
+	function Delete{Class}({keyParams}) {
+		$sql = "delete from {table} where {keyWhere}";
 		// 创建SqlHelper对象实例执行删除
 		$sqlHelper = new SqlHelper ();
 		return $sqlHelper->execute_dml ( $sql );
@@ -201,10 +209,23 @@ class TServiceWriter {
 public:
     TServiceWriter(const TProjectModel &model, const TClassModel &cls, const QString &prefix)
         : model_(model), cls_(cls), key_(cls.KeyMember()),
-          integerKey_(Naming::IsIntegerKey(key_)), nonKey_(cls.NonKeyMembers())
+          composite_(cls.compositeKey == 1),
+          integerKey_(!composite_ && Naming::IsIntegerKey(key_)), nonKey_(cls.NonKeyMembers())
     {
         const TMember *display = cls.DisplayMember();
         const QString key = key_ ? key_->memberName() : QString();
+        const QString q = integerKey_ ? QString() : QStringLiteral("'");
+        const QString object = Naming::LowerFirst(cls.className);
+        // A row is found by every key value; a composite key's values are always quoted.
+        QStringList params, where, updateWhere, comments;
+        for (const TMember &member : composite_ ? cls.KeyMembers() : QList<TMember>{key_ ? *key_ : TMember()}) {
+            const QString column = key_ ? Naming::SqlColumn(member) : QString();
+            params << QLatin1Char('$') + member.memberName();
+            comments << Naming::PhpCommentText(member.memberComment());
+            where << column + QLatin1Char('=') + q + QLatin1Char('$') + member.memberName() + q;
+            updateWhere << column + QLatin1Char('=') + q + QLatin1Char('$') + object + QLatin1Char('_')
+                    + member.memberName() + q;
+        }
         vars_ = TVars{{"Class", cls.className},
                       {"class", Naming::LowerFirst(cls.className)},
                       {"Friend", Naming::PhpCommentText(cls.friendName)},
@@ -217,10 +238,12 @@ public:
                       {"all", selectList(cls)},
                       {"key", key},
                       {"Key", Naming::UpperFirst(key)},
-                      {"keyComment",
-                       key_ ? Naming::PhpCommentText(key_->memberComment()) : QString()},
+                      {"keyComment", key_ ? comments.join(QStringLiteral("和")) : QString()},
                       {"display", display ? display->memberName() : QString()},
-                      {"q", integerKey_ ? QString() : QStringLiteral("'")}};
+                      {"q", q},
+                      {"keyParams", params.join(QLatin1Char(','))},
+                      {"keyWhere", where.join(QStringLiteral(" and "))},
+                      {"updateWhere", updateWhere.join(QStringLiteral(" and "))}};
     }
 
     QString Build()
@@ -277,8 +300,12 @@ private:
     void Add()
     {
         out_.Emit(addHeader, vars_);
-        if (!integerKey_)
+        if (composite_) {
+            for (const TMember &member : cls_.KeyMembers())
+                out_.Emit(readMember, MemberVars(member));
+        } else if (!integerKey_) {
             out_.Emit(readKey, vars_);
+        }
         for (const TMember &member : nonKey_)
             out_.Emit(readMember, MemberVars(member));
         EmitNullableValues(nonKey_);
@@ -287,7 +314,15 @@ private:
         const QString cls = Naming::LowerFirst(cls_.className);
         QString columns;
         QString values;
-        if (!integerKey_) {
+        if (composite_) {
+            QStringList keyColumns, keyValues;
+            for (const TMember &member : cls_.KeyMembers()) {
+                keyColumns << Naming::SqlColumn(member);
+                keyValues << QStringLiteral("'$%1_%2'").arg(cls, member.memberName());
+            }
+            columns = keyColumns.join(QLatin1Char(','));
+            values = keyValues.join(QLatin1Char(','));
+        } else if (!integerKey_) {
             columns = key_ ? Naming::SqlColumn(*key_) : QString();
             values = QStringLiteral("'$%1_%2'").arg(cls, key_ ? key_->memberName() : QString());
         }
@@ -306,6 +341,10 @@ private:
     void Update()
     {
         out_.Emit(updateHeader, vars_);
+        if (nonKey_.isEmpty() && composite_) {
+            out_.Emit(updateNothing);
+            return;
+        }
         for (const TMember &member : cls_.members)
             out_.Emit(readMember, MemberVars(member));
         EmitNullableValues(nonKey_);
@@ -349,6 +388,7 @@ private:
     const TProjectModel &model_;
     const TClassModel &cls_;
     const TMember *key_;
+    bool composite_;
     bool integerKey_;
     QList<TMember> nonKey_;
     TVars vars_;

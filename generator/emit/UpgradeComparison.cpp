@@ -247,9 +247,16 @@ TUpgradeSchema TUpgradeSchema::Describe(const TProjectModel &model, const QStrin
         // Tables and columns by their names in the database: a member renamed over the same
         // column leaves the column alone.
         table.name = Naming::TableName(prefix, cls.className, cls.tableName);
-        const TMember *key = cls.KeyMember();
-        table.keyId = key ? key->memberId() : 0;
-        table.keyName = key ? Naming::ColumnName(*key) : QString();
+        // A composite key's members all lead; its name lists them as the key clause writes them.
+        const bool composite = cls.compositeKey == 1;
+        const TMember *first = cls.KeyMember();
+        for (const TMember &member : cls.members) {
+            if (composite ? member.memberIsPri() == 1 : &member == first) {
+                table.keyIds.append(member.memberId());
+                table.keyColumns.append(Naming::ColumnName(member));
+            }
+        }
+        table.keyName = table.keyColumns.join(QStringLiteral("`,`"));
         const QStringList names = memberNamesOf(cls);
         for (const TClassIndex &index : cls.indexes) {
             TUpgradeIndex described{&index, {}};
@@ -271,13 +278,18 @@ TUpgradeSchema TUpgradeSchema::Describe(const TProjectModel &model, const QStrin
             table.columnAt.insert(member.memberId(), table.columns.size());
             table.columns.append(std::move(column));
         };
-        if (key)
-            add(*key, true);
         // The class's own members, not a copy: the columns point at them.
         for (const TMember &member : cls.members) {
-            if (member.memberIsPri() != 0)
+            if (table.keyIds.contains(member.memberId()))
+                add(member, !composite || !MemberType::IsReference(member.memberType()));
+        }
+        for (const TMember &member : cls.members) {
+            // The other members, and the foreign keys of references, a composite key's among them.
+            const bool key = table.keyIds.contains(member.memberId());
+            if (key ? !composite : member.memberIsPri() != 0)
                 continue;
-            add(member, false);
+            if (!key)
+                add(member, false);
             if (!MemberType::IsReference(member.memberType()))
                 continue;
             const TMember *refKey = model.ProjectKeyMember(member.memberType());
@@ -360,7 +372,7 @@ void TUpgradeComparison::FindChanges(const TUpgradeTable &before, const TUpgrade
                     || previousBefore.value(column.memberId) != previousAfter.value(column.memberId)))
             changed.insert(column.memberId);
     }
-    if (before.keyId != after.keyId)
+    if (before.keyIds != after.keyIds)
         keyChanged_.insert(after.ClassId());
     // Indexes are matched by name; one whose members or uniqueness change is made again.
     for (const TUpgradeIndex &index : before.indexes) {

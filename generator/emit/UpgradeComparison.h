@@ -4,6 +4,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 class TProjectModel;
 class TMember;
@@ -66,8 +67,9 @@ struct TUpgradeIndex {
 struct TUpgradeTable {
     const TClassModel *cls = nullptr;
     QString name;
-    int keyId = 0;
-    QString keyName;
+    QList<int> keyIds;      // the key member, or a composite key's members in order; none for a keyless table
+    QStringList keyColumns; // their columns
+    QString keyName;        // the columns joined by "`,`", as the key clause writes them
     QList<TUpgradeColumn> columns; // key first, then the other members in order
     QHash<int, qsizetype> columnAt;
     QList<TUpgradeForeignKey> keys;

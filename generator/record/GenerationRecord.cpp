@@ -41,11 +41,6 @@ bool isHex(const QString &name, int size)
     return true;
 }
 
-bool isHash(const QString &name)
-{
-    return isHex(name, 64);
-}
-
 // The folders below .velmora/ named by 32 hex digits, with or without their record.json.
 QStringList recordFolders(const QString &outputDir, bool complete)
 {
@@ -324,6 +319,7 @@ TProjectModel TGenerationRecord::SnapshotModel(const QJsonObject &snapshot)
         cls.className = o.value(QStringLiteral("className")).toString();
         cls.friendName = o.value(QStringLiteral("friendName")).toString();
         cls.tableName = o.value(QStringLiteral("tableName")).toString();
+        cls.compositeKey = o.value(QStringLiteral("compositeKey")).toInt();
         cls.isReadOnly = o.value(QStringLiteral("classIsReadOnly")).toInt() == 1;
         const QJsonArray members = o.value(QStringLiteral("members")).toArray();
         cls.members.reserve(members.size());
@@ -413,7 +409,7 @@ std::optional<TRecordedFile> TGenerationRecord::File(const QString &path) const
 
 std::optional<QByteArray> TGenerationRecord::Bytes(const QByteArray &hash) const
 {
-    if (contentsDir_.isEmpty() || !isHash(QString::fromLatin1(hash)))
+    if (contentsDir_.isEmpty() || !isHex(QString::fromLatin1(hash), 64))
         return std::nullopt;
     std::optional<QByteArray> bytes =
         TFileOperate::ReadBytes(below(below(contentsDir_, basesFolder), hash.constData()));
@@ -448,10 +444,12 @@ QByteArray TGenerationRecord::SnapshotJson(const TProjectModel &model, const QSt
     for (const TClassModel &cls : model.Classes()) {
         json.Open('{');
         json.Key("classId"), json.Int(cls.classId);
-        // Written only when set, so a record of a writable class stays as it was.
+        // The marks are written only when set, so a record of a class without them stays as it was.
         if (cls.isReadOnly)
             json.Key("classIsReadOnly"), json.Int(1);
         json.Key("className"), json.String(cls.className);
+        if (cls.compositeKey == 1)
+            json.Key("compositeKey"), json.Int(1);
         json.Key("friendName"), json.String(cls.friendName);
         json.Key("indexes");
         json.Open('[');
@@ -602,7 +600,7 @@ void TGenerationRecord::SaveInto(const QString &contents, const QHash<QString, T
     if (newFolder_)
         return;
     for (const QString &name : TFileOperate::FileNames(bases)) {
-        if (isHash(name) && !used.contains(name))
+        if (isHex(name, 64) && !used.contains(name))
             TFileOperate::RemoveFile(bases + QLatin1Char('/') + name);
     }
 }

@@ -173,6 +173,23 @@ void TestChecker::badModelsAreFoundAllAtOnce_data()
                + length("16384") << app
         << QStringList{QStringLiteral("Major类的成员\"intro\"的长度16384不在1到16383之间(utf8mb4字符串的最大长度)，请修改长度!")};
 
+    // Composite keys: several key members only with the class's mark, of key types, never referred to.
+    const QString secondKey = QStringLiteral("update t_member set memberIsPri=1 where classId=6 and memberName='fromClazz';\n");
+    const QString markTransfer = QStringLiteral("update t_class set compositeKey=1 where classId=6;\n");
+    QTest::newRow("two keys without the mark") << secondKey << app
+                                               << QStringList{QStringLiteral("Transfer表主键设置错误，每个类只能设置一个主键!")};
+    QTest::newRow("composite key with the mark") << secondKey + markTransfer << app << QStringList{};
+    QTest::newRow("mark with one key") << markTransfer << app
+                                       << QStringList{QStringLiteral("Transfer表设为复合主键，至少要设置两个主键!")};
+    QTest::newRow("date in a composite key")
+        << markTransfer + QStringLiteral("update t_member set memberIsPri=1 where classId=6 and memberName='day';\n") << app
+        << QStringList{QStringLiteral("Transfer类的成员\"day\"是日期型，不能作为复合主键的一部分，请修改!")};
+    QTest::newRow("reference to a composite key")
+        << QStringLiteral("update t_class set compositeKey=1 where classId=1;\n"
+                          "update t_member set memberIsPri=1 where classId=1 and memberName='title';\n") << app
+        << QStringList{QStringLiteral("Student类的成员clazz引用的类Clazz是复合主键，不能被引用!"),
+                       QStringLiteral("Transfer类的成员fromClazz引用的类Clazz是复合主键，不能被引用!"),
+                       QStringLiteral("Transfer类的成员toClazz引用的类Clazz是复合主键，不能被引用!")};
     // The database's own names: SQL's words bind a name only while it is also the table's or
     // column's; PHP's always do; MySQL's limits bind the own names.
     QTest::newRow("own names free the SQL words")

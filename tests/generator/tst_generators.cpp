@@ -68,8 +68,8 @@ struct TGeneratedCase {
         TManagePage::Generate(target, model);
     }
 
-    // What the run accepts: one key (none for a read-only class) and one display member per
-    // class, no broken reference.
+    // What the run accepts: one key (two or more when composite, none for a read-only class) and
+    // one display member per class, no broken reference.
     bool PassesRunChecks() const
     {
         for (const TClassModel &cls : model.Classes()) {
@@ -80,7 +80,8 @@ struct TGeneratedCase {
                 return n;
             };
             const int keys = count(&TMember::memberIsPri);
-            if ((keys != 1 && !(keys == 0 && cls.isReadOnly)) || count(&TMember::memberIsDisplay) != 1)
+            if ((cls.compositeKey == 1 ? keys < 2 : keys != 1 && !(keys == 0 && cls.isReadOnly))
+                || count(&TMember::memberIsDisplay) != 1)
                 return false;
         }
         const TModelFindings findings = TModelChecker::Check(model, std::nullopt, QStringLiteral("t_"));

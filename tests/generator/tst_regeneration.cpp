@@ -329,11 +329,14 @@ QJsonObject referenceSnapshot(const TProjectModel &model, const QString &project
             indexes.append(QJsonObject{{QStringLiteral("indexName"), index.indexName},
                                        {QStringLiteral("indexMembers"), QJsonArray::fromStringList(index.indexMembers)},
                                        {QStringLiteral("indexIsUnique"), index.indexIsUnique}});
-        classes.append(QJsonObject{{QStringLiteral("classId"), cls.classId},
-                                   {QStringLiteral("className"), cls.className},
-                                   {QStringLiteral("friendName"), cls.friendName},
-                                   {QStringLiteral("indexes"), indexes},
-                                   {QStringLiteral("members"), members}});
+        QJsonObject object{{QStringLiteral("classId"), cls.classId},
+                           {QStringLiteral("className"), cls.className},
+                           {QStringLiteral("friendName"), cls.friendName},
+                           {QStringLiteral("indexes"), indexes},
+                           {QStringLiteral("members"), members}};
+        if (cls.compositeKey == 1)
+            object.insert(QStringLiteral("compositeKey"), 1);
+        classes.append(object);
     }
     return QJsonObject{{QStringLiteral("projectId"), model.ProjectId()},
                        {QStringLiteral("projectName"), projectName},
@@ -367,6 +370,7 @@ void TestRegeneration::snapshotFileIsTheSnapshotAsCompactJson()
     cls.friendName = text;
     cls.members = {member, other};
     cls.indexes = {{text, {text, QStringLiteral("b")}, 1}, {QStringLiteral("i"), {}, 0}};
+    cls.compositeKey = 1;
     const TProjectModel model = TProjectModel::FromClasses(1, {cls, TClassModel()}, QStringLiteral("utf8mb4"));
     const QString time = QStringLiteral("2024-01-02T03:04:05.678Z");
 
@@ -379,12 +383,14 @@ void TestRegeneration::snapshotFileIsTheSnapshotAsCompactJson()
     const TProjectModel back = TGenerationRecord::SnapshotModel(QJsonDocument::fromJson(json).object());
     QCOMPARE(back.Charset(), QStringLiteral("utf8mb4"));
     QCOMPARE(back.Classes().first().indexes, cls.indexes);
+    QCOMPARE(back.Classes().first().compositeKey, 1);
     QCOMPARE(referenceMember(back.Classes().first().members.last()), referenceMember(other));
     // One written before the later fields: utf8 tables, no indexes, the members' defaults.
     QJsonObject older = QJsonDocument(referenceSnapshot(TProjectModel::FromClasses(1, {cls}), text, QString())).object();
     older.remove(QStringLiteral("tableCharset"));
     QJsonObject olderClass = older.value(QStringLiteral("classes")).toArray().first().toObject();
     olderClass.remove(QStringLiteral("indexes"));
+    olderClass.remove(QStringLiteral("compositeKey"));
     QJsonObject olderMember = olderClass.value(QStringLiteral("members")).toArray().last().toObject();
     for (const char *key : {"memberScale", "memberIsUnsigned", "memberIsNullable", "memberOnDelete", "memberEnumValues"})
         olderMember.remove(QLatin1String(key));
@@ -392,6 +398,7 @@ void TestRegeneration::snapshotFileIsTheSnapshotAsCompactJson()
     older.insert(QStringLiteral("classes"), QJsonArray{olderClass});
     const TProjectModel before = TGenerationRecord::SnapshotModel(older);
     QCOMPARE(before.Charset(), QStringLiteral("utf8"));
+    QCOMPARE(before.Classes().first().compositeKey, 0);
     QVERIFY(before.Classes().first().indexes.isEmpty());
     QCOMPARE(referenceMember(before.Classes().first().members.first()), referenceMember(member));
 }

@@ -2,7 +2,8 @@
 // Works a generated project over a database it did not make, as its first user would: logs in as
 // the default administrator (through the first-login password change); every class's page must
 // list every row its table holds; in every writable class a row is added, edited and deleted,
-// each change checked in the table itself.
+// each change checked in the table itself. A class keyed by several members finds its row by all
+// of them.
 // Usage: php existing_rows.php BASE_URL MODEL_JSON CONFIG_PHP
 //   (MODEL_JSON as written by velmora-cli export; CONFIG_PHP the project's database/config.php)
 $base = $argv[1];
@@ -102,6 +103,36 @@ function value_for(array $member, array $tables, int $round, array $seeded): str
     return (string)rows('SELECT ' . quoted($key) . ' AS k FROM ' . quoted($table) . ' ORDER BY 1 LIMIT 1')[0]['k'];
 }
 
+// The texts of a class's key values, one per row, to tell a new row from the rows before.
+function key_texts(array $rows, array $columns): array
+{
+    return array_map(fn(array $row) => implode("\x1f", array_map(fn($c) => (string)$row[$c], $columns)), $rows);
+}
+
+// A new row's composite key: its reference members take the first combination of rows of the
+// tables they refer to that no row holds yet; its other key members keep what the form has.
+function free_references(array &$form, string $array, array $keys, array $tables, array $all): void
+{
+    $choices = [[]];
+    foreach ($keys as $member) {
+        $name = $array . '[' . $member['memberName'] . ']';
+        $values = [$form[$name]];
+        if (isset($tables[$member['memberType']])) {
+            [$table, $key] = $tables[$member['memberType']];
+            $values = array_column(rows('SELECT ' . quoted($key) . ' AS k FROM ' . quoted($table) . ' ORDER BY 1'), 'k');
+        }
+        $choices = array_merge(...array_map(fn($chosen) => array_map(fn($v) => $chosen + [$name => (string)$v], $values), $choices));
+    }
+    $taken = key_texts($all, array_map('column', $keys));
+    foreach ($choices as $chosen) {
+        if (!in_array(implode("\x1f", $chosen), $taken, true)) {
+            $form = $chosen + $form;
+            return;
+        }
+    }
+    fail("no free key for a new row of $array");
+}
+
 request('GET', '/login.php');
 expect_redirect(request('POST', '/login.php', ['username' => 'admin', 'password' => 'admin']),
     '/changePassword.php', 'login with the default password');
@@ -151,53 +182,60 @@ foreach ($model['classes'] as $class) {
         continue;
     }
 
-    $key = null;
+    $composite = !empty($class['compositeKey']);
+    $keys = array_values(array_filter($class['members'], fn($m) => $m['memberIsPri'] ?? 0));
     $array = lcfirst($name); // the form's array, as the controller reads it
     $form = ['action' => 'add'];
     foreach ($class['members'] as $member) {
-        // An integer key is 0, as the page's form sends it.
-        if (($member['memberIsPri'] ?? 0) && in_array($member['memberType'], ['整型', '长整型'], true)) {
-            $key = $member;
-            $form[$array . '[' . $member['memberName'] . ']'] = '0';
-            continue;
-        }
-        if ($member['memberIsPri'] ?? 0) {
-            $key = $member;
-        }
-        $form[$array . '[' . $member['memberName'] . ']'] = value_for($member, $tables, 1, $all[0] ?? []);
+        // A numbered key is 0, as the page's form sends it.
+        $numbered = !$composite && ($member['memberIsPri'] ?? 0) && in_array($member['memberType'], ['整型', '长整型'], true);
+        $form[$array . '[' . $member['memberName'] . ']'] = $numbered ? '0' : value_for($member, $tables, 1, $all[0] ?? []);
     }
-    $keyColumn = column($key);
-    $before = array_column($all, $keyColumn);
+    if ($composite) {
+        free_references($form, $array, $keys, $tables, $all);
+    }
+    $keyColumns = array_map('column', $keys);
     expect_redirect(request('POST', "$controller?action=add", $form), '/ok.php', "adding a row to $name");
-    $added = array_values(array_diff(array_column(rows('SELECT ' . quoted($keyColumn) . ' FROM ' . quoted($table)), $keyColumn), $before));
+    $after = rows('SELECT * FROM ' . quoted($table));
+    $added = array_values(array_diff_key($after, array_intersect(key_texts($after, $keyColumns), key_texts($all, $keyColumns))));
     if (count($added) !== 1) {
         fail("adding to $name gave " . count($added) . " new rows in $table");
     }
-    $id = (string)$added[0];
+    $ids = array_map(fn($c) => (string)$added[0][$c], $keyColumns);
+    $where = implode(' AND ', array_map(fn($c) => quoted($c) . ' = ?', $keyColumns));
+    $address = implode('&', array_map(fn($m, $id) => rawurlencode($m['memberName']) . '=' . rawurlencode($id), $keys, $ids));
 
+    // The first text member outside the key is edited; in a class keyed by several members, which
+    // may have none, an integer one will do (other integers may belong to a foreign key). A class
+    // of its key alone is not edited.
     $edited = null;
     $form['action'] = 'update';
-    $form[$array . '[' . $key['memberName'] . ']'] = $id;
+    foreach ($keys as $i => $member) {
+        $form[$array . '[' . $member['memberName'] . ']'] = $ids[$i];
+    }
     foreach ($class['members'] as $member) {
-        if (!($member['memberIsPri'] ?? 0) && $edited === null && $member['memberType'] === '字符串') {
+        if (!($member['memberIsPri'] ?? 0) && $edited === null && in_array($member['memberType'], $composite ? ['字符串', '整型'] : ['字符串'], true)) {
             $edited = $member;
             $form[$array . '[' . $member['memberName'] . ']'] = value_for($member, $tables, 2, []);
         }
     }
-    expect_redirect(request('POST', "$controller?action=update", $form), '/ok.php', "editing the new row of $name");
+    if (count($keys) < count($class['members'])) {
+        expect_redirect(request('POST', "$controller?action=update", $form), '/ok.php', "editing the new row of $name");
+    }
     if ($edited !== null) {
-        $now = rows('SELECT ' . quoted(column($edited)) . ' AS v FROM ' . quoted($table) . ' WHERE ' . quoted($keyColumn) . ' = ?', [$id]);
-        if (($now[0]['v'] ?? null) !== $form[$array . '[' . $edited['memberName'] . ']']) {
+        $now = rows('SELECT ' . quoted(column($edited)) . ' AS v FROM ' . quoted($table) . " WHERE $where", $ids);
+        if ((string)($now[0]['v'] ?? '') !== $form[$array . '[' . $edited['memberName'] . ']']) {
             fail("editing $name did not change " . column($edited) . " of $table");
         }
     }
 
-    expect_redirect(request('POST', "$controller?action=del&" . rawurlencode($key['memberName']) . '=' . rawurlencode($id),
-        ['action' => 'del']), '/ok.php', "deleting the new row of $name");
-    if (rows('SELECT 1 FROM ' . quoted($table) . ' WHERE ' . quoted($keyColumn) . ' = ?', [$id])) {
+    expect_redirect(request('POST', "$controller?action=del&$address", ['action' => 'del']), '/ok.php', "deleting the new row of $name");
+    if (rows('SELECT 1 FROM ' . quoted($table) . " WHERE $where", $ids)) {
         fail("deleting from $name left the row in $table");
     }
-    if (count(rows('SELECT * FROM ' . quoted($table))) !== count($all)) {
+    // Each row as it was: an edit or delete that reached past its row is caught here.
+    $now = rows('SELECT * FROM ' . quoted($table));
+    if (count($now) !== count($all) || array_diff(array_map('json_encode', $now), array_map('json_encode', $all))) {
         fail("$table does not hold its rows of before");
     }
     echo "rows: $name added, edited and deleted a row of $table\n";

@@ -17,3 +17,6 @@ INSERT INTO `shop_sys-log` (setting_id, `order`) VALUES (1, '第一'), (2, '第�
 INSERT INTO shop_visit VALUES ('2026-02-02 08:00:00', '/index', NULL), ('2026-02-02 08:05:00', '/shop', '午前');
 INSERT INTO shop_coupon VALUES ('SPRING26', 0.90), ('SUMMER26', 0.80);
 INSERT INTO session (title, starts_at) VALUES ('上午场', '2026-02-01 09:00:00'), ('下午场', '2026-02-01 14:00:00');
+INSERT INTO shop_tag (label) VALUES ('新品'), ('特价');
+INSERT INTO shop_product_tag VALUES (1, 1), (2, 1);
+INSERT INTO shop_stock VALUES ('North,A\\1', 1, 1, 3), ('South', 2, 2, 0);

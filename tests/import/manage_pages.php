@@ -2,7 +2,8 @@
 // Logs in to a served project as the default administrator (through the first-login password
 // change), then loads every class's management page and checks its status, its title and that it
 // lists the one row each table holds.
-// Usage: php manage_pages.php BASE_URL MODEL_JSON   (MODEL_JSON as written by velmora-cli export)
+// Usage: php manage_pages.php BASE_URL MODEL_JSON [MORE_CHECKS]   (MODEL_JSON as written by
+// velmora-cli export; MORE_CHECKS a PHP file run afterwards in the same session)
 $base = $argv[1];
 $model = json_decode(file_get_contents($argv[2]), true);
 $cookies = [];
@@ -87,4 +88,7 @@ foreach ($model['classes'] as $class) {
         }
     }
     echo "pages: $path loads\n";
+}
+if (isset($argv[3])) {
+    require $argv[3];
 }

@@ -8,6 +8,8 @@
 #  - a hand-written shop schema imports with the expected warnings, and its generated project
 #    passes php -l; its table script loads over the imported tables without changing them, and
 #    served by php -S the project logs in and lists each class's row on its management page;
+#    a row keyed by two columns is shown, added, edited and deleted by its keys, and the tags
+#    linked to a product are set from the product's form and from the tag's;
 #  - a wrong password, an unknown database, no server, a name in use or a model the checker
 #    refuses create nothing.
 #
@@ -144,6 +146,9 @@ echo "== the generated table script over the imported tables, and the management
   INSERT INTO shop_orders (customer_id, ordered_at, total) VALUES (1, '2026-01-03 09:00:00', 4.50);
   INSERT INTO shop_order_item VALUES (1, 1, 3, 1.50);
   INSERT INTO shop_review (order_id, product_id, rating) VALUES (1, 1, 5);
+  INSERT INTO shop_tag (label) VALUES ('新品');
+  INSERT INTO shop_product_tag VALUES (1, 1);
+  INSERT INTO shop_stock VALUES ('North,A\\\\1', 1, 1, 3);
   INSERT INTO shop_system (\`reply-to\`, \`function\`, \`position\`) VALUES ('a@example.com', '通知', 2);
   INSERT INTO \`shop_sys-log\` (setting_id, \`order\`) VALUES (1, '第一');
   INSERT INTO shop_visit VALUES ('2026-01-04 08:00:00', '/index.php', NULL);
@@ -172,7 +177,26 @@ php -d output_buffering=4096 -d display_errors=0 -d log_errors=1 -d error_log="$
   -S "127.0.0.1:$web_port" -t "$project" "$project/util/router.php" > "$scratch/php-server.log" 2>&1 &
 php_pid=$!
 wait_for_port "$web_port" "$php_pid" "$scratch/php-server.log"
-php "$here/manage_pages.php" "http://127.0.0.1:$web_port" "$scratch/shop.json" || fail "a management page did not load"
+php "$here/manage_pages.php" "http://127.0.0.1:$web_port" "$scratch/shop.json" "$here/key_pages.php" \
+  || fail "a management page did not load, or a row addressed by its keys or a link did not work"
+# What the pages did, as the database holds it: the links set from both sides, and the history
+# of the stock places under their key texts (a comma and a backslash in a value escaped).
+links="$("${sql[@]}" -N -B shop -e "SELECT product_id, tag_id FROM shop_product_tag ORDER BY 1, 2" | tr '\t\n' ',;')"
+[ "$links" = "1,2;" ] || fail "the product's tags are \"$links\", expected only the tag added from the tag's form"
+keys="$("${sql[@]}" -N -B -r shop -e "SELECT CONCAT(action, ' ', rowKey) FROM shop_change_log WHERE className = 'stock' ORDER BY changeId")"
+[ "$keys" = "update North\\,A\\\\1,1
+add South,2
+add South,3
+update South,2
+delete South,2
+restore South,2
+delete South,2
+add South,2" ] || fail "unexpected history of the stock places: $keys"
+# The key text as the server works it out (rows limited to their creator's) is the one PHP writes.
+key_sql="$(php -r 'define("VELMORA_GUARD_LOADED", true); require $argv[1]; require $argv[2];
+  echo velmora_key_sql(["warehouse", "bin-no"]);' "$project/util/settings.php" "$project/util/row_key.php")"
+in_sql="$("${sql[@]}" -N -B -r shop -e "SELECT $key_sql FROM shop_stock WHERE \`bin-no\` = 1")"
+[ "$in_sql" = 'North\,A\\1,1' ] || fail "the server's key text is \"$in_sql\""
 if grep -E 'PHP (Warning|Notice|Deprecated|Fatal error|Parse error)|Uncaught' "$scratch/php-error.log" 2>/dev/null; then
   fail "PHP logged the problems above"
 fi

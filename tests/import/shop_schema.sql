@@ -1,8 +1,9 @@
 -- A small shop, written by hand the way people write schemas: a table prefix, unsigned and
 -- small integers, decimal prices, datetime stamps, text, an enum, a blob, a rule on a foreign
--- key, and order lines keyed by two columns; names PHP cannot carry as they are (a reserved
--- word as table name, a dash in a table and a column name, reserved words as column names); a
--- table without a key, and one whose only key is a unique column.
+-- key, order lines keyed by two references (a link with columns of its own), tags linked to
+-- products, and stock places keyed by a text and a dashed number column together; names PHP cannot carry as
+-- they are (a reserved word as table name, a dash in a table and a column name, reserved words
+-- as column names); a table without a key, and one whose only key is a unique column.
 CREATE TABLE shop_customer (
   id INT UNSIGNED NOT NULL AUTO_INCREMENT PRIMARY KEY,
   email VARCHAR(120) NOT NULL COMMENT '邮箱',
@@ -55,6 +56,27 @@ CREATE TABLE shop_review (
   FOREIGN KEY (order_id, product_id) REFERENCES shop_order_item (order_id, product_id)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 
+CREATE TABLE shop_tag (
+  id INT AUTO_INCREMENT PRIMARY KEY,
+  label VARCHAR(30) NOT NULL COMMENT '标签'
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COMMENT='标签';
+
+CREATE TABLE shop_product_tag (
+  product_id INT NOT NULL COMMENT '商品',
+  tag_id INT NOT NULL COMMENT '标签',
+  PRIMARY KEY (product_id, tag_id),
+  FOREIGN KEY (product_id) REFERENCES shop_product (id) ON DELETE CASCADE,
+  FOREIGN KEY (tag_id) REFERENCES shop_tag (id) ON DELETE CASCADE
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COMMENT='商品标签';
+
+CREATE TABLE shop_stock (
+  warehouse VARCHAR(20) NOT NULL COMMENT '仓库',
+  `bin-no` INT NOT NULL COMMENT '货位',
+  product_id INT NOT NULL COMMENT '商品',
+  amount INT NOT NULL DEFAULT 0 COMMENT '数量',
+  PRIMARY KEY (warehouse, `bin-no`),
+  FOREIGN KEY (product_id) REFERENCES shop_product (id)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COMMENT='库存位置';
 CREATE TABLE shop_system (
   id INT AUTO_INCREMENT PRIMARY KEY,
   `reply-to` VARCHAR(100) NOT NULL COMMENT '回复地址',

@@ -6,6 +6,7 @@
 #include "ui/dialogs/IndexListForm.h"
 #include "model/IndexDAO.h"
 
+#include <QCheckBox>
 #include <QTableWidget>
 
 class TestClassForms : public QObject {
@@ -151,6 +152,24 @@ private slots:
         QVERIFY(user->shown.isEmpty());
     }
 
+    // The composite-key mark is shown as stored and stored as ticked, with the names.
+    void updateSetsTheCompositeKeyMark()
+    {
+        TMainFormProbe probe{window.get()};
+        probe.selectClass(1);
+        for (const bool mark : {true, false}) {
+            bool shown = !mark;
+            DriveDialog<TUpdateClassForm>([&] { Trigger(window.get(), "N2"); }, [&](TUpdateClassForm &d) {
+                shown = Find<QCheckBox>(&d, "Chk_CompositeKey")->isChecked();
+                Find<QCheckBox>(&d, "Chk_CompositeKey")->setChecked(mark);
+                Find<QPushButton>(&d, "Button1")->click();
+            });
+            QCOMPARE(shown, !mark);
+            QCOMPARE(TClassDAO().GetCompositeKey(score), mark);
+        }
+        QCOMPARE(user->takeTexts(), QStringList({"类名称更新成功", "类名称更新成功"}));
+    }
+
     void updateRefusals_data()
     {
         QTest::addColumn<QString>("className");
@@ -275,7 +294,9 @@ private slots:
 
     void enterSavesAndCopyTakesEveryMember()
     {
-        // Enter in a field presses 确定; a copy gets the source's members, in their order.
+        // Enter in a field presses 确定; a copy gets the source's members, in their order, and its
+        // composite-key mark.
+        TClassDAO().SetCompositeKey(score, true);
         TMainFormProbe probe{window.get()};
         probe.selectClass(1);
         const QStringList source = probe.memberNames();
@@ -291,6 +312,8 @@ private slots:
         QCOMPARE(user->takeTexts(), QStringList{"类复制成功!"});
         QCOMPARE(probe.selectedClass(), QStringLiteral("Pupil"));
         QCOMPARE(probe.memberNames(), source);
+        QVERIFY(TClassDAO().GetCompositeKey(TClassDAO().GetClassId(school, QStringLiteral("Pupil"))));
+        TClassDAO().SetCompositeKey(score, false);
         QCOMPARE(classesInDatabase(school), QStringList({"Student/学生", "Score/成绩", "Pupil/小学生"}));
         // The same rules as adding: a taken name is refused and nothing is copied.
         probe.selectClass(1);

@@ -221,6 +221,15 @@ private slots:
             row("length of an integer is not read") << "a" << "整型" << true << false << false << "abc" << saved;
         }
     }
+    // In a class marked as keyed by several members, a reference may be one of the keys.
+    void referenceKeyInCompositeKey()
+    {
+        TClassDAO().SetCompositeKey(score, true);
+        const TOutcome outcome = press(false, {QStringLiteral("a"), QStringLiteral("Student"), true, true, false, QStringLiteral("20")});
+        QCOMPARE(outcome.messages, QStringList{QStringLiteral("类成员属性添加成功!")});
+        QCOMPARE(TMemberDAO().GetMembers(score).last().memberIsPri(), 1);
+    }
+
     void rules()
     {
         QFETCH(bool, update);

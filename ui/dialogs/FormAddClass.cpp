@@ -74,7 +74,9 @@ void TAddClassForm::Button1Click()
             ui_.message(this, refusal);
             return;
         }
-        const TClassTable table{Edt_TableName->text(), Chk_ReadOnly->isChecked()};
+        // A copy keeps the source's composite-key mark: its key members come with it.
+        const TClassTable table{Edt_TableName->text(), Chk_ReadOnly->isChecked(),
+                                copyFromClassId_ && classes.GetCompositeKey(copyFromClassId_)};
         if (copyFromClassId_) {
             addedClassId_ = classes.CopyClass(projectId_, copyFromClassId_, className, friendName);
             classes.SetClassTable(addedClassId_, table);

@@ -31,6 +31,15 @@ TUpdateClassForm::TUpdateClassForm(QWidget *parent, TUserInteraction &ui, int pr
     Chk_ReadOnly = c.readOnly;
     Button1 = c.button1;
     Button2 = c.button2;
+    Chk_CompositeKey = new QCheckBox(QStringLiteral("复合主键"), this);
+    Chk_CompositeKey->setObjectName(QStringLiteral("Chk_CompositeKey"));
+    Chk_CompositeKey->setToolTip(QStringLiteral("勾选后可以把多个成员设为主键，共同确定一条记录；"
+                                                "主键是两个引用时，这个类把两个类的记录关联起来(多对多)"));
+    // Under the friendly name, in the gap above the table name.
+    Chk_CompositeKey->move(112, 116);
+    Chk_CompositeKey->adjustSize();
+    setTabOrder(Edt_FriendName, Chk_CompositeKey);
+    setTabOrder(Chk_CompositeKey, Edt_TableName);
     connect(Button1, &QPushButton::clicked, this, &TUpdateClassForm::Button1Click);
 }
 
@@ -41,6 +50,7 @@ void TUpdateClassForm::FormShow()
     Edt_TableName->setText(classes.GetTableName(CurrentClassId));
     Chk_ReadOnly->setChecked(classes.IsReadOnly(CurrentClassId));
     Edt_ClassName->setText(listedName_);
+    Chk_CompositeKey->setChecked(classes.GetCompositeKey(CurrentClassId));
 }
 
 QString TUpdateClassForm::ClassName() const
@@ -81,7 +91,7 @@ void TUpdateClassForm::Button1Click()
         }
         const TClassDAO classes;
         classes.UpdateClass(projectId_, CurrentClassId, className, friendName,
-                            {Edt_TableName->text(), Chk_ReadOnly->isChecked()});
+                            {Edt_TableName->text(), Chk_ReadOnly->isChecked(), Chk_CompositeKey->isChecked()});
         accept();
     });
 }

@@ -8,7 +8,8 @@ class QLineEdit;
 class QPushButton;
 class TUserInteraction;
 
-// Changes the name and friendly name of a class. Accepted once the change is stored; the
+// Changes the name and friendly name of a class, and whether its key members together are its
+// key. Accepted once the change is stored; the
 // caller then shows the new name.
 class TUpdateClassForm : public TFormDialog {
     Q_OBJECT
@@ -42,4 +43,5 @@ private:
     QCheckBox *Chk_ReadOnly;
     QPushButton *Button1;
     QPushButton *Button2;
+    QCheckBox *Chk_CompositeKey;
 };

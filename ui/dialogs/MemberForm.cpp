@@ -89,7 +89,8 @@ TMemberForm::TMemberForm(QWidget *parent, TUserInteraction &ui, int projectId, i
       ui_(ui),
       projectId_(projectId),
       classId_(classId),
-      keyTypeRule_(keyTypeRule)
+      keyTypeRule_(keyTypeRule),
+      compositeKey_(TClassDAO().GetCompositeKey(classId))
 {
     Label1 = label(this, "Label1", QStringLiteral("成员名称："), layout.label1);
     Label2 = label(this, "Label2", QStringLiteral("成员类型："), layout.label2);
@@ -161,11 +162,17 @@ void TMemberForm::ApplyTypeRules()
     int length = 0;
     if (type == MemberType::Text && !isWholeNumberAboveZero(Edt_MemberLength->text(), &length))
         Edt_MemberLength->setText(defaultTextLength);
-    Hold(CB_MemberIsPri, !keyTypeRule_ || rules.canBeKey, false, keyChoice_);
+    Hold(CB_MemberIsPri, !keyTypeRule_ || KeyAllowed(type), false, keyChoice_);
     typeFields_->SetKey(CB_MemberIsPri->isChecked());
     typeFields_->SetType(type);
     HoldRequired();
     Hold(CB_QueryFlag, rules.canBeSearched, false, queryChoice_);
+}
+
+// A composite key may hold references too: a class linking two others is keyed by both.
+bool TMemberForm::KeyAllowed(const QString &type) const
+{
+    return MemberFieldRules(type).canBeKey || (compositeKey_ && MemberType::IsReference(type));
 }
 
 void TMemberForm::HoldRequired()
@@ -222,7 +229,7 @@ void TMemberForm::Button1Click()
         const TMemberFieldRules rules = MemberFieldRules(type);
         if (rules.mustBeRequired && !NullableTicked() && !CB_MemberIsMust->isChecked())
             return refuse(type + QStringLiteral("必须勾选是否必填标志!"));
-        if (keyTypeRule_ && CB_MemberIsPri->isChecked() && !rules.canBeKey)
+        if (keyTypeRule_ && CB_MemberIsPri->isChecked() && !KeyAllowed(type))
             return refuse(QStringLiteral("主键字段必须是整型或字符串型!"));
         if (CB_QueryFlag->isChecked() && !rules.canBeSearched)
             return refuse(QStringLiteral("参与查询的字段不能是") + type);

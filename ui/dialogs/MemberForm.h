@@ -79,10 +79,12 @@ private:
     bool NullableTicked() const;
     // 必填 held ticked while the column is NOT NULL and the member may not stay empty.
     void HoldRequired();
+    bool KeyAllowed(const QString &type) const;
     // Whether another member of the class has the name, whatever its case.
     bool MemberNameTaken(const QString &name) const;
 
     bool keyTypeRule_;
+    bool compositeKey_; // the class is marked as keyed by several members together
     bool mustChoice_ = false;
     bool keyChoice_ = false;
     bool queryChoice_ = false;
