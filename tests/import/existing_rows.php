@@ -20,43 +20,7 @@ function fail(string $what): void
     exit(1);
 }
 
-// One request without following redirects, the cookie jar kept, with this site's Origin and
-// Referer as a browser sends them.
-function request(string $method, string $path, array $form = []): array
-{
-    global $base, $cookies;
-    $headers = ["Origin: $base", "Referer: $base/index.php"];
-    if ($cookies) {
-        $headers[] = 'Cookie: ' . implode('; ', array_map(fn($k, $v) => "$k=$v", array_keys($cookies), $cookies));
-    }
-    $http = ['method' => $method, 'follow_location' => 0, 'ignore_errors' => true, 'timeout' => 30];
-    if ($method === 'POST') {
-        $headers[] = 'Content-Type: application/x-www-form-urlencoded';
-        $http['content'] = http_build_query($form);
-    }
-    $http['header'] = implode("\r\n", $headers);
-    $body = @file_get_contents($base . $path, false, stream_context_create(['http' => $http]));
-    if ($body === false) {
-        fail("$method $path: no answer");
-    }
-    $status = (int)explode(' ', $http_response_header[0] ?? '- 0')[1];
-    $location = '';
-    foreach ($http_response_header as $line) {
-        if (preg_match('/^Set-Cookie:\s*([^=;]+)=([^;]*)/i', $line, $m)) {
-            $cookies[$m[1]] = $m[2];
-        } elseif (preg_match('/^Location:\s*(\S+)/i', $line, $m)) {
-            $location = $m[1];
-        }
-    }
-    return [$status, $location, $body];
-}
-
-function expect_redirect(array $answer, string $to, string $what): void
-{
-    if ($answer[0] !== 302 || $answer[1] !== $to) {
-        fail("$what: answered {$answer[0]} to \"{$answer[1]}\" instead of a redirect to $to\n" . substr($answer[2], 0, 2000));
-    }
-}
+require __DIR__ . '/http_session.php';
 
 function quoted(string $name): string
 {
@@ -133,15 +97,7 @@ function free_references(array &$form, string $array, array $keys, array $tables
     fail("no free key for a new row of $array");
 }
 
-request('GET', '/login.php');
-expect_redirect(request('POST', '/login.php', ['username' => 'admin', 'password' => 'admin']),
-    '/changePassword.php', 'login with the default password');
-$new = 'Existing#' . random_int(1000, 9999);
-[$status, , $body] = request('POST', '/changePassword.php',
-    ['oldPassword' => 'admin', 'newPassword' => $new, 'confirmPassword' => $new]);
-if ($status !== 200 || strpos($body, 'id="enter"') === false) {
-    fail("the first-login password change failed ($status)\n" . substr($body, 0, 2000));
-}
+first_login();
 
 $tables = [];
 foreach ($model['classes'] as $class) {

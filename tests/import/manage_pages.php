@@ -14,53 +14,9 @@ function fail(string $what): void
     exit(1);
 }
 
-// One request without following redirects; the cookie jar is kept across calls. Every request
-// carries this site's Origin and Referer, as a browser's would, for the same-origin check.
-function request(string $method, string $path, array $form = []): array
-{
-    global $base, $cookies;
-    $headers = ["Origin: $base", "Referer: $base/login.php"];
-    if ($cookies) {
-        $headers[] = 'Cookie: ' . implode('; ', array_map(fn($k, $v) => "$k=$v", array_keys($cookies), $cookies));
-    }
-    $http = ['method' => $method, 'follow_location' => 0, 'ignore_errors' => true, 'timeout' => 30];
-    if ($method === 'POST') {
-        $headers[] = 'Content-Type: application/x-www-form-urlencoded';
-        $http['content'] = http_build_query($form);
-    }
-    $http['header'] = implode("\r\n", $headers);
-    $body = @file_get_contents($base . $path, false, stream_context_create(['http' => $http]));
-    if ($body === false) {
-        fail("$method $path: no answer");
-    }
-    $status = (int)explode(' ', $http_response_header[0] ?? '- 0')[1];
-    $location = '';
-    foreach ($http_response_header as $line) {
-        if (preg_match('/^Set-Cookie:\s*([^=;]+)=([^;]*)/i', $line, $m)) {
-            $cookies[$m[1]] = $m[2];
-        } elseif (preg_match('/^Location:\s*(\S+)/i', $line, $m)) {
-            $location = $m[1];
-        }
-    }
-    return [$status, $location, $body];
-}
+require __DIR__ . '/http_session.php';
 
-function expect_redirect(array $answer, string $to, string $what): void
-{
-    if ($answer[0] !== 302 || $answer[1] !== $to) {
-        fail("$what: answered {$answer[0]} to \"{$answer[1]}\" instead of a redirect to $to\n" . substr($answer[2], 0, 2000));
-    }
-}
-
-request('GET', '/login.php');
-expect_redirect(request('POST', '/login.php', ['username' => 'admin', 'password' => 'admin']),
-    '/changePassword.php', 'login with the default password');
-$new = 'Imported#' . random_int(1000, 9999);
-[$status, , $body] = request('POST', '/changePassword.php',
-    ['oldPassword' => 'admin', 'newPassword' => $new, 'confirmPassword' => $new]);
-if ($status !== 200 || strpos($body, 'id="enter"') === false) {
-    fail("the first-login password change failed ($status)\n" . substr($body, 0, 2000));
-}
+first_login();
 [$status] = request('GET', '/index.php');
 if ($status !== 200) {
     fail("/index.php answered $status after login");
