@@ -73,6 +73,16 @@ QVariantList classTableValues(int classId, const TClassTable &table)
 {
     return {table.tableName, table.readOnly ? 1 : 0, table.compositeKey ? 1 : 0, classId};
 }
+// The ids a statement over one project's classes selects.
+QSet<int> classIds(const TDbHelper &db, const QString &sql, int projectId)
+{
+    QSet<int> ids;
+    QSqlQuery query = db.OpenQuery(sql, {projectId});
+    while (query.next())
+        ids.insert(query.value(0).toInt());
+    return ids;
+}
+
 } // namespace
 
 QString TClassDAO::GetClassName(int classId) const
@@ -192,11 +202,7 @@ void TClassDAO::SetCompositeKey(int classId, bool composite) const
 
 QSet<int> TClassDAO::GetCompositeKeyClasses(int projectId) const
 {
-    QSet<int> ids;
-    QSqlQuery query = db_.OpenQuery(selectCompositeKeyClasses, {projectId});
-    while (query.next())
-        ids.insert(query.value(0).toInt());
-    return ids;
+    return classIds(db_, selectCompositeKeyClasses, projectId);
 }
 
 bool TClassDAO::IsReadOnly(int classId) const
@@ -211,11 +217,7 @@ void TClassDAO::SetReadOnly(int classId, bool readOnly) const
 
 QSet<int> TClassDAO::GetReadOnlyClasses(int projectId) const
 {
-    QSet<int> ids;
-    QSqlQuery query = db_.OpenQuery(selectReadOnlyClasses, {projectId});
-    while (query.next())
-        ids.insert(query.value(0).toInt());
-    return ids;
+    return classIds(db_, selectReadOnlyClasses, projectId);
 }
 
 QHash<int, QPoint> TClassDAO::GetDiagramPositions(int projectId) const
