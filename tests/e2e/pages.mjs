@@ -5,9 +5,9 @@
 // Started by run_e2e.sh after e2e.mjs, on the same server and database.
 import { chromium } from 'playwright-core';
 import { HtmlValidate } from 'html-validate';
-import { execFileSync } from 'node:child_process';
 import { createRequire } from 'node:module';
 import fs from 'node:fs';
+import { equal, finish, sqlOn, step } from './harness.mjs';
 import path from 'node:path';
 
 const BASE = process.env.E2E_BASE_URL;
@@ -19,24 +19,7 @@ const AXE = fs.readFileSync(createRequire(import.meta.url).resolve('axe-core/axe
 const own = { Origin: new URL(BASE).origin, Referer: `${BASE}/index.php` };
 const list = (cls, query = '') => `${BASE}/controller/${cls}Action.php?action=query${query}`;
 
-const sql = (query) => execFileSync('mariadb', ['--socket', SOCKET, '-uroot', '--default-character-set=utf8mb4',
-  '-N', '-B', '--raw', DB, '-e', query], { encoding: 'utf8' }).replace(/\n$/, '');
-
-function equal(actual, expected, what) {
-  const a = JSON.stringify(actual), e = JSON.stringify(expected);
-  if (a !== e) throw new Error(`${what}: expected ${e}, got ${a}`);
-}
-let passed = 0, failed = 0;
-async function step(name, body) {
-  try {
-    await body();
-    passed++;
-    console.log(`ok - ${name}`);
-  } catch (err) {
-    failed++;
-    console.log(`not ok - ${name}\n  ${String(err.stack || err).split('\n').slice(0, 4).join('\n  ')}`);
-  }
-}
+const sql = sqlOn(SOCKET, DB);
 
 const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', headless: true,
   args: ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run'] });
@@ -179,5 +162,4 @@ try {
 } finally {
   await browser.close();
 }
-console.log(`pages: ${passed} passed, ${failed} failed`);
-process.exit(failed === 0 ? 0 : 1);
+finish('pages');

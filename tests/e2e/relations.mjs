@@ -6,9 +6,9 @@
 import { chromium } from 'playwright-core';
 import { HtmlValidate } from 'html-validate';
 import lighthouse from 'lighthouse';
-import { execFileSync } from 'node:child_process';
 import { createRequire } from 'node:module';
 import fs from 'node:fs';
+import { equal, finish, sqlOn, step } from './harness.mjs';
 import net from 'node:net';
 
 const BASE = process.env.E2E_BASE_URL;
@@ -18,24 +18,7 @@ const PASSWORD = 'Velmora#2026';
 const AXE = fs.readFileSync(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8');
 const list = (cls, query = '') => `${BASE}/controller/${cls}Action.php?action=query${query}`;
 
-const sql = (query) => execFileSync('mariadb', ['--socket', SOCKET, '-uroot', '--default-character-set=utf8mb4',
-  '-N', '-B', '--raw', DB, '-e', query], { encoding: 'utf8' }).replace(/\n$/, '');
-
-function equal(actual, expected, what) {
-  const a = JSON.stringify(actual), e = JSON.stringify(expected);
-  if (a !== e) throw new Error(`${what}: expected ${e}, got ${a}`);
-}
-let passed = 0, failed = 0;
-async function step(name, body) {
-  try {
-    await body();
-    passed++;
-    console.log(`ok - ${name}`);
-  } catch (err) {
-    failed++;
-    console.log(`not ok - ${name}\n  ${String(err.stack || err).split('\n').slice(0, 4).join('\n  ')}`);
-  }
-}
+const sql = sqlOn(SOCKET, DB);
 const freePort = () => new Promise((resolve) => {
   const server = net.createServer().listen(0, '127.0.0.1', () => { const { port } = server.address(); server.close(() => resolve(port)); });
 });
@@ -199,5 +182,4 @@ try {
 } finally {
   await browser.close();
 }
-console.log(`relations: ${passed} passed, ${failed} failed`);
-process.exit(failed === 0 ? 0 : 1);
+finish('relations');
