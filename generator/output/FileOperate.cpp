@@ -210,7 +210,7 @@ QString TFileOperate::FindUnreadable(const QString &path)
 }
 
 bool TFileOperate::CopyDirectory(const QString &source, const QString &destination,
-                                 bool failIfExists)
+                                 bool failIfExists, TInto into)
 {
     const QFileInfo sourceInfo(source);
     if (!sourceInfo.isDir())
@@ -230,32 +230,45 @@ bool TFileOperate::CopyDirectory(const QString &source, const QString &destinati
         const QString target = destination + QLatin1Char('/') + entry.fileName();
         if (entry.isDir()) {
             makeFolder(target);
-            CopyDirectory(entry.filePath(), target, false);
+            CopyDirectory(entry.filePath(), target, false, into);
         } else if (!(failIfExists && QFileInfo::exists(target))) {
-            CopyFile(entry.filePath(), target);
+            CopyFile(entry.filePath(), target, into);
         }
     }
     return true;
 }
 
-void TFileOperate::CopyFile(const QString &source, const QString &destination)
+void TFileOperate::CopyFile(const QString &source, const QString &destination, TInto into)
 {
+    // The skeleton's files are small: read whole, they can be compared with what is there.
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
         throw TGenerationError(QStringLiteral("无法读取文件 \"%1\": %2")
                                    .arg(shown(source), in.errorString()));
-    TCommitFile out(destination);
-    char buffer[1 << 16];
-    for (;;) {
-        const qint64 n = in.read(buffer, sizeof buffer);
-        if (n < 0)
-            throw TGenerationError(QStringLiteral("无法读取文件 \"%1\": %2")
-                                       .arg(shown(source), in.errorString()));
-        if (n == 0)
-            break;
-        out.Write(buffer, n);
+    const QByteArray bytes = in.readAll();
+    if (in.error() != QFileDevice::NoError)
+        throw TGenerationError(QStringLiteral("无法读取文件 \"%1\": %2")
+                                   .arg(shown(source), in.errorString()));
+    if (into == TInto::NewFolder) {
+        WriteNewFile(QString(), destination, bytes, false);
+        return;
     }
+    // A regeneration finds most of them unchanged; rewriting those only cost time.
+    if (Holds(destination, bytes))
+        return;
+    TCommitFile out(destination);
+    out.Write(bytes.constData(), bytes.size());
     out.Commit();
+}
+
+bool TFileOperate::Holds(const QString &fileName, const QByteArray &bytes)
+{
+    // Anything but a plain file of that size is not read at all (a pipe would never end).
+    const QFileInfo existing(fileName);
+    if (!existing.isFile() || existing.isSymLink() || existing.size() != bytes.size())
+        return false;
+    QFile file(fileName);
+    return file.open(QIODevice::ReadOnly) && file.readAll() == bytes;
 }
 
 QByteArray TFileOperate::Utf8WithBom(const QString &text)

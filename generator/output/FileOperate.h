@@ -32,19 +32,28 @@ public:
     // text when all of it can be read.
     static QString FindUnreadable(const QString &path);
 
+    // Where CopyDirectory and CopyFile write: a folder that may hold files already, or one
+    // being built that nobody sees before it is complete (a staged output folder), whose files
+    // are written straight under their names like WriteNewFile.
+    enum class TInto { ExistingFolder, NewFolder };
     // Copies the tree below source into destination, creating destination when missing.
     // With failIfExists, files at the top level of source that already exist in destination
     // keep their content; files in sub-folders are always replaced.
     // Returns false, copying nothing, when source can be entered but not listed.
     // Throws when source cannot be entered, or a folder or file cannot be written.
-    static bool CopyDirectory(const QString &source, const QString &destination, bool failIfExists);
+    static bool CopyDirectory(const QString &source, const QString &destination, bool failIfExists,
+                              TInto into = TInto::ExistingFolder);
 
     // Whether anything (file, folder or link) is at path.
     static bool Exists(const QString &path);
 
-    // Copies one file, replacing destination when it exists.
-    static void CopyFile(const QString &source, const QString &destination);
+    // Copies one file, replacing destination when it exists. A destination that already holds
+    // the same bytes is left as it is.
+    static void CopyFile(const QString &source, const QString &destination,
+                         TInto into = TInto::ExistingFolder);
 
+    // Whether fileName is a plain file (no link) holding exactly bytes.
+    static bool Holds(const QString &fileName, const QByteArray &bytes);
     // The bytes WriteUtf8File writes for text.
     static QByteArray Utf8WithBom(const QString &text);
     // Like SaveFile, with the bytes written as they are.

@@ -162,7 +162,8 @@ QString TRegeneration::Place(const QString &path, const QByteArray &bytes)
 
 void TRegeneration::PlaceSupport(const QString &path, const QByteArray &bytes)
 {
-    if (!dryRun_)
+    // Most are unchanged in a regeneration, and cheaper to compare than to write.
+    if (!dryRun_ && (newFolder_ || !TFileOperate::Holds(outputDir_ + QLatin1Char('/') + path, bytes)))
         Write(path, bytes);
 }
 

@@ -184,7 +184,8 @@ TGenerationRun::TOutcome TGenerationRun::Execute(TRunListener &listener) const
         if (const std::optional<TExistingDatabase> &existing = model.ExistingDatabase())
             TConnectionConfig::Write(target, bakDir, *existing, databasePassword_);
         if (!dryRun_)
-            CopyResources(target, bakDir);
+            CopyResources(target, bakDir,
+                          staging->Staged() ? TFileOperate::TInto::NewFolder : TFileOperate::TInto::ExistingFolder);
         target.CheckStop();
         const QStringList orphans = regeneration.ListOrphans();
         if (!dryRun_) {
@@ -244,7 +245,8 @@ QString TGenerationRun::FindUnreadableResource(const QString &bakDir)
     return QString();
 }
 
-void TGenerationRun::CopyResources(const TGenerationTarget &target, const QString &bakDir)
+void TGenerationRun::CopyResources(const TGenerationTarget &target, const QString &bakDir,
+                                   TFileOperate::TInto into)
 {
     const QString output = target.WriteDir() + QLatin1Char('/');
     const QString logPrefix = QStringLiteral("移动") + target.RelativeOutputDir();
@@ -253,7 +255,7 @@ void TGenerationRun::CopyResources(const TGenerationTarget &target, const QStrin
         target.CheckStop();
         const QString name = QString::fromUtf8(folder.name);
         // Files the generators wrote at the top of controller/ and service/ stay as they are.
-        if (!TFileOperate::CopyDirectory(bakDir + QLatin1Char('/') + name, output + name, true))
+        if (!TFileOperate::CopyDirectory(bakDir + QLatin1Char('/') + name, output + name, true, into))
             throw TGenerationError(QStringLiteral("无法读取模板文件夹 \"%1\"")
                                        .arg(shown(bakDir + QLatin1Char('/') + name)));
         target.Report(logPrefix + QString::fromUtf8(folder.logLine));
@@ -261,7 +263,7 @@ void TGenerationRun::CopyResources(const TGenerationTarget &target, const QStrin
     for (const TResource &file : resourceFiles) {
         target.CheckStop();
         const QString name = QString::fromUtf8(file.name);
-        TFileOperate::CopyFile(bakDir + QLatin1Char('/') + name, output + name);
+        TFileOperate::CopyFile(bakDir + QLatin1Char('/') + name, output + name, into);
         target.Report(logPrefix + QString::fromUtf8(file.logLine));
     }
     target.Report(QStringLiteral("移动资源文件完毕!"));

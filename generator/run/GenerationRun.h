@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileOperate.h"
 #include "GenerationTarget.h"
 #include "ProjectModel.h"
 #include "Regeneration.h"
@@ -55,8 +56,9 @@ public:
     TOutcome Execute(TRunListener &listener) const;
 
     // Copies the skeleton's folders and files into the output folder, one log line each,
-    // 23 lines in all.
-    static void CopyResources(const TGenerationTarget &target, const QString &bakDir);
+    // 23 lines in all. into: whether the output folder is being built (staged) or already there.
+    static void CopyResources(const TGenerationTarget &target, const QString &bakDir,
+                              TFileOperate::TInto into);
     // The first missing folder or file of the skeleton, or empty text when it is complete.
     static QString FindMissingResource(const QString &bakDir);
     // The first folder or file of the skeleton that cannot be read, down to its deepest file,

@@ -205,6 +205,10 @@ void TestFileOperate::copyFileReplacesTheDestination()
     WriteFile(path(QStringLiteral("out/ok.php")), "old and longer");
     TFileOperate::CopyFile(path(QStringLiteral("ok.php")), path(QStringLiteral("out/ok.php")));
     QCOMPARE(ReadFile(path(QStringLiteral("out/ok.php"))), QByteArray("new"));
+    // Only the very same bytes are left in place, not merely the same length.
+    WriteFile(path(QStringLiteral("out/ok.php")), "old");
+    TFileOperate::CopyFile(path(QStringLiteral("ok.php")), path(QStringLiteral("out/ok.php")));
+    QCOMPARE(ReadFile(path(QStringLiteral("out/ok.php"))), QByteArray("new"));
     QVERIFY_THROWS_EXCEPTION(TGenerationError,
         TFileOperate::CopyFile(path(QStringLiteral("gone.php")), path(QStringLiteral("out/gone.php"))));
     QVERIFY(!QFileInfo::exists(path(QStringLiteral("out/gone.php"))));
