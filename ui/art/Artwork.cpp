@@ -41,6 +41,18 @@ void drawMark(QPainter &p, const QRectF &box)
               QColor(255, 255, 255, 235), amber);
 }
 
+// A picture the build shipped as raw pixels (see ArtworkSizes.h); a null image when it is not
+// there as expected.
+QImage shippedPixels(const QString &name, const QSize &pixels)
+{
+    const QResource shipped(QStringLiteral(":/art/") + name);
+    if (!shipped.isValid() || shipped.compressionAlgorithm() != QResource::NoCompression
+        || shipped.size() != qint64(pixels.width()) * pixels.height() * 4)
+        return QImage();
+    return QImage(shipped.data(), pixels.width(), pixels.height(), pixels.width() * 4,
+                  QImage::Format_ARGB32_Premultiplied);
+}
+
 } // namespace
 
 namespace Artwork {
@@ -107,12 +119,8 @@ QPixmap ShippedBanner(const QSize &size, qreal devicePixelRatio)
 {
     const int ratio = qRound(devicePixelRatio);
     if (ratio >= 1 && qFuzzyCompare(devicePixelRatio, qreal(ratio))) {
-        const QResource shipped(QStringLiteral(":/art/") + ShippedBannerName(size, ratio));
-        const QSize pixels = size * ratio;
-        if (shipped.isValid() && shipped.compressionAlgorithm() == QResource::NoCompression
-            && shipped.size() == qint64(pixels.width()) * pixels.height() * 4) {
-            const QImage image(shipped.data(), pixels.width(), pixels.height(), pixels.width() * 4,
-                               QImage::Format_ARGB32_Premultiplied);
+        const QImage image = shippedPixels(ShippedBannerName(size, ratio), size * ratio);
+        if (!image.isNull()) {
             QPixmap pixmap = QPixmap::fromImage(image);
             pixmap.setDevicePixelRatio(ratio);
             return pixmap;
@@ -121,17 +129,23 @@ QPixmap ShippedBanner(const QSize &size, qreal devicePixelRatio)
     return Banner(size, devicePixelRatio);
 }
 
+QImage Icon(int side)
+{
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    drawMark(p, QRectF(0.5, 0.5, side - 1.0, side - 1.0));
+    return image;
+}
+
 QIcon WindowIcon()
 {
+    // Drawing seven gradients at start-up cost the window a few milliseconds.
     QIcon icon;
-    for (int side : {16, 24, 32, 48, 64, 128, 256}) {
-        QPixmap pixmap(side, side);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        drawMark(p, QRectF(0.5, 0.5, side - 1.0, side - 1.0));
-        p.end();
-        icon.addPixmap(pixmap);
+    for (const int side : iconSides) {
+        const QImage shipped = shippedPixels(ShippedIconName(side), QSize(side, side));
+        icon.addPixmap(QPixmap::fromImage(shipped.isNull() ? Icon(side) : shipped));
     }
     return icon;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QImage>
 #include <QPixmap>
 #include <QSize>
 
@@ -14,7 +15,9 @@ QPixmap Banner(const QSize &size, qreal devicePixelRatio = 1.0);
 // The banner as the build rendered it when it has that size and ratio, else drawn now.
 QPixmap ShippedBanner(const QSize &size, qreal devicePixelRatio = 1.0);
 
-// The window icon at the usual sizes.
+// The icon's picture at one side, drawn now.
+QImage Icon(int side);
+// The window icon at the usual sizes, as the build rendered them.
 QIcon WindowIcon();
 
 } // namespace Artwork
