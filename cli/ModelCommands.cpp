@@ -1,6 +1,8 @@
 #include "ModelCommands.h"
 
-#include "diagram/DiagramFile.h"
+#include "PictureModule.h"
+
+#include "diagram/DiagramSaving.h"
 #include "diagram/DiagramSvg.h"
 #include "import/DatabaseImport.h"
 #include "import/ImportError.h"
@@ -213,8 +215,10 @@ int drawDiagram(const TCall &call)
     try {
         if (output.isEmpty())
             writeOut(TDiagramSvg::Write(diagram, title), stdout);
+        else if (DiagramSaving::FormatOf(output) == DiagramSaving::TFormat::Png)
+            PictureModule::SavePng(diagram, title, output);
         else
-            TDiagramFile::Save(diagram, title, output);
+            DiagramSaving::SaveSvg(diagram, title, output);
     } catch (const TDiagramError &error) {
         return fail({error.message()}, ExitFailed);
     }

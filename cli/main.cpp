@@ -1,6 +1,7 @@
 // velmora-cli: the model and the generators without a window.
 
 #include "ModelCommands.h"
+#include "PictureModule.h"
 
 #include "generator/emit/DatabaseScripts.h"
 #include "generator/output/GenerationError.h"
@@ -20,14 +21,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QGuiApplication>
 #include <QHash>
 #include <QStringList>
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <optional>
 
 #ifdef Q_OS_WIN
@@ -492,29 +491,17 @@ int run(const TArguments &args)
     }
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+// The commands, under whichever application main made.
+int runCommands(void *)
 {
-    // Only a PNG picture of the model needs fonts, and with them a QGuiApplication: off screen,
-    // since this program never shows a window.
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
-    std::unique_ptr<QCoreApplication> app;
-    if (ModelCommands::NeedsFonts(arguments)) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        app = std::make_unique<QGuiApplication>(argc, argv);
-    } else {
-        app = std::make_unique<QCoreApplication>(argc, argv);
-    }
 #ifdef Q_OS_WIN
     _setmode(_fileno(stdout), _O_BINARY); // the script keeps its CR LF as it is
 #endif
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
     // export, import and import-db take options of their own.
-    if (const std::optional<int> code = ModelCommands::Run(app->arguments().mid(1)))
+    if (const std::optional<int> code = ModelCommands::Run(arguments))
         return *code;
-    const TArguments args = parseArguments(app->arguments().mid(1));
+    const TArguments args = parseArguments(arguments);
     if (!args.error.isEmpty())
         return fail(args.error + QStringLiteral(" (见 --help)"), ExitFailed);
     if (args.help) {
@@ -526,4 +513,21 @@ int main(int argc, char *argv[])
         return ExitFailed;
     }
     return run(args);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // Only a PNG picture of the model needs fonts, and with them a QGuiApplication, which the
+    // picture module makes. Without the module the command runs on and says what is missing.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    if (ModelCommands::NeedsFonts(arguments)) {
+        if (const std::optional<int> code = PictureModule::RunWithGui(argc, argv, runCommands, nullptr))
+            return *code;
+    }
+    const QCoreApplication app(argc, argv);
+    return runCommands(nullptr);
 }

@@ -2,11 +2,8 @@
 
 #include "DiagramSvg.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 #include <QSvgRenderer>
 
 #include <cmath>
@@ -16,17 +13,7 @@ namespace {
 // Far beyond any model, well within what an image can hold.
 constexpr int largestSide = 20000;
 
-QString shown(const QString &path)
-{
-    return QDir::toNativeSeparators(path);
-}
-
 } // namespace
-
-TDiagramError::TDiagramError(const QString &message)
-    : std::runtime_error(message.toStdString()), message_(message)
-{
-}
 
 QImage TDiagramFile::Picture(const TDiagram &diagram, const QString &title)
 {
@@ -47,22 +34,10 @@ QImage TDiagramFile::Picture(const TDiagram &diagram, const QString &title)
 
 void TDiagramFile::Save(const TDiagram &diagram, const QString &title, const QString &path)
 {
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    const bool png = suffix == QLatin1String("png");
-    if (!png && suffix != QLatin1String("svg"))
-        throw TDiagramError(QStringLiteral("模型图的文件名应以 .svg 或 .png 结尾: %1").arg(shown(path)));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw TDiagramError(QStringLiteral("无法写入模型图 %1: %2").arg(shown(path), file.errorString()));
-    if (png) {
-        QImageWriter writer(&file, "png");
-        if (!writer.write(Picture(diagram, title)))
-            throw TDiagramError(QStringLiteral("无法写入模型图 %1: %2").arg(shown(path), writer.errorString()));
-    } else {
-        const QByteArray svg = TDiagramSvg::Write(diagram, title);
-        if (file.write(svg) != svg.size())
-            throw TDiagramError(QStringLiteral("无法写入模型图 %1: %2").arg(shown(path), file.errorString()));
-    }
-    if (!file.commit())
-        throw TDiagramError(QStringLiteral("无法写入模型图 %1: %2").arg(shown(path), file.errorString()));
+    if (DiagramSaving::FormatOf(path) == DiagramSaving::TFormat::Svg)
+        return DiagramSaving::SaveSvg(diagram, title, path);
+    DiagramSaving::Write(path, [&](QIODevice &device) {
+        QImageWriter writer(&device, "png");
+        return writer.write(Picture(diagram, title)) ? QString() : writer.errorString();
+    });
 }

@@ -1,21 +1,9 @@
 #pragma once
 
-#include "DiagramLayout.h"
+#include "DiagramSaving.h"
 
 #include <QImage>
 #include <QString>
-
-#include <stdexcept>
-
-// A diagram that cannot be saved, worded for the user.
-class TDiagramError : public std::runtime_error {
-public:
-    explicit TDiagramError(const QString &message);
-    QString message() const { return message_; }
-
-private:
-    QString message_;
-};
 
 // The model diagram saved as a picture file. Drawing a PNG needs fonts, and so a
 // QGuiApplication (off screen will do).

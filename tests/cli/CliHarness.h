@@ -23,6 +23,7 @@ protected:
     {
         dir_.reset(new QTemporaryDir);
         QVERIFY(dir_->isValid());
+        program_ = QStringLiteral(VELMORA_PROGRAM_DIR "/velmora-cli");
     }
 
     TResult cli(const QStringList &args, int killAfterLines = 0) const
@@ -33,7 +34,7 @@ protected:
             env.insert(QStringLiteral("VELMORA_TEST_KILL_AFTER_LINES"), QString::number(killAfterLines));
             process.setProcessEnvironment(env);
         }
-        process.start(QStringLiteral(VELMORA_PROGRAM_DIR "/velmora-cli"), args);
+        process.start(program_, args);
         if (!process.waitForFinished(120000))
             qFatal("velmora-cli did not end");
         TResult result;
@@ -58,4 +59,5 @@ protected:
     QString home(const QString &relative = QString()) const { return dir_->filePath(relative); }
 
     QScopedPointer<QTemporaryDir> dir_;
+    QString program_; // velmora-cli, or a copy of it in another folder
 };
