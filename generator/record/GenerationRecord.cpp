@@ -7,10 +7,9 @@
 #include <QRandomGenerator>
 #include <QSet>
 
-#include <openssl/evp.h>
+#include <nettle/sha2.h>
 
 #include <algorithm>
-#include <stdexcept>
 
 namespace {
 
@@ -136,15 +135,14 @@ std::optional<QJsonObject> TGenerationRecord::LoadSnapshot(const QString &output
 
 QByteArray TGenerationRecord::Hash(const QByteArray &bytes)
 {
-    // OpenSSL uses the processor's SHA instructions; hashing every generated file twice over
+    // Nettle uses the processor's SHA instructions; hashing every generated file twice over
     // (new output and stored base) was most of a regeneration's time with a portable SHA-256.
-    // Fetched once: looking the algorithm up on every call cost as much as hashing a file.
-    static EVP_MD *const sha256 = EVP_MD_fetch(nullptr, "SHA256", nullptr);
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int size = 0;
-    if (!sha256 || !EVP_Digest(bytes.constData(), size_t(bytes.size()), digest, &size, sha256, nullptr))
-        throw std::runtime_error("SHA-256 is not available");
-    return QByteArray::fromRawData(reinterpret_cast<const char *>(digest), int(size)).toHex();
+    sha256_ctx context;
+    sha256_init(&context);
+    sha256_update(&context, size_t(bytes.size()), reinterpret_cast<const uint8_t *>(bytes.constData()));
+    uint8_t digest[SHA256_DIGEST_SIZE];
+    sha256_digest(&context, SHA256_DIGEST_SIZE, digest);
+    return QByteArray::fromRawData(reinterpret_cast<const char *>(digest), SHA256_DIGEST_SIZE).toHex();
 }
 
 TGenerationRecord TGenerationRecord::Load(const QString &outputDir)
