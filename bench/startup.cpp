@@ -72,6 +72,7 @@ int main(int argc, char *argv[])
     }
     const QString programDir = QString::fromLocal8Bit(argv[1]);
     AppStart::Prepare(app);
+    const AppStart::TImageFormatsWarmUp imageFormats;
     TDbHelper::SetDefaultDatabaseFile(QDir(programDir).filePath(QStringLiteral("projects.mdb")));
 
     TQuietInteraction interaction;

@@ -1,6 +1,7 @@
 #include "ui/AppStart.h"
 
 #include <QApplication>
+#include <QImageReader>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -27,6 +28,13 @@ void TFontWarmUp::Wait()
 {
     if (thread_.joinable())
         thread_.join();
+}
+
+TImageFormatsWarmUp::TImageFormatsWarmUp() : thread_([] { QImageReader::supportedImageFormats(); }) {}
+
+TImageFormatsWarmUp::~TImageFormatsWarmUp()
+{
+    thread_.join();
 }
 
 } // namespace AppStart

@@ -27,4 +27,18 @@ private:
     std::thread thread_;
 };
 
+// Loads Qt's image format plugins on a thread of its own while the window is built: the menu
+// bar's first icon would otherwise load all of them on the way to the first paint. Start it
+// once the QApplication exists; it is waited for on destruction.
+class TImageFormatsWarmUp {
+public:
+    TImageFormatsWarmUp();
+    ~TImageFormatsWarmUp();
+    TImageFormatsWarmUp(const TImageFormatsWarmUp &) = delete;
+    TImageFormatsWarmUp &operator=(const TImageFormatsWarmUp &) = delete;
+
+private:
+    std::thread thread_;
+};
+
 } // namespace AppStart

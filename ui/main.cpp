@@ -11,6 +11,7 @@ int main(int argc, char *argv[])
     AppStart::TFontWarmUp fonts;
     QApplication app(argc, argv);
     AppStart::Prepare(app);
+    const AppStart::TImageFormatsWarmUp imageFormats;
 
     // Everything the program reads or writes lies in its own folder.
     const QString programDir = QApplication::applicationDirPath();
