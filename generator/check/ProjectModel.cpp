@@ -54,8 +54,12 @@ QList<TMember> TClassModel::KeyMembers() const
 
 bool TClassModel::IsLink() const
 {
+    // Asked of every class for every class generated: the key members are only gathered for
+    // a composite key.
+    if (compositeKey != 1)
+        return false;
     const QList<TMember> keys = KeyMembers();
-    return compositeKey == 1 && keys.size() == 2
+    return keys.size() == 2
         && MemberType::IsReference(keys.at(0).memberType())
         && MemberType::IsReference(keys.at(1).memberType());
 }
