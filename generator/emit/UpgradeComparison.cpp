@@ -256,7 +256,10 @@ TUpgradeSchema TUpgradeSchema::Describe(const TProjectModel &model, const QStrin
                 table.keyColumns.append(Naming::ColumnName(member));
             }
         }
-        table.keyName = table.keyColumns.join(QStringLiteral("`,`"));
+        QStringList quotedKey;
+        for (const QString &column : table.keyColumns)
+            quotedKey.append(Naming::BackQuoted(column));
+        table.keyName = quotedKey.join(QLatin1Char(','));
         const QStringList names = memberNamesOf(cls);
         for (const TClassIndex &index : cls.indexes) {
             TUpgradeIndex described{&index, {}};

@@ -69,7 +69,7 @@ struct TUpgradeTable {
     QString name;
     QList<int> keyIds;      // the key member, or a composite key's members in order; none for a keyless table
     QStringList keyColumns; // their columns
-    QString keyName;        // the columns joined by "`,`", as the key clause writes them
+    QString keyName;        // the columns back-quoted and joined by ",", as the key clause writes them
     QList<TUpgradeColumn> columns; // key first, then the other members in order
     QHash<int, qsizetype> columnAt;
     QList<TUpgradeForeignKey> keys;

@@ -47,7 +47,7 @@ const char blankLine[] = R"sql(
 )sql";
 
 const char dropTable[] = R"sql(
-DROP TABLE IF EXISTS `{table}`;
+DROP TABLE IF EXISTS {table};
 )sql";
 
 const char droppedWarning[] = R"sql(
@@ -60,11 +60,11 @@ const char removedWarning[] = R"sql(
 )sql";
 
 const char commentedDropTable[] = R"sql(
--- DROP TABLE IF EXISTS `{table}`;
+-- DROP TABLE IF EXISTS {table};
 )sql";
 
 const char commentedDropColumn[] = R"sql(
--- ALTER TABLE `{table}` DROP COLUMN `{column}`;
+-- ALTER TABLE {table} DROP COLUMN {column};
 )sql";
 
 // A project living on its database leaves the user's tables as they are unless asked.
@@ -91,23 +91,23 @@ QString leftOut(const QString &statements)
 }
 
 // Clauses of ALTER TABLE and RENAME TABLE.
-const char alterHead[] = "ALTER TABLE `{table}`";
+const char alterHead[] = "ALTER TABLE {table}";
 const char renameHead[] = "RENAME TABLE";
-const char renamePair[] = "`{from}` TO `{to}`";
-const char dropForeignKey[] = "DROP FOREIGN KEY `{name}`";
-const char dropIndex[] = "DROP INDEX `{name}`";
+const char renamePair[] = "{from} TO {to}";
+const char dropForeignKey[] = "DROP FOREIGN KEY {name}";
+const char dropIndex[] = "DROP INDEX {name}";
 const char dropPrimaryKey[] = "DROP PRIMARY KEY";
-const char dropColumn[] = "DROP COLUMN `{name}`";
-const char changeColumn[] = "CHANGE COLUMN `{old}` {definition} {position}";
-const char keepColumn[] = "CHANGE COLUMN `{old}` {definition}";
+const char dropColumn[] = "DROP COLUMN {name}";
+const char changeColumn[] = "CHANGE COLUMN {old} {definition} {position}";
+const char keepColumn[] = "CHANGE COLUMN {old} {definition}";
 const char addColumn[] = "ADD COLUMN {definition} {position}";
-const char addPrimaryKey[] = "ADD PRIMARY KEY (`{key}`)";
-const char addIndex[] = "ADD INDEX `{column}` (`{column}`)";
+const char addPrimaryKey[] = "ADD PRIMARY KEY ({key})";
+const char addIndex[] = "ADD INDEX {column} ({column})";
 const char addClassIndex[] = "ADD {index}";
 const char addForeignKey[] =
-    "ADD CONSTRAINT `{name}` FOREIGN KEY (`{column}`) REFERENCES `{refTable}` (`{refKey}`){rules}";
+    "ADD CONSTRAINT {name} FOREIGN KEY ({column}) REFERENCES {refTable} ({refKey}){rules}";
 const char tableCharset[] = "DEFAULT CHARSET={charset} COLLATE={collation}";
-const char afterColumn[] = "AFTER `{name}`";
+const char afterColumn[] = "AFTER {name}";
 
 // The application's own tables, which the script template creates under the prefix.
 const char adminTable[] = "admin";
@@ -116,7 +116,7 @@ const char throttleTable[] = "login_throttle";
 // A database made by an older script has the throttle table only once someone has logged in;
 // made here under the old prefix, it can be renamed with the others.
 const char createThrottle[] = R"sql(
-CREATE TABLE IF NOT EXISTS `{table}` (
+CREATE TABLE IF NOT EXISTS {table} (
   `subject` varchar(200) COLLATE utf8mb4_bin NOT NULL COMMENT 'user:用户名 或 addr:地址',
   `failures` int NOT NULL DEFAULT 0 COMMENT '连续失败次数',
   `lastFailure` bigint NOT NULL DEFAULT 0 COMMENT '最后一次失败的时间（Unix 秒）',
@@ -129,7 +129,7 @@ CREATE TABLE IF NOT EXISTS `{table}` (
 // script leaves; an upgrade writes it explicitly so the next upgrade can find it again.
 QString foreignKeyName(const QString &table, int ordinal)
 {
-    return table + QStringLiteral("_ibfk_") + QString::number(ordinal);
+    return Naming::BackQuoted(table + QStringLiteral("_ibfk_") + QString::number(ordinal));
 }
 
 // A removed column kept with its data: it takes NULL, so rows the new code inserts need no
@@ -137,9 +137,10 @@ QString foreignKeyName(const QString &table, int ordinal)
 QString keptDefinition(const TUpgradeColumn &column, const QString &name)
 {
     QString definition = column.Definition();
-    definition.replace(0, column.name.size() + 2, QLatin1Char('`') + name + QLatin1Char('`'));
+    const QString quoted = Naming::BackQuoted(name);
+    definition.replace(0, Naming::BackQuoted(column.name).size(), quoted);
     // After the type, which may hold any text (an enumeration's values).
-    const qsizetype typeEnd = name.size() + 3 + column.SqlType().size();
+    const qsizetype typeEnd = quoted.size() + 1 + column.SqlType().size();
     const qsizetype comment = definition.indexOf(QStringLiteral(" COMMENT '"), typeEnd);
     for (const QLatin1String notNull : {QLatin1String(" NOT NULL AUTO_INCREMENT"), QLatin1String(" NOT NULL")}) {
         const qsizetype at = definition.indexOf(notNull, typeEnd);
@@ -280,14 +281,14 @@ public:
             const TUpgradeTable *after = new_.Table(table.ClassId());
             if (!after && destructive_)
                 continue; // the table goes, and its keys with it
-            TStatement drop(FillTemplate(alterHead, {{"table", table.name}}));
+            TStatement drop(FillTemplate(alterHead, {{"table", Naming::BackQuoted(table.name)}}));
             for (const TUpgradeForeignKey &key : table.keys) {
                 if (diff_.ForeignKeyKept(table.ClassId(), key.memberId))
                     continue;
                 drop.Add(FillTemplate(dropForeignKey, {{"name", foreignKeyName(table.name, key.ordinal)}}));
                 // Its own index goes too: the server would not take it over for the key added later.
                 if (key.ownIndex)
-                    drop.Add(FillTemplate(dropIndex, {{"name", key.column}}));
+                    drop.Add(FillTemplate(dropIndex, {{"name", Naming::BackQuoted(key.column)}}));
             }
             dropKeys.Add(drop);
         }
@@ -301,7 +302,7 @@ public:
                 continue;
             }
             if (destructive_) {
-                dropTables.Text().Emit(dropTable, {{"table", table.name}});
+                dropTables.Text().Emit(dropTable, {{"table", Naming::BackQuoted(table.name)}});
                 continue;
             }
             taken.insert(lower(table.name));
@@ -325,13 +326,13 @@ public:
                 taken.insert(lower(from_.prefix + name));
                 pendingRenames.append({from_.prefix + name, to_.prefix + name});
             }
-            renames.Text().Emit(createThrottle, {{"table", from_.prefix + QString::fromUtf8(throttleTable)}});
+            renames.Text().Emit(createThrottle, {{"table", Naming::BackQuoted(from_.prefix + QString::fromUtf8(throttleTable))}});
             renames.Text().Emit(createTeamTables, {{"prefix", from_.prefix}});
             renames.Text().Emit(createModelVersion, {{"prefix", from_.prefix}});
         }
         TStatement rename((QString::fromUtf8(renameHead)));
         for (const auto &pair : orderRenames(pendingRenames, taken))
-            rename.Add(FillTemplate(renamePair, {{"from", pair.first}, {"to", pair.second}}));
+            rename.Add(FillTemplate(renamePair, {{"from", Naming::BackQuoted(pair.first)}, {"to", Naming::BackQuoted(pair.second)}}));
         renames.Add(rename);
 
         for (const TUpgradeTable &table : new_.tables) {
@@ -345,24 +346,24 @@ public:
         }
 
         for (const TUpgradeTable &table : new_.tables) {
-            TStatement add(FillTemplate(alterHead, {{"table", table.name}}));
+            TStatement add(FillTemplate(alterHead, {{"table", Naming::BackQuoted(table.name)}}));
             for (const TUpgradeForeignKey &key : table.keys) {
                 if (diff_.ForeignKeyKept(table.ClassId(), key.memberId))
                     continue;
                 // Named as the table script's unnamed key names it: after its column.
                 if (key.ownIndex)
-                    add.Add(FillTemplate(addIndex, {{"column", key.column}}));
+                    add.Add(FillTemplate(addIndex, {{"column", Naming::BackQuoted(key.column)}}));
                 add.Add(FillTemplate(addForeignKey, {{"name", foreignKeyName(table.name, key.ordinal)},
-                                                     {"column", key.column},
-                                                     {"refTable", new_.Table(key.refClassId)->name},
-                                                     {"refKey", key.refKey},
+                                                     {"column", Naming::BackQuoted(key.column)},
+                                                     {"refTable", Naming::BackQuoted(new_.Table(key.refClassId)->name)},
+                                                     {"refKey", Naming::BackQuoted(key.refKey)},
                                                      {"rules", key.rules}}));
             }
             addKeys.Add(add);
         }
 
         for (const QString &table : removedTables)
-            removed.Text().Emit(commentedDropTable, {{"table", table}});
+            removed.Text().Emit(commentedDropTable, {{"table", Naming::BackQuoted(table)}});
 
         const QString statements = dropKeys.Result() + dropTables.Result() + renames.Result()
             + creates.Result() + alters.Result() + addKeys.Result() + removed.Result();
@@ -386,22 +387,22 @@ private:
 
     TStatement alterTable(const TUpgradeTable &before, const TUpgradeTable &after, TSection &removed) const
     {
-        TStatement alter(FillTemplate(alterHead, {{"table", after.name}}));
+        TStatement alter(FillTemplate(alterHead, {{"table", Naming::BackQuoted(after.name)}}));
         const bool keyChanged = diff_.KeyChanged(after.ClassId());
         if (keyChanged) {
             alter.Add(QString::fromUtf8(dropPrimaryKey),
-                      QStringLiteral("警告: 主键由 `%1` 改为 `%2`, 已有各行的 `%2` 必须互不相同")
+                      QStringLiteral("警告: 主键由 %1 改为 %2, 已有各行的 %2 必须互不相同")
                           .arg(before.keyName, after.keyName));
         }
         for (const TUpgradeIndex &index : before.indexes) {
             if (diff_.IndexDropped(after.ClassId(), index.Name()))
-                alter.Add(FillTemplate(dropIndex, {{"name", index.Name()}}));
+                alter.Add(FillTemplate(dropIndex, {{"name", Naming::BackQuoted(index.Name())}}));
         }
         for (const TUpgradeColumn &column : before.columns) {
             if (after.Column(column.memberId))
                 continue;
             if (destructive_) {
-                alter.Add(FillTemplate(dropColumn, {{"name", column.name}}),
+                alter.Add(FillTemplate(dropColumn, {{"name", Naming::BackQuoted(column.name)}}),
                           QStringLiteral("警告: 删除已从模型中移除的成员及其数据"));
                 continue;
             }
@@ -410,21 +411,21 @@ private:
                 keptName += QStringLiteral("_v%1").arg(from_.version);
             const QString definition = keptDefinition(column, keptName);
             if (keptName != column.name || definition != column.Definition()) {
-                alter.Add(FillTemplate(keepColumn, {{"old", column.name}, {"definition", definition}}),
+                alter.Add(FillTemplate(keepColumn, {{"old", Naming::BackQuoted(column.name)}, {"definition", definition}}),
                           QStringLiteral("已从模型中移除, 保留其数据"));
             }
-            removed.Text().Emit(commentedDropColumn, {{"table", after.name}, {"column", keptName}});
+            removed.Text().Emit(commentedDropColumn, {{"table", Naming::BackQuoted(after.name)}, {"column", Naming::BackQuoted(keptName)}});
         }
         for (qsizetype i = 0; i < after.columns.size(); ++i) {
             const TUpgradeColumn &column = after.columns.at(i);
             const QString position = i == 0
                 ? QStringLiteral("FIRST")
-                : FillTemplate(afterColumn, {{"name", after.columns.at(i - 1).name}});
+                : FillTemplate(afterColumn, {{"name", Naming::BackQuoted(after.columns.at(i - 1).name)}});
             const TUpgradeColumn *old = before.Column(column.memberId);
             if (!old) {
                 alter.Add(FillTemplate(addColumn, {{"definition", column.Definition()}, {"position", position}}));
             } else if (diff_.ColumnChanged(after.ClassId(), column.memberId)) {
-                alter.Add(FillTemplate(changeColumn, {{"old", old->name},
+                alter.Add(FillTemplate(changeColumn, {{"old", Naming::BackQuoted(old->name)},
                                                       {"definition", column.Definition()},
                                                       {"position", position}}),
                           TUpgradeComparison::LossWarning(*old, column));

@@ -114,6 +114,13 @@ const TEditCase cases[] = {
      {"ALTER TABLE `t_A`", "CHANGE COLUMN `name` `name` varchar(20) COLLATE utf8mb4_unicode_ci NOT NULL",
       "DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_unicode_ci;", "ALTER TABLE `t_B`"},
      {"FOREIGN KEY", "警告"}, true},
+    {"back quotes in a table's and a column's own names", [](QList<TClassModel> &c) {
+         c[1].tableName = QStringLiteral("t_B`2");
+         c[1].members[1].setMemberColumnName(QStringLiteral("ti`tle"));
+     }, "t_", false,
+     {"`t_B` TO `t_B``2`;", "ALTER TABLE `t_B``2`",
+      "CHANGE COLUMN `title` `ti``tle` varchar(20) COLLATE utf8_bin NOT NULL COMMENT 'title' AFTER `bId`;"},
+     {"FOREIGN KEY"}},
     {"two tables swap names under one prefix", [](QList<TClassModel> &c) {
          std::swap(c[0].className, c[1].className);
          c[0].members[2].setMemberType(QStringLiteral("A"));
