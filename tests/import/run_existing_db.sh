@@ -11,38 +11,8 @@
 # Environment: VELMORA_BUILD_DIR (program folder with velmora-cli, bak/, template/), required.
 set -euo pipefail
 
-here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-build_dir="${VELMORA_BUILD_DIR:?VELMORA_BUILD_DIR must name the program folder}"
-cli="$build_dir/velmora-cli"
-
-fail() { echo "existing_db: $*" >&2; exit 1; }
-for tool in mariadbd mariadb-install-db mariadb php sqlite3; do
-  PATH="$PATH:/usr/sbin:/sbin" command -v "$tool" >/dev/null || fail "missing tool: $tool (see scripts/packages.txt)"
-done
-[ -x "$cli" ] || fail "missing $cli; build the project first"
-
-scratch="$(mktemp -d "${TMPDIR:-/tmp}/velmora-existing.XXXXXX")"
-source "$here/../lib/private_mariadb.sh"
-php_pid=""
-cleanup() {
-  local rc=$?
-  set +e
-  [ -n "$php_pid" ] && kill "$php_pid" 2>/dev/null && wait "$php_pid" 2>/dev/null
-  private_mariadb_stop
-  [ $rc -ne 0 ] && [ -f "$scratch/mariadb.err" ] && tail -20 "$scratch/mariadb.err" >&2
-  [ $rc -ne 0 ] && [ -f "$scratch/php-error.log" ] && tail -20 "$scratch/php-error.log" >&2
-  rm -rf "$scratch"
-  exit $rc
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-home="$scratch/home"
-mkdir -p "$home"
-ln -s "$build_dir/bak" "$home/bak"
-ln -s "$build_dir/template" "$home/template"
-vc() { "$cli" --home "$home" "$@"; }
-vc init >/dev/null
+test_name=existing_db
+source "$(dirname "${BASH_SOURCE[0]}")/import_setup.sh"
 
 echo "== a shop database with its rows"
 private_mariadb_start
