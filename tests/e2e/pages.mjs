@@ -4,10 +4,7 @@
 // serious or critical finding) and html-validate (recommended rules, no error).
 // Started by run_e2e.sh after e2e.mjs, on the same server and database.
 import { chromium } from 'playwright-core';
-import { HtmlValidate } from 'html-validate';
-import { createRequire } from 'node:module';
-import fs from 'node:fs';
-import { equal, finish, sqlOn, step } from './harness.mjs';
+import { auditor, equal, finish, sqlOn, step } from './harness.mjs';
 import path from 'node:path';
 
 const BASE = process.env.E2E_BASE_URL;
@@ -15,7 +12,6 @@ const SOCKET = process.env.E2E_DB_SOCKET;
 const OUT = process.env.E2E_OUTPUT;
 const DB = process.env.E2E_DB_NAME || 'school';
 const PASSWORD = 'Velmora#2026';
-const AXE = fs.readFileSync(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8');
 const own = { Origin: new URL(BASE).origin, Referer: `${BASE}/index.php` };
 const list = (cls, query = '') => `${BASE}/controller/${cls}Action.php?action=query${query}`;
 
@@ -27,22 +23,8 @@ const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', hea
 const context = await browser.newContext({ viewport: { width: 1280, height: 800 }, bypassCSP: true });
 const page = await context.newPage();
 page.on('dialog', (d) => d.accept());
-const validator = new HtmlValidate({ extends: ['html-validate:recommended'] });
 
-// axe-core's serious and critical findings and html-validate's errors on the page at url.
-async function audit(url) {
-  await page.goto(url);
-  await page.evaluate(AXE);
-  const axe = await page.evaluate(async () => (await window.axe.run(document, {
-    runOnly: { type: 'tag', values: ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa'] } })).violations
-    .filter((v) => v.impact === 'serious' || v.impact === 'critical')
-    .map((v) => `${v.id}: ${v.nodes.map((n) => n.target.join(' ')).slice(0, 3).join(', ')}`));
-  const html = await (await page.request.get(url)).text();
-  const report = await validator.validateString(html);
-  const markup = report.results.flatMap((r) => r.messages).filter((m) => m.severity === 2)
-    .map((m) => `${m.ruleId} line ${m.line}: ${m.message}`);
-  return { axe, markup };
-}
+const audit = auditor(page);
 const clean = async (kind, url) => equal(await audit(url), { axe: [], markup: [] }, `${kind} findings`);
 
 try {

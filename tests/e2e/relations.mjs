@@ -4,18 +4,14 @@
 // Lighthouse's accessibility score of a list page.
 // Started by run_e2e.sh after pages.mjs, on the same server and database.
 import { chromium } from 'playwright-core';
-import { HtmlValidate } from 'html-validate';
 import lighthouse from 'lighthouse';
-import { createRequire } from 'node:module';
-import fs from 'node:fs';
-import { equal, finish, sqlOn, step } from './harness.mjs';
+import { auditor, equal, finish, sqlOn, step } from './harness.mjs';
 import net from 'node:net';
 
 const BASE = process.env.E2E_BASE_URL;
 const SOCKET = process.env.E2E_DB_SOCKET;
 const DB = process.env.E2E_DB_NAME || 'school';
 const PASSWORD = 'Velmora#2026';
-const AXE = fs.readFileSync(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8');
 const list = (cls, query = '') => `${BASE}/controller/${cls}Action.php?action=query${query}`;
 
 const sql = sqlOn(SOCKET, DB);
@@ -30,21 +26,8 @@ const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', hea
 const context = await browser.newContext({ viewport: { width: 1280, height: 800 }, bypassCSP: true });
 const page = await context.newPage();
 page.on('dialog', (d) => d.accept());
-const validator = new HtmlValidate({ extends: ['html-validate:recommended'] });
 
-async function audit(url) {
-  await page.goto(url);
-  await page.evaluate(AXE);
-  const axe = await page.evaluate(async () => (await window.axe.run(document, {
-    runOnly: { type: 'tag', values: ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa'] } })).violations
-    .filter((v) => v.impact === 'serious' || v.impact === 'critical')
-    .map((v) => `${v.id}: ${v.nodes.map((n) => n.target.join(' ')).slice(0, 3).join(', ')}`));
-  const html = await (await page.request.get(url)).text();
-  const report = await validator.validateString(html);
-  const markup = report.results.flatMap((r) => r.messages).filter((m) => m.severity === 2)
-    .map((m) => `${m.ruleId} line ${m.line}: ${m.message}`);
-  return { axe, markup };
-}
+const audit = auditor(page);
 
 try {
   await page.goto(`${BASE}/login.php`);
