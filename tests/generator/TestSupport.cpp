@@ -7,7 +7,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <stdexcept>
@@ -20,15 +22,25 @@
 
 namespace TestSupport {
 
+namespace {
+// A child run as another user reads its copy of the fixtures, named by this variable.
+const char fixturesVariable[] = "VELMORA_TEST_FIXTURES";
+
+QString fixturesRoot()
+{
+    const QString copy = qEnvironmentVariable(fixturesVariable);
+    return copy.isEmpty() ? QStringLiteral(VELMORA_SOURCE_DIR "/tests/fixtures") : copy;
+}
+} // namespace
+
 QString FixtureDir(const QString &caseName)
 {
-    return QStringLiteral(VELMORA_SOURCE_DIR "/tests/fixtures/") + caseName;
+    return fixturesRoot() + QLatin1Char('/') + caseName;
 }
 
 QStringList FixtureCases()
 {
-    return QDir(QStringLiteral(VELMORA_SOURCE_DIR "/tests/fixtures"))
-        .entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    return QDir(fixturesRoot()).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 void RunSql(const QString &databaseFile, const QString &sql)
@@ -148,6 +160,28 @@ void MakeSkeleton(const QString &programDir)
         WriteFile(bak + QString::fromLatin1(file), file);
 }
 
+#ifndef Q_OS_WIN
+namespace {
+constexpr QFile::Permissions everyoneReads = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
+    | QFile::ReadOther;
+constexpr QFile::Permissions everyoneRuns = everyoneReads | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
+
+// Copies a tree so that every user may read it.
+bool copyReadable(const QString &from, const QString &to)
+{
+    if (!QDir().mkpath(to) || !QFile::setPermissions(to, everyoneRuns))
+        return false;
+    for (const QFileInfo &entry : QDir(from).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        const QString target = to + QLatin1Char('/') + entry.fileName();
+        if (entry.isDir() ? !copyReadable(entry.filePath(), target)
+                          : !QFile::copy(entry.filePath(), target) || !QFile::setPermissions(target, everyoneReads))
+            return false;
+    }
+    return true;
+}
+} // namespace
+#endif
+
 bool RanUnprivileged()
 {
 #ifdef Q_OS_WIN
@@ -164,14 +198,29 @@ bool RanUnprivileged()
     QString test = QString::fromLatin1(QTest::currentTestFunction());
     if (QTest::currentDataTag())
         test += QLatin1Char(':') + QString::fromUtf8(QTest::currentDataTag());
+    // The source and build folders may lie below a folder only root may enter (a clone in a
+    // private folder): the child gets the program and the fixtures in a folder it can read.
+    QTemporaryDir shared;
+    const QString program = shared.filePath(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+    if (!shared.isValid() || !QFile::setPermissions(shared.path(), everyoneRuns)
+        || !QFile::copy(QCoreApplication::applicationFilePath(), program)
+        || !QFile::setPermissions(program, everyoneRuns)
+        || !copyReadable(fixturesRoot(), shared.filePath(QStringLiteral("fixtures")))) {
+        QTest::qFail("cannot copy the test program and its fixtures for the user nobody", __FILE__, __LINE__);
+        return true;
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(fixturesVariable), shared.filePath(QStringLiteral("fixtures")));
     QProcess child;
+    child.setProcessEnvironment(environment);
+    child.setWorkingDirectory(shared.path());
     child.setProcessChannelMode(QProcess::ForwardedChannels);
     child.start(setpriv, {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
-                          QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(), test});
+                          QStringLiteral("--clear-groups"), program, test});
     const bool ended = child.waitForFinished(120000) && child.exitStatus() == QProcess::NormalExit;
-    // setpriv's own codes when it cannot start the program (a build below a private folder).
+    // setpriv's own codes when it cannot start the program (a temporary folder mounted noexec).
     if (ended && (child.exitCode() == 126 || child.exitCode() == 127)) {
-        QTest::qSkip("the user nobody cannot start this test program where it is built", __FILE__, __LINE__);
+        QTest::qSkip("the user nobody cannot start this test program", __FILE__, __LINE__);
         return true;
     }
     QTest::qVerify(ended && child.exitCode() == 0, "the test run as the user nobody", qPrintable(test),
