@@ -1,5 +1,7 @@
 #include "ImportNames.h"
 
+#include "generator/check/ReservedWords.h"
+
 namespace {
 
 bool isPlainLetterOrDigit(QChar c)
@@ -20,7 +22,8 @@ TModelChecker::TNameProblem TImportNames::Problem(const QString &name) const
 
 bool TImportNames::Usable(const QString &name) const
 {
-    return Problem(name) == TModelChecker::TNameProblem::None;
+    return Problem(name) == TModelChecker::TNameProblem::None
+        && (kind_ == TKind::Class || !ReservedWords::IsPageParameter(name));
 }
 
 // Each run of other characters ends a word and the next word starts with a capital; a leading
@@ -56,6 +59,9 @@ TImportNames::TName TImportNames::Take(const QString &real)
     if (!Usable(real)) {
         result.name = Derived(real);
         switch (Problem(real)) {
+        case TModelChecker::TNameProblem::None:
+            result.reason = QStringLiteral("原名是页面使用的参数名");
+            break;
         case TModelChecker::TNameProblem::TooLong:
             result.reason = QStringLiteral("原名超过%1个字符").arg(TModelChecker::MaxSqlNameLength);
             break;

@@ -267,6 +267,12 @@ private:
             Add(TKind::Other, &cls, &member, where + notIdentifier() + QStringLiteral("，请修改成员名称!"), "memberName");
             break;
         }
+        // A key or search member travels beside the page's own parameters at the top of the request.
+        if (problem == TNameProblem::None && (member.memberIsPri() == 1 || member.queryFlag() == 1)
+            && ReservedWords::IsPageParameter(name))
+            Add(TKind::Other, &cls, &member,
+                where + QStringLiteral("与页面使用的参数名相同，作为主键或查询条件时会被当作页面的参数，请修改成员名称!"),
+                "memberName");
         const QString folded = name.toCaseFolded();
         if (const TMember *first = seen.value(folded)) {
             Add(TKind::Other, &cls, &member,

@@ -48,6 +48,8 @@ const char sqlWords[] =
 
 const char skeletonClasses[] = "fenyepage sqlhelper upfiles";
 
+const char pageParameters[] = "action view export pageNow pageSize sort order of fill cascade";
+
 QSet<QString> wordSet(const char *words)
 {
     const QStringList list = QString::fromLatin1(words).split(QLatin1Char(' '), Qt::SkipEmptyParts);
@@ -71,5 +73,11 @@ namespace ReservedWords {
 bool IsPhpReserved(const QString &name) { return contains(phpWords, name); }
 bool IsSqlReserved(const QString &name) { return contains(sqlWords, name); }
 bool IsSkeletonClass(const QString &name) { return contains(skeletonClasses, name); }
+
+bool IsPageParameter(const QString &name)
+{
+    static const QSet<QString> names = wordSet(pageParameters);
+    return names.contains(name);
+}
 
 } // namespace ReservedWords

@@ -12,5 +12,8 @@ bool IsSqlReserved(const QString &name);
 // The classes of the application skeleton: a generated class of the same name would be
 // declared twice.
 bool IsSkeletonClass(const QString &name);
+// The request parameters the pages and the skeleton read beside the members (case as written):
+// a key or search member of the same name would be read as the page's own parameter.
+bool IsPageParameter(const QString &name);
 
 } // namespace ReservedWords

@@ -81,6 +81,11 @@ void TestChecker::badModelsAreFoundAllAtOnce_data()
     QTest::newRow("MySQL word") << rename("intro", QStringLiteral("order")) << app
                                 << QStringList{QStringLiteral("Major类的成员\"order\"是保留字(this或MySQL的保留字)，请修改成员名称!")};
     QTest::newRow("PHP words stay allowed") << rename("intro", QStringLiteral("class")) + rename("credit", QStringLiteral("list")) << app << QStringList{};
+    const QString asParameter = QStringLiteral("与页面使用的参数名相同，作为主键或查询条件时会被当作页面的参数，请修改成员名称!");
+    QTest::newRow("page parameters as key and search member") << QStringLiteral("update t_member set memberName='action' where memberName='code' and classId=2;\n"
+                                                                           "update t_member set memberName='pageNow' where memberName='name' and classId=2;") << app
+        << QStringList{QStringLiteral("Major类的成员\"action\"") + asParameter, QStringLiteral("Major类的成员\"pageNow\"") + asParameter};
+    QTest::newRow("page parameter names elsewhere stay allowed") << rename("intro", QStringLiteral("view")) + rename("credit", QStringLiteral("Action")) << app << QStringList{};
     QTest::newRow("same name but case") << rename("credit", QStringLiteral("Name")) << app
                                         << QStringList{QStringLiteral("Major类的成员\"Name\"与成员\"name\"重名(不区分大小写)，请修改成员名称!")};
 

@@ -287,6 +287,7 @@ void TestModelFile::databaseNamesBecomeUsableNames_data()
     QTest::newRow("dashes and blanks") << false << QStringList{"reply-to", "first name", "-x-"} << QStringList{"replyTo", "firstName", "x"};
     QTest::newRow("reserved and digits") << false << QStringList{"function", "order", "this", "2nd"} << QStringList{"function_", "order_", "this_", "_2nd"};
     QTest::newRow("clashes") << false << QStringList{"a-b", "aB", "AB", "order", "order_"} << QStringList{"aB", "aB2", "AB3", "order_", "order_2"};
+    QTest::newRow("page parameters") << false << QStringList{"action", "view", "Action"} << QStringList{"action_", "view_", "Action"};
     QTest::newRow("class names") << true << QStringList{"system", "Groups", "sqlhelper", "sys-log", "list"} << QStringList{"System_", "Groups_", "Sqlhelper_", "sysLog", "List_"};
 }
 
