@@ -54,8 +54,10 @@ int heldVersion(const TLiveConnection &db, const QString &schema, const QList<TR
 {
     QStringList prefixes;
     for (auto it = recorded.crbegin(); it != recorded.crend(); ++it) {
-        if (!prefixes.contains(it->prefix))
-            prefixes.append(it->prefix);
+        // A project over an existing database keeps its version table under its own prefix.
+        const QString prefix = TDataBaseSql::AppTablePrefix(it->model, it->prefix);
+        if (!prefixes.contains(prefix))
+            prefixes.append(prefix);
     }
     for (const QString &prefix : prefixes) {
         const QString table = prefix + QString::fromLatin1(modelVersionTable);

@@ -276,6 +276,10 @@ public:
         TSection alters("修改表结构");
         TSection addKeys("添加外键");
         TSection removed("已从模型中移除的类和成员", removedWarning);
+        // Over an existing database, a class added since holds no user's rows: its table and
+        // its own keys are made at once, while the user's tables wait for --destructive.
+        const bool keepUsers = to_.model->ExistingDatabase() && !destructive_;
+        TSection newKeys("添加外键");
 
         for (const TUpgradeTable &table : old_.tables) {
             const TUpgradeTable *after = new_.Table(table.ClassId());
@@ -346,6 +350,7 @@ public:
         }
 
         for (const TUpgradeTable &table : new_.tables) {
+            TSection &keys = keepUsers && !old_.Table(table.ClassId()) ? newKeys : addKeys;
             TStatement add(FillTemplate(alterHead, {{"table", Naming::BackQuoted(table.name)}}));
             for (const TUpgradeForeignKey &key : table.keys) {
                 if (diff_.ForeignKeyKept(table.ClassId(), key.memberId))
@@ -359,19 +364,26 @@ public:
                                                      {"refKey", Naming::BackQuoted(key.refKey)},
                                                      {"rules", key.rules}}));
             }
-            addKeys.Add(add);
+            keys.Add(add);
         }
 
         for (const QString &table : removedTables)
             removed.Text().Emit(commentedDropTable, {{"table", Naming::BackQuoted(table)}});
 
+        if (keepUsers) {
+            const QString own = creates.Result() + newKeys.Result();
+            const QString users = dropKeys.Result() + dropTables.Result() + renames.Result() + alters.Result()
+                + addKeys.Result() + removed.Result();
+            changed_ = !own.isEmpty() || !users.isEmpty();
+            TTextBuilder head;
+            head.Emit(changed_ ? header : unchanged, {{"version", QString::number(from_.version)}});
+            return head.Text() + own + (users.isEmpty() ? QString() : leftOut(users));
+        }
         const QString statements = dropKeys.Result() + dropTables.Result() + renames.Result()
             + creates.Result() + alters.Result() + addKeys.Result() + removed.Result();
         changed_ = !statements.isEmpty();
         TTextBuilder head;
         head.Emit(statements.isEmpty() ? unchanged : header, {{"version", QString::number(from_.version)}});
-        if (to_.model->ExistingDatabase() && !destructive_ && !statements.isEmpty())
-            return head.Text() + leftOut(statements);
         return head.Text() + statements;
     }
 

@@ -44,6 +44,7 @@ struct TEditCase {
     QStringList inOrder; // each found after the one before it
     QStringList absent;
     bool toUtf8mb4 = false;
+    bool overExistingDatabase = false;
 };
 
 const TEditCase cases[] = {
@@ -127,6 +128,15 @@ const TEditCase cases[] = {
      }, "t_", false,
      {"`t_A` TO `velmora_rename_1`", "`t_B` TO `t_A`", "`velmora_rename_1` TO `t_B`"},
      {"admin", "login_throttle", "DROP FOREIGN KEY"}},
+    {"a class added over an existing database is made, the user's tables wait", [](QList<TClassModel> &c) {
+         c[0].members.append(member(11, "note", MemberType::Text));
+         c.append(TClassModel{3, QStringLiteral("C"), QString(),
+                              {member(12, "cId", MemberType::Integer, 0, true), member(13, "label", MemberType::Text, 20, false, true),
+                               member(14, "a", QStringLiteral("A"))}});
+     }, "t_", false,
+     {"\r\nCREATE TABLE IF NOT EXISTS `t_C`", "\r\nALTER TABLE `t_C`", "ADD CONSTRAINT `t_C_ibfk_1` FOREIGN KEY (`a`) REFERENCES `t_A` (`aId`);",
+      "-- ALTER TABLE `t_A`", "--   ADD COLUMN `note`"},
+     {"\r\nALTER TABLE `t_A`"}, false, true},
 };
 
 } // namespace
@@ -154,7 +164,9 @@ void TestUpgrade::statementsInOrder()
     QList<TClassModel> edited = base();
     c.edit(edited);
     const TProjectModel from = TProjectModel::FromClasses(1, base());
-    const TProjectModel to = TProjectModel::FromClasses(1, edited, QString::fromLatin1(c.toUtf8mb4 ? "utf8mb4" : "utf8"));
+    TProjectModel to = TProjectModel::FromClasses(1, edited, QString::fromLatin1(c.toUtf8mb4 ? "utf8mb4" : "utf8"));
+    if (c.overExistingDatabase)
+        to.SetExistingDatabase(TExistingDatabase{QStringLiteral("velmora_"), QStringLiteral("shop"), {}, 3306, {}, QStringLiteral("web")});
     const QString script = TUpgradeSql::BuildStatements({&from, QStringLiteral("t_"), 3},
                                                         {&to, QString::fromLatin1(c.prefix), 0},
                                                         c.destructive);

@@ -558,6 +558,22 @@ private slots:
         QVERIFY(!fromNewest.contains(QStringLiteral("ADD COLUMN")));
         QVERIFY(fromFirst.contains(QStringLiteral("ADD COLUMN `age` int(11) NOT NULL COMMENT '年龄' AFTER `name`")));
         QVERIFY(destructive.contains(QStringLiteral("\n  DROP COLUMN `nick`,\n")));
+
+        // A project over an existing database offers its stored connection.
+        TExistingDatabase stored;
+        stored.appPrefix = QStringLiteral("velmora_");
+        stored.database = QStringLiteral("shop");
+        stored.host = QStringLiteral("db.example");
+        stored.port = 3307;
+        stored.user = QStringLiteral("shopweb");
+        TProjectDAO().SetExistingDatabase(school, stored);
+        QStringList offered;
+        QCOMPARE(DriveDialog<TDataBaseSqlForm>([&] { Trigger(window.get(), "upgrade1"); }, [&](TDataBaseSqlForm &form) {
+                     for (const char *name : {"Edit_DbName", "Edit_DbUser", "Edit_DbHost", "Edit_DbPort"})
+                         offered << Find<QLineEdit>(&form, name)->text();
+                 }),
+                 1);
+        QCOMPARE(offered, (QStringList{"shop", "shopweb", "db.example", "3307"}));
     }
 };
 

@@ -166,6 +166,14 @@ void TDataBaseSqlForm::AddConnectionRow()
     Edit_DbHost = new QLineEdit(QStringLiteral("localhost"), this);
     Edit_DbPort = new QLineEdit(QStringLiteral("3306"), this);
     Edit_DbPort->setValidator(new QIntValidator(1, 65535, Edit_DbPort));
+    if (const std::optional<TExistingDatabase> stored = TProjectDAO().GetExistingDatabase(projectId_)) {
+        Edit_DbName->setText(stored->database);
+        Edit_DbUser->setText(stored->user);
+        Edit_DbHost->setText(stored->host.isEmpty() ? QStringLiteral("localhost") : stored->host);
+        Edit_DbPort->setText(QString::number(stored->port));
+        storedHost_ = Edit_DbHost->text();
+        storedSocket_ = stored->socket;
+    }
     field(0, 0, QStringLiteral("数据库:"), Edit_DbName, "Edit_DbName");
     field(0, 2, QStringLiteral("用户:"), Edit_DbUser, "Edit_DbUser");
     field(1, 0, QStringLiteral("主机:"), Edit_DbHost, "Edit_DbHost");
@@ -188,6 +196,8 @@ void TDataBaseSqlForm::FromDbClick()
         source.host = Edit_DbHost->text().trimmed();
         source.port = Edit_DbPort->text().toInt();
         source.user = Edit_DbUser->text().trimmed();
+        if (!storedSocket_.isEmpty() && source.host == storedHost_)
+            source.socket = storedSocket_;
         if (source.database.isEmpty() || source.user.isEmpty() || source.port < 1) {
             ui_.message(this, QStringLiteral("请填写数据库名称、端口和用户名"));
             return;

@@ -58,6 +58,10 @@ private:
     QString tablePrefix_;
     QString programDir_;
     QString outputDir_;
+    // The project's stored connection, when it lives on an existing database: its socket is
+    // used while the host stays the stored one.
+    QString storedHost_;
+    QString storedSocket_;
     QPlainTextEdit *Memo_Sql;
     QPushButton *Btn_Copy;
     QPushButton *Btn_Save;
