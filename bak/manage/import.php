@@ -87,7 +87,7 @@ page_begin('导入' . $friend, 'manage');
   <?php endif; ?>
   <?php if ($plan !== null && $plan->error === ''): ?>
     <?php if (!$written): ?>
-  <div class="alert info" id="import-summary">试导入（还没有写入）：将添加 <?= count($plan->adds) ?> 条，修改 <?= count($plan->updates) ?> 条记录；<?= count($plan->refused) ?> 行不能导入。<?= $plan->ignored ? ' 没有导入的列：' . h(implode('、', $plan->ignored)) . '。' : '' ?></div>
+  <div class="alert info" id="import-summary">试导入（还没有写入）：将添加 <?= count($plan->adds) ?> 条，修改 <?= count($plan->updates) ?> 条记录；<?= count($plan->refused) ?> 行不能导入。<?= $plan->unchanged ? ' ' . $plan->unchanged . ' 条与表中相同，不必修改。' : '' ?><?= $plan->ignored ? ' 没有导入的列：' . h(implode('、', $plan->ignored)) . '。' : '' ?></div>
     <?php foreach (['add' => ['将添加的记录', $plan->adds], 'update' => ['将修改的记录', $plan->updates]] as $kind => [$title, $rows]): if (!$rows) { continue; } ?>
   <h3><?= h($title) ?></h3>
   <div class="grid-wrap"><table class="grid" id="import-<?= $kind ?>"><thead><tr><th scope="col">行</th><th scope="col"><?= h($plan->label_of((string)$fields['key'])) ?></th></tr></thead><tbody>

@@ -5,7 +5,7 @@
  *  - 列标题是导出文件的列标题（成员的标题），也接受成员名；不认识的列不导入；
  *  - 引用按所引用记录的显示文字查找（也接受主键），是/否写作“是”“否”；
  *  - 导出时为防止电子表格当作公式而加的单引号去掉；
- *  - 主键已有的行是修改，没有的是添加（由数据库编号的主键留空也是添加）；
+ *  - 主键已有的行是修改，没有的是添加（由数据库编号的主键留空也是添加）；与表中的值相同的行不修改；
  *  - 检查与添加、修改表单相同（util/validation.php），并且按用户的权限：
  *    添加需要添加的权限，修改需要修改的权限，只能改本人创建的记录时只能修改这些。
  * 图片不随 CSV 导入：添加的记录使用默认图片，修改的记录保留原图片。
@@ -32,6 +32,8 @@ class CsvImportPlan
     /** 要添加、修改的记录：['line' => 行号, 'key' => 主键（由数据库编号时为空）, 'values' => 成员 => 值] */
     public $adds = [];
     public $updates = [];
+    /** 与表中相同、不必修改的行数 */
+    public $unchanged = 0;
     /** 不能导入的行：['line' => 行号, 'cells' => 原来的各格, 'reason' => 原因] */
     public $refused = [];
     /** 整个文件不能导入时的原因 */
@@ -107,6 +109,10 @@ class CsvImportPlan
             if ($row['key'] !== '') {
                 $seen[$row['key']] = $line;
             }
+            if (!empty($row['same'])) {
+                $this->unchanged++;
+                continue;
+            }
             $planned = ['line' => $line, 'key' => $row['key'], 'values' => $row['values']];
             if ($row['update']) {
                 $this->updates[] = $planned;
@@ -172,15 +178,29 @@ class CsvImportPlan
     private function row(array $cells): array
     {
         $given = [];
+        $ambiguous = [];
         foreach ($this->mapped as $position => $field) {
             $converted = $this->stored_value($field, self::cell_text((string)($cells[$position] ?? '')));
+            if (is_array($converted) && isset($converted['ambiguous'])) {
+                $ambiguous[$field['name']] = [$field, $converted];
+                continue;
+            }
             if (is_array($converted)) {
                 return $converted;
             }
             $given[$field['name']] = $converted;
         }
         $key = trim((string)($given[$this->keyName] ?? ''));
-        $update = $key === '' ? false : $this->exists($key);
+        $stored = $key === '' ? [] : $this->stored($key);
+        // 显示文字相同的几条被引用的记录中，已经引用着其中一条时就是它（导出的文件导回时不会因此失败）。
+        foreach ($ambiguous as $name => [$field, $converted]) {
+            $current = is_array($stored) ? ($stored[self::column_name((string)$this->columns[$name])] ?? null) : null;
+            if ($current === null || !$this->reference_matches($field, $converted['ambiguous'], (string)$current)) {
+                return ['reason' => $converted['reason']];
+            }
+            $given[$name] = (string)$current;
+        }
+        $update = $stored === null ? null : $stored !== [];
         if ($update === null) {
             return ['reason' => $this->db->error !== '' ? $this->db->error : '数据库查询失败。'];
         }
@@ -209,7 +229,54 @@ class CsvImportPlan
             }
             $values[$name] = self::saved_value($field, $value);
         }
-        return ['key' => $key, 'update' => $update, 'values' => $values];
+        return ['key' => $key, 'update' => $update, 'values' => $values, 'same' => $update && $this->same($values, $stored)];
+    }
+
+    /* 要写入的值是否与表中的记录相同（数值按大小比较，导出的文件原样导入时不算修改）。 */
+    private function same(array $values, array $stored): bool
+    {
+        foreach ($values as $name => $value) {
+            $have = $stored[self::column_name((string)$this->columns[$name])] ?? null;
+            if ($value === null || $have === null) {
+                if ($value !== $have) {
+                    return false;
+                }
+                continue;
+            }
+            $a = (string)$value;
+            $b = is_float($have) ? var_export($have, true) : (string)$have;
+            if ($a !== $b && !(is_numeric($a) && is_numeric($b) && in_array($this->type_of($name), ['int', 'bigint', 'decimal', 'bool', 'float', 'integer', 'ref'], true)
+                    && self::number_text($a) === self::number_text($b))) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    private function type_of(string $name): string
+    {
+        foreach ((array)$this->fields['fields'] as $field) {
+            if (($field['name'] ?? null) === $name) {
+                return (string)($field['type'] ?? '');
+            }
+        }
+        return '';
+    }
+
+    /* 数值的规范写法：去掉正号、多余的前导 0 与小数末尾的 0。 */
+    private static function number_text(string $n): string
+    {
+        if (stripos($n, 'e') !== false) {
+            return var_export((float)$n, true);
+        }
+        $n = ltrim(trim($n), '+');
+        $sign = $n !== '' && $n[0] === '-' ? '-' : '';
+        $n = ltrim(ltrim($n, '-'), '0');
+        if (strpos($n, '.') !== false) {
+            $n = rtrim(rtrim($n, '0'), '.');
+        }
+        $n = $n === '' || $n[0] === '.' ? '0' . $n : $n;
+        return $n === '0' ? '0' : $sign . $n;
     }
 
     /* 导出时加在公式样文字前的单引号去掉（与 csv_cell() 相反）。 */
@@ -235,7 +302,7 @@ class CsvImportPlan
         }
         $key = $this->reference_key($field, $trimmed);
         if ($key === false) {
-            return ['reason' => '“' . ($field['label'] ?? $field['name']) . '”为“' . $trimmed . '”的记录不止一条，无法确定是哪一条。'];
+            return ['reason' => '“' . ($field['label'] ?? $field['name']) . '”为“' . $trimmed . '”的记录不止一条，无法确定是哪一条。', 'ambiguous' => $trimmed];
         }
         if ($key === null) {
             return ['reason' => '没有找到“' . ($field['label'] ?? $field['name']) . '”为“' . $trimmed . '”的记录。'];
@@ -264,11 +331,26 @@ class CsvImportPlan
         return $this->references[$name][$text] = $found;
     }
 
-    /* 主键为 $key 的记录是否已有；查询失败时返回 null。 */
-    private function exists(string $key): ?bool
+    /* 所引用的类中主键为 $key 的记录，显示文字是否为 $text。 */
+    private function reference_matches(array $field, string $text, string $key): bool
     {
-        $rows = $this->db->query_prepared('select 1 as found from ' . $this->table . ' where ' . $this->columns[$this->keyName] . ' = ? limit 1', [$key]);
-        return $rows === null ? null : $rows !== [];
+        $shape = velmora_lookup_source((string)($field['refClass'] ?? ''));
+        $rows = $shape === null ? null : $this->db->query_prepared('select 1 as found from ' . $shape['table'] . ' where '
+            . $shape['display'] . ' = ? and ' . $shape['key'] . ' = ? limit 1', [$text, $key]);
+        return (bool)$rows;
+    }
+
+    /* 列名（去掉反引号）。 */
+    private static function column_name(string $quoted): string
+    {
+        return $quoted !== '' && $quoted[0] === '`' ? str_replace('``', '`', substr($quoted, 1, -1)) : $quoted;
+    }
+
+    /* 主键为 $key 的记录（没有时为 []）；查询失败时返回 null。 */
+    private function stored(string $key): ?array
+    {
+        $rows = $this->db->query_prepared('select * from ' . $this->table . ' where ' . $this->columns[$this->keyName] . ' = ? limit 1', [$key]);
+        return $rows === null ? null : ($rows[0] ?? []);
     }
 
     /* 检查通过的值存入数据库时的写法；允许空的成员留空时为 NULL。 */

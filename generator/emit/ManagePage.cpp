@@ -35,7 +35,7 @@ if (req_raw_string('export') === 'csv') {
 )php";
 
 const char exportItem[] = R"php(
-		{shown},
+		{exported},
 )php";
 
 const char exportFooter[] = R"php(
@@ -359,6 +359,7 @@ private:
                            {"labelPhp", Naming::PhpStringText(OneLine(Label(member)))},
                            {"value", value},
                            {"shown", Shown(member, value)},
+                           {"exported", Exported(member, value)},
                            {"ref", Naming::LowerFirst(member.memberType())},
                            {"values", Choices(member)}});
     }
@@ -378,6 +379,15 @@ private:
         if (isType(member, MemberType::Boolean))
             return QStringLiteral("format_yes_no(%1)").arg(value);
         return value;
+    }
+
+    // The value as the export writes it: a date and time or a time of day whole, with its
+    // seconds, so that importing the file back changes nothing.
+    static QString Exported(const TMember &member, const QString &value)
+    {
+        if (isType(member, MemberType::DateTime) || isType(member, MemberType::Time))
+            return value;
+        return Shown(member, value);
     }
 
     // The values a list offers for an enumeration or a yes/no member, as a PHP array of rows.
