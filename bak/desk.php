@@ -16,12 +16,14 @@ foreach (velmora_entities() as $class => $info) {
     $count = null;
     $monthly = null;
     $date = desk_date_member($class);
-    if (preg_match('/^[A-Za-z0-9_]+$/', $info['table'])) {
+    // 表名按数据库中的名称（字段说明中的，可以不同于类名）。
+    $table = (string)(velmora_class_fields($class)['table'] ?? '');
+    if ($table !== '' && velmora_is_sql_name($table)) {
         $own = velmora_own_condition($class);
-        $rows = $own === null ? null : $db->query_prepared('SELECT COUNT(*) AS n FROM `' . $info['table'] . '` WHERE 1=1' . $own);
+        $rows = $own === null ? null : $db->query_prepared('SELECT COUNT(*) AS n FROM ' . velmora_sql_name($table) . ' WHERE 1=1' . $own);
         $count = $rows ? (int)$rows[0]['n'] : null;
         if ($rows !== null && $date !== null) {
-            $monthly = desk_monthly_counts($db, $info['table'], $date['name'], $months);
+            $monthly = desk_monthly_counts($db, $table, $date['name'], $months);
         }
         if ($rows === null && $dbError === '') {
             $dbError = $db->error;

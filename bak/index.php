@@ -49,6 +49,7 @@ page_begin($title, 'frame-body');
     <a href="<?= h(velmora_url('/manage/roles.php')) ?>" target="main" id="menu-roles">角色管理</a>
     <a href="<?= h(velmora_url('/manage/changes.php')) ?>" target="main" id="menu-changes">操作记录</a>
     <a href="<?= h(velmora_url('/manage/trash.php')) ?>" target="main" id="menu-trash">回收站</a>
+    <a href="<?= h(velmora_url('/manage/owners.php')) ?>" target="main" id="menu-owners">记录的创建者</a>
     <?php endif; ?>
     <h3>数据管理</h3>
     <?php if (!$menu): ?><div class="empty">还没有生成任何模块</div><?php endif; ?>

@@ -3,10 +3,12 @@
  * 控制器的添加、修改、删除：在同一个事务中执行业务层的语句，并且
  *  - 记下操作记录（谁、何时、哪个类、哪条记录、修改前后的值）；
  *  - 添加时记下记录的创建者（“仅限本人创建的记录”按它判断），用户的表不加任何列；
- *  - 删除时把整条记录放进回收站，图片文件保留，以便恢复。
+ *  - 删除时把整条记录放进回收站，图片文件保留，以便恢复；数据库随之删除或清空引用的记录
+ *    （ON DELETE CASCADE、SET NULL）锁住后一并记入同一项（见 util/cascade.php）。
  * 任何一步失败，整个事务回滚，业务层的语句也不生效。
  */
 require_once __DIR__ . '/../util/guard.php';
+require_once __DIR__ . '/CascadeTrash.class.php';
 
 class RowChange
 {
@@ -55,6 +57,13 @@ class RowChange
             if ($before === null) {
                 return null;
             }
+            $plan = null;
+            if ($this->action === 'del' && $before) {
+                $plan = $this->delete_plan($db, $before);
+                if ($plan === null) {
+                    return null;
+                }
+            }
             $outcome = (int)$statement();
             if ($outcome !== 1) {
                 // 失败时回滚；没有改变任何记录时（值相同）不记操作记录，表单上的关联照样设置。
@@ -67,7 +76,7 @@ class RowChange
                 $key = $this->integerKey ? (string)$db->conn->insert_id : $this->requested_key();
             }
             $after = $this->action === 'del' ? [] : $this->row($db, (string)$key);
-            $ok = $after !== null && $this->record($db, (string)$key, $before, $after)
+            $ok = $after !== null && $this->record($db, (string)$key, $before, $after, $plan)
                 && ($this->action === 'del' || velmora_save_links($db, $this->class, (string)$key));
             if (!$ok) {
                 velmora_session_start();
@@ -76,6 +85,30 @@ class RowChange
             return $ok ? true : null;
         });
         return $done === null ? 0 : $outcome;
+    }
+
+    /*
+     * 删除前锁住随之删除或修改的记录并再检查一次：不能删除，或者与用户确认的不同时，
+     * 记下原因并返回 null（事务回滚）。
+     */
+    private function delete_plan(SqlHelper $db, array $row): ?array
+    {
+        $plan = velmora_delete_plan([$db, 'query_prepared'], $this->table, $row, true);
+        if ($plan === null) {
+            return null;
+        }
+        $refusal = velmora_cascade_refusal($plan);
+        $token = velmora_cascade_token($plan);
+        $given = $GLOBALS['VELMORA_RAW']['post']['cascade'] ?? '';
+        if ($refusal === null && $token !== '' && $given !== $token) {
+            $refusal = '要同时删除或修改的记录已经变化，请重新删除并确认。';
+        }
+        if ($refusal !== null) {
+            velmora_session_start();
+            velmora_remember_reason($refusal);
+            return null;
+        }
+        return $plan;
     }
 
     /* 请求中的主键文字（转义之前的原值，见 velmora_key_text）：修改时在表单中，删除时在地址中。 */
@@ -106,22 +139,23 @@ class RowChange
         return $rows === null ? null : ($rows[0] ?? []);
     }
 
-    private function record(SqlHelper $db, string $key, array $before, array $after): bool
+    private function record(SqlHelper $db, string $key, array $before, array $after, ?array $plan): bool
     {
         $user = velmora_user_id();
         $owners = velmora_team_table('row_owner');
         if ($this->action === 'add'
-            && $db->execute_prepared('INSERT INTO ' . $owners . ' (tableName, rowKey, adminId) VALUES (?, ?, ?)'
-                . ' ON DUPLICATE KEY UPDATE adminId = VALUES(adminId)', [$this->table, $key, $user]) < 0) {
+            && !velmora_set_owner($db, $this->table, $key, $user)) {
             return false;
         }
         if ($this->action === 'del') {
-            $owner = $db->query_prepared('SELECT adminId FROM ' . $owners . ' WHERE tableName = ? AND rowKey = ?', [$this->table, $key]);
-            if ($owner === null
+            $owner = $db->query_prepared('SELECT adminId FROM ' . $owners . ' WHERE ' . VELMORA_OWNER_ROW, velmora_owner_params($this->table, $key));
+            $cascade = $owner === null ? null : ($plan !== null ? CascadeTrash::record($db, $plan) : '');
+            if ($owner === null || $cascade === null
                 || $db->execute_prepared('INSERT INTO ' . velmora_team_table('trash')
-                    . ' (className, rowKey, rowValues, ownerId, deletedBy, deletedByName, deletedAt) VALUES (?, ?, ?, ?, ?, ?, NOW())',
-                    [$this->class, $key, velmora_json($before), $owner[0]['adminId'] ?? null, $user, self::user_name()]) < 0
-                || $db->execute_prepared('DELETE FROM ' . $owners . ' WHERE tableName = ? AND rowKey = ?', [$this->table, $key]) < 0) {
+                    . ' (className, rowKey, rowValues, ownerId, deletedBy, deletedByName, deletedAt, cascadeValues) VALUES (?, ?, ?, ?, ?, ?, NOW(), ?)',
+                    [$this->class, $key, velmora_json($before), $owner[0]['adminId'] ?? null, $user, self::user_name(),
+                        $cascade === '' ? null : $cascade]) < 0
+                || $db->execute_prepared('DELETE FROM ' . $owners . ' WHERE ' . VELMORA_OWNER_ROW, velmora_owner_params($this->table, $key)) < 0) {
                 return false;
             }
         }

@@ -2,9 +2,11 @@
 /*
  * 回收站：删除的记录连同创建者以 JSON 保存在回收站表中，图片文件留在 upload/ 中。
  * 恢复时在一个事务中检查主键没有被再次使用、引用的记录都还在，然后插回原表；
+ * 随它一起删除的记录在同一项中，先父后子一起插回，清空的引用改回原值（见 CascadeTrash）。
  * 彻底删除时去掉回收站中的记录，提交后删除不再被任何记录使用的图片文件。
  */
 require_once __DIR__ . '/SqlHelper.class.php';
+require_once __DIR__ . '/CascadeTrash.class.php';
 
 class TrashBin
 {
@@ -62,11 +64,15 @@ class TrashBin
                 }
             }
             $columns = array_keys($row);
-            $ok = $db->execute_prepared('INSERT INTO ' . velmora_sql_name($info['table']) . ' (' . implode(', ', array_map('velmora_sql_name', $columns)) . ') VALUES ('
-                    . implode(', ', array_fill(0, count($columns), '?')) . ')', array_values($row)) >= 0
-                && ($trash['ownerId'] === null || $db->execute_prepared('INSERT INTO ' . velmora_team_table('row_owner')
-                    . ' (tableName, rowKey, adminId) VALUES (?, ?, ?) ON DUPLICATE KEY UPDATE adminId = VALUES(adminId)',
-                    [$info['table'], $trash['rowKey'], $trash['ownerId']]) >= 0)
+            if ($db->execute_prepared('INSERT INTO ' . velmora_sql_name($info['table']) . ' (' . implode(', ', array_map('velmora_sql_name', $columns)) . ') VALUES ('
+                    . implode(', ', array_fill(0, count($columns), '?')) . ')', array_values($row)) < 0) {
+                return null;
+            }
+            // 整组不能恢复时回滚（返回 false 会提交已插回的主记录），原因在 $refusal 中。
+            if ((string)($trash['cascadeValues'] ?? '') !== '' && CascadeTrash::restore($db, (string)$trash['cascadeValues'], $refusal) !== true) {
+                return null;
+            }
+            $ok = ($trash['ownerId'] === null || velmora_set_owner($db, $info['table'], (string)$trash['rowKey'], (int)$trash['ownerId']))
                 && $db->execute_prepared('DELETE FROM ' . velmora_team_table('trash') . ' WHERE trashId = ?', [$trashId]) >= 0
                 && velmora_change_log($db, $trash['className'], $trash['rowKey'], 'restore', null, $row);
             return $ok ? true : null;

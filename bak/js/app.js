@@ -9,12 +9,44 @@
     return path.replace(/\/js\/app\.js$/, '');
   })();
 
-  /* 删除前确认：<a href="..." data-confirm="确定要删除吗？">，或 <form data-confirm="..."> 中的按钮 */
+  /*
+   * 删除前确认：<a href="..." data-confirm="确定要删除吗？">，或 <form data-confirm="..."> 中的按钮。
+   * 删除一条记录的表单（action=del）先问服务器随它一起删除或清空引用的记录，写进确认的文字；
+   * 确认后带上服务器给的凭据提交；不能删除时直接提交，由服务器说明原因。问不到时照常确认，由服务器给出确认页面。
+   */
+  function cascadeUrl(form) {
+    var target = new URL(form.getAttribute('action'), location.href);
+    var m = /([A-Za-z_][A-Za-z0-9_]*)Action\.php$/.exec(target.pathname);
+    if (!m || target.searchParams.get('action') !== 'del') { return null; }
+    target.searchParams.delete('action');
+    return appBase + '/manage/cascade.php?cascadeOf=' + encodeURIComponent(m[1]) + '&' + target.searchParams.toString();
+  }
+
   document.addEventListener('click', function (e) {
     var el = e.target.closest ? e.target.closest('[data-confirm]') : null;
-    if (el && !window.confirm(el.getAttribute('data-confirm'))) {
-      e.preventDefault();
+    if (!el) { return; }
+    var url = el.tagName === 'FORM' && window.fetch && e.target.closest('button[type=submit]') ? cascadeUrl(el) : null;
+    if (!url) {
+      if (!window.confirm(el.getAttribute('data-confirm'))) { e.preventDefault(); }
+      return;
     }
+    e.preventDefault();
+    var question = el.getAttribute('data-confirm');
+    fetch(url, { credentials: 'same-origin', headers: { Accept: 'application/json' } })
+      .then(function (r) { return r.json(); })
+      .catch(function () { return {}; })
+      .then(function (answer) {
+        // 不能删除时不必确认：服务器在删除之前拒绝，并说明原因。
+        if (!answer.refusal && !window.confirm(question + (answer.text ? '\n\n' + answer.text : ''))) { return; }
+        if (answer.token) {
+          var input = document.createElement('input');
+          input.type = 'hidden';
+          input.name = 'cascade';
+          input.value = answer.token;
+          el.appendChild(input);
+        }
+        el.submit();
+      });
   });
 
   /* 在浮动窗口中打开：<a href="..." data-dialog="标题">；没有脚本时按普通链接打开 */

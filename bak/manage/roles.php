@@ -40,7 +40,8 @@ function velmora_role_operation(SqlHelper $db, string $op, int $id, array $post)
             $rights = is_array($post['rights'] ?? null) ? $post['rights'] : [];
             $done = $db->in_transaction(function (SqlHelper $db) use ($id, $rights, $post, $roles) {
                 $table = velmora_team_table('role_right');
-                if ($db->execute_prepared('UPDATE ' . $roles . ' SET isAdmin = ? WHERE roleId = ?', [empty($post['isAdmin']) ? 0 : 1, $id]) < 0
+                if ($db->execute_prepared('UPDATE ' . $roles . ' SET isAdmin = ?, seeUnowned = ? WHERE roleId = ?',
+                        [empty($post['isAdmin']) ? 0 : 1, empty($post['seeUnowned']) ? 0 : 1, $id]) < 0
                     || $db->execute_prepared('DELETE FROM ' . $table . ' WHERE roleId = ?', [$id]) < 0) {
                     return null;
                 }
@@ -72,7 +73,7 @@ if (($_SERVER['REQUEST_METHOD'] ?? 'GET') === 'POST') {
 }
 $flash = (string)($_SESSION['velmora_flash'] ?? '');
 unset($_SESSION['velmora_flash']);
-$roles = $db->query_prepared('SELECT roleId, roleName, isAdmin FROM ' . velmora_team_table('role') . ' ORDER BY roleName') ?? [];
+$roles = $db->query_prepared('SELECT roleId, roleName, isAdmin, seeUnowned FROM ' . velmora_team_table('role') . ' ORDER BY roleName') ?? [];
 $granted = [];
 foreach ($db->query_prepared('SELECT * FROM ' . velmora_team_table('role_right')) ?? [] as $row) {
     $granted[(int)$row['roleId']][(string)$row['className']] = $row;
@@ -96,7 +97,8 @@ page_begin('角色管理');
   <?php foreach ($roles as $role): $id = (int)$role['roleId']; ?>
   <form class="panel role" method="post" action="<?= h(velmora_base()) ?>/manage/roles.php" data-role="<?= h($role['roleName']) ?>">
     <input type="hidden" name="op" value="save"><input type="hidden" name="id" value="<?= $id ?>">
-    <h3><?= h($role['roleName']) ?> <label class="hint"><input type="checkbox" name="isAdmin" value="1"<?= (int)$role['isAdmin'] === 1 ? ' checked' : '' ?>> 管理员角色（全部权限）</label></h3>
+    <h3><?= h($role['roleName']) ?> <label class="hint"><input type="checkbox" name="isAdmin" value="1"<?= (int)$role['isAdmin'] === 1 ? ' checked' : '' ?>> 管理员角色（全部权限）</label>
+      <label class="hint"><input type="checkbox" name="seeUnowned" value="1"<?= (int)$role['seeUnowned'] === 1 ? ' checked' : '' ?>> 仅限本人的记录时，也包括没有创建者的记录</label></h3>
     <table class="grid">
       <thead><tr><th>类</th><?php foreach ($labels as $label): ?><th><?= h($label) ?></th><?php endforeach; ?></tr></thead><tbody>
       <?php foreach (velmora_entities() as $class => $info): $row = $granted[$id][$class] ?? []; ?>

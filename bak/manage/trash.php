@@ -42,7 +42,7 @@ page_begin('回收站');
     <tr data-trash="<?= (int)$row['trashId'] ?>">
       <td><?= h($entities[$row['className']]['friend'] ?? $row['className']) ?></td>
       <td><?= h($row['rowKey']) ?></td>
-      <td><?= history_values(null, $row['rowValues']) ?></td>
+      <td><?= history_values(null, $row['rowValues']) ?><?= velmora_trash_cascade((string)($row['cascadeValues'] ?? '')) ?></td>
       <td><?= h($row['deletedByName']) ?></td>
       <td><?= h($row['deletedAt']) ?></td>
       <td class="ops">

@@ -60,8 +60,7 @@ class CsvImportWriter
         $after = $this->stored_row($db, $key);
         $info = velmora_class_table($this->plan->class);
         return $after !== null
-            && $db->execute_prepared('INSERT INTO ' . velmora_team_table('row_owner') . ' (tableName, rowKey, adminId) VALUES (?, ?, ?)'
-                . ' ON DUPLICATE KEY UPDATE adminId = VALUES(adminId)', [$info['table'] ?? '', $key, velmora_user_id()]) >= 0
+            && velmora_set_owner($db, $info['table'] ?? '', $key, velmora_user_id())
             && velmora_change_log($db, $this->plan->class, $key, 'add', null, $after);
     }
 

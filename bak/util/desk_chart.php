@@ -16,13 +16,14 @@ function desk_months(?int $now = null): array
     return $months;
 }
 
-/* 类的第一个日期成员：['name' => 列名, 'label' => 标签]，没有时返回 null。 */
+/* 类的第一个日期成员：['name' => 数据库中的列名, 'label' => 标签]，没有时返回 null。 */
 function desk_date_member(string $class): ?array
 {
     foreach ((array)(velmora_class_fields($class)['fields'] ?? []) as $field) {
         $name = (string)($field['name'] ?? '');
-        if (($field['type'] ?? '') === 'date' && preg_match('/^[A-Za-z_][A-Za-z0-9_]*$/', $name)) {
-            return ['name' => $name, 'label' => (string)($field['label'] ?? $name)];
+        $column = (string)($field['column'] ?? $name);
+        if (($field['type'] ?? '') === 'date' && velmora_is_sql_name($column)) {
+            return ['name' => $column, 'label' => (string)($field['label'] ?? $name)];
         }
     }
     return null;
@@ -33,8 +34,8 @@ function desk_monthly_counts(SqlHelper $db, string $table, string $column, array
 {
     $from = $months[0] . '-01';
     $to = date('Y-m-d', strtotime('+1 month', strtotime(end($months) . '-01')));
-    $rows = $db->query_prepared('SELECT DATE_FORMAT(`' . $column . '`, \'%Y-%m\') AS m, COUNT(*) AS n FROM `' . $table
-        . '` WHERE `' . $column . '` >= ? AND `' . $column . '` < ? GROUP BY m', [$from, $to]);
+    $rows = $db->query_prepared('SELECT DATE_FORMAT(' . velmora_sql_name($column) . ', \'%Y-%m\') AS m, COUNT(*) AS n FROM ' . velmora_sql_name($table)
+        . ' WHERE ' . velmora_sql_name($column) . ' >= ? AND ' . velmora_sql_name($column) . ' < ? GROUP BY m', [$from, $to]);
     if ($rows === null) {
         return null;
     }

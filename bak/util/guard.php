@@ -51,6 +51,7 @@ require_once __DIR__ . '/team_schema.php';
 require_once __DIR__ . '/session_store.php';
 require_once __DIR__ . '/row_key.php';
 require_once __DIR__ . '/rights.php';
+require_once __DIR__ . '/cascade.php';
 require_once __DIR__ . '/links.php';
 require_once __DIR__ . '/request_guard.php';
 

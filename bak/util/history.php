@@ -22,7 +22,8 @@ function history_values(?string $before, ?string $after): string
     return $out;
 }
 
-const VELMORA_CHANGE_ACTIONS = ['add' => '添加', 'update' => '修改', 'delete' => '删除', 'restore' => '恢复', 'purge' => '彻底删除'];
+const VELMORA_CHANGE_ACTIONS = ['add' => '添加', 'update' => '修改', 'delete' => '删除', 'restore' => '恢复', 'purge' => '彻底删除',
+    'owner' => '设置创建者'];
 
 /* 操作记录的表格；$withRow 时多出类与主键两列。 */
 function history_table(array $rows, bool $withRow): string

@@ -48,7 +48,9 @@ function velmora_watch_pictures(string $class, string $action): void
     if ($fields === null || $action === 'add') {
         return;
     }
-    $table = (string)($fields['table'] ?? '');
+    // 表与列按数据库中的名称（可以不同于类名与成员名）。
+    $info = velmora_class_table($class);
+    $table = (string)($info['table'] ?? '');
     $key = (string)($fields['key'] ?? '');
     $columns = [];
     foreach ($fields['fields'] as $field) {
@@ -57,14 +59,14 @@ function velmora_watch_pictures(string $class, string $action): void
             continue;
         }
         $chosen = is_string($_FILES[$name]['name'] ?? null) && $_FILES[$name]['name'] !== '';
-        if ($chosen) {
-            $columns[] = $name;
+        if ($chosen && velmora_is_sql_name((string)($field['column'] ?? $name))) {
+            $columns[] = (string)($field['column'] ?? $name);
         }
     }
     $raw = $GLOBALS['VELMORA_RAW'] ?? ['get' => [], 'post' => []];
     $form = $raw['post'][velmora_lcfirst($class)] ?? [];
     $id = $action === 'del' ? ($raw['get'][$key] ?? null) : (is_array($form) ? ($form[$key] ?? null) : null);
-    if (!$columns || !is_string($id) || !preg_match('/^[A-Za-z0-9_$]+$/', $table) || !preg_match('/^[A-Za-z_]\w*$/', $key)) {
+    if (!$columns || !is_string($id) || $info === null || !preg_match('/^[A-Za-z_]\w*$/', $key)) {
         return;
     }
     $conn = velmora_connect();
@@ -72,8 +74,8 @@ function velmora_watch_pictures(string $class, string $action): void
         return;
     }
     try {
-        $list = '`' . implode('`, `', $columns) . '`';
-        $stmt = $conn->prepare('SELECT ' . $list . ' FROM `' . $table . '` WHERE `' . $key . '` = ?');
+        $list = implode(', ', array_map('velmora_sql_name', $columns));
+        $stmt = $conn->prepare('SELECT ' . $list . ' FROM ' . velmora_sql_name($table) . ' WHERE ' . velmora_sql_name($info['keyColumn']) . ' = ?');
         if ($stmt !== false) {
             $stmt->bind_param('s', $id);
             $stmt->execute();
@@ -133,7 +135,7 @@ function velmora_clean_pictures(): void
     }
     try {
         foreach ($state['old'] as [$column, $value]) {
-            $stmt = $conn->prepare('SELECT COUNT(*) FROM `' . $state['table'] . '` WHERE `' . $column . '` = ?');
+            $stmt = $conn->prepare('SELECT COUNT(*) FROM ' . velmora_sql_name($state['table']) . ' WHERE ' . velmora_sql_name($column) . ' = ?');
             if ($stmt === false) {
                 continue;
             }

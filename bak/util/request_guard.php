@@ -227,6 +227,12 @@ function velmora_guard_request(): void
         }
     }
 
+    // 删除之前：随之删除或修改的记录要经用户确认，不能删除的（RESTRICT、权限）在删除前拒绝。
+    $deleting = velmora_controller_class();
+    if ($deleting !== null && $method === 'POST' && ($_REQUEST['action'] ?? '') === 'del') {
+        velmora_guard_delete($deleting);
+    }
+
     // 超过 post_max_size 的提交，PHP 会丢弃全部表单数据。
     if ($method === 'POST' && empty($_POST) && empty($_FILES)) {
         $length = (int)($_SERVER['CONTENT_LENGTH'] ?? 0);

@@ -58,16 +58,17 @@ function velmora_rights(): array
     if ($id > 0 && $id === velmora_first_admin_id($conn)) {
         return $rights = ['admin' => true, 'classes' => []];
     }
-    $rows = velmora_rows($conn, 'SELECT r.isAdmin, rr.* FROM ' . velmora_team_table('user_role') . ' ur'
+    $rows = velmora_rows($conn, 'SELECT r.isAdmin, r.seeUnowned, rr.* FROM ' . velmora_team_table('user_role') . ' ur'
         . ' JOIN ' . velmora_team_table('role') . ' r ON r.roleId = ur.roleId'
         . ' LEFT JOIN ' . velmora_team_table('role_right') . ' rr ON rr.roleId = r.roleId WHERE ur.adminId = ?', [$id]);
     if ($rows === null) {
         velmora_fail('无法读取用户的权限，请稍后再试。');
     }
-    $rights = ['admin' => false, 'classes' => []];
+    $rights = ['admin' => false, 'classes' => [], 'unowned' => false];
     $unlimited = [];
     foreach ($rows as $row) {
         $rights['admin'] = $rights['admin'] || (int)$row['isAdmin'] === 1;
+        $rights['unowned'] = $rights['unowned'] || (int)$row['seeUnowned'] === 1;
         $class = (string)($row['className'] ?? '');
         if ($class === '') {
             continue;
@@ -163,8 +164,13 @@ function velmora_own_condition(string $class): ?string
         return null;
     }
     $table = "'" . str_replace(['\\', "'"], ['\\\\', "''"], $info['table']) . "'";
-    return ' and ' . velmora_key_sql($info['keyColumns']) . ' IN (SELECT rowKey FROM ' . velmora_team_table('row_owner')
-        . ' WHERE tableName = ' . $table . ' AND adminId = ' . velmora_user_id() . ')';
+    $key = velmora_key_sql($info['keyColumns']);
+    $mine = $key . ' IN (SELECT rowKey FROM ' . velmora_team_table('row_owner') . ' WHERE tableName = ' . $table . ' AND adminId = ' . velmora_user_id() . ')';
+    if (empty(velmora_rights()['unowned'])) {
+        return ' and ' . $mine;
+    }
+    // 角色也可以处理没有创建者的记录（应用之前就在表中的记录）。
+    return ' and (' . $mine . ' OR ' . $key . ' NOT IN (SELECT rowKey FROM ' . velmora_team_table('row_owner') . ' WHERE tableName = ' . $table . '))';
 }
 
 /*
@@ -199,7 +205,7 @@ function velmora_lookup_condition(string $class): string
     return $own === null ? ' and 0=1' : $own;
 }
 
-/* 记录是否由当前用户创建。 */
+/* 记录是否由当前用户创建（角色可以处理没有创建者的记录时，也包括这些记录）。 */
 function velmora_owns(string $class, string $key): bool
 {
     $info = velmora_class_table($class);
@@ -207,11 +213,14 @@ function velmora_owns(string $class, string $key): bool
         return false;
     }
     $rows = velmora_rows(velmora_guard_conn(), 'SELECT adminId FROM ' . velmora_team_table('row_owner')
-        . ' WHERE tableName = ? AND rowKey = ?', [$info['table'], $key]);
+        . ' WHERE ' . VELMORA_OWNER_ROW, velmora_owner_params($info['table'], $key));
     if ($rows === null) {
         velmora_fail('无法读取记录的创建者，请稍后再试。');
     }
-    return $rows !== [] && (int)$rows[0]['adminId'] === velmora_user_id();
+    if ($rows === []) {
+        return !empty(velmora_rights()['unowned']);
+    }
+    return (int)$rows[0]['adminId'] === velmora_user_id();
 }
 
 /* 控制器请求所需的权限。管理页面先在 POST、再在 GET 中找 view 与 export，先处理导出，这里也一样。 */

@@ -60,3 +60,18 @@ function velmora_key_sql(array $columns): string
     }, $columns);
     return 'CONCAT_WS(\',\', ' . implode(', ', $parts) . ')';
 }
+
+/* 创建者表（row_owner）中一条记录的条件与参数：主键文字可以任意长，按它的 SHA-1 找到。 */
+const VELMORA_OWNER_ROW = 'tableName = ? AND rowKeyHash = ?';
+
+function velmora_owner_params(string $table, string $key): array
+{
+    return [$table, sha1($key)];
+}
+
+/* 记下（或改为）一条记录的创建者；$db 为 SqlHelper。失败时返回 false。 */
+function velmora_set_owner($db, string $table, string $key, int $adminId): bool
+{
+    return $db->execute_prepared('INSERT INTO ' . velmora_team_table('row_owner') . ' (tableName, rowKey, rowKeyHash, adminId) VALUES (?, ?, ?, ?)'
+        . ' ON DUPLICATE KEY UPDATE adminId = VALUES(adminId)', [$table, $key, sha1($key), $adminId]) >= 0;
+}

@@ -52,6 +52,7 @@ function velmora_team_tables(): array
     return [
         'role' => ' (`roleId` int NOT NULL AUTO_INCREMENT, `roleName` varchar(50) NOT NULL,'
             . ' `isAdmin` tinyint(1) NOT NULL DEFAULT 0 COMMENT \'管理员角色：所有权限，可管理用户、角色、操作记录与回收站\','
+            . ' `seeUnowned` tinyint(1) NOT NULL DEFAULT 0 COMMENT \'仅限本人创建的记录时，也包括没有创建者的记录\','
             . ' PRIMARY KEY (`roleId`), UNIQUE KEY `roleName` (`roleName`)' . $tail,
         'role_right' => ' (`roleId` int NOT NULL, `className` varchar(64) NOT NULL,'
             . ' `canView` tinyint(1) NOT NULL DEFAULT 0, `canAdd` tinyint(1) NOT NULL DEFAULT 0,'
@@ -61,16 +62,18 @@ function velmora_team_tables(): array
             . ' PRIMARY KEY (`roleId`, `className`)' . $tail,
         'user_role' => ' (`adminId` int NOT NULL, `roleId` int NOT NULL, PRIMARY KEY (`adminId`, `roleId`),'
             . ' KEY `roleId` (`roleId`)' . $tail,
-        'row_owner' => ' (`tableName` varchar(64) NOT NULL, `rowKey` varchar(255) NOT NULL,'
-            . ' `adminId` int NOT NULL, PRIMARY KEY (`tableName`, `rowKey`), KEY `owner` (`adminId`, `tableName`)' . $tail,
+        'row_owner' => ' (`tableName` varchar(64) NOT NULL, `rowKey` text NOT NULL,'
+            . ' `rowKeyHash` char(40) CHARACTER SET ascii COLLATE ascii_bin NOT NULL COMMENT \'SHA1(rowKey)\','
+            . ' `adminId` int NOT NULL, PRIMARY KEY (`tableName`, `rowKeyHash`), KEY `owner` (`adminId`, `tableName`)' . $tail,
         'change_log' => ' (`changeId` bigint NOT NULL AUTO_INCREMENT, `changedAt` datetime NOT NULL,'
             . ' `adminId` int NOT NULL, `adminName` varchar(50) NOT NULL, `className` varchar(64) NOT NULL,'
-            . ' `rowKey` varchar(255) NOT NULL, `action` varchar(10) NOT NULL COMMENT \'add、update、delete、restore、purge\','
+            . ' `rowKey` text NOT NULL, `action` varchar(10) NOT NULL COMMENT \'add、update、delete、restore、purge\','
             . ' `beforeValues` longtext NULL, `afterValues` longtext NULL,'
-            . ' PRIMARY KEY (`changeId`), KEY `row` (`className`, `rowKey`), KEY `changedAt` (`changedAt`)' . $tail,
+            . ' PRIMARY KEY (`changeId`), KEY `row` (`className`, `rowKey`(191)), KEY `changedAt` (`changedAt`)' . $tail,
         'trash' => ' (`trashId` bigint NOT NULL AUTO_INCREMENT, `className` varchar(64) NOT NULL,'
-            . ' `rowKey` varchar(255) NOT NULL, `rowValues` longtext NOT NULL, `ownerId` int NULL,'
+            . ' `rowKey` text NOT NULL, `rowValues` longtext NOT NULL, `ownerId` int NULL,'
             . ' `deletedBy` int NOT NULL, `deletedByName` varchar(50) NOT NULL, `deletedAt` datetime NOT NULL,'
+            . ' `cascadeValues` longtext NULL COMMENT \'随它删除或清空引用的记录\','
             . ' PRIMARY KEY (`trashId`), KEY `className` (`className`)' . $tail,
         'session' => ' (`id` varchar(128) NOT NULL, `data` mediumblob NOT NULL, `lastSeen` bigint NOT NULL COMMENT \'最后使用的时间（Unix 秒）\','
             . ' PRIMARY KEY (`id`), KEY `lastSeen` (`lastSeen`)' . $tail,
@@ -93,10 +96,14 @@ function velmora_team_schema(mysqli $conn): bool
         }, array_keys($tables));
         $rows = velmora_rows($conn, 'SELECT COUNT(*) AS n FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE()'
             . ' AND ((TABLE_NAME IN (' . implode(',', array_fill(0, count($names), '?')) . ') AND ORDINAL_POSITION = 1)'
-            . ' OR (TABLE_NAME = ? AND COLUMN_NAME = \'disabled\'))', array_merge($names, [$p . 'admin']));
+            . ' OR (TABLE_NAME = ? AND COLUMN_NAME = \'disabled\')'
+            . ' OR (TABLE_NAME IN (?, ?, ?) AND COLUMN_NAME = \'rowKey\' AND DATA_TYPE = \'text\')'
+            . ' OR (TABLE_NAME = ? AND COLUMN_NAME = \'rowKeyHash\') OR (TABLE_NAME = ? AND COLUMN_NAME = \'cascadeValues\')'
+            . ' OR (TABLE_NAME = ? AND COLUMN_NAME = \'seeUnowned\'))',
+            array_merge($names, [$p . 'admin', $p . 'row_owner', $p . 'change_log', $p . 'trash', $p . 'row_owner', $p . 'trash', $p . 'role']));
         return $rows === null ? null : (int)$rows[0]['n'];
     };
-    $complete = count($tables) + 1;
+    $complete = count($tables) + 7;
     $n = $count();
     if ($n === $complete) {
         return $_SESSION['velmora_team_schema'] = true;
@@ -121,6 +128,7 @@ function velmora_team_schema(mysqli $conn): bool
     if ($altered === null && $errno !== 1060) { // 1060：已经有了
         velmora_log('无法给管理员表加上 disabled 列');
     }
+    velmora_team_columns($conn, $p);
     $n = $count();
     velmora_rows($conn, 'SELECT RELEASE_LOCK(?) AS released', [$lock]);
     if ($n !== $complete) {
@@ -128,4 +136,52 @@ function velmora_team_schema(mysqli $conn): bool
     }
     velmora_log('已建立多用户所需的表');
     return $_SESSION['velmora_team_schema'] = true;
+}
+
+/*
+ * 较早的表中主键文字最长 255 个字符：改为不限长度，创建者表改按主键文字的 SHA-1 区分记录；
+ * 角色加上 seeUnowned，回收站加上 cascadeValues。
+ * 每一步都可以重做（已经改过的表跳过），中途失败的下次接着做。
+ */
+function velmora_team_columns(mysqli $conn, string $p): void
+{
+    $types = velmora_rows($conn, 'SELECT TABLE_NAME AS t, COLUMN_NAME AS c, DATA_TYPE AS d FROM information_schema.COLUMNS'
+        . ' WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME IN (?, ?, ?, ?) AND COLUMN_NAME IN (\'rowKey\', \'rowKeyHash\', \'cascadeValues\', \'seeUnowned\')',
+        [$p . 'row_owner', $p . 'change_log', $p . 'trash', $p . 'role']);
+    if ($types === null) {
+        return;
+    }
+    $has = [];
+    foreach ($types as $row) {
+        $has[$row['t'] . '.' . $row['c']] = $row['d'];
+    }
+    $steps = [];
+    if (($has[$p . 'row_owner.rowKey'] ?? 'text') !== 'text') {
+        // 最后一步才改 rowKey 的类型，所以中途失败的表下次仍会从这里开始。
+        if (!isset($has[$p . 'row_owner.rowKeyHash'])) {
+            $steps[] = 'ALTER TABLE `' . $p . 'row_owner` ADD COLUMN `rowKeyHash` char(40) CHARACTER SET ascii COLLATE ascii_bin NOT NULL DEFAULT \'\' COMMENT \'SHA1(rowKey)\' AFTER `rowKey`';
+        }
+        $steps[] = 'UPDATE `' . $p . 'row_owner` SET `rowKeyHash` = SHA1(`rowKey`)';
+        $steps[] = 'ALTER TABLE `' . $p . 'row_owner` DROP PRIMARY KEY, ADD PRIMARY KEY (`tableName`, `rowKeyHash`),'
+            . ' ALTER COLUMN `rowKeyHash` DROP DEFAULT, MODIFY `rowKey` text NOT NULL';
+    }
+    if (($has[$p . 'change_log.rowKey'] ?? 'text') !== 'text') {
+        $steps[] = 'ALTER TABLE `' . $p . 'change_log` DROP KEY `row`, MODIFY `rowKey` text NOT NULL, ADD KEY `row` (`className`, `rowKey`(191))';
+    }
+    if (($has[$p . 'trash.rowKey'] ?? 'text') !== 'text') {
+        $steps[] = 'ALTER TABLE `' . $p . 'trash` MODIFY `rowKey` text NOT NULL';
+    }
+    if (!isset($has[$p . 'role.seeUnowned'])) {
+        $steps[] = 'ALTER TABLE `' . $p . 'role` ADD COLUMN `seeUnowned` tinyint(1) NOT NULL DEFAULT 0'
+            . ' COMMENT \'仅限本人创建的记录时，也包括没有创建者的记录\' AFTER `isAdmin`';
+    }
+    if (!isset($has[$p . 'trash.cascadeValues'])) {
+        $steps[] = 'ALTER TABLE `' . $p . 'trash` ADD COLUMN `cascadeValues` longtext NULL COMMENT \'随它删除或清空引用的记录\'';
+    }
+    foreach ($steps as $sql) {
+        if (velmora_rows($conn, $sql) === null) {
+            velmora_log('无法把操作记录、回收站与创建者表的主键文字改为不限长度，请给数据库用户修改表的权限');
+            return;
+        }
+    }
 }

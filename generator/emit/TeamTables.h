@@ -10,6 +10,7 @@ CREATE TABLE IF NOT EXISTS `{prefix}role` (
   `roleId` int NOT NULL AUTO_INCREMENT,
   `roleName` varchar(50) NOT NULL,
   `isAdmin` tinyint(1) NOT NULL DEFAULT 0 COMMENT '管理员角色：所有权限，可管理用户、角色、操作记录与回收站',
+  `seeUnowned` tinyint(1) NOT NULL DEFAULT 0 COMMENT '仅限本人创建的记录时，也包括没有创建者的记录',
   PRIMARY KEY (`roleId`),
   UNIQUE KEY `roleName` (`roleName`)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin ;
@@ -32,9 +33,10 @@ CREATE TABLE IF NOT EXISTS `{prefix}user_role` (
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin ;
 CREATE TABLE IF NOT EXISTS `{prefix}row_owner` (
   `tableName` varchar(64) NOT NULL,
-  `rowKey` varchar(255) NOT NULL,
+  `rowKey` text NOT NULL,
+  `rowKeyHash` char(40) CHARACTER SET ascii COLLATE ascii_bin NOT NULL COMMENT 'SHA1(rowKey)',
   `adminId` int NOT NULL,
-  PRIMARY KEY (`tableName`, `rowKey`),
+  PRIMARY KEY (`tableName`, `rowKeyHash`),
   KEY `owner` (`adminId`, `tableName`)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin ;
 CREATE TABLE IF NOT EXISTS `{prefix}change_log` (
@@ -43,23 +45,24 @@ CREATE TABLE IF NOT EXISTS `{prefix}change_log` (
   `adminId` int NOT NULL,
   `adminName` varchar(50) NOT NULL,
   `className` varchar(64) NOT NULL,
-  `rowKey` varchar(255) NOT NULL,
+  `rowKey` text NOT NULL,
   `action` varchar(10) NOT NULL COMMENT 'add、update、delete、restore、purge',
   `beforeValues` longtext NULL,
   `afterValues` longtext NULL,
   PRIMARY KEY (`changeId`),
-  KEY `row` (`className`, `rowKey`),
+  KEY `row` (`className`, `rowKey`(191)),
   KEY `changedAt` (`changedAt`)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin ;
 CREATE TABLE IF NOT EXISTS `{prefix}trash` (
   `trashId` bigint NOT NULL AUTO_INCREMENT,
   `className` varchar(64) NOT NULL,
-  `rowKey` varchar(255) NOT NULL,
+  `rowKey` text NOT NULL,
   `rowValues` longtext NOT NULL,
   `ownerId` int NULL,
   `deletedBy` int NOT NULL,
   `deletedByName` varchar(50) NOT NULL,
   `deletedAt` datetime NOT NULL,
+  `cascadeValues` longtext NULL COMMENT '随它删除或清空引用的记录',
   PRIMARY KEY (`trashId`),
   KEY `className` (`className`)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin ;

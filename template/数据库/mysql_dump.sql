@@ -53,6 +53,7 @@ CREATE TABLE IF NOT EXISTS `$dbprefixrole` (
   `roleId` int NOT NULL AUTO_INCREMENT,
   `roleName` varchar(50) NOT NULL,
   `isAdmin` tinyint(1) NOT NULL DEFAULT 0 COMMENT '管理员角色：所有权限，可管理用户、角色、操作记录与回收站',
+  `seeUnowned` tinyint(1) NOT NULL DEFAULT 0 COMMENT '仅限本人创建的记录时，也包括没有创建者的记录',
   PRIMARY KEY (`roleId`),
   UNIQUE KEY `roleName` (`roleName`)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin ;
@@ -78,9 +79,10 @@ CREATE TABLE IF NOT EXISTS `$dbprefixuser_role` (
 
 CREATE TABLE IF NOT EXISTS `$dbprefixrow_owner` (
   `tableName` varchar(64) NOT NULL,
-  `rowKey` varchar(255) NOT NULL,
+  `rowKey` text NOT NULL,
+  `rowKeyHash` char(40) CHARACTER SET ascii COLLATE ascii_bin NOT NULL COMMENT 'SHA1(rowKey)',
   `adminId` int NOT NULL,
-  PRIMARY KEY (`tableName`, `rowKey`),
+  PRIMARY KEY (`tableName`, `rowKeyHash`),
   KEY `owner` (`adminId`, `tableName`)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin ;
 
@@ -90,24 +92,25 @@ CREATE TABLE IF NOT EXISTS `$dbprefixchange_log` (
   `adminId` int NOT NULL,
   `adminName` varchar(50) NOT NULL,
   `className` varchar(64) NOT NULL,
-  `rowKey` varchar(255) NOT NULL,
+  `rowKey` text NOT NULL,
   `action` varchar(10) NOT NULL COMMENT 'add、update、delete、restore、purge',
   `beforeValues` longtext NULL,
   `afterValues` longtext NULL,
   PRIMARY KEY (`changeId`),
-  KEY `row` (`className`, `rowKey`),
+  KEY `row` (`className`, `rowKey`(191)),
   KEY `changedAt` (`changedAt`)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin ;
 
 CREATE TABLE IF NOT EXISTS `$dbprefixtrash` (
   `trashId` bigint NOT NULL AUTO_INCREMENT,
   `className` varchar(64) NOT NULL,
-  `rowKey` varchar(255) NOT NULL,
+  `rowKey` text NOT NULL,
   `rowValues` longtext NOT NULL,
   `ownerId` int NULL,
   `deletedBy` int NOT NULL,
   `deletedByName` varchar(50) NOT NULL,
   `deletedAt` datetime NOT NULL,
+  `cascadeValues` longtext NULL COMMENT '随它删除或清空引用的记录',
   PRIMARY KEY (`trashId`),
   KEY `className` (`className`)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin ;

@@ -191,7 +191,7 @@ try {
 
   await step('privilege escalation: the administration pages and a forged role change are refused', async () => {
     const adminRole = await role('管理员', {}, true);
-    for (const path of ['/manage/users.php', '/manage/roles.php', '/manage/changes.php', '/manage/trash.php']) {
+    for (const path of ['/manage/users.php', '/manage/roles.php', '/manage/changes.php', '/manage/trash.php', '/manage/owners.php']) {
       check(await status(alice.get(path)) === 403, `${path} reached`);
     }
     const forged = await alice.post('/manage/users.php', { form: { op: 'roles', id: userId('alice'), 'roles[]': adminRole }, maxRedirects: 0 });

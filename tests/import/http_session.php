@@ -4,8 +4,9 @@
 // sets $base and $cookies and defines fail().
 
 // One request without following redirects, the cookie jar kept, with this site's Origin and
-// Referer as a browser sends them.
-function request(string $method, string $path, array $form = []): array
+// Referer as a browser sends them. With $file ([field, file name, content]) the form goes as
+// multipart/form-data.
+function request(string $method, string $path, array $form = [], array $file = []): array
 {
     global $base, $cookies;
     $headers = ["Origin: $base", "Referer: $base/index.php"];
@@ -13,7 +14,17 @@ function request(string $method, string $path, array $form = []): array
         $headers[] = 'Cookie: ' . implode('; ', array_map(fn($k, $v) => "$k=$v", array_keys($cookies), $cookies));
     }
     $http = ['method' => $method, 'follow_location' => 0, 'ignore_errors' => true, 'timeout' => 30];
-    if ($method === 'POST') {
+    if ($method === 'POST' && $file) {
+        $boundary = 'b' . bin2hex(random_bytes(8));
+        $headers[] = "Content-Type: multipart/form-data; boundary=$boundary";
+        $body = '';
+        foreach ($form as $name => $value) {
+            $body .= "--$boundary\r\nContent-Disposition: form-data; name=\"$name\"\r\n\r\n$value\r\n";
+        }
+        [$field, $fileName, $content] = $file;
+        $http['content'] = $body . "--$boundary\r\nContent-Disposition: form-data; name=\"$field\"; filename=\"$fileName\"\r\n"
+            . "Content-Type: text/csv\r\n\r\n$content\r\n--$boundary--\r\n";
+    } elseif ($method === 'POST') {
         $headers[] = 'Content-Type: application/x-www-form-urlencoded';
         $http['content'] = http_build_query($form);
     }

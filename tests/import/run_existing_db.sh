@@ -4,7 +4,8 @@
 # are imported --in-place over TCP with a password file; the table script, which makes only the
 # application's own tables, is loaded; the project is generated with the password read from the
 # file into database/config.php; served by php -S, every row of every table is listed, and a row
-# is added, edited and deleted in each writable class (existing_rows.php). information_schema
+# is added, edited and deleted in each writable class (existing_rows.php), and a delete that
+# cascades is confirmed, refused or restored whole (cascade_rows.php). information_schema
 # for the user's tables is the same before and after all that. An upgrade script leaves the
 # user's tables alone unless --destructive is given.
 #
@@ -63,6 +64,13 @@ vc sql shop > "$scratch/shop.sql" || fail "sql shop failed"
 created="$(grep -oE '^(CREATE TABLE|ALTER TABLE|DROP TABLE|INSERT IGNORE INTO|RENAME TABLE)[^(]*' "$scratch/shop.sql" | sort -u)"
 if grep -v 'velmora_' <<< "$created"; then fail "the table script touches the user's tables"; fi
 "${sql[@]}" shop < "$scratch/shop.sql" || fail "the table script does not load"
+# The application's tables as an older script made them (row keys of 255 characters, no owner
+# hash, no cascade in the trash, no role flag): the first login brings them up to date.
+"${sql[@]}" shop -e "ALTER TABLE velmora_row_owner DROP PRIMARY KEY, DROP COLUMN rowKeyHash,
+    MODIFY rowKey varchar(255) NOT NULL, ADD PRIMARY KEY (tableName, rowKey);
+  ALTER TABLE velmora_change_log DROP KEY \`row\`, MODIFY rowKey varchar(255) NOT NULL, ADD KEY \`row\` (className, rowKey);
+  ALTER TABLE velmora_trash DROP COLUMN cascadeValues, MODIFY rowKey varchar(255) NOT NULL;
+  ALTER TABLE velmora_role DROP COLUMN seeUnowned;" || fail "the application's tables could not be made old"
 
 echo "== generated with the password from its file"
 vc generate shop --password-file "$scratch/password" > "$scratch/generate.log" || { cat "$scratch/generate.log"; fail "generate failed"; }
@@ -92,6 +100,11 @@ fi
 describe > "$scratch/after"
 diff -u "$scratch/before" "$scratch/after" || fail "the user's tables changed"
 
+echo "== the version the database holds, read under the application's prefix"
+vc upgrade-sql shop --from-db --host 127.0.0.1 --port "$db_port" --user shopweb --password-file "$scratch/password" \
+  --database shop > "$scratch/from-db.sql" 2> "$scratch/from-db.err" || { cat "$scratch/from-db.err"; fail "upgrade-sql --from-db failed"; }
+grep -qx "数据库记录的模型版本: 第 1 版" "$scratch/from-db.err" || { cat "$scratch/from-db.err"; fail "upgrade-sql --from-db missed velmora_model_version"; }
+
 echo "== upgrade scripts leave the user's tables alone unless asked"
 sqlite3 "$home/projects.mdb" "INSERT INTO t_member (projectId, classId, memberName, memberType, memberLength, memberOrder)
   SELECT projectId, classId, 'note', '字符串', 40, 100000 FROM t_class WHERE tableName = 'shop_category';"
@@ -106,4 +119,21 @@ grep -q '^ALTER TABLE `shop_category`' "$scratch/destructive.sql" || fail "--des
 "${sql[@]}" shop < "$scratch/destructive.sql" || fail "the destructive upgrade does not load"
 "${sql[@]}" -N -B -e "SELECT COUNT(*) FROM information_schema.columns WHERE table_schema = 'shop'
   AND table_name = 'shop_category' AND column_name = 'note'" | grep -qx 1 || fail "--destructive did not add the column"
+echo "== a class added to the project gets its table from the ordinary upgrade script"
+sqlite3 "$home/projects.mdb" "INSERT INTO t_class (projectId, className, friendName)
+    SELECT projectId, 'Memo', '备忘' FROM t_class WHERE tableName = 'shop_category';
+  INSERT INTO t_member (projectId, classId, memberName, memberType, memberIsPri, memberIsMust, memberIsInteger, memberOrder)
+    SELECT projectId, classId, 'id', '整型', 1, 1, 1, 200000 FROM t_class WHERE className = 'Memo';
+  INSERT INTO t_member (projectId, classId, memberName, memberType, memberLength, memberIsMust, memberIsDisplay, memberOrder)
+    SELECT projectId, classId, 'title', '字符串', 40, 1, 1, 200001 FROM t_class WHERE className = 'Memo';
+  INSERT INTO t_member (projectId, classId, memberName, memberType, memberIsNullable, memberOrder)
+    SELECT projectId, classId, 'category', (SELECT className FROM t_class WHERE tableName = 'shop_category'), 1, 200002
+    FROM t_class WHERE className = 'Memo';"
+vc upgrade-sql shop > "$scratch/added.sql" || fail "upgrade-sql with a new class failed"
+grep -q '^CREATE TABLE IF NOT EXISTS `[A-Za-z_]*Memo`' "$scratch/added.sql" || { cat "$scratch/added.sql"; fail "the new class's table is not made"; }
+grep -q '^-- ALTER TABLE `shop_' "$scratch/added.sql" && ! grep -q '^ALTER TABLE `shop_' "$scratch/added.sql" \
+  || { cat "$scratch/added.sql"; fail "the user's tables are not left to --destructive"; }
+"${sql[@]}" shop < "$scratch/added.sql" || fail "the upgrade with a new class does not load"
+"${sql[@]}" -N -B -e "SELECT COUNT(*) FROM information_schema.referential_constraints WHERE constraint_schema = 'shop'
+  AND table_name LIKE '%Memo' AND referenced_table_name = 'shop_category'" | grep -qx 1 || fail "the new table's reference was not made"
 echo "existing_db: all checks passed"
