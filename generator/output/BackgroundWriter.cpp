@@ -12,7 +12,7 @@ TBackgroundWriter::~TBackgroundWriter()
     Stop();
 }
 
-void TBackgroundWriter::WriteNew(const QString &directory, const QString &fileName,
+void TBackgroundWriter::Save(const QString &directory, const QString &fileName,
                                  const QByteArray &bytes)
 {
     bool wake = false;
@@ -75,9 +75,9 @@ void TBackgroundWriter::Run()
         lock.unlock();
         std::optional<QString> failed;
         try {
-            const bool makeFolder = job.directory != lastFolder_;
-            TFileOperate::WriteNewFile(job.directory, job.fileName, job.bytes, makeFolder);
-            lastFolder_ = job.directory;
+            // Through a temporary name: a run killed part-way leaves no torn file under a name
+            // that says what its bytes are (a stored base is named by their hash).
+            TFileOperate::SaveBytes(job.directory, job.fileName, job.bytes);
         } catch (const TGenerationError &error) {
             failed = error.message();
         }

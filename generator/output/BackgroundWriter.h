@@ -20,10 +20,10 @@ public:
     TBackgroundWriter(const TBackgroundWriter &) = delete;
     TBackgroundWriter &operator=(const TBackgroundWriter &) = delete;
 
-    // Queues a file that does not exist yet (TFileOperate::WriteNewFile: a file cut short is
-    // removed, and nobody sees the folder before the run ends, so no temporary name is needed);
-    // the folder is created with the first file written into it.
-    void WriteNew(const QString &directory, const QString &fileName, const QByteArray &bytes);
+    // Queues a file, written like TFileOperate::SaveBytes: through a temporary name, so that a
+    // process killed part-way never leaves it torn under its name; the folder is created when
+    // missing.
+    void Save(const QString &directory, const QString &fileName, const QByteArray &bytes);
     // Waits until every queued file is written; throws the first failure.
     void Finish();
 
@@ -44,6 +44,5 @@ private:
     bool stopping_ = false;
     bool sleeping_ = false; // the worker waits for work
     std::optional<QString> failure_;
-    QString lastFolder_; // the worker's own: the folder it created last
     std::thread thread_;
 };

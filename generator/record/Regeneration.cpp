@@ -93,7 +93,7 @@ void TRegeneration::Remember(const QString &path, const QByteArray &bytes,
         if (!basesQueued_.contains(hash)) {
             basesQueued_.insert(hash);
             const QString bases = record_.BasesFolder();
-            baseWriter_.WriteNew(bases, bases + QLatin1Char('/') + QString::fromLatin1(hash), bytes);
+            baseWriter_.Save(bases, bases + QLatin1Char('/') + QString::fromLatin1(hash), bytes);
         }
     } else {
         newBytes_.insert(hash, bytes);

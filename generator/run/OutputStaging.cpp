@@ -1,6 +1,7 @@
 #include "OutputStaging.h"
 
 #include "FileOperate.h"
+#include "GenerationError.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -41,8 +42,20 @@ void TOutputStaging::Publish()
 {
     if (!staged_ || published_)
         return;
+    try {
+        TFileOperate::RenameFolder(stagingDir_, outputDir_);
+    } catch (const TGenerationError &) {
+        // Something took the output folder's name meanwhile. What was built cannot go there,
+        // and none of it stays behind under the hidden name, the record least of all.
+        staged_ = false;
+        try {
+            TFileOperate::RemoveTree(stagingDir_);
+        } catch (const TGenerationError &) {
+            // The next run clears it before it begins.
+        }
+        throw;
+    }
     published_ = true;
-    TFileOperate::RenameFolder(stagingDir_, outputDir_);
 }
 
 void TOutputStaging::PublishIncomplete(const QString &leaveOut)

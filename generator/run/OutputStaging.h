@@ -20,7 +20,8 @@ public:
     // The folder the run's files go to.
     QString WriteDir() const { return staged_ && !published_ ? stagingDir_ : outputDir_; }
     // Moves a staged folder into place (the files written so far, when the run did not end);
-    // nothing to do otherwise. Safe to call more than once.
+    // nothing to do otherwise. Safe to call more than once. When the output folder's name was
+    // taken meanwhile, removes the staged folder and throws.
     void Publish();
     // The same for a run that did not end: leaveOut (a folder below the output folder, such
     // as the record's, which only a complete run writes) is removed first.

@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -75,6 +76,8 @@ private slots:
     void runCutShortByAFullDiskLeavesOnlyWholeFiles_data();
     void runCutShortByAFullDiskLeavesOnlyWholeFiles();
     void secondRunOfAFolderWaitsThenRefuses();
+    void failedFirstRunLeavesNoRecord_data();
+    void failedFirstRunLeavesNoRecord();
     void unfinishedRecordFolderIsPassedOverAndRemoved();
     void unreadableOutputIsAnError_data();
     void unreadableOutputIsAnError();
@@ -528,6 +531,45 @@ void TestRegeneration::secondRunOfAFolderWaitsThenRefuses()
     QCOMPARE(staged, ReadFile(golden + file));
     for (const QString &name : FilesBelow(golden))
         QCOMPARE(ReadFile(output(name)), ReadFile(golden + name));
+}
+
+void TestRegeneration::failedFirstRunLeavesNoRecord_data()
+{
+    QTest::addColumn<QString>("folder"); // made below the output folder: before the run, or
+    QTest::addColumn<bool>("during");    // with its first line, taking the new folder's name
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("folder at a generated file") << QStringLiteral("Transfer/transferManage.php") << false
+                                                << QStringLiteral("无法读取文件");
+    QTest::newRow("folder at a skeleton file") << QStringLiteral("ok.php") << false << QStringLiteral("无法写入文件");
+    QTest::newRow("output folder made during the run") << QStringLiteral("Transfer/transferManage.php") << true
+                                                       << QStringLiteral("无法把文件夹");
+    QTest::newRow("another run holds the lock") << QString() << false << QStringLiteral("输出文件夹");
+}
+
+// A first run that fails leaves no record of its own anywhere below projects/, not even under
+// the hidden name a new folder is built under.
+void TestRegeneration::failedFirstRunLeavesNoRecord()
+{
+    QFETCH(QString, folder);
+    QFETCH(bool, during);
+    QFETCH(QString, reason);
+    const auto makeFolder = [&] { QVERIFY(QDir().mkpath(output(folder))); };
+    if (!folder.isEmpty() && !during)
+        makeFolder();
+    QDir().mkpath(dir_->filePath(QStringLiteral("projects")));
+    QLockFile other(dir_->filePath(QStringLiteral("projects/.velmora-lock-campus")));
+    TRecorder run;
+    if (during)
+        run.onFirstLine = makeFolder;
+    TGenerationRun generation(1, QStringLiteral("campus"), QStringLiteral("app_"), dir_->path());
+    if (folder.isEmpty()) {
+        QVERIFY(other.tryLock(0));
+        generation.SetLockWait(0);
+    }
+    QCOMPARE(generation.Execute(run), TGenerationRun::TOutcome::Failed);
+    QVERIFY2(run.failure.startsWith(reason), qPrintable(run.failure));
+    const QStringList left = FilesBelow(dir_->filePath(QStringLiteral("projects")));
+    QVERIFY2(left.filter(QStringLiteral(".velmora/")).isEmpty(), qPrintable(left.join(QLatin1Char(' '))));
 }
 
 // A record folder a killed run began beside the complete one is passed over, then removed.
