@@ -6,29 +6,24 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
+#include <algorithm>
 #include <cmath>
-
-namespace {
-
-// Far beyond any model, well within what an image can hold.
-constexpr int largestSide = 20000;
-
-} // namespace
 
 QImage TDiagramFile::Picture(const TDiagram &diagram, const QString &title)
 {
-    const QSize size(int(std::ceil(diagram.Bounds().width())), int(std::ceil(diagram.Bounds().height())));
-    if (size.width() > largestSide || size.height() > largestSide)
-        throw TDiagramError(QStringLiteral("模型图太大(%1×%2像素)，不能保存为PNG图片，请保存为SVG")
-                                .arg(size.width()).arg(size.height()));
+    const QRectF bounds = diagram.Bounds();
+    const double scale = std::min({1.0, LargestSide / bounds.width(), LargestSide / bounds.height(),
+                                   std::sqrt(MostPixels / (bounds.width() * bounds.height()))});
+    const QSize size(std::max(1, int(std::ceil(bounds.width() * scale))),
+                     std::max(1, int(std::ceil(bounds.height() * scale))));
     QSvgRenderer renderer(TDiagramSvg::Write(diagram, title));
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    QImage image(size, QImage::Format_RGB32);
     if (!renderer.isValid() || image.isNull())
         throw TDiagramError(QStringLiteral("无法画出模型图"));
     image.fill(Qt::white);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    renderer.render(&painter);
+    renderer.render(&painter, QRectF(0, 0, bounds.width() * scale, bounds.height() * scale));
     return image;
 }
 

@@ -1,16 +1,17 @@
 #include "DiagramLayout.h"
 
+#include "DiagramGrid.h"
+#include "DiagramRouting.h"
+
 #include <QHash>
 #include <QLineF>
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 
 namespace {
 
-constexpr double boxGap = 48;    // between the boxes of a row
-constexpr double rowGap = 72;    // between rows, room for the arrows
+constexpr double cellGap = 80;   // about what the corridors round a box take
 constexpr double narrowest = 120;
 constexpr double margin = 24;
 constexpr double loopReach = 24; // how far a reference of a class to itself reaches out
@@ -51,69 +52,6 @@ QList<TReference> findReferences(const QList<TModelClass> &classes)
         }
     }
     return references;
-}
-
-// The layer of each class: 0 for a class that refers to no other, otherwise one below the
-// lowest class it refers to, so every arrow points up. A reference closing a cycle is ignored.
-QList<int> layersOf(qsizetype count, const QList<TReference> &references)
-{
-    QList<QList<qsizetype>> targets(count);
-    for (const TReference &r : references) {
-        if (r.from != r.to)
-            targets[r.from].append(r.to);
-    }
-    QList<int> layer(count, -1);
-    QList<bool> onPath(count, false);
-    const std::function<int(qsizetype)> depth = [&](qsizetype c) {
-        if (layer.at(c) >= 0)
-            return layer.at(c);
-        onPath[c] = true;
-        int d = 0;
-        for (const qsizetype t : targets.at(c)) {
-            if (!onPath.at(t))
-                d = std::max(d, depth(t) + 1);
-        }
-        onPath[c] = false;
-        layer[c] = d;
-        return d;
-    };
-    for (qsizetype c = 0; c < count; ++c)
-        depth(c);
-    return layer;
-}
-
-// Orders each layer so that boxes sit near the boxes they are joined to: a few sweeps, each
-// sorting a layer by the mean place of its neighbours in the other layers.
-void orderLayers(QList<QList<qsizetype>> &layers, qsizetype count, const QList<TReference> &references)
-{
-    QList<QList<qsizetype>> neighbours(count);
-    for (const TReference &r : references) {
-        if (r.from != r.to) {
-            neighbours[r.from].append(r.to);
-            neighbours[r.to].append(r.from);
-        }
-    }
-    QList<double> place(count, 0);
-    const auto measure = [&] {
-        for (const QList<qsizetype> &layer : layers) {
-            for (qsizetype k = 0; k < layer.size(); ++k)
-                place[layer.at(k)] = (double(k) + 0.5) / double(layer.size());
-        }
-    };
-    for (int sweep = 0; sweep < 4; ++sweep) {
-        measure();
-        for (QList<qsizetype> &layer : layers) {
-            QHash<qsizetype, double> key;
-            for (const qsizetype c : layer) {
-                double sum = 0;
-                for (const qsizetype n : neighbours.at(c))
-                    sum += place.at(n);
-                key.insert(c, neighbours.at(c).isEmpty() ? place.at(c) : sum / double(neighbours.at(c).size()));
-            }
-            std::stable_sort(layer.begin(), layer.end(),
-                             [&](qsizetype a, qsizetype b) { return key.value(a) < key.value(b); });
-        }
-    }
 }
 
 TDiagramBox makeBox(const TModelClass &cls)
@@ -229,39 +167,16 @@ TDiagram TDiagramLayout::LayOut(const QList<TModelClass> &classes)
     for (const TReference &r : references)
         diagram.arrows.append({r.from, r.to, r.line, r.member, {}});
 
-    const QList<int> layerOf = layersOf(classes.size(), references);
-    QList<QList<qsizetype>> layers(layerOf.isEmpty() ? 0 : *std::max_element(layerOf.begin(), layerOf.end()) + 1);
-    for (qsizetype c = 0; c < classes.size(); ++c)
-        layers[layerOf.at(c)].append(c);
-    orderLayers(layers, classes.size(), references);
-
-    // A long layer wraps into several rows; rows are centred under the widest.
-    QList<QList<qsizetype>> rows;
-    for (const QList<qsizetype> &layer : layers) {
-        for (qsizetype k = 0; k < layer.size(); k += MostBoxesInARow)
-            rows.append(layer.mid(k, MostBoxesInARow));
+    QList<QSizeF> sizes;
+    QList<bool> onGrid;
+    for (qsizetype c = 0; c < classes.size(); ++c) {
+        sizes.append(diagram.boxes.at(c).rect.size());
+        onGrid.append(!classes.at(c).diagramPosition);
     }
-    const auto rowWidth = [&](const QList<qsizetype> &row) {
-        double width = boxGap * double(row.size() - 1);
-        for (const qsizetype c : row)
-            width += diagram.boxes.at(c).rect.width();
-        return width;
-    };
-    double widest = 0;
-    for (const QList<qsizetype> &row : rows)
-        widest = std::max(widest, rowWidth(row));
-    double y = 0;
-    for (const QList<qsizetype> &row : rows) {
-        double x = std::round((widest - rowWidth(row)) / 2);
-        double height = 0;
-        for (const qsizetype c : row) {
-            QRectF &rect = diagram.boxes[c].rect;
-            rect.moveTopLeft(QPointF(x, y));
-            x += rect.width() + boxGap;
-            height = std::max(height, rect.height());
-        }
-        y += height + rowGap;
-    }
+    QList<TGridLink> links;
+    for (const TReference &r : references)
+        links.append({r.from, r.to});
+    DiagramRouting::Arrange(diagram, DiagramGrid::Place(sizes, onGrid, links, Aspect, cellGap));
 
     for (qsizetype c = 0; c < classes.size(); ++c) {
         if (classes.at(c).diagramPosition) {
@@ -287,8 +202,13 @@ QList<QPointF> TDiagramLayout::ArrowHead(const QList<QPointF> &points)
 
 void TDiagramLayout::Route(TDiagram &diagram)
 {
+    const auto inPlace = [&](qsizetype b) {
+        const TDiagramBox &box = diagram.boxes.at(b);
+        return box.laidOutAt && *box.laidOutAt == box.rect.topLeft();
+    };
     for (TDiagramArrow &arrow : diagram.arrows) {
-        arrow.points = route(diagram.boxes.at(arrow.from), diagram.boxes.at(arrow.to), arrow.line,
-                             arrow.from == arrow.to);
+        arrow.points = !arrow.laidOutRoute.isEmpty() && inPlace(arrow.from) && inPlace(arrow.to)
+            ? arrow.laidOutRoute
+            : route(diagram.boxes.at(arrow.from), diagram.boxes.at(arrow.to), arrow.line, arrow.from == arrow.to);
     }
 }
