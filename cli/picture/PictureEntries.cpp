@@ -5,6 +5,7 @@
 #include "diagram/DiagramFile.h"
 
 #include <QGuiApplication>
+#include <QTemporaryDir>
 
 #include <type_traits>
 
@@ -14,6 +15,11 @@ Q_DECL_EXPORT int velmora_with_gui(int *argc, char **argv, int (*body)(void *con
 {
     // This program never shows a window.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Without a runtime folder (as root from a plain shell) Qt would warn before making its own;
+    // a private one of the program's, gone at the end, keeps the output to what the user asked.
+    QTemporaryDir runtime;
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") && runtime.isValid())
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     QGuiApplication app(*argc, argv);
     return body(context);
 }

@@ -69,6 +69,35 @@ const char existingTables[] = R"sql(
 -- 只建立上面程序自己的表 (表名前缀 {prefix})。请在数据库 {database} 中执行本脚本。
 )sql";
 
+// In place of the template's advice to load the script into a new database, for a project living
+// on its database, which is there already.
+const char existingHeading[] = R"sql(
+-- 本脚本在已有的数据库 {database} ({server}) 中建立程序自己的数据表 (表名前缀 {prefix}),
+-- 不新建数据库, 也不建立或修改其中已有的数据表。
+-- 导入方法: 在数据库 {database} 中执行本脚本, 例如
+--   mysql -u {user} -p {database} < 本脚本.sql
+)sql";
+
+// The template's lines from the one starting with "-- 导入方法" to the one with its example
+// command replaced by the heading of a project living on its database; a template without them
+// stays as it is.
+QString withExistingHeading(const QString &script, const TExistingDatabase &existing)
+{
+    const qsizetype start = script.indexOf(QStringLiteral("-- 导入方法"));
+    const qsizetype example = start < 0 ? -1 : script.indexOf(QStringLiteral("--   mysql"), start);
+    const qsizetype end = example < 0 ? -1 : script.indexOf(QLatin1Char('\n'), example);
+    if (end < 0 || (start > 0 && script.at(start - 1) != QLatin1Char('\n')))
+        return script;
+    const QString server = !existing.socket.isEmpty() ? existing.socket
+        : existing.host.isEmpty()                    ? QStringLiteral("本机")
+                                                     : QStringLiteral("%1:%2").arg(existing.host).arg(existing.port);
+    TTextBuilder heading;
+    heading.Emit(existingHeading, {{"database", existing.database}, {"server", server}, {"prefix", existing.appPrefix},
+                                   {"user", existing.user}});
+    QString replaced = script;
+    return replaced.replace(start, end + 1 - start, heading.Text());
+}
+
 // Refuses a model whose script would not load, or the checker refuses anywhere else. A broken
 // reference leads, as it always has for the script; the other findings follow in their order.
 void checkModel(const TProjectModel &model, const QString &tablePrefix)
@@ -286,6 +315,8 @@ QString TDataBaseSql::Script(const TProjectModel &model, const QString &tablePre
         statements = BuildStatements(model, tablePrefix);
     }
     QString script = LoadTemplate(programDir);
+    if (existing)
+        script = withExistingHeading(script, *existing);
     script.replace(QStringLiteral("$sqlString"), statements + closing);
     script.replace(QStringLiteral("$dbprefix"), AppTablePrefix(model, tablePrefix));
     return script;

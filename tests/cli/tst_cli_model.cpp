@@ -263,7 +263,9 @@ void TestCliModel::modelCommands()
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(QString::fromUtf8(exitCode == 0 ? run.out : run.err).contains(says), (run.out + run.err).constData());
     if (args.last().endsWith(QLatin1String(".png")))
-        QVERIFY(exitCode == 0 ? ReadFile(args.last()).startsWith("\x89PNG\r\n\x1a\n") : !QFileInfo::exists(args.last()));
+        QVERIFY2(exitCode == 0 ? ReadFile(args.last()).startsWith("\x89PNG\r\n\x1a\n") && run.err.isEmpty()
+                               : !QFileInfo::exists(args.last()),
+                 run.err.constData());
     QCOMPARE(cli({QStringLiteral("--home"), home(), QStringLiteral("projects")}).out.count('\n'), projects);
 }
 

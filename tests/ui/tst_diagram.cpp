@@ -77,6 +77,33 @@ private slots:
         QVERIFY(TClassDAO().GetDiagramPositions(school).isEmpty());
     }
 
+    // A model larger than the window opens whole; a class found is selected, centred at a
+    // readable size, and its references stand out.
+    void opensWholeAndFindsAClass()
+    {
+        for (int i = 0; i < 40; ++i) {
+            const int id = program->AddClass(school, QStringLiteral("Room%1").arg(i));
+            program->AddMember(school, id, QStringLiteral("roomId"), MemberType::Integer, true);
+            program->AddMember(school, id, QStringLiteral("student"), QStringLiteral("Student"));
+        }
+        window = std::make_unique<TFormMain>(*user, program->Dir());
+        QVERIFY(openDiagram([&](TDiagramForm &form, QGraphicsView &view) {
+            const TDiagram &diagram = form.Scene().Diagram();
+            const QRectF shown = view.mapToScene(view.viewport()->rect()).boundingRect();
+            QVERIFY2(shown.adjusted(-1, -1, 1, 1).contains(diagram.Bounds()), "not all of the diagram is in view");
+            QVERIFY(view.transform().m11() < 1);
+
+            QVERIFY(!form.FindClass(QStringLiteral("Nobody")));
+            QVERIFY(form.FindClass(QStringLiteral("stud")));
+            const QRectF student = diagram.boxes.at(1).rect;
+            QVERIFY(form.Scene().Box(1)->isSelected());
+            const QRectF now = view.mapToScene(view.viewport()->rect()).boundingRect();
+            QVERIFY(now.contains(student));
+            QVERIFY(view.transform().m11() >= 0.75);
+            QCOMPARE(form.Scene().HighlightedArrows().size(), 41);
+        }));
+    }
+
     void exportWritesThePictureOrSaysWhyNot()
     {
         const QString png = program->Dir() + QStringLiteral("/school.png");

@@ -407,6 +407,14 @@ private slots:
         QCOMPARE(user->prompts.size(), 1);
         QCOMPARE(TestSupport::ReadFile(config), written);
         user->takeTexts();
+
+        // Its table script says where its tables go, and asks for no new database.
+        giveTemplate();
+        const QString script = TDatabaseScripts::TableScript(school, QString(), program->Dir(), output());
+        QVERIFY2(script.contains(QStringLiteral("本脚本在已有的数据库 shop (db.example:3307) 中建立程序自己的数据表 (表名前缀 velmora_),\r\n"))
+                     && script.contains(QStringLiteral("--   mysql -u web -p shop < 本脚本.sql\r\n"))
+                     && !script.contains(QStringLiteral("新建一个数据库")),
+                 qPrintable(script.left(600)));
     }
 
     void previewShowsTheSelectedFilesChanges()
@@ -416,9 +424,14 @@ private slots:
         TPlannedFile conflict{QStringLiteral("controller/BAction.php"), TFileAction::Conflict,
                               QStringLiteral("controller/BAction.php.merge.txt"), "a\r\n", "<<<<<<< x\r\n"};
         TPlannedFile orphan{QStringLiteral("phpbean/Gone.class.php"), TFileAction::Orphaned};
+        TPlannedFile same{QStringLiteral("controller/0Action.php"), TFileAction::Unchanged};
         TRegenerationCounts counts;
-        TFormRegenerationPreview preview(nullptr, {merged, conflict, orphan}, counts);
-        QCOMPARE(preview.Files()->topLevelItemCount(), 3);
+        // The files that change come first, and alone when asked.
+        TFormRegenerationPreview preview(nullptr, {same, merged, conflict, orphan}, counts);
+        QCOMPARE(preview.Files()->topLevelItemCount(), 4);
+        QCOMPARE(preview.Files()->topLevelItem(3)->text(1), same.path);
+        preview.OnlyChanges()->setChecked(true);
+        QVERIFY(preview.Files()->topLevelItem(3)->isHidden() && !preview.Files()->topLevelItem(2)->isHidden());
         QCOMPARE(preview.Files()->topLevelItem(2)->text(0), QStringLiteral("孤立"));
         // The conflict is shown first, with where its merge goes.
         QVERIFY(preview.Diff()->toPlainText().contains(QStringLiteral("BAction.php.merge.txt")));

@@ -6,6 +6,14 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPen>
+#include <QSignalBlocker>
+
+namespace {
+
+constexpr char highlightColour[] = "#d9480f";
+constexpr double boxLevel = 2; // over the arrows, and the selection's arrows over the others
+
+} // namespace
 
 // One class's box: drawn as the picture files draw it, dragged by the user, always at whole
 // units (the model keeps whole numbers).
@@ -15,6 +23,7 @@ public:
         : scene_(scene), index_(index), box_(scene.Diagram().boxes.at(index))
     {
         setFlags(ItemIsMovable | ItemIsSelectable | ItemSendsGeometryChanges);
+        setZValue(boxLevel);
         setCursor(Qt::OpenHandCursor);
         setPos(box_.rect.topLeft());
         setToolTip(QStringLiteral("拖动可移动方框，双击选中这个类"));
@@ -71,13 +80,24 @@ private:
     TDiagramBox box_;
 };
 
-TDiagramScene::TDiagramScene(QObject *parent) : QGraphicsScene(parent) {}
+TDiagramScene::TDiagramScene(QObject *parent) : QGraphicsScene(parent)
+{
+    connect(this, &QGraphicsScene::selectionChanged, this, &TDiagramScene::Highlight);
+}
+
+// The base class clears the scene, changing the selection, after the arrows are gone.
+TDiagramScene::~TDiagramScene()
+{
+    disconnect(this, &QGraphicsScene::selectionChanged, this, &TDiagramScene::Highlight);
+}
 
 void TDiagramScene::Show(const TDiagram &diagram)
 {
+    const QSignalBlocker quiet(this); // the selection goes with the old boxes
     clear();
     lines_.clear();
     heads_.clear();
+    boxes_.clear();
     diagram_ = diagram;
     const QColor colour(QLatin1String(DiagramColour::Line));
     for (qsizetype a = 0; a < diagram_.arrows.size(); ++a) {
@@ -86,8 +106,10 @@ void TDiagramScene::Show(const TDiagram &diagram)
     }
     // Boxes above the arrows, as in the pictures.
     showing_ = true;
-    for (qsizetype b = 0; b < diagram_.boxes.size(); ++b)
-        addItem(new TDiagramBoxItem(*this, b));
+    for (qsizetype b = 0; b < diagram_.boxes.size(); ++b) {
+        boxes_.append(new TDiagramBoxItem(*this, b));
+        addItem(boxes_.last());
+    }
     showing_ = false;
     DrawArrows();
 }
@@ -112,5 +134,34 @@ void TDiagramScene::DrawArrows()
             path.lineTo(points.at(p));
         lines_.at(a)->setPath(path);
         heads_.at(a)->setPolygon(QPolygonF(TDiagramLayout::ArrowHead(points)));
+    }
+}
+
+QList<qsizetype> TDiagramScene::HighlightedArrows() const
+{
+    QList<qsizetype> arrows;
+    for (qsizetype a = 0; a < diagram_.arrows.size(); ++a) {
+        const TDiagramArrow &arrow = diagram_.arrows.at(a);
+        if (boxes_.at(arrow.from)->isSelected() || boxes_.at(arrow.to)->isSelected())
+            arrows.append(a);
+    }
+    return arrows;
+}
+
+void TDiagramScene::Highlight()
+{
+    const QColor plain{QLatin1String(DiagramColour::Line)};
+    const QColor strong{QLatin1String(highlightColour)};
+    for (qsizetype a = 0; a < lines_.size(); ++a) {
+        lines_.at(a)->setPen(QPen(plain, 1.5));
+        heads_.at(a)->setBrush(plain);
+        lines_.at(a)->setZValue(0);
+        heads_.at(a)->setZValue(0);
+    }
+    for (const qsizetype a : HighlightedArrows()) {
+        lines_.at(a)->setPen(QPen(strong, 2.5));
+        heads_.at(a)->setBrush(strong);
+        lines_.at(a)->setZValue(1);
+        heads_.at(a)->setZValue(1);
     }
 }

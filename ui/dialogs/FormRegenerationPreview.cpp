@@ -3,6 +3,7 @@
 #include "generator/output/GenerationError.h"
 #include "generator/record/Merge.h"
 
+#include <QCheckBox>
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QHBoxLayout>
@@ -41,6 +42,12 @@ QString explanation(const TPlannedFile &file)
     return QString();
 }
 
+// Whether the run leaves the file as it is.
+bool unchanged(TFileAction action)
+{
+    return action == TFileAction::Unchanged || action == TFileAction::Kept;
+}
+
 } // namespace
 
 TFormRegenerationPreview::TFormRegenerationPreview(QWidget *parent, const QList<TPlannedFile> &plan,
@@ -60,9 +67,25 @@ TFormRegenerationPreview::TFormRegenerationPreview(QWidget *parent, const QList<
     files_->setRootIsDecorated(false);
     files_->setHeaderLabels({QStringLiteral("状态"), QStringLiteral("文件")});
     files_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    for (const TPlannedFile &file : plan_)
-        new QTreeWidgetItem(files_, {FileActionLabel(file.action), file.path});
+    // The files that change first, each part in the plan's order.
+    for (const bool changing : {true, false}) {
+        for (int i = 0; i < plan_.size(); ++i) {
+            if (unchanged(plan_.at(i).action) != changing) {
+                auto *item = new QTreeWidgetItem(files_, {FileActionLabel(plan_.at(i).action), plan_.at(i).path});
+                item->setData(0, Qt::UserRole, i);
+            }
+        }
+    }
     layout->addWidget(files_, 2);
+    onlyChanges_ = new QCheckBox(QStringLiteral("只显示有变化的文件"), this);
+    onlyChanges_->setObjectName(QStringLiteral("CK_OnlyChanges"));
+    layout->addWidget(onlyChanges_);
+    connect(onlyChanges_, &QCheckBox::toggled, this, [this](bool only) {
+        for (int row = 0; row < files_->topLevelItemCount(); ++row) {
+            QTreeWidgetItem *item = files_->topLevelItem(row);
+            item->setHidden(only && unchanged(plan_.at(item->data(0, Qt::UserRole).toInt()).action));
+        }
+    });
 
     diff_ = new QPlainTextEdit(this);
     diff_->setObjectName(QStringLiteral("Memo_Diff"));
@@ -89,9 +112,9 @@ TFormRegenerationPreview::TFormRegenerationPreview(QWidget *parent, const QList<
     connect(files_, &QTreeWidget::currentItemChanged, this, &TFormRegenerationPreview::ShowDiff);
     // The files that need the user's eye first.
     int first = 0;
-    for (int i = 0; i < plan_.size(); ++i) {
-        if (plan_.at(i).action == TFileAction::Conflict) {
-            first = i;
+    for (int row = 0; row < files_->topLevelItemCount(); ++row) {
+        if (plan_.at(files_->topLevelItem(row)->data(0, Qt::UserRole).toInt()).action == TFileAction::Conflict) {
+            first = row;
             break;
         }
     }
@@ -101,7 +124,8 @@ TFormRegenerationPreview::TFormRegenerationPreview(QWidget *parent, const QList<
 
 void TFormRegenerationPreview::ShowDiff()
 {
-    const int row = files_->indexOfTopLevelItem(files_->currentItem());
+    const QTreeWidgetItem *item = files_->currentItem();
+    const int row = item ? item->data(0, Qt::UserRole).toInt() : -1;
     if (row < 0 || row >= plan_.size()) {
         diff_->clear();
         return;

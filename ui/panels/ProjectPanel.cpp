@@ -164,6 +164,7 @@ void TProjectPanel::FillClasses(int projectId, const TClassList &classes,
     LB_Object->clear();
     for (const TListEntry &entry : classes) {
         auto *item = new QListWidgetItem(classEntryText(entry.name, friendNames.value(entry.id)), LB_Object);
+        item->setToolTip(item->text()); // the whole name, however narrow the list
         item->setData(Qt::UserRole, entry.id);
         item->setData(classNameRole, entry.name);
     }
