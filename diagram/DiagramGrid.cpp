@@ -51,41 +51,18 @@ QList<qsizetype> startingOrder(const QList<qsizetype> &boxes, const QList<QList<
     return order;
 }
 
-} // namespace
-
-namespace DiagramGrid {
-
-TGridPlacement Place(const QList<QSizeF> &sizes, const QList<bool> &onGrid, const QList<TGridLink> &links,
-                     double aspect, double gap)
+// The boxes in a grid of the given columns: row by row, every other row backwards, in the starting
+// order, so that each box starts beside the one before; then each box in turn tries the cells
+// round the middle of its neighbours, and takes one where its links and those of the box it
+// changes place with come out shorter.
+TGridPlacement arrange(qsizetype count, const QList<qsizetype> &order, const QList<QList<qsizetype>> &neighbours,
+                       int columns, double cellWidth, double cellHeight)
 {
     TGridPlacement grid;
-    grid.cells = QList<QPoint>(sizes.size(), QPoint(-1, -1));
-    QList<qsizetype> boxes;
-    double width = 0, height = 0;
-    for (qsizetype b = 0; b < sizes.size(); ++b) {
-        if (onGrid.at(b)) {
-            boxes.append(b);
-            width += sizes.at(b).width();
-            height += sizes.at(b).height();
-        }
-    }
-    if (boxes.isEmpty())
-        return grid;
-    const double cellWidth = width / double(boxes.size()) + gap;
-    const double cellHeight = height / double(boxes.size()) + gap;
-    grid.columns = columnsFor(boxes.size(), cellWidth, cellHeight, aspect);
-    grid.rows = int((boxes.size() + grid.columns - 1) / grid.columns);
-
-    QList<QList<qsizetype>> neighbours(sizes.size());
-    for (const TGridLink &link : links) {
-        if (link.a != link.b && onGrid.at(link.a) && onGrid.at(link.b)) {
-            neighbours[link.a].append(link.b);
-            neighbours[link.b].append(link.a);
-        }
-    }
-    // Row by row, every other row backwards, so that each box starts beside the one before.
+    grid.cells = QList<QPoint>(count, QPoint(-1, -1));
+    grid.columns = columns;
+    grid.rows = int((order.size() + columns - 1) / columns);
     QList<qsizetype> occupant(qsizetype(grid.columns) * grid.rows, -1);
-    const QList<qsizetype> order = startingOrder(boxes, neighbours);
     for (qsizetype k = 0; k < order.size(); ++k) {
         const int row = int(k / grid.columns);
         const int step = int(k % grid.columns);
@@ -148,6 +125,53 @@ TGridPlacement Place(const QList<QSizeF> &sizes, const QList<bool> &onGrid, cons
             break;
     }
     return grid;
+}
+
+} // namespace
+
+namespace DiagramGrid {
+
+int Columns(const QList<QSizeF> &sizes, const QList<bool> &onGrid, double aspect, double gap)
+{
+    qsizetype count = 0;
+    double width = 0, height = 0;
+    for (qsizetype b = 0; b < sizes.size(); ++b) {
+        if (onGrid.at(b)) {
+            ++count;
+            width += sizes.at(b).width();
+            height += sizes.at(b).height();
+        }
+    }
+    return count == 0 ? 1 : columnsFor(count, width / double(count) + gap, height / double(count) + gap, aspect);
+}
+
+TGridPlacement Place(const QList<QSizeF> &sizes, const QList<bool> &onGrid, const QList<TGridLink> &links,
+                     int columns, double gap)
+{
+    QList<qsizetype> boxes;
+    double width = 0, height = 0;
+    for (qsizetype b = 0; b < sizes.size(); ++b) {
+        if (onGrid.at(b)) {
+            boxes.append(b);
+            width += sizes.at(b).width();
+            height += sizes.at(b).height();
+        }
+    }
+    if (boxes.isEmpty()) {
+        TGridPlacement none;
+        none.cells = QList<QPoint>(sizes.size(), QPoint(-1, -1));
+        return none;
+    }
+    QList<QList<qsizetype>> neighbours(sizes.size());
+    for (const TGridLink &link : links) {
+        if (link.a != link.b && onGrid.at(link.a) && onGrid.at(link.b)) {
+            neighbours[link.a].append(link.b);
+            neighbours[link.b].append(link.a);
+        }
+    }
+    return arrange(sizes.size(), startingOrder(boxes, neighbours), neighbours,
+                   std::clamp(columns, 1, int(boxes.size())), width / double(boxes.size()) + gap,
+                   height / double(boxes.size()) + gap);
 }
 
 } // namespace DiagramGrid

@@ -19,10 +19,14 @@ struct TGridPlacement {
 
 namespace DiagramGrid {
 
-// The boxes with onGrid set, in a grid whose width over height, for cells of the boxes' average
-// size plus gap, comes nearest to aspect; linked boxes are moved towards each other while that
-// shortens the links. The same boxes and links always give the same cells.
+// The columns of a grid of the boxes with onGrid set whose width over height, for cells of the
+// boxes' average size plus gap, comes nearest to aspect.
+int Columns(const QList<QSizeF> &sizes, const QList<bool> &onGrid, double aspect, double gap);
+
+// The boxes with onGrid set in a grid of the given columns, linked boxes moved towards each other
+// while that shortens the links (each cell taken as the boxes' average size plus gap). The same
+// boxes and links always give the same cells.
 TGridPlacement Place(const QList<QSizeF> &sizes, const QList<bool> &onGrid, const QList<TGridLink> &links,
-                     double aspect, double gap);
+                     int columns, double gap);
 
 } // namespace DiagramGrid

@@ -12,6 +12,7 @@
 namespace {
 
 constexpr double cellGap = 80;   // about what the corridors round a box take
+constexpr int attempts = 4;      // grids tried for the proportion
 constexpr double narrowest = 120;
 constexpr double margin = 24;
 constexpr double loopReach = 24; // how far a reference of a class to itself reaches out
@@ -176,8 +177,30 @@ TDiagram TDiagramLayout::LayOut(const QList<TModelClass> &classes)
     QList<TGridLink> links;
     for (const TReference &r : references)
         links.append({r.from, r.to});
-    DiagramRouting::Arrange(diagram, DiagramGrid::Place(sizes, onGrid, links, Aspect, cellGap));
-
+    // A row is as high as its highest box and the corridors as wide as their arrows need, so the
+    // first grid's proportion may miss: a few more grids with the columns the last one asks for,
+    // and of those in proportion the smallest.
+    int columns = DiagramGrid::Columns(sizes, onGrid, Aspect, cellGap);
+    const TDiagram plain = diagram;
+    const auto worse = [](QSizeF a, QSizeF b) {
+        const auto inProportion = [](QSizeF s) { return s.width() >= s.height() && s.width() <= 2 * s.height(); };
+        if (inProportion(a) != inProportion(b))
+            return inProportion(b);
+        return a.width() * a.height() > b.width() * b.height();
+    };
+    QSizeF best;
+    QList<int> tried;
+    for (int attempt = 0; attempt < attempts && !tried.contains(columns); ++attempt) {
+        tried.append(columns);
+        TDiagram laidOut = plain;
+        DiagramRouting::Arrange(laidOut, DiagramGrid::Place(sizes, onGrid, links, columns, cellGap));
+        const QSizeF size = laidOut.Bounds().size();
+        if (attempt == 0 || worse(best, size)) {
+            best = size;
+            diagram = std::move(laidOut);
+        }
+        columns = std::max(1, int(std::lround(columns / std::sqrt(size.width() / size.height() / Aspect))));
+    }
     for (qsizetype c = 0; c < classes.size(); ++c) {
         if (classes.at(c).diagramPosition) {
             diagram.boxes[c].rect.moveTopLeft(QPointF(*classes.at(c).diagramPosition));
