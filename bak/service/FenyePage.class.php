@@ -205,6 +205,22 @@ class FenyePage
         return $this->url($query);
     }
 
+    /* 管理员：把列表当前查询条件下的记录交给一个用户（manage/owners.php）；其他人没有这个链接。 */
+    private function ownersLink(): string
+    {
+        $class = function_exists('velmora_controller_class') && PHP_SAPI !== 'cli' ? velmora_controller_class() : null;
+        if ($class === null || (int)$this->rowCount === 0 || !velmora_is_admin() || !empty(velmora_class_fields($class)['readOnly'])) {
+            return '';
+        }
+        $kept = $this->keptParams();
+        $query = ['class' => $class, 'scope' => 'list', 'f' => array_diff_key($kept, ['of' => true])];
+        if (isset($kept['of'])) {
+            $query['of'] = $kept['of'];
+        }
+        $url = velmora_url('/manage/owners.php') . '?' . http_build_query($query, '', '&', PHP_QUERY_RFC3986);
+        return ' <a class="owners-link" href="' . htmlspecialchars($url, ENT_QUOTES, 'UTF-8') . '">设置这些记录的创建者</a>';
+    }
+
     /* 生成导航条：首页 上一页 页码 下一页 末页，以及记录数与页数。 */
     public function build(): string
     {
@@ -234,7 +250,7 @@ class FenyePage
         if ($count > 0) {
             $html .= '，第 ' . $now . '/' . $count . ' 页';
         }
-        $html .= '</span></div>';
+        $html .= '</span>' . $this->ownersLink() . '</div>';
         $this->navigate = $html;
         return $html;
     }

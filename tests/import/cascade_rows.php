@@ -114,4 +114,20 @@ $logged = rows("SELECT COUNT(*) AS n FROM velmora_change_log WHERE className = ?
 if ((int)$owned !== 2 || (int)$logged !== 2) {
     fail("the clubs without an owner did not become the clerk's ($owned owned, $logged in the history)");
 }
+// The members' list leads to giving the rows it shows to the clerk.
+$members = class_of_table($model, 'club_member');
+[, , $body] = request('GET', "/controller/{$members}Action.php?action=query");
+if (!preg_match('/class="owners-link" href="([^"]+)"/', $body, $link)) {
+    fail("the list offers the administrator no way to give its rows an owner\n" . substr($body, 0, 2000));
+}
+$link = html_entity_decode($link[1], ENT_QUOTES, 'UTF-8');
+[, , $body] = request('GET', $link);
+if (strpos($body, '列表查询条件下的记录（3 条）') === false) {
+    fail("the owners page does not count the list's rows\n" . substr($body, 0, 2000));
+}
+parse_str((string)parse_url($link, PHP_URL_QUERY), $fromList);
+expect_redirect(request('POST', "/manage/owners.php?class=$members", $fromList + ['user' => $clerk]), "/manage/owners.php?class=$members", "giving the clerk the list's rows");
+if ((int)rows('SELECT COUNT(*) AS n FROM velmora_row_owner WHERE tableName = ? AND adminId = ?', ['club_member', $clerk])[0]['n'] !== 3) {
+    fail("the list's rows did not become the clerk's");
+}
 echo "rows: the clerk saw the rows nobody owned, was refused a cascade past his rights, and was given the clubs\n";
