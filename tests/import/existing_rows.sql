@@ -27,4 +27,5 @@ INSERT INTO badge_note (badge_id, note) VALUES (1, '首届'), (2, '春季'), (4,
 INSERT INTO club_event (club_id, title) VALUES (1, '年会'), (2, '读书会'), (NULL, '公开课');
 INSERT INTO club_fee (club_id, amount) VALUES (1, 100.00);
 INSERT INTO club_action VALUES ('add', '添加'), ('view', '查看');
+INSERT INTO club_param VALUES ('list', 'asc', 1, 'x'), ('detail', 'desc', 2, NULL);
 INSERT INTO phrase VALUES (REPEAT('中', 150), REPEAT('文', 150), '长'), ('en', 'hello', NULL);

@@ -44,11 +44,18 @@ CREATE TABLE club_fee (
   FOREIGN KEY (club_id) REFERENCES club (id) ON DELETE RESTRICT
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COMMENT='会费';
 
--- A key column named like the pages' own parameter, and a key of two long texts.
+-- Key columns named like the pages' own parameters, and a key of two long texts.
 CREATE TABLE club_action (
   `action` VARCHAR(20) NOT NULL PRIMARY KEY COMMENT '动作',
   label VARCHAR(40) NOT NULL COMMENT '说明'
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COMMENT='动作';
+CREATE TABLE club_param (
+  `view` VARCHAR(10) NOT NULL COMMENT '视图',
+  `sort` VARCHAR(10) NOT NULL COMMENT '排序',
+  `pageNow` INT NOT NULL COMMENT '页',
+  `fill` VARCHAR(20) NULL COMMENT '填充',
+  PRIMARY KEY (`view`, `sort`, `pageNow`)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COMMENT='参数名';
 CREATE TABLE phrase (
   lang VARCHAR(200) NOT NULL COMMENT '语言',
   phrase VARCHAR(200) NOT NULL COMMENT '短语',
