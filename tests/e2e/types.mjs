@@ -173,6 +173,22 @@ try {
     }
   });
 
+  await step('deleting a category names the product it clears, and the trash puts both back', async () => {
+    const messages = [];
+    const seen = (d) => messages.push(d.message());
+    page.on('dialog', seen);
+    await openList('Category', '分类管理');
+    const deleted = page.frame({ name: 'main' }).waitForNavigation({ waitUntil: 'load' });
+    await main.locator('.grid button.delete').first().click();
+    await deleted;
+    page.off('dialog', seen);
+    equal(messages, ['确定要删除分类“文具”吗？\n\n将清空 1 条商品中引用它的值。'], 'the confirmation');
+    equal([sql('SELECT COUNT(*) FROM t_Category'), sql('SELECT IFNULL(category, \'NULL\') FROM t_Product')], ['0', 'NULL'], 'after the delete');
+    const trashId = sql("SELECT trashId FROM t_trash WHERE className = 'Category'");
+    await page.request.post(`${BASE}/manage/trash.php`, { headers: { Origin: BASE }, form: { op: 'restore', id: trashId }, maxRedirects: 0 });
+    equal(sql('SELECT category FROM t_Product'), sql("SELECT id FROM t_Category WHERE name = '文具'"), 'the reference put back');
+  });
+
   await step('the PHP error log holds no warning, notice or error', async () => {
     const log = fs.existsSync(PHP_LOG) ? fs.readFileSync(PHP_LOG, 'utf8') : '';
     const bad = log.split('\n').filter((l) => /PHP (Warning|Notice|Deprecated|Fatal error|Parse error)|Uncaught/.test(l));
