@@ -175,11 +175,19 @@ function velmora_json(array $row): string
     return (string)json_encode($row, JSON_UNESCAPED_UNICODE | JSON_UNESCAPED_SLASHES | JSON_INVALID_UTF8_SUBSTITUTE);
 }
 
-/* 写一条操作记录；$before、$after 为 null 表示没有（添加前、删除后）。 */
+/*
+ * 写一条操作记录；$before、$after 为 null 表示没有（添加前、删除后）。
+ * 记录的编号是事务的提交凭据：提交时连接中断的话，查到它就说明已经提交，不能再做一次。
+ */
 function velmora_change_log(SqlHelper $db, string $class, string $key, string $action, ?array $before, ?array $after): bool
 {
-    return $db->execute_prepared('INSERT INTO ' . velmora_team_table('change_log')
+    $table = velmora_team_table('change_log');
+    if ($db->execute_prepared('INSERT INTO ' . $table
         . ' (changedAt, adminId, adminName, className, rowKey, action, beforeValues, afterValues) VALUES (NOW(), ?, ?, ?, ?, ?, ?, ?)',
         [velmora_user_id(), RowChange::user_name(), $class, $key, $action,
-            $before === null ? null : velmora_json($before), $after === null ? null : velmora_json($after)]) >= 0;
+            $before === null ? null : velmora_json($before), $after === null ? null : velmora_json($after)]) < 0) {
+        return false;
+    }
+    $db->commit_proof('SELECT 1 FROM ' . $table . ' WHERE changeId = ?', [(string)$db->conn->insert_id]);
+    return true;
 }

@@ -10,17 +10,27 @@
 require_once __DIR__ . '/../util/guard.php';
 require_once __DIR__ . '/RowChange.class.php';
 require_once __DIR__ . '/LookupRows.class.php';
+require_once __DIR__ . '/SqlRetry.trait.php';
 
 mysqli_report(MYSQLI_REPORT_OFF);
 
 class SqlHelper
 {
+    // 事务与出错后的重来（死锁、集群的认证冲突、连接中断），见 SqlRetry.trait.php。
+    use SqlRetry;
+
     /** @var mysqli|null */
     public $conn = null;
     /** 最近一次失败的原因（中文），成功时为空 */
     public $error = '';
     /** 最近一次失败的服务器错误号，不是服务器报告的失败时为 0 */
     public $errno = 0;
+    /** 是否在 in_transaction 的事务中：事务中的语句出错时由事务整个重来，语句自己不重来 */
+    private $inTransaction = false;
+    /** 正在重来的失败的细节，放弃时写入日志 */
+    private $pending = '';
+    /** 本次事务的提交凭据 [查询, 参数]：能查到记录说明事务已经提交（见 commit_proof） */
+    private $proof = null;
 
     public function __construct()
     {
@@ -63,8 +73,9 @@ class SqlHelper
             return 0;
         }
         try {
-            if ($this->conn->query((string)$sql) === false) {
-                $this->fail_from_server((string)$sql);
+            if (!$this->alone(function () use ($sql) {
+                return $this->conn->query((string)$sql) !== false;
+            }, (string)$sql)) {
                 return 0;
             }
             $affected = $this->conn->affected_rows;
@@ -93,10 +104,11 @@ class SqlHelper
             return false;
         }
         try {
-            $res = $this->conn->query((string)$sql);
-            if ($res === false) {
-                $this->fail_from_server((string)$sql, false);
-            }
+            $res = false;
+            $this->alone(function () use ($sql, &$res) {
+                $res = $this->conn->query((string)$sql);
+                return $res !== false;
+            }, (string)$sql, false);
             return $res;
         } catch (Throwable $e) {
             $this->fail('数据库查询失败。', $e->getMessage() . ' SQL: ' . $this->short($sql), false);
@@ -351,27 +363,6 @@ class SqlHelper
         return $n;
     }
 
-    /*
-     * 在一个事务中运行 $work($this)：它返回 null 表示数据库操作失败，其他值原样返回。
-     * 因死锁或等锁超时而失败时整个事务重来，最多 $attempts 次；失败时回滚并返回 null。
-     */
-    public function in_transaction(callable $work, int $attempts = 4)
-    {
-        for ($attempt = 1; ; $attempt++) {
-            $result = $this->run_control('START TRANSACTION') ? $work($this) : null;
-            if ($result !== null && $this->run_control('COMMIT')) {
-                return $result;
-            }
-            $failure = [$this->error, $this->errno];
-            $this->run_control('ROLLBACK');
-            [$this->error, $this->errno] = $failure;
-            if ($attempt >= $attempts || !in_array($this->errno, [1213, 1205], true)) {
-                return null;
-            }
-            usleep(random_int(5000, 30000) * $attempt);
-        }
-    }
-
     public function close_connect()
     {
         if ($this->conn !== null) {
@@ -385,6 +376,22 @@ class SqlHelper
     }
 
     private function run_prepared(string $sql, array $params): ?mysqli_stmt
+    {
+        for ($attempt = 1; ; $attempt++) {
+            $stmt = $this->run_prepared_once($sql, $params);
+            $kind = $stmt === null && !$this->inTransaction ? velmora_retry_kind($this->errno) : null;
+            if ($kind === null) {
+                return $stmt;
+            }
+            // 不在事务中的语句本身就是一个完整的事务，可以重来（见 alone）。
+            if ($attempt >= VELMORA_TX_ATTEMPTS || ($kind === 'reconnect' && !$this->reconnect())) {
+                return $this->give_up($attempt, false);
+            }
+            velmora_retry_pause($attempt);
+        }
+    }
+
+    private function run_prepared_once(string $sql, array $params): ?mysqli_stmt
     {
         if (!$this->start_call()) {
             return null;
@@ -496,14 +503,22 @@ class SqlHelper
         if ($errno === 1062) {
             $reason = velmora_duplicate_reason((string)$this->conn->error) ?? $reason;
         }
+        // 可以重来的失败由事务决定是否告诉用户（重来成功时用户不必知道）。
         $this->fail($reason,
-            $errno . ' ' . $this->conn->error . ' SQL: ' . $this->short($sql), $forUser);
+            $errno . ' ' . $this->conn->error . ' SQL: ' . $this->short($sql), $forUser && velmora_retry_kind($errno) === null);
     }
 
-    /* 记录失败：原因写入错误日志；修改数据失败时把原因留给 /error.php。 */
-    private function fail(string $reason, string $detail, bool $forUser = true): void
+    /*
+     * 记录失败：原因写入错误日志；修改数据失败时把原因留给 /error.php。
+     * 可以重来的失败（死锁、连接中断等）先不写日志，重来成功就不是错误；放弃时（$final）才写。
+     */
+    private function fail(string $reason, string $detail, bool $forUser = true, bool $final = false): void
     {
         $this->error = $reason;
+        if (!$final && velmora_retry_kind($this->errno) !== null) {
+            $this->pending = $detail;
+            return;
+        }
         error_log(velmora_log_text('[SqlHelper] ' . $detail));
         if ($forUser) {
             $this->remember_failure();

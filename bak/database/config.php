@@ -5,6 +5,8 @@
  * 说明：
  *  - host/port/user/password/database：MySQL（或 MariaDB）服务器的连接参数；
  *    socket 不为空时改用本机套接字连接，host 与 port 随之不用。
+ *  - servers：数据库是集群（MariaDB Galera）时，其他节点的地址，按顺序列出，例如
+ *    ['10.0.0.12', '10.0.0.13:3307']（不写端口时用 port）。上面的服务器连不上或没有就绪时依次改连它们。
  *  - charset：连接字符集，建议 utf8mb4。
  *  - table_prefix：建表时使用的表名前缀。留空（null）时从 phpbean 目录中
  *    实体类的注释里自动识别，识别不到时按 "t_"。建立在已有数据库上的项目中
@@ -31,6 +33,7 @@ return [
     'socket'          => '',
     'user'            => 'root',
     'password'        => '',
+    'servers'         => [],
     'database'        => 'velmora',
     'charset'         => 'utf8mb4',
     'table_prefix'    => null,

@@ -3,7 +3,7 @@
  * 登录保护所需的数据库结构。建表脚本建立它们；导入较早版本建表脚本的数据库在第一次登录时补上：
  *  - 表 {前缀}login_throttle：按账号和按来源地址记录连续登录失败的次数与暂停到的时间；
  *  - 管理员表的列 sessionVersion：每次修改密码加一，登录时记在会话中，不一致的会话随即失效。
- * 补建在数据库的命名锁之下进行，同时到来的请求只有一个动手，“已经存在”也算成功；
+ * 补建的每一步都可以重复执行，同时到来的请求一起动手也无妨，“已经存在”也算成功；
  * 数据库用户没有建表或修改表的权限时写入日志，登录照常进行（没有退避）。
  */
 require_once __DIR__ . '/guard.php';
@@ -12,12 +12,6 @@ require_once __DIR__ . '/guard.php';
 function velmora_throttle_table(): string
 {
     return '`' . velmora_table_prefix() . 'login_throttle`';
-}
-
-/* 本应用在数据库服务器上的命名锁（服务器上可能还有别的应用和别的数据库），不超过 64 个字符。 */
-function velmora_named_lock(string $what): string
-{
-    return 'velmora_' . md5(velmora_config()['database'] . '/' . velmora_table_prefix() . '/' . $what);
 }
 
 /* 还缺少的结构：'throttle'（退避表）、'sessionVersion'（管理员表的列）；查询失败时返回 null。 */
@@ -54,24 +48,14 @@ function velmora_account_schema(SqlHelper $db): ?bool
     if ($missing === null) {
         return null;
     }
-    // 同时到来的第一批登录中只有一个动手，其余的等它做完后看到结构已经齐全。
-    $lock = velmora_named_lock('schema');
-    $got = $db->query_prepared('SELECT GET_LOCK(?, 30) AS got', [$lock]);
-    if ($got === null) {
-        return null;
-    }
-    if ((int)$got[0]['got'] !== 1) {
-        velmora_log('等待补建登录保护所需的表结构超时');
-        $db->error = '登录保护所需的表结构正在建立，请稍后再试。';
-        return null;
-    }
+    // 同时到来的第一批登录（也许在集群的不同节点上）可能一起补建；每一步都可以重复执行，
+    // “已经存在”也算成功，所以不靠锁（命名锁只在一台服务器上有效）。
+    $throttleOk = velmora_account_schema_add($db, $missing);
     $missing = velmora_account_schema_missing($db);
-    $throttleOk = $missing !== null && velmora_account_schema_add($db, $missing);
-    $db->query_prepared('SELECT RELEASE_LOCK(?) AS released', [$lock]);
     if ($missing === null) {
         return null;
     }
-    if (!$throttleOk) {
+    if (!$throttleOk || in_array('throttle', $missing, true)) {
         velmora_log('登录保护所需的表结构无法建立，请导入建表脚本或给数据库用户建表和修改表的权限');
         $db->error = '';
         return false;
@@ -91,13 +75,22 @@ function velmora_account_schema_add(SqlHelper $db, array $missing): bool
             . ' `lockedUntil` bigint NOT NULL DEFAULT 0 COMMENT \'暂停登录到（Unix 秒）\','
             . ' PRIMARY KEY (`subject`)'
             . ') ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin') >= 0;
-        velmora_log($throttleOk ? '已建立登录退避表 ' . velmora_throttle_table() : '无法建立登录退避表：' . $db->error);
+        // 已经存在时数据库给出提示（1050），那不是本请求建立的。
+        if (!$throttleOk) {
+            velmora_log('无法建立登录退避表：' . $db->error);
+        } elseif ($db->conn->warning_count === 0) {
+            velmora_log('已建立登录退避表 ' . velmora_throttle_table());
+        }
     }
     if (in_array('sessionVersion', $missing, true)) {
-        if ($db->execute_prepared('ALTER TABLE ' . velmora_admin_table()
-            . ' ADD COLUMN `sessionVersion` int NOT NULL DEFAULT 0 COMMENT \'修改密码时加一，之前的会话随之失效\'') >= 0) {
+        $column = ' `sessionVersion` int NOT NULL DEFAULT 0 COMMENT \'修改密码时加一，之前的会话随之失效\'';
+        $n = $db->execute_prepared('ALTER TABLE ' . velmora_admin_table() . ' ADD COLUMN IF NOT EXISTS' . $column);
+        if ($n < 0 && $db->errno === 1064) { // MySQL 没有 IF NOT EXISTS
+            $n = $db->execute_prepared('ALTER TABLE ' . velmora_admin_table() . ' ADD COLUMN' . $column);
+        }
+        if ($n >= 0 && $db->conn->warning_count === 0) {
             velmora_log('管理员表已加上 sessionVersion 列');
-        } elseif ($db->errno !== 1060) { // 1060：已经有了
+        } elseif ($n < 0 && $db->errno !== 1060) { // 1060：已经有了
             velmora_log('无法给管理员表加上 sessionVersion 列：' . $db->error);
         }
     }

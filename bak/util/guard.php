@@ -34,6 +34,7 @@ if (defined('VELMORA_GUARD_LOADED')) {
 define('VELMORA_GUARD_LOADED', true);
 
 require_once __DIR__ . '/settings.php';
+require_once __DIR__ . '/cluster.php';
 require_once __DIR__ . '/base_path.php';
 require_once __DIR__ . '/escaping.php';
 require_once __DIR__ . '/log.php';

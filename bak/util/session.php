@@ -51,6 +51,9 @@ function velmora_session_start(): void
     if (!@session_start() && !headers_sent()) {
         velmora_refuse(503, '无法连接数据库，会话无法建立，请稍后再试或检查 database/config.php 中的连接设置。');
     }
+    // 在回答发出之前写回会话：跳转后的下一个请求可能到另一台服务器、连另一个数据库节点，
+    // 那时会话必须已经提交（PHP 自己要到回答发出之后才写回）。
+    register_shutdown_function('session_write_close');
 }
 
 function velmora_logged_in(): bool

@@ -19,7 +19,7 @@ function velmora_config(): array
             'host' => '127.0.0.1', 'port' => 3306, 'socket' => '', 'user' => 'root',
             'password' => '', 'database' => 'velmora', 'charset' => 'utf8mb4',
             'table_prefix' => null, 'sql_mode' => '', 'trusted_origins' => [], 'trusted_proxies' => [],
-            'session_idle' => 7200, 'login_lock' => 2, 'app_title' => '', 'debug' => false,
+            'session_idle' => 7200, 'login_lock' => 2, 'app_title' => '', 'debug' => false, 'servers' => [],
         ];
         $file = __DIR__ . '/../database/config.php';
         $user = is_file($file) ? (include $file) : [];
@@ -133,7 +133,7 @@ function velmora_admin_table(): string
 }
 
 /*
- * 按 database/config.php 连接数据库。连接字符集只能是 utf8mb4：请求值的转义只对它可靠，
+ * 按 database/config.php 连接数据库（有几台服务器时连第一台能用的）。连接字符集只能是 utf8mb4：请求值的转义只对它可靠，
  * 设置了其他字符集（例如 gbk）时拒绝连接。失败时返回 null，$reason 为给用户看的原因，
  * $detail 为写入日志的细节（由调用者记录）。只用预处理语句的会话存储不受字符集设置的限制
  * （$anyCharset，连接总是使用 utf8mb4），这样错误页面仍能显示原因。
@@ -149,28 +149,11 @@ function velmora_connect(?string &$reason = null, ?string &$detail = null, bool 
     }
     $connectFailed = '无法连接数据库，请检查 database/config.php 中的连接设置。';
     try {
+        // 列出几台服务器时依次尝试（见 cluster.php）。
         $conn = mysqli_init();
-        $ok = @$conn->real_connect(
-            $c['socket'] !== '' ? null : (string)$c['host'],
-            (string)$c['user'],
-            (string)$c['password'],
-            (string)$c['database'],
-            $c['socket'] !== '' ? null : (int)$c['port'],
-            $c['socket'] !== '' ? (string)$c['socket'] : null
-        );
-        if (!$ok) {
+        if (!velmora_open($conn, $detail)) {
             $reason = $connectFailed;
-            $detail = 'connect: ' . mysqli_connect_errno() . ' ' . mysqli_connect_error();
             return null;
-        }
-        if (!$conn->set_charset('utf8mb4')) {
-            $reason = '数据库不支持所设置的字符集。';
-            $detail = 'charset: ' . $conn->error;
-            $conn->close();
-            return null;
-        }
-        if ((string)$c['sql_mode'] !== '') {
-            $conn->query("SET SESSION sql_mode='" . $conn->real_escape_string((string)$c['sql_mode']) . "'");
         }
         return $conn;
     } catch (Throwable $e) {
@@ -195,14 +178,25 @@ function velmora_lookup(string $sql, array $params, ?int &$errno = null, ?string
         return null;
     }
     try {
-        $stmt = $conn->prepare($sql);
-        $values = array_map('strval', array_values($params));
-        $ok = $stmt !== false && (!$values || $stmt->bind_param(str_repeat('s', count($values)), ...$values)) && $stmt->execute();
-        $result = $ok ? $stmt->get_result() : false;
-        if ($result === false) {
-            throw new RuntimeException($stmt ? $stmt->error : $conn->error, $stmt ? $stmt->errno : $conn->errno);
+        for ($attempt = 1; ; $attempt++) {
+            try {
+                $stmt = $conn->prepare($sql);
+                $values = array_map('strval', array_values($params));
+                $ok = $stmt !== false && (!$values || $stmt->bind_param(str_repeat('s', count($values)), ...$values)) && $stmt->execute();
+                $result = $ok ? $stmt->get_result() : false;
+                if ($result === false) {
+                    throw new RuntimeException($stmt ? $stmt->error : $conn->error, $stmt ? $stmt->errno : $conn->errno);
+                }
+                return $result->fetch_assoc() ?? [];
+            } catch (Throwable $e) {
+                // 服务器在查询中途断开或退出集群时换一台再查（见 cluster.php）。
+                $kind = velmora_retry_kind((int)$e->getCode());
+                if ($kind === null || $attempt >= VELMORA_TX_ATTEMPTS || ($kind === 'reconnect' && !velmora_reconnect($conn))) {
+                    throw $e;
+                }
+                velmora_retry_pause($attempt);
+            }
         }
-        return $result->fetch_assoc() ?? [];
     } catch (Throwable $e) {
         $errno = (int)$e->getCode();
         $error = $e->getMessage();

@@ -2,7 +2,7 @@
 /*
  * 多用户所需的表：角色、角色的权限、用户的角色、记录的创建者、操作记录、回收站，
  * 以及管理员表的 disabled 列。建表脚本建立它们；较早的数据库在第一次需要时补上，
- * 做法与登录保护的表相同：在数据库的命名锁之下进行，“已经存在”也算成功。
+ * 做法与登录保护的表相同：可以重复执行，“已经存在”也算成功。
  * 请求守卫的一部分，由 guard.php 加载；直接请求本文件时回答 403。
  */
 if (!defined('VELMORA_GUARD_LOADED')) {
@@ -19,29 +19,38 @@ function velmora_team_table(string $name): string
 /*
  * 守卫与框架页面自己的预处理查询：参数按字符串绑定。返回全部记录（修改语句返回 []），
  * 失败时返回 null，$errno 为服务器的错误号；细节写入日志。
+ * 不在事务中的语句（$alone）本身就是一个完整的事务：死锁、集群的认证冲突或连接中断时重来
+ * （连接中断时先换一台服务器，见 cluster.php）。
  */
-function velmora_rows(mysqli $conn, string $sql, array $params = [], ?int &$errno = null): ?array
+function velmora_rows(mysqli $conn, string $sql, array $params = [], ?int &$errno = null, bool $alone = true): ?array
 {
-    $errno = 0;
-    try {
-        $stmt = $conn->prepare($sql);
-        if ($stmt === false) {
-            throw new RuntimeException($conn->error, $conn->errno);
+    for ($attempt = 1; ; $attempt++) {
+        $errno = 0;
+        try {
+            $stmt = $conn->prepare($sql);
+            if ($stmt === false) {
+                throw new RuntimeException($conn->error, $conn->errno);
+            }
+            $values = array_map(function ($v) {
+                return $v === null ? null : (string)$v;
+            }, array_values($params));
+            if (($values && !$stmt->bind_param(str_repeat('s', count($values)), ...$values)) || !$stmt->execute()) {
+                throw new RuntimeException($stmt->error, $stmt->errno);
+            }
+            $result = $stmt->get_result();
+            $rows = $result instanceof mysqli_result ? $result->fetch_all(MYSQLI_ASSOC) : [];
+            $stmt->close();
+            return $rows;
+        } catch (Throwable $e) {
+            $errno = (int)$e->getCode();
+            $kind = $alone ? velmora_retry_kind($errno) : null;
+            if ($kind !== null && $attempt < VELMORA_TX_ATTEMPTS && ($kind === 'again' || velmora_reconnect($conn))) {
+                velmora_retry_pause($attempt);
+                continue;
+            }
+            error_log(velmora_log_text('[velmora] ' . $e->getMessage() . ' SQL: ' . preg_replace('/\s+/', ' ', $sql)));
+            return null;
         }
-        $values = array_map(function ($v) {
-            return $v === null ? null : (string)$v;
-        }, array_values($params));
-        if (($values && !$stmt->bind_param(str_repeat('s', count($values)), ...$values)) || !$stmt->execute()) {
-            throw new RuntimeException($stmt->error, $stmt->errno);
-        }
-        $result = $stmt->get_result();
-        $rows = $result instanceof mysqli_result ? $result->fetch_all(MYSQLI_ASSOC) : [];
-        $stmt->close();
-        return $rows;
-    } catch (Throwable $e) {
-        $errno = (int)$e->getCode();
-        error_log(velmora_log_text('[velmora] ' . $e->getMessage() . ' SQL: ' . preg_replace('/\s+/', ' ', $sql)));
-        return null;
     }
 }
 
@@ -111,30 +120,33 @@ function velmora_team_schema(mysqli $conn): bool
     if ($n === null) {
         return false;
     }
-    $lock = 'velmora_' . md5(velmora_config()['database'] . '/' . $p . '/team');
-    $got = velmora_rows($conn, 'SELECT GET_LOCK(?, 30) AS got', [$lock]);
-    if ($got === null || (int)$got[0]['got'] !== 1) {
-        velmora_log('等待补建多用户所需的表结构超时');
-        return false;
-    }
+    // 同时到来的几个请求（也许在集群的不同节点上）可能一起补建：建表用 IF NOT EXISTS，加列时
+    // “已经有了”也算成功，重复执行没有害处，所以不靠锁（命名锁只在一台服务器上有效）。
+    // 数据库报告表已经存在（1050 提示）时不是本请求建立的。
+    $created = false;
     foreach ($tables as $name => $definition) {
         if (velmora_rows($conn, 'CREATE TABLE IF NOT EXISTS `' . $p . $name . '`' . $definition) !== null) {
+            $created = $created || $conn->warning_count === 0;
             continue;
         }
         velmora_log('无法建立表 ' . $p . $name . '，请导入建表脚本或给数据库用户建表的权限');
     }
-    $altered = velmora_rows($conn, 'ALTER TABLE ' . velmora_admin_table()
-        . ' ADD COLUMN `disabled` tinyint(1) NOT NULL DEFAULT 0 COMMENT \'停用的账号不能登录\'', [], $errno);
+    $column = ' `disabled` tinyint(1) NOT NULL DEFAULT 0 COMMENT \'停用的账号不能登录\'';
+    $altered = velmora_rows($conn, 'ALTER TABLE ' . velmora_admin_table() . ' ADD COLUMN IF NOT EXISTS' . $column, [], $errno);
+    if ($altered === null && $errno === 1064) { // MySQL 没有 IF NOT EXISTS
+        $altered = velmora_rows($conn, 'ALTER TABLE ' . velmora_admin_table() . ' ADD COLUMN' . $column, [], $errno);
+    }
     if ($altered === null && $errno !== 1060) { // 1060：已经有了
         velmora_log('无法给管理员表加上 disabled 列');
     }
+    $created = $created || ($altered !== null && $conn->warning_count === 0);
     velmora_team_columns($conn, $p);
-    $n = $count();
-    velmora_rows($conn, 'SELECT RELEASE_LOCK(?) AS released', [$lock]);
-    if ($n !== $complete) {
+    if ($count() !== $complete) {
         return false;
     }
-    velmora_log('已建立多用户所需的表');
+    if ($created) {
+        velmora_log('已建立多用户所需的表');
+    }
     return $_SESSION['velmora_team_schema'] = true;
 }
 
@@ -179,7 +191,8 @@ function velmora_team_columns(mysqli $conn, string $p): void
         $steps[] = 'ALTER TABLE `' . $p . 'trash` ADD COLUMN `cascadeValues` longtext NULL COMMENT \'随它删除或清空引用的记录\'';
     }
     foreach ($steps as $sql) {
-        if (velmora_rows($conn, $sql) === null) {
+        // 同时补建的另一个请求（也许在另一个节点上）可能刚做完这一步：列或键已经有了、已经去掉了都算做完。
+        if (velmora_rows($conn, $sql, [], $errno) === null && !in_array($errno, [1060, 1061, 1068, 1091], true)) {
             velmora_log('无法把操作记录、回收站与创建者表的主键文字改为不限长度，请给数据库用户修改表的权限');
             return;
         }

@@ -2,13 +2,17 @@
 /*
  * 登录失败的退避：同一账号、同一来源地址连续失败达到次数后暂停登录，暂停时间逐次翻倍。
  *
- * 同时到来的尝试也绕不过去：
- *  - 每次尝试先在一个短事务中按键的顺序锁住账号与地址两条记录（顺序固定，不会互相死锁），
- *    看是否在暂停中，再占一个“检查名额”后提交。检查密码时不持有任何记录锁，
+ * 同时到来的尝试也绕不过去，几台服务器共用一个数据库或数据库是集群（几个节点都可写入）时也一样：
+ *  - 每条记录（账号、地址）旁有一条“检查中”记录（subject 为 checks: 加上记录的键），
+ *    记着正在检查的密码有几个。一条记录还差 n 次失败就暂停时只有 n 个检查名额：
+ *    同时检查的密码不会超过退避允许的次数。名额用完时稍等片刻再试。
+ *  - 每次尝试在一个短事务中按键的顺序锁住这几条记录，看是否在暂停中，占一个名额（检查中的个数加一）
+ *    后提交；检查之后在另一个短事务中记下结果并交还名额。检查密码时不持有任何记录锁，
  *    正确的登录不必排队等别人的密码检查。
- *  - 名额是数据库的命名锁（GET_LOCK），随连接结束自动释放。一条记录还差 n 次失败就暂停时
- *    只有 n 个名额：同时检查的密码不会超过退避允许的次数。名额用完时稍等片刻再试。
- *  - 检查之后在另一个短事务中记下结果，然后才交还名额；因死锁或等锁超时失败的事务会重来几次。
+ *  - 两种事务都写“检查中”记录。集群中记录锁只在一个节点上有效，但提交时集群会发现两个节点
+ *    写了同一行，让后提交的一方失败（报告为死锁），整个事务随即重来，看到的已是对方的结果；
+ *    所以同时的尝试无论在哪个节点上都是一个接一个地算的。不用命名锁（GET_LOCK）：它只在一个节点上有效。
+ *  - 检查中途进程意外结束时名额不会交还；最后一次占名额 VELMORA_CHECK_TTL 秒后这些名额一并作废。
  */
 require_once __DIR__ . '/account_schema.php';
 
@@ -20,6 +24,8 @@ const VELMORA_LOCK_LONGEST = 900;
 const VELMORA_FAILURE_MEMORY = 3600;
 /* 名额用完时最多等多少秒 */
 const VELMORA_SLOT_WAIT = 30;
+/* 一次密码检查最长能占用名额多少秒（远长于检查本身） */
+const VELMORA_CHECK_TTL = 60;
 
 class LoginThrottle
 {
@@ -30,13 +36,11 @@ class LoginThrottle
 
     /** @var SqlHelper */
     private $db;
-    /** 记录的键 => 达到多少次失败开始暂停；按键排序，锁总按这个顺序取得 */
+    /** 记录的键 => 达到多少次失败开始暂停 */
     private $subjects;
     private $user;
-    /** 本次尝试占用的检查名额（命名锁） */
-    private $slots = [];
-    /** 名额用完时，等它交还的一个名额 */
-    private $waitFor = null;
+    /** 本次尝试是否占着名额 */
+    private $holding = false;
     /** 没有退避表时（见 velmora_account_schema）不做记录 */
     private $enabled = false;
 
@@ -62,32 +66,23 @@ class LoginThrottle
             return 0;
         }
         $deadline = microtime(true) + VELMORA_SLOT_WAIT;
-        while (true) {
+        for ($round = 1; ; $round++) {
             $outcome = $this->locked(function (array $rows) {
                 return $this->admit($rows);
             });
-            if ($outcome === null) {
-                $this->release();
+            // 许多尝试同时写同一条记录时事务可能重来几次仍然冲突：和名额用完一样，稍等再试。
+            if ($outcome === null && velmora_retry_kind($this->db->errno) !== 'again') {
                 return self::FAILED;
             }
-            if ($outcome !== self::BUSY) {
-                $this->enabled = $outcome === 0;
+            if ($outcome !== null && $outcome !== self::BUSY) {
+                $this->enabled = $this->holding = $outcome === 0;
                 return $outcome;
             }
-            if (microtime(true) > $deadline || !$this->wait_for_slot()) {
+            if (microtime(true) > $deadline) {
                 return self::BUSY;
             }
+            usleep(random_int(20000, 60000) * min($round, 5));
         }
-    }
-
-    /* 等一个被占用的名额交还（至多 1 秒），随即放开它，再从头检查。在服务器上等，不必反复查询。 */
-    private function wait_for_slot(): bool
-    {
-        $got = $this->db->query_prepared('SELECT GET_LOCK(?, 1) AS got', [$this->waitFor]);
-        if ($got !== null && (int)$got[0]['got'] === 1) {
-            $this->db->query_prepared('SELECT RELEASE_LOCK(?) AS released', [$this->waitFor]);
-        }
-        return $got !== null;
     }
 
     /* 登录成功：该账号重新计数（地址不重新计数，否则用自己的账号登录一次就能清掉）。返回是否记下。 */
@@ -102,11 +97,16 @@ class LoginThrottle
         return $this->finish(false);
     }
 
-    /* 不记录结果就结束（例如读取管理员表失败时）。 */
+    /* 不记录结果就结束（例如读取管理员表失败时），只交还名额。 */
     public function abandon(): void
     {
-        $this->release();
         $this->enabled = false;
+        if ($this->holding) {
+            $this->holding = false;
+            $this->locked(function (array $rows) {
+                return $this->give_back($rows) ? true : null;
+            });
+        }
     }
 
     private function finish(bool $right): bool
@@ -114,12 +114,12 @@ class LoginThrottle
         if (!$this->enabled) {
             return true;
         }
-        $this->enabled = false;
+        $this->enabled = $this->holding = false;
+        // 结果与交还名额在同一个事务中：等候的尝试随即看到新的次数。
         $locks = $this->locked(function (array $rows) use ($right) {
-            return $this->record($rows, $right);
+            $locks = $this->record($rows, $right);
+            return $locks !== null && $this->give_back($rows) ? $locks : null;
         });
-        // 结果提交之后才交还名额，等候的尝试随即看到新的次数。
-        $this->release();
         if ($locks === null) {
             return false;
         }
@@ -132,7 +132,7 @@ class LoginThrottle
         return true;
     }
 
-    /* 清理一天没有失败、也不在暂停中的记录；逐条按键删除，不锁别的记录。 */
+    /* 清理一天没有失败、也不在暂停中的记录（包括没有检查在进行的“检查中”记录）；逐条按键删除，不锁别的记录。 */
     private function forget_old_rows(): void
     {
         $table = velmora_throttle_table();
@@ -145,8 +145,20 @@ class LoginThrottle
         }
     }
 
+    /* 各条记录与它们的“检查中”记录的键，按顺序排列：锁总按这个顺序取得，不会互相死锁。 */
+    private function keys(): array
+    {
+        $keys = [];
+        foreach (array_keys($this->subjects) as $subject) {
+            $keys[] = $subject;
+            $keys[] = 'checks:' . $subject;
+        }
+        sort($keys, SORT_STRING);
+        return $keys;
+    }
+
     /*
-     * 在一个事务中按键的顺序锁住各条记录，交给 $work。还没有的记录先在事务之外逐条补上：
+     * 在一个事务中按键的顺序锁住各条记录，交给 $work（键 => 记录）。还没有的记录先在事务之外逐条补上：
      * 事务中对不存在的记录加锁会锁住间隙，与同时的插入互相等待。
      */
     private function locked(callable $work)
@@ -155,21 +167,22 @@ class LoginThrottle
             if (!$this->create_missing_rows()) {
                 return null;
             }
+            // 提交时连接中断、不知是否已经提交时可以再做一次：多占的名额到期作废，多记的失败只会更严。
             $result = $this->db->in_transaction(function (SqlHelper $db) use ($work) {
                 $rows = [];
-                foreach (array_keys($this->subjects) as $subject) {
+                foreach ($this->keys() as $key) {
                     $found = $db->query_prepared('SELECT failures, lastFailure, lockedUntil FROM ' . velmora_throttle_table()
-                        . ' WHERE subject = ? FOR UPDATE', [$subject]);
+                        . ' WHERE subject = ? FOR UPDATE', [$key]);
                     if ($found === null) {
                         return null;
                     }
                     if (!$found) {
                         return 'missing'; // 刚被清理掉，补上后重来
                     }
-                    $rows[$subject] = $found[0];
+                    $rows[$key] = $found[0];
                 }
                 return $work($rows);
-            });
+            }, VELMORA_TX_ATTEMPTS, true);
             if ($result !== 'missing') {
                 return $result;
             }
@@ -181,76 +194,63 @@ class LoginThrottle
 
     private function create_missing_rows(): bool
     {
-        $subjects = array_keys($this->subjects);
+        $keys = $this->keys();
         $table = velmora_throttle_table();
-        $found = $this->db->query_prepared('SELECT subject FROM ' . $table . ' WHERE subject IN (?, ?)', $subjects);
+        $found = $this->db->query_prepared('SELECT subject FROM ' . $table . ' WHERE subject IN (?, ?, ?, ?)', $keys);
         if ($found === null) {
             return false;
         }
-        foreach (array_diff($subjects, array_column($found, 'subject')) as $subject) {
-            if ($this->db->execute_prepared('INSERT IGNORE INTO ' . $table . ' (subject) VALUES (?)', [$subject]) < 0) {
+        foreach (array_diff($keys, array_column($found, 'subject')) as $key) {
+            if ($this->db->execute_prepared('INSERT IGNORE INTO ' . $table . ' (subject) VALUES (?)', [$key]) < 0) {
                 return false;
             }
         }
         return true;
     }
 
-    /* 在锁住的记录上：暂停中返回等待秒数；否则每条记录占一个检查名额，都占到时返回 0，名额用完返回 BUSY。 */
+    /* 正在进行的检查的个数（最后一次占名额已过 VELMORA_CHECK_TTL 秒时作废）。 */
+    private static function checks(array $row, int $now): int
+    {
+        return (int)$row['lockedUntil'] > $now ? max(0, (int)$row['failures']) : 0;
+    }
+
+    /* 在锁住的记录上：暂停中返回等待秒数；否则每条记录占一个检查名额，都有空时返回 0，名额用完返回 BUSY。 */
     private function admit(array $rows)
     {
-        $this->release();
         $now = time();
         $wait = 0;
-        foreach ($rows as $row) {
-            $wait = max($wait, (int)$row['lockedUntil'] - $now);
+        foreach ($this->subjects as $subject => $after) {
+            $wait = max($wait, (int)$rows[$subject]['lockedUntil'] - $now);
         }
         if ($wait > 0) {
             return $wait;
         }
-        foreach ($rows as $subject => $row) {
-            $after = $this->subjects[$subject];
-            $failures = velmora_recent_failures($row, $now);
-            $slot = $this->take_slot($subject, $after, $failures < $after ? $after - $failures : 1);
-            if ($slot !== 'taken') {
-                $this->release();
-                return $slot === null ? null : self::BUSY;
+        foreach ($this->subjects as $subject => $after) {
+            $failures = velmora_recent_failures($rows[$subject], $now);
+            if (self::checks($rows['checks:' . $subject], $now) >= ($failures < $after ? $after - $failures : 1)) {
+                return self::BUSY;
+            }
+        }
+        foreach ($this->subjects as $subject => $after) {
+            if ($this->db->execute_prepared('UPDATE ' . velmora_throttle_table() . ' SET failures = ?, lockedUntil = ? WHERE subject = ?',
+                [self::checks($rows['checks:' . $subject], $now) + 1, $now + VELMORA_CHECK_TTL, 'checks:' . $subject]) < 0) {
+                return null;
             }
         }
         return 0;
     }
 
-    /* 该记录的名额共 $capacity 个，其中 $allowed 个可用：占到时返回 'taken'，用完时 'full'，失败时 null。 */
-    private function take_slot(string $subject, int $capacity, int $allowed): ?string
+    /* 在锁住的记录上交还名额（检查中的个数减一）。 */
+    private function give_back(array $rows): bool
     {
-        $names = [];
-        for ($k = 1; $k <= $capacity; $k++) {
-            $names[] = velmora_named_lock('login/' . $subject . '#' . $k);
-        }
-        $columns = array_map(function (int $k): string {
-            return 'IS_USED_LOCK(?) AS slot' . $k;
-        }, range(1, $capacity));
-        $holders = $this->db->query_prepared('SELECT ' . implode(', ', $columns), $names);
-        if ($holders === null) {
-            return null;
-        }
-        $used = array_keys(array_filter(array_values($holders[0]), 'is_numeric'));
-        if (count($used) >= $allowed) {
-            $this->waitFor = $names[$used[array_rand($used)]];
-            return 'full';
-        }
-        // 记录锁在手，别的尝试此时不会来占名额；只会有名额被交还。先试空着的。
-        foreach (array_merge(array_diff_key($names, array_flip($used)), $names) as $name) {
-            $got = $this->db->query_prepared('SELECT GET_LOCK(?, 0) AS got', [$name]);
-            if ($got === null) {
-                return null;
-            }
-            if ((int)$got[0]['got'] === 1) {
-                $this->slots[] = $name;
-                return 'taken';
+        $now = time();
+        foreach (array_keys($this->subjects) as $subject) {
+            if ($this->db->execute_prepared('UPDATE ' . velmora_throttle_table() . ' SET failures = ? WHERE subject = ?',
+                [max(0, self::checks($rows['checks:' . $subject], $now) - 1), 'checks:' . $subject]) < 0) {
+                return false;
             }
         }
-        $this->waitFor = $names[0];
-        return 'full';
+        return true;
     }
 
     /* 在锁住的记录上记下结果；返回新开始的暂停 [失败次数, 记录, 秒数]。 */
@@ -259,7 +259,8 @@ class LoginThrottle
         $table = velmora_throttle_table();
         $now = time();
         $locks = [];
-        foreach ($rows as $subject => $row) {
+        foreach ($this->subjects as $subject => $after) {
+            $row = $rows[$subject];
             if ($right) {
                 if ($subject === $this->user
                     && $this->db->execute_prepared('UPDATE ' . $table . ' SET failures = 0, lockedUntil = 0 WHERE subject = ?', [$subject]) < 0) {
@@ -268,7 +269,7 @@ class LoginThrottle
                 continue;
             }
             $failures = velmora_recent_failures($row, $now) + 1;
-            $lock = velmora_lock_seconds($failures, $this->subjects[$subject]);
+            $lock = velmora_lock_seconds($failures, $after);
             if ($this->db->execute_prepared('UPDATE ' . $table . ' SET failures = ?, lastFailure = ?, lockedUntil = ? WHERE subject = ?',
                 [$failures, $now, $lock > 0 ? $now + $lock : 0, $subject]) < 0) {
                 return null;
@@ -278,14 +279,6 @@ class LoginThrottle
             }
         }
         return $locks;
-    }
-
-    private function release(): void
-    {
-        foreach ($this->slots as $name) {
-            $this->db->query_prepared('SELECT RELEASE_LOCK(?) AS released', [$name]);
-        }
-        $this->slots = [];
     }
 }
 

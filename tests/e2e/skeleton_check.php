@@ -228,5 +228,24 @@ foreach ([
     check("redirect $location under '$base'", velmora_located($location, $base), $expected);
 }
 
+// ------------------------------------------------------------------ several database servers
+foreach ([
+    ['db2', ['host' => 'db2', 'port' => 3306, 'socket' => '']],
+    [' 10.0.0.3:3307 ', ['host' => '10.0.0.3', 'port' => 3307, 'socket' => '']],
+    ['[::1]:3308', ['host' => '::1', 'port' => 3308, 'socket' => '']],
+    [['socket' => '/run/n2.sock'], ['host' => '127.0.0.1', 'port' => 3306, 'socket' => '/run/n2.sock']],
+    ['', null], ['a b', null], ['h:x', null], [42, null],
+] as [$server, $expected]) {
+    check('server entry ' . json_encode($server), velmora_server_entry($server, 3306), $expected);
+}
+// Retried whole on the same connection, on another server, or not at all.
+foreach ([[1213, 'again'], [1205, 'again'], [2006, 'reconnect'], [2013, 'reconnect'], [1047, 'reconnect'],
+    [1062, null], [1452, null], [0, null]] as [$errno, $kind]) {
+    check("retry after $errno", velmora_retry_kind($errno), $kind);
+}
+$cluster = new SqlHelper();
+check('a lone server is no cluster node', velmora_is_cluster_node($cluster->conn), false);
+check('a reconnected link keeps working', velmora_reconnect($cluster->conn) && $cluster->query_prepared('SELECT 1 AS one') === [['one' => 1]], true);
+
 echo "skeleton: $passed passed, $failed failed\n";
 exit($failed === 0 ? 0 : 1);
