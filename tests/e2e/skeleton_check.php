@@ -108,8 +108,10 @@ mysqli_report(MYSQLI_REPORT_OFF);
 check('a failed prepared query: null, the reason and the server error number',
     [$db->query_prepared('SELECT * FROM no_such_table WHERE id = ?', [1]), $db->error, $db->errno], [null, '数据表不存在，请先导入建表脚本。', 1146]);
 check('... and the next call starts clean', [$db->execute_prepared('SET @velmora_check = ?', ['x']), $db->error, $db->errno], [0, '', 0]);
-// A transaction is tried again after a deadlock or a lock wait timeout, a bounded number of times.
-foreach ([[[1213], 'done', 2], [[1205, 1213], 'done', 3], [[1062], null, 1], [[1213, 1213, 1213, 1213, 1213], null, 4]] as [$errors, $result, $tries]) {
+// A transaction is tried again after a deadlock, a lock wait timeout or a lost server (on the next
+// server), a bounded number of times.
+foreach ([[[1213], 'done', 2], [[1205, 1213], 'done', 3], [[1062], null, 1], [[2006, 1047], 'done', 3],
+    [array_fill(0, VELMORA_TX_ATTEMPTS + 1, 1213), null, VELMORA_TX_ATTEMPTS]] as [$errors, $result, $tries]) {
     $calls = 0;
     $got = $db->in_transaction(function (SqlHelper $db) use (&$calls, $errors) {
         $failure = $errors[$calls++] ?? 0;
@@ -121,6 +123,7 @@ foreach ([[[1213], 'done', 2], [[1205, 1213], 'done', 3], [[1062], null, 1], [[1
     });
     check('transaction after errors ' . implode(',', $errors), [$got, $calls], [$result, $tries]);
 }
+check('... and then the reason is that the database was busy', $db->error, VELMORA_BUSY_REASON);
 check('prepared statements take raw values',
     $db->query_prepared('SELECT ? AS v', ["x'\\y"])[0]['v'] ?? null, "x'\\y");
 
