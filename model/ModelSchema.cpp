@@ -18,6 +18,25 @@ namespace {
 // The program's first tables: a database without all of them was not written by it.
 const char *const firstTables[] = {"t_project", "t_class", "t_member"};
 
+// The columns the first tables had from the start, lower-cased. Only later columns may be
+// added: a file without one of these was damaged by another tool, and filling the column
+// with its default would make the model wrong (lengths of 0, say).
+const QHash<QString, QStringList> &originalColumns()
+{
+    static const QHash<QString, QStringList> columns{
+        {QStringLiteral("t_project"), {QStringLiteral("projectid"), QStringLiteral("projectname")}},
+        {QStringLiteral("t_class"),
+         {QStringLiteral("classid"), QStringLiteral("projectid"), QStringLiteral("classname"),
+          QStringLiteral("friendname")}},
+        {QStringLiteral("t_member"),
+         {QStringLiteral("memberid"), QStringLiteral("projectid"), QStringLiteral("classid"),
+          QStringLiteral("membername"), QStringLiteral("membertype"), QStringLiteral("memberlength"),
+          QStringLiteral("memberispri"), QStringLiteral("membercomment"), QStringLiteral("memberismust"),
+          QStringLiteral("memberisinteger"), QStringLiteral("memberisfloat"), QStringLiteral("queryflag"),
+          QStringLiteral("memberisdisplay"), QStringLiteral("memberquerydisplay")}}};
+    return columns;
+}
+
 // Values for a column an older database lacks, where its default is not what its rows had.
 const QHash<QString, QString> &fills()
 {
@@ -108,6 +127,13 @@ QStringList TModelSchema::Additions(const QSqlDatabase &db) const
     for (const char *first : firstTables) {
         if (present.value(QString::fromLatin1(first).toLower()).isEmpty())
             return {};
+    }
+    // A damaged file is left as it is; Missing names what it lacks.
+    for (auto it = originalColumns().begin(); it != originalColumns().end(); ++it) {
+        for (const QString &column : it.value()) {
+            if (!present.value(it.key()).contains(column))
+                return {};
+        }
     }
     QStringList additions;
     for (const TTable &table : tables_) {

@@ -25,7 +25,8 @@ public:
 
     // Adds the tables and columns that a database written by an earlier version lacks, all in
     // one transaction, with the values that mean "as before". A database that lacks one of the
-    // first tables is no model database and is left alone. Throws TDbError, naming path.
+    // first tables, or one of their first columns, is no sound model database and is left
+    // alone. Throws TDbError, naming path.
     void BringUpToDate(const QSqlDatabase &db, const QString &path) const;
     // What of the tables and columns the open database lacks, worded for the user; empty when
     // it has them all.

@@ -10,6 +10,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSplitter>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStatusBar>
 
 #include "ui/dialogs/FormAddClass.h"
@@ -72,14 +74,46 @@ private slots:
         QCOMPARE(window->Generation().ErrorClassId(), 0);
     }
 
+    void missingDatabaseShowsErrorAndEmptyLists_data()
+    {
+        QTest::addColumn<QString>("damage"); // SQL run past the program's checks; none: no file
+        QTest::addColumn<QString>("says");
+        QTest::newRow("no file") << QString() << "找不到模型数据库文件";
+        // Only columns later versions added are added; the file is left as it is.
+        QTest::newRow("a first column dropped") << "alter table t_member drop column memberLength"
+                                                << "缺少 表 t_member 的列 memberLength";
+    }
+
     void missingDatabaseShowsErrorAndEmptyLists()
     {
-        QFile::remove(program->DatabaseFile());
+        QFETCH(QString, damage);
+        QFETCH(QString, says);
+        const auto raw = [this](const QString &sql) {
+            QString result;
+            {
+                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+                db.setDatabaseName(program->DatabaseFile());
+                QSqlQuery query(db);
+                if (db.open() && query.exec(sql) && query.next())
+                    result = query.value(0).toString();
+                query = QSqlQuery();
+                db.close();
+            }
+            QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+            return result;
+        };
+        const QString tables = QStringLiteral("select group_concat(sql, ';') from sqlite_master");
+        if (damage.isEmpty())
+            QFile::remove(program->DatabaseFile());
+        else
+            raw(damage);
+        const QString before = damage.isEmpty() ? QString() : raw(tables);
         auto window = openWindow();
         TMainFormProbe probe{window.get()};
         QCOMPARE(user->shown.size(), 1);
         QCOMPARE(user->shown.first().kind, TMessageKind::Error);
         QVERIFY(user->shown.first().text.contains(QStringLiteral("projects.mdb")));
+        QVERIFY2(user->shown.first().text.contains(says), qPrintable(user->shown.first().text));
         QVERIFY(probe.projectNames().isEmpty());
         QVERIFY(probe.classNames().isEmpty());
         // A command that reaches the database shows the error and stops there.
@@ -88,6 +122,8 @@ private slots:
         Trigger(window.get(), "F2");
         QCOMPARE(user->shown.size(), 1);
         QCOMPARE(user->shown.first().kind, TMessageKind::Error);
+        if (!damage.isEmpty())
+            QCOMPARE(raw(tables), before);
     }
 
     void commandsWithoutSelectionAreRefused_data()
