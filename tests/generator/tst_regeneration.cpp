@@ -563,7 +563,16 @@ void TestRegeneration::failedFirstRunLeavesNoRecord()
         run.onFirstLine = makeFolder;
     TGenerationRun generation(1, QStringLiteral("campus"), QStringLiteral("app_"), dir_->path());
     if (folder.isEmpty()) {
+        // A lock file an hour old naming this live process (as one on a file system without
+        // native locks looks): its age alone never makes it stale.
+        const QString lockFile = dir_->filePath(QStringLiteral("projects/.velmora-lock-campus"));
         QVERIFY(other.tryLock(0));
+        const QByteArray holder = ReadFile(lockFile);
+        other.unlock();
+        WriteFile(lockFile, holder);
+        QFile lock(lockFile);
+        QVERIFY(lock.open(QIODevice::ReadWrite)
+                && lock.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
         generation.SetLockWait(0);
     }
     QCOMPARE(generation.Execute(run), TGenerationRun::TOutcome::Failed);
