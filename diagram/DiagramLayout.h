@@ -55,8 +55,8 @@ struct TDiagram {
 };
 
 // The model diagram's geometry, without drawing anything: boxes sized from their text and placed
-// in the cells of a grid about half as wide again as it is high, each near the classes it is
-// joined to. In a row the boxes share their top, in a column their middle. Arrows run from the
+// in the cells of a grid, each near the classes it is joined to; of a few grids the smallest
+// that is at least as wide as it is high and at most twice. In a row the boxes share their top, in a column their middle. Arrows run from the
 // member's line at the side of its box along the corridors between rows and columns, each on a
 // lane of its own, to a point of their own on the top or bottom of the box referred to, and so
 // never pass under a box. An arrow to or from a dragged box goes straight.
@@ -68,7 +68,7 @@ public:
     static constexpr double LineHeight = 20;
     static constexpr double Padding = 8;
     static constexpr double HeadingHeight = LineHeight + Padding;
-    // The grid's width over its height that the layout aims at, as a landscape screen.
+    // The width over height the layout aims at first, as a landscape screen.
     static constexpr double Aspect = 1.5;
 
     // Boxes of classes with a diagram position go there; the others are laid out automatically.

@@ -6,6 +6,7 @@
 
 #include <QGraphicsItem>
 #include <QGraphicsView>
+#include <QLineEdit>
 #include <QPushButton>
 
 class TestDiagramWindow : public QObject {
@@ -94,7 +95,10 @@ private slots:
             QVERIFY(view.transform().m11() < 1);
 
             QVERIFY(!form.FindClass(QStringLiteral("Nobody")));
-            QVERIFY(form.FindClass(QStringLiteral("stud")));
+            auto *find = Find<QLineEdit>(&form, "Find1");
+            find->setText(QStringLiteral("stud"));
+            QTest::keyClick(find, Qt::Key_Return);
+            QVERIFY(form.isVisible());
             const QRectF student = diagram.boxes.at(1).rect;
             QVERIFY(form.Scene().Box(1)->isSelected());
             const QRectF now = view.mapToScene(view.viewport()->rect()).boundingRect();

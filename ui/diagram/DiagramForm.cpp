@@ -80,7 +80,6 @@ TDiagramForm::TDiagramForm(QWidget *parent, TUserInteraction &ui, const QString 
     auto *buttons = new QDialogButtonBox(this);
     QPushButton *whole = buttons->addButton(QStringLiteral("全图(&W)"), QDialogButtonBox::ActionRole);
     whole->setObjectName(QStringLiteral("Fit1"));
-    whole->setAutoDefault(false);
     connect(whole, &QPushButton::clicked, this, &TDiagramForm::FitToWindow);
     QPushButton *again = buttons->addButton(QStringLiteral("自动排列(&A)"), QDialogButtonBox::ActionRole);
     again->setObjectName(QStringLiteral("LayOutAgain1"));
@@ -89,6 +88,9 @@ TDiagramForm::TDiagramForm(QWidget *parent, TUserInteraction &ui, const QString 
     QPushButton *close = buttons->addButton(QStringLiteral("关闭"), QDialogButtonBox::RejectRole);
     close->setObjectName(QStringLiteral("Close1"));
     layout->addWidget(buttons);
+    // Enter in 查找类 finds a class and presses no button.
+    for (QPushButton *button : {whole, again, save, close})
+        button->setAutoDefault(false);
     connect(again, &QPushButton::clicked, this, &TDiagramForm::LayOutAgain);
     connect(save, &QPushButton::clicked, this, &TDiagramForm::ExportPicture);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
