@@ -51,6 +51,10 @@ function velmora_role_operation(SqlHelper $db, string $op, int $id, array $post)
                     foreach (array_keys(VELMORA_ROLE_COLUMNS) as $right) {
                         $values[] = empty($chosen[$right]) ? 0 : 1;
                     }
+                    // 没有勾选任何权限的类不写：角色对它没有权限。
+                    if (array_sum(array_slice($values, 2, count(VELMORA_RIGHTS))) === 0) {
+                        continue;
+                    }
                     if ($db->execute_prepared('INSERT INTO ' . $table . ' (roleId, className, ' . implode(', ', VELMORA_ROLE_COLUMNS)
                         . ') VALUES (?, ?, ?, ?, ?, ?, ?, ?)', $values) < 0) {
                         return null;

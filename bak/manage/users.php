@@ -18,6 +18,15 @@ function velmora_user_operation(SqlHelper $db, string $op, int $id, array $post)
     $admins = velmora_admin_table();
     $first = velmora_first_admin_id(velmora_guard_conn());
     $password = is_string($post['password'] ?? null) ? $post['password'] : '';
+    // 第一个管理员不能被别人停用、重置密码或改变角色；自己的密码只在“修改密码”页面修改（要先输入原密码）。
+    $refusals = ['disable' => '!第一个管理员不能停用。', 'enable' => '!第一个管理员不能停用。',
+        'reset' => '!不能重置第一个管理员的密码。', 'roles' => '!第一个管理员总有全部权限，不能改变他的角色。'];
+    if ($op === 'reset' && $id === velmora_user_id()) {
+        return '!请在“修改密码”页面修改自己的密码。';
+    }
+    if ($id === $first && isset($refusals[$op])) {
+        return $refusals[$op];
+    }
     switch ($op) {
         case 'add':
             $name = trim(is_string($post['username'] ?? null) ? $post['username'] : '');
@@ -32,9 +41,6 @@ function velmora_user_operation(SqlHelper $db, string $op, int $id, array $post)
             return $n < 0 ? '!' . ($db->errno === 1062 ? '用户名“' . $name . '”已经存在。' : $db->error) : '已添加用户“' . $name . '”。';
         case 'disable':
         case 'enable':
-            if ($id === $first) {
-                return '!第一个管理员不能停用。';
-            }
             $n = $db->execute_prepared('UPDATE ' . $admins . ' SET disabled = ? WHERE adminId = ?', [$op === 'disable' ? 1 : 0, $id]);
             return $n < 0 ? '!' . $db->error : ($op === 'disable' ? '已停用该用户，他的会话随即结束。' : '已启用该用户。');
         case 'reset':

@@ -121,15 +121,39 @@ function velmora_save_links(SqlHelper $db, string $class, string $key): bool
         $mine = velmora_sql_name($link['mine']);
         $other = velmora_sql_name($link['other']);
         $kept = $chosen ? ' AND ' . $other . ' NOT IN (' . implode(', ', array_fill(0, count($chosen), '?')) . ')' : '';
-        if ($db->execute_prepared('DELETE FROM ' . $table . ' WHERE ' . $mine . ' = ?' . $kept, array_merge([$key], $chosen)) < 0) {
+        $dropped = $db->query_prepared('SELECT * FROM ' . $table . ' WHERE ' . $mine . ' = ?' . $kept . ' FOR UPDATE', array_merge([$key], $chosen));
+        if ($dropped === null
+            || $db->execute_prepared('DELETE FROM ' . $table . ' WHERE ' . $mine . ' = ?' . $kept, array_merge([$key], $chosen)) < 0) {
             return false;
         }
+        foreach ($dropped as $row) {
+            if (!velmora_link_logged($db, $link, $row, 'delete')) {
+                return false;
+            }
+        }
         foreach ($chosen as $value) {
-            if ($db->execute_prepared('INSERT INTO ' . $table . ' (' . $mine . ', ' . $other . ') SELECT ?, ? FROM DUAL WHERE NOT EXISTS'
-                    . ' (SELECT 1 FROM ' . $table . ' WHERE ' . $mine . ' = ? AND ' . $other . ' = ?)', [$key, $value, $key, $value]) < 0) {
+            $n = $db->execute_prepared('INSERT INTO ' . $table . ' (' . $mine . ', ' . $other . ') SELECT ?, ? FROM DUAL WHERE NOT EXISTS'
+                . ' (SELECT 1 FROM ' . $table . ' WHERE ' . $mine . ' = ? AND ' . $other . ' = ?)', [$key, $value, $key, $value]);
+            if ($n < 0) {
+                return false;
+            }
+            $added = $n === 0 ? [] : $db->query_prepared('SELECT * FROM ' . $table . ' WHERE ' . $mine . ' = ? AND ' . $other . ' = ?', [$key, $value]);
+            if ($added === null || ($added && !velmora_link_logged($db, $link, $added[0], 'add'))) {
                 return false;
             }
         }
     }
     return true;
+}
+
+/* 表单增加或取消的一条关联记入操作记录，记在关联类名下，与其他添加、删除一样。 */
+function velmora_link_logged(SqlHelper $db, array $link, array $row, string $action): bool
+{
+    $info = velmora_class_table($link['class']);
+    $values = [];
+    foreach ($info['keyColumns'] ?? [] as $column) {
+        $values[] = (string)($row[$column] ?? '');
+    }
+    return velmora_change_log($db, $link['class'], velmora_key_text($values), $action,
+        $action === 'delete' ? $row : null, $action === 'add' ? $row : null);
 }

@@ -24,13 +24,87 @@ function velmora_saved_picture(string $file): void
     $GLOBALS['VELMORA_PICTURES']['saved'][] = realpath($file) ?: $file;
 }
 
+/*
+ * 上传的图片保存为“文件名.php”，开头是结束执行的一行：Apache（有没有 .htaccess）和 php -S 都只会执行它，
+ * 什么也不给出；图片只经 manage/file.php 按使用它的记录的权限取得。__halt_compiler() 之后的内容不会被解析。
+ * 以前的版本保存的图片（没有 .php）照常使用，第一次经 manage/file.php 取得时改为这种保存方式。
+ */
+const VELMORA_PICTURE_GUARD = "<?php http_response_code(404); exit; __halt_compiler();";
+
 /* 数据库中保存的图片地址（/upload/文件名）对应的文件；不是上传类保存的图片时返回 null。 */
 function velmora_picture_file(string $value): ?string
 {
     if (!preg_match('#^/upload/([^/\\\\]+)$#', trim($value), $m) || !preg_match(VELMORA_PICTURE_NAME, $m[1])) {
         return null;
     }
-    return velmora_root() . '/upload/' . $m[1];
+    $file = velmora_root() . '/upload/' . $m[1];
+    return is_file($file) ? $file : $file . '.php';
+}
+
+/* 把图片的内容保存为受保护的文件 $file（文件名.php），先写临时文件再改名，不会留下写了一半的文件。 */
+function velmora_store_picture(string $file, string $bytes): bool
+{
+    $temp = substr($file, 0, -4) . '.' . bin2hex(random_bytes(4)) . '.tmp.php';
+    if (@file_put_contents($temp, VELMORA_PICTURE_GUARD . $bytes) === false || !@rename($temp, $file)) {
+        @unlink($temp);
+        return false;
+    }
+    @chmod($file, 0644);
+    return true;
+}
+
+/* 图片文件的内容（去掉保护的开头）；读不到时返回 null。以前保存的图片顺便改为受保护的文件。 */
+function velmora_picture_bytes(string $file): ?string
+{
+    $bytes = @file_get_contents($file);
+    if (!is_string($bytes)) {
+        return null;
+    }
+    if (substr($file, -4) === '.php') {
+        return strncmp($bytes, VELMORA_PICTURE_GUARD, strlen(VELMORA_PICTURE_GUARD)) === 0
+            ? substr($bytes, strlen(VELMORA_PICTURE_GUARD)) : null;
+    }
+    if (velmora_store_picture($file . '.php', $bytes)) {
+        @unlink($file);
+    }
+    return $bytes;
+}
+
+/*
+ * 当前用户能否看到使用图片 $value 的记录：类 $classes 中他能查看或修改、且不受“仅限本人”排除的记录。
+ * 管理员都能看到（回收站中的记录也用它的图片）。
+ */
+function velmora_picture_visible(array $classes, string $value): bool
+{
+    if (velmora_is_admin()) {
+        return true;
+    }
+    foreach ($classes as $class) {
+        if (!velmora_may($class, 'view') && !velmora_may($class, 'edit')) {
+            continue;
+        }
+        $source = velmora_list_source($class);
+        $own = velmora_own_condition($class);
+        $columns = [];
+        foreach ((array)(velmora_class_fields($class)['fields'] ?? []) as $field) {
+            $column = ($field['type'] ?? '') === 'picture' ? velmora_member_column($class, (string)($field['name'] ?? '')) : null;
+            if ($column !== null) {
+                $columns[] = $column . ' = ?';
+            }
+        }
+        if ($source === null || $own === null || !$columns) {
+            continue;
+        }
+        $rows = velmora_rows(velmora_guard_conn(), 'SELECT 1 FROM ' . $source['table'] . ' WHERE 1=1' . $own
+            . ' AND (' . implode(' OR ', $columns) . ') LIMIT 1', array_fill(0, count($columns), $value));
+        if ($rows === null) {
+            velmora_fail('无法读取图片所属的记录，请稍后再试。');
+        }
+        if ($rows !== []) {
+            return true;
+        }
+    }
+    return false;
 }
 
 /*

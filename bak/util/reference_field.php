@@ -15,7 +15,7 @@ function reference_lookup_url(string $class, string $member): string
 function reference_combobox(LookupRows $rows, string $id, string $name, string $value, bool $required,
     string $class, string $member, string $placeholder): string
 {
-    $text = $value === '' ? '' : ($rows->display($value) ?? $value);
+    $text = $value === '' ? '' : ($rows->display($value) ?? reference_current_display($class, $member, $value) ?? $value);
     return '<div class="lookup" data-lookup="' . h(reference_lookup_url($class, $member)) . '">'
         . '<input type="text" id="' . h($id) . '" role="combobox" aria-autocomplete="list" aria-expanded="false"'
         . ' autocomplete="off" placeholder="' . h($placeholder) . '"'
@@ -31,8 +31,42 @@ function reference_input($rows, string $id, string $name, $value, bool $required
     if ($rows instanceof LookupRows) {
         return reference_combobox($rows, $id, $name, (string)$value, $required, $class, $member, '输入文字查找');
     }
+    $current = (string)$value;
+    if ($current !== '' && !reference_offered($rows, $current)) {
+        $display = reference_current_display($class, $member, $current);
+        if ($display !== null) {
+            $rows = array_merge([['v' => $current, 't' => $display]], (array)$rows);
+        }
+    }
     return '<select id="' . h($id) . '" name="' . h($name) . '"' . ($required ? ' required' : '') . '>'
         . select_options($rows, $value, '请选择') . '</select>';
+}
+
+/* 下拉框的记录中是否有主键为 $value 的。 */
+function reference_offered($rows, string $value): bool
+{
+    foreach ((array)$rows as $row) {
+        if ((string)(array_values((array)$row)[0] ?? '') === $value) {
+            return true;
+        }
+    }
+    return false;
+}
+
+/*
+ * 表单原来引用的记录的显示文字，不论用户能否看到那条记录（能修改这一行，就能不改引用地保存它）；
+ * 记录不存在时返回 null。
+ */
+function reference_current_display(string $class, string $member, string $value): ?string
+{
+    $field = velmora_reference_field($class, $member);
+    $shape = $field === null ? null : velmora_lookup_source((string)$field['refClass']);
+    if ($shape === null) {
+        return null;
+    }
+    $rows = velmora_rows(velmora_guard_conn(), 'select ' . $shape['display'] . ' as t from ' . $shape['table']
+        . ' where ' . $shape['key'] . ' = ? limit 1', [$value]);
+    return $rows ? (string)$rows[0]['t'] : null;
 }
 
 /* 查询表单中的引用条件；留空为“全部”。 */

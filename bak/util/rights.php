@@ -73,14 +73,18 @@ function velmora_rights(): array
         if ($class === '') {
             continue;
         }
-        $mine = $rights['classes'][$class] ?? array_fill_keys(array_keys(VELMORA_RIGHTS), false);
-        $grants = false;
-        foreach (array_keys(VELMORA_RIGHTS) as $right) {
-            $granted = (int)$row['can' . ucfirst($right)] === 1;
-            $mine[$right] = $mine[$right] || $granted;
-            $grants = $grants || $granted;
+        $granted = array_filter(array_keys(VELMORA_RIGHTS), function (string $right) use ($row): bool {
+            return (int)$row['can' . ucfirst($right)] === 1;
+        });
+        // 一项权限也不给的行（角色页面为每个类都写一行）不算对这个类有权限，也不限制别的角色。
+        if ($granted === []) {
+            continue;
         }
-        if ($grants && (int)$row['ownOnly'] !== 1) {
+        $mine = $rights['classes'][$class] ?? array_fill_keys(array_keys(VELMORA_RIGHTS), false);
+        foreach ($granted as $right) {
+            $mine[$right] = true;
+        }
+        if ((int)$row['ownOnly'] !== 1) {
             $unlimited[$class] = true;
         }
         $rights['classes'][$class] = $mine;
@@ -174,8 +178,7 @@ function velmora_own_condition(string $class): ?string
 }
 
 /*
- * 下拉框的数据（select 主键,显示列 from 表）：用户对那个类只能看本人的记录时，也只包括这些记录；
- * 对那个类没有任何权限时照常列出，否则无法选择引用的记录。
+ * 下拉框的数据（select 主键,显示列 from 表）：可选的记录按 velmora_lookup_condition 限定。
  */
 function velmora_own_lookup(string $sql): string
 {
@@ -193,12 +196,14 @@ function velmora_own_lookup(string $sql): string
 }
 
 /*
- * 选择类 $class 的记录（下拉框、查找框）时加在 where 1=1 之后的条件：只能看本人的记录时只有这些记录，
- * 对这个类没有任何权限时不限；无法加上条件时不给任何记录。
+ * 选择类 $class 的记录（引用字段的下拉框、查找框、查询条件，CSV 导入按显示文字找记录）时加在 where 1=1 之后的条件。
+ * 能查看这个类时是他能看到的记录（只能看本人的记录时只有这些）；不能查看时不限，
+ * 他只看到记录的显示文字，表单照样可以选择和保存。无法加上条件时不给任何记录。
+ * 正在修改的记录原来引用的那一条总是可选的（见 reference_current_display）。
  */
 function velmora_lookup_condition(string $class): string
 {
-    if (!isset(velmora_rights()['classes'][$class])) {
+    if (!velmora_may($class, 'view')) {
         return '';
     }
     $own = velmora_own_condition($class);

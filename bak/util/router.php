@@ -5,7 +5,7 @@
  *
  * 拒绝路径中任何以 "." 开头的部分（生成记录 .velmora/、.htaccess、.settings/ 等）、
  * 合并时写在旁边的文件、管理页面的字段说明 (*.fields.json) 以及只由页面加载的 util/ 目录，
- * 其余请求交回内置服务器照常处理。Apache 下由 .htaccess 做同样的拒绝。
+ * 上传的图片转到 manage/file.php，其余请求交回内置服务器照常处理。Apache 下由 .htaccess 做同样的事。
  */
 $velmora_path = str_replace('\\', '/', rawurldecode((string)parse_url($_SERVER['REQUEST_URI'] ?? '/', PHP_URL_PATH)));
 foreach (explode('/', $velmora_path) as $velmora_segment) {
@@ -24,6 +24,12 @@ if ($velmora_docroot !== false && $velmora_app !== false && strpos($velmora_app 
 if (preg_match('/\.(merge\.txt|new\.txt|fields\.json)$/i', $velmora_path)
     || preg_match('#^/*' . preg_quote(ltrim($velmora_prefix, '/'), '#') . '/+util(/|$)#i', $velmora_path)) {
     http_response_code(403);
+    exit;
+}
+// 上传的图片只经 manage/file.php 按记录的权限取得（见 util/pictures.php）；以前的地址转到那里。
+if (preg_match('#^/*' . preg_quote(ltrim($velmora_prefix, '/'), '#') . '/+upload/+(\d{8}[0-9a-f]{24}\.(jpg|png|gif|bmp|webp))(\.php)?$#',
+    $velmora_path, $velmora_m)) {
+    header('Location: ' . $velmora_prefix . '/manage/file.php?f=' . $velmora_m[1], true, 302);
     exit;
 }
 return false;

@@ -40,7 +40,8 @@ function velmora_session_start(): void
     ini_set('session.use_only_cookies', '1');
     session_name('VELMORASESSID');
     session_set_cookie_params([
-        'lifetime' => 0, 'path' => '/', 'secure' => $https, 'httponly' => true, 'samesite' => 'Lax',
+        // Cookie 只属于本应用的目录：同一网站另一个目录中的应用不会拿到、也不会覆盖它。
+        'lifetime' => 0, 'path' => velmora_base() . '/', 'secure' => $https, 'httponly' => true, 'samesite' => 'Lax',
     ]);
     if (headers_sent()) {
         // 没有输出缓冲时 BOM 已经发出，会话 Cookie 无法设置；这属于部署问题，写入日志。

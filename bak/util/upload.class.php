@@ -62,17 +62,22 @@ class upFiles
         $ext = $tmp['ext'];
         for ($i = 0; $i < 5; $i++) {
             $name = date('Ymd') . bin2hex(random_bytes(12)) . '.' . $ext;
-            if (!file_exists($dir . '/' . $name)) {
+            if (!file_exists($dir . '/' . $name) && !file_exists($dir . '/' . $name . '.php')) {
                 break;
             }
         }
-        if (!@move_uploaded_file($this->file['tmp_name'], $dir . '/' . $name)) {
+        // 应用自己的上传目录中的图片受保护地保存，只经 manage/file.php 按记录的权限取得（见 pictures.php）。
+        $guarded = realpath($dir) === realpath(velmora_root() . '/upload');
+        $file = $dir . '/' . $name . ($guarded ? '.php' : '');
+        $bytes = $guarded ? @file_get_contents($this->file['tmp_name']) : null;
+        $saved = $guarded ? is_string($bytes) && velmora_store_picture($file, $bytes)
+            : @move_uploaded_file($this->file['tmp_name'], $file) && @chmod($file, 0644);
+        if (!$saved) {
             $this->error = '保存上传的图片失败，请检查上传目录的写权限。';
             return $this->refuse('move_uploaded_file to ' . $dir);
         }
-        @chmod($dir . '/' . $name, 0644);
         // 之后添加或修改记录失败时，这张图片随之删除。
-        velmora_saved_picture($dir . '/' . $name);
+        velmora_saved_picture($file);
         $this->savename = $name;
         return true;
     }

@@ -97,12 +97,20 @@ function format_yes_no($value): string
     return (string)$value === '0' ? '否' : '是';
 }
 
-/* 图片地址：空值，以及不是本站路径的值（例如 javascript: 或其他网站的地址）时使用默认图片。 */
+/*
+ * 图片地址：空值，以及不是本站路径的值（例如 javascript: 或其他网站的地址）时使用默认图片。
+ * 上传的图片经 manage/file.php 取得，它按使用图片的记录检查权限（类为当前页面的类）。
+ */
 function picture_url($path): string
 {
     $path = trim((string)$path);
     if ($path === '' || $path[0] !== '/' || strncmp($path, '//', 2) === 0 || strpos($path, '\\') !== false) {
         return velmora_url('/upload/NoImage.jpg');
+    }
+    if (velmora_picture_file($path) !== null) {
+        $class = velmora_controller_class();
+        return velmora_url('/manage/file.php') . '?' . http_build_query(['f' => substr($path, strlen('/upload/'))]
+            + ($class !== null ? ['c' => $class] : []), '', '&', PHP_QUERY_RFC3986);
     }
     return velmora_located($path, velmora_base());
 }

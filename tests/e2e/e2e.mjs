@@ -291,8 +291,20 @@ try {
       equal(row.department, s.department === '计算机系' ? 'CS' : 'MATH', `${s.name} department`);
       if (s.photo) {
         check(/^\/upload\/[0-9a-f]{20,}\.png$/.test(row.photo), `stored picture path ${row.photo}`);
-        const stored = path.join(PROJECT, row.photo);
-        check(fs.readFileSync(stored).equals(fs.readFileSync(s.photo)), 'stored picture differs from the upload');
+        // Kept behind a line that ends any request for the file itself.
+        const stored = fs.readFileSync(path.join(PROJECT, `${row.photo}.php`));
+        const guard = '<?php http_response_code(404); exit; __halt_compiler();';
+        check(stored.subarray(0, guard.length).toString() === guard && stored.subarray(guard.length).equals(fs.readFileSync(s.photo)),
+          'stored picture differs from the upload');
+        // Only through the application, to those who may see the row: never by its own address.
+        const name = row.photo.slice('/upload/'.length);
+        const stranger = { redirect: 'manual' };
+        const direct = await fetch(`${BASE}/upload/${name}.php`, stranger);
+        check(direct.status === 404 && (await direct.arrayBuffer()).byteLength === 0, `the stored file answered ${direct.status}`);
+        const served = await fetch(`${BASE}/manage/file.php?f=${name}&c=Student`, stranger);
+        check(served.status === 302 && /\/login\.php$/.test(served.headers.get('location')), `a stranger got the picture: ${served.status}`);
+        const viaPage = await page.request.get(`${BASE}/manage/file.php?f=${name}&c=Student`);
+        check(viaPage.status() === 200 && (await viaPage.body()).equals(fs.readFileSync(s.photo)), 'the logged-in user cannot see the picture');
       } else {
         equal(row.photo, '/upload/NoImage.jpg', `${s.name} default picture`);
       }
@@ -393,7 +405,7 @@ try {
     await saveInDialog(main.locator('.grid a.edit').first(),
       (d) => d.locator('input[name=photo]').setInputFiles(photoPath));
     check(student('张三').photo !== before.photo && /^\/upload\/[0-9a-f]+\.png$/.test(student('张三').photo), 'new picture path');
-    check(!fs.existsSync(path.join(PROJECT, before.photo)), 'replaced picture still in upload/');
+    check(!fs.existsSync(path.join(PROJECT, `${before.photo}.php`)), 'replaced picture still in upload/');
     check(fs.existsSync(path.join(PROJECT, student('张三').photo)), 'new picture missing');
   });
 
@@ -404,7 +416,7 @@ try {
     const shown = async (col) => (await dialog.locator(`dd[data-col=${col}]`).textContent()).trim();
     equal([await shown('studentName'), await shown('grade'), await shown('department'), await shown('birthday'), await shown('remark')],
       ['张三', '一年级', '计算机系', '2006-05-01', TRICKY], 'detail values');
-    check(/\/upload\/[0-9a-f]+\.png$/.test(await dialog.locator('dd[data-col=photo] a').getAttribute('href')), 'picture link');
+    check(/\/manage\/file\.php\?f=[0-9a-f]+\.png&c=Student$/.test(await dialog.locator('dd[data-col=photo] a').getAttribute('href')), 'picture link');
     await shot('06-detail.png');
     await main.locator('.vo-close').click();
   });

@@ -103,7 +103,8 @@ try {
 
   // Each right taken away in turn: the menu, the buttons, and the refusal by direct URL and forged POST.
   const refusals = {
-    view: (c) => [c.get('/controller/StudentAction.php?action=query'), c.get(`/controller/StudentAction.php?action=query&view=detail&studentId=${visible}`)],
+    view: (c) => [c.get('/controller/StudentAction.php?action=query'), c.get(`/controller/StudentAction.php?action=query&view=detail&studentId=${visible}`),
+      c.get('/controller/StudentAction.php?action=query&export=csv')],
     add: (c) => [c.get('/controller/StudentAction.php?action=query&view=add'), addStudent(c, '伪造添加')],
     edit: (c) => [c.get(`/controller/StudentAction.php?action=query&view=edit&studentId=${visible}`), editStudent(c, visible, { studentName: '伪造修改' }),
       c.post(`/controller/StudentAction.php?studentId=${visible}`, { form: { action: 'query', view: 'edit' } })],
@@ -128,6 +129,11 @@ try {
         for (const r of RIGHTS) check(buttons[r] === (r !== missing), `${r} button shown: ${buttons[r]}`);
       }
       check(phpLogs().includes('用户 alice 没有权限：Student'), 'the refusal is logged');
+      if (missing === 'edit') {
+        const dry = await (await alice.post('/manage/import.php?class=Student', { multipart: { step: 'check',
+          csv: { name: 'e.csv', mimeType: 'text/csv', buffer: Buffer.from(`学号,姓名\r\n${visible},导入改名\r\n`) } } })).text();
+        check(dry.includes('你没有修改的权限。') && !dry.includes('将修改的记录'), 'an import changes rows without the edit right');
+      }
     });
   }
 
@@ -178,6 +184,43 @@ try {
     check((await editStudent(alice, mine, { studentName: '爱丽丝改过' })).headers().location === '/ok.php', 'she edits her own row');
   });
 
+  // What a reference may offer, for each of the rights on the referenced class: the rows one may see there,
+  // every row where one has no view right at all; the row already chosen always stays choosable.
+  await step('reference choices follow the rights on the referenced class', async () => {
+    const nothing = await role('学生无年级', { Student: ['view', 'add', 'edit'] });
+    // A role saved by an earlier version holds a row that grants nothing; it must neither grant nor lift a limit.
+    sql(`INSERT IGNORE INTO t_role_right (roleId, className, canView, canAdd, canEdit, canDelete, canExport, ownOnly)
+      VALUES (${nothing}, 'Grade', 0, 0, 0, 0, 0, 0)`);
+    const all = ['一年级', '爱丽丝年级'];
+    const cases = [
+      ['none', [nothing], all],
+      ['view', [await role('年级查看', { Student: ['view', 'add', 'edit'], Grade: ['view'] })], all],
+      ['view, add, edit', [await role('年级编辑', { Student: ['view', 'add', 'edit'], Grade: ['view', 'add', 'edit'] })], all],
+      ['own rows only, beside a role with nothing there', [await role('年级本人', { Student: ['view', 'add', 'edit'], Grade: ['view', 'own'] }), nothing],
+        ['爱丽丝年级']],
+    ];
+    const options = (html, selector) => [...(new RegExp(`${selector}[^>]*>([\\s\\S]*?)</select>`).exec(html)?.[1] ?? '')
+      .matchAll(/<option value="[^"]+"[^>]*>([^<]*)</g)].map((m) => m[1]).sort();
+    for (const [name, roles, expected] of cases) {
+      await giveRoles('alice', roles);
+      const want = JSON.stringify(expected);
+      const add = await (await alice.get('/controller/StudentAction.php?action=query&view=add')).text();
+      check(JSON.stringify(options(add, '<select id="f-grade"')) === want, `${name}: the form offers ${options(add, '<select id="f-grade"')}`);
+      const list = await (await alice.get('/controller/StudentAction.php?action=query')).text();
+      check(JSON.stringify(options(list, '<select name="grade"')) === want, `${name}: the search offers ${options(list, '<select name="grade"')}`);
+      const typed = await (await alice.get(`/manage/lookup.php?class=Student&field=grade&q=${encodeURIComponent('年级')}`)).json();
+      check(JSON.stringify(typed.items.map((i) => i.text).sort()) === want, `${name}: the lookup gives ${JSON.stringify(typed)}`);
+      const dry = await (await alice.post('/manage/import.php?class=Student', { multipart: { step: 'check',
+        csv: { name: 'g.csv', mimeType: 'text/csv', buffer: Buffer.from(`学号,年级\r\n${visible},一年级\r\n`) } } })).text();
+      check(dry.includes('将修改的记录') === expected.includes('一年级'), `${name}: the import resolves 一年级: ${dry.includes('将修改的记录')}`);
+      // The row already chosen (一年级) stays selected, and the row saves unchanged.
+      const edit = await (await alice.get(`/controller/StudentAction.php?action=query&view=edit&studentId=${visible}`)).text();
+      check(/<option value="1" selected>一年级</.test(edit), `${name}: the edit form lost the chosen grade`);
+      check((await editStudent(alice, visible, { studentName: '公共学生' })).headers().location === '/ok.php', `${name}: the row does not save`);
+    }
+    await giveRoles('alice', [own]);
+  });
+
   await step('without rights on students: no lookup, no import, no students on a grade', async () => {
     await giveRoles('alice', [await role('只看年级', { Grade: ['view'] })]);
     for (const path of ['/manage/lookup.php?class=Student&field=grade&q=x', '/manage/import.php?class=Student']) {
@@ -210,6 +253,24 @@ try {
       { form: { username: 'bob', password: PASSWORD }, headers: { Origin: BASE }, maxRedirects: 0 });
     check(res.status() === 200 && (await res.text()).includes('该账号已停用'), 'bob logged in again');
     await admin.post('/manage/users.php', { form: { op: 'enable', id: userId('bob') } });
+
+    // A second administrator may neither reset, disable nor demote the first, nor reset his own password here.
+    await admin.post('/manage/users.php', { form: { op: 'add', username: 'dave', password: 'Dave#Pass2026' } });
+    sql(`UPDATE t_admin a JOIN (SELECT adminPassword p FROM t_admin WHERE adminName = 'alice') x
+      SET a.adminPassword = x.p, a.mustChangePassword = 0 WHERE a.adminName = 'dave'`);
+    await giveRoles('dave', [await role('管理员', {}, true)]);
+    const dave = await login('dave');
+    const first = () => sql("SELECT CONCAT_WS(',', adminPassword, disabled, mustChangePassword, sessionVersion) FROM t_admin WHERE adminName = 'admin'");
+    const before = first();
+    for (const [op, extra, expected] of [['reset', { password: 'Taken#Over2026' }, '不能重置第一个管理员的密码'],
+      ['disable', {}, '第一个管理员不能停用'], ['roles', { 'roles[]': '1' }, '不能改变他的角色']]) {
+      const page = await (await dave.post('/manage/users.php', { form: { op, id: userId('admin'), ...extra } })).text();
+      check(page.includes(expected), `${op} of the first administrator: ${(page.match(/id="flash">([^<]*)/) || [])[1]}`);
+    }
+    const own = await (await dave.post('/manage/users.php', { form: { op: 'reset', id: userId('dave'), password: 'Dave#Other2026' } })).text();
+    check(own.includes('请在“修改密码”页面修改自己的密码'), 'an administrator reset his own password without the old one');
+    check(first() === before, 'the first administrator was changed');
+    check(await status(admin.get('/desk.php', { maxRedirects: 0 })) === 200, 'the first administrator was logged out');
   });
 
   await step('history: add, edit and delete recorded with before and after values, on the row and on the overall page', async () => {
@@ -239,8 +300,14 @@ try {
       multipart: { action: 'add', ...newStudent('回收学生', { grade: 20 }), photo: { name: 'p.png', mimeType: 'image/png', buffer: PNG } } });
     check(added.headers().location === '/ok.php', `not added: ${added.headers().location}`);
     const [id, photo] = sql("SELECT studentId, photo FROM t_Student WHERE studentName = '回收学生'").split('\t');
-    const file = `${process.env.E2E_PROJECT_DIR}${photo}`;
+    const file = `${process.env.E2E_PROJECT_DIR}${photo}.php`;
     check(fs.existsSync(file), `no picture ${photo}`);
+    // The picture by its address: to the administrator, not to a user who may not see the row (only-own rows).
+    const picture = `/manage/file.php?f=${photo.slice('/upload/'.length)}&c=Student`;
+    check((await (await admin.get(picture)).body()).equals(PNG), 'the administrator does not get the picture');
+    check(await status(alice.get(picture)) === 403, "another's picture reached alice");
+    check((await alice.get(photo, { maxRedirects: 0 })).headers().location === picture.replace(/&c=Student$/, ''),
+      'the old address does not lead through the application');
     check((await deleteStudent(admin, id)).headers().location === '/ok.php', 'not deleted');
     check(student(id) === '' && fs.existsSync(file), 'the row is gone and its picture kept');
     const trashId = sql(`SELECT trashId FROM t_trash WHERE className = 'Student' AND rowKey = '${id}'`);
