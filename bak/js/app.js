@@ -9,6 +9,9 @@
     return path.replace(/\/js\/app\.js$/, '');
   })();
 
+  /* 在框架页的内容区中时，页面自己的管理菜单（.admin-nav）不显示：框架页已有菜单与退出 */
+  if (window.self !== window.top) { document.documentElement.classList.add('in-frame'); }
+
   /*
    * 删除前确认：<a href="..." data-confirm="确定要删除吗？">，或 <form data-confirm="..."> 中的按钮。
    * 删除一条记录的表单（action=del）先问服务器随它一起删除或清空引用的记录，写进确认的文字；
@@ -57,6 +60,16 @@
     var narrow = window.innerWidth < 600;
     window.VelmoraOpen.open(a.getAttribute('href'), a.getAttribute('data-dialog'),
       narrow ? window.innerWidth - 16 : 640, narrow ? window.innerHeight - 16 : Math.min(640, window.innerHeight - 40));
+  });
+
+  /* 角色的权限表：表头的勾选框勾选整列（一项权限），类名旁的勾选整行（一个类） */
+  document.addEventListener('change', function (e) {
+    var box = e.target;
+    if (!box.matches || !box.matches('input[data-tick]')) { return; }
+    var scope = box.getAttribute('data-tick') === 'right'
+      ? box.closest('table').querySelectorAll('tbody input[data-right="' + box.getAttribute('data-right') + '"]')
+      : box.closest('tr').querySelectorAll('input[data-right]');
+    Array.prototype.forEach.call(scope, function (input) { input.checked = box.checked; });
   });
 
   /* 改变选择后立即提交所在的表单：<select data-submit> */

@@ -27,7 +27,8 @@ foreach ([['changedAt >= ?', $from, ' 00:00:00'], ['changedAt <= ?', $to, ' 23:5
 $exporting = req_raw_string('export') === 'csv';
 $db = new SqlHelper();
 $rows = $db->query_prepared('SELECT * FROM ' . velmora_team_table('change_log') . $where . ' ORDER BY changeId DESC'
-    . ($exporting ? '' : ' LIMIT 500'), $params);
+    . ($exporting ? '' : manage_page_limit()), $params);
+$total = $exporting ? [] : $db->query_prepared('SELECT COUNT(*) AS n FROM ' . velmora_team_table('change_log') . $where, $params);
 $users = $db->query_prepared('SELECT adminName FROM ' . velmora_admin_table() . ' ORDER BY adminName') ?? [];
 $error = $rows === null ? $db->error : '';
 $db->close_connect();
@@ -67,6 +68,6 @@ page_begin('操作记录');
   </form>
   <?php if ($error !== ''): ?><div class="alert error"><?= h($error) ?></div><?php endif; ?>
   <div class="grid-wrap"><?= history_table($rows, true) ?></div>
-  <?php if (!$exporting && count($rows) === 500): ?><p class="hint">只显示最近的 500 条，请缩小查询范围或导出。</p><?php endif; ?>
+  <?= manage_pager('/manage/changes.php', ['user' => $user, 'class' => $class, 'from' => $from, 'to' => $to], (int)($total[0]['n'] ?? 0)) ?>
 </div>
 <?php page_end();

@@ -82,6 +82,11 @@ $granted = [];
 foreach ($db->query_prepared('SELECT * FROM ' . velmora_team_table('role_right')) ?? [] as $row) {
     $granted[(int)$row['roleId']][(string)$row['className']] = $row;
 }
+$holders = [];
+foreach ($db->query_prepared('SELECT ur.roleId, a.adminName FROM ' . velmora_team_table('user_role') . ' ur JOIN '
+    . velmora_admin_table() . ' a ON a.adminId = ur.adminId ORDER BY a.adminName') ?? [] as $row) {
+    $holders[(int)$row['roleId']][] = (string)$row['adminName'];
+}
 $error = $db->error;
 $db->close_connect();
 $labels = VELMORA_RIGHTS + ['own' => '仅限本人创建的记录'];
@@ -98,21 +103,29 @@ page_begin('角色管理');
     <label><input type="checkbox" name="isAdmin" value="1"> 管理员角色</label>
     <button type="submit">添加角色</button>
   </form>
-  <?php foreach ($roles as $role): $id = (int)$role['roleId']; ?>
+  <p class="hint" id="own-hint">“仅限本人创建的记录”：有这个角色的用户在这个类中只能看到、修改、删除和导出自己添加的记录；
+    他的另一个角色对这个类给了权限而不加这个限制时，不再受限。一项也没有勾选的类，这个角色不能进入，
+    但别的类的表单仍可以选择它的记录。</p>
+  <?php foreach ($roles as $role): $id = (int)$role['roleId']; $isAdmin = (int)$role['isAdmin'] === 1; ?>
   <form class="panel role" method="post" action="<?= h(velmora_base()) ?>/manage/roles.php" data-role="<?= h($role['roleName']) ?>">
     <input type="hidden" name="op" value="save"><input type="hidden" name="id" value="<?= $id ?>">
-    <h3><?= h($role['roleName']) ?> <label class="hint"><input type="checkbox" name="isAdmin" value="1"<?= (int)$role['isAdmin'] === 1 ? ' checked' : '' ?>> 管理员角色（全部权限）</label>
+    <h3><?= h($role['roleName']) ?> <label class="hint"><input type="checkbox" name="isAdmin" value="1"<?= $isAdmin ? ' checked' : '' ?>> 管理员角色（全部权限）</label>
       <label class="hint"><input type="checkbox" name="seeUnowned" value="1"<?= (int)$role['seeUnowned'] === 1 ? ' checked' : '' ?>> 仅限本人的记录时，也包括没有创建者的记录</label></h3>
+    <p class="hint holders">拥有这个角色的用户：<?= h(implode('、', $holders[$id] ?? []) ?: '无') ?></p>
+    <?php if ($isAdmin): ?>
+    <p class="hint">管理员角色拥有对每个类的全部权限，并可进入用户管理、角色管理、操作记录与回收站。</p>
+    <?php else: ?>
     <table class="grid">
-      <thead><tr><th>类</th><?php foreach ($labels as $label): ?><th><?= h($label) ?></th><?php endforeach; ?></tr></thead><tbody>
+      <thead><tr><th>类</th><?php foreach ($labels as $right => $label): ?><th><label><input type="checkbox" data-tick="right" data-right="<?= $right ?>" aria-label="<?= h('全部勾选“' . $label . '”') ?>"> <?= h($label) ?></label></th><?php endforeach; ?></tr></thead><tbody>
       <?php foreach (velmora_entities() as $class => $info): $row = $granted[$id][$class] ?? []; ?>
-      <tr data-class="<?= h($class) ?>"><td><?= h($info['friend']) ?></td>
+      <tr data-class="<?= h($class) ?>"><td><label><input type="checkbox" data-tick="class" aria-label="<?= h('全部勾选' . $info['friend']) ?>"> <?= h($info['friend']) ?></label></td>
         <?php foreach (VELMORA_ROLE_COLUMNS as $right => $column): ?>
         <td><input type="checkbox" name="rights[<?= h($class) ?>][<?= $right ?>]" value="1" data-right="<?= $right ?>"<?= (int)($row[$column] ?? 0) === 1 ? ' checked' : '' ?>></td>
         <?php endforeach; ?>
       </tr>
       <?php endforeach; ?>
     </tbody></table>
+    <?php endif; ?>
     <div class="form-actions"><button type="submit">保存权限</button></div>
   </form>
   <form method="post" action="<?= h(velmora_base()) ?>/manage/roles.php" class="inline" data-confirm="<?= h('确定要删除角色“' . $role['roleName'] . '”吗？') ?>"><input type="hidden" name="op" value="delete"><input type="hidden" name="id" value="<?= $id ?>"><button type="submit" class="danger small">删除角色“<?= h($role['roleName']) ?>”</button></form>

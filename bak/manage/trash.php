@@ -20,7 +20,9 @@ $flash = (string)($_SESSION['velmora_flash'] ?? '');
 unset($_SESSION['velmora_flash']);
 $entities = velmora_entities();
 $rows = $db->query_prepared('SELECT * FROM ' . velmora_team_table('trash') . ($class !== '' ? ' WHERE className = ?' : '')
-    . ' ORDER BY trashId DESC LIMIT 500', $class !== '' ? [$class] : []);
+    . ' ORDER BY trashId DESC' . manage_page_limit(), $class !== '' ? [$class] : []);
+$total = $db->query_prepared('SELECT COUNT(*) AS n FROM ' . velmora_team_table('trash') . ($class !== '' ? ' WHERE className = ?' : ''),
+    $class !== '' ? [$class] : []);
 $error = $rows === null ? $db->error : '';
 $db->close_connect();
 
@@ -37,12 +39,12 @@ page_begin('回收站');
     <button type="submit">查询</button>
   </form>
   <table class="grid">
-    <thead><tr><th>类</th><th>主键</th><th>内容</th><th>删除人</th><th>删除时间</th><th>操作</th></tr></thead><tbody>
+    <thead><tr><th>类</th><th>记录</th><th>内容</th><th>删除人</th><th>删除时间</th><th>操作</th></tr></thead><tbody>
     <?php foreach ($rows ?? [] as $row): ?>
     <tr data-trash="<?= (int)$row['trashId'] ?>">
       <td><?= h($entities[$row['className']]['friend'] ?? $row['className']) ?></td>
-      <td><?= h($row['rowKey']) ?></td>
-      <td><?= history_values(null, $row['rowValues']) ?><?= velmora_trash_cascade((string)($row['cascadeValues'] ?? '')) ?></td>
+      <td><?= history_row_label((string)$row['className'], (string)$row['rowKey'], $row['rowValues']) ?></td>
+      <td><?= history_values(null, $row['rowValues'], (string)$row['className']) ?><?= velmora_trash_cascade((string)($row['cascadeValues'] ?? '')) ?></td>
       <td><?= h($row['deletedByName']) ?></td>
       <td><?= h($row['deletedAt']) ?></td>
       <td class="ops">
@@ -53,5 +55,6 @@ page_begin('回收站');
     <?php endforeach; ?>
     <?php if (!$rows): ?><tr class="empty-row"><td colspan="6">回收站是空的</td></tr><?php endif; ?>
   </tbody></table>
+  <?= manage_pager('/manage/trash.php', ['class' => $class], (int)($total[0]['n'] ?? 0)) ?>
 </div>
 <?php page_end();

@@ -88,8 +88,9 @@ unset($_SESSION['velmora_flash']);
 $users = $db->query_prepared('SELECT adminId, adminName, disabled, mustChangePassword, lastLoginTime FROM ' . $admins . ' ORDER BY adminId') ?? [];
 $roles = $db->query_prepared('SELECT roleId, roleName FROM ' . velmora_team_table('role') . ' ORDER BY roleName') ?? [];
 $held = [];
+$roleNames = array_column($roles, 'roleName', 'roleId');
 foreach ($db->query_prepared('SELECT adminId, roleId FROM ' . $userRoles) ?? [] as $row) {
-    $held[(int)$row['adminId']][(int)$row['roleId']] = true;
+    $held[(int)$row['adminId']][(int)$row['roleId']] = $roleNames[$row['roleId']] ?? '';
 }
 $first = velmora_first_admin_id(velmora_guard_conn());
 $error = $db->error;
@@ -117,6 +118,7 @@ page_begin('用户管理');
       <td><?= h((string)$u['lastLoginTime']) ?></td>
       <td>
         <?php if ($id === $first): ?>全部权限<?php else: ?>
+        <span class="held"><?= h(implode('、', $held[$id] ?? []) ?: '没有角色') ?></span>
         <form method="post" action="<?= h(velmora_base()) ?>/manage/users.php" class="inline roles">
           <input type="hidden" name="op" value="roles"><input type="hidden" name="id" value="<?= $id ?>">
           <?php foreach ($roles as $r): ?>
@@ -128,9 +130,11 @@ page_begin('用户管理');
       </td>
       <td class="ops">
         <?php if ($id !== $first): ?>
-        <form method="post" action="<?= h(velmora_base()) ?>/manage/users.php" class="inline"><input type="hidden" name="op" value="<?= (int)$u['disabled'] === 1 ? 'enable' : 'disable' ?>"><input type="hidden" name="id" value="<?= $id ?>"><button type="submit" class="link toggle"><?= (int)$u['disabled'] === 1 ? '启用' : '停用' ?></button></form>
+        <form method="post" action="<?= h(velmora_base()) ?>/manage/users.php" class="inline"><input type="hidden" name="op" value="<?= (int)$u['disabled'] === 1 ? 'enable' : 'disable' ?>"><input type="hidden" name="id" value="<?= $id ?>"><button type="submit" class="link toggle"<?= (int)$u['disabled'] === 1 ? '' : ' data-confirm="' . h('确定要停用“' . $u['adminName'] . '”吗？他的会话随即结束。') . '"' ?>><?= (int)$u['disabled'] === 1 ? '启用' : '停用' ?></button></form>
         <?php endif; ?>
-        <form method="post" action="<?= h(velmora_base()) ?>/manage/users.php" class="inline reset" autocomplete="off"><input type="hidden" name="op" value="reset"><input type="hidden" name="id" value="<?= $id ?>"><input type="password" name="password" maxlength="72" placeholder="新密码" required> <button type="submit" class="small">重置密码</button></form>
+        <?php if ($id !== $first && $id !== velmora_user_id()): ?>
+        <form method="post" action="<?= h(velmora_base()) ?>/manage/users.php" class="inline reset" autocomplete="off"><input type="hidden" name="op" value="reset"><input type="hidden" name="id" value="<?= $id ?>"><input type="password" name="password" maxlength="72" placeholder="新密码" required> <button type="submit" class="small" data-confirm="<?= h('确定要重置“' . $u['adminName'] . '”的密码吗？他下次登录时必须修改密码。') ?>">重置密码</button></form>
+        <?php endif; ?>
       </td>
     </tr>
     <?php endforeach; ?>

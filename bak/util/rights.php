@@ -210,6 +210,35 @@ function velmora_lookup_condition(string $class): string
     return $own === null ? ' and 0=1' : $own;
 }
 
+/*
+ * 表单提交的引用 $value 是否可以选择（与下拉框相同的规则，见 velmora_lookup_condition），
+ * 或者就是正在修改的这一行原来引用的记录。绕过表单提交的其他记录不接受。
+ */
+function velmora_reference_choosable(string $class, array $field, string $value, string $action): bool
+{
+    $target = (string)($field['refClass'] ?? '');
+    $condition = velmora_lookup_condition($target);
+    $shape = velmora_lookup_source($target);
+    if ($condition === '' || $shape === null) {
+        return true;
+    }
+    $conn = velmora_guard_conn();
+    $rows = velmora_rows($conn, 'SELECT 1 AS found FROM ' . $shape['table'] . ' WHERE ' . $shape['key'] . ' = ?' . $condition . ' LIMIT 1', [$value]);
+    $info = $action === 'update' ? velmora_class_table($class) : null;
+    $column = velmora_member_column($class, (string)$field['name']);
+    $key = $info === null ? null : velmora_requested_key($class, 'edit');
+    if ($rows === null) {
+        velmora_fail('无法检查所选的记录，请稍后再试。');
+    }
+    if ($rows !== [] || $key === null || $column === null) {
+        return $rows !== [];
+    }
+    $values = velmora_key_values($key, count($info['keyColumns']));
+    $stored = $values === null ? [] : velmora_rows($conn, 'SELECT ' . $column . ' AS v FROM ' . velmora_sql_name($info['table'])
+        . ' WHERE ' . velmora_key_where($info['keyColumns']), $values);
+    return $stored && (string)$stored[0]['v'] === $value;
+}
+
 /* 记录是否由当前用户创建（角色可以处理没有创建者的记录时，也包括这些记录）。 */
 function velmora_owns(string $class, string $key): bool
 {

@@ -27,7 +27,7 @@ if (preg_match('/\.(merge\.txt|new\.txt|fields\.json)$/i', $velmora_path)
     exit;
 }
 // 上传的图片只经 manage/file.php 按记录的权限取得（见 util/pictures.php）；以前的地址转到那里。
-if (preg_match('#^/*' . preg_quote(ltrim($velmora_prefix, '/'), '#') . '/+upload/+(\d{8}[0-9a-f]{24}\.(jpg|png|gif|bmp|webp))(\.php)?$#',
+if (preg_match('#^/*' . preg_quote(ltrim($velmora_prefix, '/'), '#') . '/+upload/+(\d{8}[0-9a-f]{24}\.(jpg|png|gif|bmp|webp))$#',
     $velmora_path, $velmora_m)) {
     header('Location: ' . $velmora_prefix . '/manage/file.php?f=' . $velmora_m[1], true, 302);
     exit;

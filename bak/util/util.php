@@ -178,6 +178,25 @@ function page_begin(string $title, string $bodyClass = '', array $bodyAttrs = []
         . '<script src="' . h(velmora_url('/js/lookup.js')) . '"></script>'
         . '<script src="' . h(velmora_url('/opennew/opennew.js')) . '"></script>'
         . '</head><body' . $attrs . '>' . "\n";
+    if (defined('VELMORA_ADMIN_PAGE')) {
+        echo admin_page_nav();
+    }
+}
+
+/*
+ * 管理员页面的菜单与退出：在框架页的内容区中打开时框架页已有，由样式表隐藏（html.in-frame），
+ * 单独打开（书签、新标签页）时显示。
+ */
+function admin_page_nav(): string
+{
+    $links = ['/index.php' => '首页', '/manage/users.php' => '用户管理', '/manage/roles.php' => '角色管理',
+        '/manage/changes.php' => '操作记录', '/manage/trash.php' => '回收站', '/manage/owners.php' => '记录的创建者'];
+    $html = '<nav class="admin-nav" aria-label="管理菜单">';
+    foreach ($links as $path => $label) {
+        $html .= '<a href="' . h(velmora_url($path)) . '">' . h($label) . '</a>';
+    }
+    return $html . '<form class="logout" method="post" action="' . h(velmora_url('/logout.php')) . '" target="_top">'
+        . '<button type="submit" class="link">退出</button></form></nav>' . "\n";
 }
 
 function page_end(): void

@@ -203,6 +203,10 @@ function velmora_validate_form(string $class, string $action): void
             $_FILES[$name] = ['name' => '', 'type' => '', 'tmp_name' => '', 'error' => UPLOAD_ERR_NO_FILE, 'size' => 0];
         }
         $problem = velmora_field_problem($field, $form[$name] ?? null, $action === 'add', !empty($fields['integerKey']));
+        if ($problem === null && ($field['type'] ?? '') === 'ref' && is_string($form[$name] ?? null) && trim($form[$name]) !== ''
+            && !velmora_reference_choosable($class, $field, trim($form[$name]), $action)) {
+            $problem = '所选的%s不存在。';
+        }
         if ($problem !== null) {
             $label = is_string($field['label'] ?? null) && $field['label'] !== '' ? $field['label'] : $name;
             velmora_log('表单项 ' . $name . ' 未通过检查，已拒绝');

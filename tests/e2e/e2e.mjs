@@ -406,7 +406,7 @@ try {
       (d) => d.locator('input[name=photo]').setInputFiles(photoPath));
     check(student('张三').photo !== before.photo && /^\/upload\/[0-9a-f]+\.png$/.test(student('张三').photo), 'new picture path');
     check(!fs.existsSync(path.join(PROJECT, `${before.photo}.php`)), 'replaced picture still in upload/');
-    check(fs.existsSync(path.join(PROJECT, student('张三').photo)), 'new picture missing');
+    check(fs.existsSync(path.join(PROJECT, `${student('张三').photo}.php`)), 'new picture missing');
   });
 
   await step('the detail shows every member, references by their display value', async () => {

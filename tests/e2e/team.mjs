@@ -142,8 +142,12 @@ try {
   await giveRoles('bob', [own]);
   const bob = await login('bob');
   await step('only-own rows: lists, counts, exports, details, edits and deletes', async () => {
-    for (const [client, name] of [[alice, '爱丽丝的学生'], [bob, '鲍勃的学生']]) {
-      const res = await addStudent(client, name);
+    // Each chooses among the grades they may see, which are their own.
+    for (const [client, name, grade] of [[alice, '爱丽丝的学生', '爱丽丝年级'], [bob, '鲍勃的学生', '鲍勃年级']]) {
+      const added = await client.post('/controller/GradeAction.php', { form: { action: 'add', 'grade[gradeId]': '0', 'grade[gradeName]': grade }, maxRedirects: 0 });
+      check(added.headers().location === '/ok.php', `${grade} not added: ${added.headers().location}`);
+      const res = await client.post('/controller/StudentAction.php', { maxRedirects: 0,
+        form: { action: 'add', ...newStudent(name, { grade: sql(`SELECT gradeId FROM t_Grade WHERE gradeName = '${grade}'`) }) } });
       check(res.headers().location === '/ok.php', `${name} not added: ${res.status()} ${res.headers().location}`);
     }
     const mine = sql("SELECT studentId FROM t_Student WHERE studentName = '爱丽丝的学生'");
@@ -167,10 +171,8 @@ try {
     }
     check(student(theirs) === before, 'her attempts left his row as it was');
     // Lookups: the grades she may choose from are hers only.
-    const grade = await alice.post('/controller/GradeAction.php', { form: { action: 'add', 'grade[gradeId]': '0', 'grade[gradeName]': '爱丽丝年级' }, maxRedirects: 0 });
-    check(grade.headers().location === '/ok.php', `her grade not added: ${grade.headers().location}`);
     const choices = await (await alice.get('/controller/StudentAction.php?action=query&view=add')).text();
-    check(choices.includes('爱丽丝年级') && !choices.includes('一年级'), 'the grade lookup holds only her grade');
+    check(choices.includes('爱丽丝年级') && !choices.includes('一年级') && !choices.includes('鲍勃年级'), 'the grade lookup holds only her grade');
     const typed = await (await alice.get(`/manage/lookup.php?class=Student&field=grade&q=${encodeURIComponent('年级')}`)).json();
     check(JSON.stringify(typed.items.map((i) => i.text)) === '["爱丽丝年级"]', `the typed lookup: ${JSON.stringify(typed)}`);
     // A CSV import may add her rows but not change his.
@@ -181,7 +183,8 @@ try {
     const token = /name="token" value="([0-9a-f]+)"/.exec(dry)?.[1] ?? '';
     await upload('commit', { token });
     check(student(theirs) === before && sql(`SELECT studentName FROM t_Student WHERE studentId = ${mine}`) === '爱丽丝导入', 'the import changed hers only');
-    check((await editStudent(alice, mine, { studentName: '爱丽丝改过' })).headers().location === '/ok.php', 'she edits her own row');
+    const hers = sql("SELECT gradeId FROM t_Grade WHERE gradeName = '爱丽丝年级'");
+    check((await editStudent(alice, mine, { studentName: '爱丽丝改过', grade: hers })).headers().location === '/ok.php', 'she edits her own row');
   });
 
   // What a reference may offer, for each of the rights on the referenced class: the rows one may see there,
@@ -191,7 +194,7 @@ try {
     // A role saved by an earlier version holds a row that grants nothing; it must neither grant nor lift a limit.
     sql(`INSERT IGNORE INTO t_role_right (roleId, className, canView, canAdd, canEdit, canDelete, canExport, ownOnly)
       VALUES (${nothing}, 'Grade', 0, 0, 0, 0, 0, 0)`);
-    const all = ['一年级', '爱丽丝年级'];
+    const all = ['一年级', '爱丽丝年级', '鲍勃年级'];
     const cases = [
       ['none', [nothing], all],
       ['view', [await role('年级查看', { Student: ['view', 'add', 'edit'], Grade: ['view'] })], all],
@@ -217,6 +220,9 @@ try {
       const edit = await (await alice.get(`/controller/StudentAction.php?action=query&view=edit&studentId=${visible}`)).text();
       check(/<option value="1" selected>一年级</.test(edit), `${name}: the edit form lost the chosen grade`);
       check((await editStudent(alice, visible, { studentName: '公共学生' })).headers().location === '/ok.php', `${name}: the row does not save`);
+      // A grade the form does not offer is refused when posted around it.
+      const forged = (await addStudent(alice, '伪造引用')).headers().location;
+      check(forged === (expected.includes('一年级') ? '/ok.php' : '/error.php'), `${name}: a forged choice of 一年级 answered ${forged}`);
     }
     await giveRoles('alice', [own]);
   });
@@ -326,7 +332,7 @@ try {
     check((await restore()) === '记录已恢复。', 'not restored');
     check(sql(`SELECT photo FROM t_Student WHERE studentId = ${id}`) === photo && fs.existsSync(file), 'the picture is back');
     check(sql(`SELECT COUNT(*) FROM t_trash WHERE trashId = ${trashId}`) === '0', 'the trash row is left');
-    check((await (await admin.get(`/controller/StudentAction.php?action=query&view=detail&studentId=${id}`)).text()).includes(photo),
+    check((await (await admin.get(`/controller/StudentAction.php?action=query&view=detail&studentId=${id}`)).text()).includes(`manage/file.php?f=${photo.slice('/upload/'.length)}`),
       'the restored row shows its picture');
 
     check((await deleteStudent(admin, id)).headers().location === '/ok.php', 'not deleted again');
