@@ -62,6 +62,11 @@ public:
            const QString &prefix)
         : model_(model), projectName_(projectName), prefix_(prefix)
     {
+        // Same names found through one pass, not by comparing every class with every other.
+        for (const TClassModel &cls : model_.Classes()) {
+            classesNamed_[cls.className.toCaseFolded()].append(&cls);
+            tablesNamed_[Naming::TableName(prefix_, cls.className, cls.tableName).toCaseFolded()].append(&cls);
+        }
     }
 
     TModelFindings Run()
@@ -138,13 +143,13 @@ private:
                 QStringLiteral("%1类的表名\"%2\"%3，MySQL不能建表，请修改表名!").arg(cls.className, cls.tableName, tableProblem),
                 "tableName");
         const QString table = Naming::TableName(prefix_, cls.className, cls.tableName);
-        for (const TClassModel &other : model_.Classes()) {
-            if (&other == &cls)
+        for (const TClassModel *other : tablesNamed_.value(table.toCaseFolded())) {
+            if (other == &cls)
                 break;
-            if ((!cls.tableName.isEmpty() || !other.tableName.isEmpty())
-                && TModelChecker::SameName(Naming::TableName(prefix_, other.className, other.tableName), table)) {
+            if ((!cls.tableName.isEmpty() || !other->tableName.isEmpty())
+                && TModelChecker::SameName(Naming::TableName(prefix_, other->className, other->tableName), table)) {
                 Add(TKind::Other, &cls, nullptr,
-                    QStringLiteral("%1类的表名\"%2\"与%3类的表名重名(不区分大小写)，请修改表名!").arg(cls.className, table, other.className),
+                    QStringLiteral("%1类的表名\"%2\"与%3类的表名重名(不区分大小写)，请修改表名!").arg(cls.className, table, other->className),
                     "tableName");
                 break;
             }
@@ -217,13 +222,13 @@ private:
                     QStringLiteral("表名\"%1%2\"超过%3个字符，MySQL不能建表，请缩短类名或表名前缀!")
                         .arg(prefix_, cls.className).arg(TModelChecker::MaxSqlNameLength), "className");
         }
-        for (const TClassModel &other : model_.Classes()) {
-            if (&other == &cls)
+        for (const TClassModel *other : classesNamed_.value(cls.className.toCaseFolded())) {
+            if (other == &cls)
                 break;
-            if (TModelChecker::SameName(other.className, cls.className)) {
+            if (TModelChecker::SameName(other->className, cls.className)) {
                 Add(TKind::Other, &cls, nullptr,
                     QStringLiteral("类名\"%1\"与类名\"%2\"重名(不区分大小写)，请修改类名!")
-                        .arg(cls.className, other.className), "className");
+                        .arg(cls.className, other->className), "className");
                 break;
             }
         }
@@ -311,6 +316,8 @@ private:
     const std::optional<QString> projectName_;
     const QString prefix_;
     TModelFindings findings_;
+    // Case-folded class and table names -> the classes that have them, in the model's order.
+    QHash<QString, QList<const TClassModel *>> classesNamed_, tablesNamed_;
 };
 
 } // namespace

@@ -134,7 +134,7 @@ TProjectModel TProjectModel::Load(int projectId, const TClassList &classes)
         cls.indexes = inProject ? indexesByClass.value(entry.id) : indexDao.GetIndexes(entry.id);
         model.classes_.append(std::move(cls));
     }
-    model.IndexKeyMembers();
+    model.GatherFacts();
     return model;
 }
 
@@ -145,16 +145,27 @@ TProjectModel TProjectModel::FromClasses(int projectId, QList<TClassModel> class
     model.projectId_ = projectId;
     model.tableCharset_ = std::move(tableCharset);
     model.classes_ = std::move(classes);
-    model.IndexKeyMembers();
+    model.GatherFacts();
     return model;
 }
 
-void TProjectModel::IndexKeyMembers()
+void TProjectModel::GatherFacts()
 {
+    // One pass over the classes for everything the generators ask per class.
     keyByClassName_.clear();
-    // The first class of each name, then its first key member that belongs to the project.
+    linkSides_.clear();
+    memberTypes_.clear();
+    ++factGatherings_;
     for (qsizetype c = 0; c < classes_.size(); ++c) {
         const TClassModel &cls = classes_.at(c);
+        for (const TMember &member : cls.members)
+            memberTypes_.insert(member.memberType());
+        if (cls.IsLink()) {
+            const QList<TMember> keys = cls.KeyMembers();
+            linkSides_[keys.at(0).memberType()].append({c, 0});
+            linkSides_[keys.at(1).memberType()].append({c, 1});
+        }
+        // The first class of each name, then its first key member that belongs to the project.
         if (keyByClassName_.contains(cls.className))
             continue;
         qsizetype key = -1;
@@ -186,14 +197,10 @@ const TClassModel *TProjectModel::FindClass(const QString &className) const
     return it == keyByClassName_.cend() ? nullptr : &classes_.at(it->first);
 }
 
-bool TProjectModel::IsLinked(const QString &className) const
+qsizetype TProjectModel::Order(const QString &className) const
 {
-    return std::any_of(classes_.cbegin(), classes_.cend(), [&](const TClassModel &link) {
-        if (!link.IsLink())
-            return false;
-        const QList<TMember> keys = link.KeyMembers();
-        return keys.at(0).memberType() == className || keys.at(1).memberType() == className;
-    });
+    const auto it = keyByClassName_.constFind(className);
+    return it == keyByClassName_.cend() ? -1 : it->first;
 }
 
 Naming::TValueStyle TProjectModel::ValueStyle(const TMember &member) const

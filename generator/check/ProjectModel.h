@@ -10,9 +10,12 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 
+#include <atomic>
 #include <optional>
+#include <utility>
 
 // One class of a project with all its members, read once for a whole generation. The
 // selections give the same rows, in the same order, as the member store's queries.
@@ -59,7 +62,14 @@ public:
     int ProjectId() const { return projectId_; }
     // The character set of the project's tables, one of TableCharset.
     const QString &Charset() const { return tableCharset_; }
-    const QList<TClassModel> &Classes() const { return classes_; }
+    // Each read is counted, so that a test can tell a walk of the whole model per class (work
+    // growing with the square of the model) from the per-model facts below.
+    const QList<TClassModel> &Classes() const
+    {
+        classListReads_.fetch_add(1, std::memory_order_relaxed);
+        return classes_;
+    }
+    static qint64 ClassListReads() { return classListReads_.load(std::memory_order_relaxed); }
     // Set for a project that lives on a database it did not make: its tables are the user's.
     const std::optional<TExistingDatabase> &ExistingDatabase() const { return existingDatabase_; }
     void SetExistingDatabase(std::optional<TExistingDatabase> setting) { existingDatabase_ = std::move(setting); }
@@ -70,12 +80,22 @@ public:
     // The first class named className; null when there is none.
     const TClassModel *FindClass(const QString &className) const;
     // Whether a link class joins the class named className to another.
-    bool IsLinked(const QString &className) const;
+    bool IsLinked(const QString &className) const { return linkSides_.contains(className); }
+    // The link classes that have a side of type className, in the model's order and each side
+    // once: (class index, side 0 or 1 among its key members).
+    QList<std::pair<qsizetype, int>> LinkSides(const QString &className) const { return linkSides_.value(className); }
+    // Whether a member of any class of the model has the type className.
+    bool IsReferred(const QString &className) const { return memberTypes_.contains(className); }
+    // The place of the first class named className in the model's order; -1 when there is none.
+    qsizetype Order(const QString &className) const;
+    // How many times the per-model facts above were gathered from the class list: once per
+    // model, so that asking them for every class stays linear.
+    int FactGatherings() const { return factGatherings_; }
     // The value style of a member of this project (Naming::ValueStyle with its reference resolved).
     Naming::TValueStyle ValueStyle(const TMember &member) const;
 
 private:
-    void IndexKeyMembers();
+    void GatherFacts();
 
     int projectId_ = 0;
     QString tableCharset_ = TableCharset::Utf8;
@@ -84,4 +104,8 @@ private:
     // Class name -> (class index, member index) of the key member the store finds for it;
     // member index -1 when the class has none.
     QHash<QString, std::pair<qsizetype, qsizetype>> keyByClassName_;
+    QHash<QString, QList<std::pair<qsizetype, int>>> linkSides_;
+    QSet<QString> memberTypes_;
+    int factGatherings_ = 0;
+    static inline std::atomic<qint64> classListReads_{0};
 };

@@ -430,7 +430,7 @@ private:
         if (linked_)
             out_.Emit(detailLinks, vars_);
         out_.Emit(detailListEnd);
-        if (IsReferred())
+        if (model_.IsReferred(cls_.className))
             out_.Emit(detailChildren, vars_);
         out_.Emit(detailFooter, vars_);
     }
@@ -504,18 +504,6 @@ private:
         if (!cls_.isReadOnly)
             out_.Emit(opsDelete, vars_.With({{"rowName", rowName}}));
         out_.Emit(listFooter, vars_.With({{"columns", QString::number(displayed.size() + 1)}}));
-    }
-
-    // Whether a class of the model refers to this one: its detail view then lists those rows.
-    bool IsReferred() const
-    {
-        for (const TClassModel &other : model_.Classes()) {
-            for (const TMember &member : other.members) {
-                if (member.memberType() == cls_.className)
-                    return true;
-            }
-        }
-        return false;
     }
 
     const TProjectModel &model_;

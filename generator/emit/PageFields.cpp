@@ -147,31 +147,28 @@ bool linkSetFromForm(const TClassModel &link)
 QStringList linksOf(const TProjectModel &model, const TClassModel &cls, const QString &tablePrefix)
 {
     QStringList links;
-    for (const TClassModel &link : model.Classes()) {
-        if (!link.IsLink())
-            continue;
+    for (const auto &[index, side] : model.LinkSides(cls.className)) {
+        const TClassModel &link = model.Classes().at(index);
         const QList<TMember> keys = link.KeyMembers();
-        for (int side = 0; side < 2; ++side) {
-            const TMember &mine = keys.at(side);
-            const TMember &other = keys.at(1 - side);
-            const TClassModel *otherClass = model.FindClass(other.memberType());
-            const TMember *otherKey = otherClass ? otherClass->KeyMember() : nullptr;
-            const TMember *otherDisplay = otherClass ? otherClass->DisplayMember() : nullptr;
-            if (mine.memberType() != cls.className || !otherKey)
-                continue;
-            const QString label = otherClass->friendName.isEmpty() ? otherClass->className : otherClass->friendName;
-            links << FillTemplate(
-                fieldsLink,
-                {{"link", jsonText(link.className)},
-                 {"label", jsonText(PageFields::OneLine(label))},
-                 {"table", jsonText(Naming::TableName(tablePrefix, link.className, link.tableName))},
-                 {"mine", jsonText(Naming::ColumnName(mine))},
-                 {"other", jsonText(Naming::ColumnName(other))},
-                 {"otherTable", jsonText(Naming::TableName(tablePrefix, otherClass->className, otherClass->tableName))},
-                 {"otherKey", jsonText(Naming::ColumnName(*otherKey))},
-                 {"otherDisplay", jsonText(Naming::ColumnName(otherDisplay ? *otherDisplay : *otherKey))},
-                 {"editable", jsonBool(linkSetFromForm(link))}});
-        }
+        const TMember &mine = keys.at(side);
+        const TMember &other = keys.at(1 - side);
+        const TClassModel *otherClass = model.FindClass(other.memberType());
+        const TMember *otherKey = otherClass ? otherClass->KeyMember() : nullptr;
+        const TMember *otherDisplay = otherClass ? otherClass->DisplayMember() : nullptr;
+        if (!otherKey)
+            continue;
+        const QString label = otherClass->friendName.isEmpty() ? otherClass->className : otherClass->friendName;
+        links << FillTemplate(
+            fieldsLink,
+            {{"link", jsonText(link.className)},
+             {"label", jsonText(PageFields::OneLine(label))},
+             {"table", jsonText(Naming::TableName(tablePrefix, link.className, link.tableName))},
+             {"mine", jsonText(Naming::ColumnName(mine))},
+             {"other", jsonText(Naming::ColumnName(other))},
+             {"otherTable", jsonText(Naming::TableName(tablePrefix, otherClass->className, otherClass->tableName))},
+             {"otherKey", jsonText(Naming::ColumnName(*otherKey))},
+             {"otherDisplay", jsonText(Naming::ColumnName(otherDisplay ? *otherDisplay : *otherKey))},
+             {"editable", jsonBool(linkSetFromForm(link))}});
     }
     return links;
 }
@@ -217,9 +214,7 @@ QString BuildFieldsJson(const TProjectModel &model, const TClassModel &cls,
 {
     const TMember *key = cls.KeyMember();
     // The class's place in the model: the menu lists the classes in this order.
-    qsizetype order = 0;
-    while (order < model.Classes().size() && model.Classes().at(order).className != cls.className)
-        ++order;
+    const qsizetype order = model.Order(cls.className);
     TTextBuilder out;
     out.Emit(fieldsHeader,
              {{"project", jsonText(projectName)},

@@ -119,6 +119,7 @@ private slots:
     void pageTextsAreEscapedForTheirPlace_data();
     void pageTextsAreEscapedForTheirPlace();
     void templatesInsertValuesVerbatim();
+    void pagesAskTheModelOnce();
 };
 
 void TestGenerators::generatedFilesMatchGoldenFiles()
@@ -286,6 +287,76 @@ void TestGenerators::templatesInsertValuesVerbatim()
     // Braces that enclose no name are text.
     QCOMPARE(FillTemplate("if(1) {\n} {1} {}\n", {}), QStringLiteral("if(1) {\r\n} {1} {}\r\n"));
     QVERIFY_THROWS_EXCEPTION(std::logic_error, FillTemplate("{missing}\n", {}));
+}
+
+void TestGenerators::pagesAskTheModelOnce()
+{
+    // C0..C119, each referring to the one before; every tenth class links the two before it.
+    const int count = 120;
+    QList<TClassModel> classes;
+    for (int i = 0; i < count; ++i) {
+        const auto member = [&](const char *name, const QString &type, bool key, bool display) {
+            TMember m;
+            m.setProjectId(1);
+            m.setClassId(i + 1);
+            m.setMemberName(QString::fromLatin1(name));
+            m.setMemberType(type);
+            m.setMemberLength(20);
+            m.setMemberIsPri(key ? 1 : 0);
+            m.setMemberIsDisplay(display ? 1 : 0);
+            return m;
+        };
+        const auto name = [](int n) { return QStringLiteral("C%1").arg(n); };
+        TClassModel cls{i + 1, name(i), QString(), {}};
+        if (i % 10 == 9) {
+            cls.compositeKey = 1;
+            cls.members = {member("a", name(i - 2), true, false), member("b", name(i - 1), true, false),
+                           member("note", MemberType::Text, false, true)};
+        } else {
+            cls.members = {member("id", MemberType::Integer, true, false),
+                           member("title", MemberType::Text, false, true)};
+            if (i > 0)
+                cls.members << member("prev", name(i - 1), false, false);
+        }
+        classes << cls;
+    }
+    const TProjectModel model = TProjectModel::FromClasses(1, classes);
+
+    // A walk of the class list for each class would read it at least once per class; a link
+    // class is read through it once per side.
+    const qint64 readsBefore = TProjectModel::ClassListReads();
+    for (const TClassModel &cls : classes) {
+        TManagePage::BuildFile(model, cls);
+        TManagePage::BuildFields(model, cls, QStringLiteral("p"), QStringLiteral("t_"));
+    }
+    TModelChecker::Check(model, std::nullopt, QStringLiteral("t_"));
+    QVERIFY(TProjectModel::ClassListReads() - readsBefore < count);
+    QCOMPARE(model.FactGatherings(), 1);
+
+    const struct {
+        const char *name;
+        bool referred, linked;
+        qsizetype order;
+        QList<std::pair<qsizetype, int>> sides;
+    } rows[] = {
+        {"C0", true, false, 0, {}},
+        {"C7", true, true, 7, {{9, 0}}},
+        {"C8", true, true, 8, {{9, 1}}},
+        {"C119", false, false, 119, {}},
+        {"Missing", false, false, -1, {}},
+    };
+    for (const auto &row : rows) {
+        const QString name = QString::fromLatin1(row.name);
+        QCOMPARE(model.IsReferred(name), row.referred);
+        QCOMPARE(model.IsLinked(name), row.linked);
+        QCOMPARE(model.Order(name), row.order);
+        QCOMPARE(model.LinkSides(name), row.sides);
+    }
+    // The facts reach the pages: the detail view lists referring rows, the description the link.
+    QVERIFY(TManagePage::BuildFile(model, classes.at(0)).contains(QStringLiteral("row_children('C0'")));
+    QVERIFY(!TManagePage::BuildFile(model, classes.at(119)).contains(QStringLiteral("row_children(")));
+    QVERIFY(TManagePage::BuildFields(model, classes.at(7), QStringLiteral("p"), QStringLiteral("t_"))
+                .contains(QStringLiteral("{\"class\": \"C9\"")));
 }
 
 QTEST_GUILESS_MAIN(TestGenerators)
