@@ -161,6 +161,11 @@ const logs = process.env.E2E_LOGS.split(',').map((f) => (fs.existsSync(f) ? fs.r
 const bad = logs.split('\n').filter((l) => /\[SqlHelper\]|\[velmora\].* SQL: |会话无法|PHP (Fatal|Warning|Notice|Deprecated)|Uncaught/.test(l));
 check(bad.length === 0, `no database error in the PHP logs: ${bad.length} ${bad.slice(0, 3).join(' | ')}`);
 
+// Galera replicates a table without a primary key badly: every table has one.
+check(sql(`SELECT GROUP_CONCAT(TABLE_NAME) FROM information_schema.TABLES t WHERE TABLE_SCHEMA = 'school' AND NOT EXISTS
+  (SELECT 1 FROM information_schema.TABLE_CONSTRAINTS c WHERE c.TABLE_SCHEMA = t.TABLE_SCHEMA AND c.TABLE_NAME = t.TABLE_NAME
+   AND c.CONSTRAINT_TYPE = 'PRIMARY KEY')`) === 'NULL', 'every table has a primary key');
+
 // The nodes agree table by table.
 const tables = sql("SELECT GROUP_CONCAT(TABLE_NAME ORDER BY TABLE_NAME) FROM information_schema.TABLES WHERE TABLE_SCHEMA = 'school'");
 const sums = NODES.map((q) => q(`SET SESSION wsrep_sync_wait = 1; CHECKSUM TABLE ${tables}`));
