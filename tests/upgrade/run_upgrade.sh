@@ -109,7 +109,8 @@ run_case() {
 
 # upgrade-sql --from-db: versions 1 to 3 generated (the columns, then the classes edit); a
 # database at version 1 is upgraded from the version it holds, and one loaded from version 2's
-# script that lost its version table is matched to version 2 by its tables.
+# script that lost its version table is matched to version 2 by its tables; of two versions that
+# match equally, the newer.
 run_from_db() {
   local work="$scratch/from_db" home="$scratch/from_db/home"
   mkdir -p "$home"
@@ -139,6 +140,13 @@ run_from_db() {
   grep -q "^-- 由第 2 版的数据库升级" "$work/up2.sql" || { cat "$work/up2.sql"; return 1; }
   sql lost_two < "$work/up2.sql" || return 1
   expect_version lost_two t_ 3 "after the upgrade from the matched version" || return 1
+
+  # Generated again unchanged: versions 3 and 4 match its tables equally, and the newer is taken.
+  "$cli" --home "$home" generate school > "$work/generate.log" || { cat "$work/generate.log"; return 1; }
+  sql -e "CREATE DATABASE lost_four CHARACTER SET utf8mb4;"
+  sql lost_four < "$work/v3.sql" && sql lost_four -e "DROP TABLE t_model_version" || return 1
+  "$cli" --home "$home" upgrade-sql school "${connect[@]}" --database lost_four > "$work/up4.sql" 2> "$work/up4.err" || { cat "$work/up4.err"; return 1; }
+  grep -q "^数据库中没有模型版本记录; 其表结构与第 4 版相同" "$work/up4.err" || { cat "$work/up4.err"; return 1; }
 }
 
 cases=("$@")
