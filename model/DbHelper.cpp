@@ -8,11 +8,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QRandomGenerator>
 #include <QSqlError>
 #include <QStorageInfo>
 #include <QStringList>
 #include <QThreadStorage>
 #include <QUrl>
+
+#include <cerrno>
 
 namespace {
 
@@ -83,6 +86,34 @@ bool nearlyFullVolume(const QString &path)
     return volume.isValid() && volume.bytesAvailable() < nearlyFull;
 }
 
+bool isNoRoom(int code)
+{
+#ifdef EDQUOT
+    if (code == EDQUOT)
+        return true;
+#endif
+    return code == ENOSPC || code == EFBIG;
+}
+
+// Whether the database's folder has no room for a small file, found by writing one there and
+// removing it again: free space alone does not show a file system out of inodes or a quota
+// reached.
+bool noRoomBeside(const QString &path)
+{
+    QFile probe(QFileInfo(path).absolutePath() + QStringLiteral("/.velmora-room-%1").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+    errno = 0;
+    if (!probe.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+        return isNoRoom(errno);
+    // As much as SQLite's shared-memory index takes.
+    const QByteArray block(32 * 1024, '\0');
+    errno = 0;
+    const bool written = probe.write(block) == block.size();
+    const int code = errno;
+    probe.close();
+    probe.remove();
+    return !written && isNoRoom(code);
+}
+
 // SQLite says "database or disk is full" for a write that found no room. Where it must first
 // grow its shared-memory or journal file it says "disk I/O error" or, on opening, may take the
 // file for no database at all; on a disk with next to no room left, those mean the same.
@@ -93,7 +124,7 @@ bool isDiskFull(const QString &path, const QSqlError &error)
         return true;
     if (code != sqliteIoError && code != sqliteCantOpen && code != sqliteNotADatabase)
         return false;
-    return nearlyFullVolume(path);
+    return nearlyFullVolume(path) || noRoomBeside(path);
 }
 
 TDbError diskFullError(const QString &path)
@@ -209,7 +240,7 @@ QSqlDatabase TDbHelper::GetConnection() const
     } catch (const TDbError &) {
         db.close();
         // Bringing the file up to date writes; on a full disk that is the reason to name.
-        if (nearlyFullVolume(key))
+        if (nearlyFullVolume(key) || noRoomBeside(key))
             throw diskFullError(key);
         throw;
     }

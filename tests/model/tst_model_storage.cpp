@@ -121,15 +121,18 @@ void TestModelStorage::failedBatchRollsBackAndReachesTheCaller()
 void TestModelStorage::fullDiskIsNamedAndChangesNothing_data()
 {
     QTest::addColumn<bool>("smallFileSystem");
+    QTest::addColumn<bool>("noInodes"); // room for bytes, none for another file
     // SQLite's own size limit fails the write as a full disk does.
-    QTest::newRow("database at its size limit") << false;
+    QTest::newRow("database at its size limit") << false << false;
     // A file system with no room: SQLite cannot even set up its shared memory.
-    QTest::newRow("file system full") << true;
+    QTest::newRow("file system full") << true << false;
+    QTest::newRow("file system out of inodes") << true << true;
 }
 
 void TestModelStorage::fullDiskIsNamedAndChangesNothing()
 {
     QFETCH(bool, smallFileSystem);
+    QFETCH(bool, noInodes);
     QString file = file_;
     const QString small = dir_->filePath(QStringLiteral("small"));
     bool mounted = false;
@@ -140,7 +143,9 @@ void TestModelStorage::fullDiskIsNamedAndChangesNothing()
     if (smallFileSystem) {
         QVERIFY(QDir().mkpath(small));
         if (QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"),
-                                                        QStringLiteral("-o"), QStringLiteral("size=1m"),
+                                                        QStringLiteral("-o"),
+                                                        noInodes ? QStringLiteral("size=4m,nr_inodes=16")
+                                                                 : QStringLiteral("size=1m"),
                                                         QStringLiteral("tmpfs"), small}) != 0)
             QSKIP("mounting a small file system needs the superuser");
         mounted = true;
@@ -154,10 +159,14 @@ void TestModelStorage::fullDiskIsNamedAndChangesNothing()
             wal.close();
         }
         QSqlDatabase::removeDatabase(QStringLiteral("wal"));
+        for (int i = 0; noInodes; ++i) {
+            if (!QFile(small + QStringLiteral("/fill%1").arg(i)).open(QIODevice::WriteOnly))
+                break;
+        }
         QFile fill(small + QStringLiteral("/fill"));
-        QVERIFY(fill.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        QVERIFY(noInodes || fill.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
         const QByteArray block(4096, 'x');
-        while (fill.write(block) == block.size()) {
+        while (!noInodes && fill.write(block) == block.size()) {
         }
     } else {
         const int pages = db_.QueryInteger(QStringLiteral("PRAGMA page_count"));
@@ -172,7 +181,8 @@ void TestModelStorage::fullDiskIsNamedAndChangesNothing()
     }
     QVERIFY2(message.startsWith(QStringLiteral("磁盘已满，模型数据库 %1 ").arg(QDir::toNativeSeparators(file))),
              qPrintable(message));
-    QFile::remove(small + QStringLiteral("/fill"));
+    for (const QString &name : QDir(small).entryList({QStringLiteral("fill*")}))
+        QFile::remove(small + QLatin1Char('/') + name);
     QVERIFY(projects.GetProjects().isEmpty());
 }
 
