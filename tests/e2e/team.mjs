@@ -364,6 +364,12 @@ try {
     const list = await carol.get('/controller/StudentAction.php?action=query', { maxRedirects: 0 });
     check(list.status() === 200 && (await list.text()).includes('学生管理'), `logged in on one, working on the other: ${list.status()}`);
     check(sql("SELECT COUNT(*) FROM t_session WHERE data LIKE '%carol%'") === '1', 'the session is not in the database');
+    // A session id the server never gave out is replaced, never stored.
+    const forged = 'Forged0123456789abcdefghijklmnopq';
+    const stranger = await http.newContext({ extraHTTPHeaders: { Cookie: `VELMORASESSID=${forged}` } });
+    const given = (await stranger.get(`${OTHER}/login.php`)).headers()['set-cookie'] || '';
+    check(given.includes('VELMORASESSID=') && !given.includes(forged)
+      && sql(`SELECT COUNT(*) FROM t_session WHERE id = '${forged}'`) === '0', `an unknown session id was taken: ${given}`);
 
     // A second session of carol's on the other server ends when the password changes on this one.
     const elsewhere = await login('carol', OTHER);
