@@ -77,6 +77,9 @@ try {
     equal(inside.items.length, 10, 'containing');
     const many = await (await ask('查找')).json();
     equal([many.items.length, many.more], [20, true], 'a limit');
+    sql("INSERT INTO t_Grade (gradeName) SELECT CONCAT('恰好二十', LPAD(seq, 2, '0')) FROM seq_1_to_20");
+    const exactly = await (await ask('恰好二十')).json();
+    equal([exactly.items.length, exactly.more], [20, false], 'exactly the limit is not more');
     equal([(await ask('x', 'studentName')).status(), (await ask('x', '../x')).status()], [404, 404], 'not references');
     const stranger = await browser.newContext();
     const answer = await stranger.request.get(`${BASE}/manage/lookup.php?class=Student&field=grade&q=x`, { maxRedirects: 0 });
@@ -110,7 +113,8 @@ try {
       + `,导入甲,20,90,2001-02-03,查找年级120,${dept[1]},'=1+2,x\r\n`
       + `${student},改名乙,21,80,2000-01-01,查找年级121,${dept[1]},,x\r\n`
       + `,导入丙,abc,90,2001-02-03,查找年级120,${dept[1]},,x\r\n`
-      + `,导入丁,20,90,2001-02-03,没有的年级,${dept[1]},,x\r\n`;
+      + `,导入丁,20,90,2001-02-03,没有的年级,${dept[1]},,x\r\n`
+      + `,导入戊,20,90,2001-02-03,,${dept[1]},,x\r\n`;
     await page.goto(list('Student'));
     await Promise.all([page.waitForURL(/import\.php/), page.click('#import')]);
     await page.setInputFiles('#import-file', { name: 'students.csv', mimeType: 'text/csv', buffer: Buffer.from(csv) });
@@ -119,7 +123,8 @@ try {
     const cells = async (id) => page.locator(`#${id} tbody tr`).evaluateAll((trs) => trs.map((tr) => [...tr.cells].map((c) => c.textContent)));
     equal(await cells('import-add'), [['2', '（由数据库编号）']], 'adds');
     equal(await cells('import-update'), [['3', student]], 'updates');
-    equal(await cells('import-refused'), [['4', '“年龄”必须是整数。'], ['5', '没有找到“年级”为“没有的年级”的记录。']], 'refused');
+    equal(await cells('import-refused'), [['4', '“年龄”必须是整数。'], ['5', '没有找到“年级”为“没有的年级”的记录。'],
+      ['6', '“年级”不能为空。']], 'refused');
     equal(sql('SELECT COUNT(*) FROM t_Student'), before, 'nothing written by the dry run');
     const refused = await (await page.request.get(await page.locator('#import-refused-csv').getAttribute('href')
       .then((h) => new URL(h, page.url()).href))).text();
@@ -135,6 +140,9 @@ try {
       `改名乙\t${sql("SELECT gradeId FROM t_Grade WHERE gradeName = '查找年级121'")}`, 'updated row');
     equal(sql(`SELECT action FROM t_change_log WHERE className = 'Student' AND rowKey IN ('${added[0]}', '${student}') ORDER BY changeId DESC LIMIT 2`)
       .split('\n').sort(), ['add', 'update'], 'history');
+    equal(sql(`SELECT JSON_VALUE(beforeValues, '$.studentName'), JSON_VALUE(afterValues, '$.studentName') FROM t_change_log
+      WHERE className = 'Student' AND rowKey = '${student}' AND action = 'update' ORDER BY changeId DESC LIMIT 1`),
+      '查找学生\t改名乙', 'the update recorded before and after');
     equal(sql(`SELECT COUNT(*) FROM t_row_owner WHERE tableName = 't_Student' AND rowKey = '${added[0]}'`), '1', 'owner kept');
     const again = await page.request.post(page.url(), { form: { step: 'commit', token },
       headers: { Origin: new URL(BASE).origin, Referer: page.url() } });
