@@ -14,8 +14,15 @@ const VELMORA_LOOKUP_LIST_MAX = 200;
 
 class LookupRows implements IteratorAggregate, Countable, ArrayAccess
 {
-    /* 逐条查找显示文字的次数超过它时，改为一次读出全部记录（例如导出时）。 */
-    private const SINGLE_LOOKUPS = 100;
+    /* 记住的显示文字超过这么多条时清空重来，导出再多记录内存也不增长。 */
+    private const KEPT_DISPLAYS = 20000;
+    /* 成批查找时一条语句中的主键个数。 */
+    private const BATCH_KEYS = 500;
+
+    /** 成批查找期间（见 collect()）为 true：display() 只记下要找的主键 */
+    private static $collecting = false;
+    /** @var LookupRows[] 有待找主键的对象 */
+    private static $waiting = [];
 
     /** 语句的各部分，见 velmora_lookup_shape() */
     public $shape;
@@ -25,6 +32,8 @@ class LookupRows implements IteratorAggregate, Countable, ArrayAccess
     private $all = null;
     /** 已知的显示文字：主键 => 文字，找不到的为 null */
     private $displays = [];
+    /** 待成批查找的主键 */
+    private $pending = [];
     /** @var SqlHelper|null */
     private $db = null;
 
@@ -34,22 +43,78 @@ class LookupRows implements IteratorAggregate, Countable, ArrayAccess
         $this->sql = $sql;
     }
 
+    /*
+     * 成批查找：$run 期间的 display() 只记下主键（返回 null），之后每个对象按主键一次查出
+     * 所记下的全部显示文字。导出时先这样过一遍一批记录，再真正写出它们。
+     * 返回 $run 是否用到了本类的对象。
+     */
+    public static function collect(callable $run): bool
+    {
+        self::$collecting = true;
+        try {
+            $run();
+        } finally {
+            self::$collecting = false;
+        }
+        $waiting = self::$waiting;
+        self::$waiting = [];
+        foreach ($waiting as $rows) {
+            $rows->resolve();
+        }
+        return $waiting !== [];
+    }
+
     /* 主键为 $value 的记录的显示文字；找不到时返回 null。 */
     public function display($value): ?string
     {
         $key = (string)$value;
-        if ($this->all === null && !array_key_exists($key, $this->displays) && count($this->displays) >= self::SINGLE_LOOKUPS) {
-            $this->rows();
+        if (self::$collecting && $this->all === null) {
+            $this->pending[$key] = true;
+            self::$waiting[spl_object_id($this)] = $this;
+            return null;
+        }
+        if (array_key_exists($key, $this->displays)) {
+            return $this->displays[$key];
         }
         if ($this->all !== null) {
-            return $this->displays[$key] ?? null;
+            return null;
         }
-        if (!array_key_exists($key, $this->displays)) {
-            $where = preg_match('/\swhere\s/i', $this->sql) ? ' and ' : ' where ';
-            $rows = $this->db()->query_prepared($this->sql . $where . $this->shape['key'] . ' = ? limit 1', [$key]);
-            $this->displays[$key] = $rows ? (string)$rows[0][$this->shape['displayName']] : null;
-        }
+        $this->forget(1);
+        $where = preg_match('/\swhere\s/i', $this->sql) ? ' and ' : ' where ';
+        $rows = $this->db()->query_prepared($this->sql . $where . $this->shape['key'] . ' = ? limit 1', [$key]);
+        $this->displays[$key] = $rows ? (string)$rows[0][$this->shape['displayName']] : null;
         return $this->displays[$key];
+    }
+
+    /* 一次查出记下的主键的显示文字（每 BATCH_KEYS 个一条语句）。 */
+    private function resolve(): void
+    {
+        $keys = array_keys($this->pending);
+        $this->pending = [];
+        $this->forget(count($keys));
+        $keys = array_values(array_filter($keys, function ($key) {
+            return !array_key_exists((string)$key, $this->displays);
+        }));
+        $where = preg_match('/\swhere\s/i', $this->sql) ? ' and ' : ' where ';
+        foreach (array_chunk($keys, self::BATCH_KEYS) as $chunk) {
+            $chunk = array_map('strval', $chunk);
+            $rows = $this->db()->query_prepared($this->sql . $where . $this->shape['key'] . ' in ('
+                . implode(',', array_fill(0, count($chunk), '?')) . ')', $chunk);
+            foreach ($chunk as $key) {
+                $this->displays[$key] = null;
+            }
+            foreach ((array)$rows as $row) {
+                $this->displays[(string)$row[$this->shape['keyName']]] = (string)$row[$this->shape['displayName']];
+            }
+        }
+    }
+
+    /* 再记住 $more 条就太多时先清空（全部记录已读出时不清）。 */
+    private function forget(int $more): void
+    {
+        if ($this->all === null && count($this->displays) + $more > self::KEPT_DISPLAYS) {
+            $this->displays = [];
+        }
     }
 
     /* 全部记录（第一次用到时读出）。 */

@@ -193,8 +193,22 @@ class SqlHelper
      * 页码超出最后一页时改为显示最后一页。
      * 请求选择的每页条数与排序列（见 FenyePage）在这里生效：排序列必须是该表真实的列，
      * 否则不排序，请求中的列名不会进入 SQL。导出时 res_array 是逐条取出全部记录的迭代器。
+     * 分页对象能推迟查询时，查询在页面读取结果时才在新的连接上执行（业务层随后就关闭本连接）。
      */
     public function execute_dql_fenye($sql1, $sql2, $fenyePage)
+    {
+        if ($fenyePage instanceof FenyePage) {
+            $fenyePage->defer(function () use ($sql1, $sql2, $fenyePage) {
+                $helper = new SqlHelper();
+                $helper->fill_page($sql1, $sql2, $fenyePage);
+                $helper->close_connect();
+            });
+            return;
+        }
+        $this->fill_page($sql1, $sql2, $fenyePage);
+    }
+
+    private function fill_page($sql1, $sql2, $fenyePage): void
     {
         // 只能看本人创建的记录时，列表、记录数和导出都只包括这些记录。
         $class = PHP_SAPI === 'cli' ? null : velmora_controller_class();

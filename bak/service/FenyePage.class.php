@@ -10,6 +10,9 @@
  * SqlHelper::execute_dql_fenye() 只在 sort 是该表真实的列名时才按它排序，
  * 确认后的列名记在 $sortColumn 中；pageSize 只接受 $pageSizes 中的值。
  * 请求参数 export=csv 时取出全部符合条件的记录（用于导出）。
+ *
+ * 查询推迟到页面第一次读取结果时（见 defer()）：查看、添加、修改一条记录的页面也经过
+ * 分页查询，但不读取列表，就不必统计整张表、取出第一页。
  */
 class FenyePage
 {
@@ -39,6 +42,59 @@ class FenyePage
     public $sortColumn = '';
     /** 是否倒序 */
     public $sortDesc = false;
+
+    /** 推迟的查询；null 表示结果已经填好（或从未推迟） */
+    private $loader = null;
+    /** 推迟期间暂存的属性值 */
+    private $held = [];
+    private const RESULTS = ['pageNow', 'pageSize', 'rowCount', 'pageCount', 'res_array', 'navigate',
+        'error', 'sortColumn', 'sortDesc'];
+
+    /*
+     * 推迟查询：结果属性暂时移开，第一次读取其中任何一个时才执行 $load（它填入结果）。
+     */
+    public function defer(callable $load): void
+    {
+        $this->loader = $load;
+        foreach (self::RESULTS as $name) {
+            $this->held[$name] = $this->$name;
+            unset($this->$name);
+        }
+    }
+
+    /* 执行推迟的查询（若有）。 */
+    public function load(): void
+    {
+        $load = $this->loader;
+        if ($load === null) {
+            return;
+        }
+        $this->loader = null;
+        foreach ($this->held as $name => $value) {
+            $this->$name = $value;
+        }
+        $this->held = [];
+        $load();
+    }
+
+    public function __get($name)
+    {
+        if ($this->loader !== null && in_array($name, self::RESULTS, true)) {
+            $this->load();
+            return $this->$name;
+        }
+        trigger_error('Undefined property: FenyePage::$' . $name, E_USER_NOTICE);
+        return null;
+    }
+
+    public function __isset($name)
+    {
+        if ($this->loader !== null && in_array($name, self::RESULTS, true)) {
+            $this->load();
+            return isset($this->$name);
+        }
+        return false;
+    }
 
     private function rawParam(string $name): string
     {
