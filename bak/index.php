@@ -34,6 +34,7 @@ page_begin($title, 'frame-body');
 <header class="topbar">
   <img class="logo" src="<?= h(velmora_url('/images/logo.svg')) ?>" alt="">
   <span class="title"><?= h($title) ?></span>
+  <button type="button" class="menu-toggle" id="menu-toggle" aria-controls="menu" aria-expanded="false">菜单</button>
   <div class="user">
     <span id="current-user">当前用户：<?= h($_SESSION['velmora_admin_name'] ?? '') ?></span>
     <a href="<?= h(velmora_url('/changePassword.php')) ?>" target="main">修改密码</a>

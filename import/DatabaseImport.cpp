@@ -349,6 +349,7 @@ private:
                 cls.members.append(*member);
         }
         ChooseDisplayMember(cls);
+        ChooseListed(cls);
         for (const TIndex &index : table.indexes)
             MapIndex(table, index, cls);
         if (table.keys.size() > 1)
@@ -522,6 +523,38 @@ private:
             display = cls.members.begin();
         if (display != cls.members.end())
             display->setMemberIsDisplay(1);
+    }
+
+    // A wide table stays readable: the list shows the key, the display member and the next few
+    // short columns (long texts and pictures only on the detail); the display member and short
+    // text and number columns are searchable.
+    static void ChooseListed(TModelClass &cls)
+    {
+        constexpr int MostListed = 8, MostSearched = 6, ShortText = 100;
+        const auto isShort = [](const TMember &m) {
+            const QString type = m.memberType();
+            return type != MemberType::LongText && type != MemberType::Picture
+                && (type != MemberType::Text || m.memberLength() <= ShortText);
+        };
+        const auto isSearchable = [](const TMember &m) {
+            const QString type = m.memberType();
+            return m.memberIsPri() != 1 && ((type == MemberType::Text && m.memberLength() <= ShortText)
+                || type == MemberType::Integer || type == MemberType::BigInt || type == MemberType::Float
+                || type == MemberType::Decimal);
+        };
+        const auto isFirst = [](const TMember &m) { return m.memberIsPri() == 1 || m.memberIsDisplay() == 1; };
+        int listed = int(std::count_if(cls.members.cbegin(), cls.members.cend(), isFirst));
+        int searched = int(std::count_if(cls.members.cbegin(), cls.members.cend(),
+                                         [](const TMember &m) { return m.memberIsDisplay() == 1; }));
+        for (TMember &m : cls.members) {
+            const bool list = isFirst(m) || (isShort(m) && listed < MostListed);
+            m.setMemberQueryDisplay(list ? 1 : 0);
+            listed += list && !isFirst(m);
+            const bool search = m.memberIsDisplay() == 1 ? m.memberType() != MemberType::Picture
+                                                         : isSearchable(m) && searched < MostSearched;
+            m.setQueryFlag(search ? 1 : 0);
+            searched += search && m.memberIsDisplay() != 1;
+        }
     }
 
     void Warn(const QString &warning) { reading_.warnings.append(warning); }

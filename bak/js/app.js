@@ -80,10 +80,24 @@
     }
   });
 
+  /* 框架页的窄屏菜单：“菜单”按钮展开或收起，选了一项后收起 */
+  function foldMenu(open) {
+    var button = document.getElementById('menu-toggle');
+    if (!button) { return; }
+    document.body.classList.toggle('menu-open', open);
+    button.setAttribute('aria-expanded', open ? 'true' : 'false');
+  }
+  document.addEventListener('click', function (e) {
+    if (e.target.closest && e.target.closest('#menu-toggle')) {
+      foldMenu(!document.body.classList.contains('menu-open'));
+    }
+  });
+
   /* 框架页：点击左侧菜单时标出当前项 */
   document.addEventListener('click', function (e) {
     var a = e.target.closest ? e.target.closest('.sidebar a') : null;
     if (!a) { return; }
+    foldMenu(false);
     var all = document.querySelectorAll('.sidebar a');
     for (var i = 0; i < all.length; i++) { all[i].classList.remove('active'); }
     a.classList.add('active');

@@ -87,11 +87,11 @@ page_begin('导入' . $friend, 'manage');
   <?php endif; ?>
   <?php if ($plan !== null && $plan->error === ''): ?>
     <?php if (!$written): ?>
-  <div class="alert info" id="import-summary">试导入（还没有写入）：将添加 <?= count($plan->adds) ?> 条，修改 <?= count($plan->updates) ?> 条记录；<?= count($plan->refused) ?> 行不能导入。<?= $plan->unchanged ? ' ' . $plan->unchanged . ' 条与表中相同，不必修改。' : '' ?><?= $plan->ignored ? ' 没有导入的列：' . h(implode('、', $plan->ignored)) . '。' : '' ?></div>
+  <div class="alert info" id="import-summary">试导入（还没有写入）：将添加 <?= count($plan->adds) ?> 条，修改 <?= count($plan->updates) ?> 条记录；<?= count($plan->refused) ?> 行不能导入。<?= $plan->unchanged ? ' <span id="import-unchanged">' . $plan->unchanged . ' 条与表中相同，不必修改。</span>' : '' ?><?= $plan->ignored ? ' 没有导入的列：' . h(implode('、', $plan->ignored)) . '。' : '' ?></div>
     <?php foreach (['add' => ['将添加的记录', $plan->adds], 'update' => ['将修改的记录', $plan->updates]] as $kind => [$title, $rows]): if (!$rows) { continue; } ?>
   <h3><?= h($title) ?></h3>
-  <div class="grid-wrap"><table class="grid" id="import-<?= $kind ?>"><thead><tr><th scope="col">行</th><th scope="col"><?= h($plan->label_of((string)$fields['key'])) ?></th></tr></thead><tbody>
-      <?php foreach ($rows as $r): ?><tr><td><?= (int)$r['line'] ?></td><td><?= h($r['key'] !== '' ? $r['key'] : '（由数据库编号）') ?></td></tr><?php endforeach; ?>
+  <div class="grid-wrap"><table class="grid" id="import-<?= $kind ?>"><thead><tr><th scope="col">行</th><th scope="col"><?= h($plan->label_of((string)$fields['key'])) ?></th><?php if ($kind === 'update'): ?><th scope="col">修改的字段（原值 → 新值）</th><?php endif; ?></tr></thead><tbody>
+      <?php foreach ($rows as $r): ?><tr><td><?= (int)$r['line'] ?></td><td><?= h($r['key'] !== '' ? $r['key'] : '（由数据库编号）') ?></td><?php if ($kind === 'update'): ?><td class="changes"><?php foreach ((array)($r['changes'] ?? []) as $name => [$before, $after]): ?><div data-field="<?= h($name) ?>"><?= h($plan->label_of((string)$name)) ?>：<del><?= h($before ?? '（空）') ?></del> → <ins><?= h($after ?? '（空）') ?></ins></div><?php endforeach; ?></td><?php endif; ?></tr><?php endforeach; ?>
   </tbody></table></div>
     <?php endforeach; ?>
   <?php endif; ?>

@@ -7,6 +7,7 @@
  */
 define('VELMORA_OWN_PAGE', true);
 require_once __DIR__ . '/../database/SqlHelper.class.php';
+require_once __DIR__ . '/../util/util.php';
 
 const LOOKUP_LIMIT = 20;
 
@@ -52,8 +53,13 @@ if ($rows === null) {
     lookup_answer(500, ['error' => $db->error !== '' ? $db->error : '数据库查询失败。']);
 }
 $items = [];
-foreach (array_slice($rows, 0, LOOKUP_LIMIT) as $row) {
-    $items[] = ['value' => (string)$row['v'], 'text' => (string)$row['t']];
+$rows = array_slice($rows, 0, LOOKUP_LIMIT);
+// 显示文字重复的候选附上主键，才分得清。
+$seen = array_count_values(array_map(function ($row) {
+    return (string)$row['t'];
+}, $rows));
+foreach ($rows as $row) {
+    $items[] = ['value' => (string)$row['v'], 'text' => distinct_text((string)$row['t'], (string)$row['v'], $seen)];
 }
 lookup_answer(200, ['items' => $items, 'more' => count($rows) > LOOKUP_LIMIT]);
 

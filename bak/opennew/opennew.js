@@ -68,7 +68,9 @@
     if (!doc || !current) { return; }
     doc.addEventListener('keydown', onFrameKey);
     var items = focusables(doc);
-    if (items.length) { items[0].focus(); }
+    // 焦点不带动滚动：第一个可聚焦的元素可能在长页面的底部，页面应从顶部开始。
+    if (items.length) { items[0].focus({ preventScroll: true }); }
+    if (doc.defaultView) { doc.defaultView.scrollTo(0, 0); }
   }
 
   function open(url, title, width, height) {

@@ -29,7 +29,10 @@ class CsvImportPlan
     public $mapped = [];
     /** 不认识的列标题 */
     public $ignored = [];
-    /** 要添加、修改的记录：['line' => 行号, 'key' => 主键（由数据库编号时为空）, 'values' => 成员 => 值] */
+    /**
+     * 要添加、修改的记录：['line' => 行号, 'key' => 主键（由数据库编号时为空）, 'values' => 成员 => 值,
+     * 'changes' => 修改的成员 => [原值, 新值]]
+     */
     public $adds = [];
     public $updates = [];
     /** 与表中相同、不必修改的行数 */
@@ -113,7 +116,7 @@ class CsvImportPlan
                 $this->unchanged++;
                 continue;
             }
-            $planned = ['line' => $line, 'key' => $row['key'], 'values' => $row['values']];
+            $planned = ['line' => $line, 'key' => $row['key'], 'values' => $row['values'], 'changes' => $row['changes'] ?? []];
             if ($row['update']) {
                 $this->updates[] = $planned;
             } else {
@@ -229,17 +232,21 @@ class CsvImportPlan
             }
             $values[$name] = self::saved_value($field, $value);
         }
-        return ['key' => $key, 'update' => $update, 'values' => $values, 'same' => $update && $this->same($values, $stored)];
+        $changes = $update ? $this->changes($values, $stored) : [];
+        return ['key' => $key, 'update' => $update, 'values' => $values, 'same' => $update && !$changes, 'changes' => $changes];
     }
 
-    /* 要写入的值是否与表中的记录相同（数值按大小比较，导出的文件原样导入时不算修改）。 */
-    private function same(array $values, array $stored): bool
+    /*
+     * 与表中的记录不同的值：成员 => [原值, 新值]（数值按大小比较，导出的文件原样导入时不算修改）。
+     */
+    private function changes(array $values, array $stored): array
     {
+        $changes = [];
         foreach ($values as $name => $value) {
             $have = $stored[self::column_name((string)$this->columns[$name])] ?? null;
             if ($value === null || $have === null) {
                 if ($value !== $have) {
-                    return false;
+                    $changes[$name] = [$have, $value];
                 }
                 continue;
             }
@@ -247,10 +254,10 @@ class CsvImportPlan
             $b = is_float($have) ? var_export($have, true) : (string)$have;
             if ($a !== $b && !(is_numeric($a) && is_numeric($b) && in_array($this->type_of($name), ['int', 'bigint', 'decimal', 'bool', 'float', 'integer', 'ref'], true)
                     && self::number_text($a) === self::number_text($b))) {
-                return false;
+                $changes[$name] = [$have === null ? null : $b, $value];
             }
         }
-        return true;
+        return $changes;
     }
 
     private function type_of(string $name): string

@@ -49,17 +49,31 @@ function select_options($rows, $selected = '', ?string $empty = null): string
     if ($empty !== null) {
         $html .= '<option value="">' . h($empty) . '</option>';
     }
-    foreach (is_iterable($rows) ? $rows : (array)$rows as $row) {
+    $rows = is_iterable($rows) ? $rows : (array)$rows;
+    $seen = [];
+    foreach ($rows as $row) {
+        $cols = array_values((array)$row);
+        if (isset($cols[1])) {
+            $seen[(string)$cols[1]] = ($seen[(string)$cols[1]] ?? 0) + 1;
+        }
+    }
+    foreach ($rows as $row) {
         $cols = array_values((array)$row);
         if (!$cols) {
             continue;
         }
         $value = (string)$cols[0];
-        $text = isset($cols[1]) ? (string)$cols[1] : $value;
+        $text = isset($cols[1]) ? distinct_text((string)$cols[1], $value, $seen) : $value;
         $sel = ((string)$selected !== '' && $value === (string)$selected) ? ' selected' : '';
         $html .= '<option value="' . h($value) . '"' . $sel . '>' . h($text) . '</option>';
     }
     return $html;
+}
+
+/* 显示文字在候选中重复时（$seen 为 文字 => 次数）附上主键，选项才分得清。 */
+function distinct_text(string $text, string $key, array $seen): string
+{
+    return ($seen[$text] ?? 0) > 1 && $text !== $key ? $text . '（' . $key . '）' : $text;
 }
 
 /* 在 QueryAll{Class}() 的结果中按值查找显示文字，找不到时返回值本身。 */
@@ -68,11 +82,27 @@ function lookup_display($rows, $value): string
     if ($rows instanceof LookupRows) {
         return $rows->display($value) ?? (string)$value;
     }
-    foreach ((array)$rows as $row) {
-        $cols = array_values((array)$row);
-        if ($cols && (string)$cols[0] === (string)$value) {
-            return isset($cols[1]) ? (string)$cols[1] : (string)$cols[0];
+    // 导出时每行都要查：同一个数组只建一次 值 => 文字 的索引（=== 对同一个数组是常数时间）。
+    static $indexes = [];
+    $index = null;
+    foreach ($indexes as [$seen, $known]) {
+        if ($seen === $rows) {
+            $index = $known;
+            break;
         }
+    }
+    if ($index === null) {
+        $index = [];
+        foreach ((array)$rows as $row) {
+            $cols = array_values((array)$row);
+            if ($cols && !array_key_exists((string)$cols[0], $index)) {
+                $index[(string)$cols[0]] = isset($cols[1]) ? (string)$cols[1] : (string)$cols[0];
+            }
+        }
+        $indexes = array_slice(array_merge([[$rows, $index]], $indexes), 0, 8);
+    }
+    if (array_key_exists((string)$value, $index)) {
+        return $index[(string)$value];
     }
     return (string)$value;
 }
@@ -128,9 +158,39 @@ function csv_cell($value): string
 /*
  * 把记录作为 CSV 文件发给浏览器并结束请求：UTF-8 带 BOM（电子表格才能正确显示中文），
  * 第一行为列标题，行尾为 CR LF。$name 用作文件名的开头。
- * $lines 可以是迭代器，给出 $line 时每一项先经它变为一行：行是逐条写出、随时发出的，
+ * $lines 可以是迭代器，给出 $line 时每一项先经它变为一行：行按批写出、随时发出的，
  * 导出很多记录时内存不随记录数增长，浏览器也马上开始收到文件。
  */
+/* 导出时一次写出的行数：引用的显示文字按这一批的主键一次查出。 */
+const VELMORA_CSV_BLOCK = 1000;
+
+/*
+ * 写出一批行：先让引用成批查出显示文字（见 LookupRows::collect），再把这批行一次发出。
+ * $batched 在第一批后记下这些行是否用到 LookupRows；没用到时以后各批不必先过一遍。
+ */
+function csv_write_block($out, array $items, ?callable $line, ?bool &$batched = null): void
+{
+    if (!$items) {
+        return;
+    }
+    if ($line !== null && $batched !== false && class_exists('LookupRows', false)) {
+        $batched = LookupRows::collect(function () use ($items, $line) {
+            foreach ($items as $item) {
+                $line($item);
+            }
+        });
+    }
+    $buffer = fopen('php://memory', 'w+');
+    foreach ($items as $item) {
+        $cells = $line !== null ? $line($item) : $item;
+        fputcsv($buffer, array_map('csv_cell', (array)$cells), ',', '"', '', "\r\n");
+    }
+    rewind($buffer);
+    fwrite($out, (string)stream_get_contents($buffer));
+    fclose($buffer);
+    flush();
+}
+
 function csv_send(string $name, array $headings, iterable $lines, ?callable $line = null): void
 {
     while (ob_get_level() > 0) {
@@ -143,14 +203,16 @@ function csv_send(string $name, array $headings, iterable $lines, ?callable $lin
     $out = fopen('php://output', 'w');
     fwrite($out, VELMORA_BOM);
     fputcsv($out, array_map('csv_cell', $headings), ',', '"', '', "\r\n");
-    $written = 0;
+    $block = [];
+    $batched = null;
     foreach ($lines as $item) {
-        $cells = $line !== null ? $line($item) : $item;
-        fputcsv($out, array_map('csv_cell', (array)$cells), ',', '"', '', "\r\n");
-        if (++$written % 500 === 0) {
-            flush();
+        $block[] = $item;
+        if (count($block) >= VELMORA_CSV_BLOCK) {
+            csv_write_block($out, $block, $line, $batched);
+            $block = [];
         }
     }
+    csv_write_block($out, $block, $line, $batched);
     fclose($out);
     exit();
 }
@@ -176,6 +238,8 @@ function page_begin(string $title, string $bodyClass = '', array $bodyAttrs = []
         . '<link rel="stylesheet" href="' . h(velmora_url('/opennew/opennew.css')) . '">'
         . '<script src="' . h(velmora_url('/js/app.js')) . '"></script>'
         . '<script src="' . h(velmora_url('/js/lookup.js')) . '"></script>'
+        . '<script src="' . h(velmora_url('/js/columns.js')) . '"></script>'
+        . '<meta name="velmora-user" content="' . h((string)($_SESSION['velmora_admin_name'] ?? '')) . '">'
         . '<script src="' . h(velmora_url('/opennew/opennew.js')) . '"></script>'
         . '</head><body' . $attrs . '>' . "\n";
     if (defined('VELMORA_ADMIN_PAGE')) {

@@ -109,6 +109,7 @@ async function shot(name) {
 
 async function openMenu(cls, title) {
   // The list may already be showing: wait for its reload, not for the heading of the old one.
+  if (await page.locator('#menu-toggle').isVisible()) await page.locator('#menu-toggle').click(); // folded on a phone
   await navigates(mainFrame(), () => page.locator(`#menu a[data-class="${cls}"]`).click());
   await main.locator('h2', { hasText: title }).waitFor();
 }

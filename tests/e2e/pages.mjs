@@ -1,5 +1,6 @@
 // The school application's pages as people meet them: the menu in the model's order, the page
-// size, the refused delete, the desk's counts and charts against SQL, the list at phone width,
+// size, the refused delete, the desk's counts and charts against SQL, the list at phone width and
+// its folding menu, the list's chosen columns,
 // the add dialog's focus, and an audit of every page kind with axe-core (WCAG 2.1 A/AA, no
 // serious or critical finding) and html-validate (recommended rules, no error).
 // Started by run_e2e.sh after e2e.mjs, on the same server and database.
@@ -120,7 +121,28 @@ try {
       equal(box.left >= 0 && box.right <= 390 && box.width >= 24 && box.height >= 24, true, `action at ${JSON.stringify(box)}`);
     }
     await page.screenshot({ path: path.join(OUT, 'pages-390-list.png'), fullPage: true });
+    await page.goto(`${BASE}/index.php`);
+    const menu = page.locator('#menu');
+    equal([await menu.isVisible(), await page.locator('#menu-toggle').getAttribute('aria-expanded')], [false, 'false'], 'the menu folded away');
+    await page.locator('#menu-toggle').click();
+    equal((await menu.boundingBox()).height <= 844 * 0.6, true, 'the open menu leaves room');
+    await page.locator('#menu a[data-class]').first().click();
+    equal(await menu.isVisible(), false, 'folds again once an entry is chosen');
     await page.setViewportSize({ width: 1280, height: 800 });
+  });
+
+  await step('a user chooses the list columns: kept over a reload, the actions always shown', async () => {
+    await page.goto(list('Student'));
+    const cell = (name) => page.locator(`table.grid tbody td[data-col="${name}"]`).first();
+    await page.locator('#columns summary').click();
+    const first = page.locator('#columns input').first();
+    const name = await first.inputValue();
+    await first.uncheck();
+    await page.reload();
+    equal([await cell(name).isVisible(), await page.locator('table.grid td.ops').first().isVisible()], [false, true], 'hidden after a reload');
+    await page.locator('#columns summary').click();
+    await page.locator('#columns input').first().check();
+    equal(await cell(name).isVisible(), true, 'shown again');
   });
 
   await step('the add dialog takes the focus, keeps it, closes on Esc and gives it back', async () => {

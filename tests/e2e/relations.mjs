@@ -87,6 +87,20 @@ try {
     await stranger.close();
   });
 
+  await step('rows whose display values repeat are told apart by their key', async () => {
+    sql("INSERT INTO t_Department (deptNo, deptName) VALUES ('D71', '同名院系'), ('D72', '同名院系')");
+    sql("INSERT INTO t_Grade (gradeName) VALUES ('重名年级'), ('重名年级')");
+    const twins = sql("SELECT gradeId FROM t_Grade WHERE gradeName = '重名年级' ORDER BY gradeId").split('\n');
+    await page.goto(list('Student', '&view=add'));
+    const texts = await page.locator('#f-department option').allTextContents();
+    equal(texts.filter((t) => t.startsWith('同名院系')), ['同名院系（D71）', '同名院系（D72）'], 'drop-down');
+    equal(texts.includes(dept[1]), true, 'a unique name stays as it is');
+    const found = await (await page.request.get(`${BASE}/manage/lookup.php?class=Student&field=grade&q=${encodeURIComponent('重名')}`)).json();
+    equal(found.items.map((i) => i.text).sort(), twins.map((id) => `重名年级（${id}）`).sort(), 'lookup');
+    sql("DELETE FROM t_Department WHERE deptNo IN ('D71', 'D72')");
+    sql("DELETE FROM t_Grade WHERE gradeName = '重名年级'");
+  });
+
   await step("a grade's detail lists its students; the full list is filtered and 添加 brings the grade", async () => {
     sql(`INSERT INTO t_Student (studentName, age, score, birthday, photo, grade, department, remark)
       SELECT CONCAT('同级', seq), 19, 70, '2006-01-01', '', IF(seq = 12, ${grade} + 1, ${grade}), '${dept[0]}', '' FROM seq_1_to_12`);
@@ -122,7 +136,8 @@ try {
     await page.locator('#import-summary').waitFor();
     const cells = async (id) => page.locator(`#${id} tbody tr`).evaluateAll((trs) => trs.map((tr) => [...tr.cells].map((c) => c.textContent)));
     equal(await cells('import-add'), [['2', '（由数据库编号）']], 'adds');
-    equal(await cells('import-update'), [['3', student]], 'updates');
+    equal((await cells('import-update')).map((r) => r.slice(0, 2)), [['3', student]], 'updates');
+    equal(await page.locator('#import-update [data-field=studentName]').textContent(), '姓名：查找学生 → 改名乙', 'a change, before and after');
     equal(await cells('import-refused'), [['4', '“年龄”必须是整数。'], ['5', '没有找到“年级”为“没有的年级”的记录。'],
       ['6', '“年级”不能为空。']], 'refused');
     equal(sql('SELECT COUNT(*) FROM t_Student'), before, 'nothing written by the dry run');
