@@ -53,6 +53,7 @@ if ($rows === null) {
     lookup_answer(500, ['error' => $db->error !== '' ? $db->error : '数据库查询失败。']);
 }
 $items = [];
+$more = count($rows) > LOOKUP_LIMIT;
 $rows = array_slice($rows, 0, LOOKUP_LIMIT);
 // 显示文字重复的候选附上主键，才分得清。
 $seen = array_count_values(array_map(function ($row) {
@@ -61,7 +62,7 @@ $seen = array_count_values(array_map(function ($row) {
 foreach ($rows as $row) {
     $items[] = ['value' => (string)$row['v'], 'text' => distinct_text((string)$row['t'], (string)$row['v'], $seen)];
 }
-lookup_answer(200, ['items' => $items, 'more' => count($rows) > LOOKUP_LIMIT]);
+lookup_answer(200, ['items' => $items, 'more' => $more]);
 
 /* 请求参数的原始值（字符串）。 */
 function req_param(string $name): string
