@@ -1,6 +1,7 @@
 #include "ColumnMapping.h"
 
 #include "generator/check/TableRules.h"
+#include "generator/check/TypeRules.h"
 #include "model/Member.h"
 
 #include <QSet>
@@ -50,46 +51,73 @@ QStringList EnumValues(const QString &columnType)
 
 std::optional<TMappedType> MapColumnType(const TColumnInfo &column, const QString &charset)
 {
-    static const QSet<QString> integers{QStringLiteral("tinyint"), QStringLiteral("smallint"),
-                                        QStringLiteral("mediumint"), QStringLiteral("int"),
-                                        QStringLiteral("integer")};
     const QString type = column.dataType.toLower();
+    const TypeRules::TParsedType parsed = TypeRules::ParseSqlType(column.columnType);
+    const TypeRules::TSqlTypeInfo *info = TypeRules::FindSqlType(type == QLatin1String("real") ? QStringLiteral("double") : type);
+    if (!info)
+        return std::nullopt;
+    using K = TypeRules::TSqlKind;
     const QString columnType = column.columnType.toLower();
-    const int isUnsigned = columnType.contains(QLatin1String("unsigned")) ? 1 : 0;
-    const int bytes = TableRules::BytesPerCharacter(charset);
-    if (type == QLatin1String("char") || type == QLatin1String("varchar"))
-        return TMappedType{MemberType::Text, clampedLength(column.length)};
-    if (type == QLatin1String("tinytext"))
-        return TMappedType{MemberType::LongText, int(tinyTextBytes / bytes)};
-    if (type == QLatin1String("text"))
-        return TMappedType{MemberType::LongText};
-    if (type == QLatin1String("mediumtext"))
-        return TMappedType{MemberType::LongText, int(mediumTextBytes / bytes)};
-    if (type == QLatin1String("longtext"))
-        return TMappedType{MemberType::LongText, int(mediumTextBytes / bytes) + 1};
-    if (columnType.startsWith(QLatin1String("tinyint(1)")) && !isUnsigned)
-        return TMappedType{MemberType::Boolean};
-    if (integers.contains(type))
-        return TMappedType{MemberType::Integer, 0, 0, isUnsigned};
-    if (type == QLatin1String("bigint"))
-        return TMappedType{MemberType::BigInt, 0, 0, isUnsigned};
-    const bool decimal = type == QLatin1String("decimal") || type == QLatin1String("numeric");
-    const bool scaledDouble =
-        (type == QLatin1String("double") || type == QLatin1String("real")) && column.hasScale;
-    if (decimal || scaledDouble)
-        return TMappedType{MemberType::Decimal, column.precision, column.scale};
-    if (type == QLatin1String("float") || type == QLatin1String("double") || type == QLatin1String("real"))
-        return TMappedType{MemberType::Float};
-    if (type == QLatin1String("date"))
-        return TMappedType{MemberType::Date};
-    if (type == QLatin1String("datetime") || type == QLatin1String("timestamp"))
-        return TMappedType{MemberType::DateTime};
-    if (type == QLatin1String("time"))
-        return TMappedType{MemberType::Time};
-    if (type == QLatin1String("enum"))
-        return TMappedType{MemberType::Enum, 0, 0, 0, EnumValues(column.columnType)};
-    if (type == QLatin1String("set"))
-        return TMappedType{MemberType::Enum, 0, 0, 0, EnumValues(column.columnType),
-                           QStringLiteral("按枚举型导入，每行只能保存其中一个值")};
-    return std::nullopt;
+    const int isUnsigned = parsed.isUnsigned ? 1 : 0;
+    const int bytes = TableRules::BytesPerCharacter(column.charset.isEmpty() ? charset : column.charset);
+    TMappedType mapped{info->memberType};
+    mapped.sqlType = info->name;
+    mapped.exactLength = parsed.numbers.value(0);
+    mapped.exactScale = parsed.numbers.value(1);
+    mapped.zerofill = columnType.contains(QLatin1String(" zerofill")) ? 1 : 0;
+    mapped.isUnsigned = isUnsigned;
+    switch (info->kind) {
+    case K::Char:
+        mapped.length = clampedLength(column.length);
+        mapped.exactLength = mapped.length;
+        break;
+    case K::Binary:
+        mapped.length = clampedLength(column.length);
+        mapped.exactLength = mapped.length;
+        break;
+    case K::Text:
+        mapped.length = info->rank == 2 ? 0 : int(std::min<qlonglong>(info->bytes / bytes + (info->rank == 4 ? 1 : 0), INT_MAX));
+        if (info->rank == 4)
+            mapped.length = int(mediumTextBytes / bytes) + 1;
+        break;
+    case K::Integer:
+        if (columnType.startsWith(QLatin1String("tinyint(1)")) && !isUnsigned && !mapped.zerofill)
+            mapped.type = MemberType::Boolean;
+        break;
+    case K::Decimal:
+        mapped.length = column.precision;
+        mapped.scale = column.scale;
+        mapped.exactLength = column.precision;
+        mapped.exactScale = column.scale;
+        break;
+    case K::Enum:
+    case K::Set:
+        mapped.enumValues = EnumValues(column.columnType);
+        break;
+    case K::Native:
+        mapped.length = info->name == QLatin1String("uuid") ? 36 : info->name == QLatin1String("inet4") ? 15 : 39;
+        break;
+    default:
+        break;
+    }
+    // What the type alone gives keeps no unsigned where 类型 has none.
+    if (!TypeRules::UsesUnsigned(mapped.type))
+        mapped.isUnsigned = 0;
+    return mapped;
+}
+
+QString DefaultOf(const TColumnInfo &column, bool mariadb)
+{
+    if (!column.columnDefault)
+        return QString();
+    const QString value = *column.columnDefault;
+    if (mariadb)
+        return value;
+    if (column.extra.contains(QLatin1String("default_generated")))
+        return value.startsWith(QLatin1String("CURRENT_TIMESTAMP"), Qt::CaseInsensitive) ? value.toLower() : value;
+    const TypeRules::TSqlTypeInfo *info = TypeRules::FindSqlType(column.dataType);
+    using K = TypeRules::TSqlKind;
+    const bool bare = info && (info->kind == K::Integer || info->kind == K::Decimal || info->kind == K::Float
+                               || info->kind == K::Year || (info->kind == K::Bit && value.startsWith(QLatin1String("b'"))));
+    return bare ? value : QLatin1Char('\'') + TypeRules::SqlStringText(value) + QLatin1Char('\'');
 }

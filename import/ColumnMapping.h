@@ -16,6 +16,10 @@ struct TColumnInfo {
     bool hasScale = false; // NUMERIC_SCALE is not NULL: declared, or a decimal's
     bool nullable = true;
     QString comment;
+    std::optional<QString> columnDefault; // COLUMN_DEFAULT; nullopt for SQL NULL
+    QString extra;     // EXTRA, lower-cased: "auto_increment", "on update current_timestamp()"...
+    QString charset;   // CHARACTER_SET_NAME; empty for a column without one
+    QString collation; // COLLATION_NAME
 };
 
 // The member type a column maps to, with the fields that type reads, and what is lost on the
@@ -27,20 +31,30 @@ struct TMappedType {
     int isUnsigned = 0;
     QStringList enumValues;
     QString loss;
+    // The column exactly (TMember::memberSqlType and the fields it reads); length and scale
+    // are the numbers in the type's brackets.
+    QString sqlType;
+    int exactLength = 0;
+    int exactScale = 0;
+    int zerofill = 0;
 };
 
-// Column types as member types:
+// Column types as member types, each with its exact type beside (TypeRules' type table):
 //   char, varchar                     -> 字符串 with its length
-//   tinytext, text, mediumtext, longtext -> 长文本, its length chosen so that text(N) is the same
-//                                        type again in the project's character set
+//   tinytext, text, mediumtext, longtext -> 长文本, its length the characters it holds in the
+//                                        column's character set (0 for text)
 //   tinyint(1), boolean               -> 是否型
-//   tinyint, smallint, mediumint, int -> 整型;  bigint -> 长整型; both with 无符号
+//   tinyint, smallint, mediumint, int, year -> 整型;  bigint, bit -> 长整型; with 无符号
 //   decimal, numeric                  -> 定点数 (precision, scale)
-//   double, real with a declared scale -> 定点数; float, double -> 浮点型
+//   float, double                     -> 浮点型
 //   date -> 日期型; datetime, timestamp -> 日期时间型; time -> 时间型
-//   enum -> 枚举型; set -> 枚举型, said to keep one value only
-// Nothing for the rest (binary, blob, bit, year, spatial, json).
+//   enum, set -> 枚举型; binary, varbinary -> 二进制型; the blobs -> 文件型; json -> 长文本
+// Nothing for the rest (spatial types).
 std::optional<TMappedType> MapColumnType(const TColumnInfo &column, const QString &charset);
+
+// The default as the model keeps it (TMember::memberDefault): MariaDB gives it as SQL
+// already; MySQL gives a literal bare, which is quoted here unless the type is a number.
+QString DefaultOf(const TColumnInfo &column, bool mariadb);
 
 // The values of "enum('a','it''s')" or "set(...)", unquoted.
 QStringList EnumValues(const QString &columnType);

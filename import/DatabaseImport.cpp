@@ -5,6 +5,9 @@
 #include "ImportNames.h"
 #include "LiveConnection.h"
 
+#include "ExactColumns.h"
+#include "TableChecks.h"
+
 #include "generator/check/TableRules.h"
 #include "generator/check/TypeRules.h"
 #include "model/TableCharset.h"
@@ -33,7 +36,8 @@ const QString selectTables = QStringLiteral(
     "where TABLE_SCHEMA=? and TABLE_TYPE='BASE TABLE'");
 const QString selectColumns = QStringLiteral(
     "select TABLE_NAME, COLUMN_NAME, DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, IS_NULLABLE, "
-    "COLUMN_COMMENT, COLUMN_TYPE, NUMERIC_PRECISION, NUMERIC_SCALE from information_schema.COLUMNS "
+    "COLUMN_COMMENT, COLUMN_TYPE, NUMERIC_PRECISION, NUMERIC_SCALE, COLUMN_DEFAULT, EXTRA, "
+    "CHARACTER_SET_NAME, COLLATION_NAME from information_schema.COLUMNS "
     "where TABLE_SCHEMA=? order by TABLE_NAME, ORDINAL_POSITION");
 const QString selectPrimaryKeys = QStringLiteral(
     "select TABLE_NAME, COLUMN_NAME from information_schema.KEY_COLUMN_USAGE "
@@ -52,7 +56,7 @@ const QString selectIndexes = QStringLiteral(
 
 struct TIndexColumn {
     QString name;
-    bool prefixOnly = false; // SUB_PART: only the first characters are indexed
+    int prefix = 0; // SUB_PART: only the first characters are indexed
 };
 
 struct TIndex {
@@ -70,6 +74,7 @@ struct TTable {
     QStringList keys;
     QList<TIndex> indexes;
     QString keyIndex; // the unique index whose column stands in for a missing primary key
+    QList<std::pair<QString, QString>> checks; // (name, clause)
 };
 
 struct TForeignKey {
@@ -83,10 +88,10 @@ struct TForeignKey {
     int columnCount = 0;
 };
 
-// NO ACTION is RESTRICT to InnoDB; SET DEFAULT it does not carry out.
+// NO ACTION is RESTRICT to InnoDB, kept as written; SET DEFAULT it does not carry out.
 QString ruleOf(const QString &rule)
 {
-    return rule == ForeignKeyRule::Cascade || rule == ForeignKeyRule::SetNull ? rule : ForeignKeyRule::Restrict;
+    return ForeignKeyRule::All().contains(rule) ? rule : ForeignKeyRule::Restrict;
 }
 
 // The ON DELETE and ON UPDATE rules of each foreign key (by constraint name) in the text of
@@ -139,6 +144,7 @@ public:
             if (classNames_.contains(table.name))
                 reading_.document.classes.append(MapTable(table));
         }
+        KeepExactWhereNeeded(reading_.document, legacy_, reading_.warnings);
         return reading_;
     }
 
@@ -175,6 +181,11 @@ private:
             column.precision = columns.value(7).toInt();
             column.scale = columns.value(8).toInt();
             column.hasScale = !columns.value(8).isNull();
+            if (!columns.value(9).isNull())
+                column.columnDefault = columns.value(9).toString();
+            column.extra = columns.value(10).toString().toLower();
+            column.charset = columns.value(11).toString();
+            column.collation = columns.value(12).toString();
             tables_[*it].columns.append(column);
         }
         QSqlQuery keys = db.Run(selectPrimaryKeys, {schema});
@@ -212,7 +223,32 @@ private:
             const QString name = indexes.value(1).toString();
             if (ofTable.isEmpty() || ofTable.last().name != name)
                 ofTable.append({name, indexes.value(2).toInt() == 0, indexes.value(5).toString(), {}});
-            ofTable.last().columns.append({indexes.value(3).toString(), !indexes.value(4).isNull()});
+            ofTable.last().columns.append({indexes.value(3).toString(), indexes.value(4).toInt()});
+        }
+        LoadChecks(db, index);
+    }
+
+    // Check constraints the model does not carry; MariaDB's json is a longtext whose check
+    // is json_valid of the column alone, which makes the column json again.
+    void LoadChecks(const TLiveConnection &db, const QHash<QString, qsizetype> &index)
+    {
+        mariadb_ = IsMariaDb(db.Db());
+        for (const TCheckConstraint &check : ReadChecks(db.Db(), source_.database, mariadb_)) {
+            const auto it = index.constFind(check.table);
+            if (it == index.cend())
+                continue;
+            TTable &table = tables_[*it];
+            const QString column = JsonCheckColumn(check.clause);
+            const auto info = std::find_if(table.columns.begin(), table.columns.end(),
+                                           [&](const TColumnInfo &c) { return c.name == column; });
+            if (!column.isEmpty() && info != table.columns.end() && info->dataType.toLower() == QLatin1String("longtext")) {
+                info->dataType = QStringLiteral("json");
+                info->columnType = QStringLiteral("json");
+                info->collation.clear();
+                info->charset.clear();
+                continue;
+            }
+            table.checks.append({check.name, check.clause});
         }
     }
 
@@ -287,7 +323,7 @@ private:
     bool TakeUniqueKey(TTable &table)
     {
         for (const TIndex &index : std::as_const(table.indexes)) {
-            if (!index.unique || index.columns.size() != 1 || index.columns.first().prefixOnly)
+            if (!index.unique || index.columns.size() != 1 || index.columns.first().prefix > 0)
                 continue;
             const QString column = index.columns.first().name;
             const auto info = std::find_if(table.columns.cbegin(), table.columns.cend(),
@@ -315,10 +351,6 @@ private:
             allUtf8 = allUtf8 && (!classNames_.contains(table.name) || isUtf8(table.charset));
         charset_ = allUtf8 ? TableCharset::Utf8 : TableCharset::Utf8mb4;
         reading_.document.tableCharset = charset_;
-        for (const TTable &table : std::as_const(tables_)) {
-            if (classNames_.contains(table.name) && !allUtf8 && table.charset != TableCharset::Utf8mb4)
-                Warn(QStringLiteral("表 %1 的字符集 %2 按 utf8mb4 导入").arg(table.name, table.charset));
-        }
     }
 
     // The first key column whose type cannot be a key member's; empty when there is none.
@@ -345,13 +377,15 @@ private:
         cls.isReadOnly = table.keys.isEmpty();
         TImportNames names(TImportNames::TKind::Member);
         for (const TColumnInfo &column : table.columns) {
-            if (std::optional<TMember> member = MapColumn(table, column, names))
+            if (std::optional<TMember> member = MapColumn(table, column, names, cls))
                 cls.members.append(*member);
         }
         ChooseDisplayMember(cls);
         ChooseListed(cls);
         for (const TIndex &index : table.indexes)
             MapIndex(table, index, cls);
+        for (const auto &[name, clause] : table.checks)
+            Warn(QStringLiteral("表 %1 的检查约束 %2 (%3) 未导入").arg(table.name, name, clause));
         if (table.keys.size() > 1)
             MarkCompositeKey(table, cls);
         return cls;
@@ -372,12 +406,22 @@ private:
             Warn(QStringLiteral("表 %1 的主键由 %2 多列组成，作为复合主键类导入").arg(table.name, columns));
     }
 
-    std::optional<TMember> MapColumn(const TTable &table, const TColumnInfo &column, TImportNames &names)
+    std::optional<TMember> MapColumn(const TTable &table, const TColumnInfo &column, TImportNames &names,
+                                     TModelClass &cls)
     {
         const QString where = QStringLiteral("列 %1.%2").arg(table.name, column.name);
+        if (column.extra.contains(QLatin1String("generated"))) {
+            Warn(where + QStringLiteral(" 是生成列(由表达式算出)，未导入"));
+            return std::nullopt;
+        }
         const std::optional<TMappedType> mapped = MapColumnType(column, charset_);
         if (!mapped) {
             Warn(where + QStringLiteral(" 的类型 %1 不能映射为成员类型，未导入").arg(column.columnType));
+            // Rows added without it would be refused by the database.
+            if (!column.nullable && !column.columnDefault && !cls.isReadOnly && !table.keys.contains(column.name)) {
+                cls.isReadOnly = true;
+                Warn(QStringLiteral("表 %1 的列 %2 不能为空又没有默认值，页面却不填写它，按只读类导入").arg(table.name, column.name));
+            }
             return std::nullopt;
         }
         const bool key = table.keys.contains(column.name);
@@ -385,35 +429,59 @@ private:
         const TImportNames::TName name = names.Take(column.name);
         if (!name.reason.isEmpty())
             Warn(where + QStringLiteral(" 按成员名 %1 导入: %2").arg(name.name, name.reason));
+        const bool increments = column.extra.contains(QLatin1String("auto_increment"));
+        QString defaultValue = DefaultOf(column, mariadb_);
+        // NULL is what a nullable column without a default gets anyway.
+        if (column.nullable && defaultValue.compare(QLatin1String("NULL"), Qt::CaseInsensitive) == 0)
+            defaultValue.clear();
         TMember member;
         member.setMemberName(name.name);
         if (name.name != column.name)
             member.setMemberColumnName(column.name);
         member.setMemberComment(column.comment);
         member.setMemberIsPri(key ? 1 : 0);
-        member.setMemberIsMust(key || !column.nullable ? 1 : 0);
+        // A value the database fills in itself is not required on the form.
+        member.setMemberIsMust(key || (!column.nullable && defaultValue.isEmpty() && !increments) ? 1 : 0);
         member.setMemberIsNullable(!key && column.nullable ? 1 : 0);
         member.setMemberType(mapped->type);
         member.setMemberLength(mapped->length);
         member.setMemberScale(mapped->scale);
         member.setMemberIsUnsigned(mapped->isUnsigned);
         member.setMemberEnumValues(mapped->enumValues);
+        member.setMemberDefault(defaultValue);
+        member.setMemberOnUpdateNow(column.extra.contains(QLatin1String("on update current_timestamp")) ? 1 : 0);
+        member.setMemberCharset(column.charset);
+        member.setMemberCollation(column.collation);
         // A single key column stays a plain key; a column of a composite key may refer.
         const TForeignKey *reference = key && !composite ? nullptr : ReferencedClass(table, column, where, mapped->type);
         if (reference) {
-            // The column takes the type of the key it refers to.
+            // The column takes the type of the key it refers to, unless its own differs.
             member.setMemberType(classNames_.value(reference->refTable));
             member.setMemberLength(0);
             member.setMemberScale(0);
             member.setMemberIsUnsigned(0);
+            member.setMemberEnumValues({});
             member.setMemberOnDelete(reference->onDelete);
             member.setMemberOnUpdate(reference->onUpdate);
-        } else if (!mapped->loss.isEmpty()) {
-            Warn(where + QStringLiteral(" 的类型 %1 ").arg(column.columnType) + mapped->loss);
         }
         member.setMemberIsInteger(member.memberType() == MemberType::Integer ? 1 : 0);
         member.setMemberIsFloat(member.memberType() == MemberType::Float ? 1 : 0);
-        return member;
+        // The exact column beside: kept where the type alone would write another column.
+        TMember exact = member;
+        exact.setMemberSqlType(mapped->sqlType);
+        exact.setMemberLength(mapped->sqlType == QLatin1String("tinytext") || mapped->sqlType.endsWith(QLatin1String("text"))
+                                  ? mapped->length : mapped->exactLength);
+        exact.setMemberScale(mapped->exactScale);
+        exact.setMemberIsUnsigned(TypeRules::ParseSqlType(column.columnType).isUnsigned ? 1 : 0);
+        exact.setMemberIsZerofill(mapped->zerofill);
+        exact.setMemberAutoIncrement(increments ? 1 : 0);
+        exact.setMemberEnumValues(mapped->enumValues);
+        legacy_.append(member);
+        if (!TypeRules::HasInput(exact) && !column.nullable && defaultValue.isEmpty() && !increments && !cls.isReadOnly) {
+            cls.isReadOnly = true;
+            Warn(QStringLiteral("表 %1 的列 %2 不能为空又没有默认值，页面却不填写它，按只读类导入").arg(table.name, column.name));
+        }
+        return exact;
     }
 
     // The foreign key a column refers through to an imported class; null, with a warning, when
@@ -473,28 +541,17 @@ private:
         TClassIndex mapped{IndexName(index.name), {}, index.unique ? 1 : 0};
         if (mapped.indexName != index.name)
             Warn(where + QStringLiteral(" 按名称 %1 导入: 索引名只能由字母、数字和下划线组成").arg(mapped.indexName));
-        qint64 bytes = 0;
         for (const TIndexColumn &column : index.columns) {
             const auto member = ofColumn(column.name);
             if (member == cls.members.cend()) {
                 Warn(where + QStringLiteral(" 含有未导入的列 %1，未导入").arg(column.name));
                 return;
             }
-            if (member->memberType() == MemberType::LongText) {
-                Warn(where + QStringLiteral(" 只索引了长文本列 %1 的前一部分，未导入").arg(column.name));
-                return;
-            }
-            if (column.prefixOnly)
-                Warn(where + QStringLiteral(" 只索引了列 %1 的前一部分，按整列导入").arg(column.name));
-            bytes += member->memberType() == MemberType::Text
-                ? qint64(member->memberLength()) * TableRules::BytesPerCharacter(charset_)
-                : 8;
             mapped.indexMembers.append(member->memberName());
+            mapped.indexPrefixes.append(column.prefix);
         }
-        if (bytes > 3072) {
-            Warn(where + QStringLiteral(" 按整列超过索引最多3072字节的限制，未导入"));
-            return;
-        }
+        if (std::all_of(mapped.indexPrefixes.cbegin(), mapped.indexPrefixes.cend(), [](int p) { return p == 0; }))
+            mapped.indexPrefixes.clear();
         cls.indexes.append(mapped);
     }
 
@@ -564,6 +621,8 @@ private:
     QHash<QString, QString> classNames_; // table -> class, for the tables imported
     QHash<QString, TForeignKey> foreignKeys_; // "table.column" -> what it refers to
     QString charset_ = TableCharset::Utf8mb4;
+    bool mariadb_ = true;
+    QList<TMember> legacy_; // each member as its 类型 alone makes it, in the document's order
     TDatabaseReading reading_;
 };
 

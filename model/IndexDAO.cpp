@@ -9,7 +9,7 @@ const QString memberNamesOfClass = QStringLiteral("select memberName from t_memb
 // Each index with its members in order; an index whose members are all gone comes as one row
 // without a member name.
 const QString selectIndexes = QStringLiteral(
-    "select i.classId, i.indexId, i.indexName, i.indexIsUnique, m.memberName from t_index i "
+    "select i.classId, i.indexId, i.indexName, i.indexIsUnique, m.memberName, im.indexMemberPrefix from t_index i "
     "left join t_index_member im on im.indexId=i.indexId "
     "left join t_member m on m.memberId=im.memberId "
     "where %1 order by i.indexId, im.indexMemberSeq");
@@ -19,8 +19,8 @@ const QString ofProject = QStringLiteral("i.classId in (select classId from t_cl
 const QString insertIndex = QStringLiteral(
     "insert into t_index(projectId,classId,indexName,indexIsUnique) values (?,?,?,?)");
 const QString insertIndexMember = QStringLiteral(
-    "insert into t_index_member(indexId,memberId,indexMemberSeq) values ((select max(indexId) from t_index),"
-    "(select memberId from t_member where classId=? and memberName=? order by memberOrder, memberId limit 1),?)");
+    "insert into t_index_member(indexId,memberId,indexMemberSeq,indexMemberPrefix) values ((select max(indexId) from t_index),"
+    "(select memberId from t_member where classId=? and memberName=? order by memberOrder, memberId limit 1),?,?)");
 
 // The same into the class added last, as a batch that adds a class sees it.
 const QString newestClass = QStringLiteral("(select max(classId) from t_class)");
@@ -28,8 +28,8 @@ const QString insertNewestIndex = QStringLiteral(
     "insert into t_index(projectId,classId,indexName,indexIsUnique) "
     "select projectId,classId,?,? from t_class where classId=%1").arg(newestClass);
 const QString insertNewestIndexMember = QStringLiteral(
-    "insert into t_index_member(indexId,memberId,indexMemberSeq) values ((select max(indexId) from t_index),"
-    "(select memberId from t_member where classId=%1 and memberName=? order by memberOrder, memberId limit 1),?)")
+    "insert into t_index_member(indexId,memberId,indexMemberSeq,indexMemberPrefix) values ((select max(indexId) from t_index),"
+    "(select memberId from t_member where classId=%1 and memberName=? order by memberOrder, memberId limit 1),?,?)")
         .arg(newestClass);
 
 const QString deleteMembersOf = QStringLiteral(
@@ -61,8 +61,15 @@ QHash<int, TClassIndexes> TIndexDAO::Select(const QString &where, int id) const
             classIndexes.append({query.value(2).toString(), {}, query.value(3).toInt()});
             lastIndexId = indexId;
         }
-        if (!query.value(4).isNull())
-            classIndexes.last().indexMembers.append(query.value(4).toString());
+        if (query.value(4).isNull())
+            continue;
+        TClassIndex &index = classIndexes.last();
+        index.indexMembers.append(query.value(4).toString());
+        if (const int prefix = query.value(5).toInt(); prefix > 0) {
+            while (index.indexPrefixes.size() + 1 < index.indexMembers.size())
+                index.indexPrefixes.append(0);
+            index.indexPrefixes.append(prefix);
+        }
     }
     return indexes;
 }
@@ -80,7 +87,7 @@ void TIndexDAO::SetIndexes(int projectId, int classId, const TClassIndexes &inde
             const QString &member = index.indexMembers.at(i);
             if (!names.contains(member))
                 throw TDbError(QStringLiteral("索引%1中的成员%2不是这个类的成员").arg(index.indexName, member));
-            statements.append({insertIndexMember, {classId, member, int(i) + 1}});
+            statements.append({insertIndexMember, {classId, member, int(i) + 1, index.Prefix(i)}});
         }
     }
     db_.ExecuteBatch(statements);
@@ -92,7 +99,7 @@ QList<TSqlStatement> TIndexDAO::AddToNewestClass(const TClassIndexes &indexes)
     for (const TClassIndex &index : indexes) {
         statements.append({insertNewestIndex, {index.indexName, index.indexIsUnique}});
         for (qsizetype i = 0; i < index.indexMembers.size(); ++i)
-            statements.append({insertNewestIndexMember, {index.indexMembers.at(i), int(i) + 1}});
+            statements.append({insertNewestIndexMember, {index.indexMembers.at(i), int(i) + 1, index.Prefix(i)}});
     }
     return statements;
 }

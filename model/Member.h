@@ -18,12 +18,14 @@ inline const QString Time = QStringLiteral("时间型");
 inline const QString LongText = QStringLiteral("长文本");    // length: most characters, 0: no limit of its own
 inline const QString Boolean = QStringLiteral("是否型");
 inline const QString Enum = QStringLiteral("枚举型");       // values: memberEnumValues
+inline const QString Binary = QStringLiteral("二进制型");   // length: bytes; shown and sent in hex
+inline const QString Blob = QStringLiteral("文件型");       // bytes of any size, taken as a file
 
 // In the order the member dialogs offer them: the first five, then the later ones.
 inline const QStringList &BuiltIn()
 {
-    static const QStringList types{Text,   Integer,  Float, Date,     Picture, BigInt,
-                                   Decimal, DateTime, Time,  LongText, Boolean, Enum};
+    static const QStringList types{Text,   Integer,  Float, Date,     Picture, BigInt, Decimal,
+                                   DateTime, Time, LongText, Boolean, Enum, Binary, Blob};
     return types;
 }
 inline bool IsReference(const QString &type) { return !BuiltIn().contains(type); }
@@ -34,10 +36,11 @@ namespace ForeignKeyRule {
 inline const QString Restrict = QStringLiteral("RESTRICT"); // refused; the default
 inline const QString Cascade = QStringLiteral("CASCADE");
 inline const QString SetNull = QStringLiteral("SET NULL"); // needs a nullable reference
+inline const QString NoAction = QStringLiteral("NO ACTION"); // refused as RESTRICT, kept as the database has it
 
 inline const QStringList &All()
 {
-    static const QStringList rules{Restrict, Cascade, SetNull};
+    static const QStringList rules{Restrict, Cascade, SetNull, NoAction};
     return rules;
 }
 } // namespace ForeignKeyRule
@@ -97,6 +100,30 @@ public:
     QString memberColumnName() const { return memberColumnName_; }
     void setMemberColumnName(const QString &v) { memberColumnName_ = v; }
 
+    // The column exactly as the database has it. Empty sqlType: the column is what 类型 makes
+    // it, as it always was. Otherwise its type name ("tinyint", "char", "timestamp", "set",
+    // "varbinary", "json"...), with the number in its brackets in memberLength (display width,
+    // length, precision or fractional seconds; 0 for none), the scale in memberScale, the
+    // values of an enum or set in memberEnumValues, and AUTO_INCREMENT only by memberAutoIncrement.
+    QString memberSqlType() const { return memberSqlType_; }
+    void setMemberSqlType(const QString &v) { memberSqlType_ = v; }
+    int memberIsZerofill() const { return memberIsZerofill_; }
+    void setMemberIsZerofill(int v) { memberIsZerofill_ = v; }
+    int memberAutoIncrement() const { return memberAutoIncrement_; }
+    void setMemberAutoIncrement(int v) { memberAutoIncrement_ = v; }
+    // The default as SQL gives it: "'text'", "0", "NULL", "current_timestamp()", an
+    // expression; empty for none.
+    QString memberDefault() const { return memberDefault_; }
+    void setMemberDefault(const QString &v) { memberDefault_ = v; }
+    // 1: ON UPDATE current_timestamp, with the column's fractional seconds.
+    int memberOnUpdateNow() const { return memberOnUpdateNow_; }
+    void setMemberOnUpdateNow(int v) { memberOnUpdateNow_ = v; }
+    // The column's own character set and collation; empty where the table script chooses.
+    QString memberCharset() const { return memberCharset_; }
+    void setMemberCharset(const QString &v) { memberCharset_ = v; }
+    QString memberCollation() const { return memberCollation_; }
+    void setMemberCollation(const QString &v) { memberCollation_ = v; }
+
 private:
     int memberId_ = 0;
     int projectId_ = 0;
@@ -120,4 +147,11 @@ private:
     QString memberOnUpdate_ = ForeignKeyRule::Restrict;
     QStringList memberEnumValues_;
     QString memberColumnName_;
+    QString memberSqlType_;
+    int memberIsZerofill_ = 0;
+    int memberAutoIncrement_ = 0;
+    QString memberDefault_;
+    int memberOnUpdateNow_ = 0;
+    QString memberCharset_;
+    QString memberCollation_;
 };

@@ -13,7 +13,8 @@ const char *const storedColumns[] = {
     "memberName", "memberType", "memberLength", "memberIsPri", "memberComment", "memberIsMust",
     "memberIsInteger", "memberIsFloat", "queryFlag", "memberIsDisplay", "memberQueryDisplay",
     "memberScale", "memberIsUnsigned", "memberIsNullable", "memberOnDelete", "memberOnUpdate",
-    "memberEnumValues", "memberColumnName"};
+    "memberEnumValues", "memberColumnName", "memberSqlType", "memberIsZerofill",
+    "memberAutoIncrement", "memberDefault", "memberOnUpdateNow", "memberCharset", "memberCollation"};
 
 // "a,b,c", or with a suffix on each name ("a=?,b=?,c=?").
 QString columnList(const char *suffix = "")
@@ -94,14 +95,22 @@ struct TMemberColumns {
           memberOnDelete(record.indexOf(QLatin1String("memberOnDelete"))),
           memberOnUpdate(record.indexOf(QLatin1String("memberOnUpdate"))),
           memberEnumValues(record.indexOf(QLatin1String("memberEnumValues"))),
-          memberColumnName(record.indexOf(QLatin1String("memberColumnName")))
+          memberColumnName(record.indexOf(QLatin1String("memberColumnName"))),
+          memberSqlType(record.indexOf(QLatin1String("memberSqlType"))),
+          memberIsZerofill(record.indexOf(QLatin1String("memberIsZerofill"))),
+          memberAutoIncrement(record.indexOf(QLatin1String("memberAutoIncrement"))),
+          memberDefault(record.indexOf(QLatin1String("memberDefault"))),
+          memberOnUpdateNow(record.indexOf(QLatin1String("memberOnUpdateNow"))),
+          memberCharset(record.indexOf(QLatin1String("memberCharset"))),
+          memberCollation(record.indexOf(QLatin1String("memberCollation")))
     {
     }
     int memberId, projectId, classId, memberName, memberType, memberLength, memberIsPri,
         memberComment, memberIsMust, memberIsInteger, memberIsFloat, queryFlag,
         memberIsDisplay, memberQueryDisplay, memberOrder, memberScale, memberIsUnsigned,
         memberIsNullable, memberOnDelete, memberOnUpdate, memberEnumValues,
-        memberColumnName;
+        memberColumnName, memberSqlType, memberIsZerofill, memberAutoIncrement, memberDefault,
+        memberOnUpdateNow, memberCharset, memberCollation;
 };
 
 TMember memberFromRow(const QSqlQuery &row, const TMemberColumns &c)
@@ -137,6 +146,13 @@ TMember memberFromRow(const QSqlQuery &row, const TMemberColumns &c)
     member.setMemberOnUpdate(text(c.memberOnUpdate));
     member.setMemberEnumValues(enumValues(text(c.memberEnumValues)));
     member.setMemberColumnName(text(c.memberColumnName));
+    member.setMemberSqlType(text(c.memberSqlType));
+    member.setMemberIsZerofill(number(c.memberIsZerofill));
+    member.setMemberAutoIncrement(number(c.memberAutoIncrement));
+    member.setMemberDefault(text(c.memberDefault));
+    member.setMemberOnUpdateNow(number(c.memberOnUpdateNow));
+    member.setMemberCharset(text(c.memberCharset));
+    member.setMemberCollation(text(c.memberCollation));
     return member;
 }
 } // namespace
@@ -160,7 +176,9 @@ QVariantList TMemberDAO::StoredValues(const TMember &m)
             m.memberComment(), m.memberIsMust(), m.memberIsInteger(), m.memberIsFloat(),
             m.queryFlag(), m.memberIsDisplay(), m.memberQueryDisplay(), m.memberScale(),
             m.memberIsUnsigned(), m.memberIsNullable(), m.memberOnDelete(), m.memberOnUpdate(),
-            enumText(m.memberEnumValues()), m.memberColumnName()};
+            enumText(m.memberEnumValues()), m.memberColumnName(), m.memberSqlType(),
+            m.memberIsZerofill(), m.memberAutoIncrement(), m.memberDefault(), m.memberOnUpdateNow(),
+            m.memberCharset(), m.memberCollation()};
 }
 
 void TMemberDAO::AddMember(const TMember &m) const

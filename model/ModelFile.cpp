@@ -6,6 +6,7 @@
 #include <QJsonParseError>
 #include <QSet>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -27,6 +28,7 @@ const QString existingKey = QStringLiteral("existingDatabase");
 const QString indexNameKey = QStringLiteral("indexName");
 const QString indexMembersKey = QStringLiteral("indexMembers");
 const QString indexIsUniqueKey = QStringLiteral("indexIsUnique");
+const QString indexPrefixesKey = QStringLiteral("indexPrefixes"); // only for an index holding a prefix
 // Written only for a class whose diagram box was dragged, so other models keep their bytes.
 const QString diagramKey = QStringLiteral("diagram");
 const QString xKey = QStringLiteral("x");
@@ -65,15 +67,34 @@ const TMemberField memberFields[] = {
     {"memberOnUpdate", TFieldKind::Rule, false, &TMember::memberOnUpdate, &TMember::setMemberOnUpdate, nullptr, nullptr},
     {"memberEnumValues", TFieldKind::TextList, false, nullptr, nullptr, nullptr, nullptr, &TMember::memberEnumValues, &TMember::setMemberEnumValues},
     {"memberColumnName", TFieldKind::Text, false, &TMember::memberColumnName, &TMember::setMemberColumnName, nullptr, nullptr},
+    {"memberSqlType", TFieldKind::Text, false, &TMember::memberSqlType, &TMember::setMemberSqlType, nullptr, nullptr},
+    {"memberIsZerofill", TFieldKind::Flag, false, nullptr, nullptr, &TMember::memberIsZerofill, &TMember::setMemberIsZerofill},
+    {"memberAutoIncrement", TFieldKind::Flag, false, nullptr, nullptr, &TMember::memberAutoIncrement, &TMember::setMemberAutoIncrement},
+    {"memberDefault", TFieldKind::Text, false, &TMember::memberDefault, &TMember::setMemberDefault, nullptr, nullptr},
+    {"memberOnUpdateNow", TFieldKind::Flag, false, nullptr, nullptr, &TMember::memberOnUpdateNow, &TMember::setMemberOnUpdateNow},
+    {"memberCharset", TFieldKind::Text, false, &TMember::memberCharset, &TMember::setMemberCharset, nullptr, nullptr},
+    {"memberCollation", TFieldKind::Text, false, &TMember::memberCollation, &TMember::setMemberCollation, nullptr, nullptr},
 };
+
+// The fields from memberColumnName on are written only when set, so older files keep their shape.
+bool writtenWhenSet(const TMemberField &field)
+{
+    static const qsizetype first = [] {
+        qsizetype i = 0;
+        while (qstrcmp(memberFields[i].key, "memberColumnName") != 0)
+            ++i;
+        return i;
+    }();
+    return &field - memberFields >= first;
+}
 
 QJsonObject memberToJson(const TMember &member)
 {
     QJsonObject object;
     for (const TMemberField &field : memberFields) {
         const QString key = QString::fromLatin1(field.key);
-        // An own column name is written only when set, so older files keep their shape.
-        if (field.text == &TMember::memberColumnName && member.memberColumnName().isEmpty())
+        if (writtenWhenSet(field)
+            && (field.text ? (member.*field.text)().isEmpty() : (member.*field.number)() == 0))
             continue;
         if (field.kind == TFieldKind::Text || field.kind == TFieldKind::Rule)
             object.insert(key, (member.*field.text)());
@@ -89,9 +110,16 @@ QJsonArray indexesToJson(const TClassIndexes &indexes)
 {
     QJsonArray array;
     for (const TClassIndex &index : indexes) {
-        array.append(QJsonObject{{indexNameKey, index.indexName},
-                                 {indexMembersKey, QJsonArray::fromStringList(index.indexMembers)},
-                                 {indexIsUniqueKey, index.indexIsUnique}});
+        QJsonObject object{{indexNameKey, index.indexName},
+                           {indexMembersKey, QJsonArray::fromStringList(index.indexMembers)},
+                           {indexIsUniqueKey, index.indexIsUnique}};
+        if (std::any_of(index.indexPrefixes.cbegin(), index.indexPrefixes.cend(), [](int p) { return p > 0; })) {
+            QJsonArray prefixes;
+            for (qsizetype i = 0; i < index.indexMembers.size(); ++i)
+                prefixes.append(index.Prefix(i));
+            object.insert(indexPrefixesKey, prefixes);
+        }
+        array.append(object);
     }
     return array;
 }
@@ -291,6 +319,13 @@ TModelClass readClass(const QJsonObject &object, int classIndex, QStringList &pr
         index.indexName = indexReader.Text(indexNameKey, true);
         index.indexMembers = indexReader.TextList(indexMembersKey, true);
         index.indexIsUnique = indexReader.Number(indexIsUniqueKey, false, 0, true);
+        for (const QJsonValue &prefix : indexReader.Array(indexPrefixesKey, false)) {
+            if (!prefix.isDouble() || prefix.toInt(-1) < 0) {
+                indexReader.Problem(indexPrefixesKey, QStringLiteral("应为非负整数的数组"));
+                break;
+            }
+            index.indexPrefixes.append(prefix.toInt());
+        }
         indexReader.RefuseUnknownKeys();
         cls.indexes.append(index);
     }

@@ -53,7 +53,15 @@ CREATE TABLE t_member (
     -- The values of an enumeration as a JSON array of texts; empty for the other types.
     memberEnumValues   TEXT NOT NULL DEFAULT '',
     -- The column's own name in the database; empty when it is the member's name.
-    memberColumnName   TEXT NOT NULL DEFAULT ''
+    memberColumnName   TEXT NOT NULL DEFAULT '',
+    -- The column exactly as the database has it (see TMember); empty: as 类型 makes it.
+    memberSqlType      TEXT NOT NULL DEFAULT '',
+    memberIsZerofill   INTEGER NOT NULL DEFAULT 0,
+    memberAutoIncrement INTEGER NOT NULL DEFAULT 0,
+    memberDefault      TEXT NOT NULL DEFAULT '',
+    memberOnUpdateNow  INTEGER NOT NULL DEFAULT 0,
+    memberCharset      TEXT NOT NULL DEFAULT '',
+    memberCollation    TEXT NOT NULL DEFAULT ''
 );
 
 -- The indexes of each class's table, in the order of their ids.
@@ -69,7 +77,9 @@ CREATE TABLE t_index (
 CREATE TABLE t_index_member (
     indexId         INTEGER NOT NULL,
     memberId        INTEGER NOT NULL,
-    indexMemberSeq  INTEGER NOT NULL DEFAULT 0
+    indexMemberSeq  INTEGER NOT NULL DEFAULT 0,
+    -- The leading characters of the member the index holds; 0: the whole value.
+    indexMemberPrefix INTEGER NOT NULL DEFAULT 0
 );
 
 CREATE INDEX t_class_project ON t_class(projectId);

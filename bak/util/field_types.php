@@ -31,7 +31,26 @@ function velmora_compare_integers(string $a, string $b): int
     return $an ? -$order : $order;
 }
 
-/* 整数字段（整型 32 位、长整型 64 位，可为无符号）的问题，%s 处填字段名称。 */
+/* 数据库中确切的整数列类型（字段说明的 sqlType）允许的范围 [最小, 最大]；不是更窄的整数类型时返回 null。 */
+function velmora_exact_integer_range(array $field): ?array
+{
+    $type = strtolower((string)($field['sqlType'] ?? ''));
+    $unsigned = strpos($type, 'unsigned') !== false;
+    $bits = ['tinyint' => 8, 'smallint' => 16, 'mediumint' => 24];
+    if (preg_match('/^(tinyint|smallint|mediumint)\b/', $type, $m)) {
+        $n = $bits[$m[1]];
+        return $unsigned ? ['0', (string)((1 << $n) - 1)] : [(string)-(1 << ($n - 1)), (string)((1 << ($n - 1)) - 1)];
+    }
+    if (preg_match('/^year\b/', $type)) {
+        return ['0', '2155'];
+    }
+    if (preg_match('/^bit\((\d+)\)/', $type, $m)) {
+        return ['0', (int)$m[1] >= 63 ? '9223372036854775807' : (string)((1 << (int)$m[1]) - 1)];
+    }
+    return null;
+}
+
+/* 整数字段（整型 32 位、长整型 64 位，可为无符号；确切的列类型更窄时按它）的问题，%s 处填字段名称。 */
 function velmora_integer_problem(array $field, string $text, int $bits): ?string
 {
     if (!preg_match('/^[-+]?\d+$/', $text)) {
@@ -42,7 +61,8 @@ function velmora_integer_problem(array $field, string $text, int $bits): ?string
         32 => [['-2147483648', '2147483647'], ['0', '4294967295']],
         64 => [['-9223372036854775808', '9223372036854775807'], ['0', '18446744073709551615']],
     ];
-    [$min, $max] = $ranges[$bits][$unsigned ? 1 : 0];
+    [$min, $max] = velmora_exact_integer_range($field) ?? $ranges[$bits][$unsigned ? 1 : 0];
+    $unsigned = $unsigned || $min === '0';
     $value = velmora_integer_text($text);
     if (velmora_compare_integers($value, $min) < 0 || velmora_compare_integers($value, $max) > 0) {
         return $unsigned && $value[0] === '-' ? '%s不能是负数。' : '%s超出了允许的范围。';
@@ -105,15 +125,45 @@ function velmora_typed_problem(array $field, string $type, string $text, string 
         case 'bool':
             return $text === '0' || $text === '1' ? null : '%s只能是“是”或“否”。';
         case 'enum':
-            return in_array($raw, (array)($field['values'] ?? []), true) ? null : '%s只能从列出的值中选择。';
+            // 集合（set）列的值是逗号分隔的几个值。
+            $chosen = strncasecmp((string)($field['sqlType'] ?? ''), 'set(', 4) === 0 ? explode(',', $raw) : [$raw];
+            return array_diff($chosen, (array)($field['values'] ?? [])) === [] ? null : '%s只能从列出的值中选择。';
         case 'longtext':
+            if (strtolower((string)($field['sqlType'] ?? '')) === 'json' && json_decode($raw) === null && strtolower($text) !== 'null') {
+                return '%s不是有效的 JSON。';
+            }
             $length = (int)($field['length'] ?? 0);
             if ($length > 0) {
-                return preg_match_all('/./su', $raw) > $length ? '%s不能超过 ' . $length . ' 个字符。' : null;
+                return preg_match_all('/./su', $raw) > $length ? '%s不能超过 ' . $length . ' 个字符。' : velmora_charset_problem($field, $raw);
             }
-            return strlen($raw) > 65535 ? '%s不能超过 65535 个字节。' : null;
+            return strlen($raw) > 65535 ? '%s不能超过 65535 个字节。' : velmora_charset_problem($field, $raw);
+        case 'binary':
+            if (!preg_match('/^([0-9A-Fa-f]{2})*$/', $text)) {
+                return '%s必须是十六进制数字，每个字节两位。';
+            }
+            $length = (int)($field['length'] ?? 0);
+            return $length > 0 && strlen($text) / 2 > $length ? '%s不能超过 ' . $length . ' 个字节。' : null;
+        case 'blob':
+            return null; // 页面不写入
     }
     return false;
+}
+
+/* 列有自己的字符集（字段说明的 charset）时，它不能保存的字符的问题。 */
+function velmora_charset_problem(array $field, string $raw): ?string
+{
+    switch (strtolower((string)($field['charset'] ?? ''))) {
+        case 'ascii':
+            return preg_match('/[^\x00-\x7F]/', $raw) ? '%s只能包含 ASCII 字符。' : null;
+        case 'latin1':
+            // MariaDB 的 latin1 即 Windows-1252。
+            return preg_match('/[^\x{00}-\x{FF}\x{152}\x{153}\x{160}\x{161}\x{178}\x{17D}\x{17E}\x{192}\x{2C6}\x{2DC}\x{2013}\x{2014}\x{2018}-\x{201A}\x{201C}-\x{201E}\x{2020}-\x{2022}\x{2026}\x{2030}\x{2039}\x{203A}\x{20AC}\x{2122}]/u', $raw)
+                ? '%s只能包含西欧字符（latin1）。' : null;
+        case 'utf8':
+        case 'utf8mb3':
+            return preg_match('/[\x{10000}-\x{10FFFF}]/u', $raw) ? '%s不能包含表情符号等 4 字节字符。' : null;
+    }
+    return null;
 }
 
 /* 检查通过的值存入数据库时的写法：日期时间与时间补全秒，整数去掉多余的 0，其他不变。 */

@@ -156,7 +156,7 @@ function velmora_field_problem(array $field, $value, bool $adding, bool $integer
             if ($length > 0 && $chars > $length) {
                 return '%s不能超过 ' . $length . ' 个字符。';
             }
-            return null;
+            return velmora_charset_problem($field, (string)$value);
         case 'float':
             return velmora_is_number($text) && is_finite((float)$text) ? null : '%s必须是数字。';
         case 'date':

@@ -22,7 +22,7 @@ constexpr int maxSqlNameLength = 64;
 
 QString charsetName(const QString &charset)
 {
-    return charset == TableCharset::Utf8mb4 ? TableCharset::Utf8mb4 : TableCharset::Utf8;
+    return charset.isEmpty() ? TableCharset::Utf8 : charset;
 }
 
 // The bytes a decimal(p,s) takes: four for each nine digits on either side of the point, and
@@ -36,16 +36,61 @@ int decimalBytes(int precision, int scale)
 
 // The bytes a column takes of a row (varchar with its length bytes) or, with inIndex, of an
 // index key; -1 when its length is out of range, so that nothing is summed from it.
+// The same of a column of an exact type.
+qint64 exactBytes(const TMember &member, const QString &tableCharset, bool inIndex)
+{
+    using K = TypeRules::TSqlKind;
+    const TypeRules::TSqlTypeInfo *info = TypeRules::FindSqlType(member.memberSqlType());
+    if (!info)
+        return -1;
+    const int length = member.memberLength();
+    const auto withLengthBytes = [&](qint64 bytes) { return inIndex ? bytes : bytes + (bytes > 255 ? 2 : 1); };
+    switch (info->kind) {
+    case K::Char:
+        return withLengthBytes(qint64(length) * BytesPerCharacter(member.memberCharset().isEmpty() ? tableCharset : member.memberCharset()));
+    case K::Binary:
+        return withLengthBytes(length);
+    case K::Integer:
+        return info->rank == 5 ? 8 : info->rank;
+    case K::Year:
+        return 1;
+    case K::Bit:
+        return (length + 7) / 8;
+    case K::Float:
+        return info->rank == 1 ? 4 : 8;
+    case K::Decimal:
+        return decimalBytes(length, member.memberScale());
+    case K::Date:
+        return 3;
+    case K::Temporal:
+        return (info->name == QLatin1String("datetime") ? 5 : info->name == QLatin1String("timestamp") ? 4 : 3)
+            + (length + 1) / 2;
+    case K::Enum:
+        return member.memberEnumValues().size() > 255 ? 2 : 1;
+    case K::Set:
+        return std::max<qint64>(1, (member.memberEnumValues().size() + 7) / 8);
+    case K::Native:
+        return info->name == QLatin1String("inet4") ? 4 : 16;
+    default:
+        return 10; // text, blob and json kept off the row; what stays is a pointer
+    }
+}
+
 qint64 columnBytes(const TMember &member, const TMember *refKey, bool asKey, const QString &charset,
                    bool inIndex)
 {
+    if (TypeRules::IsExact(member))
+        return exactBytes(member, charset, inIndex);
+    if (refKey && !asKey && MemberType::IsReference(member.memberType()) && TypeRules::IsExact(*refKey))
+        return exactBytes(*refKey, charset, inIndex);
     const QString sqlType = TypeRules::SqlType(member, refKey, asKey);
     if (sqlType.startsWith(QLatin1String("varchar("))) {
         const int chars = asKey || member.memberType() == MemberType::Text ? member.memberLength()
                                                                              : refKey->memberLength();
         if (chars < 1 || chars > MaxTextLength(charset))
             return -1;
-        const qint64 bytes = qint64(chars) * BytesPerCharacter(charset);
+        const QString &own = (asKey || member.memberType() == MemberType::Text ? member : *refKey).memberCharset();
+        const qint64 bytes = qint64(chars) * BytesPerCharacter(own.isEmpty() ? charset : own);
         return inIndex ? bytes : bytes + (bytes > 255 ? 2 : 1);
     }
     if (sqlType.startsWith(QLatin1String("bigint")))
@@ -161,7 +206,14 @@ void rules(QList<TProblem> &problems, const QString &where, const TMember &membe
 
 int BytesPerCharacter(const QString &charset)
 {
-    return charset == TableCharset::Utf8mb4 ? 4 : 3;
+    static const QHash<QString, int> widths{
+        {QStringLiteral("utf8mb4"), 4}, {QStringLiteral("utf16"), 4}, {QStringLiteral("utf16le"), 4},
+        {QStringLiteral("utf32"), 4}, {QStringLiteral("ucs2"), 2}, {QStringLiteral("gbk"), 2},
+        {QStringLiteral("gb2312"), 2}, {QStringLiteral("big5"), 2}, {QStringLiteral("sjis"), 2},
+        {QStringLiteral("cp932"), 2}, {QStringLiteral("euckr"), 2}, {QStringLiteral("ujis"), 3},
+        {QStringLiteral("eucjpms"), 3}, {QStringLiteral("utf8"), 3}, {QStringLiteral("utf8mb3"), 3}};
+    // The one-byte sets (latin1, ascii, binary, cp1251...) are the rest.
+    return charset.isEmpty() ? 3 : widths.value(charset, 1);
 }
 
 int MaxTextLength(const QString &charset)
@@ -209,10 +261,18 @@ QList<TProblem> MemberProblems(const TProjectModel &model, const TClassModel &cl
     // A key that is not an integer key becomes a varchar column of its length, whatever its type;
     // in a composite key only a 字符串 does (a reference keeps the type of the key it refers to,
     // other types are refused as such).
-    const bool textKey = key && !TypeRules::IsIntegerKey(&member)
-        && (!composite || type == MemberType::Text);
-    if (type == MemberType::Text || textKey)
-        textLength(problems, charset, where, member, textKey);
+    const TypeRules::TSqlTypeInfo *exact = TypeRules::IsExact(member) ? TypeRules::FindSqlType(member.memberSqlType()) : nullptr;
+    if (TypeRules::IsExact(member) && !exact)
+        problems.append({QStringLiteral("memberSqlType"),
+                         where + QStringLiteral("的列类型\"%1\"不是MySQL的列类型，请修改!").arg(member.memberSqlType())});
+    const bool lengthType = exact ? exact->kind == TypeRules::TSqlKind::Char || exact->kind == TypeRules::TSqlKind::Binary
+                                  : type == MemberType::Text || type == MemberType::Binary;
+    const bool textKey = key && (exact ? lengthType : !TypeRules::IsIntegerKey(&member) && type != MemberType::Enum)
+        && (!composite || lengthType);
+    const QString ownCharset = type == MemberType::Binary ? QStringLiteral("binary")
+        : member.memberCharset().isEmpty() ? charset : member.memberCharset();
+    if (lengthType || textKey)
+        textLength(problems, ownCharset, where, member, textKey);
     else if (type == MemberType::Decimal)
         decimal(problems, where, member);
     else if (type == MemberType::LongText && (member.memberLength() < 0
@@ -224,6 +284,17 @@ QList<TProblem> MemberProblems(const TProjectModel &model, const TClassModel &cl
         enumValues(problems, charset, where, member);
     if (key && member.memberIsNullable() == 1)
         problems.append({QStringLiteral("memberIsNullable"), where + QStringLiteral("是主键，不能允许空，请修改!")});
+    if (exact && !MemberType::IsReference(type) && exact->memberType != type
+        && !(type == MemberType::Boolean && exact->kind == TypeRules::TSqlKind::Integer))
+        problems.append({QStringLiteral("memberSqlType"),
+                         where + QStringLiteral("的列类型%1与类型%2不符(应为%3)，请修改!").arg(member.memberSqlType(), type, exact->memberType)});
+    // Every row added through the pages must give the column a value, or the database refuses it.
+    const bool numbered = TypeRules::AutoIncrements(member, key && !composite, composite);
+    if (!cls.isReadOnly && !TypeRules::TakesNull(member, key) && member.memberDefault().isEmpty() && !numbered
+        && !TypeRules::HasInput(member))
+        problems.append({QStringLiteral("memberDefault"),
+                         where + QStringLiteral("(列 %1)不能为空又没有默认值，添加行的表单却没有它的输入，请把类设为只读或给它默认值!")
+                                     .arg(member.memberColumnName().isEmpty() ? member.memberName() : member.memberColumnName())});
     if ((!key || composite) && MemberType::IsReference(type))
         rules(problems, where, member);
     return problems;
@@ -271,7 +342,14 @@ QList<TProblem> IndexProblems(const TProjectModel &model, const TClassModel &cls
             const bool asKey = member == cls.KeyMember();
             const TMember *refKey = asKey ? nullptr : refKeyOf(model, *member);
             const QString sqlType = TypeRules::SqlType(*member, refKey, asKey);
-            if (sqlType.startsWith(QLatin1String("text"))) {
+            const TypeRules::TSqlTypeInfo *info = TypeRules::ColumnTypeOf(*member, refKey, asKey);
+            const bool whole = info && (info->kind == TypeRules::TSqlKind::Text || info->kind == TypeRules::TSqlKind::Blob
+                                        || info->kind == TypeRules::TSqlKind::Json);
+            const int prefix = index.Prefix(index.indexMembers.indexOf(name));
+            if (prefix > 0 && bytes >= 0) {
+                bytes += qint64(prefix) * (info && (info->kind == TypeRules::TSqlKind::Binary || info->kind == TypeRules::TSqlKind::Blob)
+                                               ? 1 : BytesPerCharacter(member->memberCharset().isEmpty() ? model.Charset() : member->memberCharset()));
+            } else if (sqlType.startsWith(QLatin1String("text")) || whole) {
                 add(QStringLiteral("的成员\"%1\"是长文本或图片型，不能建索引，请修改!").arg(name));
                 bytes = -1;
             } else if (bytes >= 0 && !sqlType.isEmpty()) {

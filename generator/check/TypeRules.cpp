@@ -17,7 +17,8 @@ bool IsBare(const QString &type)
 
 bool UsesLength(const QString &type)
 {
-    return type == MemberType::Text || type == MemberType::Decimal || type == MemberType::LongText;
+    return type == MemberType::Text || type == MemberType::Decimal || type == MemberType::LongText
+        || type == MemberType::Binary;
 }
 
 bool UsesScale(const QString &type)
@@ -37,11 +38,16 @@ bool UsesEnumValues(const QString &type)
 
 bool CanBeKey(const QString &type)
 {
-    return type == MemberType::Text || type == MemberType::Integer || type == MemberType::BigInt;
+    return type == MemberType::Text || type == MemberType::Integer || type == MemberType::BigInt
+        || type == MemberType::Enum || type == MemberType::Binary;
 }
 
 bool IsIntegerKey(const TMember *key)
 {
+    if (key && IsExact(*key)) {
+        const TSqlTypeInfo *info = FindSqlType(key->memberSqlType());
+        return info && info->kind == TSqlKind::Integer && key->memberAutoIncrement() == 1;
+    }
     return key && (key->memberIsInteger() == 1 || key->memberType() == MemberType::BigInt);
 }
 
@@ -69,9 +75,15 @@ QString enumType(const QStringList &values)
 QString SqlType(const TMember &member, const TMember *refKey, bool asKey)
 {
     const QString type = member.memberType();
+    if (IsExact(member))
+        return ExactSqlType(member);
     if (asKey) {
         if (IsIntegerKey(&member))
             return integerType(member);
+        if (type == MemberType::Enum)
+            return enumType(member.memberEnumValues());
+        if (type == MemberType::Binary)
+            return QStringLiteral("varbinary(%1)").arg(member.memberLength());
         return QStringLiteral("varchar(%1)").arg(member.memberLength());
     }
     if (type == MemberType::Text)
@@ -97,12 +109,23 @@ QString SqlType(const TMember &member, const TMember *refKey, bool asKey)
         return QStringLiteral("tinyint(1)");
     if (type == MemberType::Enum)
         return enumType(member.memberEnumValues());
+    if (type == MemberType::Binary)
+        return QStringLiteral("varbinary(%1)").arg(member.memberLength());
+    if (type == MemberType::Blob)
+        return QStringLiteral("longblob");
     return refKey ? SqlType(*refKey, nullptr, true) : QString();
 }
 
 bool HoldsText(const TMember &member, const TMember *refKey, bool asKey)
 {
     const QString type = member.memberType();
+    if (IsExact(member) || (MemberType::IsReference(type) && !asKey && refKey && IsExact(*refKey))) {
+        const TSqlTypeInfo *info = ColumnTypeOf(member, refKey, asKey);
+        return info && (info->kind == TSqlKind::Char || info->kind == TSqlKind::Text
+                        || info->kind == TSqlKind::Enum || info->kind == TSqlKind::Set);
+    }
+    if (asKey && type == MemberType::Binary)
+        return false;
     if (asKey)
         return !IsIntegerKey(&member);
     if (MemberType::IsReference(type))
@@ -115,6 +138,8 @@ bool TakesNull(const TMember &member, bool asKey)
 {
     if (asKey)
         return false;
+    if (IsExact(member))
+        return member.memberIsNullable() == 1;
     if (member.memberIsNullable() == 1)
         return true;
     return member.memberType() == MemberType::Text && member.memberIsMust() != 1;

@@ -2,6 +2,7 @@
 
 #include "Naming.h"
 #include "TextTemplate.h"
+#include "TypeRules.h"
 
 namespace {
 
@@ -278,6 +279,8 @@ private:
         if (hasPictures_)
             out_.Emit(uploadPrelude);
         for (const TMember &member : cls_.members) {
+            if (!TypeRules::HasInput(member))
+                continue; // kept as stored: the pages do not write it
             const bool picture = member.memberType() == MemberType::Picture;
             out_.Emit(picture ? uploadBlock : setFromForm, MemberVars(member));
         }

@@ -32,9 +32,11 @@ const char lastColumnLine[] = R"sql(
   {column}
 )sql";
 
-// {type} from TypeRules::SqlType; {collation} " COLLATE x" for a column holding text;
-// {null} " NOT NULL" or " NULL"; {increment} " AUTO_INCREMENT" on an integer key.
-const char columnDefinition[] = "{name} {type}{collation}{null}{increment} COMMENT '{comment}'";
+// {type} from TypeRules::SqlType; {collation} " COLLATE x" for a column holding text, with
+// " CHARACTER SET x" before it for a column of its own character set; {null} " NOT NULL" or
+// " NULL"; {default} and {onUpdate} where the member has them; {increment} " AUTO_INCREMENT"
+// on an integer key.
+const char columnDefinition[] = "{name} {type}{collation}{null}{default}{onUpdate}{increment} COMMENT '{comment}'";
 
 const char primaryKeyLine[] = R"sql(
   PRIMARY KEY ({key}){more}
@@ -168,13 +170,22 @@ QString TDataBaseSql::ColumnDefinition(const TProjectModel &model, const TClassM
     const bool reference = !asKey && MemberType::IsReference(member.memberType());
     const TMember *refKey = reference ? model.ProjectKeyMember(member.memberType()) : nullptr;
     const bool text = TypeRules::HoldsText(member, refKey, asKey);
+    QString collation;
+    if (!member.memberCharset().isEmpty())
+        collation = QStringLiteral(" CHARACTER SET ") + member.memberCharset();
+    if (!member.memberCollation().isEmpty())
+        collation += QStringLiteral(" COLLATE ") + member.memberCollation();
+    else if (text && member.memberCharset().isEmpty())
+        collation = QStringLiteral(" COLLATE ") + ColumnCollation(model, cls, member, asKey);
     return FillTemplate(
         columnDefinition,
         {{"name", Naming::BackQuoted(Naming::ColumnName(member))},
          {"type", TypeRules::SqlType(member, refKey, asKey)},
-         {"collation", text ? QStringLiteral(" COLLATE ") + ColumnCollation(model, cls, member, asKey) : QString()},
+         {"collation", collation},
          {"null", TypeRules::TakesNull(member, asKey) ? QStringLiteral(" NULL") : QStringLiteral(" NOT NULL")},
-         {"increment", asKey && cls.compositeKey != 1 && Naming::IsIntegerKey(&member)
+         {"default", TypeRules::DefaultClause(member)},
+         {"onUpdate", TypeRules::OnUpdateClause(member)},
+         {"increment", TypeRules::AutoIncrements(member, asKey, cls.compositeKey == 1)
                            ? QStringLiteral(" AUTO_INCREMENT") : QString()},
          {"comment", TypeRules::SqlStringText(member.memberComment())}});
 }
@@ -182,10 +193,13 @@ QString TDataBaseSql::ColumnDefinition(const TProjectModel &model, const TClassM
 QString TDataBaseSql::IndexColumns(const TClassModel &cls, const TClassIndex &index)
 {
     QStringList columns;
-    for (const QString &name : index.indexMembers) {
+    for (qsizetype i = 0; i < index.indexMembers.size(); ++i) {
+        const QString &name = index.indexMembers.at(i);
         const auto member = std::find_if(cls.members.cbegin(), cls.members.cend(),
                                          [&](const TMember &m) { return m.memberName() == name; });
         columns.append(Naming::BackQuoted(member == cls.members.cend() ? name : Naming::ColumnName(*member)));
+        if (index.Prefix(i) > 0)
+            columns.last() += QStringLiteral("(%1)").arg(index.Prefix(i));
     }
     return columns.join(QLatin1Char(','));
 }

@@ -53,7 +53,7 @@ public:
                                    const TMember &member, bool asKey);
     // A table's default collation in the character set.
     static QString TableCollation(const QString &charset);
-    // "`a`,`b`": an index's columns as its definition lists them.
+    // "`a`,`b(10)`": an index's columns as its definition lists them, with a prefix's length.
     static QString IndexColumns(const TClassModel &cls, const TClassIndex &index);
     // "UNIQUE KEY `name` (`a`,`b`)" or "KEY `name` (`a`)".
     static QString IndexDefinition(const TClassModel &cls, const TClassIndex &index);

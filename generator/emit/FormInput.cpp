@@ -27,6 +27,9 @@ const char inputDate[] =
     R"php(<input type="date" id="f-{name}" name="{class}[{name}]"{required} value="<?= h(format_date({value})) ?>">)php";
 const char inputPicture[] =
     R"php(<img class="thumb" id="p-{name}" src="<?= h(picture_url({value})) ?>" alt=""> <input type="file" id="f-{name}" name="{name}" accept=".jpg,.jpeg,.png,.gif,.bmp" data-preview="p-{name}"{required}> <span class="hint">jpg、png、gif、bmp，不超过 2000 KB<?= $editing ? '；不选择则保留原图片' : '' ?></span>)php";
+// Bytes in hex, two digits a byte.
+const char inputHex[] =
+    R"php(<input type="text" id="f-{name}" name="{class}[{name}]" maxlength="{digits}" pattern="([0-9A-Fa-f]{2})*"{required} value="<?= h({value}) ?>"> <span class="hint">十六进制，每字节两位</span>)php";
 // A drop-down, or a type-ahead lookup when the other table holds many rows.
 const char inputReference[] =
     R"php(<?= reference_input(${ref}_res, 'f-{name}', '{class}[{name}]', {value}, {needed}, '{Class}', '{name}') ?>)php";
@@ -87,6 +90,8 @@ QString Build(const TMember &member, const TVars &vars, bool keyFixed)
         return FillTemplate(inputBoolean, input);
     if (type == MemberType::Enum)
         return FillTemplate(inputEnum, input);
+    if (type == MemberType::Binary)
+        return FillTemplate(inputHex, input.With({{"digits", QString::number(2 * member.memberLength())}}));
     if (MemberType::IsReference(type))
         return FillTemplate(inputReference,
                             vars.With({{"needed", required ? QStringLiteral("true") : QStringLiteral("false")}}));

@@ -378,6 +378,9 @@ private:
             return QStringLiteral("format_date(%1, 'H:i')").arg(value);
         if (isType(member, MemberType::Boolean))
             return QStringLiteral("format_yes_no(%1)").arg(value);
+        // A file's content is read as its size.
+        if (isType(member, MemberType::Blob))
+            return QStringLiteral("((string)%1 === '' ? '' : %1 . ' 字节')").arg(value);
         return value;
     }
 
@@ -446,6 +449,8 @@ private:
                 out_.Emit(formIntegerKey, vars);
                 continue;
             }
+            if (!TypeRules::HasInput(member))
+                continue; // kept as stored: the pages do not write it
             const bool compositeKey = composite_ && member.memberIsPri() == 1;
             out_.Emit(compositeKey ? formCompositeKey : formRow,
                       vars.With({{"star", NeedsValue(member) ? QString::fromUtf8(requiredStar) : QString()},

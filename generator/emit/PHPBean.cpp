@@ -2,6 +2,9 @@
 
 #include "Naming.h"
 #include "TextTemplate.h"
+#include "TypeRules.h"
+
+#include <optional>
 
 namespace {
 
@@ -12,9 +15,11 @@ class {Class} {
 )php";
 
 // The getter keeps the name as entered: PHP finds get{Name}() through it all the same.
+// {start}: " = '...'" for a member whose column has a plain default, so a new row's form
+// starts with it.
 const char property[] = R"php(
 	/*{comment}*/
-	private ${name};
+	private ${name}{start};
 	public function set{Name}(${name}) {
 		$this->{name} = ${name};
 	}
@@ -45,7 +50,9 @@ QString TPHPBean::BuildFile(const TClassModel &cls, const QString &tablePrefix)
                       {"table", Naming::PhpCommentText(Naming::TableName(tablePrefix, cls.className, cls.tableName))},
                       {"Class", cls.className}});
     for (const TMember &member : cls.members) {
+        const std::optional<QString> start = TypeRules::DefaultValue(member);
         out.Emit(property, {{"comment", Naming::PhpCommentText(member.memberComment())},
+                            {"start", start ? QStringLiteral(" = '%1'").arg(Naming::PhpStringText(*start)) : QString()},
                             {"name", member.memberName()},
                             {"Name", Naming::UpperFirst(member.memberName())}});
     }

@@ -98,7 +98,8 @@ QString fieldKind(const QString &type)
         {MemberType::Picture, QStringLiteral("picture")},   {MemberType::BigInt, QStringLiteral("bigint")},
         {MemberType::Decimal, QStringLiteral("decimal")},   {MemberType::DateTime, QStringLiteral("datetime")},
         {MemberType::Time, QStringLiteral("time")},         {MemberType::LongText, QStringLiteral("longtext")},
-        {MemberType::Boolean, QStringLiteral("bool")},      {MemberType::Enum, QStringLiteral("enum")}};
+        {MemberType::Boolean, QStringLiteral("bool")},      {MemberType::Enum, QStringLiteral("enum")},
+        {MemberType::Binary, QStringLiteral("binary")},     {MemberType::Blob, QStringLiteral("blob")}};
     for (const auto &[memberType, kind] : kinds) {
         if (memberType == type)
             return kind;
@@ -132,6 +133,14 @@ QString fieldExtra(const TProjectModel &model, const TMember &member, const QStr
         extra += QStringLiteral(", \"nullable\": true");
     if (!member.memberColumnName().isEmpty() && member.memberColumnName() != member.memberName())
         extra += QStringLiteral(", \"column\": \"%1\"").arg(jsonText(member.memberColumnName()));
+    if (const std::optional<QString> start = TypeRules::DefaultValue(member))
+        extra += QStringLiteral(", \"default\": \"%1\"").arg(jsonText(*start));
+    if (TypeRules::IsExact(member))
+        extra += QStringLiteral(", \"sqlType\": \"%1\"").arg(jsonText(TypeRules::ExactSqlType(member)));
+    if (!member.memberCharset().isEmpty())
+        extra += QStringLiteral(", \"charset\": \"%1\"").arg(jsonText(member.memberCharset()));
+    if (!TypeRules::HasInput(member))
+        extra += QStringLiteral(", \"input\": false");
     return extra;
 }
 
@@ -199,7 +208,10 @@ bool SavesEmptyAsNull(const TMember &member)
 bool NeedsValue(const TMember &member)
 {
     const QString type = member.memberType();
-    if (type == MemberType::Boolean)
+    if (type == MemberType::Boolean || !TypeRules::HasInput(member))
+        return false;
+    // The database fills in what the form leaves out.
+    if (!member.memberDefault().isEmpty() || (member.memberIsPri() != 1 && member.memberAutoIncrement() == 1))
         return false;
     if (member.memberIsPri() == 1 || member.memberIsMust() == 1)
         return true;

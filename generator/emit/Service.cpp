@@ -2,6 +2,7 @@
 
 #include "Naming.h"
 #include "TextTemplate.h"
+#include "TypeRules.h"
 
 #include <algorithm>
 
@@ -46,6 +47,16 @@ const char readMember[] = R"php(
 // A nullable member's value as SQL text: NULL when nothing was entered.
 const char nullableValue[] = R"php(
 		${class}_{name}_sql = ${class}_{name} === null || trim((string)${class}_{name}) === '' ? "NULL" : "{q}${class}_{name}{q}";
+)php";
+
+// A member the database fills in when the form leaves it empty.
+const char defaultedValue[] = R"php(
+		${class}_{name}_sql = trim((string)${class}_{name}) === '' ? "DEFAULT" : "{q}${class}_{name}{q}";
+)php";
+
+// Bytes arrive in hex; empty, the column takes {empty}: NULL, its default or no bytes.
+const char hexValue[] = R"php(
+		${class}_{name}_sql = trim((string)${class}_{name}) === '' ? "{empty}" : "UNHEX('${class}_{name}')";
 )php";
 
 const char addFooter[] = R"php(
@@ -178,20 +189,28 @@ const char queryAllSection[] = R"php(
 ?>
 )php";
 
-// A column as read into a row: under the member's name, so the pages find it there.
+// A column as read into a row: under the member's name, so the pages find it there. Binary
+// bytes are read as hex, a file's content as its size.
 QString readAs(const TMember &member)
 {
     const QString column = Naming::SqlColumn(member);
+    if (member.memberType() == MemberType::Binary)
+        return QStringLiteral("HEX(%1) as %2").arg(column, Naming::SqlName(member.memberName()));
+    if (member.memberType() == MemberType::Blob)
+        return QStringLiteral("LENGTH(%1) as %2").arg(column, Naming::SqlName(member.memberName()));
     return Naming::ColumnName(member) == member.memberName()
         ? column
         : column + QStringLiteral(" as ") + Naming::SqlName(member.memberName());
 }
 
-// "*" while every column has its member's name; otherwise each column read as its member.
+// "*" while every column has its member's name and is read as it is; otherwise each column
+// read as its member.
 QString selectList(const TClassModel &cls)
 {
-    if (std::all_of(cls.members.cbegin(), cls.members.cend(),
-                    [](const TMember &m) { return Naming::ColumnName(m) == m.memberName(); }))
+    if (std::all_of(cls.members.cbegin(), cls.members.cend(), [](const TMember &m) {
+            return Naming::ColumnName(m) == m.memberName() && m.memberType() != MemberType::Binary
+                && m.memberType() != MemberType::Blob;
+        }))
         return QStringLiteral("*");
     QStringList columns;
     for (const TMember &member : cls.members)
@@ -222,9 +241,13 @@ public:
             const QString column = key_ ? Naming::SqlColumn(member) : QString();
             params << QLatin1Char('$') + member.memberName();
             comments << Naming::PhpCommentText(member.memberComment());
-            where << column + QLatin1Char('=') + q + QLatin1Char('$') + member.memberName() + q;
-            updateWhere << column + QLatin1Char('=') + q + QLatin1Char('$') + object + QLatin1Char('_')
-                    + member.memberName() + q;
+            // A binary key travels in hex.
+            const bool hex = member.memberType() == MemberType::Binary;
+            const QString open = hex ? QStringLiteral("UNHEX(") + q : q;
+            const QString close = hex ? q + QLatin1Char(')') : q;
+            where << column + QLatin1Char('=') + open + QLatin1Char('$') + member.memberName() + close;
+            updateWhere << column + QLatin1Char('=') + open + QLatin1Char('$') + object + QLatin1Char('_')
+                    + member.memberName() + close;
         }
         vars_ = TVars{{"Class", cls.className},
                       {"class", Naming::LowerFirst(cls.className)},
@@ -289,11 +312,29 @@ private:
         return member.memberIsNullable() == 1 && member.memberIsPri() != 1;
     }
 
+    // Left empty, the column takes its default, or the next number.
+    static bool Defaulted(const TMember &member)
+    {
+        return !Nullable(member) && member.memberIsPri() != 1
+            && (!member.memberDefault().isEmpty() || member.memberAutoIncrement() == 1);
+    }
+
+    static bool Hex(const TMember &member) { return member.memberType() == MemberType::Binary; }
+
+    // Written through its "_sql" text rather than quoted as it is.
+    static bool Computed(const TMember &member) { return Nullable(member) || Defaulted(member) || Hex(member); }
+
     void EmitNullableValues(const QList<TMember> &members)
     {
         for (const TMember &member : members) {
-            if (Nullable(member))
-                out_.Emit(nullableValue, MemberVars(member).With({{"q", Quote(member)}}));
+            if (!Computed(member) || !TypeRules::HasInput(member))
+                continue;
+            if (Hex(member))
+                out_.Emit(hexValue, MemberVars(member).With({{"empty", Nullable(member) ? QStringLiteral("NULL")
+                                                                    : Defaulted(member) ? QStringLiteral("DEFAULT")
+                                                                                        : QStringLiteral("''")}}));
+            else
+                out_.Emit(Nullable(member) ? nullableValue : defaultedValue, MemberVars(member).With({{"q", Quote(member)}}));
         }
     }
 
@@ -328,9 +369,11 @@ private:
         }
         bool first = integerKey_;
         for (const TMember &member : nonKey_) {
+            if (!TypeRules::HasInput(member))
+                continue; // kept as stored: the pages do not write it
             const QString sep = first ? QString() : QStringLiteral(",");
-            const QString q = Nullable(member) ? QString() : Quote(member);
-            const QString sql = Nullable(member) ? QStringLiteral("_sql") : QString();
+            const QString q = Computed(member) ? QString() : Quote(member);
+            const QString sql = Computed(member) ? QStringLiteral("_sql") : QString();
             columns += sep + Naming::SqlColumn(member);
             values += sep + q + QLatin1Char('$') + cls + QLatin1Char('_') + member.memberName() + sql + q;
             first = false;
@@ -351,7 +394,10 @@ private:
         out_.Emit(updateSet, vars_);
         bool first = true;
         for (const TMember &member : nonKey_) {
-            out_.Emit(Nullable(member) ? updateNullable : updateItem, MemberVars(member).With({
+            // The database sets a column that changes with every update.
+            if (!TypeRules::HasInput(member) || member.memberOnUpdateNow() == 1)
+                continue;
+            out_.Emit(Computed(member) ? updateNullable : updateItem, MemberVars(member).With({
                 {"sep", first ? QString() : QStringLiteral(",")}, {"q", Quote(member)}}));
             first = false;
         }

@@ -1,6 +1,7 @@
 #include "UpgradeComparison.h"
 
 #include "DataBaseSql.h"
+#include "Naming.h"
 #include "ProjectModel.h"
 #include "TableRules.h"
 #include "TypeRules.h"
@@ -133,7 +134,15 @@ QString TUpgradeComparison::LossWarning(const TUpgradeColumn &from, const TUpgra
     const QString before = from.SqlType();
     const QString after = to.SqlType();
     QStringList reasons;
-    if (before != after && !valuesFit(from, before, to, after)) {
+    if (TypeRules::IsExact(*from.member) || TypeRules::IsExact(*to.member)) {
+        if (const QString narrowed = TypeRules::Narrowing(before, after, to.model->Charset()); !narrowed.isEmpty()) {
+            reasons << narrowed;
+            const QString rows = TypeRules::RowsAtRisk(before, after, Naming::BackQuoted(from.name));
+            if (!rows.isEmpty())
+                reasons << QStringLiteral("受影响的行: SELECT * FROM %1 WHERE %2")
+                               .arg(Naming::BackQuoted(Naming::TableName(from.prefix, from.table->className, from.table->tableName)), rows);
+        }
+    } else if (before != after && !valuesFit(from, before, to, after)) {
         const int fromLength = varcharLength(before);
         const int toLength = varcharLength(after);
         if (fromLength >= 0 && toLength >= 0)
@@ -167,9 +176,17 @@ bool TUpgradeColumn::Differs(const TUpgradeColumn &other) const
 {
     const TMember &a = *member;
     const TMember &b = *other.member;
-    const auto sameKey = [](const TMember *x, const TMember *y) {
+    const auto sameExact = [](const TMember &x, const TMember &y) {
+        return x.memberSqlType() == y.memberSqlType() && x.memberIsZerofill() == y.memberIsZerofill()
+            && x.memberAutoIncrement() == y.memberAutoIncrement() && x.memberDefault() == y.memberDefault()
+            && x.memberOnUpdateNow() == y.memberOnUpdateNow() && x.memberCharset() == y.memberCharset()
+            && x.memberCollation() == y.memberCollation();
+    };
+    const auto sameKey = [&](const TMember *x, const TMember *y) {
         return x->memberType() == y->memberType() && x->memberIsInteger() == y->memberIsInteger()
-            && x->memberLength() == y->memberLength() && x->memberIsUnsigned() == y->memberIsUnsigned();
+            && x->memberLength() == y->memberLength() && x->memberIsUnsigned() == y->memberIsUnsigned()
+            && x->memberScale() == y->memberScale() && x->memberEnumValues() == y->memberEnumValues()
+            && sameExact(*x, *y);
     };
     const bool sameParts = asKey == other.asKey && a.memberName() == b.memberName()
         && a.memberColumnName() == b.memberColumnName()
@@ -178,6 +195,7 @@ bool TUpgradeColumn::Differs(const TUpgradeColumn &other) const
         && a.memberIsInteger() == b.memberIsInteger() && a.memberScale() == b.memberScale()
         && a.memberIsUnsigned() == b.memberIsUnsigned() && a.memberIsNullable() == b.memberIsNullable()
         && a.memberEnumValues() == b.memberEnumValues() && model->Charset() == other.model->Charset()
+        && sameExact(a, b)
         && table->InUniqueIndex(a.memberName()) == other.table->InUniqueIndex(b.memberName())
         && (prefix == other.prefix || !a.memberComment().contains(QLatin1String("$dbprefix")))
         && (refKey == nullptr) == (other.refKey == nullptr) && (!refKey || sameKey(refKey, other.refKey));
@@ -191,7 +209,8 @@ QString TUpgradeIndex::Name() const
 
 bool TUpgradeIndex::SameAs(const TUpgradeIndex &other) const
 {
-    return index->indexIsUnique == other.index->indexIsUnique && memberIds == other.memberIds;
+    return index->indexIsUnique == other.index->indexIsUnique && memberIds == other.memberIds
+        && *index == TClassIndex{index->indexName, index->indexMembers, index->indexIsUnique, other.index->indexPrefixes};
 }
 
 int TUpgradeTable::ClassId() const

@@ -68,6 +68,20 @@ TMember memberFromSnapshot(const QJsonObject &o, int projectId, int classId)
             m.setMemberEnumValues(textList(value));
         else if (key == QLatin1String("memberColumnName"))
             m.setMemberColumnName(value.toString());
+        else if (key == QLatin1String("memberSqlType"))
+            m.setMemberSqlType(value.toString());
+        else if (key == QLatin1String("memberIsZerofill"))
+            m.setMemberIsZerofill(value.toInt());
+        else if (key == QLatin1String("memberAutoIncrement"))
+            m.setMemberAutoIncrement(value.toInt());
+        else if (key == QLatin1String("memberDefault"))
+            m.setMemberDefault(value.toString());
+        else if (key == QLatin1String("memberOnUpdateNow"))
+            m.setMemberOnUpdateNow(value.toInt());
+        else if (key == QLatin1String("memberCharset"))
+            m.setMemberCharset(value.toString());
+        else if (key == QLatin1String("memberCollation"))
+            m.setMemberCollation(value.toString());
     }
     return m;
 }
@@ -79,7 +93,9 @@ TClassIndexes indexesFromSnapshot(const QJsonArray &array)
         const QJsonObject o = value.toObject();
         indexes.append({o.value(QStringLiteral("indexName")).toString(),
                         textList(o.value(QStringLiteral("indexMembers"))),
-                        o.value(QStringLiteral("indexIsUnique")).toInt()});
+                        o.value(QStringLiteral("indexIsUnique")).toInt(), {}});
+        for (const QJsonValue &prefix : o.value(QStringLiteral("indexPrefixes")).toArray())
+            indexes.last().indexPrefixes.append(prefix.toInt());
     }
     return indexes;
 }
@@ -243,6 +259,13 @@ QByteArray TGenerationRecord::SnapshotJson(const TProjectModel &model, const QSt
             json.Key("indexIsUnique"), json.Int(index.indexIsUnique);
             json.Key("indexMembers"), json.Strings(index.indexMembers);
             json.Key("indexName"), json.String(index.indexName);
+            if (std::any_of(index.indexPrefixes.cbegin(), index.indexPrefixes.cend(), [](int p) { return p > 0; })) {
+                json.Key("indexPrefixes");
+                json.Open('[');
+                for (qsizetype i = 0; i < index.indexMembers.size(); ++i)
+                    json.Int(index.Prefix(i));
+                json.Close(']');
+            }
             json.Close('}');
         }
         json.Close(']');
@@ -250,10 +273,22 @@ QByteArray TGenerationRecord::SnapshotJson(const TProjectModel &model, const QSt
         json.Open('[');
         for (const TMember &m : cls.members) {
             json.Open('{');
-            // Written only when set, so a record of a model without own names stays as it was.
-            if (!m.memberColumnName().isEmpty())
-                json.Key("memberColumnName"), json.String(m.memberColumnName());
+            // The later fields are written only when set, so a record of a model without them
+            // stays as it was.
+            const auto text = [&json](const char *key, const QString &value) {
+                if (!value.isEmpty())
+                    json.Key(key), json.String(value);
+            };
+            const auto flag = [&json](const char *key, int value) {
+                if (value != 0)
+                    json.Key(key), json.Int(value);
+            };
+            flag("memberAutoIncrement", m.memberAutoIncrement());
+            text("memberCharset", m.memberCharset());
+            text("memberCollation", m.memberCollation());
+            text("memberColumnName", m.memberColumnName());
             json.Key("memberComment"), json.String(m.memberComment());
+            text("memberDefault", m.memberDefault());
             json.Key("memberEnumValues"), json.Strings(m.memberEnumValues());
             json.Key("memberId"), json.Int(m.memberId());
             json.Key("memberIsDisplay"), json.Int(m.memberIsDisplay());
@@ -263,12 +298,15 @@ QByteArray TGenerationRecord::SnapshotJson(const TProjectModel &model, const QSt
             json.Key("memberIsNullable"), json.Int(m.memberIsNullable());
             json.Key("memberIsPri"), json.Int(m.memberIsPri());
             json.Key("memberIsUnsigned"), json.Int(m.memberIsUnsigned());
+            flag("memberIsZerofill", m.memberIsZerofill());
             json.Key("memberLength"), json.Int(m.memberLength());
             json.Key("memberName"), json.String(m.memberName());
             json.Key("memberOnDelete"), json.String(m.memberOnDelete());
             json.Key("memberOnUpdate"), json.String(m.memberOnUpdate());
+            flag("memberOnUpdateNow", m.memberOnUpdateNow());
             json.Key("memberQueryDisplay"), json.Int(m.memberQueryDisplay());
             json.Key("memberScale"), json.Int(m.memberScale());
+            text("memberSqlType", m.memberSqlType());
             json.Key("memberType"), json.String(m.memberType());
             json.Key("queryFlag"), json.Int(m.queryFlag());
             json.Close('}');

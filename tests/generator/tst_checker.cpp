@@ -170,7 +170,7 @@ void TestChecker::badModelsAreFoundAllAtOnce_data()
                        QStringLiteral("Student类的索引\"clazz\"与引用成员\"clazz\"的外键索引重名，请修改索引名称!"),
                        QStringLiteral("Student类的索引\"k\"的成员\"photo\"是长文本或图片型，不能建索引，请修改!")};
     QTest::newRow("index too long") << QStringLiteral("insert into t_index values (1,1,2,'u_name',1);\n"
-                                                      "insert into t_index_member values (1,5,1), (1,6,2);\n")
+                                                      "insert into t_index_member (indexId, memberId, indexMemberSeq) values (1,5,1), (1,6,2);\n")
                                            + intro("memberLength=1000")
                                     << app << QStringList{QStringLiteral("Major类的索引\"u_name\"的成员合计需要3120字节，超过索引最多3072字节的限制(utf8字符串每个字符占3字节)，请减少成员或减小长度!")};
     QTest::newRow("utf8mb4 takes emoji, not as long a text")

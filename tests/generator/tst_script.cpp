@@ -128,6 +128,12 @@ void TestScript::modelsWithoutScriptAreRefusedByName_data()
     QTest::newRow("class without key")
         << QStringLiteral("update t_member set memberIsPri=0 where classId=2;")
         << QStringLiteral("Score表主键设置错误，每个类只能设置一个主键!");
+    QTest::newRow("exact column of another type")
+        << QStringLiteral("update t_member set memberSqlType='blob' where memberName='course';")
+        << QStringLiteral("Score类的成员\"course\"的列类型blob与类型字符串不符(应为文件型)，请修改!");
+    QTest::newRow("NOT NULL bytes the pages do not fill in")
+        << QStringLiteral("update t_member set memberType='文件型', memberLength=0 where memberName='course';")
+        << QStringLiteral("Score类的成员\"course\"(列 course)不能为空又没有默认值，添加行的表单却没有它的输入，请把类设为只读或给它默认值!");
     QTest::newRow("reference to a class of another project")
         << QStringLiteral("update t_class set projectId=2 where classId=1;")
         << QStringLiteral("Score类的成员student引用的类Student不存在或没有主键!");

@@ -122,6 +122,22 @@ const TEditCase cases[] = {
      {"`t_B` TO `t_B``2`;", "ALTER TABLE `t_B``2`",
       "CHANGE COLUMN `title` `ti``tle` varchar(20) COLLATE utf8_bin NOT NULL COMMENT 'title' AFTER `bId`;"},
      {"FOREIGN KEY"}},
+    {"exact columns: narrowed with a default, a time stamp added", [](QList<TClassModel> &c) {
+         TMember &title = c[1].members[1];
+         title.setMemberSqlType(QStringLiteral("char"));
+         title.setMemberLength(8);
+         title.setMemberDefault(QStringLiteral("'x'"));
+         TMember stamp = member(11, "stamp", MemberType::DateTime, 0);
+         stamp.setMemberSqlType(QStringLiteral("timestamp"));
+         stamp.setMemberDefault(QStringLiteral("current_timestamp()"));
+         stamp.setMemberOnUpdateNow(1);
+         c[1].members.append(stamp);
+     }, "t_", false,
+     {"ALTER TABLE `t_B`",
+      "-- 警告: 可能丢失数据: `title` 长度由 20 缩短为 8; 受影响的行: SELECT * FROM `t_B` WHERE CHAR_LENGTH(`title`) > 8",
+      "CHANGE COLUMN `title` `title` char(8) COLLATE utf8_bin NOT NULL DEFAULT 'x' COMMENT 'title' AFTER `bId`,",
+      "ADD COLUMN `stamp` timestamp NOT NULL DEFAULT current_timestamp() ON UPDATE current_timestamp() COMMENT 'stamp' AFTER `title`;"},
+     {"FOREIGN KEY"}},
     {"two tables swap names under one prefix", [](QList<TClassModel> &c) {
          std::swap(c[0].className, c[1].className);
          c[0].members[2].setMemberType(QStringLiteral("A"));

@@ -49,6 +49,10 @@ function value_for(array $member, array $tables, int $round, array $seeded): str
 {
     $type = $member['memberType'];
     $length = (int)($member['memberLength'] ?? 0);
+    // Bytes go in hex; a file's content the pages do not write.
+    if ($type === '二进制型' || $type === '文件型') {
+        return $type === '二进制型' ? strtoupper(bin2hex(random_bytes(min(4, max(1, $length))))) : '';
+    }
     if (!in_array($type, ['字符串', '长文本'], true) && isset($seeded[column($member)])) {
         return (string)$seeded[column($member)];
     }

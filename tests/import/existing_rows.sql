@@ -14,7 +14,7 @@ INSERT INTO shop_review (order_id, product_id, rating) VALUES (1, 1, 5), (2, 2, 
 INSERT INTO audit_log (message) VALUES ('导入前'), ('第二条');
 INSERT INTO shop_system (`reply-to`, `function`, `position`) VALUES ('noreply@example.com', 'mail', 1), ('help@example.com', NULL, 2);
 INSERT INTO `shop_sys-log` (setting_id, `order`) VALUES (1, '第一'), (2, '第二');
-INSERT INTO shop_visit VALUES ('2026-02-02 08:00:00', '/index', NULL), ('2026-02-02 08:05:00', '/shop', '午前');
+INSERT INTO shop_visit (visited_at, page, note) VALUES ('2026-02-02 08:00:00', '/index', NULL), ('2026-02-02 08:05:00', '/shop', '午前');
 INSERT INTO shop_coupon VALUES ('SPRING26', 0.90), ('SUMMER26', 0.80);
 INSERT INTO session (title, starts_at) VALUES ('上午场', '2026-02-01 09:00:30'), ('下午场', '2026-02-01 14:00:00');
 INSERT INTO shop_tag (label) VALUES ('新品'), ('特价');

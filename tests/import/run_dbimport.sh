@@ -2,9 +2,10 @@
 # Models read from a live MariaDB server that this test starts (private data folder and socket,
 # loopback only, removed at the end):
 #  - a model's own table script, loaded and imported back, gives the same model file;
-#  - hand-written schemas in utf8mb4 and in utf8, imported, give a table script that loads into
-#    an empty database as the same tables (information_schema: types, lengths, precision and
-#    scale, unsigned, NULL, collations, indexes, foreign keys and their rules);
+#  - hand-written schemas in utf8mb4 and in utf8, and one of every column kind, imported, give a
+#    table script that loads into an empty database as the same tables (information_schema:
+#    types, lengths, precision and scale, unsigned, NULL, defaults, extras, character sets and
+#    collations, indexes with prefix lengths, foreign keys and their rules);
 #  - a hand-written shop schema imports with the expected warnings, and its generated project
 #    passes php -l; its table script loads over the imported tables without changing them, and
 #    served by php -S the project logs in and lists each class's row on its management page;
@@ -69,22 +70,28 @@ describe() {
     SELECT table_name, table_collation FROM tables
       WHERE table_schema = '$1' AND table_name NOT IN ($app_tables) ORDER BY table_name;
     SELECT table_name, column_name, ordinal_position, data_type, column_type, character_maximum_length,
-           numeric_precision, numeric_scale, is_nullable, collation_name, column_comment FROM columns
+           numeric_precision, numeric_scale, datetime_precision, is_nullable, column_default, extra,
+           character_set_name, collation_name, column_comment FROM columns
       WHERE table_schema = '$1' AND table_name NOT IN ($app_tables) ORDER BY table_name, ordinal_position;
-    SELECT table_name, index_name, seq_in_index, column_name, non_unique FROM statistics
+    SELECT table_name, index_name, seq_in_index, column_name, sub_part, non_unique FROM statistics
       WHERE table_schema = '$1' AND table_name NOT IN ($app_tables) ORDER BY table_name, index_name, seq_in_index;
     SELECT k.table_name, k.column_name, k.referenced_table_name, k.referenced_column_name, r.update_rule, r.delete_rule
       FROM key_column_usage k JOIN referential_constraints r ON r.constraint_schema = k.constraint_schema
         AND r.table_name = k.table_name AND r.constraint_name = k.constraint_name
       WHERE k.table_schema = '$1' AND k.referenced_table_name IS NOT NULL ORDER BY k.table_name, k.column_name;"
 }
-for charset in utf8mb4 utf8; do
-  db="trip_$charset"
+for kind in utf8mb4 utf8 columns; do
+  db="trip_$kind"
   "${sql[@]}" -e "CREATE DATABASE $db CHARACTER SET utf8mb4; CREATE DATABASE ${db}_back CHARACTER SET utf8mb4;"
-  "${sql[@]}" "$db" < "$here/roundtrip_$charset.sql"
+  "${sql[@]}" "$db" < "$here/roundtrip_$kind.sql"
   vc import-db --socket "$scratch/mysql.sock" --user root --database "$db" --prefix rt_ --as "$db" \
     > "$scratch/out" 2> "$scratch/err" || { cat "$scratch/err"; fail "import of $db failed"; }
-  [ ! -s "$scratch/err" ] || { cat "$scratch/err"; fail "warnings for $db, which the model holds whole"; }
+  # The model holds them whole; a key of several columns is only said to be one.
+  expected=""
+  [ "$kind" = columns ] && expected="警告: 表 rt_blobkey 的列 k 不能为空又没有默认值，页面却不填写它，按只读类导入
+警告: 表 rt_enumkey 的主键由 side, seq 多列组成，作为复合主键类导入
+警告: 表 rt_kinds 的列 lb 不能为空又没有默认值，页面却不填写它，按只读类导入"
+  [ "$(cat "$scratch/err")" = "$expected" ] || { cat "$scratch/err"; fail "unexpected warnings for $db"; }
   vc sql "$db" --prefix rt_ > "$scratch/$db.sql" || fail "sql $db failed"
   "${sql[@]}" "${db}_back" < "$scratch/$db.sql" || fail "the table script of $db does not load"
   describe "$db" > "$scratch/$db.schema"
@@ -119,7 +126,7 @@ echo "== the generated table script over the imported tables, and the management
   INSERT INTO shop_stock VALUES ('North,A\\\\1', 1, 1, 3);
   INSERT INTO shop_system (\`reply-to\`, \`function\`, \`position\`) VALUES ('a@example.com', '通知', 2);
   INSERT INTO \`shop_sys-log\` (setting_id, \`order\`) VALUES (1, '第一');
-  INSERT INTO shop_visit VALUES ('2026-01-04 08:00:00', '/index.php', NULL);
+  INSERT INTO shop_visit (visited_at, page, note) VALUES ('2026-01-04 08:00:00', '/index.php', NULL);
   INSERT INTO shop_coupon VALUES ('SPRING26', 0.90);
   CREATE USER 'shopweb'@'127.0.0.1' IDENTIFIED BY '$password';
   GRANT ALL PRIVILEGES ON shop.* TO 'shopweb'@'127.0.0.1';"

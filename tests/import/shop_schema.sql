@@ -3,7 +3,8 @@
 -- key, order lines keyed by two references (a link with columns of its own), tags linked to
 -- products, and stock places keyed by a text and a dashed number column together; names PHP cannot carry as
 -- they are (a reserved word as table name, a dash in a table and a column name, reserved words
--- as column names); a table without a key, and one whose only key is a unique column.
+-- as column names); a table without a key, and one whose only key is a unique column; what the
+-- model does not carry: a generated column, a full-text index and a check constraint.
 CREATE TABLE shop_customer (
   id INT UNSIGNED NOT NULL AUTO_INCREMENT PRIMARY KEY,
   email VARCHAR(120) NOT NULL COMMENT '邮箱',
@@ -95,7 +96,10 @@ CREATE TABLE `shop_sys-log` (
 CREATE TABLE shop_visit (
   visited_at DATETIME NOT NULL COMMENT '访问时间',
   page VARCHAR(200) NOT NULL COMMENT '页面',
-  note VARCHAR(100) NULL COMMENT '备注'
+  note VARCHAR(100) NULL COMMENT '备注',
+  page_length INT AS (CHAR_LENGTH(page)) VIRTUAL,
+  FULLTEXT KEY ft_page (page),
+  CONSTRAINT visit_note CHECK (note <> '')
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COMMENT='访问记录';
 
 CREATE TABLE shop_coupon (

@@ -154,7 +154,7 @@ void TestModelFile::badFilesAreRefusedByPlace_data()
     row("length out of range", "classes/1/members/1/memberLength", 0,
         "classes[1].members[1].memberLength: Department类的成员\"deptName\"的长度0不在1到21844之间(utf8字符串的最大长度)，请修改长度!");
     row("unknown rule", "classes/2/members/6/memberOnDelete", QStringLiteral("DELETE"),
-        "classes[2].members[6].memberOnDelete: 应为RESTRICT、CASCADE、SET NULL之一");
+        "classes[2].members[6].memberOnDelete: 应为RESTRICT、CASCADE、SET NULL、NO ACTION之一");
     row("enumeration values not texts", "classes/0/members/1/memberEnumValues", QJsonArray{1},
         "classes[0].members[1].memberEnumValues: 应为字符串的数组");
     row("unknown charset", "tableCharset", QStringLiteral("latin1"), "tableCharset: 应为utf8mb4、utf8之一");
@@ -216,12 +216,22 @@ void TestModelFile::richerFieldsComeBackWholeAndOlderFilesReadAsBefore()
         m.setMemberIsMust(1);
         return m;
     };
-    TMember id = member("id", MemberType::BigInt);
+    TMember id = member("id", MemberType::BigInt, 20);
     id.setMemberIsPri(1);
     id.setMemberIsUnsigned(1);
+    id.setMemberSqlType(QStringLiteral("bigint"));
+    id.setMemberIsZerofill(1);
+    id.setMemberAutoIncrement(1);
     TMember title = member("title", MemberType::Text, 40);
     title.setMemberIsDisplay(1);
     title.setMemberIsNullable(1);
+    title.setMemberCharset(QStringLiteral("latin1"));
+    title.setMemberCollation(QStringLiteral("latin1_bin"));
+    title.setMemberDefault(QStringLiteral("'it''s'"));
+    TMember changed = member("changed", MemberType::DateTime, 3);
+    changed.setMemberSqlType(QStringLiteral("timestamp"));
+    changed.setMemberDefault(QStringLiteral("current_timestamp(3)"));
+    changed.setMemberOnUpdateNow(1);
     TMember price = member("price", MemberType::Decimal, 10);
     price.setMemberScale(2);
     TMember kind = member("kind", MemberType::Enum);
@@ -234,8 +244,8 @@ void TestModelFile::richerFieldsComeBackWholeAndOlderFilesReadAsBefore()
     document.projectName = QStringLiteral("rich");
     document.tableCharset = QStringLiteral("utf8mb4");
     document.classes = {{QStringLiteral("Item"), QStringLiteral("商品"),
-                         {id, title, price, kind, parent, member("at", MemberType::DateTime)},
-                         {{QStringLiteral("u_title"), {QStringLiteral("title")}, 1},
+                         {id, title, price, kind, parent, member("at", MemberType::DateTime), changed},
+                         {{QStringLiteral("u_title"), {QStringLiteral("title")}, 1, {12}},
                           {QStringLiteral("k_kind_at"), {QStringLiteral("kind"), QStringLiteral("at")}, 0}}}};
     document.existingDatabase = TExistingDatabase{QStringLiteral("velmora_"), QStringLiteral("shop"), QString(), 3306,
                                                   QStringLiteral("/run/mysqld/mysqld.sock"), QStringLiteral("web")};

@@ -31,7 +31,7 @@ private slots:
         });
         QCOMPARE(caption, QStringLiteral("添加成员属性"));
         // The built-in types, then the other classes of the project, never the class itself.
-        QCOMPARE(types, QStringList({"字符串", "整型", "浮点型", "日期型", "图片型", "长整型", "定点数", "日期时间型", "时间型", "长文本", "是否型", "枚举型", "Student", "Teacher"}));
+        QCOMPARE(types, QStringList({"字符串", "整型", "浮点型", "日期型", "图片型", "长整型", "定点数", "日期时间型", "时间型", "长文本", "是否型", "枚举型", "二进制型", "文件型", "Student", "Teacher"}));
         QCOMPARE(type, QStringLiteral("字符串"));
         QCOMPARE(name, QString());
         QCOMPARE(length, QStringLiteral("50"));
@@ -285,8 +285,8 @@ private slots:
             Find<QPushButton>(&d, "Button2")->click();
         });
         QCOMPARE(seen, QStringList({"字符串 10000", "整型 00100", "长整型 00100", "定点数 11000", "长文本 10000",
-                                    "枚举型 00010", "是否型 00000", "Student 00001", "RESTRICT/CASCADE",
-                                    "RESTRICT/CASCADE/SET NULL", "RESTRICT/CASCADE nullable 0"}));
+                                    "枚举型 00010", "是否型 00000", "Student 00001", "RESTRICT/CASCADE/NO ACTION",
+                                    "RESTRICT/CASCADE/SET NULL/NO ACTION", "RESTRICT/CASCADE/NO ACTION nullable 0"}));
     }
 
     void typeFieldsAreCheckedAndSaved_data()

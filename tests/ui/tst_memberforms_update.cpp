@@ -74,7 +74,7 @@ private slots:
             Find<QLineEdit>(&d, "Edt_MemberComment")->setText(QStringLiteral("kept"));
             Find<QPushButton>(&d, "Button1")->click();
         });
-        QCOMPARE(types, QStringList({"字符串", "整型", "浮点型", "日期型", "图片型", "长整型", "定点数", "日期时间型", "时间型", "长文本", "是否型", "枚举型", "Student", "Teacher", "Ghost"}));
+        QCOMPARE(types, QStringList({"字符串", "整型", "浮点型", "日期型", "图片型", "长整型", "定点数", "日期时间型", "时间型", "长文本", "是否型", "枚举型", "二进制型", "文件型", "Student", "Teacher", "Ghost"}));
         QCOMPARE(user->takeTexts(), QStringList{"类成员属性更新成功!"});
         QCOMPARE(TMemberDAO().GetMember(markId)->memberType(), QStringLiteral("Ghost"));
         QCOMPARE(TMemberDAO().GetMember(markId)->memberComment(), QStringLiteral("kept"));

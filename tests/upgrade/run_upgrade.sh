@@ -6,7 +6,8 @@
 # and the rows of kept columns (before.sql, after.sql) must read the same.
 # base.sql, when a case has one, changes the base model before it is generated; rows.sql, when
 # it has one, stands for the shared rows.
-# case.conf: DESTRUCTIVE=1 for --destructive; PREFIX=P for a new prefix. Without --destructive
+# case.conf: DESTRUCTIVE=1 for --destructive; PREFIX=P for a new prefix. expect.txt, when a case
+# has one, holds lines the upgrade script must contain. Without --destructive
 # the commented DROP statements are run afterwards, which must then reach the same database.
 #
 #   VELMORA_BUILD_DIR=build tests/upgrade/run_upgrade.sh [case...]
@@ -79,6 +80,11 @@ run_case() {
   local options=(--prefix "$PREFIX")
   [ "$DESTRUCTIVE" = 1 ] && options+=(--destructive)
   "$cli" --home "$home" upgrade-sql school "${options[@]}" > "$work/upgrade.sql" || return 1
+  if [ -f "$folder/expect.txt" ]; then
+    while IFS= read -r line; do
+      tr -d '\r' < "$work/upgrade.sql" | grep -qF -- "$line" || { echo "upgrade script lacks: $line"; cat "$work/upgrade.sql"; return 1; }
+    done < "$folder/expect.txt"
+  fi
 
   sql -e "CREATE DATABASE up_$name CHARACTER SET utf8mb4; CREATE DATABASE new_$name CHARACTER SET utf8mb4;"
   sql "up_$name" < "$work/old.sql" || return 1

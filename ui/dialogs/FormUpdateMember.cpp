@@ -1,5 +1,7 @@
 #include "ui/dialogs/FormUpdateMember.h"
 
+#include "generator/check/TypeRules.h"
+
 #include "model/MemberDAO.h"
 #include "ui/UserInteraction.h"
 #include "ui/dialogs/MemberTypeFields.h"
@@ -71,7 +73,9 @@ bool TUpdateMemberForm::FormCreate()
 
 void TUpdateMemberForm::Save(const TMember &member)
 {
-    TMember changed = member;
+    // The dialog does not show the exact column, which an edit must not lose.
+    const std::optional<TMember> stored = TMemberDAO().GetMember(memberId_);
+    TMember changed = stored ? TypeRules::KeepExact(*stored, member) : member;
     changed.setMemberId(memberId_);
     TMemberDAO().UpdateMember(changed);
 }
