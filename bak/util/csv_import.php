@@ -59,7 +59,8 @@ class CsvImportPlan
         $this->keyName = (string)($this->fields['key'] ?? '');
         $this->integerKey = !empty($this->fields['integerKey']);
         foreach ((array)($this->fields['fields'] ?? []) as $field) {
-            if (is_array($field) && is_string($field['name'] ?? null) && ($field['type'] ?? '') !== 'picture') {
+            // 图片、二进制与文件型的值不从文件导入（文件中只有文件名、十六进制或大小）。
+            if (is_array($field) && is_string($field['name'] ?? null) && !in_array($field['type'] ?? '', ['picture', 'binary', 'blob'], true)) {
                 $this->columns[$field['name']] = velmora_member_column($class, $field['name']);
             }
         }

@@ -75,10 +75,12 @@ function velmora_list_source(string $class): ?array
     $columns = [];
     if ($m[1] !== '*') {
         foreach (explode(',', $m[1]) as $item) {
-            if (!preg_match('/^\s*(' . $n . ')(?:\s+as\s+(' . $n . '))?\s*$/i', $item, $c)) {
+            // 二进制列读作十六进制，文件型读作大小：成员仍对应原来的列。
+            if (!preg_match('/^\s*(?:(?:HEX|LENGTH)\((' . $n . ')\)|(' . $n . '))(?:\s+as\s+(' . $n . '))?\s*$/i', $item, $c)) {
                 return null;
             }
-            $columns[velmora_sql_unquote(($c[2] ?? '') !== '' ? $c[2] : $c[1])] = velmora_sql_quote($c[1]);
+            $column = $c[1] !== '' ? $c[1] : $c[2];
+            $columns[velmora_sql_unquote(($c[3] ?? '') !== '' ? $c[3] : $column)] = velmora_sql_quote($column);
         }
     }
     return ['select' => $m[1], 'table' => velmora_sql_quote($m[2]), 'columns' => $columns];
