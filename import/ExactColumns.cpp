@@ -68,6 +68,8 @@ void KeepExactWhereNeeded(TModelDocument &document, const QList<TMember> &legacy
             plain.setClassId(exact.classId());
             plain.setProjectId(exact.projectId());
             plain.setMemberIsDisplay(exact.memberIsDisplay());
+        plain.setQueryFlag(exact.queryFlag());
+        plain.setMemberQueryDisplay(exact.memberQueryDisplay());
             const QString exactColumn = TDataBaseSql::ColumnDefinition(model, work, exact, asKey);
             work.members[m] = plain;
             const bool same = TDataBaseSql::ColumnDefinition(model, work, plain, asKey) == exactColumn;
