@@ -14,7 +14,6 @@ namespace {
 constexpr double cellGap = 80;   // about what the corridors round a box take
 constexpr int attempts = 4;      // grids tried for the proportion
 constexpr double narrowest = 120;
-constexpr double margin = 24;
 constexpr double loopReach = 24; // how far a reference of a class to itself reaches out
 constexpr double arrowLength = 10;
 constexpr double arrowHalfWidth = 4.5;
@@ -121,35 +120,6 @@ QList<QPointF> route(const TDiagramBox &from, const TDiagramBox &to, qsizetype l
 }
 
 } // namespace
-
-double TDiagramBox::LineMiddle(qsizetype line) const
-{
-    return rect.top() + TDiagramLayout::HeadingHeight + TDiagramLayout::Padding / 2
-        + (double(line) + 0.5) * TDiagramLayout::LineHeight;
-}
-
-QRectF TDiagram::Bounds() const
-{
-    if (boxes.isEmpty())
-        return QRectF(0, 0, 2 * margin, 2 * margin);
-    double left = boxes.first().rect.left(), top = boxes.first().rect.top();
-    double right = left, bottom = top;
-    const auto take = [&](QPointF p) {
-        left = std::min(left, p.x());
-        right = std::max(right, p.x());
-        top = std::min(top, p.y());
-        bottom = std::max(bottom, p.y());
-    };
-    for (const TDiagramBox &box : boxes) {
-        take(box.rect.topLeft());
-        take(box.rect.bottomRight());
-    }
-    for (const TDiagramArrow &arrow : arrows) {
-        for (const QPointF &p : arrow.points)
-            take(p);
-    }
-    return QRectF(QPointF(left - margin, top - margin), QPointF(right + margin, bottom + margin));
-}
 
 double TDiagramLayout::TextWidth(const QString &text)
 {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "DiagramGrid.h"
-#include "DiagramLayout.h"
+#include "Diagram.h"
 
 namespace DiagramRouting {
 

@@ -4,6 +4,7 @@
 #include "ImportError.h"
 #include "ImportNames.h"
 #include "LiveConnection.h"
+#include "SchemaQueries.h"
 
 #include "ExactColumns.h"
 #include "TableChecks.h"
@@ -30,29 +31,6 @@ namespace {
 const QStringList teamTables = {QStringLiteral("role"), QStringLiteral("role_right"), QStringLiteral("user_role"),
                                 QStringLiteral("row_owner"), QStringLiteral("change_log"), QStringLiteral("trash"),
                                 QStringLiteral("session")};
-
-const QString selectTables = QStringLiteral(
-    "select TABLE_NAME, TABLE_COMMENT, TABLE_COLLATION from information_schema.TABLES "
-    "where TABLE_SCHEMA=? and TABLE_TYPE='BASE TABLE'");
-const QString selectColumns = QStringLiteral(
-    "select TABLE_NAME, COLUMN_NAME, DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, IS_NULLABLE, "
-    "COLUMN_COMMENT, COLUMN_TYPE, NUMERIC_PRECISION, NUMERIC_SCALE, COLUMN_DEFAULT, EXTRA, "
-    "CHARACTER_SET_NAME, COLLATION_NAME from information_schema.COLUMNS "
-    "where TABLE_SCHEMA=? order by TABLE_NAME, ORDINAL_POSITION");
-const QString selectPrimaryKeys = QStringLiteral(
-    "select TABLE_NAME, COLUMN_NAME from information_schema.KEY_COLUMN_USAGE "
-    "where TABLE_SCHEMA=? and CONSTRAINT_NAME='PRIMARY' order by TABLE_NAME, ORDINAL_POSITION");
-const QString selectForeignKeys = QStringLiteral(
-    "select k.TABLE_NAME, k.COLUMN_NAME, k.CONSTRAINT_NAME, k.REFERENCED_TABLE_SCHEMA, "
-    "k.REFERENCED_TABLE_NAME, k.REFERENCED_COLUMN_NAME, r.DELETE_RULE, r.UPDATE_RULE "
-    "from information_schema.KEY_COLUMN_USAGE k left join information_schema.REFERENTIAL_CONSTRAINTS r "
-    "on r.CONSTRAINT_SCHEMA=k.CONSTRAINT_SCHEMA and r.TABLE_NAME=k.TABLE_NAME "
-    "and r.CONSTRAINT_NAME=k.CONSTRAINT_NAME "
-    "where k.TABLE_SCHEMA=? and k.REFERENCED_TABLE_NAME is not null");
-const QString selectIndexes = QStringLiteral(
-    "select TABLE_NAME, INDEX_NAME, NON_UNIQUE, COLUMN_NAME, SUB_PART, INDEX_TYPE "
-    "from information_schema.STATISTICS where TABLE_SCHEMA=? and INDEX_NAME<>'PRIMARY' "
-    "order by TABLE_NAME, INDEX_NAME, SEQ_IN_INDEX");
 
 struct TIndexColumn {
     QString name;
@@ -87,31 +65,6 @@ struct TForeignKey {
     QString onUpdate;
     int columnCount = 0;
 };
-
-// NO ACTION is RESTRICT to InnoDB, kept as written; SET DEFAULT it does not carry out.
-QString ruleOf(const QString &rule)
-{
-    return ForeignKeyRule::All().contains(rule) ? rule : ForeignKeyRule::Restrict;
-}
-
-// The ON DELETE and ON UPDATE rules of each foreign key (by constraint name) in the text of
-// SHOW CREATE TABLE, which a user who may only read the table is shown; information_schema
-// shows such a user no rules.
-QHash<QString, std::pair<QString, QString>> rulesInCreateTable(const QString &createTable)
-{
-    static const QRegularExpression constraint(QStringLiteral("^\\s*CONSTRAINT `((?:[^`]|``)+)` FOREIGN KEY"));
-    static const QRegularExpression onDelete(QStringLiteral(" ON DELETE (CASCADE|SET NULL|RESTRICT|NO ACTION|SET DEFAULT)"));
-    static const QRegularExpression onUpdate(QStringLiteral(" ON UPDATE (CASCADE|SET NULL|RESTRICT|NO ACTION|SET DEFAULT)"));
-    QHash<QString, std::pair<QString, QString>> rules;
-    for (const QString &line : createTable.split(QLatin1Char('\n'))) {
-        const QRegularExpressionMatch name = constraint.match(line);
-        if (!name.hasMatch())
-            continue;
-        rules.insert(name.captured(1).replace(QLatin1String("``"), QLatin1String("`")),
-                     {ruleOf(onDelete.match(line).captured(1)), ruleOf(onUpdate.match(line).captured(1))});
-    }
-    return rules;
-}
 
 bool isUtf8(const QString &charset)
 {
@@ -152,7 +105,7 @@ private:
     void Load(const TLiveConnection &db)
     {
         const QString schema = source_.database;
-        QSqlQuery tables = db.Run(selectTables, {schema});
+        QSqlQuery tables = db.Run(SchemaQueries::Tables, {schema});
         QHash<QString, qsizetype> index;
         while (tables.next()) {
             tables_.append({tables.value(0).toString(), tables.value(1).toString(),
@@ -166,7 +119,7 @@ private:
         for (qsizetype i = 0; i < tables_.size(); ++i)
             index.insert(tables_.at(i).name, i);
 
-        QSqlQuery columns = db.Run(selectColumns, {schema});
+        QSqlQuery columns = db.Run(SchemaQueries::Columns, {schema});
         while (columns.next()) {
             const auto it = index.constFind(columns.value(0).toString());
             if (it == index.cend())
@@ -188,13 +141,13 @@ private:
             column.collation = columns.value(12).toString();
             tables_[*it].columns.append(column);
         }
-        QSqlQuery keys = db.Run(selectPrimaryKeys, {schema});
+        QSqlQuery keys = db.Run(SchemaQueries::PrimaryKeys, {schema});
         while (keys.next()) {
             const auto it = index.constFind(keys.value(0).toString());
             if (it != index.cend())
                 tables_[*it].keys.append(keys.value(1).toString());
         }
-        QSqlQuery foreign = db.Run(selectForeignKeys, {schema});
+        QSqlQuery foreign = db.Run(SchemaQueries::ForeignKeys, {schema});
         QHash<QString, int> constraintColumns;
         QList<std::pair<QString, QString>> constraintOf; // (table.column, table.constraint)
         QSet<QString> rulesHidden; // tables whose rules information_schema did not show
@@ -206,15 +159,15 @@ private:
             const QString constraint = table + QLatin1Char('.') + foreign.value(2).toString();
             foreignKeys_.insert(column, {table, foreign.value(2).toString(), foreign.value(3).toString(),
                                          foreign.value(4).toString(), foreign.value(5).toString(),
-                                         ruleOf(foreign.value(6).toString()),
-                                         ruleOf(foreign.value(7).toString()), 0});
+                                         SchemaQueries::RuleOf(foreign.value(6).toString()),
+                                         SchemaQueries::RuleOf(foreign.value(7).toString()), 0});
             ++constraintColumns[constraint];
             constraintOf.append({column, constraint});
         }
         for (const auto &[column, constraint] : std::as_const(constraintOf))
             foreignKeys_[column].columnCount = constraintColumns.value(constraint);
         LoadHiddenRules(db.Db(), rulesHidden);
-        QSqlQuery indexes = db.Run(selectIndexes, {schema});
+        QSqlQuery indexes = db.Run(SchemaQueries::Indexes, {schema});
         while (indexes.next()) {
             const auto it = index.constFind(indexes.value(0).toString());
             if (it == index.cend())
@@ -262,7 +215,7 @@ private:
                 Warn(QStringLiteral("表 %1 的外键规则读不到(%2)，按RESTRICT导入").arg(table, query.lastError().text()));
                 continue;
             }
-            const auto rules = rulesInCreateTable(query.value(1).toString());
+            const auto rules = SchemaQueries::RulesInCreateTable(query.value(1).toString());
             for (auto it = foreignKeys_.begin(); it != foreignKeys_.end(); ++it) {
                 if (it->table == table && rules.contains(it->constraint))
                     std::tie(it->onDelete, it->onUpdate) = rules.value(it->constraint);
